@@ -1,0 +1,62 @@
+// The database session: how every program reaches the catalog database.
+//
+// A session lives for one call. Each call reads the connection settings
+// (SqlServer, SqlDatabase, SqlUser and the scrambled SqlPassword) afresh,
+// opens a connection to the embedded SQL server with the caller's two
+// timeouts, runs one T-SQL batch, copies the rows of its first row set out as
+// texts and closes everything. Nothing is pooled or kept between calls.
+//
+// Thread safety: sessions share nothing; any number of calls may run at once
+// on any threads and in any processes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tellwen {
+
+using SqlRow = std::vector<std::string>;
+using SqlRows = std::vector<SqlRow>;
+
+// Who is calling; each caller has its own pair of timeouts.
+enum class SqlCaller {
+  kQuerySearch,           // the web extension's search
+  kQueryRowReader,        // the statistics and browse pages' row reader
+  kQueryStatementRunner,  // log inserts, quick links, download look-up, charts
+  kIndexerSkipList,       // reading the computers not to rescan
+  kIndexerTaskBody,       // task bodies of the update script
+  kIndexerBatch,          // load, category and setup drop batches
+  kSetupTest,             // setup's connection test
+  kSetupDatabase,         // setup's database creation and object removal
+  kMonitorRound,          // every round of the ping monitor
+};
+
+struct SqlTimeouts {
+  int connection_seconds = 15;
+  int command_seconds = 30;
+};
+
+// The timeout table: one place in the code that every caller names. The web
+// extension's entries read QueryConnectionTimeout/QueryCommandTimeout afresh.
+SqlTimeouts TimeoutsFor(SqlCaller caller);
+
+struct SqlResult {
+  SqlRows rows;            // first row set, NULL as "", numbers as decimal text
+  bool error = false;      // true when the call failed
+  std::string error_text;  // "unexpected error: " + description + " src:" + source
+  std::string description;
+  std::string source;
+};
+
+// Runs one batch. With column_count 0 the batch is only executed and no rows
+// are returned; with n > 0 the first n fields of every row are read.
+SqlResult RunSql(const std::string& command, int column_count, SqlCaller caller);
+SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeouts);
+
+// Opens a connection with the given plain-text values (not the stored ones).
+// On failure returns false and fills source and description.
+bool TestConnection(const std::string& server, const std::string& database,
+                    const std::string& user, const std::string& password, SqlTimeouts timeouts,
+                    std::string* source, std::string* description);
+
+}  // namespace tellwen

@@ -20,6 +20,9 @@
 
 namespace tellwen {
 
+// The hive key that holds every setting.
+inline constexpr const char* kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\KIV";
+
 // The mode that asks for the table default without reading or writing.
 inline constexpr const char* kDefaultValueMode = "default value";
 // The mode every ordinary read passes (any text but "default value" will do).

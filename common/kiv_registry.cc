@@ -1,0 +1,217 @@
+#include "common/kiv_registry.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/user_messages.h"
+#include "platform/registry/registry.h"
+
+namespace tellwen {
+namespace {
+
+// Values are read whole up to this size; a larger value is treated as
+// unreadable (and never replaced by its default).
+constexpr std::size_t kMaxValueBytes = 1 << 20;
+
+enum class DefaultKind {
+  kLiteral,      // text is the default
+  kInstallPath,  // KIVInstallPathExes followed by text
+  kTempFolder,   // $TMPDIR or /tmp/, ending in "/"
+  kHostName,     // the machine's host name followed by text
+};
+
+struct DefaultEntry {
+  const char* name;
+  DefaultKind kind;
+  const char* text;
+};
+
+constexpr const char* kDefaultCategories =
+    "0|Audio Files/*.mp3; *.mp2; *.mp1; *.rm; *.wma; *.mod; *.cda; *.mid; *.m3u; *.pls; *.xm; "
+    "*.asf; *.rmi; *.midi; *.au; *.aif; *.wav|Compressed Files/*.zip; *.arj; *.rar; *.tar; *.z; "
+    "*.gz; *.cab; *.ace; *.lha|Database/*.db; *.dbf; *.mdb; *.dbc|Develop Project/*.dsp; *.dsw; "
+    "*.vcp; *.vcw; *.mak; *.mdp; *.bpr; *.bpg; *.bpk; *.dpr; makefile*.*|Executable Files/*.exe; "
+    "*.dll; *.vbx; *.ocx; *.cpl; *.sys; *.drv; *.scr|Html/*.htm; *.html; *.htx; *.asp; *.php; "
+    "*.alx; *.stm; *.shtml|Images/*.bmp; *.gif; *.jpg; *.dib; *.pcx; *.tif; *.png; *.eps; *.jpe; "
+    "*.pic; *.rle; *.tga; *.psd; *.pdd; *.pcd|Movies/*.mpg; *.avi; *.wmv; *.m1v; *.mpeg; *.rm; "
+    "*.mov|Office Documents/*.mpp; *.doc; *.xl*; *.ppt; *.rtf; *.mbd; *.obd; *.dot; *.pot; *.xot; "
+    "*.pdf|Source Code/*.bas; *.pas; *.pl; *.c; *.cpp; *.php; *.java; *.asp; *.h; *.hpp; *.inl; "
+    "*.rc; *.cxx; *.dsp; *.dsw; *.vcp; *.vcw; *.mak; *.mdp; *.bpr; *.bpg; *.bpk; *.dpr; "
+    "makefile*.*";
+
+// The system's configuration vocabulary, in its documented order. The order
+// has no effect: the table is searched by exact, case-sensitive name.
+constexpr DefaultEntry kDefaults[] = {
+    {"UnixStyleForFileNames", DefaultKind::kLiteral, "0"},
+    {"DumpSizeForFileNames", DefaultKind::kLiteral, "0"},
+    {"GenerateReportFile", DefaultKind::kLiteral, "0"},
+    {"SortedOutput", DefaultKind::kLiteral, "0"},
+    {"SplitBetweenShareAndDirectory", DefaultKind::kLiteral, "0"},
+    {"SplitBetweenDirectoryAndFile", DefaultKind::kLiteral, "0"},
+    {"Levels", DefaultKind::kLiteral, "5"},
+    {"MiniLocation", DefaultKind::kHostName, "/KIV"},
+    {"ReportFile", DefaultKind::kInstallPath, "reports/report.txt"},
+    {"SuggestionsFile", DefaultKind::kInstallPath, "suggestions.txt"},
+    {"MonitorPingInterval", DefaultKind::kLiteral, "2"},
+    {"ReportFileShort", DefaultKind::kInstallPath, "reports/short_report.txt"},
+    {"ReportFileShortDaily", DefaultKind::kLiteral, "1"},
+    {"QueryConnectionTimeout", DefaultKind::kLiteral, "15"},
+    {"OutputFile", DefaultKind::kInstallPath, "kiv report.txt"},
+    {"WebBanList", DefaultKind::kLiteral, "0"},
+    {"QueryCommandTimeout", DefaultKind::kLiteral, "120"},
+    {"AutomaticallyInsertIntoDatabase", DefaultKind::kLiteral, "1"},
+    {"SqlServer", DefaultKind::kHostName, ""},
+    {"SqlUser", DefaultKind::kLiteral, "sa"},
+    // The stored form of an empty password: the seed letter alone.
+    {"SqlPassword", DefaultKind::kLiteral, "a"},
+    {"SqlDatabase", DefaultKind::kLiteral, "kiv"},
+    {"StopWebService", DefaultKind::kLiteral, "1"},
+    {"SqlLogFolder", DefaultKind::kInstallPath, ""},
+    {"TemporaryFolder", DefaultKind::kTempFolder, ""},
+    {"NumberOfIndexedFiles", DefaultKind::kLiteral, "0"},
+    {"DataOfTheIndex", DefaultKind::kLiteral, "Never indexed"},
+    {"DataOfTheIndexForDB", DefaultKind::kLiteral, "Never indexed"},
+    {"LastIndexData", DefaultKind::kLiteral, "5000"},
+    {"WebCounter", DefaultKind::kLiteral, "0"},
+    {"WebStatus", DefaultKind::kLiteral, "no"},
+    {"NumberOfThreads", DefaultKind::kLiteral, "15"},
+    {"HelpFile", DefaultKind::kLiteral, "help/index.htm"},
+    {"SqlNotReindexHours", DefaultKind::kLiteral, "48"},
+    {"SqlComputerExpireHours", DefaultKind::kLiteral, "336"},
+    {"WebProxyEnabled", DefaultKind::kLiteral, "0"},
+    {"KIVInstallPathExes", DefaultKind::kLiteral, "/opt/tellwen/"},
+    {"MonitorStartMinimized", DefaultKind::kLiteral, "1"},
+    {"FirstPageInfo", DefaultKind::kLiteral, "N/A"},
+    {"FirstPageInfoSeverity", DefaultKind::kLiteral, "low"},
+    {"IndexerScanPriority", DefaultKind::kLiteral, "1"},
+    {"LastSuccessfulScanTime", DefaultKind::kLiteral, "N/A"},
+    {"LastSuccessfulUpdateTime", DefaultKind::kLiteral, "N/A"},
+    {"ShouldReport", DefaultKind::kLiteral, "0"},
+    {"ShouldShortReport", DefaultKind::kLiteral, "1"},
+    {"MustEnumerateResourcesFromNetwork", DefaultKind::kLiteral, "1"},
+    {"IndexerIncludeList", DefaultKind::kLiteral, "0"},
+    {"IndexerExcludeList", DefaultKind::kLiteral, "0"},
+    {"IndexerIgnoreIPZero", DefaultKind::kLiteral, "1"},
+    {"IndexerIgnoreIP255", DefaultKind::kLiteral, "1"},
+    {"PingTimeout", DefaultKind::kLiteral, "1000"},
+    {"GenerateLogForStatistics", DefaultKind::kLiteral, "1"},
+    {"WebGrantList", DefaultKind::kLiteral, "0"},
+    {"SecurityAllowAllIPs", DefaultKind::kLiteral, "1"},
+    {"SecurityAllAreMembers", DefaultKind::kLiteral, "0"},
+    {"WebMembersList", DefaultKind::kLiteral, "0"},
+    {"CategoriesEdit", DefaultKind::kLiteral, kDefaultCategories},
+    {"CategoriesEditForWeb", DefaultKind::kLiteral, "0"},
+    {"AdministratorContact", DefaultKind::kLiteral, "mailto:root@localhost"},
+    {"LastPingTime", DefaultKind::kLiteral, "0"},
+    {"MaxPingRoundtripTime", DefaultKind::kLiteral, "60"},
+    {"IISScriptsFolder", DefaultKind::kLiteral, "/var/www/scripts/"},
+    {"IISRootFolder", DefaultKind::kLiteral, "/var/www/html/"},
+};
+
+// Formats a message the way the store reports hive failures: a text of at
+// most 200 bytes naming the call and its code.
+void ShowFailure(const char* format, int code) {
+  char text[200];
+  std::snprintf(text, sizeof text, format, code);
+  ShowMessage(text, MessageIcon::kError);
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return "localhost";
+  return name;
+}
+
+std::string TempFolder() {
+  const char* env = std::getenv("TMPDIR");
+  std::string folder = (env != nullptr && *env != '\0') ? env : "/tmp/";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+CKIVRegistry::CKIVRegistry() {
+  bool created = false;
+  last_result_ = registry::OpenKey(kSettingsKey, /*create=*/true, &key_, &created);
+  disposition_ = created ? 1 : 2;  // created new key / opened existing key
+  if (last_result_ != 0) {
+    key_.clear();
+    ShowFailure("RegCreateKeyEx in CKIVRegistry::CKIVRegistry() return %d", last_result_);
+  }
+}
+
+CKIVRegistry::~CKIVRegistry() = default;
+
+std::string CKIVRegistry::GetValue(const std::string& name, const std::string& mode) {
+  const bool default_mode = mode == kDefaultValueMode;
+  std::string stored;
+  last_result_ = key_.empty() ? EBADF : registry::QueryValue(key_, name, kMaxValueBytes, &stored);
+  if (last_result_ == 0 && !default_mode) {
+    // Another tool may have stored a terminating zero; the text ends there.
+    if (std::size_t zero = stored.find('\0'); zero != std::string::npos) stored.resize(zero);
+    return stored;
+  }
+  // A value that exists but cannot be read whole is reported and left as it
+  // is: replacing it with the default would lose the administrator's data.
+  const bool unreadable = last_result_ != 0 && last_result_ != ENOENT && last_result_ != EBADF;
+  if (unreadable && !default_mode) {
+    ShowFailure("RegQueryValueEx in CKIVRegistry::GetValue() return %d", last_result_);
+  }
+  std::string value = ComputeDefault(name);
+  if (!default_mode && !unreadable) {
+    last_result_ = key_.empty() ? EBADF : registry::SetValue(key_, name, value);
+    if (last_result_ != 0) {
+      ShowFailure("RegSetKeyEx in CKIVRegistry::OnInitDialog() return %d", last_result_);
+    }
+  }
+  return value;
+}
+
+std::string CKIVRegistry::ComputeDefault(const std::string& name) {
+  for (const DefaultEntry& entry : kDefaults) {
+    if (name != entry.name) continue;
+    switch (entry.kind) {
+      case DefaultKind::kLiteral:
+        return entry.text;
+      case DefaultKind::kInstallPath:
+        // Always an ordinary read: it creates KIVInstallPathExes when missing.
+        return GetValue("KIVInstallPathExes", kNoDefaultMode) + entry.text;
+      case DefaultKind::kTempFolder:
+        return TempFolder();
+      case DefaultKind::kHostName:
+        return HostName() + entry.text;
+    }
+  }
+  return "";  // not in the table: an empty value fits every caller
+}
+
+int CKIVRegistry::GetIntValue(const std::string& name, int /*ignored*/, const std::string& mode) {
+  std::string text = GetValue(name, mode);
+  errno = 0;
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str()) return 0;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+bool CKIVRegistry::GetBoolValue(const std::string& name, int /*ignored*/,
+                                const std::string& mode) {
+  return GetIntValue(name, 0, mode) != 0;
+}
+
+void CKIVRegistry::SetValue(const std::string& name, const std::string& value) {
+  last_result_ = key_.empty() ? EBADF : registry::SetValue(key_, name, value);
+  if (last_result_ != 0) {
+    ShowFailure("RegSetKeyEx in CKIVRegistry::SetValue() return %d", last_result_);
+  }
+}
+
+}  // namespace tellwen

@@ -1,0 +1,58 @@
+#include "common/user_messages.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace tellwen {
+namespace {
+
+std::mutex sink_mutex;
+std::shared_ptr<UserMessages> sink;  // null: the stderr sink
+
+std::shared_ptr<UserMessages> CurrentSink() {
+  std::lock_guard<std::mutex> lock(sink_mutex);
+  if (!sink) sink = std::make_shared<StderrMessages>();
+  return sink;
+}
+
+const char* IconLabel(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kWarning:
+      return "warning";
+    case MessageIcon::kError:
+      return "error";
+    case MessageIcon::kQuestion:
+      return "question";
+    case MessageIcon::kInformation:
+      break;
+  }
+  return "info";
+}
+
+}  // namespace
+
+void StderrMessages::Show(const std::string& text, MessageIcon icon) {
+  // One write per message, so that messages of several threads do not mix.
+  std::string line = std::string(IconLabel(icon)) + ": " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+bool StderrMessages::AskYesNo(const std::string& text, MessageIcon icon) {
+  std::string line = std::string(IconLabel(icon)) + ": " + text +
+                     "\n(no one to answer here; taking the safe answer: no)\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  return false;
+}
+
+void SetUserMessages(std::shared_ptr<UserMessages> new_sink) {
+  std::lock_guard<std::mutex> lock(sink_mutex);
+  sink = std::move(new_sink);
+}
+
+void ShowMessage(const std::string& text, MessageIcon icon) { CurrentSink()->Show(text, icon); }
+
+bool AskYesNo(const std::string& text, MessageIcon icon) {
+  return CurrentSink()->AskYesNo(text, icon);
+}
+
+}  // namespace tellwen

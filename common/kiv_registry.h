@@ -57,7 +57,6 @@ class CKIVRegistry {
  private:
   std::string ComputeDefault(const std::string& name);
 
-  const char* key_path_ = "Software\\KIV";
   int last_result_ = 0;
   unsigned disposition_ = 0;
   std::string key_;  // folder of the open key; empty when it could not be made

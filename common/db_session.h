@@ -55,8 +55,8 @@ SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeo
 
 // Opens a connection with the given plain-text values (not the stored ones).
 // On failure returns false and fills source and description.
-bool TestConnection(const std::string& server, const std::string& database,
-                    const std::string& user, const std::string& password, SqlTimeouts timeouts,
-                    std::string* source, std::string* description);
+bool TestConnection(const std::string& server, const std::string& database, const std::string& user,
+                    const std::string& password, SqlTimeouts timeouts, std::string* source,
+                    std::string* description);
 
 }  // namespace tellwen

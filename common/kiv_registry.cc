@@ -202,8 +202,7 @@ int CKIVRegistry::GetIntValue(const std::string& name, int /*ignored*/, const st
   return static_cast<int>(value);
 }
 
-bool CKIVRegistry::GetBoolValue(const std::string& name, int /*ignored*/,
-                                const std::string& mode) {
+bool CKIVRegistry::GetBoolValue(const std::string& name, int /*ignored*/, const std::string& mode) {
   return GetIntValue(name, 0, mode) != 0;
 }
 

@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
       if (rc == 0) rc = tellwen::registry::DeleteValue(folder, args[1]);
       return rc == 0 ? 0 : Fail("delete", args[1], rc);
     }
-    PrintLine(settings.GetValue(args[1], command == "default" ? tellwen::kDefaultValueMode
-                                                              : tellwen::kNoDefaultMode));
+    PrintLine(settings.GetValue(
+        args[1], command == "default" ? tellwen::kDefaultValueMode : tellwen::kNoDefaultMode));
     return 0;
   }
   if (command == "set") {

@@ -1,0 +1,396 @@
+#include "platform/net/smb_network.h"
+
+#include <libsmbclient.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/net/smb_url.h"
+
+namespace tellwen::net {
+
+namespace {
+
+std::atomic<uint64_t> next_network_id{1};
+
+// Creating and freeing contexts touches the library's global configuration.
+std::mutex& ContextLifecycleMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+struct Account {
+  std::string user;
+  std::string password;
+};
+
+class SmbFolderListing;
+
+// Everything one thread keeps for one SmbNetwork.
+struct ThreadContext {
+  SMBCCTX* ctx = nullptr;
+  std::map<std::string, Account> accounts;  // by upper-case computer name
+  std::vector<SmbFolderListing*> open_listings;
+
+  ~ThreadContext() {
+    if (ctx == nullptr) return;
+    std::lock_guard<std::mutex> lock(ContextLifecycleMutex());
+    smbc_free_context(ctx, 1);
+  }
+};
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+void CopyBounded(char* out, int out_len, const std::string& value) {
+  if (out_len <= 0) return;
+  size_t n = std::min(value.size(), static_cast<size_t>(out_len - 1));
+  std::memcpy(out, value.data(), n);
+  out[n] = '\0';
+}
+
+void AuthWithContext(SMBCCTX* c, const char* server, const char* /*share*/, char* workgroup,
+                     int workgroup_len, char* user, int user_len, char* password,
+                     int password_len) {
+  auto* tc = static_cast<ThreadContext*>(smbc_getOptionUserData(c));
+  Account account{"guest", ""};
+  if (tc != nullptr && server != nullptr) {
+    auto it = tc->accounts.find(Upper(server));
+    if (it != tc->accounts.end()) account = it->second;
+  }
+  CopyBounded(user, user_len, account.user);
+  CopyBounded(password, password_len, account.password);
+  (void)workgroup;
+  (void)workgroup_len;  // keep the configured workgroup
+}
+
+NetStatus StatusFromErrno(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return NetStatus::kAccessDenied;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EINVAL:
+      return NetStatus::kNotFound;
+    case ECONNREFUSED:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EHOSTDOWN:
+      return NetStatus::kUnreachable;
+    case ENOTDIR:
+      return NetStatus::kNotContainer;
+    default:
+      return NetStatus::kError;
+  }
+}
+
+std::string DirentName(const struct smbc_dirent* entry) {
+  return std::string(entry->name, strnlen(entry->name, entry->namelen + 1));
+}
+
+// Reads a whole enumeration of url; entries of other types than the wanted
+// ones are left out.
+NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
+                      std::vector<std::pair<unsigned, std::string>>* entries) {
+  errno = 0;
+  SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
+  if (dir == nullptr) return StatusFromErrno(errno);
+  while (const struct smbc_dirent* entry = smbc_getFunctionReaddir(ctx)(ctx, dir)) {
+    entries->emplace_back(entry->smbc_type, DirentName(entry));
+  }
+  smbc_getFunctionClosedir(ctx)(ctx, dir);
+  return NetStatus::kOk;
+}
+
+class SmbResourceEnumeration : public ResourceEnumeration {
+ public:
+  explicit SmbResourceEnumeration(std::vector<NetResource> resources)
+      : resources_(std::move(resources)) {}
+
+  NetStatus Next(size_t buffer_bytes, std::vector<NetResource>* entries) override {
+    entries->clear();
+    size_t used = 0;
+    while (next_ < resources_.size()) {
+      size_t bytes = EnumBufferBytes(resources_[next_]);
+      if (!entries->empty() && used + bytes > buffer_bytes) break;
+      used += bytes;
+      entries->push_back(resources_[next_++]);
+    }
+    return entries->empty() ? NetStatus::kNoMoreItems : NetStatus::kOk;
+  }
+
+ private:
+  std::vector<NetResource> resources_;
+  size_t next_ = 0;
+};
+
+class SmbFolderListing : public FolderListing {
+ public:
+  SmbFolderListing(ThreadContext* tc, SMBCFILE* dir, std::string folder)
+      : tc_(tc), dir_(dir), folder_(std::move(folder)) {
+    tc_->open_listings.push_back(this);
+  }
+
+  ~SmbFolderListing() override {
+    smbc_getFunctionClosedir(tc_->ctx)(tc_->ctx, dir_);
+    auto& open = tc_->open_listings;
+    for (auto it = open.end(); it != open.begin();) {
+      --it;
+      if (*it == this) {
+        open.erase(it);
+        break;
+      }
+    }
+  }
+
+  NetStatus Next(FindData* entry) override {
+    const struct libsmb_file_info* info = smbc_getFunctionReaddirPlus(tc_->ctx)(tc_->ctx, dir_);
+    if (info == nullptr || info->name == nullptr) {
+      has_last_ = false;
+      return NetStatus::kNoMoreItems;
+    }
+    last_.name = info->name;
+    last_.attributes.attributes = info->attrs;
+    if (last_.attributes.attributes == 0) last_.attributes.attributes = kAttributeNormal;
+    last_.attributes.size =
+        (info->attrs & kAttributeDirectory) != 0 ? 0 : static_cast<uint64_t>(info->size);
+    has_last_ = true;
+    *entry = last_;
+    return NetStatus::kOk;
+  }
+
+  // The attributes of path when it is the entry returned last.
+  bool Answer(const std::string& path, FileAttributes* attributes) const {
+    if (!has_last_) return false;
+    if (path.size() != folder_.size() + 1 + last_.name.size()) return false;
+    if (path.compare(0, folder_.size(), folder_) != 0) return false;
+    if (path[folder_.size()] != '\\') return false;
+    if (path.compare(folder_.size() + 1, std::string::npos, last_.name) != 0) return false;
+    *attributes = last_.attributes;
+    return true;
+  }
+
+ private:
+  ThreadContext* tc_;
+  SMBCFILE* dir_;
+  std::string folder_;
+  FindData last_;
+  bool has_last_ = false;
+};
+
+thread_local std::unordered_map<uint64_t, std::unique_ptr<ThreadContext>> thread_contexts;
+
+ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
+  auto it = thread_contexts.find(id);
+  if (it != thread_contexts.end()) return it->second.get();
+
+  auto tc = std::make_unique<ThreadContext>();
+  {
+    std::lock_guard<std::mutex> lock(ContextLifecycleMutex());
+    SMBCCTX* ctx = smbc_new_context();
+    if (ctx != nullptr) {
+      smbc_setDebug(ctx, 0);
+      smbc_setOptionUserData(ctx, tc.get());
+      smbc_setFunctionAuthDataWithContext(ctx, AuthWithContext);
+      smbc_setOptionUseKerberos(ctx, 0);
+      smbc_setOptionFallbackAfterKerberos(ctx, 1);
+      smbc_setOptionUseCCache(ctx, 0);
+      smbc_setTimeout(ctx, options.timeout_ms);
+      int port = options.port != 0 ? options.port : SmbPortFromEnvironment();
+      if (port != 0) smbc_setPort(ctx, static_cast<uint16_t>(port));
+      if (smbc_init_context(ctx) == nullptr) {
+        smbc_free_context(ctx, 1);
+        ctx = nullptr;
+      }
+    }
+    tc->ctx = ctx;
+  }
+  ThreadContext* raw = tc.get();
+  thread_contexts.emplace(id, std::move(tc));
+  return raw;
+}
+
+}  // namespace
+
+int SmbPortFromEnvironment() {
+  const char* text = std::getenv("TELLWEN_SMB_PORT");
+  if (text == nullptr || *text == '\0') return 0;
+  char* end = nullptr;
+  long port = std::strtol(text, &end, 10);
+  if (*end != '\0' || port <= 0 || port > 65535) return 0;
+  return static_cast<int>(port);
+}
+
+SmbNetwork::SmbNetwork(SmbOptions options)
+    : options_(std::move(options)), id_(next_network_id.fetch_add(1)) {}
+
+SmbNetwork::~SmbNetwork() = default;
+
+NetStatus SmbNetwork::AddConnection(const NetResource& resource, const std::string& user,
+                                    const std::string& password) {
+  ThreadContext* tc = ContextFor(id_, options_);
+  if (tc->ctx == nullptr) return NetStatus::kError;
+  std::string computer = ComputerOfUnc(resource.remote_name);
+  if (computer.empty()) return NetStatus::kNotFound;
+  tc->accounts[Upper(computer)] = Account{user, password};
+  return NetStatus::kOk;
+}
+
+NetStatus SmbNetwork::CancelConnection(const std::string& name, bool /*force*/) {
+  ThreadContext* tc = ContextFor(id_, options_);
+  if (tc->ctx == nullptr) return NetStatus::kError;
+  tc->accounts.erase(Upper(ComputerOfUnc(name)));
+  // Sessions still used by an open listing of this thread are kept by the
+  // library; the others are closed.
+  smbc_getFunctionPurgeCachedServers(tc->ctx)(tc->ctx);
+  return NetStatus::kOk;
+}
+
+std::unique_ptr<ResourceEnumeration> SmbNetwork::OpenEnum(const NetResource* container,
+                                                          NetStatus* status) {
+  std::vector<NetResource> resources;
+  auto done = [&](NetStatus result) -> std::unique_ptr<ResourceEnumeration> {
+    *status = result;
+    if (result != NetStatus::kOk) return nullptr;
+    return std::make_unique<SmbResourceEnumeration>(std::move(resources));
+  };
+
+  if (container == nullptr) {
+    NetResource provider;
+    provider.scope = kScopeGlobalNet;
+    provider.display_type = kDisplayNetwork;
+    provider.usage = kUsageContainer;
+    provider.remote_name = options_.provider_name;
+    provider.provider = options_.provider_name;
+    resources.push_back(provider);
+    return done(NetStatus::kOk);
+  }
+
+  ThreadContext* tc = ContextFor(id_, options_);
+  if (tc->ctx == nullptr) return done(NetStatus::kError);
+
+  const std::string& name = container->remote_name;
+  bool is_unc = name.size() >= 2 && name[0] == '\\' && name[1] == '\\';
+  if (is_unc && name.find('\\', 2) != std::string::npos) {
+    return done(NetStatus::kNotContainer);  // a share or a folder
+  }
+
+  std::string url;
+  if (is_unc) {
+    url = UncToSmbUrl(name);
+  } else if (container->display_type == kDisplayNetwork) {
+    url = "smb://";
+  } else {
+    url = WorkgroupToSmbUrl(name);
+  }
+
+  std::vector<std::pair<unsigned, std::string>> entries;
+  NetStatus read = ReadDirents(tc->ctx, url, &entries);
+  if (read != NetStatus::kOk) return done(read);
+
+  for (const auto& [type, entry_name] : entries) {
+    NetResource r;
+    r.scope = kScopeGlobalNet;
+    r.provider = options_.provider_name;
+    switch (type) {
+      case SMBC_WORKGROUP:
+        r.display_type = kDisplayDomain;
+        r.usage = kUsageContainer;
+        r.remote_name = entry_name;
+        break;
+      case SMBC_SERVER:
+        r.display_type = kDisplayServer;
+        r.usage = kUsageContainer;
+        r.remote_name = "\\\\" + entry_name;
+        break;
+      case SMBC_FILE_SHARE:
+      case SMBC_PRINTER_SHARE:
+      case SMBC_COMMS_SHARE:
+      case SMBC_IPC_SHARE:
+        r.display_type = kDisplayShare;
+        r.type = type == SMBC_FILE_SHARE      ? kTypeDisk
+                 : type == SMBC_PRINTER_SHARE ? kTypePrint
+                                              : kTypeAny;
+        r.usage = kUsageConnectable;
+        r.remote_name = name + "\\" + entry_name;
+        break;
+      default:
+        continue;
+    }
+    resources.push_back(std::move(r));
+  }
+  return done(NetStatus::kOk);
+}
+
+NetStatus SmbNetwork::ShareList(const std::string& computer, std::vector<std::string>* names) {
+  ThreadContext* tc = ContextFor(id_, options_);
+  if (tc->ctx == nullptr) return NetStatus::kError;
+  std::string bare = ComputerOfUnc(computer);
+  if (bare.empty()) return NetStatus::kNotFound;
+  std::vector<std::pair<unsigned, std::string>> entries;
+  NetStatus read = ReadDirents(tc->ctx, UncToSmbUrl("\\\\" + bare), &entries);
+  if (read != NetStatus::kOk) return read;
+  for (const auto& [type, name] : entries) {
+    if (type == SMBC_FILE_SHARE || type == SMBC_PRINTER_SHARE || type == SMBC_COMMS_SHARE ||
+        type == SMBC_IPC_SHARE) {
+      names->push_back(name);
+    }
+  }
+  return NetStatus::kOk;
+}
+
+std::unique_ptr<FolderListing> SmbNetwork::FindFirst(const std::string& folder, NetStatus* status) {
+  ThreadContext* tc = ContextFor(id_, options_);
+  if (tc->ctx == nullptr) {
+    *status = NetStatus::kError;
+    return nullptr;
+  }
+  errno = 0;
+  SMBCFILE* dir = smbc_getFunctionOpendir(tc->ctx)(tc->ctx, UncToSmbUrl(folder).c_str());
+  if (dir == nullptr) {
+    *status = StatusFromErrno(errno);
+    return nullptr;
+  }
+  *status = NetStatus::kOk;
+  return std::make_unique<SmbFolderListing>(tc, dir, folder);
+}
+
+NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes* attributes) {
+  *attributes = FileAttributes{};
+  ThreadContext* tc = ContextFor(id_, options_);
+  if (tc->ctx == nullptr) return NetStatus::kError;
+  for (auto it = tc->open_listings.rbegin(); it != tc->open_listings.rend(); ++it) {
+    if ((*it)->Answer(path, attributes)) return NetStatus::kOk;
+  }
+  struct stat st {};
+  errno = 0;
+  if (smbc_getFunctionStat(tc->ctx)(tc->ctx, UncToSmbUrl(path).c_str(), &st) != 0) {
+    *attributes = FileAttributes{};
+    return StatusFromErrno(errno);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    attributes->attributes = kAttributeDirectory;
+    attributes->size = 0;
+  } else {
+    attributes->attributes = kAttributeNormal;
+    attributes->size = static_cast<uint64_t>(st.st_size);
+  }
+  return NetStatus::kOk;
+}
+
+}  // namespace tellwen::net

@@ -1,0 +1,64 @@
+// SmbNetwork: the Network calls over SMB, built on libsmbclient.
+//
+// Mapping of the network's levels: the root holds one provider; the
+// provider's enumeration lists the workgroups ("smb://"), a workgroup's lists
+// its computers ("smb://WORKGROUP"), a computer's lists its shares
+// ("smb://PC1"). Listing a folder and reading attributes use
+// "smb://PC1/share/dir".
+//
+// A "guest" connection is an SMB guest login: AddConnection records the
+// account for the computer and CancelConnection forgets it and drops the
+// cached sessions of the calling thread. Without a recorded account the
+// guest account is used as well.
+//
+// Each thread gets its own libsmbclient context on first use, freed when the
+// thread ends. The SMB port is options.port, else $TELLWEN_SMB_PORT, else the
+// library's choice (445, then 139). Kerberos is never tried.
+//
+// GetFileAttributes answers from the listing the calling thread has open on
+// the path's folder when the path is the entry that listing returned last
+// (the server sent those attributes a moment ago); otherwise it asks the
+// server.
+//
+// Thread safety: as Network; one object serves every thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/net/network.h"
+
+namespace tellwen::net {
+
+struct SmbOptions {
+  int port = 0;            // 0: $TELLWEN_SMB_PORT, else the library's default
+  int timeout_ms = 20000;  // per call to a server
+  std::string provider_name = "SMB Network";
+};
+
+// The port $TELLWEN_SMB_PORT names, or 0 when unset or not a port number.
+int SmbPortFromEnvironment();
+
+class SmbNetwork : public Network {
+ public:
+  explicit SmbNetwork(SmbOptions options = {});
+  ~SmbNetwork() override;
+
+  NetStatus AddConnection(const NetResource& resource, const std::string& user,
+                          const std::string& password) override;
+  NetStatus CancelConnection(const std::string& name, bool force) override;
+  std::unique_ptr<ResourceEnumeration> OpenEnum(const NetResource* container,
+                                                NetStatus* status) override;
+  NetStatus ShareList(const std::string& computer, std::vector<std::string>* names) override;
+  std::unique_ptr<FolderListing> FindFirst(const std::string& folder, NetStatus* status) override;
+  NetStatus GetFileAttributes(const std::string& path, FileAttributes* attributes) override;
+
+  const SmbOptions& options() const { return options_; }
+
+ private:
+  SmbOptions options_;
+  uint64_t id_;  // tells this object's per-thread contexts from another's
+};
+
+}  // namespace tellwen::net

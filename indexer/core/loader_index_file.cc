@@ -1,0 +1,159 @@
+#include "indexer/core/loader_index_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace tellwen {
+namespace {
+
+constexpr size_t kMaxFieldBytes = 255;
+constexpr size_t kBatchReserveBytes = 5 * 1024 * 1024;
+constexpr std::string_view kLoaderSource = "KIVIndexer loader";
+
+std::string LoaderError(const std::string& description) {
+  return "unexpected error: " + description + " src:" + std::string(kLoaderSource);
+}
+
+// Rows of zz as the server counts them, or -1 when the count fails.
+int64_t CountLoadedRows(SqlExecutor& executor) {
+  SqlResult result = executor.Run("select count(*) from zz", 1, SqlCaller::kIndexerBatch);
+  if (result.error || result.rows.empty() || result.rows[0].empty()) return -1;
+  char* end = nullptr;
+  const long long count = std::strtoll(result.rows[0][0].c_str(), &end, 10);
+  if (end == result.rows[0][0].c_str() || *end != '\0') return -1;
+  return count;
+}
+
+// Sends one batch of `lines` inserts; `committed` is the number of rows zz
+// held before it. Returns "" when the batch's rows are in zz exactly once.
+std::string SendBatch(SqlExecutor& executor, const std::string& batch, int64_t lines,
+                      int64_t committed) {
+  std::string first_error;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SqlResult result = executor.Run(batch, 0, SqlCaller::kIndexerBatch);
+    if (!result.error) return "";
+    if (first_error.empty()) first_error = result.error_text;
+    const int64_t rows = CountLoadedRows(executor);
+    if (rows < 0) return first_error;          // the database is out of reach
+    if (rows == committed + lines) return "";  // it committed after all
+    if (rows != committed) {
+      return LoaderError("a failed load batch left " + std::to_string(rows - committed) +
+                         " of its " + std::to_string(lines) +
+                         " rows in zz (batch error: " + result.error_text + ")");
+    }
+    // Nothing of it stayed: safe to send it once more.
+  }
+  return first_error;
+}
+
+}  // namespace
+
+std::string CheckIndexLine(std::string_view line) {
+  size_t field = 0;
+  size_t begin = 0;
+  while (true) {
+    const size_t tab = line.find('\t', begin);
+    const std::string_view value =
+        line.substr(begin, tab == std::string_view::npos ? std::string_view::npos : tab - begin);
+    if (value.size() > kMaxFieldBytes) {
+      return "field " + std::to_string(field + 1) + " is longer than 255 bytes";
+    }
+    if (field == 0 && value.empty()) return "the computer name is empty";
+    if (field == 4 && value.empty()) return "the file name is empty";
+    if (field == 5) {
+      if (value.empty() || value.size() > 10 ||
+          value.find_first_not_of("0123456789") != std::string_view::npos ||
+          std::strtoll(std::string(value).c_str(), nullptr, 10) > 2147483647LL) {
+        return "the size is not a number of kilobytes from 0 to 2147483647";
+      }
+    }
+    ++field;
+    if (tab == std::string_view::npos) break;
+    if (field == 6) return "the line has more than six fields";
+    begin = tab + 1;
+  }
+  if (field != 6) return "the line has " + std::to_string(field) + " fields instead of six";
+  return "";
+}
+
+void AppendInsertStatement(std::string_view line, std::string* batch) {
+  batch->append("insert into zz values('");
+  int tabs = 0;
+  for (char c : line) {
+    if (c == '\t' && tabs < 5) {
+      ++tabs;
+      batch->append("','");
+    } else if (c == '\'') {
+      batch->append("''");
+    } else {
+      batch->push_back(c);
+    }
+  }
+  batch->append("')\n");
+}
+
+LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
+                           const LoaderHooks& hooks) {
+  LoaderResult result;
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) {
+    result.ok = false;
+    result.error_text =
+        LoaderError("cannot open the index file " + path + ": " + std::strerror(errno));
+    return result;
+  }
+
+  std::string batch;
+  batch.reserve(kBatchReserveBytes);
+  int64_t in_batch = 0;
+  int64_t committed = 0;
+  auto flush = [&]() -> bool {
+    batch.append("commit tran\n");
+    const std::string error = SendBatch(executor, batch, in_batch, committed);
+    if (!error.empty()) {
+      result.ok = false;
+      result.error_text = error;
+      return false;
+    }
+    committed += in_batch;
+    result.lines_sent = committed;
+    ++result.batches;
+    batch.clear();
+    in_batch = 0;
+    if (hooks.progress) hooks.progress(result.lines_sent);
+    return true;
+  };
+
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  int64_t line_number = 0;
+  ssize_t length;
+  while ((length = getline(&buffer, &capacity, file.get())) >= 0) {
+    if (hooks.stop_requested && hooks.stop_requested()) {
+      result.stopped = true;
+      break;
+    }
+    ++line_number;
+    std::string_view line(buffer, static_cast<size_t>(length));
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) continue;
+    const std::string reason = CheckIndexLine(line);
+    if (!reason.empty()) {
+      ++result.lines_rejected;
+      if (hooks.rejected) hooks.rejected(line_number, reason, line);
+      continue;
+    }
+    if (in_batch == 0) batch.append("begin tran\n");
+    AppendInsertStatement(line, &batch);
+    if (++in_batch == kLoaderLinesPerBatch && !flush()) break;
+  }
+  std::free(buffer);
+  if (result.ok && !result.stopped && in_batch > 0) flush();
+  return result;
+}
+
+}  // namespace tellwen

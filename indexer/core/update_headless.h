@@ -1,0 +1,38 @@
+// The update job without a window (KIVIndexer /updatedb and /setup on a
+// machine without a display): the task rows of the update dialog are printed
+// on stdout as they change, SIGINT and SIGTERM count as a confirmed stop (the
+// current task finishes first), and messages go to stderr.
+//
+// Thread safety: one call per process at a time; it installs its own SIGINT
+// and SIGTERM handlers for the span of the call and restores the previous
+// ones.
+#pragma once
+
+#include <ostream>
+
+#include "indexer/core/update_job.h"
+#include "indexer/core/update_sql_executor.h"
+
+namespace tellwen {
+
+// The process exit code: 0 when the update completed, 1 otherwise (failed,
+// stopped, no index file, or AutomaticallyInsertIntoDatabase off).
+int RunUpdateJobHeadless(bool setup_mode);
+
+// The same, with the statement executor and the output stream chosen by the
+// caller (tests).
+int RunUpdateJobHeadless(bool setup_mode, SqlExecutor* executor, std::ostream& out);
+
+// Prints the runner's rows as they change and forwards a stop when a signal
+// came; used by RunUpdateJobHeadless, public for tests.
+class HeadlessUpdateDriver : public UpdateJobDriver {
+ public:
+  explicit HeadlessUpdateDriver(std::ostream& out, bool setup_mode);
+  bool Drive(UpdateRunner& runner) override;
+
+ private:
+  std::ostream& out_;
+  bool setup_mode_;
+};
+
+}  // namespace tellwen

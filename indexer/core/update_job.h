@@ -1,0 +1,52 @@
+// The update job: loads the index file into the database through the update
+// script and swaps the fresh catalog in (KIVIndexer /updatedb, /setup and the
+// main window's UpdateDB button).
+//
+// The job reads its settings afresh, puts up the busy banner of the home page
+// (and, with StopWebService on, WebStatus "updating" around the swap), hands
+// the runner to a driver (the update dialog, or the headless printer) that
+// starts it and waits for its end, writes the saved values back in every
+// outcome, and on success records DataOfTheIndex and LastSuccessfulUpdateTime
+// and deletes the index file. A failed or stopped run keeps the index file, so
+// the next run loads it again.
+//
+// Thread safety: one job at a time per machine (the program's single-instance
+// rule); RunUpdateJob runs on the caller's thread, the runner on its own.
+#pragma once
+
+#include <string>
+
+#include "indexer/core/update_runner.h"
+#include "indexer/core/update_sql_executor.h"
+
+namespace tellwen {
+
+struct UpdateJobOptions {
+  bool setup_mode = false;  // /setup: drop every catalog table first
+  bool silent = false;      // /updatedb, /setup: no "not found" or "went OK" box
+};
+
+// Shows the runner's progress while it works. Drive starts the runner (Start),
+// returns once it has ended, and says whether the update succeeded (the
+// runner completed and the display closed on that).
+class UpdateJobDriver {
+ public:
+  virtual ~UpdateJobDriver() = default;
+  virtual bool Drive(UpdateRunner& runner) = 0;
+};
+
+enum class UpdateJobOutcome {
+  kDisabled,     // AutomaticallyInsertIntoDatabase is off: nothing was done
+  kNoIndexFile,  // the index file is missing (and not setup mode)
+  kSucceeded,    // every task done; index file deleted
+  kFailed,       // a task failed or the run was stopped
+};
+
+// TemporaryFolder + "kivtmp.txt" (a "/" is put between when the folder lacks it).
+std::string IndexFilePath();
+
+// Runs the job. `executor` defaults to a database session per batch.
+UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
+                              SqlExecutor* executor = nullptr);
+
+}  // namespace tellwen

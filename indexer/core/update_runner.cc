@@ -1,0 +1,228 @@
+#include "indexer/core/update_runner.h"
+
+#include <utility>
+
+#include "common/kiv_registry.h"
+#include "common/list_value.h"
+#include "common/user_messages.h"
+#include "indexer/core/loader_index_file.h"
+#include "indexer/core/update_sql_log.h"
+
+namespace tellwen {
+namespace {
+
+constexpr const char* kLoadTask = "inserting data into database";
+constexpr const char* kAddColumnsTask = "DONT-inserting categories";
+constexpr const char* kCategoriesTask = "updating categories";
+constexpr const char* kLockTask = "locking database";
+constexpr const char* kSwapTask = "switching to new database";
+constexpr size_t kMaxLoggedRejections = 1000;
+
+constexpr const char* kSetupDropTables[] = {"zz",
+                                            "temp_aall",
+                                            "temp_shares1",
+                                            "temp_constants",
+                                            "temp_monitor_pings",
+                                            "temp_stat",
+                                            "temp_stat_topmegi",
+                                            "temp_stat_filesize",
+                                            "temp_stat_categories",
+                                            "aall",
+                                            "shares1",
+                                            "constants",
+                                            "stat",
+                                            "stat_topmegi",
+                                            "stat_filesize",
+                                            "stat_categories",
+                                            "tmp1",
+                                            "monitor_pings"};
+
+// The categories as the web search numbers them: one field per kept category,
+// in column order, so that field n is column "gugu" + n.
+std::string CategoriesForWeb(const std::vector<Category>& categories) {
+  std::vector<std::string> entries;
+  entries.reserve(categories.size());
+  for (const Category& category : categories) {
+    entries.push_back(category.name + "/" + category.pattern_text);
+  }
+  return MakeListValue(entries);
+}
+
+}  // namespace
+
+std::string UpdateTaskRow::Text() const {
+  return name + "\t" + start + "\t" + stop + "\t" + elapsed + "\t" + status;
+}
+
+std::string SetupDropBatch() {
+  std::string batch;
+  for (const char* table : kSetupDropTables) {
+    batch +=
+        std::string(" if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[") +
+        table + "]') and OBJECTPROPERTY(id, N'IsUserTable') = 1) drop table [dbo].[" + table + "] ";
+  }
+  return batch;
+}
+
+UpdateRunner::UpdateRunner(UpdateRunnerConfig config) : config_(std::move(config)) {
+  for (const ScriptTask& task : config_.tasks) {
+    if (IsHiddenTask(task.name)) {
+      row_of_task_.push_back(-1);
+    } else {
+      row_of_task_.push_back(static_cast<int>(rows_.size()));
+      UpdateTaskRow row;
+      row.name = task.name;
+      rows_.push_back(row);
+    }
+  }
+}
+
+UpdateRunner::~UpdateRunner() { Wait(); }
+
+void UpdateRunner::Start() {
+  running_ = true;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void UpdateRunner::Wait() {
+  if (thread_.joinable()) thread_.join();
+}
+
+std::vector<UpdateTaskRow> UpdateRunner::Rows() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return rows_;
+}
+
+std::string UpdateRunner::FailedTask() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failed_task_;
+}
+
+std::string UpdateRunner::ErrorText() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_text_;
+}
+
+void UpdateRunner::SetRow(int row, const std::function<void(UpdateTaskRow&)>& change) {
+  if (row < 0) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change(rows_[row]);
+  }
+  ++changes_;
+}
+
+void UpdateRunner::Run() {
+  running_ = true;
+  completed_ = false;
+  bool all_done = true;
+
+  if (config_.setup_mode) {
+    const auto began = UpdateClock::now();
+    const std::string batch = SetupDropBatch();
+    SqlResult result = config_.executor->Run(batch, 0, SqlCaller::kIndexerBatch);
+    const std::string text = result.error ? result.error_text : "done";
+    AppendSqlLogRecord(config_.log_file, "dropping the catalog tables", batch, text,
+                       FormatElapsed(UpdateClock::now() - began));
+    if (result.error) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      failed_task_ = "dropping the catalog tables";
+      error_text_ = text;
+      all_done = false;
+    }
+  }
+
+  categories_ = BuildCategoryList(config_.categories_edit);
+  for (size_t i = 0; all_done && i < config_.tasks.size(); ++i) {
+    if (stop_requested_) {
+      all_done = false;
+      break;
+    }
+    const std::string result = RunTask(config_.tasks[i], row_of_task_[i]);
+    if (result != "done") {
+      std::lock_guard<std::mutex> lock(mutex_);
+      failed_task_ = config_.tasks[i].name;
+      error_text_ = result;
+      all_done = false;
+    }
+  }
+
+  completed_ = all_done;
+  const bool failed = !FailedTask().empty();
+  running_ = false;
+  ++changes_;
+  if (failed) {
+    if (config_.show_failure) {
+      config_.show_failure(kUpdateFailedMessage);
+    } else {
+      ShowMessage(kUpdateFailedMessage, MessageIcon::kError);
+    }
+  }
+}
+
+std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
+  const auto began = UpdateClock::now();
+  SetRow(row, [&](UpdateTaskRow& r) {
+    r.start = FormatLocalTime(began, "%H:%M:%S");
+    r.status = "running";
+  });
+
+  SqlResult body = config_.executor->Run(task.body, 0, SqlCaller::kIndexerTaskBody);
+  std::string result = body.error ? body.error_text : "done";
+
+  if (!body.error) {
+    if (task.name == kLockTask && config_.stop_web_service && config_.on_locking) {
+      config_.on_locking();
+    }
+    if (task.name == kLoadTask) {
+      std::string rejected_log;
+      size_t logged = 0;
+      LoaderHooks hooks;
+      hooks.progress = [&](int64_t sent) {
+        SetRow(row, [&](UpdateTaskRow& r) { r.status = std::to_string(sent); });
+      };
+      hooks.stop_requested = [&] { return stop_requested_.load(); };
+      hooks.rejected = [&](int64_t number, const std::string& reason, std::string_view line) {
+        ++rejected_lines_;
+        if (logged++ < kMaxLoggedRejections) {
+          rejected_log +=
+              "line " + std::to_string(number) + ": " + reason + ": " + std::string(line) + "\n";
+        }
+      };
+      LoaderResult loaded = LoadIndexFile(config_.index_file, *config_.executor, hooks);
+      if (!loaded.ok) result = loaded.error_text;
+      if (loaded.lines_rejected > 0) {
+        AppendSqlLogRecord(config_.log_file, std::string(kLoadTask) + " (index lines not loaded)",
+                           rejected_log,
+                           std::to_string(loaded.lines_rejected) + " lines not loaded",
+                           FormatElapsed(UpdateClock::now() - began));
+      }
+    }
+    if (task.name == kAddColumnsTask && !categories_.empty()) {
+      SqlResult added =
+          config_.executor->Run(CategoryColumnsBatch(categories_), 0, SqlCaller::kIndexerBatch);
+      if (added.error) result = added.error_text;
+    }
+    if (task.name == kCategoriesTask && !categories_.empty()) {
+      SqlResult filled =
+          config_.executor->Run(CategoryUpdateBatch(categories_), 0, SqlCaller::kIndexerBatch);
+      if (filled.error) result = filled.error_text;
+    }
+    if (task.name == kSwapTask) {
+      // The live catalog now has exactly these category columns.
+      CKIVRegistry registry;
+      registry.SetValue("CategoriesEditForWeb", CategoriesForWeb(categories_));
+    }
+  }
+
+  const auto ended = UpdateClock::now();
+  AppendSqlLogRecord(config_.log_file, task.name, task.body, result, FormatElapsed(ended - began));
+  SetRow(row, [&](UpdateTaskRow& r) {
+    r.stop = FormatLocalTime(ended, "%H:%M:%S");
+    r.elapsed = FormatElapsed(ended - began);
+    r.status = result == "done" ? "done" : "error";
+  });
+  return result;
+}
+
+}  // namespace tellwen

@@ -1,0 +1,26 @@
+#include "indexer/core/update_time_text.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace tellwen {
+
+std::string FormatLocalTime(UpdateClock::time_point when, const char* format) {
+  const std::time_t seconds = UpdateClock::to_time_t(when);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char text[128];
+  const size_t length = std::strftime(text, sizeof text, format, &local);
+  return std::string(text, length);
+}
+
+std::string FormatElapsed(UpdateClock::duration elapsed) {
+  long long total = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+  if (total < 0) total = 0;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                total % 60);
+  return text;
+}
+
+}  // namespace tellwen

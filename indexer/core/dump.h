@@ -1,0 +1,37 @@
+// The dump thread of the index job: moves the entries of the workers' stores
+// into the index file and the output file while the scan goes on.
+//
+// Sorted mode writes computer 1's entries, then computer 2's, ... (holding
+// the later computers' entries in their stores meanwhile); unsorted mode
+// empties every store in turn every interval. End-of-computer markers are
+// never written. Each written entry counts once in status.entries_dumped.
+//
+// Files: the index file (when its path is not empty) and the output file
+// (same), truncated when the dump opens them, written as UTF-8 with CR LF
+// line ends. A file that cannot be created is not written; the other still
+// is.
+//
+// Thread safety: RunDump runs in the dump thread; it reads the stores under
+// their locks and polls the shared flags.
+#pragma once
+
+#include <string>
+
+#include "indexer/core/index_format.h"
+#include "indexer/core/job_shared.h"
+
+namespace tellwen::indexer {
+
+struct DumpFiles {
+  std::string index_file;   // empty: no index file
+  std::string output_file;  // empty: no output file
+  OutputLayout layout;
+  bool sorted = false;
+};
+
+// Runs until the scan has finished and every store is drained, or until a
+// stop is requested. Leaves status.dump_state at kIdle; the job thread marks
+// it done.
+void RunDump(const DumpFiles& files, JobShared* shared);
+
+}  // namespace tellwen::indexer

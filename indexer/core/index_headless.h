@@ -1,0 +1,32 @@
+// The headless index run: KIVIndexer /index without a window. Starts the job
+// at once, prints the main window's figures as a progress line every 300 ms
+// (one line rewritten in place on a terminal, a plain line every few seconds
+// otherwise), turns a stop request from outside (SIGINT/SIGTERM, polled
+// through stop_requested) into a confirmed stop, and returns when the end of
+// the job has been handled.
+//
+// Thread safety: runs in the calling thread; stop_requested may be set from
+// any thread or a signal handler.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+#include "indexer/core/index_job.h"
+
+namespace tellwen::indexer {
+
+struct HeadlessOptions {
+  std::FILE* out = stdout;
+  bool terminal = false;  // rewrite one line in place
+  std::chrono::milliseconds tick{300};
+  int plain_every_ticks = 10;  // without a terminal: one line per this many ticks
+};
+
+// Returns the exit code: 0 when the job ran to its end, 1 when it did not
+// start or was stopped.
+int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
+                        const HeadlessOptions& options);
+
+}  // namespace tellwen::indexer

@@ -1,0 +1,122 @@
+// IndexJob: the index job of KIVIndexer and its life cycle, free of any
+// window code so that the main window and headless runs drive the same job.
+//
+// A job runs a job thread, one discovery thread, thread_count scan workers
+// and one dump thread (all at IndexerScanPriority). The caller polls:
+// status() for the display, and HandleEndIfIdle() (the window's timer tick)
+// which performs the end-of-job steps once all the job's threads have ended:
+// the files counter takes the dumped count, and, unless a stop was
+// requested, the scan's status values are written to the settings store
+// when AutomaticallyInsertIntoDatabase is on.
+//
+// Questions and errors of Start go through common/user_messages.h.
+//
+// Thread safety: Start, RequestStop, HandleEndIfIdle and the destructor are
+// called by one controlling thread (the window's or the headless loop's);
+// RequestStop may also be called from another thread. status() may be read
+// from any thread.
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "indexer/core/dump.h"
+#include "indexer/core/index_settings.h"
+#include "indexer/core/job_shared.h"
+#include "indexer/core/settings_access.h"
+#include "indexer/core/skip_list.h"
+#include "platform/net/network.h"
+
+namespace tellwen::indexer {
+
+inline constexpr const char* kInvalidOutputFileText =
+    "Invalid output file name!\nSelect a valid file name for output.";
+inline constexpr const char* kOverwriteIndexFileQuestion =
+    "Temporary file already exist. Continuing will overwrite it.\nAre you sure do you want to "
+    "continue?";
+inline constexpr const char* kNoOutputQuestion =
+    "No report or automatically database updating were selected.\nAre you sure you want to "
+    "continue without any output?";
+inline constexpr const char* kStopQuestion = "Are you sure do you want to stop?";
+
+struct IndexJobDependencies {
+  net::Network* network = nullptr;     // not owned; outlives the job
+  SettingsAccess* settings = nullptr;  // not owned; outlives the job
+  SqlRunner sql;                       // reads the recently indexed computers
+  JobTiming timing;
+  std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+};
+
+enum class StartResult {
+  kStarted,
+  kInvalidOutputFile,  // OutputFile is empty
+  kDeclined,           // a question was answered "no"
+  kBusy,               // a job is already running
+};
+
+// The status values written at the end of a job that was not stopped.
+struct ScanStatusValues {
+  std::string number_of_indexed_files;  // NumberOfIndexedFiles: "12.345 files indexed"
+  std::string data_of_the_index;        // DataOfTheIndexForDB: "last index on 13-Jun-2002"
+  std::string last_index_data;          // LastIndexData: "2002-06-13 12:54:14"
+  std::string last_successful_scan;     // LastSuccessfulScanTime: "13 June 2002 at 12:54:14"
+};
+ScanStatusValues MakeScanStatusValues(long long files, std::time_t now);
+
+// n with "." between groups of three digits: 12345 -> "12.345".
+std::string GroupThousands(long long n);
+
+class IndexJob {
+ public:
+  explicit IndexJob(IndexJobDependencies dependencies);
+  // Stops a running job and waits for its threads.
+  ~IndexJob();
+
+  IndexJob(const IndexJob&) = delete;
+  IndexJob& operator=(const IndexJob&) = delete;
+
+  // Reads the settings the main window keeps (once, at its start).
+  void LoadSettings();
+  const IndexSettings& settings() const { return settings_; }
+
+  // Starts a job. index_flag: the program runs with /index (an existing
+  // index file is overwritten without asking).
+  StartResult Start(bool index_flag);
+
+  // A confirmed stop request: every loop of the job ends early.
+  void RequestStop();
+  bool StopRequested() const { return shared_.stop; }
+
+  // True from Start until the end of the job has been handled.
+  bool Running() const { return running_; }
+  // True while no job thread runs.
+  bool Idle() const { return idle_; }
+
+  // The timer tick: when a started job's threads have all ended, performs
+  // the end-of-job steps and returns true (once per job).
+  bool HandleEndIfIdle();
+
+  // True when the last handled job ended on a stop request.
+  bool LastJobStopped() const { return last_job_stopped_; }
+
+  JobStatus& status() { return shared_.status; }
+  const JobStatus& status() const { return shared_.status; }
+
+ private:
+  void JobThread(JobStartSettings start_settings);
+
+  IndexJobDependencies deps_;
+  IndexSettings settings_;
+  JobShared shared_;
+  std::thread job_thread_;
+  std::atomic<bool> idle_{true};
+  bool running_ = false;
+  bool last_job_stopped_ = false;
+};
+
+}  // namespace tellwen::indexer

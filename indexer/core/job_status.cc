@@ -1,0 +1,69 @@
+#include "indexer/core/job_status.h"
+
+namespace tellwen::indexer {
+
+const char* SearchStateText(SearchState state) {
+  switch (state) {
+    case SearchState::kSearching:
+      return "searching for resources";
+    case SearchState::kDone:
+      return "search done";
+    case SearchState::kNone:
+      break;
+  }
+  return "no searching";
+}
+
+const char* ScanStateText(ScanState state) {
+  switch (state) {
+    case ScanState::kScanning:
+      return "scanning...";
+    case ScanState::kDone:
+      return "scanning done";
+    case ScanState::kNone:
+      break;
+  }
+  return "no scanning";
+}
+
+const char* DumpStateText(DumpState state) {
+  switch (state) {
+    case DumpState::kIdle:
+      return "dump idle";
+    case DumpState::kDumping:
+      return "dumping...";
+    case DumpState::kDone:
+      return "dump done";
+    case DumpState::kNone:
+      break;
+  }
+  return "no dumping";
+}
+
+void JobStatus::ResetCounters() {
+  busy_threads = 0;
+  computers_done = 0;
+  computers_queued = 0;
+  computers_skipped = 0;
+  files_found = 0;
+  entries_dumped = 0;
+}
+
+void JobStatus::ResetWorkerRows(int count) {
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  worker_texts_.assign(count > 0 ? count : 0, "idle");
+}
+
+void JobStatus::SetWorkerText(int worker, const std::string& text) {
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  if (worker >= 0 && static_cast<size_t>(worker) < worker_texts_.size()) {
+    worker_texts_[worker] = text;
+  }
+}
+
+std::vector<std::string> JobStatus::WorkerTexts() const {
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  return worker_texts_;
+}
+
+}  // namespace tellwen::indexer

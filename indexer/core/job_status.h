@@ -1,0 +1,54 @@
+// JobStatus: what an index job shows while it runs: the counters, the three
+// state texts, and one status text per scan worker. The main window and the
+// headless progress line read it; the job's threads write it.
+//
+// Thread safety: counters and states are atomics, read without locks (a
+// reader may see values a moment old). The per-worker texts are guarded by
+// one lock, taken for each write and each copy; no other lock is ever taken
+// while holding it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tellwen::indexer {
+
+enum class SearchState { kNone, kSearching, kDone };
+enum class ScanState { kNone, kScanning, kDone };
+enum class DumpState { kNone, kIdle, kDumping, kDone };
+
+const char* SearchStateText(SearchState state);  // "no searching", ...
+const char* ScanStateText(ScanState state);
+const char* DumpStateText(DumpState state);
+
+class JobStatus {
+ public:
+  std::atomic<int> busy_threads{0};
+  std::atomic<int> thread_count{0};
+  std::atomic<int> computers_done{0};
+  std::atomic<int> computers_queued{0};
+  std::atomic<int> computers_skipped{0};
+  std::atomic<long long> files_found{0};
+  std::atomic<long long> entries_dumped{0};
+  std::atomic<SearchState> search_state{SearchState::kNone};
+  std::atomic<ScanState> scan_state{ScanState::kNone};
+  std::atomic<DumpState> dump_state{DumpState::kNone};
+  std::atomic<std::chrono::steady_clock::time_point> start_time{};
+
+  // Zeroes the counters (the state texts keep their last values).
+  void ResetCounters();
+
+  // Resizes the worker table to count rows, each "idle".
+  void ResetWorkerRows(int count);
+  void SetWorkerText(int worker, const std::string& text);
+  std::vector<std::string> WorkerTexts() const;
+
+ private:
+  mutable std::mutex texts_mutex_;
+  std::vector<std::string> worker_texts_;
+};
+
+}  // namespace tellwen::indexer

@@ -1,0 +1,103 @@
+#include "indexer/core/scanner.h"
+
+#include <vector>
+
+namespace tellwen::indexer {
+
+namespace {
+
+// The size of the buffer the share enumeration is read into: one batch only.
+constexpr size_t kEnumBufferBytes = 16384;
+
+}  // namespace
+
+bool IsUsableName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of("\\/") == std::string::npos;
+}
+
+void WalkFolder(const ScanContext& context, const std::string& folder, int worker, int number,
+                int depth) {
+  if (depth > context.levels) return;
+  JobShared& shared = *context.shared;
+  net::NetStatus status;
+  std::unique_ptr<net::FolderListing> listing = context.network->FindFirst(folder, &status);
+  if (!listing) return;
+  EntryStore& store = *shared.stores[worker];
+  bool found_file = false;
+  net::FindData found;
+  std::string full;
+  while (listing->Next(&found) == net::NetStatus::kOk) {
+    if (IsUsableName(found.name)) {
+      full.assign(folder).append("\\").append(found.name);
+      net::FileAttributes attributes;
+      context.network->GetFileAttributes(full, &attributes);
+      // Unreadable attributes (all bits set) count as a folder, which then
+      // cannot be listed and leaves no trace.
+      if ((attributes.attributes & net::kAttributeDirectory) != 0) {
+        WalkFolder(context, full, worker, number, depth + 1);
+      } else {
+        store.Add(number, full, KilobytesOf(attributes.size));
+        shared.status.files_found.fetch_add(1, std::memory_order_relaxed);
+        found_file = true;
+      }
+    }
+    if (shared.Stopping()) break;
+  }
+  listing.reset();
+  if (!found_file) store.Add(number, folder + "\\*", 0);
+}
+
+void ScanComputer(const ScanContext& context, const net::NetResource& computer, int worker,
+                  int number) {
+  net::Network& network = *context.network;
+  JobShared& shared = *context.shared;
+  network.AddConnection(computer, "guest", "");
+  net::NetStatus status;
+  std::unique_ptr<net::ResourceEnumeration> enumeration = network.OpenEnum(&computer, &status);
+  if (!enumeration) {
+    network.CancelConnection(computer.remote_name, true);
+    return;
+  }
+  std::vector<std::string> shares;
+  network.ShareList(computer.remote_name, &shares);
+  std::vector<net::NetResource> batch;
+  enumeration->Next(kEnumBufferBytes, &batch);
+  for (size_t k = 0; k < shares.size() && !shared.Stopping(); ++k) {
+    // The batch's k-th entry says whether the k-th share is a container.
+    if (k < batch.size() && (batch[k].usage & net::kUsageContainer) != 0) continue;
+    if (!IsUsableName(shares[k])) continue;
+    std::string share_path = computer.remote_name + "\\" + shares[k];
+    shared.status.SetWorkerText(worker, share_path);
+    WalkFolder(context, share_path, worker, number, 0);
+  }
+  network.CancelConnection(computer.remote_name, true);
+}
+
+void RunScanWorker(const ScanContext& context, int worker) {
+  JobShared& shared = *context.shared;
+  JobStatus& status = shared.status;
+  while (!shared.Stopping()) {
+    uint64_t seen = shared.signal.Generation();
+    net::NetResource computer;
+    int number = shared.queue.Pop(&computer);
+    bool slept = false;
+    if (number > 0) {
+      status.SetWorkerText(worker, computer.remote_name);
+      status.busy_threads.fetch_add(1);
+      ScanComputer(context, computer, worker, number);
+      shared.stores[worker]->Add(number, kEndOfComputerPath, 0);
+      shared.signal.Notify();
+      status.SetWorkerText(worker, "idle");
+      status.computers_done.fetch_add(1);
+      status.busy_threads.fetch_sub(1);
+    } else if (!shared.discovery_finished) {
+      shared.signal.WaitFor(shared.timing.worker_idle, seen);
+      slept = true;
+    }
+    if (number <= 0 && shared.discovery_finished && !slept) break;
+  }
+  status.SetWorkerText(worker, "done");
+}
+
+}  // namespace tellwen::indexer

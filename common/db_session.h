@@ -49,9 +49,38 @@ struct SqlResult {
 };
 
 // Runs one batch. With column_count 0 the batch is only executed and no rows
-// are returned; with n > 0 the first n fields of every row are read.
+// are returned; with n > 0 the first n fields of every row are read (an
+// error when the row set has fewer columns, or when the batch produced no
+// row set at all); with n < 0 every field is read and a batch without a row
+// set gives no rows.
 SqlResult RunSql(const std::string& command, int column_count, SqlCaller caller);
 SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeouts);
+
+// The four connection values with the password in plain text.
+struct SqlConnectionSettings {
+  std::string server;
+  std::string database;
+  std::string user;
+  std::string password;
+};
+
+// Reads SqlServer, SqlDatabase, SqlUser and SqlPassword (unscrambled) from
+// the settings store, afresh.
+SqlConnectionSettings ReadConnectionSettings();
+
+// "Provider=SQLOLEDB;Data Source=" server ";Initial Catalog=" database
+// ";User Id=" user ";Password=" password ";".
+std::string BuildConnectionString(const SqlConnectionSettings& settings);
+
+// Reads a connection string (keys in any order and letter case; Server,
+// Database, Uid, Pwd are accepted as synonyms). False when a part is
+// malformed; missing parts stay empty.
+bool ParseConnectionString(const std::string& text, SqlConnectionSettings* settings);
+
+// RunSql with an explicit connection string instead of the stored settings
+// (setup's database creation in "master", kivsql).
+SqlResult RunSqlOn(const std::string& connection_string, const std::string& command,
+                   int column_count, SqlTimeouts timeouts);
 
 // Opens a connection with the given plain-text values (not the stored ones).
 // On failure returns false and fills source and description.

@@ -1,0 +1,173 @@
+#include "platform/sqlserver/lexer.h"
+
+namespace tellwen::sqlserver {
+namespace {
+
+bool IsIdentStart(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' || c >= 0x80;
+}
+
+bool IsIdentPart(unsigned char c) {
+  return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '@' || c == '$';
+}
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* error) {
+  tokens->clear();
+  size_t i = 0;
+  const size_t n = sql.size();
+  int line = 1;
+  auto push = [&](TokenKind kind, std::string text, size_t start) {
+    tokens->push_back(Token{kind, std::move(text), start, line});
+  };
+  while (i < n) {
+    unsigned char c = sql[i];
+    if (c == '\n') {
+      ++line;
+      ++i;
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v' || c == 0) {
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+      while (i < n && sql[i] != '\n') ++i;
+      continue;
+    }
+    if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+      int depth = 0;
+      while (i < n) {
+        if (sql[i] == '/' && i + 1 < n && sql[i + 1] == '*') {
+          ++depth;
+          i += 2;
+        } else if (sql[i] == '*' && i + 1 < n && sql[i + 1] == '/') {
+          i += 2;
+          if (--depth == 0) break;
+        } else {
+          if (sql[i] == '\n') ++line;
+          ++i;
+        }
+      }
+      if (depth != 0) {
+        *error = "Missing end comment mark '*/'.";
+        return false;
+      }
+      continue;
+    }
+    if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'')) {
+      const bool national = c != '\'';
+      i += national ? 2 : 1;
+      std::string text;
+      for (;;) {
+        if (i >= n) {
+          *error = "Unclosed quotation mark after the character string '" + text + "'.";
+          return false;
+        }
+        if (sql[i] == '\'') {
+          if (i + 1 < n && sql[i + 1] == '\'') {
+            text.push_back('\'');
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        if (sql[i] == '\n') ++line;
+        text.push_back(sql[i++]);
+      }
+      push(national ? TokenKind::kNString : TokenKind::kString, std::move(text), start);
+      continue;
+    }
+    if (c == '[' || c == '"') {
+      const char close = c == '[' ? ']' : '"';
+      ++i;
+      std::string text;
+      for (;;) {
+        if (i >= n) {
+          *error = "Unclosed quotation mark before the character string '" + text + "'.";
+          return false;
+        }
+        if (sql[i] == close) {
+          if (i + 1 < n && sql[i + 1] == close) {
+            text.push_back(close);
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        if (sql[i] == '\n') ++line;
+        text.push_back(sql[i++]);
+      }
+      push(TokenKind::kQuotedIdentifier, std::move(text), start);
+      continue;
+    }
+    if (c == '@') {
+      const bool system = i + 1 < n && sql[i + 1] == '@';
+      i += system ? 2 : 1;
+      while (i < n && IsIdentPart(sql[i])) ++i;
+      push(system ? TokenKind::kSystemVariable : TokenKind::kVariable,
+           std::string(sql.substr(start, i - start)), start);
+      continue;
+    }
+    if (IsIdentStart(c)) {
+      while (i < n && IsIdentPart(sql[i])) ++i;
+      push(TokenKind::kIdentifier, std::string(sql.substr(start, i - start)), start);
+      continue;
+    }
+    if (c == '0' && i + 1 < n && (sql[i + 1] == 'x' || sql[i + 1] == 'X')) {
+      i += 2;
+      while (i < n && isxdigit(static_cast<unsigned char>(sql[i]))) ++i;
+      push(TokenKind::kBinary, std::string(sql.substr(start, i - start)), start);
+      continue;
+    }
+    if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(sql[i + 1]))) {
+      bool decimal = false;
+      while (i < n && IsDigit(sql[i])) ++i;
+      if (i < n && sql[i] == '.') {
+        decimal = true;
+        ++i;
+        while (i < n && IsDigit(sql[i])) ++i;
+      }
+      if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+        if (j < n && IsDigit(sql[j])) {
+          decimal = true;
+          i = j;
+          while (i < n && IsDigit(sql[i])) ++i;
+        }
+      }
+      push(decimal ? TokenKind::kDecimal : TokenKind::kInteger,
+           std::string(sql.substr(start, i - start)), start);
+      continue;
+    }
+    // Operators: the two-character ones first.
+    if (i + 1 < n) {
+      const char d = sql[i + 1];
+      if ((c == '<' && (d == '>' || d == '=')) || (c == '>' && d == '=') ||
+          (c == '!' && (d == '=' || d == '<' || d == '>'))) {
+        i += 2;
+        push(TokenKind::kOperator, std::string(sql.substr(start, 2)), start);
+        continue;
+      }
+    }
+    static constexpr std::string_view kSingle = "+-*/%=<>(),.;~&|^:";
+    if (kSingle.find(static_cast<char>(c)) != std::string_view::npos) {
+      ++i;
+      push(TokenKind::kOperator, std::string(1, static_cast<char>(c)), start);
+      continue;
+    }
+    *error = "Incorrect syntax near '" + std::string(1, static_cast<char>(c)) + "'.";
+    return false;
+  }
+  tokens->push_back(Token{TokenKind::kEnd, "", n, line});
+  return true;
+}
+
+}  // namespace tellwen::sqlserver

@@ -1,0 +1,252 @@
+#include "platform/sqlserver/master.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/sqlserver/functions.h"
+
+namespace tellwen::sqlserver {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool MakeFolders(const std::string& path) {
+  std::string partial;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    if (i < path.size()) partial.push_back(path[i]);
+  }
+  return true;
+}
+
+std::string FileFor(const std::string& data_dir, const std::string& name) {
+  return data_dir + "/" + Lower(name) + ".sqlite";
+}
+
+bool Exec(sqlite3* db, const char* sql, std::string* error) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    if (error) *error = message ? message : "unknown SQLite error";
+    sqlite3_free(message);
+    return false;
+  }
+  return true;
+}
+
+// Opens master, creating it (and the folder) the first time.
+sqlite3* OpenMaster(const std::string& data_dir, int busy_ms, std::string* error) {
+  if (!MakeFolders(data_dir)) {
+    *error = "Cannot create the data folder " + data_dir + ": " + strerror(errno);
+    return nullptr;
+  }
+  sqlite3* db = nullptr;
+  const std::string file = FileFor(data_dir, "master");
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    *error = "Cannot open " + file + ": " + sqlite3_errmsg(db);
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  sqlite3_busy_timeout(db, busy_ms);
+  sqlite3_stmt* stmt = nullptr;
+  bool ready = false;
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE name = 'logins'", -1, &stmt,
+                         nullptr) == SQLITE_OK) {
+    ready = sqlite3_step(stmt) == SQLITE_ROW;
+  }
+  sqlite3_finalize(stmt);
+  if (!ready) {
+    if (!Exec(db, "PRAGMA journal_mode=WAL", error) ||
+        !Exec(db,
+              "BEGIN IMMEDIATE;"
+              "CREATE TABLE IF NOT EXISTS logins (name TEXT PRIMARY KEY COLLATE NOCASE, "
+              "password TEXT NOT NULL);"
+              "CREATE TABLE IF NOT EXISTS databases (name TEXT PRIMARY KEY COLLATE NOCASE);"
+              "CREATE TABLE IF NOT EXISTS _tsql_procedures (name TEXT PRIMARY KEY COLLATE "
+              "NOCASE, definition TEXT NOT NULL);"
+              "INSERT OR IGNORE INTO logins VALUES ('sa', '');"
+              "COMMIT;",
+              error)) {
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_close_v2(db);
+      return nullptr;
+    }
+  }
+  return db;
+}
+
+}  // namespace
+
+bool ValidDatabaseName(const std::string& name) {
+  if (name.empty() || name.size() > 123 || name[0] == '.') return false;
+  for (unsigned char c : name) {
+    if (!isalnum(c) && c != '_' && c != '-' && c != '.' && c != ' ' && c != '$' && c != '#' &&
+        c != '@') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckLogin(const std::string& data_dir, const std::string& user, const std::string& password,
+                int busy_ms, std::string* error) {
+  sqlite3* db = OpenMaster(data_dir, busy_ms, error);
+  if (!db) return false;
+  sqlite3_stmt* stmt = nullptr;
+  bool ok = false;
+  if (sqlite3_prepare_v2(db, "SELECT password FROM logins WHERE name = ?1", -1, &stmt, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_bind_text(stmt, 1, user.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+      const char* stored = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+      ok = stored && password == stored;
+    }
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close_v2(db);
+  if (!ok) *error = "Login failed for user '" + user + "'.";
+  return ok;
+}
+
+bool DatabaseExists(const std::string& data_dir, const std::string& name, int busy_ms) {
+  if (strcasecmp(name.c_str(), "master") == 0) return true;
+  std::string error;
+  sqlite3* db = OpenMaster(data_dir, busy_ms, &error);
+  if (!db) return false;
+  sqlite3_stmt* stmt = nullptr;
+  bool found = false;
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM databases WHERE name = ?1", -1, &stmt, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    found = sqlite3_step(stmt) == SQLITE_ROW;
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close_v2(db);
+  return found;
+}
+
+bool CreateDatabase(const std::string& data_dir, const std::string& name, std::string* error) {
+  if (!ValidDatabaseName(name) || strcasecmp(name.c_str(), "master") == 0 ||
+      strcasecmp(name.c_str(), "tempdb") == 0) {
+    if (strcasecmp(name.c_str(), "master") == 0) {
+      *error = "Database 'master' already exists. Choose a different database name.";
+    } else {
+      *error = "The database name '" + name + "' is not valid on this server.";
+    }
+    return false;
+  }
+  sqlite3* master = OpenMaster(data_dir, 30000, error);
+  if (!master) return false;
+  bool ok = Exec(master, "BEGIN IMMEDIATE", error);
+  if (ok) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(master, "INSERT OR IGNORE INTO databases VALUES (?1)", -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    ok = sqlite3_step(stmt) == SQLITE_DONE;
+    sqlite3_finalize(stmt);
+    if (ok && sqlite3_changes(master) == 0) {
+      *error = "Database '" + name + "' already exists. Choose a different database name.";
+      ok = false;
+    }
+  }
+  if (ok) {
+    // A file left by a database that was dropped by hand is started afresh.
+    const std::string file = FileFor(data_dir, name);
+    unlink(file.c_str());
+    unlink((file + "-wal").c_str());
+    unlink((file + "-shm").c_str());
+    sqlite3* db = OpenDatabase(data_dir, name, 30000, error);
+    ok = db != nullptr;
+    if (db) sqlite3_close_v2(db);
+  }
+  Exec(master, ok ? "COMMIT" : "ROLLBACK", nullptr);
+  sqlite3_close_v2(master);
+  return ok;
+}
+
+bool SetLoginPassword(const std::string& data_dir, const std::string& login,
+                      const std::string& password, std::string* error) {
+  sqlite3* master = OpenMaster(data_dir, 30000, error);
+  if (!master) return false;
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(master, "UPDATE logins SET password = ?2 WHERE name = ?1", -1, &stmt, nullptr);
+  sqlite3_bind_text(stmt, 1, login.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(stmt, 2, password.c_str(), -1, SQLITE_TRANSIENT);
+  const bool ok = sqlite3_step(stmt) == SQLITE_DONE && sqlite3_changes(master) == 1;
+  sqlite3_finalize(stmt);
+  sqlite3_close_v2(master);
+  if (!ok) {
+    *error = "Cannot alter the login '" + login +
+             "', because it does not exist or you do not have permission.";
+  }
+  return ok;
+}
+
+sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int busy_ms,
+                      std::string* error) {
+  const std::string file = FileFor(data_dir, name);
+  if (strcasecmp(name.c_str(), "master") == 0) {
+    sqlite3* m = OpenMaster(data_dir, busy_ms, error);
+    if (!m) return nullptr;
+    sqlite3_close_v2(m);
+  }
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
+    *error = "Cannot open database \"" + name + "\": " + sqlite3_errmsg(db);
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  sqlite3_busy_timeout(db, busy_ms);
+  sqlite3_extended_result_codes(db, 0);
+  // WAL once per file (persistent); per connection: no secure delete (drops
+  // of large work tables stay cheap), NORMAL sync (safe with WAL), a larger
+  // cache and memory-mapped reads for the name scans.
+  if (!Exec(db,
+            "PRAGMA secure_delete=OFF; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;"
+            "PRAGMA temp_store=MEMORY; PRAGMA mmap_size=268435456;",
+            error)) {
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  sqlite3_stmt* stmt = nullptr;
+  std::string mode;
+  if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    mode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  }
+  sqlite3_finalize(stmt);
+  if (mode != "wal") Exec(db, "PRAGMA journal_mode=WAL", nullptr);
+  bool has_procedures = false;
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE name = '_tsql_procedures'", -1,
+                         &stmt, nullptr) == SQLITE_OK) {
+    has_procedures = sqlite3_step(stmt) == SQLITE_ROW;
+  }
+  sqlite3_finalize(stmt);
+  if (!has_procedures &&
+      !Exec(db,
+            "CREATE TABLE IF NOT EXISTS _tsql_procedures (name TEXT PRIMARY KEY COLLATE "
+            "NOCASE, definition TEXT NOT NULL)",
+            error)) {
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  if (RegisterFunctions(db) != SQLITE_OK) {
+    *error = std::string("Cannot register the server functions: ") + sqlite3_errmsg(db);
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  return db;
+}
+
+}  // namespace tellwen::sqlserver

@@ -1,0 +1,138 @@
+// Session: the interpreter behind one Connection.
+//
+// Holds the SQLite handle of the database, the variables of the running
+// batch or procedure, the transaction count, the prepared statements (keyed
+// by their SQLite text) and the deadline of the command timeout. Runs a
+// parsed batch statement by statement: control flow, variables and the
+// system procedures here, everything else through the translator.
+//
+// Thread safety: one thread at a time (the Connection's).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/sqlserver/ast.h"
+#include "platform/sqlserver/sql_server.h"
+#include "platform/sqlserver/translator.h"
+
+namespace tellwen::sqlserver {
+
+class Session : public TranslatorContext {
+ public:
+  // Takes ownership of db. data_dir: where CREATE DATABASE puts files.
+  Session(sqlite3* db, std::string database, std::string data_dir, std::string login);
+  ~Session() override;
+
+  bool ExecuteBatch(std::string_view text, BatchResult* result, std::string* error);
+  void set_command_timeout(int seconds) { command_timeout_seconds_ = seconds; }
+  const std::string& database() const { return database_; }
+
+  // TranslatorContext
+  const TypeSpec* VariableType(const std::string& name) const override;
+
+  // Called by the progress handler: true when the command timeout expired.
+  bool DeadlinePassed() const;
+
+ private:
+  enum class Flow { kNormal, kBreak, kContinue, kReturn };
+  struct Variable {
+    TypeSpec type;
+    Value value;
+  };
+  struct Scope {
+    std::unordered_map<std::string, Variable> vars;
+    std::vector<std::string> temp_tables;  // created in this scope, dropped at its end
+    bool drop_temp_tables = false;
+    Value return_value;
+  };
+  struct ColumnInfo {
+    std::string name;
+    bool identity = false;
+    bool rowid_identity = false;  // INTEGER PRIMARY KEY: SQLite numbers it
+    int64_t seed = 1, step = 1;
+  };
+  struct Procedure {
+    Batch parsed;  // one kCreateProcedure statement
+  };
+  // Where the rows of a SELECT go.
+  using RowSink = std::function<void(sqlite3_stmt*)>;
+
+  Flow Run(const Stmt& s);
+  Flow RunList(const std::vector<StmtPtr>& list);
+  void RunBatchText(const std::string& text, bool own_scope);
+
+  // Statements.
+  void RunSelect(const Stmt& s);
+  void RunSelectInto(const Select& select);
+  void RunInsert(const Stmt& s);
+  void RunUpdate(const Stmt& s);
+  void RunDelete(const Stmt& s);
+  void RunCreateTable(const Stmt& s);
+  void RunDropTable(const Stmt& s);
+  void RunAlterTableAdd(const Stmt& s);
+  void RunCreateIndex(const Stmt& s);
+  void RunDropIndex(const Stmt& s);
+  void RunCreateProcedure(const Stmt& s);
+  void RunDropProcedure(const Stmt& s);
+  void RunCreateDatabase(const Stmt& s);
+  void RunAlterLogin(const Stmt& s);
+  void RunDeclare(const Stmt& s);
+  void RunExecProc(const Stmt& s);
+  void RunExecString(const Stmt& s);
+  void RunSystemProcedure(const std::string& name, const Stmt& s);
+  void RunSpRename(const std::vector<Value>& args);
+  void RunSpSpaceUsed(const std::vector<Value>& args);
+  void BeginTran();
+  void CommitTran();
+  void RollbackTran();
+
+  // Helpers.
+  void Assign(const std::string& name, const Value& v);
+  Value Evaluate(const Expr& e);
+  bool Condition(const Expr& e);
+  std::string ColumnDefinition(const ColumnDef& def, bool* rowid_identity, int* identities);
+  const std::vector<ColumnInfo>& TableColumns(const std::string& table);
+  bool TableExists(const std::string& name);
+  bool ProcedureExists(const std::string& name);
+  void FinishIdentity(const std::string& table);
+  void SchemaChanged();
+  void EmitRows(sqlite3_stmt* stmt, int columns);
+
+  // SQLite access.
+  sqlite3_stmt* Prepare(const std::string& sql);
+  void Bind(sqlite3_stmt* stmt, const std::vector<Param>& params);
+  Value ParamValue(const Param& p);
+  // Runs sql to completion; rows go to sink when given. Returns changes.
+  int64_t Execute(const std::string& sql, const std::vector<Param>& params,
+                  const RowSink& sink = nullptr);
+  [[noreturn]] void ThrowSqlite(int rc);
+
+  sqlite3* db_;
+  std::string database_;
+  std::string data_dir_;
+  std::string login_;
+  int command_timeout_seconds_ = 0;
+  std::chrono::steady_clock::time_point deadline_;
+  bool timed_out_ = false;
+
+  std::vector<Scope> scopes_;
+  int trancount_ = 0;
+  int64_t rowcount_ = 0;
+  BatchResult* result_ = nullptr;
+  std::vector<std::vector<Value>>* insert_exec_rows_ = nullptr;  // INSERT ... EXEC capture
+  int insert_exec_columns_ = 0;
+  int exec_depth_ = 0;
+
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
+  std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;
+};
+
+}  // namespace tellwen::sqlserver

@@ -1,0 +1,26 @@
+// The error that stops a batch inside the embedded server.
+//
+// Inside platform/sqlserver the stages throw SqlException; the connection
+// (connection.h) catches it and hands the caller a description and a source
+// as values. Nothing outside this folder sees the exception.
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace tellwen::sqlserver {
+
+// The source that every error of the server carries, as the programs expect
+// it from their database provider.
+inline constexpr const char* kErrorSource = "Microsoft OLE DB Provider for SQL Server";
+
+struct SqlException {
+  explicit SqlException(std::string d) : description(std::move(d)) {}
+  std::string description;
+};
+
+[[noreturn]] inline void ThrowSql(std::string description) {
+  throw SqlException(std::move(description));
+}
+
+}  // namespace tellwen::sqlserver

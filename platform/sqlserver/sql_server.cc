@@ -1,0 +1,81 @@
+#include "platform/sqlserver/sql_server.h"
+
+#include <strings.h>
+
+#include <cstdlib>
+
+#include "platform/sqlserver/functions.h"
+#include "platform/sqlserver/master.h"
+#include "platform/sqlserver/session.h"
+#include "platform/sqlserver/sql_error.h"
+
+namespace tellwen::sqlserver {
+
+std::string DataDirectory() {
+  const char* env = getenv("TELLWEN_DATA");
+  if (env && *env) return env;
+  return "/var/lib/tellwen/data";
+}
+
+bool IsLocalDataSource(const std::string& raw) {
+  std::string name = raw;
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+  if (name.rfind("tcp:", 0) == 0) name = name.substr(4);
+  static const char* kLocal[] = {"localhost", "(local)", ".", "127.0.0.1"};
+  for (const char* local : kLocal) {
+    if (strcasecmp(name.c_str(), local) == 0) return true;
+  }
+  const std::string host = ServerName();
+  if (strcasecmp(name.c_str(), host.c_str()) == 0) return true;
+  // The short name of a fully qualified host name.
+  const size_t dot = host.find('.');
+  return dot != std::string::npos && strcasecmp(name.c_str(), host.substr(0, dot).c_str()) == 0;
+}
+
+std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlError* error) {
+  error->source = kErrorSource;
+  if (!IsLocalDataSource(options.data_source)) {
+    error->description =
+        "[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not exist or access denied.";
+    return nullptr;
+  }
+  const int busy_ms = options.connection_timeout_seconds <= 0
+                          ? 24 * 3600 * 1000
+                          : options.connection_timeout_seconds * 1000;
+  const std::string dir = DataDirectory();
+  std::string message;
+  if (!CheckLogin(dir, options.user, options.password, busy_ms, &message)) {
+    error->description = message;
+    return nullptr;
+  }
+  const std::string database = options.database.empty() ? "master" : options.database;
+  if (!ValidDatabaseName(database) || !DatabaseExists(dir, database, busy_ms)) {
+    error->description =
+        "Cannot open database \"" + database + "\" requested by the login. The login failed.";
+    return nullptr;
+  }
+  sqlite3* db = OpenDatabase(dir, database, busy_ms, &message);
+  if (!db) {
+    error->description = message;
+    return nullptr;
+  }
+  std::unique_ptr<Connection> connection(new Connection());
+  connection->session_ = std::make_unique<Session>(db, database, dir, options.user);
+  connection->session_->set_command_timeout(options.command_timeout_seconds);
+  return connection;
+}
+
+Connection::~Connection() = default;
+
+bool Connection::Execute(std::string_view batch, BatchResult* result, SqlError* error) {
+  std::string description;
+  if (session_->ExecuteBatch(batch, result, &description)) return true;
+  error->description = description;
+  error->source = kErrorSource;
+  return false;
+}
+
+const std::string& Connection::database() const { return session_->database(); }
+
+}  // namespace tellwen::sqlserver

@@ -1,0 +1,516 @@
+#include "platform/sqlserver/translator.h"
+
+#include <cstring>
+#include <map>
+
+#include "platform/sqlserver/conversions.h"
+#include "platform/sqlserver/sql_error.h"
+
+namespace tellwen::sqlserver {
+
+std::string QuoteName(const std::string& name) {
+  std::string r = "\"";
+  for (char c : name) {
+    if (c == '"') r.push_back('"');
+    r.push_back(c);
+  }
+  r.push_back('"');
+  return r;
+}
+
+namespace {
+
+bool EqualsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+// sysobjects as the procedures test it: tables and procedures of the
+// database with a stable id.
+constexpr const char* kSysObjects =
+    "(SELECT tsql_objid(name) AS id, name COLLATE TSQL AS name, 'U' AS xtype, 'U' AS type, "
+    "1 AS uid, 0 AS parent_obj FROM main.sqlite_master WHERE type = 'table' AND "
+    "substr(name, 1, 7) <> 'sqlite_' AND substr(name, 1, 6) <> '_tsql_' UNION ALL "
+    "SELECT tsql_objid(name), name COLLATE TSQL, 'P', 'P', 1, 0 FROM main._tsql_procedures)";
+
+struct FunctionInfo {
+  const char* sqlite_name;
+  int min_args, max_args;
+  TypeClass result;
+};
+
+const std::map<std::string, FunctionInfo>& Functions() {
+  static const std::map<std::string, FunctionInfo> kFunctions = {
+      {"isnull", {"ifnull", 2, 2, TypeClass::kUnknown}},
+      {"coalesce", {"coalesce", 2, 100, TypeClass::kUnknown}},
+      {"nullif", {"nullif", 2, 2, TypeClass::kUnknown}},
+      {"left", {"tsql_left", 2, 2, TypeClass::kText}},
+      {"right", {"tsql_right", 2, 2, TypeClass::kText}},
+      {"substring", {"tsql_substring", 3, 3, TypeClass::kText}},
+      {"len", {"tsql_len", 1, 1, TypeClass::kInteger}},
+      {"charindex", {"tsql_charindex", 2, 3, TypeClass::kInteger}},
+      {"patindex", {"tsql_patindex", 2, 2, TypeClass::kInteger}},
+      {"upper", {"upper", 1, 1, TypeClass::kText}},
+      {"lower", {"lower", 1, 1, TypeClass::kText}},
+      {"ltrim", {"tsql_ltrim", 1, 1, TypeClass::kText}},
+      {"rtrim", {"tsql_rtrim", 1, 1, TypeClass::kText}},
+      {"replace", {"tsql_replace", 3, 3, TypeClass::kText}},
+      {"space", {"tsql_space", 1, 1, TypeClass::kText}},
+      {"replicate", {"tsql_replicate", 2, 2, TypeClass::kText}},
+      {"reverse", {"tsql_reverse", 1, 1, TypeClass::kText}},
+      {"getdate", {"tsql_getdate", 0, 0, TypeClass::kDateTime}},
+      {"current_timestamp", {"tsql_getdate", 0, 0, TypeClass::kDateTime}},
+      {"year", {"", 1, 1, TypeClass::kInteger}},
+      {"month", {"", 1, 1, TypeClass::kInteger}},
+      {"day", {"", 1, 1, TypeClass::kInteger}},
+      {"abs", {"abs", 1, 1, TypeClass::kUnknown}},
+      {"round", {"tsql_round", 2, 2, TypeClass::kUnknown}},
+      {"floor", {"floor", 1, 1, TypeClass::kUnknown}},
+      {"ceiling", {"ceil", 1, 1, TypeClass::kUnknown}},
+      {"power", {"pow", 2, 2, TypeClass::kFloat}},
+      {"sqrt", {"sqrt", 1, 1, TypeClass::kFloat}},
+      {"sign", {"sign", 1, 1, TypeClass::kUnknown}},
+      {"object_id", {"tsql_object_id", 1, 1, TypeClass::kInteger}},
+      {"objectproperty", {"tsql_objectproperty", 2, 2, TypeClass::kInteger}},
+      {"count", {"count", 1, 1, TypeClass::kInteger}},
+      {"count_big", {"count", 1, 1, TypeClass::kInteger}},
+      {"sum", {"sum", 1, 1, TypeClass::kUnknown}},
+      {"avg", {"tsql_avg", 1, 1, TypeClass::kUnknown}},
+      {"min", {"min", 1, 1, TypeClass::kUnknown}},
+      {"max", {"max", 1, 1, TypeClass::kUnknown}},
+      {"scope_identity", {"last_insert_rowid", 0, 0, TypeClass::kInteger}},
+  };
+  return kFunctions;
+}
+
+}  // namespace
+
+std::string TableName(const ObjectName& name) { return QuoteName(name.name); }
+
+std::string Translator::Literal(const Value& v) {
+  if (v.IsNull()) return "NULL";
+  if (inline_literals_) {
+    switch (v.type) {
+      case Value::Type::kInt:
+        return std::to_string(v.i);
+      case Value::Type::kFloat: {
+        char buf[40];
+        snprintf(buf, sizeof buf, "%.17g", v.f);
+        return buf;
+      }
+      default: {
+        std::string r = "'";
+        for (char c : v.s) {
+          if (c == '\'') r.push_back('\'');
+          r.push_back(c);
+        }
+        return r + "'";
+      }
+    }
+  }
+  Param p;
+  p.kind = Param::Kind::kLiteral;
+  p.value = v;
+  params_.push_back(std::move(p));
+  return "?";
+}
+
+TypeClass Translator::StaticType(const Expr& e) {
+  switch (e.kind) {
+    case Expr::Kind::kLiteral:
+      switch (e.value.type) {
+        case Value::Type::kInt:
+          return TypeClass::kInteger;
+        case Value::Type::kFloat:
+          return TypeClass::kFloat;
+        case Value::Type::kText:
+          return TypeClass::kText;
+        default:
+          return TypeClass::kUnknown;
+      }
+    case Expr::Kind::kVariable: {
+      const TypeSpec* t = context_.VariableType(e.name);
+      return t ? t->Class() : TypeClass::kUnknown;
+    }
+    case Expr::Kind::kSystemVariable:
+      return e.name == "@@servername" || e.name == "@@version" ? TypeClass::kText
+                                                               : TypeClass::kInteger;
+    case Expr::Kind::kUnary:
+      return e.op == "not" ? TypeClass::kInteger : StaticType(*e.args[0]);
+    case Expr::Kind::kBinary: {
+      const std::string& op = e.op;
+      if (op == "+") {
+        TypeClass a = StaticType(*e.args[0]), b = StaticType(*e.args[1]);
+        if (a == TypeClass::kText && b == TypeClass::kText) return TypeClass::kText;
+        const bool na = a == TypeClass::kInteger || a == TypeClass::kFloat;
+        const bool nb = b == TypeClass::kInteger || b == TypeClass::kFloat;
+        if (na && nb) {
+          return a == TypeClass::kFloat || b == TypeClass::kFloat ? TypeClass::kFloat
+                                                                  : TypeClass::kInteger;
+        }
+        if ((na && b == TypeClass::kText) || (nb && a == TypeClass::kText)) {
+          return na ? a : b;
+        }
+        return TypeClass::kUnknown;
+      }
+      if (op == "-" || op == "*" || op == "/" || op == "%") {
+        TypeClass a = StaticType(*e.args[0]), b = StaticType(*e.args[1]);
+        if (a == TypeClass::kFloat || b == TypeClass::kFloat) return TypeClass::kFloat;
+        if (a == TypeClass::kInteger && b == TypeClass::kInteger) return TypeClass::kInteger;
+        return TypeClass::kUnknown;
+      }
+      return TypeClass::kInteger;  // comparisons, logic, bit operators
+    }
+    case Expr::Kind::kFunction: {
+      auto it = Functions().find(e.name);
+      if (it == Functions().end()) return TypeClass::kUnknown;
+      if (it->second.result == TypeClass::kUnknown && !e.args.empty() &&
+          e.args[0]->kind != Expr::Kind::kStar &&
+          (e.name == "isnull" || e.name == "coalesce" || e.name == "min" || e.name == "max" ||
+           e.name == "sum" || e.name == "abs")) {
+        return StaticType(*e.args[0]);
+      }
+      return it->second.result;
+    }
+    case Expr::Kind::kCast:
+      return e.type.Class();
+    case Expr::Kind::kDatePart:
+      if (e.name == "dateadd") return TypeClass::kDateTime;
+      if (e.name == "datename") return TypeClass::kText;
+      return TypeClass::kInteger;
+    case Expr::Kind::kIdentity:
+    case Expr::Kind::kExists:
+    case Expr::Kind::kInList:
+    case Expr::Kind::kInSubquery:
+    case Expr::Kind::kBetween:
+    case Expr::Kind::kLike:
+    case Expr::Kind::kIsNull:
+      return TypeClass::kInteger;
+    case Expr::Kind::kCase: {
+      // The type of the first THEN branch.
+      const size_t first_then = e.has_operand ? 2 : 1;
+      return first_then < e.args.size() ? StaticType(*e.args[first_then]) : TypeClass::kUnknown;
+    }
+    default:
+      return TypeClass::kUnknown;
+  }
+}
+
+// An operand that carries the TSQL collation for a comparison.
+std::string Translator::Collated(const Expr& e) {
+  std::string s = Expression(e);
+  if (IsColumn(e) || IsNumeric(e)) return s;
+  return s + " COLLATE TSQL";
+}
+
+std::string Translator::Compare(const std::string& op, const Expr& a, const Expr& b) {
+  std::string left = Expression(a);
+  std::string right = Expression(b);
+  // A column brings its own collation (TSQL for text columns); between two
+  // other operands the comparison needs it spelled out.
+  if (!IsColumn(a) && !IsColumn(b) && !(IsNumeric(a) && IsNumeric(b))) {
+    right += " COLLATE TSQL";
+  }
+  return "(" + left + " " + op + " " + right + ")";
+}
+
+std::string Translator::Expression(const Expr& e) {
+  switch (e.kind) {
+    case Expr::Kind::kLiteral:
+      return Literal(e.value);
+    case Expr::Kind::kVariable: {
+      if (!context_.VariableType(e.name)) {
+        ThrowSql("Must declare the scalar variable \"" + e.name + "\".");
+      }
+      if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
+      Param p;
+      p.kind = Param::Kind::kVariable;
+      p.name = e.name;
+      params_.push_back(std::move(p));
+      return "?";
+    }
+    case Expr::Kind::kSystemVariable: {
+      if (e.name == "@@servername") return "tsql_servername()";
+      if (e.name == "@@version") return "'Tellwen embedded SQL server'";
+      if (e.name == "@@error") return "0";
+      if (e.name == "@@identity") return "last_insert_rowid()";
+      if (e.name != "@@rowcount" && e.name != "@@trancount" && e.name != "@@spid" &&
+          e.name != "@@fetch_status") {
+        ThrowSql("Incorrect syntax near '" + e.name + "'.");
+      }
+      if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
+      Param p;
+      p.kind = Param::Kind::kSystem;
+      p.name = e.name;
+      params_.push_back(std::move(p));
+      return "?";
+    }
+    case Expr::Kind::kColumn: {
+      std::string r;
+      for (size_t i = 0; i < e.parts.size(); ++i) {
+        if (i) r += ".";
+        r += QuoteName(e.parts[i]);
+      }
+      return r;
+    }
+    case Expr::Kind::kStar:
+      return "*";
+    case Expr::Kind::kUnary:
+      if (e.op == "not") return "(NOT " + Expression(*e.args[0]) + ")";
+      return "(" + e.op + " " + Expression(*e.args[0]) + ")";
+    case Expr::Kind::kBinary: {
+      const std::string& op = e.op;
+      if (op == "and" || op == "or") {
+        // Operands are translated in text order: parameters are numbered so.
+        std::string x = Expression(*e.args[0]);
+        std::string y = Expression(*e.args[1]);
+        return "(" + x + (op == "and" ? " AND " : " OR ") + y + ")";
+      }
+      if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
+        return Compare(op, *e.args[0], *e.args[1]);
+      }
+      if (op == "+") {
+        TypeClass a = StaticType(*e.args[0]), b = StaticType(*e.args[1]);
+        std::string x = Expression(*e.args[0]);
+        std::string y = Expression(*e.args[1]);
+        const bool na = a == TypeClass::kInteger || a == TypeClass::kFloat;
+        const bool nb = b == TypeClass::kInteger || b == TypeClass::kFloat;
+        if (a == TypeClass::kText && b == TypeClass::kText) return "(" + x + " || " + y + ")";
+        if (na && nb) return "(" + x + " + " + y + ")";
+        return "tsql_add(" + x + ", " + y + ")";
+      }
+      if (op == "^") {
+        std::string x = Expression(*e.args[0]);
+        std::string y = Expression(*e.args[1]);
+        return "((" + x + " | " + y + ") - (" + x + " & " + y + "))";
+      }
+      std::string x = Expression(*e.args[0]);
+      std::string y = Expression(*e.args[1]);
+      return "(" + x + " " + op + " " + y + ")";
+    }
+    case Expr::Kind::kFunction:
+      return Function(e);
+    case Expr::Kind::kCast: {
+      std::string r = "tsql_convert('" + e.type.ToString() + "', ";
+      r += Expression(*e.args[0]);
+      if (e.args.size() > 1) {
+        r += ", " + Expression(*e.args[1]) + ")";
+      } else if (e.type.Class() == TypeClass::kText &&
+                 StaticType(*e.args[0]) == TypeClass::kDateTime) {
+        r += ", 0)";  // a datetime converts to text in style 0
+      } else {
+        r += ", NULL)";
+      }
+      return r;
+    }
+    case Expr::Kind::kDatePart: {
+      std::string r = "tsql_" + e.name + "('" + e.part + "'";
+      for (const auto& a : e.args) r += ", " + Expression(*a);
+      return r + ")";
+    }
+    case Expr::Kind::kIdentity:
+      ThrowSql(
+          "The IDENTITY function can only be used when the SELECT statement has an INTO "
+          "clause.");
+    case Expr::Kind::kCase: {
+      std::string r = "(CASE";
+      size_t i = 0;
+      if (e.has_operand) r += " " + Collated(*e.args[i++]);
+      const size_t end = e.args.size() - (e.has_else ? 1 : 0);
+      for (; i + 1 < end; i += 2) {
+        std::string when = Expression(*e.args[i]);
+        std::string then = Expression(*e.args[i + 1]);
+        r += " WHEN " + when + " THEN " + then;
+      }
+      if (e.has_else) r += " ELSE " + Expression(*e.args.back());
+      return r + " END)";
+    }
+    case Expr::Kind::kSubquery:
+      return "(" + Select(*e.subquery) + ")";
+    case Expr::Kind::kExists:
+      return "(EXISTS (" + Select(*e.subquery) + "))";
+    case Expr::Kind::kInList: {
+      std::string r = "(";
+      r += Collated(*e.args[0]);
+      r += e.negated ? " NOT IN (" : " IN (";
+      for (size_t i = 1; i < e.args.size(); ++i) {
+        if (i > 1) r += ", ";
+        r += Expression(*e.args[i]);
+      }
+      return r + "))";
+    }
+    case Expr::Kind::kInSubquery: {
+      std::string x = Collated(*e.args[0]);
+      std::string q = Select(*e.subquery);
+      return "(" + x + (e.negated ? " NOT IN (" : " IN (") + q + "))";
+    }
+    case Expr::Kind::kBetween: {
+      std::string x = Collated(*e.args[0]);
+      std::string lo = Expression(*e.args[1]);
+      std::string hi = Expression(*e.args[2]);
+      return "(" + x + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " + hi + ")";
+    }
+    case Expr::Kind::kLike: {
+      std::string x = Expression(*e.args[0]);
+      std::string r = "(" + x + (e.negated ? " NOT LIKE " : " LIKE ");
+      r += Expression(*e.args[1]);
+      if (e.args.size() > 2) r += " ESCAPE " + Expression(*e.args[2]);
+      return r + ")";
+    }
+    case Expr::Kind::kIsNull:
+      return "(" + Expression(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
+  }
+  ThrowSql("Unsupported expression.");
+}
+
+std::string Translator::Function(const Expr& e) {
+  auto it = Functions().find(e.name);
+  if (it == Functions().end()) {
+    ThrowSql("'" + e.name + "' is not a recognized built-in function name.");
+  }
+  const FunctionInfo& info = it->second;
+  const int n = static_cast<int>(e.args.size());
+  if (n < info.min_args || n > info.max_args) {
+    ThrowSql("The " + e.name + " function requires " + std::to_string(info.min_args) +
+             " argument(s).");
+  }
+  if (e.name == "year" || e.name == "month" || e.name == "day") {
+    return "tsql_datepart('" + e.name + "', " + Expression(*e.args[0]) + ")";
+  }
+  std::string r = std::string(info.sqlite_name) + "(";
+  if (e.distinct) r += "DISTINCT ";
+  for (int i = 0; i < n; ++i) {
+    if (i) r += ", ";
+    r += Expression(*e.args[i]);
+  }
+  return r + ")";
+}
+
+std::string Translator::OrderTerm(const Expr& e, bool compound,
+                                  const std::vector<SelectItem>* items) {
+  // ORDER BY 2: a position stays a literal.
+  if (e.kind == Expr::Kind::kLiteral && e.value.type == Value::Type::kInt) {
+    return std::to_string(e.value.i);
+  }
+  std::string s = Expression(e);
+  if (IsNumeric(e)) return s;
+  if (IsColumn(e) && !compound) {
+    // A plain column keeps its own collation (and its index); an alias of
+    // an expression needs the collation spelled out.
+    bool alias = false;
+    if (items && e.parts.size() == 1) {
+      for (const SelectItem& item : *items) {
+        if (item.kind == SelectItem::Kind::kExpr && !item.alias.empty() &&
+            EqualsNoCase(item.alias, e.parts[0].c_str()) &&
+            !(item.expr->kind == Expr::Kind::kColumn &&
+              EqualsNoCase(item.expr->parts.back(), e.parts[0].c_str()))) {
+          alias = true;
+        }
+      }
+    }
+    if (!alias) return s;
+  }
+  return s + " COLLATE TSQL";
+}
+
+std::string Translator::Select(const struct Select& s, bool identity_as_null) {
+  const bool compound = s.cores.size() > 1;
+  std::string r;
+  for (size_t i = 0; i < s.cores.size(); ++i) {
+    if (i) r += s.union_all[i - 1] ? " UNION ALL " : " UNION ";
+    const SelectCore& core = s.cores[i];
+    if (compound && core.top) {
+      r += "SELECT * FROM (" + Core(core, identity_as_null);
+      r += " LIMIT " + Expression(*core.top) + ")";
+    } else {
+      r += Core(core, identity_as_null);
+    }
+  }
+  if (!s.order_by.empty()) {
+    r += " ORDER BY ";
+    for (size_t i = 0; i < s.order_by.size(); ++i) {
+      if (i) r += ", ";
+      r += OrderTerm(*s.order_by[i].expr, compound, compound ? nullptr : &s.cores[0].items);
+      if (s.order_by[i].desc) r += " DESC";
+    }
+  }
+  if (!compound && s.cores[0].top) r += " LIMIT " + Expression(*s.cores[0].top);
+  return r;
+}
+
+std::string Translator::Core(const SelectCore& core, bool identity_as_null) {
+  std::string r = core.distinct ? "SELECT DISTINCT " : "SELECT ";
+  for (size_t i = 0; i < core.items.size(); ++i) {
+    if (i) r += ", ";
+    const SelectItem& item = core.items[i];
+    switch (item.kind) {
+      case SelectItem::Kind::kStar:
+        r += item.qualifier.empty() ? "*" : QuoteName(item.qualifier) + ".*";
+        break;
+      case SelectItem::Kind::kAssign:
+        r += Expression(*item.expr);
+        break;
+      case SelectItem::Kind::kExpr:
+        if (item.expr->kind == Expr::Kind::kIdentity && identity_as_null) {
+          r += "NULL";
+        } else {
+          r += Expression(*item.expr);
+        }
+        if (!item.alias.empty()) r += " AS " + QuoteName(item.alias);
+        break;
+    }
+  }
+  if (!core.from.empty()) r += " FROM " + FromList(core.from);
+  if (core.where) r += " WHERE " + Expression(*core.where);
+  if (!core.group_by.empty()) {
+    r += " GROUP BY ";
+    for (size_t i = 0; i < core.group_by.size(); ++i) {
+      if (i) r += ", ";
+      const Expr& g = *core.group_by[i];
+      r += IsColumn(g) ? Expression(g) : Collated(g);
+    }
+  }
+  if (core.having) r += " HAVING " + Expression(*core.having);
+  return r;
+}
+
+std::string Translator::FromList(const std::vector<std::unique_ptr<TableRef>>& from) {
+  std::string r;
+  for (size_t i = 0; i < from.size(); ++i) {
+    if (i) r += ", ";
+    r += From(*from[i]);
+  }
+  return r;
+}
+
+std::string Translator::From(const TableRef& ref) {
+  switch (ref.kind) {
+    case TableRef::Kind::kTable: {
+      std::string r;
+      if (EqualsNoCase(ref.table.name, "sysobjects")) {
+        r = kSysObjects;
+        r += " AS " + QuoteName(ref.alias.empty() ? "sysobjects" : ref.alias);
+        return r;
+      }
+      r = TableName(ref.table);
+      if (!ref.alias.empty()) r += " AS " + QuoteName(ref.alias);
+      return r;
+    }
+    case TableRef::Kind::kSubquery:
+      return "(" + Select(*ref.subquery) + ") AS " + QuoteName(ref.alias);
+    case TableRef::Kind::kJoin: {
+      std::string type = ref.join_type == "inner"   ? " INNER JOIN "
+                         : ref.join_type == "left"  ? " LEFT JOIN "
+                         : ref.join_type == "right" ? " RIGHT JOIN "
+                         : ref.join_type == "full"  ? " FULL JOIN "
+                                                    : " CROSS JOIN ";
+      // Joins nest to the left and are written flat; a join on the right
+      // (from parentheses in the source) keeps its parentheses.
+      std::string right = From(*ref.right);
+      if (ref.right->kind == TableRef::Kind::kJoin) right = "(" + right + ")";
+      std::string r = From(*ref.left) + type + right;
+      if (ref.on) r += " ON " + Expression(*ref.on);
+      return r;
+    }
+  }
+  return "";
+}
+
+}  // namespace tellwen::sqlserver

@@ -1,0 +1,80 @@
+// Translator: T-SQL query trees to SQLite SQL.
+//
+// Literals and variables become "?" parameters, so that statements that
+// differ only in their constants share one SQLite text (and one prepared
+// statement); the parameter list says what to bind. Names are quoted, "dbo."
+// and database prefixes are gone, #temp tables resolve to SQLite's temp
+// schema, functions map to SQLite's or to those of functions.h, "+" becomes
+// "||", "+" or tsql_add by the operands' static types, and comparisons that
+// do not involve a column get the TSQL collation explicitly.
+//
+// Thread safety: a Translator is used by one thread; create one per
+// statement.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/sqlserver/ast.h"
+
+namespace tellwen::sqlserver {
+
+struct Param {
+  enum class Kind { kLiteral, kVariable, kSystem };
+  Kind kind = Kind::kLiteral;
+  Value value;       // kLiteral
+  std::string name;  // kVariable (@x) or kSystem (@@rowcount)
+};
+
+// What the translator needs to know about the session.
+class TranslatorContext {
+ public:
+  virtual ~TranslatorContext() = default;
+  // Declared type of a variable of the current scope, nullptr when none.
+  virtual const TypeSpec* VariableType(const std::string& name) const = 0;
+};
+
+// Double-quotes an identifier for SQLite.
+std::string QuoteName(const std::string& name);
+// A table reference: "#t" for temp tables (SQLite finds them in temp first),
+// "t" otherwise.
+std::string TableName(const ObjectName& name);
+
+class Translator {
+ public:
+  // With inline_literals the constants are written into the text (DDL, where
+  // SQLite takes no parameters).
+  Translator(const TranslatorContext& context, bool inline_literals = false)
+      : context_(context), inline_literals_(inline_literals) {}
+
+  std::string Expression(const Expr& e);
+  // A whole SELECT (all cores, ORDER BY, TOP). Assignment items translate to
+  // their expressions. identity_as_null: IDENTITY() items become NULL (the
+  // SELECT INTO executor numbers them afterwards).
+  std::string Select(const Select& s, bool identity_as_null = false);
+  TypeClass StaticType(const Expr& e);
+  // A FROM list (comma-separated sources), without the FROM keyword.
+  std::string FromList(const std::vector<std::unique_ptr<TableRef>>& from);
+
+  std::vector<Param>& params() { return params_; }
+
+ private:
+  std::string Core(const SelectCore& core, bool identity_as_null);
+  std::string From(const TableRef& ref);
+  std::string Function(const Expr& e);
+  std::string Literal(const Value& v);
+  std::string Compare(const std::string& op, const Expr& a, const Expr& b);
+  std::string Collated(const Expr& e);
+  std::string OrderTerm(const Expr& e, bool compound, const std::vector<SelectItem>* items);
+  static bool IsColumn(const Expr& e) { return e.kind == Expr::Kind::kColumn; }
+  bool IsNumeric(const Expr& e) {
+    TypeClass t = StaticType(e);
+    return t == TypeClass::kInteger || t == TypeClass::kFloat;
+  }
+
+  const TranslatorContext& context_;
+  bool inline_literals_;
+  std::vector<Param> params_;
+};
+
+}  // namespace tellwen::sqlserver

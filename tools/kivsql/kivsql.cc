@@ -1,0 +1,122 @@
+#include "tools/kivsql/kivsql.h"
+
+#include <strings.h>
+
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "common/db_session.h"
+
+namespace tellwen {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kivsql [-S server] [-d database] [-U user] [-P password] (-Q \"batch\" | -i file)\n"
+    "Runs T-SQL on the Tellwen database. Missing options come from the settings store.\n"
+    "Prints the first row set of each batch: fields separated by TAB, no header.\n";
+
+// A long command timeout: an administrator's statement may run for a while.
+constexpr SqlTimeouts kShellTimeouts{30, 36000};
+
+}  // namespace
+
+std::vector<std::string> SplitBatches(const std::string& script) {
+  std::vector<std::string> batches;
+  std::string current;
+  std::istringstream in(script);
+  std::string line;
+  auto flush = [&] {
+    if (current.find_first_not_of(" \t\r\n") != std::string::npos) batches.push_back(current);
+    current.clear();
+  };
+  while (std::getline(in, line)) {
+    std::string t = line;
+    while (!t.empty() && (t.back() == '\r' || t.back() == ' ' || t.back() == '\t')) t.pop_back();
+    size_t a = t.find_first_not_of(" \t");
+    t = a == std::string::npos ? "" : t.substr(a);
+    if (strcasecmp(t.c_str(), "go") == 0) {
+      flush();
+    } else {
+      current += line;
+      current += "\n";
+    }
+  }
+  flush();
+  return batches;
+}
+
+int RunKivSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::optional<std::string> server, database, user, password, query, file;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-?" || a == "-h") {
+      out << kUsage;
+      return 0;
+    }
+    if (i + 1 >= args.size()) {
+      err << kUsage;
+      return 2;
+    }
+    const std::string& v = args[++i];
+    if (a == "-S")
+      server = v;
+    else if (a == "-d")
+      database = v;
+    else if (a == "-U")
+      user = v;
+    else if (a == "-P")
+      password = v;
+    else if (a == "-Q")
+      query = v;
+    else if (a == "-i")
+      file = v;
+    else {
+      err << kUsage;
+      return 2;
+    }
+  }
+  if (query.has_value() == file.has_value()) {
+    err << kUsage;
+    return 2;
+  }
+  std::vector<std::string> batches;
+  if (query) {
+    batches.push_back(*query);
+  } else {
+    std::ifstream in(*file, std::ios::binary);
+    if (!in) {
+      err << "kivsql: cannot read " << *file << "\n";
+      return 1;
+    }
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    batches = SplitBatches(buffer.str());
+  }
+  SqlConnectionSettings settings;
+  if (!server || !database || !user || !password) settings = ReadConnectionSettings();
+  if (server) settings.server = *server;
+  if (database) settings.database = *database;
+  if (user) settings.user = *user;
+  if (password) settings.password = *password;
+  const std::string connection = BuildConnectionString(settings);
+  for (const std::string& batch : batches) {
+    // Ask for every column: RunSqlOn reads the first n, so find n first.
+    SqlResult result = RunSqlOn(connection, batch, -1, kShellTimeouts);
+    if (result.error) {
+      err << result.error_text << "\n";
+      return 1;
+    }
+    for (const SqlRow& row : result.rows) {
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) out << '\t';
+        out << row[i];
+      }
+      out << '\n';
+    }
+  }
+  out.flush();
+  return 0;
+}
+
+}  // namespace tellwen

@@ -1198,27 +1198,21 @@ void Session::RunSpSpaceUsed(const std::vector<Value>& args) {
     }
     std::vector<Param> params(1);
     params[0].value = Value::Text(table);
-    int64_t rows = 0, data = 0, index = 0, unused = 0;
+    int64_t rows = 0, data = 0, index = 0;
     Execute("SELECT count(*) FROM " + QuoteName(table), {},
             [&](sqlite3_stmt* stmt) { rows = sqlite3_column_int64(stmt, 0); });
+    // Whole pages, as SQL Server counts them: the table's pages are its
+    // data, the pages of its indexes its index size.
     Execute(
-        "SELECT d.name = m.tbl_name, sum(d.pgsize), sum(d.unused) FROM dbstat('main', 1) d "
+        "SELECT d.name = m.tbl_name, sum(d.pgsize) FROM dbstat('main', 1) d "
         "JOIN main.sqlite_master m ON m.name = d.name WHERE m.tbl_name = ?1 COLLATE NOCASE "
         "GROUP BY 1",
         params, [&](sqlite3_stmt* stmt) {
-          if (sqlite3_column_int(stmt, 0)) {
-            data += sqlite3_column_int64(stmt, 1);
-          } else {
-            index += sqlite3_column_int64(stmt, 1);
-          }
-          unused += sqlite3_column_int64(stmt, 2);
+          (sqlite3_column_int(stmt, 0) ? data : index) += sqlite3_column_int64(stmt, 1);
         });
-    row = {Value::Text(table),
-           Value::Text(std::to_string(rows)),
-           Value::Text(kb(data + index)),
-           Value::Text(kb(data - std::min(data, unused))),
-           Value::Text(kb(index)),
-           Value::Text(kb(std::min(data, unused)))};
+    row = {Value::Text(table),      Value::Text(std::to_string(rows)),
+           Value::Text(kb(data + index)), Value::Text(kb(data)),
+           Value::Text(kb(index)),  Value::Text("0 KB")};
   }
   if (insert_exec_rows_) {
     insert_exec_rows_->push_back(std::move(row));

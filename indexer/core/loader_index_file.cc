@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace tellwen {
 namespace {
@@ -52,30 +53,33 @@ std::string SendBatch(SqlExecutor& executor, const std::string& batch, int64_t l
 }  // namespace
 
 std::string CheckIndexLine(std::string_view line) {
-  size_t field = 0;
+  std::vector<std::string_view> fields;
   size_t begin = 0;
   while (true) {
     const size_t tab = line.find('\t', begin);
-    const std::string_view value =
-        line.substr(begin, tab == std::string_view::npos ? std::string_view::npos : tab - begin);
-    if (value.size() > kMaxFieldBytes) {
-      return "field " + std::to_string(field + 1) + " is longer than 255 bytes";
+    if (tab == std::string_view::npos) {
+      fields.push_back(line.substr(begin));
+      break;
     }
-    if (field == 0 && value.empty()) return "the computer name is empty";
-    if (field == 4 && value.empty()) return "the file name is empty";
-    if (field == 5) {
-      if (value.empty() || value.size() > 10 ||
-          value.find_first_not_of("0123456789") != std::string_view::npos ||
-          std::strtoll(std::string(value).c_str(), nullptr, 10) > 2147483647LL) {
-        return "the size is not a number of kilobytes from 0 to 2147483647";
-      }
-    }
-    ++field;
-    if (tab == std::string_view::npos) break;
-    if (field == 6) return "the line has more than six fields";
+    fields.push_back(line.substr(begin, tab - begin));
     begin = tab + 1;
   }
-  if (field != 6) return "the line has " + std::to_string(field) + " fields instead of six";
+  if (fields.size() != 6) {
+    return "the line has " + std::to_string(fields.size()) + " fields instead of six";
+  }
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].size() > kMaxFieldBytes) {
+      return "field " + std::to_string(i + 1) + " is longer than 255 bytes";
+    }
+  }
+  if (fields[0].empty()) return "the computer name is empty";
+  if (fields[4].empty()) return "the file name is empty";
+  const std::string_view size = fields[5];
+  if (size.empty() || size.size() > 10 ||
+      size.find_first_not_of("0123456789") != std::string_view::npos ||
+      std::strtoll(std::string(size).c_str(), nullptr, 10) > 2147483647LL) {
+    return "the size is not a number of kilobytes from 0 to 2147483647";
+  }
   return "";
 }
 

@@ -1,0 +1,106 @@
+#include "indexer/core/category_list.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/kiv_registry.h"
+#include "tests/support/temp_dir.h"
+
+namespace tellwen {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Optional;
+
+TEST(CategoryPattern, EscapesLikeSpecialsBeforeTurningWildcards) {
+  EXPECT_THAT(ConvertCategoryPattern("*.mp3"), Optional(std::string("%.mp3")));
+  EXPECT_THAT(ConvertCategoryPattern("a_b*"), Optional(std::string("a[_]b%")));
+  EXPECT_THAT(ConvertCategoryPattern("[x]?.txt"), Optional(std::string("[[]x]_.txt")));
+  EXPECT_THAT(ConvertCategoryPattern("makefile*.*"), Optional(std::string("makefile%.%")));
+  EXPECT_THAT(ConvertCategoryPattern("a b-!$^&+=~@#,(){}"),
+              Optional(std::string("a b-!$^&+=~@#,(){}")));
+}
+
+TEST(CategoryPattern, RefusesCharactersOutsideTheAllowedSet) {
+  EXPECT_EQ(ConvertCategoryPattern("it's"), std::nullopt);  // a quote would end the literal
+  EXPECT_EQ(ConvertCategoryPattern("50%"), std::nullopt);
+  EXPECT_EQ(ConvertCategoryPattern("a/b"), std::nullopt);
+  EXPECT_EQ(ConvertCategoryPattern("a\\b"), std::nullopt);
+  EXPECT_EQ(ConvertCategoryPattern(""), std::nullopt);
+  EXPECT_THAT(ConvertCategoryPattern("*.\xc3\xa9t\xc3\xa9"),
+              Optional(std::string("%.\xc3\xa9t\xc3\xa9")));
+}
+
+TEST(CategoryList, BuildsConditionsFromTrimmedPatterns) {
+  const std::vector<Category> list = BuildCategoryList("0|Audio/ *.mp3;*.wav ;  |Docs/*.doc");
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].name, "Audio");
+  EXPECT_EQ(list[0].pattern_text, " *.mp3;*.wav ;  ");
+  EXPECT_EQ(list[0].condition, "(fn like '%.mp3') or (fn like '%.wav') ");
+  EXPECT_EQ(list[0].column, "gugu1");
+  EXPECT_EQ(list[1].condition, "(fn like '%.doc') ");
+  EXPECT_EQ(list[1].column, "gugu2");
+}
+
+TEST(CategoryList, CategoryWhosePatternsAllFailGetsNoColumnAndTheNextMovesUp) {
+  const std::vector<Category> list =
+      BuildCategoryList("0|Good/*.a|Bad/it's; 100%|NoPatterns|Empty/|Next/*.n; bad'one");
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].name, "Good");
+  EXPECT_EQ(list[0].column, "gugu1");
+  EXPECT_EQ(list[1].name, "Next");
+  EXPECT_EQ(list[1].column, "gugu2");
+  EXPECT_EQ(list[1].condition, "(fn like '%.n') ");
+  EXPECT_TRUE(BuildCategoryList("0").empty());
+  EXPECT_TRUE(BuildCategoryList("").empty());
+}
+
+TEST(CategoryList, DefaultSettingGivesTenCategories) {
+  testing::TempDir dir;
+  testing::ScopedEnv registry_root("TELLWEN_REGISTRY", dir.path());
+  const std::vector<Category> list =
+      BuildCategoryList(CKIVRegistry().GetValue("CategoriesEdit", kDefaultValueMode));
+  ASSERT_EQ(list.size(), 10u);
+  EXPECT_EQ(list[0].name, "Audio Files");
+  EXPECT_EQ(list[9].name, "Source Code");
+  EXPECT_EQ(list[9].column, "gugu10");
+  EXPECT_THAT(list[8].condition, HasSubstr("(fn like '%.xl%') "));
+  EXPECT_THAT(list[3].condition, HasSubstr("(fn like 'makefile%.%') "));
+}
+
+TEST(CategoryBatches, AddColumnsThenFlagIndexAndStatisticsPerCategory) {
+  const std::vector<Category> list = BuildCategoryList("0|Kid's games/*.sav|Docs/*.doc");
+  EXPECT_EQ(CategoryColumnsBatch(list),
+            " alter table temp_aall add gugu1 tinyint NULL "
+            " alter table temp_aall add gugu2 tinyint NULL ");
+  EXPECT_EQ(CategoryColumnsBatch({}), "");
+
+  const std::string batch = CategoryUpdateBatch(list);
+  const size_t zero = batch.find(" update temp_aall set gugu1=0 ");
+  const size_t one = batch.find("update temp_aall set gugu1=1 where (fn like '%.sav') ");
+  const size_t index = batch.find("create index i_gugu1 on temp_aall(gugu1) ");
+  const size_t count =
+      batch.find("insert into temp_stat_categories select 'count_gugu1', count(gugu1)");
+  const size_t size = batch.find("'size_gugu1'");
+  const size_t origs = batch.find("'origs_gugu1', '*.sav'");
+  const size_t name = batch.find("'name_gugu1', 'gugu1'");
+  const size_t oname = batch.find("'oname_gugu1', 'Kid''s games'");
+  const size_t top =
+      batch.find(" insert into temp_stat_categories(attr, value) select 'top_gugu1'");
+  const size_t second = batch.find("update temp_aall set gugu2=0");
+  for (size_t pos : {zero, one, index, count, size, origs, name, oname, top, second}) {
+    ASSERT_NE(pos, std::string::npos) << batch;
+  }
+  EXPECT_LT(zero, one);
+  EXPECT_LT(one, index);
+  EXPECT_LT(index, count);
+  EXPECT_LT(count, size);
+  EXPECT_LT(size, origs);
+  EXPECT_LT(origs, name);
+  EXPECT_LT(name, oname);
+  EXPECT_LT(oname, top);
+  EXPECT_LT(top, second);
+}
+
+}  // namespace
+}  // namespace tellwen

@@ -1,0 +1,116 @@
+// Test support for the update script on the embedded SQL server: a fresh
+// settings hive and data folder with the database "kiv", index files written
+// by the test, the update job run headless, and helpers that read the
+// catalog back as texts.
+//
+// Thread safety: one test at a time (it sets environment variables).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/db_session.h"
+#include "common/kiv_registry.h"
+#include "indexer/core/update_headless.h"
+#include "tests/common/recording_messages.h"
+#include "tests/support/temp_dir.h"
+
+namespace tellwen::testing {
+
+// One index entry: computer, share, parent folder, folder, file name, size.
+struct Entry {
+  std::string computer, share, parent, folder, file;
+  long long size = 0;
+};
+
+class CatalogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir_.path() + "/data");
+    CKIVRegistry settings;
+    settings.SetValue("TemporaryFolder", dir_.path() + "/");
+    settings.SetValue("SqlLogFolder", dir_.path() + "/");
+    settings.SetValue("SqlServer", "localhost");
+    settings.SetValue("SqlDatabase", "master");
+    SqlResult created = RunSql("create database [kiv]", 0, SqlCaller::kSetupDatabase);
+    ASSERT_FALSE(created.error) << created.error_text;
+    settings.SetValue("SqlDatabase", "kiv");
+    settings.SetValue("LastIndexData", "2002-02-15 17:38:32");
+    settings.SetValue("CategoriesEdit", "0");
+  }
+
+  void Set(const std::string& name, const std::string& value) {
+    CKIVRegistry().SetValue(name, value);
+  }
+  std::string Setting(const std::string& name) { return CKIVRegistry().GetValue(name); }
+
+  std::string IndexFile() const { return dir_.path() + "/kivtmp.txt"; }
+  void WriteIndex(const std::vector<Entry>& entries) {
+    std::ofstream out(IndexFile(), std::ios::binary | std::ios::trunc);
+    for (const Entry& e : entries) {
+      out << e.computer << '\t' << e.share << '\t' << e.parent << '\t' << e.folder << '\t' << e.file
+          << '\t' << e.size << "\r\n";
+    }
+  }
+  void WriteIndexText(const std::string& text) {
+    std::ofstream(IndexFile(), std::ios::binary | std::ios::trunc) << text;
+  }
+
+  // Runs /updatedb (or /setup) headless; the exit code. The printed rows
+  // are kept in output_ for failure messages.
+  int Update(bool setup_mode = false, SqlExecutor* executor = nullptr) {
+    std::ostringstream out;
+    const int code = RunUpdateJobHeadless(setup_mode, executor, out);
+    output_ = out.str();
+    return code;
+  }
+  // An update that must succeed.
+  void MustUpdate(bool setup_mode = false) {
+    ASSERT_EQ(Update(setup_mode), 0) << output_ << "\nlog:\n" << LogTail();
+  }
+
+  std::string Log() {
+    std::ifstream in(dir_.path() + "/sql_log.txt", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  // The end of the update log, for failure messages.
+  std::string LogTail() {
+    const std::string log = Log();
+    return log.size() > 3000 ? log.substr(log.size() - 3000) : log;
+  }
+
+  // Rows of a statement that must succeed.
+  SqlRows Query(const std::string& sql, int columns) {
+    SqlResult result = RunSql(sql, columns, SqlCaller::kQueryRowReader);
+    EXPECT_FALSE(result.error) << sql << "\n-> " << result.error_text;
+    return result.rows;
+  }
+  std::string One(const std::string& sql) {
+    SqlRows rows = Query(sql, 1);
+    return rows.empty() ? "<none>" : rows[0][0];
+  }
+  // Column 0 of every row.
+  std::vector<std::string> Column(const std::string& sql) {
+    std::vector<std::string> out;
+    for (const SqlRow& row : Query(sql, 1)) out.push_back(row[0]);
+    return out;
+  }
+  std::string Constant(const std::string& name) {
+    return One("select top 1 val from constants where name='" + name + "'");
+  }
+
+  TempDir dir_;
+  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
+  ScopedEnv data_root_{"TELLWEN_DATA", dir_.path() + "/data"};
+  ScopedRecordingMessages messages_;
+  std::string output_;
+};
+
+}  // namespace tellwen::testing

@@ -1,0 +1,167 @@
+// Benchmark of the update job: builds an index file of N lines (1,000,000 by
+// default), runs the /updatedb code path on it against the embedded SQL
+// server, and, in the same run, loads the same file into a plain table with
+// the sqlite3 shell's .import as the baseline. Prints the time of each task,
+// the whole update against the bare import as a ratio, and the median of 20
+// calls of spSearch for a substring over the catalog it built.
+//
+// usage: update_bench [lines]   (needs the sqlite3 shell on PATH)
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/db_session.h"
+#include "common/kiv_registry.h"
+#include "indexer/core/script_splitter.h"
+#include "indexer/core/update_headless.h"
+#include "indexer/core/update_job.h"
+#include "sql/update_script_template.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Times every batch, by the task it belongs to (the loader's batches and the
+// category batches count for the task that drives them).
+class TimingExecutor : public tellwen::SessionSqlExecutor {
+ public:
+  tellwen::SqlResult Run(const std::string& batch, int column_count,
+                         tellwen::SqlCaller caller) override {
+    const auto begin = Clock::now();
+    tellwen::SqlResult result = SessionSqlExecutor::Run(batch, column_count, caller);
+    const double spent = Seconds(Clock::now() - begin);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (caller == tellwen::SqlCaller::kIndexerTaskBody) {
+      // Task bodies arrive in the order of the script.
+      static const std::vector<tellwen::ScriptTask> tasks =
+          tellwen::SplitScript(tellwen::UpdateScriptTemplate(), {});
+      order_.push_back(order_.size() < tasks.size() ? tasks[order_.size()].name : "?");
+      seconds_.push_back(spent);
+    } else if (!seconds_.empty()) {
+      seconds_.back() += spent;
+    }
+    if (result.error) std::cerr << "batch failed: " << result.error_text << "\n";
+    return result;
+  }
+  std::vector<std::string> order_;
+  std::vector<double> seconds_;
+  std::mutex mutex_;
+};
+
+// A LAN of 250 computers, 4 shares each, folders three deep, file names with
+// the extensions of the default categories.
+void WriteIndex(const std::string& path, long lines) {
+  static const char* kExtensions[] = {"mp3", "avi", "doc", "txt", "jpg", "zip", "exe", "cpp",
+                                      "pdf", "htm", "wav", "iso", "dat", "log", "mdb", "png"};
+  std::ofstream out(path, std::ios::binary);
+  std::string line;
+  for (long i = 0; i < lines; ++i) {
+    const long computer = i / 4000, share = (i / 1000) % 4, top = (i / 100) % 10,
+               sub = (i / 10) % 10;
+    line = "//PC" + std::to_string(computer) + "\tshare" + std::to_string(share) + "\t";
+    if (i % 10 == 0) {
+      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\t*\t0\r\n";
+    } else {
+      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\tsong" +
+              std::to_string(i) + " track." + kExtensions[i % 16] + "\t" +
+              std::to_string((i * 7919) % 500000) + "\r\n";
+    }
+    out << line;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
+  char pattern[] = "/tmp/tellwen-update-bench.XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  setenv("TELLWEN_REGISTRY", (dir + "/registry").c_str(), 1);
+  setenv("TELLWEN_DATA", (dir + "/data").c_str(), 1);
+  mkdir((dir + "/data").c_str(), 0700);
+
+  tellwen::CKIVRegistry settings;
+  settings.SetValue("TemporaryFolder", dir + "/");
+  settings.SetValue("SqlLogFolder", dir + "/");
+  settings.SetValue("SqlServer", "localhost");
+  settings.SetValue("SqlDatabase", "master");
+  tellwen::SqlResult created =
+      tellwen::RunSql("create database [kiv]", 0, tellwen::SqlCaller::kSetupDatabase);
+  if (created.error) {
+    std::cerr << created.error_text << "\n";
+    return 1;
+  }
+  settings.SetValue("SqlDatabase", "kiv");
+  settings.SetValue("LastIndexData", "2002-02-15 17:38:32");
+
+  const std::string index = dir + "/kivtmp.txt";
+  std::cout << "index file: " << lines << " lines in " << dir << "\n";
+  WriteIndex(index, lines);
+
+  // Baseline: the same file into a plain table with the sqlite3 shell.
+  const auto import_begin = Clock::now();
+  const std::string import = "sqlite3 " + dir +
+                             "/baseline.sqlite 'create table zz(Col001 text, Col002 text, Col003 "
+                             "text, Col004 text, Col005 text, Col006 text)' && sqlite3 " +
+                             dir + "/baseline.sqlite '.mode tabs' '.import " + index + " zz'";
+  if (std::system(import.c_str()) != 0) {
+    std::cerr << "sqlite3 .import failed (is the sqlite3 shell installed?)\n";
+    return 1;
+  }
+  const double import_seconds = Seconds(Clock::now() - import_begin);
+
+  // The update, as /updatedb runs it.
+  TimingExecutor executor;
+  std::ofstream rows(dir + "/rows.txt");
+  tellwen::HeadlessUpdateDriver driver(rows, false);
+  tellwen::UpdateJobOptions options;
+  options.silent = true;
+  const auto update_begin = Clock::now();
+  const tellwen::UpdateJobOutcome outcome = tellwen::RunUpdateJob(options, driver, &executor);
+  const double update_seconds = Seconds(Clock::now() - update_begin);
+  if (outcome != tellwen::UpdateJobOutcome::kSucceeded) {
+    std::cerr << "the update did not complete; see " << dir << "/sql_log.txt\n";
+    return 1;
+  }
+
+  std::printf("\n%-36s %10s\n", "task", "seconds");
+  for (size_t i = 0; i < executor.order_.size(); ++i) {
+    std::printf("%-36.36s %10.3f\n", executor.order_[i].c_str(), executor.seconds_[i]);
+  }
+  std::printf("\nsqlite3 .import into a plain table: %8.2f s\n", import_seconds);
+  std::printf("whole update (/updatedb):           %8.2f s\n", update_seconds);
+  std::printf("ratio update / import:              %8.2f (aim: 5 or less)\n",
+              update_seconds / import_seconds);
+
+  // spSearch for a substring over the catalog: median of 20 calls.
+  std::vector<double> calls;
+  for (int i = 0; i < 20; ++i) {
+    const std::string call =
+        "spSearch '0', '20', '0', '2147483647', 0, 0, 1, '( fn like ''%g12345%'' )', '( d2 like "
+        "''%g12345%'' )', '( fn like ''%g12345%'' )', '0', 'g12345', '2002-02-15 10:00:" +
+        std::to_string(10 + i) + "', '00000000" + std::to_string(10 + i) + "', '' ;";
+    const auto begin = Clock::now();
+    tellwen::SqlResult result = tellwen::RunSql(call, 10, tellwen::SqlCaller::kQuerySearch);
+    calls.push_back(Seconds(Clock::now() - begin) * 1000);
+    if (result.error) std::cerr << result.error_text << "\n";
+    if (i == 0) std::printf("spSearch hits on the first page: %zu\n", result.rows.size());
+  }
+  std::sort(calls.begin(), calls.end());
+  std::printf("spSearch substring, median of 20:   %8.1f ms\n", (calls[9] + calls[10]) / 2);
+  std::string keep = std::getenv("KEEP") ? "kept" : "removed";
+  if (!std::getenv("KEEP")) std::system(("rm -rf " + dir).c_str());
+  std::printf("work folder %s (%s)\n", dir.c_str(), keep.c_str());
+  return 0;
+}

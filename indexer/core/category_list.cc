@@ -122,15 +122,16 @@ std::string CategoryUpdateBatch(const std::vector<Category>& categories) {
     batch += " insert into temp_stat_categories select 'name_" + c + "', '" + c + "'\n";
     batch += " insert into temp_stat_categories select 'oname_" + c + "', '" +
              Quoted(category.name) + "'\n";
-    batch +=
-        " insert into temp_stat_categories(attr, value) select 'top_" + c +
-        "', substring(temp_shares1.name, 3, 255) + '*' + convert(varchar(20), count(temp_aall.id))"
-        " + '*' + convert(varchar(20), isnull(sum(convert(bigint, temp_aall.fs)), 0))"
-        " from temp_shares1 left outer join temp_aall on temp_aall.s1 = temp_shares1.name and "
-        "temp_aall." +
-        c +
-        "=1 group by temp_shares1.name order by isnull(sum(convert(bigint, temp_aall.fs)), 0)"
-        " desc, temp_shares1.name\n";
+    // Per computer: the category's files counted from the category's own
+    // rows (through the new index), not by joining every row of the catalog.
+    batch += " insert into temp_stat_categories(attr, value) select 'top_" + c +
+             "', substring(temp_shares1.name, 3, 255) + '*' + convert(varchar(20), "
+             "isnull(found.files, 0)) + '*' + convert(varchar(20), isnull(found.kb, 0)) from "
+             "temp_shares1 left outer join (select s1, count(*) as files, sum(convert(bigint, fs)) "
+             "as kb from temp_aall where " +
+             c +
+             "=1 group by s1) as found on found.s1 = temp_shares1.name order by "
+             "isnull(found.kb, 0) desc, temp_shares1.name\n";
   }
   return batch;
 }

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -232,6 +233,21 @@ TEST_F(CatalogBuild, LoaderBringsEveryLineWithQuotesIntact) {
   EXPECT_EQ(One("select value from stat where property = 'files number:'"), "3002");
   EXPECT_THAT(Query("select s2, d1, d2, fn from aall where fn = 'O''Brien.txt'", 4),
               ElementsAre(ElementsAre("O'Share", "it's", "O'Dir", "O'Brien.txt")));
+}
+
+TEST_F(CatalogBuild, NamesThatLookLikeSqlArriveAsTheyAre) {
+  const std::vector<std::string> names = {
+      "a--b.txt", "c/*d*/.txt",      "e;f.txt",       "[g].txt",   "h%_i.txt",
+      "j\\k.txt", "caf\xc3\xa9.txt", "latin\xe9.txt", "x')--.txt", "N'y'.txt"};
+  std::vector<Entry> entries;
+  for (const std::string& name : names) entries.push_back({"//PC1", "s", "", "", name, 1});
+  WriteIndex(entries);
+  MustUpdate();
+  std::vector<std::string> stored = Column("select fn from aall where fn <> ''");
+  std::sort(stored.begin(), stored.end());
+  std::vector<std::string> expected = names;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(stored, expected);
 }
 
 TEST_F(CatalogBuild, MalformedIndexLinesAreLeftOutAndLogged) {

@@ -622,9 +622,12 @@ begin
 		set @parent = left(@dir, @pos - 1)
 		set @name = substring(@dir, @pos + 1, 255)
 	end
+	-- the folder path is matched as it is: its LIKE wildcards are escaped
+	declare @dir_pattern varchar(1000)
+	set @dir_pattern = replace(replace(replace(@dir, '[', '[[]'), '_', '[_]'), '%', '[%]')
 	select tt, sz, dt from (
 		select 'a' + d2 as tt, 0 as sz, '' as dt from aall
-		where s1 = @sha and s2 = @shadi and d1 like @dir and d2 <> ''
+		where s1 = @sha and s2 = @shadi and d1 like @dir_pattern and d2 <> ''
 		and id between @d_start and @d_stop
 		union
 		select 'b' + fn as tt, fs as sz, '' as dt from aall

@@ -43,7 +43,10 @@ class Procedures : public CatalogTest {
                 {"//PC2", "docs", "", "", "z.doc", 10},
                 {"//alpha", "s", "a/b", "c", "x.txt", 1},
                 {"//alpha", "s", "a/b/c", "d", "y.txt", 2},
-                {"//alpha", "s", "a/b", "cc", "w.txt", 3}});
+                {"//alpha", "s", "a/b", "cc", "w.txt", 3},
+                {"//alpha", "t", "a_b", "under", "u.txt", 1},
+                {"//alpha", "t", "axb", "other", "v.txt", 1},
+                {"//alpha", "t", "[x]", "bracket", "b.txt", 1}});
     MustUpdate();
   }
 
@@ -193,6 +196,12 @@ TEST_F(Procedures, DirListsComputersSharesAndAFolder) {
 TEST_F(Procedures, DirOfANestedPathSplitsAtItsLastSlash) {
   // a/b/c: the folders whose parent is a/b/c, and the files of folder c in a/b.
   EXPECT_THAT(Dir("//alpha", "s", "a/b/c"), ElementsAre("ad 0 ", "bx.txt 1 "));
+}
+
+TEST_F(Procedures, DirMatchesTheFolderPathLiterally) {
+  EXPECT_THAT(Dir("//alpha", "t", "a_b"), ElementsAre("aunder 0 "));
+  EXPECT_THAT(Dir("//alpha", "t", "[x]"), ElementsAre("abracket 0 "));
+  EXPECT_THAT(Dir("//alpha", "t", "%"), IsEmpty());
 }
 
 TEST_F(Procedures, FullPathOfAFileById) {

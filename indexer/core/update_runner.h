@@ -53,7 +53,7 @@ struct UpdateRunnerConfig {
   std::string index_file;           // TemporaryFolder + "kivtmp.txt"
   std::string log_file;             // SqlLogPath(SqlLogFolder)
   std::string categories_edit;      // CategoriesEdit as read when the job started
-  SqlExecutor* executor = nullptr;  // not owned; must outlive the runner
+  SqlExecutor* executor = nullptr;  // REQUIRES: not null; not owned; outlives the runner
   // Called on the runner's thread at the task "locking database" when
   // stop_web_service is on: the job saves WebStatus and sets "updating".
   std::function<void()> on_locking;

@@ -82,17 +82,14 @@ void RunSorted(JobShared* shared, EntryWriter* writer) {
   std::vector<Entry> heads(workers);
   for (size_t i = 0; i < workers; ++i) shared->stores[i]->Take(&heads[i]);
   int expected = 1;
-  bool some_head = false;
-  bool slept = false;
-  // A head taken in this round is examined in the next one; the rounds must
-  // go on for it even when the scan has finished meanwhile, or its
-  // computer's entries would never be written.
-  bool took_head = false;
-  do {
+  while (!shared->Stopping()) {
     uint64_t seen = shared->signal.Generation();
-    some_head = false;
-    slept = false;
-    took_head = false;
+    bool some_head = false;
+    bool slept = false;
+    // A head taken in this round is examined in the next one; the rounds
+    // must go on for it even when the scan has finished meanwhile, or its
+    // computer's entries would never be written.
+    bool took_head = false;
     int chosen = -1;
     for (size_t i = 0; i < workers; ++i) {
       if (heads[i].computer > 0) {
@@ -120,12 +117,15 @@ void RunSorted(JobShared* shared, EntryWriter* writer) {
         store.Take(&head);
       }
     }
+    // Pause when nothing could be written, unless a head was just taken: it
+    // is examined at once in the next round.
     bool finished = shared->scan_finished;
-    if ((chosen < 0 && some_head) || (!some_head && !finished)) {
+    if (!took_head && ((chosen < 0 && some_head) || (!some_head && !finished))) {
       shared->signal.WaitFor(shared->timing.sorted_dump, seen);
       slept = true;
     }
-  } while ((some_head || took_head || !shared->scan_finished || slept) && !shared->Stopping());
+    if (!some_head && !took_head && shared->scan_finished && !slept) break;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,168 @@
+#include "indexer/core/dump.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace tellwen::indexer {
+namespace {
+
+using ::testing::ElementsAre;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class DumpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tellwen-dump-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    files_.index_file = dir_ + "/kivtmp.txt";
+    files_.output_file = dir_ + "/report.txt";
+    // Long pauses: the dump must be woken by the job's signals, not by time.
+    shared_.timing.sorted_dump = std::chrono::milliseconds(60000);
+    shared_.timing.unsorted_dump = std::chrono::milliseconds(60000);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  void MakeStores(int n) {
+    for (int i = 0; i < n; ++i) shared_.stores.push_back(std::make_unique<EntryStore>());
+  }
+  void Add(int worker, int computer, const std::string& path, uint32_t size = 0) {
+    shared_.stores[worker]->Add(computer, path, size);
+  }
+  void EndComputer(int worker, int computer) {
+    shared_.stores[worker]->Add(computer, kEndOfComputerPath, 0);
+    shared_.signal.Notify();
+  }
+  void FinishScan() {
+    shared_.scan_finished = true;
+    shared_.signal.Notify();
+  }
+  // The index file's lines, each checked to end with CR LF.
+  std::vector<std::string> IndexLines() {
+    std::string text = ReadAll(files_.index_file);
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    while (begin < text.size()) {
+      size_t end = text.find("\r\n", begin);
+      EXPECT_NE(end, std::string::npos) << "last line without CR LF";
+      if (end == std::string::npos) break;
+      lines.push_back(text.substr(begin, end - begin));
+      begin = end + 2;
+    }
+    return lines;
+  }
+
+  std::string dir_;
+  DumpFiles files_;
+  JobShared shared_;
+};
+
+TEST_F(DumpTest, SortedWritesComputersInNumberOrderEvenWhenALaterOneFinishesFirst) {
+  files_.sorted = true;
+  MakeStores(2);
+  std::thread dump([&] { RunDump(files_, &shared_); });
+  // Computer 2 (worker 1) finishes before computer 1 (worker 0) has anything.
+  Add(1, 2, "\\\\B\\s\\b1");
+  Add(1, 2, "\\\\B\\s\\b2");
+  EndComputer(1, 2);
+  Add(0, 1, "\\\\A\\s\\a1");
+  Add(1, 3, "\\\\C\\s\\c1");  // worker 1 went on with computer 3
+  Add(0, 1, "\\\\A\\s\\a2");
+  EndComputer(0, 1);
+  EndComputer(1, 3);
+  FinishScan();
+  dump.join();
+  EXPECT_THAT(IndexLines(),
+              ElementsAre("//A\ts\t\t\ta1\t0", "//A\ts\t\t\ta2\t0", "//B\ts\t\t\tb1\t0",
+                          "//B\ts\t\t\tb2\t0", "//C\ts\t\t\tc1\t0"));
+  EXPECT_EQ(shared_.status.entries_dumped, 5);
+}
+
+TEST_F(DumpTest, SortedComputerWithoutEntriesDoesNotHoldOthersBack) {
+  files_.sorted = true;
+  MakeStores(2);
+  EndComputer(0, 1);  // unreachable: only its end marker
+  Add(1, 2, "\\\\B\\s\\x");
+  EndComputer(1, 2);
+  FinishScan();
+  RunDump(files_, &shared_);
+  EXPECT_THAT(IndexLines(), ElementsAre("//B\ts\t\t\tx\t0"));
+}
+
+TEST_F(DumpTest, SortedWritesEntriesThatArriveAfterAnEmptyFirstLook) {
+  files_.sorted = true;
+  MakeStores(1);
+  std::thread dump([&] { RunDump(files_, &shared_); });
+  // Whether the dump looks before or after these arrive, it must write them.
+  Add(0, 1, "\\\\A\\s\\late");
+  EndComputer(0, 1);
+  FinishScan();
+  dump.join();
+  EXPECT_THAT(IndexLines(), ElementsAre("//A\ts\t\t\tlate\t0"));
+}
+
+TEST_F(DumpTest, UnsortedWritesEverythingAndNeverTheEndMarkers) {
+  MakeStores(3);
+  std::thread dump([&] { RunDump(files_, &shared_); });
+  Add(2, 3, "\\\\C\\s\\c");
+  EndComputer(2, 3);
+  Add(0, 1, "\\\\A\\s\\*");
+  EndComputer(0, 1);
+  Add(1, 2, "\\\\B\\s\\b", 7);
+  EndComputer(1, 2);
+  FinishScan();
+  dump.join();
+  std::vector<std::string> lines = IndexLines();
+  std::sort(lines.begin(), lines.end());
+  EXPECT_THAT(lines, ElementsAre("//A\ts\t\t\t*\t0", "//B\ts\t\t\tb\t7", "//C\ts\t\t\tc\t0"));
+  EXPECT_EQ(shared_.status.entries_dumped, 3);
+}
+
+TEST_F(DumpTest, StopEndsTheDumpAndLeavesTheRestUnwritten) {
+  for (bool sorted : {false, true}) {
+    files_.sorted = sorted;
+    JobShared shared;
+    shared.stores.push_back(std::make_unique<EntryStore>());
+    shared.stores[0]->Add(1, "\\\\A\\s\\x", 0);
+    shared.stop = true;
+    RunDump(files_, &shared);
+    EXPECT_EQ(shared.status.entries_dumped, 0) << sorted;
+    EXPECT_EQ(ReadAll(files_.index_file), "") << "truncated, nothing written";
+  }
+}
+
+TEST_F(DumpTest, WritesBothFilesAndGoesOnWhenOneCannotBeCreated) {
+  files_.layout.dump_size = true;
+  MakeStores(1);
+  Add(0, 1, "\\\\A\\s\\d\\f.txt", 3);
+  EndComputer(0, 1);
+  FinishScan();
+  RunDump(files_, &shared_);
+  EXPECT_EQ(ReadAll(files_.index_file), "//A\ts\t\td\tf.txt\t3\r\n");
+  EXPECT_EQ(ReadAll(files_.output_file), "\\\\A\\s\\d\\f.txt\t3\r\n");
+
+  JobShared again;
+  again.stores.push_back(std::make_unique<EntryStore>());
+  again.stores[0]->Add(1, "\\\\A\\s\\g", 0);
+  again.scan_finished = true;
+  DumpFiles broken = files_;
+  broken.index_file = dir_ + "/no/such/folder/kivtmp.txt";
+  RunDump(broken, &again);
+  EXPECT_EQ(ReadAll(files_.output_file), "\\\\A\\s\\g\t0\r\n");  // truncated and rewritten
+  EXPECT_EQ(again.status.entries_dumped, 1);
+}
+
+}  // namespace
+}  // namespace tellwen::indexer

@@ -1,0 +1,235 @@
+#include "tests/indexer/fake_network.h"
+
+namespace tellwen::testing {
+
+namespace {
+
+class VectorEnumeration : public net::ResourceEnumeration {
+ public:
+  explicit VectorEnumeration(std::vector<net::NetResource> items) : items_(std::move(items)) {}
+  net::NetStatus Next(size_t buffer_bytes, std::vector<net::NetResource>* entries) override {
+    entries->clear();
+    size_t used = 0;
+    while (next_ < items_.size()) {
+      size_t bytes = net::EnumBufferBytes(items_[next_]);
+      if (!entries->empty() && used + bytes > buffer_bytes) break;
+      used += bytes;
+      entries->push_back(items_[next_++]);
+    }
+    return entries->empty() ? net::NetStatus::kNoMoreItems : net::NetStatus::kOk;
+  }
+
+ private:
+  std::vector<net::NetResource> items_;
+  size_t next_ = 0;
+};
+
+class VectorListing : public net::FolderListing {
+ public:
+  explicit VectorListing(std::vector<net::FindData> entries) : entries_(std::move(entries)) {}
+  net::NetStatus Next(net::FindData* entry) override {
+    if (next_ >= entries_.size()) return net::NetStatus::kNoMoreItems;
+    *entry = entries_[next_++];
+    return net::NetStatus::kOk;
+  }
+
+ private:
+  std::vector<net::FindData> entries_;
+  size_t next_ = 0;
+};
+
+std::string Parent(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+std::string Leaf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
+}  // namespace
+
+std::string FakeNetwork::Fold(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return folded;
+}
+
+std::string FakeNetwork::ComputerOf(const std::string& path) {
+  size_t end = path.find('\\', 2);
+  return path.substr(0, end);
+}
+
+void FakeNetwork::Log(const std::string& line) const {
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  connection_log_.push_back(line);
+}
+
+void FakeNetwork::AddWorkgroup(const std::string& name, const std::vector<std::string>& computers) {
+  std::vector<net::NetResource> entries;
+  for (const std::string& computer : computers) {
+    net::NetResource r;
+    r.display_type = net::kDisplayServer;
+    r.usage = net::kUsageContainer;
+    r.remote_name = computer;
+    entries.push_back(r);
+  }
+  workgroups_.emplace_back(name, entries);
+}
+
+void FakeNetwork::AddRawWorkgroupEntry(const std::string& workgroup,
+                                       const net::NetResource& entry) {
+  for (auto& [name, entries] : workgroups_) {
+    if (name == workgroup) entries.push_back(entry);
+  }
+}
+
+void FakeNetwork::AddShare(const std::string& share_path) {
+  auto& shares = shares_[Fold(ComputerOf(share_path))];
+  std::string share = Leaf(share_path);
+  bool known = false;
+  for (const std::string& s : shares) known = known || s == share;
+  if (!known) shares.push_back(share);
+  nodes_[share_path].folder = true;
+}
+
+void FakeNetwork::AddFolder(const std::string& path) {
+  if (nodes_.count(path) != 0) return;
+  std::string parent = Parent(path);
+  if (parent.find('\\', 2) == std::string::npos) {
+    AddShare(path);  // the path is a share
+    return;
+  }
+  AddFolder(parent);
+  nodes_[parent].children.push_back(Leaf(path));
+  nodes_[path].folder = true;
+}
+
+void FakeNetwork::AddFile(const std::string& path, uint64_t size) {
+  std::string parent = Parent(path);
+  AddFolder(parent);
+  nodes_[parent].children.push_back(Leaf(path));
+  nodes_[path] = Node{false, size, {}};
+}
+
+std::vector<std::string> FakeNetwork::ConnectionLog() const {
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  return connection_log_;
+}
+
+std::vector<std::string> FakeNetwork::ListedFolders() const {
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  return listed_;
+}
+
+net::NetStatus FakeNetwork::AddConnection(const net::NetResource& resource, const std::string& user,
+                                          const std::string& password) {
+  Log("add " + resource.remote_name + " " + user + "/" + password);
+  return net::NetStatus::kOk;
+}
+
+net::NetStatus FakeNetwork::CancelConnection(const std::string& name, bool force) {
+  Log(std::string("cancel ") + name + (force ? " forced" : ""));
+  return net::NetStatus::kOk;
+}
+
+std::unique_ptr<net::ResourceEnumeration> FakeNetwork::OpenEnum(const net::NetResource* container,
+                                                                net::NetStatus* status) {
+  *status = net::NetStatus::kOk;
+  std::vector<net::NetResource> items;
+  if (container == nullptr) {
+    net::NetResource provider;
+    provider.display_type = net::kDisplayNetwork;
+    provider.usage = net::kUsageContainer;
+    provider.remote_name = "Fake Network";
+    items.push_back(provider);
+  } else if (container->display_type == net::kDisplayNetwork) {
+    for (const auto& [name, entries] : workgroups_) {
+      net::NetResource r;
+      r.display_type = net::kDisplayDomain;
+      r.usage = net::kUsageContainer;
+      r.remote_name = name;
+      items.push_back(r);
+    }
+  } else if (container->display_type == net::kDisplayDomain) {
+    if (refused_workgroups_.count(container->remote_name) != 0) {
+      *status = net::NetStatus::kAccessDenied;
+      return nullptr;
+    }
+    for (const auto& [name, entries] : workgroups_) {
+      if (name == container->remote_name) items = entries;
+    }
+  } else {
+    std::string computer = Fold(container->remote_name);
+    auto it = shares_.find(computer);
+    if (it == shares_.end() || refused_computers_.count(computer) != 0) {
+      *status = net::NetStatus::kUnreachable;
+      return nullptr;
+    }
+    for (const std::string& share : it->second) {
+      net::NetResource r;
+      r.display_type = net::kDisplayShare;
+      r.remote_name = container->remote_name + "\\" + share;
+      r.usage = container_shares_.count(r.remote_name) != 0 ? net::kUsageContainer
+                                                            : net::kUsageConnectable;
+      items.push_back(r);
+    }
+  }
+  return std::make_unique<VectorEnumeration>(std::move(items));
+}
+
+net::NetStatus FakeNetwork::ShareList(const std::string& computer,
+                                      std::vector<std::string>* names) {
+  auto it = shares_.find(Fold(computer));
+  if (it == shares_.end()) return net::NetStatus::kUnreachable;
+  names->insert(names->end(), it->second.begin(), it->second.end());
+  return net::NetStatus::kOk;
+}
+
+std::unique_ptr<net::FolderListing> FakeNetwork::FindFirst(const std::string& folder,
+                                                           net::NetStatus* status) {
+  if (hook_) hook_(folder);
+  {
+    std::lock_guard<std::mutex> lock(log_mutex_);
+    listed_.push_back(folder);
+  }
+  auto it = nodes_.find(folder);
+  if (it == nodes_.end() || !it->second.folder || failed_listings_.count(folder) != 0) {
+    *status = net::NetStatus::kNotFound;
+    return nullptr;
+  }
+  std::vector<net::FindData> entries;
+  entries.push_back(net::FindData{".", {net::kAttributeDirectory, 0}});
+  entries.push_back(net::FindData{"..", {net::kAttributeDirectory, 0}});
+  for (const std::string& child : it->second.children) {
+    const Node& node = nodes_.at(folder + "\\" + child);
+    entries.push_back(net::FindData{
+        child, {node.folder ? net::kAttributeDirectory : net::kAttributeNormal, node.size}});
+  }
+  *status = net::NetStatus::kOk;
+  return std::make_unique<VectorListing>(std::move(entries));
+}
+
+net::NetStatus FakeNetwork::GetFileAttributes(const std::string& path,
+                                              net::FileAttributes* attributes) {
+  *attributes = net::FileAttributes{};
+  auto it = nodes_.find(path);
+  if (it == nodes_.end() || failed_attributes_.count(path) != 0) return net::NetStatus::kNotFound;
+  attributes->attributes = it->second.folder ? net::kAttributeDirectory : net::kAttributeNormal;
+  attributes->size = it->second.folder ? 0 : it->second.size;
+  return net::NetStatus::kOk;
+}
+
+std::string MapSettings::GetValue(const std::string& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = values_.find(name);
+  return it == values_.end() ? "" : it->second;
+}
+
+void MapSettings::SetValue(const std::string& name, const std::string& value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  values_[name] = value;
+}
+
+bool MapSettings::Has(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return values_.count(name) != 0;
+}
+
+}  // namespace tellwen::testing

@@ -1,0 +1,121 @@
+#include "indexer/core/scanner.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/indexer/fake_network.h"
+
+namespace tellwen::indexer {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class ScannerTest : public ::testing::Test {
+ protected:
+  ScannerTest() { shared_.stores.push_back(std::make_unique<EntryStore>()); }
+
+  // The entries of one computer scan, as "path size".
+  std::vector<std::string> Scan(const std::string& computer, int levels = 2000) {
+    net::NetResource resource;
+    resource.remote_name = computer;
+    ScanComputer(ScanContext{&net_, &shared_, levels}, resource, 0, 1);
+    std::vector<std::string> out;
+    Entry entry;
+    while (shared_.stores[0]->Take(&entry) > 0) {
+      out.push_back(entry.path + " " + std::to_string(entry.size));
+    }
+    return out;
+  }
+
+  testing::FakeNetwork net_;
+  JobShared shared_;
+};
+
+TEST_F(ScannerTest, RecordsFilesAndMarksFoldersWithoutFiles) {
+  net_.AddFile("\\\\PC\\docs\\a.txt", 1023);
+  net_.AddFile("\\\\PC\\docs\\b.txt", 1024);
+  net_.AddFolder("\\\\PC\\docs\\empty");
+  // A share holding only folders, and a folder holding only a folder with files.
+  net_.AddFile("\\\\PC\\media\\music\\rock\\song.mp3", 5000);
+  EXPECT_THAT(Scan("\\\\PC"),
+              ElementsAre("\\\\PC\\docs\\a.txt 0", "\\\\PC\\docs\\b.txt 1",
+                          "\\\\PC\\docs\\empty\\* 0", "\\\\PC\\media\\music\\rock\\song.mp3 4",
+                          "\\\\PC\\media\\music\\* 0", "\\\\PC\\media\\* 0"));
+  EXPECT_EQ(shared_.status.files_found, 3);
+}
+
+TEST_F(ScannerTest, LevelsBoundTheDepthAndDeeperFoldersLeaveNoTrace) {
+  net_.AddFile("\\\\PC\\s\\root.txt", 1);
+  net_.AddFile("\\\\PC\\s\\d1\\one.txt", 1);
+  net_.AddFile("\\\\PC\\s\\d1\\d2\\two.txt", 1);
+  net_.AddFolder("\\\\PC\\s\\d1\\d2\\d3");
+  EXPECT_THAT(Scan("\\\\PC", 0), ElementsAre("\\\\PC\\s\\root.txt 0"));
+  EXPECT_THAT(Scan("\\\\PC", 1), ElementsAre("\\\\PC\\s\\root.txt 0", "\\\\PC\\s\\d1\\one.txt 0"));
+  EXPECT_THAT(Scan("\\\\PC", 2000),
+              ElementsAre("\\\\PC\\s\\root.txt 0", "\\\\PC\\s\\d1\\one.txt 0",
+                          "\\\\PC\\s\\d1\\d2\\two.txt 0", "\\\\PC\\s\\d1\\d2\\d3\\* 0"));
+}
+
+TEST_F(ScannerTest, UnlistableFoldersAndUnreadableAttributesRecordNothing) {
+  net_.AddFile("\\\\PC\\s\\locked\\secret.txt", 1);
+  net_.AddFile("\\\\PC\\s\\odd.txt", 1);
+  net_.AddFile("\\\\PC\\s\\ok.txt", 2048);
+  net_.FailListing("\\\\PC\\s\\locked");
+  net_.FailAttributes("\\\\PC\\s\\odd.txt");
+  net_.AddShare("\\\\PC\\denied");
+  net_.FailListing("\\\\PC\\denied");
+  EXPECT_THAT(Scan("\\\\PC"), ElementsAre("\\\\PC\\s\\ok.txt 2"));
+}
+
+TEST_F(ScannerTest, SkipsNamesThatCannotBePartOfAPath) {
+  net_.AddFile("\\\\PC\\s\\good.txt", 1);
+  net_.AddFile("\\\\PC\\s\\a/b.txt", 1);  // a hostile server's name
+  net_.AddFile("\\\\PC\\s\\x\\y\\z.txt", 1);
+  EXPECT_THAT(Scan("\\\\PC"), ElementsAre("\\\\PC\\s\\good.txt 0", "\\\\PC\\s\\x\\y\\z.txt 0",
+                                          "\\\\PC\\s\\x\\* 0"));
+}
+
+TEST_F(ScannerTest, WalksSharesInServerOrderSkippingContainersAndHiddenOnesIncluded) {
+  net_.AddFile("\\\\PC\\zeta\\z.txt", 1);
+  net_.AddFile("\\\\PC\\alpha$\\a.txt", 1);
+  net_.AddFile("\\\\PC\\dfs\\d.txt", 1);
+  net_.MarkShareAsContainer("\\\\PC\\dfs");
+  EXPECT_THAT(Scan("\\\\PC"), ElementsAre("\\\\PC\\zeta\\z.txt 0", "\\\\PC\\alpha$\\a.txt 0"));
+  EXPECT_THAT(net_.ConnectionLog(), ElementsAre("add \\\\PC guest/", "cancel \\\\PC forced"));
+}
+
+TEST_F(ScannerTest, ComputerRefusingEnumerationIsSkipped) {
+  net_.AddFile("\\\\PC\\s\\a.txt", 1);
+  net_.RefuseComputerEnum("\\\\PC");
+  EXPECT_THAT(Scan("\\\\PC"), IsEmpty());
+  EXPECT_THAT(Scan("\\\\NOSUCH"), IsEmpty());
+  EXPECT_THAT(net_.ListedFolders(), IsEmpty());
+}
+
+TEST_F(ScannerTest, StopEndsTheListingAfterTheCurrentEntry) {
+  net_.AddFile("\\\\PC\\s\\1.txt", 1);
+  net_.AddFile("\\\\PC\\s\\sub\\x.txt", 1);
+  net_.AddFile("\\\\PC\\s\\2.txt", 1);
+  net_.AddFile("\\\\PC\\t\\3.txt", 1);
+  net_.SetListingHook([this](const std::string& folder) {
+    if (folder == "\\\\PC\\s\\sub") shared_.stop = true;
+  });
+  // The folder being listed ends (and, holding no file yet, gets its marker);
+  // its parent ends after the entry it was on, and no further share is walked.
+  EXPECT_THAT(Scan("\\\\PC"), ElementsAre("\\\\PC\\s\\1.txt 0", "\\\\PC\\s\\sub\\* 0"));
+  EXPECT_THAT(net_.ListedFolders(), ElementsAre("\\\\PC\\s", "\\\\PC\\s\\sub"));
+}
+
+TEST(ScanNames, UsableNames) {
+  EXPECT_TRUE(IsUsableName("a b"));
+  EXPECT_TRUE(IsUsableName("...x"));
+  EXPECT_FALSE(IsUsableName(""));
+  EXPECT_FALSE(IsUsableName("."));
+  EXPECT_FALSE(IsUsableName(".."));
+  EXPECT_FALSE(IsUsableName("a\\b"));
+  EXPECT_FALSE(IsUsableName("a/b"));
+}
+
+}  // namespace
+}  // namespace tellwen::indexer

@@ -537,7 +537,7 @@ struct AvgState {
   double sum = 0;
   int64_t isum = 0;
   int64_t count = 0;
-  bool all_integer = true;
+  bool any_float = false;  // the context starts zeroed
 };
 
 void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -548,7 +548,7 @@ void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (type == SQLITE_INTEGER) {
     s->isum += sqlite3_value_int64(argv[0]);
   } else {
-    s->all_integer = false;
+    s->any_float = true;
   }
   s->sum += sqlite3_value_double(argv[0]);
   ++s->count;
@@ -557,7 +557,7 @@ void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void AvgFinal(sqlite3_context* ctx) {
   auto* s = static_cast<AvgState*>(sqlite3_aggregate_context(ctx, 0));
   if (!s || s->count == 0) return sqlite3_result_null(ctx);
-  if (s->all_integer) return sqlite3_result_int64(ctx, s->isum / s->count);
+  if (!s->any_float) return sqlite3_result_int64(ctx, s->isum / s->count);
   sqlite3_result_double(ctx, s->sum / s->count);
 }
 

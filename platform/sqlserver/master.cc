@@ -209,6 +209,9 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
   }
   sqlite3_busy_timeout(db, busy_ms);
   sqlite3_extended_result_codes(db, 0);
+  // "x" is always a name here, never a string: an unknown column must fail.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   // WAL once per file (persistent); per connection: no secure delete (drops
   // of large work tables stay cheap), NORMAL sync (safe with WAL), a larger
   // cache and memory-mapped reads for the name scans.

@@ -620,11 +620,29 @@ const std::vector<Session::ColumnInfo>& Session::TableColumns(const std::string&
       c.seed = seed;
       c.step = step;
     }
+    TypeSpec spec;
+    if (!c.identity && ParseTypeText(type, &spec)) {
+      const TypeClass cls = spec.Class();
+      if (cls == TypeClass::kInteger || cls == TypeClass::kFloat || cls == TypeClass::kDateTime) {
+        c.convert_type = spec.ToString();
+      }
+    }
     cols.push_back(std::move(c));
   }
   sqlite3_finalize(stmt);
   if (cols.empty()) ThrowSql("Invalid object name '" + table + "'.");
   return columns_.emplace(key, std::move(cols)).first->second;
+}
+
+std::string Session::Converted(const std::string& table, const std::string& column,
+                               const std::string& expr_sql) {
+  for (const ColumnInfo& c : TableColumns(table)) {
+    if (strcasecmp(c.name.c_str(), column.c_str()) == 0) {
+      if (c.convert_type.empty()) return expr_sql;
+      return "tsql_convert('" + c.convert_type + "', " + expr_sql + ", NULL)";
+    }
+  }
+  ThrowSql("Invalid column name '" + column + "'.");
 }
 
 void Session::FinishIdentity(const std::string& table) {
@@ -694,7 +712,7 @@ void Session::RunInsert(const Stmt& s) {
       sql += "(";
       for (size_t i = 0; i < row.size(); ++i) {
         if (i) sql += ", ";
-        sql += t.Expression(*row[i]);
+        sql += Converted(s.table.name, names[i], t.Expression(*row[i]));
       }
       sql += ")";
     }
@@ -741,7 +759,9 @@ void Session::RunUpdate(const Stmt& s) {
   std::string sql = "UPDATE " + TableName(s.table) + " SET ";
   for (size_t i = 0; i < s.assignments.size(); ++i) {
     if (i) sql += ", ";
-    sql += QuoteName(s.assignments[i].first) + " = " + t.Expression(*s.assignments[i].second);
+    std::string value = t.Expression(*s.assignments[i].second);
+    sql += QuoteName(s.assignments[i].first) + " = " +
+           Converted(s.table.name, s.assignments[i].first, value);
   }
   if (!s.from.empty()) {
     // UPDATE t SET ... FROM t JOIN u: SQLite names the target only once.
@@ -1210,9 +1230,12 @@ void Session::RunSpSpaceUsed(const std::vector<Value>& args) {
         params, [&](sqlite3_stmt* stmt) {
           (sqlite3_column_int(stmt, 0) ? data : index) += sqlite3_column_int64(stmt, 1);
         });
-    row = {Value::Text(table),      Value::Text(std::to_string(rows)),
-           Value::Text(kb(data + index)), Value::Text(kb(data)),
-           Value::Text(kb(index)),  Value::Text("0 KB")};
+    row = {Value::Text(table),
+           Value::Text(std::to_string(rows)),
+           Value::Text(kb(data + index)),
+           Value::Text(kb(data)),
+           Value::Text(kb(index)),
+           Value::Text("0 KB")};
   }
   if (insert_exec_rows_) {
     insert_exec_rows_->push_back(std::move(row));

@@ -57,6 +57,9 @@ class Session : public TranslatorContext {
     bool identity = false;
     bool rowid_identity = false;  // INTEGER PRIMARY KEY: SQLite numbers it
     int64_t seed = 1, step = 1;
+    // Numeric and date columns: the type values are converted to on INSERT
+    // VALUES and UPDATE SET, as SQL Server converts them ("" for others).
+    std::string convert_type;
   };
   struct Procedure {
     Batch parsed;  // one kCreateProcedure statement
@@ -99,6 +102,9 @@ class Session : public TranslatorContext {
   bool Condition(const Expr& e);
   std::string ColumnDefinition(const ColumnDef& def, bool* rowid_identity, int* identities);
   const std::vector<ColumnInfo>& TableColumns(const std::string& table);
+  // expr_sql converted to the column's type when the column needs it.
+  std::string Converted(const std::string& table, const std::string& column,
+                        const std::string& expr_sql);
   bool TableExists(const std::string& name);
   bool ProcedureExists(const std::string& name);
   void FinishIdentity(const std::string& table);

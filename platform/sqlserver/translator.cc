@@ -277,9 +277,13 @@ std::string Translator::Expression(const Expr& e) {
         return "tsql_add(" + x + ", " + y + ")";
       }
       if (op == "^") {
-        std::string x = Expression(*e.args[0]);
-        std::string y = Expression(*e.args[1]);
-        return "((" + x + " | " + y + ") - (" + x + " & " + y + "))";
+        // a ^ b = (a | b) - (a & b); each operand is written (and its
+        // parameters numbered) twice, in text order.
+        std::string x1 = Expression(*e.args[0]);
+        std::string y1 = Expression(*e.args[1]);
+        std::string x2 = Expression(*e.args[0]);
+        std::string y2 = Expression(*e.args[1]);
+        return "((" + x1 + " | " + y1 + ") - (" + x2 + " & " + y2 + "))";
       }
       std::string x = Expression(*e.args[0]);
       std::string y = Expression(*e.args[1]);

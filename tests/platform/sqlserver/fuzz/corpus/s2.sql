@@ -1,0 +1,1 @@
+declare @ultimii datetime    set @ultimii = (select DATEADD(hh, -48, getdate()))   select name from shares1 where data > @ultimii

@@ -1,0 +1,1 @@
+begin transaction delete from monitor_pings insert into monitor_pings(name, status, ping_time) values('//O''N', '1', '2002, 02, 15') commit transaction

@@ -1,0 +1,1 @@
+select a.x, b.y from (select id, isnull(v, 0) as x from t where attr like 'c_%' ) a left join u b on a.id = b.id - 1 where not a.x between 1 and 2 and b.y in (1, 2) or exists (select * from dbo.sysobjects) order by 1 desc

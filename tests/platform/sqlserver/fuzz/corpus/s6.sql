@@ -1,0 +1,1 @@
+CREATE TABLE [dbo].[aall] ([id] [int] IDENTITY (1, 1) NOT NULL , [fs] [int] NULL) ON [PRIMARY] CREATE CLUSTERED INDEX [i] ON [dbo].[aall]([id]) ON [PRIMARY] sp_rename 'a', 'b' /* c */ -- d

@@ -1,0 +1,1 @@
+select case when x = 1 then 'a' else convert(varchar(11), getdate(), 106) end, [q]]x], N'z', 0x1F, 1.5e3 from t with(tablockx) union all select top (5) * from u

@@ -1,0 +1,115 @@
+// The first two stages: tokens, statement boundaries, precedence, errors.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/sqlserver/lexer.h"
+#include "platform/sqlserver/parser.h"
+#include "tests/platform/sqlserver/server_fixture.h"
+
+namespace tellwen::sqlserver {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::vector<std::pair<TokenKind, std::string>> Lex(const std::string& sql) {
+  std::vector<Token> tokens;
+  std::string error;
+  EXPECT_TRUE(Tokenize(sql, &tokens, &error)) << error;
+  std::vector<std::pair<TokenKind, std::string>> r;
+  for (const Token& t : tokens) r.emplace_back(t.kind, t.text);
+  return r;
+}
+
+TEST(Lexer, ReadsTsqlTokens) {
+  using K = TokenKind;
+  auto t =
+      Lex("select [my col], \"q\", @v, @@ROWCOUNT, #tmp, N'x''y', 12, 1.5e3, 0x1F -- c\n"
+          "/* a /* nested */ comment */ a<>b !< c");
+  std::vector<std::pair<TokenKind, std::string>> expected = {
+      {K::kIdentifier, "select"}, {K::kQuotedIdentifier, "my col"},
+      {K::kOperator, ","},        {K::kQuotedIdentifier, "q"},
+      {K::kOperator, ","},        {K::kVariable, "@v"},
+      {K::kOperator, ","},        {K::kSystemVariable, "@@ROWCOUNT"},
+      {K::kOperator, ","},        {K::kIdentifier, "#tmp"},
+      {K::kOperator, ","},        {K::kNString, "x'y"},
+      {K::kOperator, ","},        {K::kInteger, "12"},
+      {K::kOperator, ","},        {K::kDecimal, "1.5e3"},
+      {K::kOperator, ","},        {K::kBinary, "0x1F"},
+      {K::kIdentifier, "a"},      {K::kOperator, "<>"},
+      {K::kIdentifier, "b"},      {K::kOperator, "!<"},
+      {K::kIdentifier, "c"},      {K::kEnd, ""}};
+  EXPECT_EQ(t, expected);
+}
+
+TEST(Lexer, ReportsUnterminatedTexts) {
+  std::vector<Token> tokens;
+  std::string error;
+  EXPECT_FALSE(Tokenize("select 'abc", &tokens, &error));
+  EXPECT_THAT(error, HasSubstr("Unclosed quotation mark"));
+  EXPECT_FALSE(Tokenize("select 1 /* open", &tokens, &error));
+  EXPECT_FALSE(Tokenize("select [x", &tokens, &error));
+}
+
+size_t Count(const std::string& sql) {
+  Batch batch;
+  std::string error;
+  EXPECT_TRUE(ParseBatch(sql, &batch, &error)) << sql << " -> " << error;
+  return batch.statements.size();
+}
+
+std::string ParseError(const std::string& sql) {
+  Batch batch;
+  std::string error;
+  EXPECT_FALSE(ParseBatch(sql, &batch, &error)) << sql;
+  return error;
+}
+
+TEST(Parser, StatementsFollowEachOtherWithoutSeparators) {
+  EXPECT_EQ(Count("declare @ultimii datetime    set @ultimii = (select DATEADD(hh, -48, "
+                  "getdate()))   select name from shares1 where data > @ultimii"),
+            3u);
+  EXPECT_EQ(Count("begin transaction delete from monitor_pings insert into monitor_pings(name, "
+                  "status, ping_time) values('//a', '1', 'x') commit transaction"),
+            4u);
+  EXPECT_EQ(Count("begin tran update stat_last_queries set query_status = 3 where query_id = "
+                  "'1' commit tran"),
+            3u);
+  EXPECT_EQ(Count("if 1 = 1 select 1 else select 2; select 3;;"), 2u);
+  EXPECT_EQ(Count("spSearch '0', '200', 1, @x"), 1u);
+  EXPECT_EQ(Count("insert stat_access values ('2002-02-15 17:38:32', 5,  '10.0.0.1')"), 1u);
+}
+
+TEST(Parser, ReportsSyntaxErrorsAsSqlServerDoes) {
+  EXPECT_EQ(ParseError("select * frm t"), "Incorrect syntax near 'frm'.");
+  EXPECT_EQ(ParseError("select (1"), "Incorrect syntax near '1'.");
+  EXPECT_EQ(ParseError("select 1 select"), "Incorrect syntax near 'select'.");
+  EXPECT_EQ(ParseError("x y z"), "Incorrect syntax near 'z'.");
+  EXPECT_EQ(ParseError("select 1 proc1 2"), "Incorrect syntax near '2'.");
+  EXPECT_THAT(ParseError("create view v as select 1"), HasSubstr("not supported"));
+  EXPECT_THAT(ParseError("select top 10 percent a from t"), HasSubstr("not supported"));
+  EXPECT_THAT(ParseError("declare @t table (a int)"), HasSubstr("not supported"));
+  EXPECT_THAT(ParseError("select dateadd(fortnight, 1, getdate())"),
+              HasSubstr("Invalid parameter 1"));
+}
+
+TEST(Parser, DeepNestingIsRefusedNotCrashed) {
+  std::string deep = "select " + std::string(5000, '(') + "1" + std::string(5000, ')');
+  EXPECT_THAT(ParseError(deep), HasSubstr("nested too deeply"));
+  std::string nots = "select 1 where " + std::string(3000 * 4, ' ');
+  for (int i = 0; i < 3000; ++i) nots += "not ";
+  EXPECT_THAT(ParseError(nots + "1=1"), HasSubstr("nested too deeply"));
+}
+
+using Precedence = ServerTest;
+
+TEST_F(Precedence, OperatorsBindAsInSqlServer) {
+  EXPECT_EQ(Run("select 1 + 2 * 3, (1 + 2) * 3, 10 - 2 - 3, -2 * 3, 7 / 2, 7 % 4, 6 & 3, "
+                "6 | 1, 6 ^ 3"),
+            (Rows{{"7", "9", "5", "-6", "3", "3", "2", "7", "5"}}));
+  EXPECT_EQ(Run("select case when 1 = 1 or 1 = 0 and 1 = 0 then 'or-last' else 'x' end, "
+                "case when not 1 = 0 and 2 between 1 and 3 then 'y' else 'n' end"),
+            (Rows{{"or-last", "y"}}));
+}
+
+}  // namespace
+}  // namespace tellwen::sqlserver

@@ -1,0 +1,97 @@
+// KIVIndexer: start-up and command line. Runs the index job (/index) or the
+// update job (/updatedb, /setup) headless; one instance per machine.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/db_session.h"
+#include "common/user_messages.h"
+#include "indexer/core/command_line.h"
+#include "indexer/core/index_headless.h"
+#include "indexer/core/index_job.h"
+#include "indexer/core/settings_access.h"
+#include "platform/desktop/single_instance.h"
+#include "platform/net/smb_network.h"
+
+#if __has_include("indexer/core/update_headless.h")
+#include "indexer/core/update_headless.h"
+#define TELLWEN_HAVE_UPDATE_JOB 1
+#endif
+
+namespace {
+
+std::atomic<bool> stop_requested{false};
+
+void OnStopSignal(int) { stop_requested.store(true); }
+
+void InstallStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int RunIndex() {
+  using namespace tellwen;
+  net::SmbNetwork network;
+  indexer::RegistrySettings settings;
+  indexer::IndexJobDependencies deps;
+  deps.network = &network;
+  deps.settings = &settings;
+  deps.sql = [](const std::string& command, int columns, SqlCaller caller) {
+    return RunSql(command, columns, caller);
+  };
+  indexer::IndexJob job(std::move(deps));
+  InstallStopSignals();
+  indexer::HeadlessOptions options;
+  options.terminal = isatty(fileno(stdout)) != 0;
+  return indexer::RunIndexJobHeadless(&job, &stop_requested, options);
+}
+
+int RunUpdate(bool setup_mode) {
+#ifdef TELLWEN_HAVE_UPDATE_JOB
+  using namespace tellwen;
+  using namespace tellwen::indexer;
+  return RunUpdateJobHeadless(setup_mode);
+#else
+  (void)setup_mode;
+  std::fputs("KIVIndexer: the update job is not available yet in this build.\n", stderr);
+  return 1;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tellwen;
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  indexer::CommandLine line = indexer::ParseCommandLine(arguments);
+  if (line.help) {
+    std::fputs(indexer::UsageText().c_str(), stdout);
+    return 0;
+  }
+
+  desktop::SingleInstance instance("KIVIndexer");
+  desktop::InstanceResult lock = instance.TryAcquire();
+  if (lock == desktop::InstanceResult::kAlreadyRunning) {
+    if (!line.silent) ShowMessage("KIVIndexer already running!", MessageIcon::kInformation);
+    return 1;
+  }
+  if (lock == desktop::InstanceResult::kError) {
+    std::fprintf(stderr, "KIVIndexer: %s; going on without the one-instance lock\n",
+                 instance.ErrorText().c_str());
+  }
+
+  if (line.update) return RunUpdate(line.setup);
+  if (line.index) return RunIndex();
+
+  std::fputs("KIVIndexer: the main window is not available here; run a job with a switch.\n",
+             stderr);
+  std::fputs(indexer::UsageText().c_str(), stderr);
+  return 2;
+}

@@ -1,0 +1,132 @@
+#include "common/db_session.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/kiv_registry.h"
+#include "common/password.h"
+#include "tests/common/recording_messages.h"
+#include "tests/support/temp_dir.h"
+
+namespace tellwen {
+namespace {
+
+using tellwen::testing::ScopedEnv;
+using tellwen::testing::ScopedRecordingMessages;
+using tellwen::testing::TempDir;
+using ::testing::HasSubstr;
+
+class DbSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CKIVRegistry registry;
+    registry.SetValue("SqlServer", "localhost");
+    registry.SetValue("SqlDatabase", "kiv");
+    registry.SetValue("SqlUser", "sa");
+    registry.SetValue("SqlPassword", ScramblePassword("", 3));
+    SqlResult created =
+        RunSqlOn(BuildConnectionString({"localhost", "master", "sa", ""}), "create database [kiv]",
+                 0, TimeoutsFor(SqlCaller::kSetupDatabase));
+    ASSERT_FALSE(created.error) << created.error_text;
+  }
+
+  TempDir registry_dir_;
+  TempDir data_dir_;
+  ScopedEnv registry_env_{"TELLWEN_REGISTRY", registry_dir_.path()};
+  ScopedEnv data_env_{"TELLWEN_DATA", data_dir_.path()};
+  ScopedRecordingMessages messages_;
+};
+
+TEST_F(DbSession, RowsComeBackAsTexts) {
+  SqlResult r = RunSql("select 'a', NULL, 42, 2.5, convert(datetime, '2002-02-15 17:38:32')", 5,
+                       SqlCaller::kQueryRowReader);
+  ASSERT_FALSE(r.error) << r.error_text;
+  EXPECT_EQ(r.rows, (SqlRows{{"a", "", "42", "2.5", "2002-02-15 17:38:32"}}));
+  // Only the first n fields are read.
+  r = RunSql("select 1, 2, 3 union all select 4, 5, 6", 2, SqlCaller::kMonitorRound);
+  EXPECT_EQ(r.rows, (SqlRows{{"1", "2"}, {"4", "5"}}));
+}
+
+TEST_F(DbSession, ColumnCountZeroOnlyExecutes) {
+  SqlResult r = RunSql("create table t (a int) insert t values (1) select a from t", 0,
+                       SqlCaller::kIndexerBatch);
+  EXPECT_FALSE(r.error);
+  EXPECT_TRUE(r.rows.empty());
+  EXPECT_EQ(RunSql("select count(*) from t", 1, SqlCaller::kMonitorRound).rows, (SqlRows{{"1"}}));
+}
+
+TEST_F(DbSession, ErrorsCarryDescriptionAndSource) {
+  SqlResult r = RunSql("select * from nope", 1, SqlCaller::kQueryStatementRunner);
+  EXPECT_TRUE(r.error);
+  EXPECT_EQ(r.description, "Invalid object name 'nope'.");
+  EXPECT_EQ(r.source, "Microsoft OLE DB Provider for SQL Server");
+  EXPECT_EQ(r.error_text,
+            "unexpected error: Invalid object name 'nope'. src:Microsoft OLE DB Provider for SQL "
+            "Server");
+  r = RunSql("select 1", 2, SqlCaller::kMonitorRound);
+  EXPECT_TRUE(r.error);
+  EXPECT_EQ(r.source, "ADODB.Fields");
+}
+
+TEST_F(DbSession, AWrongStoredPasswordIsRefused) {
+  CKIVRegistry().SetValue("SqlPassword", ScramblePassword("wrong", 9));
+  SqlResult r = RunSql("select 1", 1, SqlCaller::kMonitorRound);
+  EXPECT_TRUE(r.error);
+  EXPECT_EQ(r.error_text,
+            "unexpected error: Login failed for user 'sa'. src:Microsoft OLE DB Provider for SQL "
+            "Server");
+  // Once the server's password is changed, the stored one works again.
+  RunSqlOn(BuildConnectionString({"localhost", "kiv", "sa", ""}),
+           "ALTER LOGIN sa WITH PASSWORD = 'wrong'", 0, {15, 30});
+  EXPECT_FALSE(RunSql("select 1", 1, SqlCaller::kMonitorRound).error);
+}
+
+TEST_F(DbSession, ConnectionStringIsBuiltAndParsed) {
+  const SqlConnectionSettings s{"PC1", "kiv", "sa", "p w"};
+  EXPECT_EQ(BuildConnectionString(s),
+            "Provider=SQLOLEDB;Data Source=PC1;Initial Catalog=kiv;User Id=sa;Password=p w;");
+  SqlConnectionSettings parsed;
+  ASSERT_TRUE(ParseConnectionString(BuildConnectionString(s), &parsed));
+  EXPECT_EQ(parsed.server, "PC1");
+  EXPECT_EQ(parsed.database, "kiv");
+  EXPECT_EQ(parsed.user, "sa");
+  EXPECT_EQ(parsed.password, "p w");
+  ASSERT_TRUE(ParseConnectionString("server=h; database=d; uid=u; pwd=x", &parsed));
+  EXPECT_EQ(parsed.server, "h");
+  EXPECT_EQ(parsed.user, "u");
+  EXPECT_FALSE(ParseConnectionString("Data Source", &parsed));
+}
+
+TEST_F(DbSession, TestConnectionReportsSourceAndDescription) {
+  std::string source, description;
+  EXPECT_TRUE(TestConnection("localhost", "kiv", "sa", "", {15, 120}, &source, &description));
+  EXPECT_FALSE(TestConnection("far-away-host", "kiv", "sa", "", {15, 120}, &source, &description));
+  EXPECT_EQ(source, "Microsoft OLE DB Provider for SQL Server");
+  EXPECT_THAT(description, HasSubstr("does not exist or access denied"));
+  EXPECT_FALSE(TestConnection("localhost", "nodb", "sa", "", {15, 120}, &source, &description));
+  EXPECT_THAT(description, HasSubstr("nodb"));
+}
+
+TEST_F(DbSession, TimeoutTable) {
+  CKIVRegistry registry;
+  registry.SetValue("QueryConnectionTimeout", "1");
+  registry.SetValue("QueryCommandTimeout", "900");
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).connection_seconds, 15);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).command_seconds, 180);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kQueryRowReader).command_seconds, 120);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kQueryStatementRunner).connection_seconds, 30);
+  registry.SetValue("QueryConnectionTimeout", "180");
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).connection_seconds, 15);
+  registry.SetValue("QueryConnectionTimeout", "179");
+  registry.SetValue("QueryCommandTimeout", "899");
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).connection_seconds, 179);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kQueryRowReader).command_seconds, 899);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kIndexerSkipList).command_seconds, 60);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kIndexerTaskBody).command_seconds, 36000);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kIndexerBatch).connection_seconds, 30);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kMonitorRound).connection_seconds, 3);
+  EXPECT_EQ(TimeoutsFor(SqlCaller::kMonitorRound).command_seconds, 3600);
+}
+
+}  // namespace
+}  // namespace tellwen

@@ -181,6 +181,9 @@ struct Stmt {
   std::vector<ObjectName> tables;  // kDropTable, kDropProcedure
   std::vector<std::string> columns;
   std::vector<std::vector<ExprPtr>> values_rows;
+  // INSERT ... VALUES whose every value is a constant (the loader's form):
+  // the values themselves, without expression trees.
+  std::vector<std::vector<Value>> literal_rows;
   std::unique_ptr<Stmt> exec;  // kInsert from EXEC
   // kUpdate: SET col = expr; FROM; WHERE
   std::vector<std::pair<std::string, ExprPtr>> assignments;

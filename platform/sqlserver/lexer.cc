@@ -17,6 +17,7 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* error) {
   tokens->clear();
+  tokens->reserve(sql.size() / 4 + 8);
   size_t i = 0;
   const size_t n = sql.size();
   int line = 1;

@@ -98,7 +98,8 @@ bool ValidDatabaseName(const std::string& name) {
 }
 
 bool CheckLogin(const std::string& data_dir, const std::string& user, const std::string& password,
-                int busy_ms, std::string* error) {
+                int busy_ms, std::string* error, const std::string* database,
+                bool* database_exists) {
   sqlite3* db = OpenMaster(data_dir, busy_ms, error);
   if (!db) return false;
   sqlite3_stmt* stmt = nullptr;
@@ -112,6 +113,16 @@ bool CheckLogin(const std::string& data_dir, const std::string& user, const std:
     }
   }
   sqlite3_finalize(stmt);
+  if (ok && database && database_exists) {
+    *database_exists = strcasecmp(database->c_str(), "master") == 0;
+    stmt = nullptr;
+    if (!*database_exists && sqlite3_prepare_v2(db, "SELECT 1 FROM databases WHERE name = ?1", -1,
+                                                &stmt, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(stmt, 1, database->c_str(), -1, SQLITE_TRANSIENT);
+      *database_exists = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+  }
   sqlite3_close_v2(db);
   if (!ok) *error = "Login failed for user '" + user + "'.";
   return ok;

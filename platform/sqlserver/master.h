@@ -16,8 +16,10 @@ bool ValidDatabaseName(const std::string& name);
 
 // Checks user and password against master's logins (creating the data
 // folder and master with the login sa, empty password, when missing).
+// With database set, also tells whether it exists (one look at master).
 bool CheckLogin(const std::string& data_dir, const std::string& user, const std::string& password,
-                int busy_ms, std::string* error);
+                int busy_ms, std::string* error, const std::string* database = nullptr,
+                bool* database_exists = nullptr);
 
 // True when the database is registered in master (master itself always is).
 bool DatabaseExists(const std::string& data_dir, const std::string& name, int busy_ms);

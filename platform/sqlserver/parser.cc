@@ -1007,6 +1007,63 @@ class Parser {
     return ParsePrimary();
   }
 
+  // VALUES rows made only of constants, read without expression trees (the
+  // loader sends thousands of them per batch). Rewinds and returns false
+  // when any value is more than a constant.
+  bool ParseLiteralRows(Stmt* s) {
+    const size_t start = pos_;
+    std::vector<std::vector<Value>> rows;
+    do {
+      if (!AcceptOp("(")) break;
+      std::vector<Value> row;
+      for (;;) {
+        const Token& t = Peek();
+        bool negative = false;
+        size_t k = 0;
+        if (t.kind == TokenKind::kOperator && t.text == "-") {
+          negative = true;
+          k = 1;
+        }
+        const Token& v = Peek(k);
+        if (!PeekOp(",", k + 1) && !PeekOp(")", k + 1)) {
+          pos_ = start;
+          return false;
+        }
+        if (!negative && (v.kind == TokenKind::kString || v.kind == TokenKind::kNString)) {
+          row.push_back(Value::Text(v.text));
+        } else if (v.kind == TokenKind::kInteger || v.kind == TokenKind::kDecimal) {
+          Value n = NumberValue(v);
+          if (negative) {
+            if (n.type == Value::Type::kInt && n.i != INT64_MIN)
+              n.i = -n.i;
+            else if (n.type == Value::Type::kFloat)
+              n.f = -n.f;
+            else {
+              pos_ = start;
+              return false;
+            }
+          }
+          row.push_back(std::move(n));
+        } else if (!negative && IsWord(v, "null")) {
+          row.push_back(Value::Null());
+        } else {
+          pos_ = start;
+          return false;
+        }
+        for (size_t i = 0; i <= k; ++i) Next();
+        if (AcceptOp(")")) break;
+        Next();  // ","
+      }
+      rows.push_back(std::move(row));
+    } while (AcceptOp(","));
+    if (rows.empty()) {
+      pos_ = start;
+      return false;
+    }
+    s->literal_rows = std::move(rows);
+    return true;
+  }
+
   StmtPtr ParseInsert() {
     Next();
     auto s = std::make_unique<Stmt>(Stmt::Kind::kInsert);
@@ -1021,6 +1078,7 @@ class Parser {
       ExpectOp(")");
     }
     if (AcceptWord("values")) {
+      if (ParseLiteralRows(s.get())) return s;
       do {
         ExpectOp("(");
         std::vector<ExprPtr> row;

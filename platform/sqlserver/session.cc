@@ -9,6 +9,7 @@
 
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/functions.h"
+#include "platform/sqlserver/loader_batch.h"
 #include "platform/sqlserver/master.h"
 #include "platform/sqlserver/parser.h"
 #include "platform/sqlserver/sql_error.h"
@@ -124,16 +125,15 @@ void Session::ThrowSqlite(int rc) {
   ThrowSql(MapSqliteMessage(sqlite3_errmsg(db_)));
 }
 
-sqlite3_stmt* Session::Prepare(const std::string& sql) {
+sqlite3_stmt* Session::Prepare(const std::string& sql, bool* cached) {
   auto it = statements_.find(sql);
-  if (it != statements_.end()) {
-    if (!sqlite3_stmt_busy(it->second)) {
-      sqlite3_reset(it->second);
-      sqlite3_clear_bindings(it->second);
-      return it->second;
-    }
-    // In use further up (a recursive call): a private copy.
+  if (it != statements_.end() && !sqlite3_stmt_busy(it->second)) {
+    sqlite3_reset(it->second);
+    sqlite3_clear_bindings(it->second);
+    if (cached) *cached = true;
+    return it->second;
   }
+  // New, or in use further up (a recursive call): then a private copy.
   if (getenv("TELLWEN_SQL_TRACE")) fprintf(stderr, "sqlite: %s\n", sql.c_str());
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
@@ -142,15 +142,17 @@ sqlite3_stmt* Session::Prepare(const std::string& sql) {
     sqlite3_finalize(stmt);
     ThrowSqlite(rc);
   }
-  if (it == statements_.end()) {
+  const bool keep = it == statements_.end();
+  if (keep) {
     if (statements_.size() > 500) {
-      for (auto& [s, st] : statements_) {
-        if (!sqlite3_stmt_busy(st)) sqlite3_finalize(st);
+      for (auto& [text, old] : statements_) {
+        if (!sqlite3_stmt_busy(old)) sqlite3_finalize(old);
       }
       statements_.clear();
     }
     statements_.emplace(sql, stmt);
   }
+  if (cached) *cached = keep;
   return stmt;
 }
 
@@ -178,7 +180,12 @@ void Session::Bind(sqlite3_stmt* stmt, const std::vector<Param>& params) {
   for (size_t i = 0; i < params.size(); ++i) {
     int rc;
     if (params[i].kind == Param::Kind::kLiteral) {
-      rc = BindValue(stmt, static_cast<int>(i) + 1, params[i].value);
+      // Literals live in params until the statement has run: no copy.
+      const Value& v = params[i].value;
+      rc = v.type == Value::Type::kText
+               ? sqlite3_bind_text(stmt, static_cast<int>(i) + 1, v.s.data(),
+                                   static_cast<int>(v.s.size()), SQLITE_STATIC)
+               : BindValue(stmt, static_cast<int>(i) + 1, v);
     } else {
       rc = BindValue(stmt, static_cast<int>(i) + 1, ParamValue(params[i]));
     }
@@ -189,8 +196,8 @@ void Session::Bind(sqlite3_stmt* stmt, const std::vector<Param>& params) {
 int64_t Session::Execute(const std::string& sql, const std::vector<Param>& params,
                          const RowSink& sink) {
   if (DeadlinePassed()) ThrowSql("Query timeout expired");
-  sqlite3_stmt* stmt = Prepare(sql);
-  const bool cached = statements_.count(sql) && statements_[sql] == stmt;
+  bool cached = false;
+  sqlite3_stmt* stmt = Prepare(sql, &cached);
   Bind(stmt, params);
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -214,12 +221,14 @@ bool Session::ExecuteBatch(std::string_view text, BatchResult* result, std::stri
   timed_out_ = false;
   deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_seconds_);
   try {
-    Batch batch;
-    std::string parse_error;
-    if (!ParseBatch(text, &batch, &parse_error)) ThrowSql(parse_error);
     scopes_.clear();
     scopes_.emplace_back();
-    RunList(batch.statements);
+    if (!RunLoaderBatch(text)) {
+      Batch batch;
+      std::string parse_error;
+      if (!ParseBatch(text, &batch, &parse_error)) ThrowSql(parse_error);
+      RunList(batch.statements);
+    }
     scopes_.clear();
   } catch (const SqlException& e) {
     *error = e.description;
@@ -515,10 +524,12 @@ void Session::RunSelect(const Stmt& s) {
     EmitRows(stmt, sqlite3_column_count(stmt));
   });
   if (capture && !insert_exec_rows_ && result_->column_names.empty()) {
-    sqlite3_stmt* stmt = Prepare(sql);
+    bool cached = false;
+    sqlite3_stmt* stmt = Prepare(sql, &cached);
     for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
       result_->column_names.push_back(sqlite3_column_name(stmt, i));
     }
+    if (!cached) sqlite3_finalize(stmt);
   }
   rowcount_ = count;
 }
@@ -531,7 +542,8 @@ void Session::RunSelectInto(const Select& select) {
   }
   Translator t(*this);
   const std::string query = t.Select(select, /*identity_as_null=*/true);
-  sqlite3_stmt* stmt = Prepare(query);
+  bool cached = false;
+  sqlite3_stmt* stmt = Prepare(query, &cached);
   const int n = sqlite3_column_count(stmt);
   const bool one_to_one = static_cast<int>(first.items.size()) == n;
   std::string create = target.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ";
@@ -579,6 +591,7 @@ void Session::RunSelectInto(const Select& select) {
     if (cls != TypeClass::kInteger && cls != TypeClass::kFloat) create += " COLLATE TSQL";
   }
   create += ")";
+  if (!cached) sqlite3_finalize(stmt);
   Execute(create, {});
   if (target.IsTemp()) scopes_.back().temp_tables.push_back(target.name);
   SchemaChanged();
@@ -695,7 +708,19 @@ void Session::RunInsert(const Stmt& s) {
     }
     head += ")";
   }
-  if (!s.values_rows.empty()) {
+  if (!s.literal_rows.empty()) {
+    RunLiteralInsert(s, head, names, cols);
+  } else if (!s.values_rows.empty()) {
+    // The type each value converts to, looked up once per statement.
+    std::vector<std::string> convert_types;
+    convert_types.reserve(names.size());
+    for (const std::string& name : names) {
+      const ColumnInfo* found = nullptr;
+      for (const ColumnInfo& c : cols) {
+        if (strcasecmp(c.name.c_str(), name.c_str()) == 0) found = &c;
+      }
+      convert_types.push_back(found ? found->convert_type : std::string());
+    }
     Translator t(*this);
     std::string sql = head + " VALUES ";
     for (size_t r = 0; r < s.values_rows.size(); ++r) {
@@ -712,7 +737,10 @@ void Session::RunInsert(const Stmt& s) {
       sql += "(";
       for (size_t i = 0; i < row.size(); ++i) {
         if (i) sql += ", ";
-        sql += Converted(s.table.name, names[i], t.Expression(*row[i]));
+        std::string value = t.Expression(*row[i]);
+        sql += convert_types[i].empty()
+                   ? value
+                   : "tsql_convert('" + convert_types[i] + "', " + value + ", NULL)";
       }
       sql += ")";
     }
@@ -752,6 +780,141 @@ void Session::RunInsert(const Stmt& s) {
     rowcount_ = Execute(head, {});
   }
   if (has_late_identity) FinishIdentity(s.table.name);
+}
+
+// The loader's form: constants only. The SQLite text depends only on the
+// table, the column list and the number of rows, so it is built once per
+// shape and the values are bound straight from the statement.
+void Session::RunLiteralInsert(const Stmt& s, const std::string& head,
+                               const std::vector<std::string>& names,
+                               const std::vector<ColumnInfo>& cols) {
+  for (const auto& row : s.literal_rows) {
+    if (row.size() != names.size()) {
+      ThrowSql(row.size() > names.size()
+                   ? "There are more columns in the INSERT statement than values specified in "
+                     "the VALUES clause. The number of values in the VALUES clause must match "
+                     "the number of columns specified in the INSERT statement."
+                   : "Insert Error: Column name or number of supplied values does not match "
+                     "table definition.");
+    }
+  }
+  std::string key = head;
+  key += '#';
+  key += std::to_string(s.literal_rows.size());
+  auto it = literal_insert_sql_.find(key);
+  if (it == literal_insert_sql_.end()) {
+    std::string row = "(";
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i) row += ", ";
+      std::string convert;
+      for (const ColumnInfo& c : cols) {
+        if (strcasecmp(c.name.c_str(), names[i].c_str()) == 0) convert = c.convert_type;
+      }
+      row += convert.empty() ? "?" : "tsql_convert('" + convert + "', ?, NULL)";
+    }
+    row += ")";
+    std::string sql = head + " VALUES ";
+    for (size_t r = 0; r < s.literal_rows.size(); ++r) sql += r ? ", " + row : row;
+    if (literal_insert_sql_.size() > 200) literal_insert_sql_.clear();
+    it = literal_insert_sql_.emplace(std::move(key), std::move(sql)).first;
+  }
+  if (DeadlinePassed()) ThrowSql("Query timeout expired");
+  bool cached = false;
+  sqlite3_stmt* stmt = Prepare(it->second, &cached);
+  int index = 1;
+  for (const auto& row : s.literal_rows) {
+    for (const Value& v : row) {
+      const int rc = v.type == Value::Type::kText
+                         ? sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()),
+                                             SQLITE_STATIC)
+                         : BindValue(stmt, index, v);
+      if (rc != SQLITE_OK) ThrowSqlite(rc);
+      ++index;
+    }
+  }
+  const int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) {
+    sqlite3_reset(stmt);
+    if (!cached) sqlite3_finalize(stmt);
+    ThrowSqlite(rc);
+  }
+  rowcount_ = sqlite3_changes64(db_);
+  sqlite3_reset(stmt);
+  if (!cached) sqlite3_finalize(stmt);
+}
+
+bool Session::RunLoaderBatch(std::string_view text) {
+  std::vector<LoaderOp> ops;
+  std::vector<Value> values;
+  if (text.size() < 64 || !ScanLoaderBatch(text, &ops, &values)) return false;
+  struct Target {
+    std::string sql;
+    size_t columns = 0;
+  };
+  std::unordered_map<std::string, Target> targets;
+  for (const LoaderOp& op : ops) {
+    if (DeadlinePassed()) ThrowSql("Query timeout expired");
+    if (op.kind == LoaderOp::Kind::kBegin) {
+      BeginTran();
+      continue;
+    }
+    if (op.kind == LoaderOp::Kind::kCommit) {
+      CommitTran();
+      continue;
+    }
+    auto it = targets.find(op.table);
+    if (it == targets.end()) {
+      // Tables with identity columns numbered by the server, and every
+      // error case, take the general path's rules.
+      const std::vector<ColumnInfo>& cols = TableColumns(op.table);
+      Target target;
+      std::string head = "INSERT INTO " + QuoteName(op.table) + " (";
+      std::string row = "(";
+      for (const ColumnInfo& c : cols) {
+        if (c.identity && !c.rowid_identity) {
+          ThrowSql("The loader form does not serve tables with late identity columns.");
+        }
+        if (c.identity) continue;
+        if (target.columns++) {
+          head += ", ";
+          row += ", ";
+        }
+        head += QuoteName(c.name);
+        row += c.convert_type.empty() ? "?" : "tsql_convert('" + c.convert_type + "', ?, NULL)";
+      }
+      target.sql = head + ") VALUES " + row + ")";
+      it = targets.emplace(op.table, std::move(target)).first;
+    }
+    if (op.count != it->second.columns) {
+      ThrowSql(op.count > it->second.columns
+                   ? "There are more columns in the INSERT statement than values specified in "
+                     "the VALUES clause. The number of values in the VALUES clause must match "
+                     "the number of columns specified in the INSERT statement."
+                   : "Insert Error: Column name or number of supplied values does not match "
+                     "table definition.");
+    }
+    bool cached = false;
+    sqlite3_stmt* stmt = Prepare(it->second.sql, &cached);
+    for (size_t i = 0; i < op.count; ++i) {
+      const Value& v = values[op.first + i];
+      const int index = static_cast<int>(i) + 1;
+      const int rc = v.type == Value::Type::kText
+                         ? sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()),
+                                             SQLITE_STATIC)
+                         : BindValue(stmt, index, v);
+      if (rc != SQLITE_OK) ThrowSqlite(rc);
+    }
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE) {
+      sqlite3_reset(stmt);
+      if (!cached) sqlite3_finalize(stmt);
+      ThrowSqlite(rc);
+    }
+    rowcount_ = sqlite3_changes64(db_);
+    sqlite3_reset(stmt);
+    if (!cached) sqlite3_finalize(stmt);
+  }
+  return true;
 }
 
 void Session::RunUpdate(const Stmt& s) {

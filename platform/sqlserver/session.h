@@ -70,11 +70,15 @@ class Session : public TranslatorContext {
   Flow Run(const Stmt& s);
   Flow RunList(const std::vector<StmtPtr>& list);
   void RunBatchText(const std::string& text, bool own_scope);
+  // Runs the loader's form (see loader_batch.h); false when text is not it.
+  bool RunLoaderBatch(std::string_view text);
 
   // Statements.
   void RunSelect(const Stmt& s);
   void RunSelectInto(const Select& select);
   void RunInsert(const Stmt& s);
+  void RunLiteralInsert(const Stmt& s, const std::string& head,
+                        const std::vector<std::string>& names, const std::vector<ColumnInfo>& cols);
   void RunUpdate(const Stmt& s);
   void RunDelete(const Stmt& s);
   void RunCreateTable(const Stmt& s);
@@ -112,7 +116,9 @@ class Session : public TranslatorContext {
   void EmitRows(sqlite3_stmt* stmt, int columns);
 
   // SQLite access.
-  sqlite3_stmt* Prepare(const std::string& sql);
+  // A prepared statement for sql, from the cache when possible; *cached
+  // tells whether the cache owns it (otherwise the caller finalizes it).
+  sqlite3_stmt* Prepare(const std::string& sql, bool* cached = nullptr);
   void Bind(sqlite3_stmt* stmt, const std::vector<Param>& params);
   Value ParamValue(const Param& p);
   // Runs sql to completion; rows go to sink when given. Returns changes.
@@ -139,6 +145,7 @@ class Session : public TranslatorContext {
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
   std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;
+  std::unordered_map<std::string, std::string> literal_insert_sql_;
 };
 
 }  // namespace tellwen::sqlserver

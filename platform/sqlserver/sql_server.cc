@@ -45,12 +45,13 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
                           : options.connection_timeout_seconds * 1000;
   const std::string dir = DataDirectory();
   std::string message;
-  if (!CheckLogin(dir, options.user, options.password, busy_ms, &message)) {
+  const std::string database = options.database.empty() ? "master" : options.database;
+  bool exists = false;
+  if (!CheckLogin(dir, options.user, options.password, busy_ms, &message, &database, &exists)) {
     error->description = message;
     return nullptr;
   }
-  const std::string database = options.database.empty() ? "master" : options.database;
-  if (!ValidDatabaseName(database) || !DatabaseExists(dir, database, busy_ms)) {
+  if (!ValidDatabaseName(database) || !exists) {
     error->description =
         "Cannot open database \"" + database + "\" requested by the login. The login failed.";
     return nullptr;

@@ -211,6 +211,26 @@ TEST_F(Semantics, CommandTimeoutInterruptsARunningStatement) {
   EXPECT_EQ(One("select 1", slow.get()), "1");
 }
 
+TEST_F(Semantics, LoaderFormAndGeneralPathAgree) {
+  Run("create table z (a varchar(20), b varchar(20), n int, d datetime)");
+  const std::string rows =
+      "insert into z values('O''Brien', NULL, '12', '02/15/2002 5:38PM')\n"
+      "insert z values(N'x', 'y', -3, '2002-02-15')\n";
+  Run("begin tran\n" + rows + "commit tran\n");  // the loader's form
+  Run("begin tran -- general path\n" + rows + "commit tran\n");
+  EXPECT_EQ(Run("select a, b, n, d from z order by a, n"),
+            (Rows{{"O'Brien", "NULL", "12", "2002-02-15 17:38:00"},
+                  {"O'Brien", "NULL", "12", "2002-02-15 17:38:00"},
+                  {"x", "y", "-3", "2002-02-15 00:00:00"},
+                  {"x", "y", "-3", "2002-02-15 00:00:00"}}));
+  EXPECT_THAT(Error("begin tran\ninsert into z values('a', 'b', 'not a number', NULL)\n"
+                    "commit tran\n"),
+              HasSubstr("Conversion failed"));
+  EXPECT_EQ(One("select count(*) from z"), "4");
+  EXPECT_EQ(Error("insert into nothere values('a', 'b', 'c', 'd', 'e', 'f', 'g', 'h')"),
+            "Invalid object name 'nothere'.");
+}
+
 TEST_F(Semantics, LoginsAndDataSourcesAreChecked) {
   EXPECT_FALSE(Connect("kiv", "sa", "wrong"));
   EXPECT_EQ(last_open_error_.description, "Login failed for user 'sa'.");

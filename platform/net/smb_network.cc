@@ -1,7 +1,12 @@
 #include "platform/net/smb_network.h"
 
+#include <fcntl.h>
 #include <libsmbclient.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -19,8 +24,12 @@ namespace {
 
 std::atomic<uint64_t> next_network_id{1};
 
-// Creating and freeing contexts touches the library's global configuration.
-std::mutex& ContextLifecycleMutex() {
+// The library keeps per-call scratch memory in process-wide state (its
+// talloc stack frames), which this build offers no way to make per-thread:
+// every call into it is made under this lock. Calls are short (a listing is
+// fetched whole by opendir and then read from memory); the one slow case, a
+// computer that does not answer, is found by ProbeComputer outside the lock.
+std::mutex& LibraryMutex() {
   static std::mutex mutex;
   return mutex;
 }
@@ -40,7 +49,7 @@ struct ThreadContext {
 
   ~ThreadContext() {
     if (ctx == nullptr) return;
-    std::lock_guard<std::mutex> lock(ContextLifecycleMutex());
+    std::lock_guard<std::mutex> lock(LibraryMutex());
     smbc_free_context(ctx, 1);
   }
 };
@@ -107,6 +116,7 @@ std::string DirentName(const struct smbc_dirent* entry) {
 // ones are left out.
 NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
                       std::vector<std::pair<unsigned, std::string>>* entries) {
+  std::lock_guard<std::mutex> lock(LibraryMutex());
   errno = 0;
   SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
   if (dir == nullptr) return StatusFromErrno(errno);
@@ -147,7 +157,10 @@ class SmbFolderListing : public FolderListing {
   }
 
   ~SmbFolderListing() override {
-    smbc_getFunctionClosedir(tc_->ctx)(tc_->ctx, dir_);
+    {
+      std::lock_guard<std::mutex> lock(LibraryMutex());
+      smbc_getFunctionClosedir(tc_->ctx)(tc_->ctx, dir_);
+    }
     auto& open = tc_->open_listings;
     for (auto it = open.end(); it != open.begin();) {
       --it;
@@ -159,16 +172,19 @@ class SmbFolderListing : public FolderListing {
   }
 
   NetStatus Next(FindData* entry) override {
-    const struct libsmb_file_info* info = smbc_getFunctionReaddirPlus(tc_->ctx)(tc_->ctx, dir_);
-    if (info == nullptr || info->name == nullptr) {
-      has_last_ = false;
-      return NetStatus::kNoMoreItems;
+    {
+      std::lock_guard<std::mutex> lock(LibraryMutex());
+      const struct libsmb_file_info* info = smbc_getFunctionReaddirPlus(tc_->ctx)(tc_->ctx, dir_);
+      if (info == nullptr || info->name == nullptr) {
+        has_last_ = false;
+        return NetStatus::kNoMoreItems;
+      }
+      last_.name = info->name;
+      last_.attributes.attributes = info->attrs;
+      last_.attributes.size = static_cast<uint64_t>(info->size);
     }
-    last_.name = info->name;
-    last_.attributes.attributes = info->attrs;
     if (last_.attributes.attributes == 0) last_.attributes.attributes = kAttributeNormal;
-    last_.attributes.size =
-        (info->attrs & kAttributeDirectory) != 0 ? 0 : static_cast<uint64_t>(info->size);
+    if ((last_.attributes.attributes & kAttributeDirectory) != 0) last_.attributes.size = 0;
     has_last_ = true;
     *entry = last_;
     return NetStatus::kOk;
@@ -193,6 +209,44 @@ class SmbFolderListing : public FolderListing {
   bool has_last_ = false;
 };
 
+// Whether a computer named by a dotted address accepts a connection on its
+// SMB port (or on 445 or 139 when no port is set) within the timeout. Other
+// names are left to the library's own name resolution: true.
+bool ProbeComputer(const std::string& computer, int port, int timeout_ms) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(computer.c_str(), nullptr, &hints, &found) != 0) return true;
+  sockaddr_in address = *reinterpret_cast<sockaddr_in*>(found->ai_addr);
+  freeaddrinfo(found);
+  std::vector<int> ports = port != 0 ? std::vector<int>{port} : std::vector<int>{445, 139};
+  for (int p : ports) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return true;
+    address.sin_port = htons(static_cast<uint16_t>(p));
+    bool answers = false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      answers = true;
+    } else if (errno == EINPROGRESS) {
+      pollfd waiting{fd, POLLOUT, 0};
+      if (::poll(&waiting, 1, timeout_ms) == 1) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        answers = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+      }
+    }
+    ::close(fd);
+    if (answers) return true;
+  }
+  return false;
+}
+
+int PortOf(const SmbOptions& options) {
+  return options.port != 0 ? options.port : SmbPortFromEnvironment();
+}
+
 thread_local std::unordered_map<uint64_t, std::unique_ptr<ThreadContext>> thread_contexts;
 
 ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
@@ -201,7 +255,7 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
 
   auto tc = std::make_unique<ThreadContext>();
   {
-    std::lock_guard<std::mutex> lock(ContextLifecycleMutex());
+    std::lock_guard<std::mutex> lock(LibraryMutex());
     SMBCCTX* ctx = smbc_new_context();
     if (ctx != nullptr) {
       smbc_setDebug(ctx, 0);
@@ -211,7 +265,7 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
       smbc_setOptionFallbackAfterKerberos(ctx, 1);
       smbc_setOptionUseCCache(ctx, 0);
       smbc_setTimeout(ctx, options.timeout_ms);
-      int port = options.port != 0 ? options.port : SmbPortFromEnvironment();
+      int port = PortOf(options);
       if (port != 0) smbc_setPort(ctx, static_cast<uint16_t>(port));
       if (smbc_init_context(ctx) == nullptr) {
         smbc_free_context(ctx, 1);
@@ -255,6 +309,7 @@ NetStatus SmbNetwork::CancelConnection(const std::string& name, bool /*force*/) 
   ThreadContext* tc = ContextFor(id_, options_);
   if (tc->ctx == nullptr) return NetStatus::kError;
   tc->accounts.erase(Upper(ComputerOfUnc(name)));
+  std::lock_guard<std::mutex> lock(LibraryMutex());
   // Sessions still used by an open listing of this thread are kept by the
   // library; the others are closed.
   smbc_getFunctionPurgeCachedServers(tc->ctx)(tc->ctx);
@@ -292,6 +347,9 @@ std::unique_ptr<ResourceEnumeration> SmbNetwork::OpenEnum(const NetResource* con
 
   std::string url;
   if (is_unc) {
+    if (!ProbeComputer(ComputerOfUnc(name), PortOf(options_), options_.timeout_ms)) {
+      return done(NetStatus::kUnreachable);
+    }
     url = UncToSmbUrl(name);
   } else if (container->display_type == kDisplayNetwork) {
     url = "smb://";
@@ -342,6 +400,7 @@ NetStatus SmbNetwork::ShareList(const std::string& computer, std::vector<std::st
   if (tc->ctx == nullptr) return NetStatus::kError;
   std::string bare = ComputerOfUnc(computer);
   if (bare.empty()) return NetStatus::kNotFound;
+  if (!ProbeComputer(bare, PortOf(options_), options_.timeout_ms)) return NetStatus::kUnreachable;
   std::vector<std::pair<unsigned, std::string>> entries;
   NetStatus read = ReadDirents(tc->ctx, UncToSmbUrl("\\\\" + bare), &entries);
   if (read != NetStatus::kOk) return read;
@@ -360,11 +419,15 @@ std::unique_ptr<FolderListing> SmbNetwork::FindFirst(const std::string& folder, 
     *status = NetStatus::kError;
     return nullptr;
   }
-  errno = 0;
-  SMBCFILE* dir = smbc_getFunctionOpendir(tc->ctx)(tc->ctx, UncToSmbUrl(folder).c_str());
-  if (dir == nullptr) {
-    *status = StatusFromErrno(errno);
-    return nullptr;
+  SMBCFILE* dir;
+  {
+    std::lock_guard<std::mutex> lock(LibraryMutex());
+    errno = 0;
+    dir = smbc_getFunctionOpendir(tc->ctx)(tc->ctx, UncToSmbUrl(folder).c_str());
+    if (dir == nullptr) {
+      *status = StatusFromErrno(errno);
+      return nullptr;
+    }
   }
   *status = NetStatus::kOk;
   return std::make_unique<SmbFolderListing>(tc, dir, folder);
@@ -378,10 +441,13 @@ NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes*
     if ((*it)->Answer(path, attributes)) return NetStatus::kOk;
   }
   struct stat st {};
-  errno = 0;
-  if (smbc_getFunctionStat(tc->ctx)(tc->ctx, UncToSmbUrl(path).c_str(), &st) != 0) {
-    *attributes = FileAttributes{};
-    return StatusFromErrno(errno);
+  {
+    std::lock_guard<std::mutex> lock(LibraryMutex());
+    errno = 0;
+    if (smbc_getFunctionStat(tc->ctx)(tc->ctx, UncToSmbUrl(path).c_str(), &st) != 0) {
+      *attributes = FileAttributes{};
+      return StatusFromErrno(errno);
+    }
   }
   if (S_ISDIR(st.st_mode)) {
     attributes->attributes = kAttributeDirectory;

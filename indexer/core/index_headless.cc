@@ -1,7 +1,6 @@
 #include "indexer/core/index_headless.h"
 
 #include <string>
-#include <thread>
 
 #include "indexer/core/job_display.h"
 
@@ -32,7 +31,8 @@ int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
   bool stop_sent = false;
   int tick = 0;
   while (true) {
-    std::this_thread::sleep_for(options.tick);
+    // A tick, cut short when the job ends.
+    job->WaitUntilIdle(options.tick);
     if (!stop_sent && stop_requested != nullptr && stop_requested->load()) {
       job->RequestStop();
       stop_sent = true;

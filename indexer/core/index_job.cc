@@ -188,6 +188,20 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
 
   shared.stores.clear();
   idle_ = true;
+  shared.signal.Notify();
+}
+
+bool IndexJob::WaitUntilIdle(std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!idle_) {
+    uint64_t seen = shared_.signal.Generation();
+    if (idle_) break;
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    shared_.signal.WaitFor(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now),
+                           seen);
+  }
+  return true;
 }
 
 bool IndexJob::HandleEndIfIdle() {

@@ -97,6 +97,10 @@ class IndexJob {
   // True while no job thread runs.
   bool Idle() const { return idle_; }
 
+  // Waits up to timeout for the job's threads to end (returns at once when
+  // no job runs); true when they have.
+  bool WaitUntilIdle(std::chrono::milliseconds timeout);
+
   // The timer tick: when a started job's threads have all ended, performs
   // the end-of-job steps and returns true (once per job).
   bool HandleEndIfIdle();

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "platform/sqlserver/functions.h"
 
@@ -30,6 +32,27 @@ bool MakeFolders(const std::string& path) {
 
 std::string FileFor(const std::string& data_dir, const std::string& name) {
   return data_dir + "/" + Lower(name) + ".sqlite";
+}
+
+// The server keeps every database file it has opened open for the life of
+// the process through one idle handle. Sessions come and go (one per call),
+// and the last connection to close a WAL database would otherwise make the
+// next one rebuild the log index by reading the whole log. The handle never
+// runs a statement, so it holds no lock.
+void KeepOpen(const std::string& file) {
+  static std::mutex mutex;
+  static std::map<std::string, sqlite3*>* kept = new std::map<std::string, sqlite3*>();
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept->count(file)) return;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    // Opening is lazy: one read attaches the handle to the log and its index.
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    (*kept)[file] = db;
+  } else {
+    sqlite3_close_v2(db);
+  }
 }
 
 bool Exec(sqlite3* db, const char* sql, std::string* error) {
@@ -57,6 +80,7 @@ sqlite3* OpenMaster(const std::string& data_dir, int busy_ms, std::string* error
     return nullptr;
   }
   sqlite3_busy_timeout(db, busy_ms);
+  KeepOpen(file);
   sqlite3_stmt* stmt = nullptr;
   bool ready = false;
   if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE name = 'logins'", -1, &stmt,
@@ -223,12 +247,15 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
   // "x" is always a name here, never a string: an unknown column must fail.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  // Every session is one connection; folding the log back at each close
+  // would write every page twice. Checkpoints happen as the log grows.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // WAL once per file (persistent); per connection: no secure delete (drops
   // of large work tables stay cheap), NORMAL sync (safe with WAL), a larger
   // cache and memory-mapped reads for the name scans.
   if (!Exec(db,
             "PRAGMA secure_delete=OFF; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;"
-            "PRAGMA temp_store=MEMORY; PRAGMA mmap_size=268435456;",
+            "PRAGMA temp_store=MEMORY;",
             error)) {
     sqlite3_close_v2(db);
     return nullptr;
@@ -247,6 +274,7 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
     has_procedures = sqlite3_step(stmt) == SQLITE_ROW;
   }
   sqlite3_finalize(stmt);
+  KeepOpen(file);
   if (!has_procedures &&
       !Exec(db,
             "CREATE TABLE IF NOT EXISTS _tsql_procedures (name TEXT PRIMARY KEY COLLATE "

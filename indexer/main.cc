@@ -14,13 +14,9 @@
 #include "indexer/core/index_headless.h"
 #include "indexer/core/index_job.h"
 #include "indexer/core/settings_access.h"
+#include "indexer/core/update_headless.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/net/smb_network.h"
-
-#if __has_include("indexer/core/update_headless.h")
-#include "indexer/core/update_headless.h"
-#define TELLWEN_HAVE_UPDATE_JOB 1
-#endif
 
 namespace {
 
@@ -53,17 +49,7 @@ int RunIndex() {
   return indexer::RunIndexJobHeadless(&job, &stop_requested, options);
 }
 
-int RunUpdate(bool setup_mode) {
-#ifdef TELLWEN_HAVE_UPDATE_JOB
-  using namespace tellwen;
-  using namespace tellwen::indexer;
-  return RunUpdateJobHeadless(setup_mode);
-#else
-  (void)setup_mode;
-  std::fputs("KIVIndexer: the update job is not available yet in this build.\n", stderr);
-  return 1;
-#endif
-}
+int RunUpdate(bool setup_mode) { return tellwen::RunUpdateJobHeadless(setup_mode); }
 
 }  // namespace
 

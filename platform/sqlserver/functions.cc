@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "platform/sqlserver/conversions.h"
@@ -117,8 +118,15 @@ int CollateTsql(void*, int la, const void* a, int lb, const void* b) {
 }
 
 void DeletePattern(void* p) { delete static_cast<LikePattern*>(p); }
+void DeletePatternSet(void* p) { delete static_cast<LikePatternSet*>(p); }
 
-const LikePattern* GetPattern(sqlite3_context* ctx, sqlite3_value** argv, int argc) {
+// The compiled pattern of a like/patindex call: kept on the pattern argument
+// while the statement runs (SQLite keeps it only when that argument is a
+// constant or a parameter). *fresh owns a pattern SQLite did not keep yet;
+// the caller hands it over with KeepPattern once it is done with it.
+// nullptr: the escape is not one character.
+const LikePattern* GetPattern(sqlite3_context* ctx, sqlite3_value** argv, int argc,
+                              std::unique_ptr<LikePattern>* fresh) {
   auto* cached = static_cast<LikePattern*>(sqlite3_get_auxdata(ctx, 0));
   if (cached) return cached;
   uint32_t escape = 0;
@@ -128,9 +136,12 @@ const LikePattern* GetPattern(sqlite3_context* ctx, sqlite3_value** argv, int ar
     if (e.size() != 1) return nullptr;
     escape = e[0];
   }
-  auto* pattern = new LikePattern(TextView(argv[0]), escape);
-  sqlite3_set_auxdata(ctx, 0, pattern, DeletePattern);
-  return static_cast<LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+  *fresh = std::make_unique<LikePattern>(TextView(argv[0]), escape);
+  return fresh->get();
+}
+
+void KeepPattern(sqlite3_context* ctx, std::unique_ptr<LikePattern> fresh) {
+  if (fresh) sqlite3_set_auxdata(ctx, 0, fresh.release(), DeletePattern);
 }
 
 // like(pattern, value [, escape]): "value LIKE pattern".
@@ -139,12 +150,50 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_null(ctx);
     return;
   }
-  const LikePattern* pattern = GetPattern(ctx, argv, argc);
+  std::unique_ptr<LikePattern> fresh;
+  const LikePattern* pattern = GetPattern(ctx, argv, argc, &fresh);
   if (!pattern) {
     sqlite3_result_error(ctx, "Invalid escape character specified in the LIKE predicate.", -1);
     return;
   }
   sqlite3_result_int(ctx, pattern->Matches(TextView(argv[1])) ? 1 : 0);
+  KeepPattern(ctx, std::move(fresh));
+}
+
+// tsql_like_any(value, p1, ..., pn): "(value LIKE p1) OR ... OR (value LIKE
+// pn)" with SQL's three-valued OR. The translator emits it only with
+// constant patterns (literals and parameters), so the compiled set is kept
+// on the first pattern argument for the whole run of the statement.
+void LikeAnyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (argc < 2) {
+    sqlite3_result_error(ctx, "tsql_like_any needs a value and a pattern.", -1);
+    return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  auto* set = static_cast<LikePatternSet*>(sqlite3_get_auxdata(ctx, 1));
+  std::unique_ptr<LikePatternSet> fresh;
+  if (!set) {
+    std::vector<std::optional<std::string>> patterns;
+    for (int i = 1; i < argc; ++i) {
+      if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+        patterns.emplace_back();
+      } else {
+        patterns.emplace_back(Text(argv[i]));
+      }
+    }
+    fresh = std::make_unique<LikePatternSet>(patterns);
+    set = fresh.get();
+  }
+  const std::optional<bool> matched = set->Matches(TextView(argv[0]));
+  if (matched) {
+    sqlite3_result_int(ctx, *matched ? 1 : 0);
+  } else {
+    sqlite3_result_null(ctx);
+  }
+  if (fresh) sqlite3_set_auxdata(ctx, 1, fresh.release(), DeletePatternSet);
 }
 
 void ResultError(sqlite3_context* ctx, const std::string& message) {
@@ -367,8 +416,10 @@ void CharIndexFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void PatIndexFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  const LikePattern* pattern = GetPattern(ctx, argv, 2);
+  std::unique_ptr<LikePattern> fresh;
+  const LikePattern* pattern = GetPattern(ctx, argv, 2, &fresh);
   sqlite3_result_int64(ctx, pattern->FindIndex(TextView(argv[1])));
+  KeepPattern(ctx, std::move(fresh));
 }
 
 // REPLACE follows the collation: the search text matches without regard to case.
@@ -577,6 +628,7 @@ int RegisterFunctions(sqlite3* db) {
   const Fn fns[] = {
       {"like", 2, kPure, LikeFunction, nullptr},
       {"like", 3, kPure, LikeFunction, nullptr},
+      {"tsql_like_any", -1, kPure, LikeAnyFunction, nullptr},
       {"tsql_add", 2, kPure, AddFunction, nullptr},
       {"tsql_convert", 3, kPure, ConvertFunction, nullptr},
       {"tsql_dateadd", 3, kPure, DateAddFunction, nullptr},

@@ -1,6 +1,9 @@
 #include "platform/sqlserver/text_match.h"
 
+#include <string.h>
+
 #include <algorithm>
+#include <cstring>
 
 namespace tellwen::sqlserver {
 
@@ -73,11 +76,67 @@ size_t TrimmedLength(std::string_view s) {
   return n;
 }
 
-bool IsAscii(std::string_view s) {
-  for (unsigned char c : s) {
-    if (c >= 0x80) return false;
+// How a value may be matched on its bytes.
+enum class ValueForm {
+  kAscii,             // every byte below 0x80
+  kAsciiStandsAlone,  // other bytes too, but each ASCII byte decodes as itself
+                      // and no other sequence decodes to an ASCII character
+  kIrregular,         // neither: only the code point way is exact
+};
+
+// Copies value into out with ASCII letters lowered (other bytes unchanged)
+// and tells the value's form, reading the bytes as DecodeUtf8 does.
+ValueForm FoldBytes(std::string_view value, std::string* out) {
+  const size_t n = value.size();
+  out->resize(n);
+  char* o = out->data();
+  ValueForm form = ValueForm::kAscii;
+  size_t i = 0;
+  while (i < n) {
+    const unsigned char c = value[i];
+    if (c < 0x80) {
+      o[i++] = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
+      continue;
+    }
+    if (form == ValueForm::kAscii) form = ValueForm::kAsciiStandsAlone;
+    size_t len = 1;
+    uint32_t cp = c;
+    if (c >= 0xC0 && c < 0xE0 && i + 1 < n) {
+      len = 2;
+      cp = ((c & 0x1F) << 6) | (value[i + 1] & 0x3F);
+    } else if (c >= 0xE0 && c < 0xF0 && i + 2 < n) {
+      len = 3;
+      cp = ((c & 0x0F) << 12) | ((value[i + 1] & 0x3F) << 6) | (value[i + 2] & 0x3F);
+    } else if (c >= 0xF0 && i + 3 < n) {
+      len = 4;
+      cp = ((c & 0x07) << 18) | ((value[i + 1] & 0x3F) << 12) | ((value[i + 2] & 0x3F) << 6) |
+           (value[i + 3] & 0x3F);
+    }
+    // A sequence that swallows an ASCII byte, or an overlong form of an
+    // ASCII character, reads differently by code points.
+    if (cp < 0x80) form = ValueForm::kIrregular;
+    for (size_t k = 0; k < len; ++k) {
+      const unsigned char b = value[i + k];
+      if (k > 0 && b < 0x80) form = ValueForm::kIrregular;
+      o[i + k] = static_cast<char>(b);
+    }
+    i += len;
   }
-  return true;
+  return form;
+}
+
+std::string& FoldBuffer() {
+  thread_local std::string buffer;
+  return buffer;
+}
+
+std::vector<uint32_t>& CodePointBuffer() {
+  thread_local std::vector<uint32_t> buffer;
+  return buffer;
+}
+
+bool SameBytes(const unsigned char* a, const char* b, size_t n) {
+  return n == 0 || std::memcmp(a, b, n) == 0;
 }
 
 }  // namespace
@@ -85,20 +144,24 @@ bool IsAscii(std::string_view s) {
 int CompareText(std::string_view a, std::string_view b) {
   a = a.substr(0, TrimmedLength(a));
   b = b.substr(0, TrimmedLength(b));
-  if (IsAscii(a) && IsAscii(b)) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-      int ca = static_cast<unsigned char>(a[i]);
-      int cb = static_cast<unsigned char>(b[i]);
-      if (ca >= 'A' && ca <= 'Z') ca += 32;
-      if (cb >= 'A' && cb <= 'Z') cb += 32;
-      if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  // ASCII prefix byte by byte; from the first other byte on, by code points.
+  const size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  for (; i < n; ++i) {
+    int ca = static_cast<unsigned char>(a[i]);
+    int cb = static_cast<unsigned char>(b[i]);
+    if ((ca | cb) >= 0x80) break;
+    if (ca == cb) continue;
+    if (ca >= 'A' && ca <= 'Z') ca += 32;
+    if (cb >= 'A' && cb <= 'Z') cb += 32;
+    if (ca != cb) return ca < cb ? -1 : 1;
   }
+  if (i == n) return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  // The prefix was ASCII in both, so decoding the rest from here is the
+  // same as decoding the whole.
   std::vector<uint32_t> x, y;
-  DecodeUtf8(a, true, &x);
-  DecodeUtf8(b, true, &y);
+  DecodeUtf8(a.substr(i), true, &x);
+  DecodeUtf8(b.substr(i), true, &y);
   if (x == y) return 0;
   return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end()) ? -1 : 1;
 }
@@ -152,21 +215,63 @@ LikePattern::LikePattern(std::string_view pattern, uint32_t escape) {
     }
     elements_.push_back(std::move(e));
   }
-  // %literal% with an ASCII literal: a plain substring search.
-  if (elements_.size() >= 2 && elements_.front().kind == Element::kAny &&
-      elements_.back().kind == Element::kAny) {
-    bool plain = true;
-    std::string lit;
-    for (size_t k = 1; k + 1 < elements_.size(); ++k) {
-      if (elements_[k].kind != Element::kChar || elements_[k].ch >= 0x80) {
-        plain = false;
-        break;
-      }
-      lit.push_back(static_cast<char>(elements_[k].ch));
+
+  // The byte form: each element accepts the folded ASCII bytes it matches.
+  // Bytes from 0x80 up belong to characters outside ASCII; an element that
+  // can match such a character (_, [^..], a set or character beyond ASCII)
+  // keeps the byte way to pure ASCII values.
+  bytes_for_non_ascii_ = true;
+  for (const Element& e : elements_) {
+    ByteElement b;
+    b.any = e.kind == Element::kAny;
+    if (!b.any) {
+      for (uint32_t c = 0; c < 0x80; ++c) b.accepts[c] = ElementMatches(e, c);
     }
-    if (plain) {
-      contains_ascii_ = true;
-      literal_ = lit;
+    switch (e.kind) {
+      case Element::kAny:
+        break;
+      case Element::kOne:
+        bytes_for_non_ascii_ = false;
+        break;
+      case Element::kChar:
+        if (e.ch >= 0x80) bytes_for_non_ascii_ = false;
+        break;
+      case Element::kSet:
+        if (e.negated) bytes_for_non_ascii_ = false;
+        for (const auto& [lo, hi] : e.ranges) {
+          if (lo <= hi && hi >= 0x80) bytes_for_non_ascii_ = false;
+        }
+        break;
+    }
+    byte_elements_.push_back(b);
+  }
+
+  // The shapes with a fast path: an ASCII literal, optionally after and/or
+  // before a %.
+  const size_t count = elements_.size();
+  const bool lead_any = count > 0 && elements_.front().kind == Element::kAny;
+  const bool trail_any = count > (lead_any ? 1 : 0) && elements_.back().kind == Element::kAny;
+  const size_t first = lead_any ? 1 : 0, last = count - (trail_any ? 1 : 0);
+  std::string literal;
+  bool plain = true;
+  for (size_t k = first; k < last; ++k) {
+    if (elements_[k].kind != Element::kChar || elements_[k].ch >= 0x80) {
+      plain = false;
+      break;
+    }
+    literal.push_back(static_cast<char>(elements_[k].ch));
+  }
+  if (plain) {
+    literal_ = std::move(literal);
+    if (lead_any && trail_any) {
+      shape_ = Shape::kContains;
+    } else if (lead_any) {
+      // "%" alone: any value, as "%%" is.
+      shape_ = count == 1 ? Shape::kContains : Shape::kSuffix;
+    } else if (trail_any) {
+      shape_ = Shape::kPrefix;
+    } else {
+      shape_ = Shape::kExact;
     }
   }
 }
@@ -214,29 +319,52 @@ bool LikePattern::MatchFrom(const std::vector<uint32_t>& text, size_t t, size_t 
   return p == elements_.size();
 }
 
-bool LikePattern::Matches(std::string_view value) const {
-  if (contains_ascii_) {
-    if (literal_.empty()) return true;
-    const size_t n = value.size(), m = literal_.size();
-    if (m > n) {
+bool LikePattern::MatchBytesFrom(const unsigned char* text, size_t n) const {
+  // The same walk as MatchFrom, one byte per character.
+  const size_t count = byte_elements_.size();
+  size_t t = 0, p = 0;
+  size_t star_p = std::string::npos, star_t = 0;
+  while (t < n) {
+    if (p < count && byte_elements_[p].any) {
+      star_p = p++;
+      star_t = t;
+    } else if (p < count && byte_elements_[p].accepts[text[t]]) {
+      ++p;
+      ++t;
+    } else if (star_p != std::string::npos) {
+      p = star_p + 1;
+      t = ++star_t;
+    } else {
       return false;
     }
-    const char first = literal_[0];
-    for (size_t i = 0; i + m <= n; ++i) {
-      unsigned char c = value[i];
-      if (c >= 'A' && c <= 'Z') c += 32;
-      if (c != static_cast<unsigned char>(first)) continue;
-      size_t k = 1;
-      for (; k < m; ++k) {
-        unsigned char d = value[i + k];
-        if (d >= 'A' && d <= 'Z') d += 32;
-        if (d != static_cast<unsigned char>(literal_[k])) break;
-      }
-      if (k == m) return true;
-    }
-    return false;
   }
-  std::vector<uint32_t> text;
+  while (p < count && byte_elements_[p].any) ++p;
+  return p == count;
+}
+
+bool LikePattern::MatchesFoldedBytes(const unsigned char* folded, size_t n, size_t trimmed) const {
+  const size_t m = literal_.size();
+  const char* lit = literal_.data();
+  switch (shape_) {
+    case Shape::kExact:
+      return (n == m || trimmed == m) && SameBytes(folded, lit, m);
+    case Shape::kPrefix:
+      // A prefix of the trimmed value is one of the value.
+      return n >= m && SameBytes(folded, lit, m);
+    case Shape::kSuffix:
+      return (n >= m && SameBytes(folded + n - m, lit, m)) ||
+             (trimmed < n && trimmed >= m && SameBytes(folded + trimmed - m, lit, m));
+    case Shape::kContains:
+      return m == 0 || (n >= m && memmem(folded, n, lit, m) != nullptr);
+    case Shape::kGeneral:
+      break;
+  }
+  if (MatchBytesFrom(folded, n)) return true;
+  return trimmed < n && MatchBytesFrom(folded, trimmed);
+}
+
+bool LikePattern::MatchesByCodePoints(std::string_view value) const {
+  std::vector<uint32_t>& text = CodePointBuffer();
   DecodeUtf8(value, true, &text);
   if (MatchFrom(text, 0, 0)) return true;
   // Trailing blanks of the value do not count.
@@ -247,8 +375,18 @@ bool LikePattern::Matches(std::string_view value) const {
   return MatchFrom(text, 0, 0);
 }
 
+bool LikePattern::Matches(std::string_view value) const {
+  std::string& folded = FoldBuffer();
+  const ValueForm form = FoldBytes(value, &folded);
+  if (form == ValueForm::kAscii || (form == ValueForm::kAsciiStandsAlone && bytes_for_non_ascii_)) {
+    return MatchesFoldedBytes(reinterpret_cast<const unsigned char*>(folded.data()), value.size(),
+                              TrimmedLength(value));
+  }
+  return MatchesByCodePoints(value);
+}
+
 int64_t LikePattern::FindIndex(std::string_view value) const {
-  std::vector<uint32_t> text;
+  std::vector<uint32_t>& text = CodePointBuffer();
   DecodeUtf8(value, true, &text);
   if (elements_.empty()) return 0;
   if (elements_.front().kind != Element::kAny) {
@@ -259,6 +397,32 @@ int64_t LikePattern::FindIndex(std::string_view value) const {
     if (MatchFrom(text, t, 1)) return static_cast<int64_t>(t) + 1;
   }
   return 0;
+}
+
+LikePatternSet::LikePatternSet(const std::vector<std::optional<std::string>>& patterns) {
+  for (const auto& pattern : patterns) {
+    if (pattern) {
+      patterns_.emplace_back(*pattern, 0);
+    } else {
+      has_null_ = true;
+    }
+  }
+}
+
+std::optional<bool> LikePatternSet::Matches(std::string_view value) const {
+  std::string& folded = FoldBuffer();
+  const ValueForm form = FoldBytes(value, &folded);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(folded.data());
+  const size_t n = value.size(), trimmed = TrimmedLength(value);
+  for (const LikePattern& p : patterns_) {
+    const bool by_bytes = form == ValueForm::kAscii ||
+                          (form == ValueForm::kAsciiStandsAlone && p.bytes_for_non_ascii_);
+    if (by_bytes ? p.MatchesFoldedBytes(bytes, n, trimmed) : p.MatchesByCodePoints(value)) {
+      return true;
+    }
+  }
+  if (has_null_) return std::nullopt;
+  return false;
 }
 
 }  // namespace tellwen::sqlserver

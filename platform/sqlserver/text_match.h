@@ -4,10 +4,20 @@
 // [a-z], [^set] and an optional escape character. A "[" without its "]" and
 // a lone "]" are literal characters.
 //
-// Thread safety: pure functions; a compiled pattern is immutable.
+// A compiled pattern matches in one of two ways that always agree: on the
+// value's code points (any value), or on its bytes when every ASCII byte of
+// the value stands for itself (always true for valid UTF-8) and the pattern
+// can only match single ASCII characters where it does not match "any run".
+// The byte way has fast paths for the shapes names are searched with:
+// "literal", "literal%", "%literal", "%literal%".
+//
+// Thread safety: pure functions; a compiled pattern or pattern set is
+// immutable and may be shared between threads.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,24 +35,57 @@ class LikePattern {
   // escape: 0 for none, otherwise the escape code point.
   LikePattern(std::string_view pattern, uint32_t escape);
   bool Matches(std::string_view value) const;
+  // The same answer as Matches, always by code points (no fast path); the
+  // reference the fast paths are checked against.
+  bool MatchesByCodePoints(std::string_view value) const;
   // 1-based character position of the first match of the pattern read as
   // PATINDEX does, 0 when none.
   int64_t FindIndex(std::string_view value) const;
 
  private:
+  friend class LikePatternSet;
   struct Element {
     enum Kind { kAny, kOne, kChar, kSet } kind;
     uint32_t ch = 0;  // folded
     bool negated = false;
     std::vector<std::pair<uint32_t, uint32_t>> ranges;  // folded, inclusive
   };
+  enum class Shape { kGeneral, kExact, kPrefix, kSuffix, kContains };
+  // One element on bytes: kAny, or the set of folded bytes it accepts.
+  struct ByteElement {
+    bool any = false;
+    std::array<bool, 256> accepts{};
+  };
+
   bool MatchFrom(const std::vector<uint32_t>& text, size_t t, size_t p) const;
   bool ElementMatches(const Element& e, uint32_t ch) const;
+  // folded: the value with ASCII letters lowered, n bytes, trimmed = n less
+  // the trailing blanks. Only for values the byte way is valid for.
+  bool MatchesFoldedBytes(const unsigned char* folded, size_t n, size_t trimmed) const;
+  bool MatchBytesFrom(const unsigned char* text, size_t n) const;
 
   std::vector<Element> elements_;
-  // Fast path: the pattern is %literal% with an ASCII literal.
-  bool contains_ascii_ = false;
-  std::string literal_;  // lower case
+  std::vector<ByteElement> byte_elements_;
+  Shape shape_ = Shape::kGeneral;
+  std::string literal_;  // folded ASCII literal of the fast shapes
+  // The byte way is valid for values whose ASCII bytes stand for themselves
+  // but that hold other bytes too (it always is for pure ASCII values).
+  bool bytes_for_non_ascii_ = false;
+};
+
+// Several LIKE patterns tried on one value, as "(v LIKE p1) OR (v LIKE p2)
+// OR ...": the value is read and folded once for all of them.
+class LikePatternSet {
+ public:
+  // A missing pattern stands for NULL.
+  explicit LikePatternSet(const std::vector<std::optional<std::string>>& patterns);
+  // 1 when some pattern matches, otherwise NULL (nullopt) when a pattern is
+  // NULL, otherwise 0: SQL's OR of the single results.
+  std::optional<bool> Matches(std::string_view value) const;
+
+ private:
+  std::vector<LikePattern> patterns_;
+  bool has_null_ = false;
 };
 
 // Decodes UTF-8 to code points, folded when fold is set. Invalid bytes are

@@ -257,6 +257,10 @@ std::string Translator::Expression(const Expr& e) {
       return "(" + e.op + " " + Expression(*e.args[0]) + ")";
     case Expr::Kind::kBinary: {
       const std::string& op = e.op;
+      if (op == "or") {
+        std::string any = LikeAny(e);
+        if (!any.empty()) return any;
+      }
       if (op == "and" || op == "or") {
         // Operands are translated in text order: parameters are numbered so.
         std::string x = Expression(*e.args[0]);
@@ -362,6 +366,59 @@ std::string Translator::Expression(const Expr& e) {
       return "(" + Expression(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
   }
   ThrowSql("Unsupported expression.");
+}
+
+namespace {
+
+// The terms of an OR chain, in text order.
+void OrTerms(const Expr& e, std::vector<const Expr*>* out) {
+  if (e.kind == Expr::Kind::kBinary && e.op == "or") {
+    OrTerms(*e.args[0], out);
+    OrTerms(*e.args[1], out);
+  } else {
+    out->push_back(&e);
+  }
+}
+
+bool SameColumn(const Expr& a, const Expr& b) {
+  if (a.parts.size() != b.parts.size()) return false;
+  for (size_t i = 0; i < a.parts.size(); ++i) {
+    if (strcasecmp(a.parts[i].c_str(), b.parts[i].c_str()) != 0) return false;
+  }
+  return true;
+}
+
+// Patterns per tsql_like_any call; SQLite takes at most 127 arguments.
+constexpr size_t kPatternsPerCall = 100;
+
+}  // namespace
+
+std::string Translator::LikeAny(const Expr& e) {
+  std::vector<const Expr*> terms;
+  OrTerms(e, &terms);
+  if (terms.size() < 2) return "";
+  const Expr* column = nullptr;
+  for (const Expr* term : terms) {
+    if (term->kind != Expr::Kind::kLike || term->negated || term->args.size() != 2) return "";
+    const Expr& subject = *term->args[0];
+    const Expr& pattern = *term->args[1];
+    if (subject.kind != Expr::Kind::kColumn) return "";
+    if (column && !SameColumn(*column, subject)) return "";
+    column = &subject;
+    // Constant for the run of the statement: the compiled set is kept.
+    if (pattern.kind != Expr::Kind::kLiteral && pattern.kind != Expr::Kind::kVariable) return "";
+  }
+  // The column adds no parameter, so the patterns keep their text order.
+  const std::string x = Expression(*column);
+  std::string r = "(";
+  for (size_t i = 0; i < terms.size(); ++i) {
+    if (i % kPatternsPerCall == 0) {
+      if (i) r += ") OR ";
+      r += "tsql_like_any(" + x;
+    }
+    r += ", " + Expression(*terms[i]->args[1]);
+  }
+  return r + "))";
 }
 
 std::string Translator::Function(const Expr& e) {

@@ -5,8 +5,9 @@
 // statement); the parameter list says what to bind. Names are quoted, "dbo."
 // and database prefixes are gone, #temp tables resolve to SQLite's temp
 // schema, functions map to SQLite's or to those of functions.h, "+" becomes
-// "||", "+" or tsql_add by the operands' static types, and comparisons that
-// do not involve a column get the TSQL collation explicitly.
+// "||", "+" or tsql_add by the operands' static types, comparisons that
+// do not involve a column get the TSQL collation explicitly, and an OR of
+// LIKEs on one column becomes one tsql_like_any call.
 //
 // Thread safety: a Translator is used by one thread; create one per
 // statement.
@@ -65,6 +66,9 @@ class Translator {
   std::string Literal(const Value& v);
   std::string Compare(const std::string& op, const Expr& a, const Expr& b);
   std::string Collated(const Expr& e);
+  // "(c LIKE p1) OR (c LIKE p2) OR ..." on one column with constant patterns
+  // as tsql_like_any(c, p1, p2, ...); "" when e is not such a chain.
+  std::string LikeAny(const Expr& e);
   std::string OrderTerm(const Expr& e, bool compound, const std::vector<SelectItem>* items);
   static bool IsColumn(const Expr& e) { return e.kind == Expr::Kind::kColumn; }
   bool IsNumeric(const Expr& e) {

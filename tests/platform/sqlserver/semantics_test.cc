@@ -69,6 +69,28 @@ TEST_F(Semantics, LikeKnowsSqlServerPatterns) {
   EXPECT_EQ(One("select count(*) from f where fn not like '%a%'"), "2");
 }
 
+TEST_F(Semantics, OrOfLikesOnOneColumnKeepsThreeValuedLogic) {
+  Run("create table f (fn varchar(255), g tinyint NULL)");
+  for (const char* name : {"song.MP3", "clip.avi ", "a_b.txt", "Makefile.in", "x"}) {
+    Run(std::string("insert into f (fn) values ('") + name + "')");
+  }
+  Run("insert into f (fn) values (NULL)");
+  Run("update f set g = 0");
+  Run("update f set g = 1 where (fn like '%.mp3') or (fn like '%.avi') or (fn like "
+      "'makefile%.%') or (fn like 'a[_]b%')");
+  EXPECT_EQ(Run("select fn from f where g = 1 order by fn"),
+            (Rows{{"a_b.txt"}, {"clip.avi "}, {"Makefile.in"}, {"song.MP3"}}));
+  // A NULL pattern: true where another matches, otherwise unknown, so NOT
+  // of the chain finds no row.
+  Run("declare @p varchar(10) set @p = '%.txt' "
+      "update f set g = 2 where (fn like @p) or (fn like NULL)");
+  EXPECT_EQ(One("select count(*) from f where g = 2"), "1");
+  EXPECT_EQ(One("select count(*) from f where not ((fn like '%.mp3') or (fn like NULL))"), "0");
+  EXPECT_EQ(One("select count(*) from f where not ((fn like '%.mp3') or (fn like '%.avi'))"), "3");
+  // Mixed with another condition or other columns: still right.
+  EXPECT_EQ(One("select count(*) from f where (fn like '%.mp3') or (g = 2) or (fn like 'x')"), "3");
+}
+
 TEST_F(Semantics, TopWithOrderByTakesTheFirstRowsOfTheOrder) {
   Run("create table t (id int, v varchar(10))");
   Run("insert t values (3, 'c') insert t values (1, 'a') insert t values (2, 'b')");

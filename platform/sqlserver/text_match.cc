@@ -1,7 +1,5 @@
 #include "platform/sqlserver/text_match.h"
 
-#include <string.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -84,50 +82,58 @@ enum class ValueForm {
   kIrregular,         // neither: only the code point way is exact
 };
 
-// Copies value into out with ASCII letters lowered (other bytes unchanged)
-// and tells the value's form, reading the bytes as DecodeUtf8 does.
-ValueForm FoldBytes(std::string_view value, std::string* out) {
+// ASCII letters lowered, every other byte unchanged.
+struct LowerTable {
+  unsigned char map[256];
+  constexpr LowerTable() : map() {
+    for (int i = 0; i < 256; ++i) {
+      map[i] = static_cast<unsigned char>((i >= 'A' && i <= 'Z') ? i + 32 : i);
+    }
+  }
+};
+constexpr LowerTable kLower;
+
+// The value's form, reading the bytes as DecodeUtf8 does.
+ValueForm Classify(std::string_view value) {
   const size_t n = value.size();
-  out->resize(n);
-  char* o = out->data();
-  ValueForm form = ValueForm::kAscii;
+  const unsigned char* v = reinterpret_cast<const unsigned char*>(value.data());
   size_t i = 0;
+  // Eight bytes at a time while they are all ASCII.
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, v + i, 8);
+    if (word & 0x8080808080808080ULL) break;
+  }
+  ValueForm form = ValueForm::kAscii;
   while (i < n) {
-    const unsigned char c = value[i];
+    const unsigned char c = v[i];
     if (c < 0x80) {
-      o[i++] = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
+      ++i;
       continue;
     }
-    if (form == ValueForm::kAscii) form = ValueForm::kAsciiStandsAlone;
+    form = ValueForm::kAsciiStandsAlone;
     size_t len = 1;
     uint32_t cp = c;
     if (c >= 0xC0 && c < 0xE0 && i + 1 < n) {
       len = 2;
-      cp = ((c & 0x1F) << 6) | (value[i + 1] & 0x3F);
+      cp = ((c & 0x1F) << 6) | (v[i + 1] & 0x3F);
     } else if (c >= 0xE0 && c < 0xF0 && i + 2 < n) {
       len = 3;
-      cp = ((c & 0x0F) << 12) | ((value[i + 1] & 0x3F) << 6) | (value[i + 2] & 0x3F);
+      cp = ((c & 0x0F) << 12) | ((v[i + 1] & 0x3F) << 6) | (v[i + 2] & 0x3F);
     } else if (c >= 0xF0 && i + 3 < n) {
       len = 4;
-      cp = ((c & 0x07) << 18) | ((value[i + 1] & 0x3F) << 12) | ((value[i + 2] & 0x3F) << 6) |
-           (value[i + 3] & 0x3F);
+      cp = ((c & 0x07) << 18) | ((v[i + 1] & 0x3F) << 12) | ((v[i + 2] & 0x3F) << 6) |
+           (v[i + 3] & 0x3F);
     }
     // A sequence that swallows an ASCII byte, or an overlong form of an
     // ASCII character, reads differently by code points.
-    if (cp < 0x80) form = ValueForm::kIrregular;
-    for (size_t k = 0; k < len; ++k) {
-      const unsigned char b = value[i + k];
-      if (k > 0 && b < 0x80) form = ValueForm::kIrregular;
-      o[i + k] = static_cast<char>(b);
+    if (cp < 0x80) return ValueForm::kIrregular;
+    for (size_t k = 1; k < len; ++k) {
+      if (v[i + k] < 0x80) return ValueForm::kIrregular;
     }
     i += len;
   }
   return form;
-}
-
-std::string& FoldBuffer() {
-  thread_local std::string buffer;
-  return buffer;
 }
 
 std::vector<uint32_t>& CodePointBuffer() {
@@ -135,8 +141,22 @@ std::vector<uint32_t>& CodePointBuffer() {
   return buffer;
 }
 
-bool SameBytes(const unsigned char* a, const char* b, size_t n) {
-  return n == 0 || std::memcmp(a, b, n) == 0;
+// a (a value's bytes) equals the folded literal b, ignoring a's case.
+bool SameFolded(const unsigned char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (kLower.map[a[i]] != static_cast<unsigned char>(b[i])) return false;
+  }
+  return true;
+}
+
+bool ContainsFolded(const unsigned char* v, size_t n, const char* lit, size_t m) {
+  if (m == 0) return true;
+  if (m > n) return false;
+  const unsigned char first = lit[0];
+  for (size_t i = 0; i + m <= n; ++i) {
+    if (kLower.map[v[i]] == first && SameFolded(v + i + 1, lit + 1, m - 1)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -225,7 +245,8 @@ LikePattern::LikePattern(std::string_view pattern, uint32_t escape) {
     ByteElement b;
     b.any = e.kind == Element::kAny;
     if (!b.any) {
-      for (uint32_t c = 0; c < 0x80; ++c) b.accepts[c] = ElementMatches(e, c);
+      // Indexed by the value's own byte: the element sees it folded.
+      for (uint32_t c = 0; c < 0x80; ++c) b.accepts[c] = ElementMatches(e, kLower.map[c]);
     }
     switch (e.kind) {
       case Element::kAny:
@@ -342,25 +363,25 @@ bool LikePattern::MatchBytesFrom(const unsigned char* text, size_t n) const {
   return p == count;
 }
 
-bool LikePattern::MatchesFoldedBytes(const unsigned char* folded, size_t n, size_t trimmed) const {
+bool LikePattern::MatchesBytes(const unsigned char* value, size_t n, size_t trimmed) const {
   const size_t m = literal_.size();
   const char* lit = literal_.data();
   switch (shape_) {
     case Shape::kExact:
-      return (n == m || trimmed == m) && SameBytes(folded, lit, m);
+      return (n == m || trimmed == m) && SameFolded(value, lit, m);
     case Shape::kPrefix:
       // A prefix of the trimmed value is one of the value.
-      return n >= m && SameBytes(folded, lit, m);
+      return n >= m && SameFolded(value, lit, m);
     case Shape::kSuffix:
-      return (n >= m && SameBytes(folded + n - m, lit, m)) ||
-             (trimmed < n && trimmed >= m && SameBytes(folded + trimmed - m, lit, m));
+      return (n >= m && SameFolded(value + n - m, lit, m)) ||
+             (trimmed < n && trimmed >= m && SameFolded(value + trimmed - m, lit, m));
     case Shape::kContains:
-      return m == 0 || (n >= m && memmem(folded, n, lit, m) != nullptr);
+      return ContainsFolded(value, n, lit, m);
     case Shape::kGeneral:
       break;
   }
-  if (MatchBytesFrom(folded, n)) return true;
-  return trimmed < n && MatchBytesFrom(folded, trimmed);
+  if (MatchBytesFrom(value, n)) return true;
+  return trimmed < n && MatchBytesFrom(value, trimmed);
 }
 
 bool LikePattern::MatchesByCodePoints(std::string_view value) const {
@@ -376,11 +397,10 @@ bool LikePattern::MatchesByCodePoints(std::string_view value) const {
 }
 
 bool LikePattern::Matches(std::string_view value) const {
-  std::string& folded = FoldBuffer();
-  const ValueForm form = FoldBytes(value, &folded);
+  const ValueForm form = Classify(value);
   if (form == ValueForm::kAscii || (form == ValueForm::kAsciiStandsAlone && bytes_for_non_ascii_)) {
-    return MatchesFoldedBytes(reinterpret_cast<const unsigned char*>(folded.data()), value.size(),
-                              TrimmedLength(value));
+    return MatchesBytes(reinterpret_cast<const unsigned char*>(value.data()), value.size(),
+                        TrimmedLength(value));
   }
   return MatchesByCodePoints(value);
 }
@@ -410,14 +430,13 @@ LikePatternSet::LikePatternSet(const std::vector<std::optional<std::string>>& pa
 }
 
 std::optional<bool> LikePatternSet::Matches(std::string_view value) const {
-  std::string& folded = FoldBuffer();
-  const ValueForm form = FoldBytes(value, &folded);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(folded.data());
+  const ValueForm form = Classify(value);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
   const size_t n = value.size(), trimmed = TrimmedLength(value);
   for (const LikePattern& p : patterns_) {
     const bool by_bytes = form == ValueForm::kAscii ||
                           (form == ValueForm::kAsciiStandsAlone && p.bytes_for_non_ascii_);
-    if (by_bytes ? p.MatchesFoldedBytes(bytes, n, trimmed) : p.MatchesByCodePoints(value)) {
+    if (by_bytes ? p.MatchesBytes(bytes, n, trimmed) : p.MatchesByCodePoints(value)) {
       return true;
     }
   }

@@ -51,7 +51,7 @@ class LikePattern {
     std::vector<std::pair<uint32_t, uint32_t>> ranges;  // folded, inclusive
   };
   enum class Shape { kGeneral, kExact, kPrefix, kSuffix, kContains };
-  // One element on bytes: kAny, or the set of folded bytes it accepts.
+  // One element on bytes: kAny, or the value bytes it accepts.
   struct ByteElement {
     bool any = false;
     std::array<bool, 256> accepts{};
@@ -59,9 +59,9 @@ class LikePattern {
 
   bool MatchFrom(const std::vector<uint32_t>& text, size_t t, size_t p) const;
   bool ElementMatches(const Element& e, uint32_t ch) const;
-  // folded: the value with ASCII letters lowered, n bytes, trimmed = n less
-  // the trailing blanks. Only for values the byte way is valid for.
-  bool MatchesFoldedBytes(const unsigned char* folded, size_t n, size_t trimmed) const;
+  // value: n bytes, trimmed = n less the trailing blanks. Only for values
+  // the byte way is valid for.
+  bool MatchesBytes(const unsigned char* value, size_t n, size_t trimmed) const;
   bool MatchBytesFrom(const unsigned char* text, size_t n) const;
 
   std::vector<Element> elements_;
@@ -74,7 +74,7 @@ class LikePattern {
 };
 
 // Several LIKE patterns tried on one value, as "(v LIKE p1) OR (v LIKE p2)
-// OR ...": the value is read and folded once for all of them.
+// OR ...": the value is classified once for all of them.
 class LikePatternSet {
  public:
   // A missing pattern stands for NULL.

@@ -98,6 +98,14 @@ Session::Session(sqlite3* db, std::string database, std::string data_dir, std::s
       data_dir_(std::move(data_dir)),
       login_(std::move(login)) {
   sqlite3_progress_handler(db_, 4000, ProgressHandler, this);
+  // tsql_tally(x) counts the rows a fused update sets (RunClearThenSet).
+  sqlite3_create_function(
+      db_, "tsql_tally", 1, SQLITE_UTF8, this,
+      [](sqlite3_context* ctx, int, sqlite3_value** argv) {
+        ++static_cast<Session*>(sqlite3_user_data(ctx))->tally_;
+        sqlite3_result_value(ctx, argv[0]);
+      },
+      nullptr, nullptr);
 }
 
 Session::~Session() {
@@ -277,8 +285,12 @@ void Session::RunBatchText(const std::string& text, bool own_scope) {
 }
 
 Session::Flow Session::RunList(const std::vector<StmtPtr>& list) {
-  for (const StmtPtr& s : list) {
-    Flow f = Run(*s);
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i + 1 < list.size() && RunClearThenSet(*list[i], *list[i + 1])) {
+      ++i;
+      continue;
+    }
+    Flow f = Run(*list[i]);
     if (f != Flow::kNormal) return f;
   }
   return Flow::kNormal;
@@ -940,6 +952,73 @@ void Session::RunUpdate(const Stmt& s) {
   }
   if (s.where) sql += " WHERE " + t.Expression(*s.where);
   rowcount_ = Execute(sql, t.params());
+}
+
+namespace {
+
+// A condition a fused update may evaluate on the rows before the column is
+// cleared: only this row's columns other than the flag column, constants
+// and plain operators (no subquery, no function that could read tables).
+bool ReadsOnlyOtherColumns(const Expr& e, const std::string& column) {
+  switch (e.kind) {
+    case Expr::Kind::kLiteral:
+    case Expr::Kind::kVariable:
+      return true;
+    case Expr::Kind::kColumn:
+      return !e.parts.empty() && strcasecmp(e.parts.back().c_str(), column.c_str()) != 0;
+    case Expr::Kind::kUnary:
+    case Expr::Kind::kBinary:
+    case Expr::Kind::kLike:
+    case Expr::Kind::kIsNull:
+    case Expr::Kind::kInList:
+    case Expr::Kind::kBetween:
+      for (const auto& arg : e.args) {
+        if (arg && !ReadsOnlyOtherColumns(*arg, column)) return false;
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsPlainUpdateOfOneColumn(const Stmt& s) {
+  return s.kind == Stmt::Kind::kUpdate && s.from.empty() && s.target_alias.empty() &&
+         s.assignments.size() == 1 && s.assignments[0].second->kind == Expr::Kind::kLiteral;
+}
+
+}  // namespace
+
+bool Session::RunClearThenSet(const Stmt& clear, const Stmt& set) {
+  if (!IsPlainUpdateOfOneColumn(clear) || !IsPlainUpdateOfOneColumn(set)) return false;
+  if (clear.where || !set.where) return false;
+  if (strcasecmp(TableName(clear.table).c_str(), TableName(set.table).c_str()) != 0) return false;
+  const std::string& column = clear.assignments[0].first;
+  if (strcasecmp(column.c_str(), set.assignments[0].first.c_str()) != 0) return false;
+  if (!ReadsOnlyOtherColumns(*set.where, column)) return false;
+  if (DeadlinePassed()) ThrowSql("Query timeout expired");
+
+  // Translated in the order the text reads, so parameters number alike.
+  Translator t(*this);
+  const std::string cond = t.Expression(*set.where);
+  const std::string value =
+      Converted(set.table.name, column, t.Expression(*set.assignments[0].second));
+  const std::string cleared =
+      Converted(clear.table.name, column, t.Expression(*clear.assignments[0].second));
+  const std::string sql = "UPDATE " + TableName(set.table) + " SET " + QuoteName(column) +
+                          " = CASE WHEN " + cond + " THEN tsql_tally(" + value + ") ELSE " +
+                          cleared + " END";
+  const std::vector<Param>& params = t.params();
+  tally_ = 0;
+  try {
+    Execute(sql, params);
+  } catch (const SqlException&) {
+    // The statement changed nothing; the two statements report the error
+    // as they would have.
+    if (timed_out_) throw;
+    return false;
+  }
+  rowcount_ = tally_;
+  return true;
 }
 
 void Session::RunDelete(const Stmt& s) {

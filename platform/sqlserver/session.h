@@ -80,6 +80,12 @@ class Session : public TranslatorContext {
   void RunLiteralInsert(const Stmt& s, const std::string& head,
                         const std::vector<std::string>& names, const std::vector<ColumnInfo>& cols);
   void RunUpdate(const Stmt& s);
+  // "UPDATE t SET c = v1" directly followed by "UPDATE t SET c = v2 WHERE
+  // cond" (cond not reading c) in one pass over t, as "SET c = CASE WHEN
+  // cond THEN v2 ELSE v1 END"; @@ROWCOUNT is that of the second. false when
+  // the pair is not of that form or the single pass failed (then nothing
+  // changed and the caller runs the two statements as they are).
+  bool RunClearThenSet(const Stmt& clear, const Stmt& set);
   void RunDelete(const Stmt& s);
   void RunCreateTable(const Stmt& s);
   void RunDropTable(const Stmt& s);
@@ -137,6 +143,7 @@ class Session : public TranslatorContext {
   std::vector<Scope> scopes_;
   int trancount_ = 0;
   int64_t rowcount_ = 0;
+  int64_t tally_ = 0;  // rows counted by tsql_tally() in the running statement
   BatchResult* result_ = nullptr;
   std::vector<std::vector<Value>>* insert_exec_rows_ = nullptr;  // INSERT ... EXEC capture
   int insert_exec_columns_ = 0;

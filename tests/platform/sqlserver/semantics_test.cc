@@ -91,6 +91,23 @@ TEST_F(Semantics, OrOfLikesOnOneColumnKeepsThreeValuedLogic) {
   EXPECT_EQ(One("select count(*) from f where (fn like '%.mp3') or (g = 2) or (fn like 'x')"), "3");
 }
 
+TEST_F(Semantics, ClearingAColumnThenSettingItWhereAConditionHolds) {
+  Run("create table f (id int, fn varchar(255), g tinyint NULL)");
+  Run("insert f values (1, 'a.mp3', NULL) insert f values (2, 'b.doc', 5) "
+      "insert f values (3, NULL, 7) insert f values (4, 'c.MP3 ', NULL)");
+  EXPECT_EQ(Run("update f set g = 0 update f set g = 1 where (fn like '%.mp3') select @@rowcount"),
+            (Rows{{"2"}}));
+  EXPECT_EQ(Run("select id, g from f order by id"),
+            (Rows{{"1", "1"}, {"2", "0"}, {"3", "0"}, {"4", "1"}}));
+  // A condition on the column itself sees the cleared values.
+  Run("update f set g = 0 update f set g = 1 where g = 0");
+  EXPECT_EQ(One("select count(*) from f where g = 1"), "4");
+  // A failing condition fails as the second statement, after the first ran.
+  EXPECT_THAT(Error("update f set g = 3 update f set g = 1 where fn like 'x' escape 'ab'"),
+              HasSubstr("escape"));
+  EXPECT_EQ(One("select count(*) from f where g = 3"), "4");
+}
+
 TEST_F(Semantics, TopWithOrderByTakesTheFirstRowsOfTheOrder) {
   Run("create table t (id int, v varchar(10))");
   Run("insert t values (3, 'c') insert t values (1, 'a') insert t values (2, 'b')");

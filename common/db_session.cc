@@ -106,8 +106,15 @@ bool ParseConnectionString(const std::string& text, SqlConnectionSettings* setti
   return true;
 }
 
-SqlResult RunSqlOn(const std::string& connection_string, const std::string& command,
-                   int column_count, SqlTimeouts timeouts) {
+namespace {
+
+// The update job's callers rewrite whole tables: their connections are bulk ones.
+bool IsBulkCaller(SqlCaller caller) {
+  return caller == SqlCaller::kIndexerTaskBody || caller == SqlCaller::kIndexerBatch;
+}
+
+SqlResult RunSqlWith(const std::string& connection_string, const std::string& command,
+                     int column_count, SqlTimeouts timeouts, bool bulk) {
   SqlConnectionSettings settings;
   if (!ParseConnectionString(connection_string, &settings)) {
     return Failure(
@@ -122,6 +129,7 @@ SqlResult RunSqlOn(const std::string& connection_string, const std::string& comm
   options.password = settings.password;
   options.connection_timeout_seconds = timeouts.connection_seconds;
   options.command_timeout_seconds = timeouts.command_seconds;
+  options.bulk = bulk;
   sqlserver::SqlError error;
   std::unique_ptr<sqlserver::Connection> connection = sqlserver::Connection::Open(options, &error);
   if (!connection) return Failure(error.description, error.source);
@@ -152,12 +160,20 @@ SqlResult RunSqlOn(const std::string& connection_string, const std::string& comm
   return result;
 }
 
+}  // namespace
+
+SqlResult RunSqlOn(const std::string& connection_string, const std::string& command,
+                   int column_count, SqlTimeouts timeouts) {
+  return RunSqlWith(connection_string, command, column_count, timeouts, false);
+}
+
 SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeouts) {
   return RunSqlOn(BuildConnectionString(ReadConnectionSettings()), command, column_count, timeouts);
 }
 
 SqlResult RunSql(const std::string& command, int column_count, SqlCaller caller) {
-  return RunSql(command, column_count, TimeoutsFor(caller));
+  return RunSqlWith(BuildConnectionString(ReadConnectionSettings()), command, column_count,
+                    TimeoutsFor(caller), IsBulkCaller(caller));
 }
 
 bool TestConnection(const std::string& server, const std::string& database, const std::string& user,

@@ -33,6 +33,11 @@ struct ConnectOptions {
   std::string password;
   int connection_timeout_seconds = 15;  // longest wait for a locked database; 0 = no limit
   int command_timeout_seconds = 30;     // longest run of one batch; 0 = no limit
+  // A bulk job (the catalog update) that rewrites whole tables: the
+  // connection gets a large page cache so that a batch rewriting a table
+  // reads and writes it in memory and spills nothing to the log before its
+  // commit. Durability is the same as for any other connection.
+  bool bulk = false;
 };
 
 struct SqlError {

@@ -55,6 +55,26 @@ TEST_F(DbSession, ColumnCountZeroOnlyExecutes) {
   EXPECT_EQ(RunSql("select count(*) from t", 1, SqlCaller::kMonitorRound).rows, (SqlRows{{"1"}}));
 }
 
+// The update job's connections are tuned for bulk rewrites; what they commit
+// is what every other caller reads, and a failed batch of theirs still rolls
+// back whole.
+TEST_F(DbSession, UpdateJobConnectionsCommitAndRollBackLikeAnyOther) {
+  SqlResult r = RunSql(
+      "create table big (id int, name varchar(255)) declare @i int set @i = 0 "
+      "while @i < 3000 begin insert big values (@i, replicate('x', 200)) set @i = @i + 1 end",
+      0, SqlCaller::kIndexerTaskBody);
+  ASSERT_FALSE(r.error) << r.error_text;
+  r = RunSql("update big set name = 'y'", 0, SqlCaller::kIndexerBatch);
+  ASSERT_FALSE(r.error) << r.error_text;
+  EXPECT_EQ(RunSql("select count(*), max(name) from big", 2, SqlCaller::kQuerySearch).rows,
+            (SqlRows{{"3000", "y"}}));
+  r = RunSql("begin tran update big set name = 'z' select * from nope commit tran", 0,
+             SqlCaller::kIndexerTaskBody);
+  EXPECT_TRUE(r.error);
+  EXPECT_EQ(RunSql("select count(*), max(name) from big", 2, SqlCaller::kQueryRowReader).rows,
+            (SqlRows{{"3000", "y"}}));
+}
+
 TEST_F(DbSession, ErrorsCarryDescriptionAndSource) {
   SqlResult r = RunSql("select * from nope", 1, SqlCaller::kQueryStatementRunner);
   EXPECT_TRUE(r.error);

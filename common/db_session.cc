@@ -118,8 +118,8 @@ SqlResult RunSqlWith(const std::string& connection_string, const std::string& co
   SqlConnectionSettings settings;
   if (!ParseConnectionString(connection_string, &settings)) {
     return Failure(
-        "Format of the initialization string does not conform to the OLE DB "
-        "specification.",
+        "Format of the initialization string is not valid: expected "
+        "Name=value pairs separated by \";\".",
         "Microsoft OLE DB Service Components");
   }
   sqlserver::ConnectOptions options;

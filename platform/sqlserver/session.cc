@@ -585,8 +585,8 @@ void Session::RunSelectInto(const Select& select) {
     std::string type;
     if (decl) {
       type = decl;
-      TypeSpec spec;
-      if (ParseTypeText(type, &spec)) cls = spec.Class();
+      TypeSpec type_spec;
+      if (ParseTypeText(type, &type_spec)) cls = type_spec.Class();
       // An identity column copied by SELECT INTO stays an identity.
       if (Lower(type) == "integer") type = "int";
       const size_t pos = Lower(type).find(" identity");
@@ -645,11 +645,11 @@ const std::vector<Session::ColumnInfo>& Session::TableColumns(const std::string&
       c.seed = seed;
       c.step = step;
     }
-    TypeSpec spec;
-    if (!c.identity && ParseTypeText(type, &spec)) {
-      const TypeClass cls = spec.Class();
+    TypeSpec type_spec;
+    if (!c.identity && ParseTypeText(type, &type_spec)) {
+      const TypeClass cls = type_spec.Class();
       if (cls == TypeClass::kInteger || cls == TypeClass::kFloat || cls == TypeClass::kDateTime) {
-        c.convert_type = spec.ToString();
+        c.convert_type = type_spec.ToString();
       }
     }
     cols.push_back(std::move(c));

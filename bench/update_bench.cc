@@ -39,7 +39,7 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 // Times every batch, by the task it belongs to (the loader's batches and the
 // category batches count for the task that drives them).
-class TimingExecutor : public tellwen::SessionSqlExecutor {
+class TimingExecutor : public tellwen::indexer::SessionSqlExecutor {
  public:
   tellwen::SqlResult Run(const std::string& batch, int column_count,
                          tellwen::SqlCaller caller) override {
@@ -49,8 +49,8 @@ class TimingExecutor : public tellwen::SessionSqlExecutor {
     std::lock_guard<std::mutex> lock(mutex_);
     if (caller == tellwen::SqlCaller::kIndexerTaskBody) {
       // Task bodies arrive in the order of the script.
-      static const std::vector<tellwen::ScriptTask> tasks =
-          tellwen::SplitScript(tellwen::UpdateScriptTemplate(), {});
+      static const std::vector<tellwen::indexer::ScriptTask> tasks =
+          tellwen::indexer::SplitScript(tellwen::UpdateScriptTemplate(), {});
       order_.push_back(order_.size() < tasks.size() ? tasks[order_.size()].name : "?");
       seconds_.push_back(spent);
     } else if (!seconds_.empty()) {
@@ -139,13 +139,14 @@ int main(int argc, char** argv) {
   } else {
     TimingExecutor executor;
     std::ofstream rows(dir + "/rows.txt");
-    tellwen::HeadlessUpdateDriver driver(rows, false);
-    tellwen::UpdateJobOptions options;
+    tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
+    tellwen::indexer::UpdateJobOptions options;
     options.silent = true;
     const auto update_begin = Clock::now();
-    const tellwen::UpdateJobOutcome outcome = tellwen::RunUpdateJob(options, driver, &executor);
+    const tellwen::indexer::UpdateJobOutcome outcome =
+        tellwen::indexer::RunUpdateJob(options, driver, &executor);
     update_seconds = Seconds(Clock::now() - update_begin);
-    if (outcome != tellwen::UpdateJobOutcome::kSucceeded) {
+    if (outcome != tellwen::indexer::UpdateJobOutcome::kSucceeded) {
       std::cerr << "the update did not complete; see " << dir << "/sql_log.txt\n";
       return 1;
     }

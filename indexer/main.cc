@@ -49,7 +49,7 @@ int RunIndex() {
   return indexer::RunIndexJobHeadless(&job, &stop_requested, options);
 }
 
-int RunUpdate(bool setup_mode) { return tellwen::RunUpdateJobHeadless(setup_mode); }
+int RunUpdate(bool setup_mode) { return tellwen::indexer::RunUpdateJobHeadless(setup_mode); }
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 
 #include "common/list_value.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 bool IsAllowedPatternChar(unsigned char c) {
@@ -136,4 +136,4 @@ std::string CategoryUpdateBatch(const std::vector<Category>& categories) {
   return batch;
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 struct Category {
   std::string name;          // display name (text before the first "/")
@@ -47,4 +47,4 @@ std::string CategoryColumnsBatch(const std::vector<Category>& categories);
 // per computer of temp_shares1 into temp_stat_categories.
 std::string CategoryUpdateBatch(const std::vector<Category>& categories);
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

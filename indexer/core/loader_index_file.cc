@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 constexpr size_t kMaxFieldBytes = 255;
@@ -160,4 +160,4 @@ LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
   return result;
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -28,7 +28,7 @@
 
 #include "indexer/core/update_sql_executor.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 inline constexpr int kLoaderLinesPerBatch = 3000;
 
@@ -63,4 +63,4 @@ void AppendInsertStatement(std::string_view line, std::string* batch);
 LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
                            const LoaderHooks& hooks);
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 constexpr std::string_view kMarker = "--#-";
@@ -47,4 +47,4 @@ std::vector<ScriptTask> SplitScript(std::string_view script_template,
   return tasks;
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 struct ScriptTask {
   std::string name;
@@ -41,4 +41,4 @@ std::vector<ScriptTask> SplitScript(std::string_view script_template,
 // True for a hidden task (name beginning with "DONT-").
 bool IsHiddenTask(const std::string& name);
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

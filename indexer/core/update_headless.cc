@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 volatile std::sig_atomic_t g_stop_signal = 0;
@@ -132,4 +132,4 @@ int RunUpdateJobHeadless(bool setup_mode) {
   return RunUpdateJobHeadless(setup_mode, nullptr, std::cout);
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

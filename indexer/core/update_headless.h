@@ -13,7 +13,7 @@
 #include "indexer/core/update_job.h"
 #include "indexer/core/update_sql_executor.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 // The process exit code: 0 when the update completed, 1 otherwise (failed,
 // stopped, no index file, or AutomaticallyInsertIntoDatabase off).
@@ -35,4 +35,4 @@ class HeadlessUpdateDriver : public UpdateJobDriver {
   bool setup_mode_;
 };
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

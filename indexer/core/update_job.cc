@@ -13,7 +13,7 @@
 #include "indexer/core/update_time_text.h"
 #include "sql/update_script_template.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 std::string TemporaryFolder(CKIVRegistry& registry) {
@@ -110,4 +110,4 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   return UpdateJobOutcome::kFailed;
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -19,7 +19,7 @@
 #include "indexer/core/update_runner.h"
 #include "indexer/core/update_sql_executor.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 struct UpdateJobOptions {
   bool setup_mode = false;  // /setup: drop every catalog table first
@@ -49,4 +49,4 @@ std::string IndexFilePath();
 UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
                               SqlExecutor* executor = nullptr);
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

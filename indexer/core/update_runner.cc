@@ -8,7 +8,7 @@
 #include "indexer/core/loader_index_file.h"
 #include "indexer/core/update_sql_log.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 constexpr const char* kLoadTask = "inserting data into database";
@@ -225,4 +225,4 @@ std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
   return result;
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -31,7 +31,7 @@
 #include "indexer/core/update_sql_executor.h"
 #include "indexer/core/update_time_text.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 // One row of the update dialog: times "%H:%M:%S" or "n/a"; status "waiting...",
 // "running", the number of index lines sent (load task), "done" or "error".
@@ -119,4 +119,4 @@ class UpdateRunner {
   std::thread thread_;
 };
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

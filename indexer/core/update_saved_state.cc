@@ -7,7 +7,7 @@
 
 #include "common/kiv_registry.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 // One value per line: "\" and line ends escaped.
@@ -109,4 +109,4 @@ void UpdateSavedState::Restore(bool restore_web_status) {
   std::remove(state_file_.c_str());
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

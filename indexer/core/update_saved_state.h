@@ -15,7 +15,7 @@
 #include <mutex>
 #include <string>
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 inline constexpr const char* kUpdateBanner =
     "High server load: updating...&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;Response may be slow.";
@@ -52,4 +52,4 @@ class UpdateSavedState {
   std::string first_page_info_severity_;
 };
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -10,7 +10,7 @@
 
 #include "common/db_session.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 class SqlExecutor {
  public:
@@ -28,4 +28,4 @@ class SessionSqlExecutor : public SqlExecutor {
   }
 };
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 // Text with every line end written as CR LF.
@@ -36,4 +36,4 @@ bool AppendSqlLogRecord(const std::string& path, const std::string& job, const s
   return std::fwrite(record.data(), 1, record.size(), file.get()) == record.size();
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

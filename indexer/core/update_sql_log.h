@@ -12,7 +12,7 @@
 
 #include <string>
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 // SqlLogFolder + "sql_log.txt" (a "/" is put between when the folder lacks it).
 std::string SqlLogPath(const std::string& log_folder);
@@ -22,4 +22,4 @@ std::string SqlLogPath(const std::string& log_folder);
 bool AppendSqlLogRecord(const std::string& path, const std::string& job, const std::string& body,
                         const std::string& result, const std::string& time);
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

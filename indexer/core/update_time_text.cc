@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 std::string FormatLocalTime(UpdateClock::time_point when, const char* format) {
   const std::time_t seconds = UpdateClock::to_time_t(when);
@@ -23,4 +23,4 @@ std::string FormatElapsed(UpdateClock::duration elapsed) {
   return text;
 }
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

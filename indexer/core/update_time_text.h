@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-namespace tellwen {
+namespace tellwen::indexer {
 
 using UpdateClock = std::chrono::system_clock;
 
@@ -17,4 +17,4 @@ std::string FormatLocalTime(UpdateClock::time_point when, const char* format);
 // An elapsed time as "%H:%M:%S"; hours go past 23 rather than wrap.
 std::string FormatElapsed(UpdateClock::duration elapsed);
 
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -6,7 +6,7 @@
 #include "common/kiv_registry.h"
 #include "tests/support/temp_dir.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 using ::testing::HasSubstr;
@@ -103,4 +103,4 @@ TEST(CategoryBatches, AddColumnsThenFlagIndexAndStatisticsPerCategory) {
 }
 
 }  // namespace
-}  // namespace tellwen
+}  // namespace tellwen::indexer

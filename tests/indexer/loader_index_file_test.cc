@@ -10,7 +10,7 @@
 #include "tests/indexer/update_fake_executor.h"
 #include "tests/support/temp_dir.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FakeSqlExecutor;
@@ -178,4 +178,4 @@ TEST_F(Loader, StopRequestEndsReadingEarly) {
 }
 
 }  // namespace
-}  // namespace tellwen
+}  // namespace tellwen::indexer

@@ -8,7 +8,7 @@
 
 #include "sql/update_script_template.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 using ::testing::ElementsAre;
@@ -137,4 +137,4 @@ TEST(UpdateScript, PlaceholdersLandWhereTheyAreUsed) {
 }
 
 }  // namespace
-}  // namespace tellwen
+}  // namespace tellwen::indexer

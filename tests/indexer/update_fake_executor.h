@@ -15,6 +15,8 @@
 
 namespace tellwen::testing {
 
+using namespace ::tellwen::indexer;  // the update job under test
+
 class FakeSqlExecutor : public SqlExecutor {
  public:
   struct Call {

@@ -17,7 +17,7 @@
 #include "tests/indexer/update_fake_executor.h"
 #include "tests/support/temp_dir.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FakeSqlExecutor;
@@ -249,4 +249,4 @@ TEST_F(UpdateJobTest, HeadlessRunTakesSigtermAsAStop) {
 }
 
 }  // namespace
-}  // namespace tellwen
+}  // namespace tellwen::indexer

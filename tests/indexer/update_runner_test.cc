@@ -14,7 +14,7 @@
 #include "tests/indexer/update_fake_executor.h"
 #include "tests/support/temp_dir.h"
 
-namespace tellwen {
+namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FakeSqlExecutor;
@@ -279,4 +279,4 @@ TEST_F(UpdateRunnerTest, SetupModeDropsEveryCatalogTableFirst) {
 }
 
 }  // namespace
-}  // namespace tellwen
+}  // namespace tellwen::indexer

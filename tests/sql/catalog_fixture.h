@@ -22,6 +22,8 @@
 
 namespace tellwen::testing {
 
+using namespace ::tellwen::indexer;  // the update job under test
+
 // One index entry: computer, share, parent folder, folder, file name, size.
 struct Entry {
   std::string computer, share, parent, folder, file;

@@ -13,6 +13,8 @@
 #include "tests/sql/catalog_fixture.h"
 
 namespace tellwen::testing {
+
+using namespace ::tellwen::indexer;  // the update job under test
 namespace {
 
 using ::testing::ElementsAre;

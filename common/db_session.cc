@@ -113,6 +113,20 @@ bool IsBulkCaller(SqlCaller caller) {
   return caller == SqlCaller::kIndexerTaskBody || caller == SqlCaller::kIndexerBatch;
 }
 
+// The server's connect options for parsed connection settings.
+sqlserver::ConnectOptions ConnectOptionsFor(const SqlConnectionSettings& settings,
+                                            SqlTimeouts timeouts, bool bulk) {
+  sqlserver::ConnectOptions options;
+  options.data_source = settings.server;
+  options.database = settings.database;
+  options.user = settings.user;
+  options.password = settings.password;
+  options.connection_timeout_seconds = timeouts.connection_seconds;
+  options.command_timeout_seconds = timeouts.command_seconds;
+  options.bulk = bulk;
+  return options;
+}
+
 SqlResult RunSqlWith(const std::string& connection_string, const std::string& command,
                      int column_count, SqlTimeouts timeouts, bool bulk) {
   SqlConnectionSettings settings;
@@ -122,14 +136,7 @@ SqlResult RunSqlWith(const std::string& connection_string, const std::string& co
         "Name=value pairs separated by \";\".",
         "Microsoft OLE DB Service Components");
   }
-  sqlserver::ConnectOptions options;
-  options.data_source = settings.server;
-  options.database = settings.database;
-  options.user = settings.user;
-  options.password = settings.password;
-  options.connection_timeout_seconds = timeouts.connection_seconds;
-  options.command_timeout_seconds = timeouts.command_seconds;
-  options.bulk = bulk;
+  sqlserver::ConnectOptions options = ConnectOptionsFor(settings, timeouts, bulk);
   sqlserver::SqlError error;
   std::unique_ptr<sqlserver::Connection> connection = sqlserver::Connection::Open(options, &error);
   if (!connection) return Failure(error.description, error.source);
@@ -182,13 +189,7 @@ bool TestConnection(const std::string& server, const std::string& database, cons
   SqlConnectionSettings settings{server, database, user, password};
   SqlConnectionSettings parsed;
   ParseConnectionString(BuildConnectionString(settings), &parsed);
-  sqlserver::ConnectOptions options;
-  options.data_source = parsed.server;
-  options.database = parsed.database;
-  options.user = parsed.user;
-  options.password = parsed.password;
-  options.connection_timeout_seconds = timeouts.connection_seconds;
-  options.command_timeout_seconds = timeouts.command_seconds;
+  sqlserver::ConnectOptions options = ConnectOptionsFor(parsed, timeouts, /*bulk=*/false);
   sqlserver::SqlError error;
   if (sqlserver::Connection::Open(options, &error)) return true;
   *source = error.source;

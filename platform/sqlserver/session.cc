@@ -844,6 +844,10 @@ void Session::RunLiteralInsert(const Stmt& s, const std::string& head,
       ++index;
     }
   }
+  StepWrite(stmt, cached);
+}
+
+void Session::StepWrite(sqlite3_stmt* stmt, bool cached) {
   const int rc = sqlite3_step(stmt);
   if (rc != SQLITE_DONE) {
     sqlite3_reset(stmt);
@@ -916,15 +920,7 @@ bool Session::RunLoaderBatch(std::string_view text) {
                          : BindValue(stmt, index, v);
       if (rc != SQLITE_OK) ThrowSqlite(rc);
     }
-    const int rc = sqlite3_step(stmt);
-    if (rc != SQLITE_DONE) {
-      sqlite3_reset(stmt);
-      if (!cached) sqlite3_finalize(stmt);
-      ThrowSqlite(rc);
-    }
-    rowcount_ = sqlite3_changes64(db_);
-    sqlite3_reset(stmt);
-    if (!cached) sqlite3_finalize(stmt);
+    StepWrite(stmt, cached);
   }
   return true;
 }

@@ -131,6 +131,10 @@ class Session : public TranslatorContext {
   int64_t Execute(const std::string& sql, const std::vector<Param>& params,
                   const RowSink& sink = nullptr);
   [[noreturn]] void ThrowSqlite(int rc);
+  // Steps a statement that returns no rows, records its change count as
+  // @@ROWCOUNT and resets it (finalising it when it is not cached); throws the
+  // SQLite error when the step fails.
+  void StepWrite(sqlite3_stmt* stmt, bool cached);
 
   sqlite3* db_;
   std::string database_;

@@ -48,10 +48,10 @@ class MonitorState {
   std::atomic<bool> stop{false};
   std::atomic<bool> pause{false};
   std::atomic<bool> waiting{true};
-  std::atomic<bool> error{false};      // the last database call failed
-  std::atomic<int> position{0};        // next computer of the list
-  std::atomic<int> computers{0};       // computers in the list
-  std::atomic<int> slider_position{2}; // MonitorPingInterval
+  std::atomic<bool> error{false};       // the last database call failed
+  std::atomic<int> position{0};         // next computer of the list
+  std::atomic<int> computers{0};        // computers in the list
+  std::atomic<int> slider_position{2};  // MonitorPingInterval
   std::atomic<int> ping_timeout_ms{1000};
 
   MonitorTexts Texts() const;

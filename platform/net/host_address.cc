@@ -12,11 +12,13 @@ namespace tellwen::net {
 bool IsReservedInvalidName(const std::string& name) {
   std::string lower;
   lower.reserve(name.size());
-  for (char c : name) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  for (char c : name)
+    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   while (!lower.empty() && lower.back() == '.') lower.pop_back();
   const std::string tld = "invalid";
   if (lower == tld) return true;
-  return lower.size() > tld.size() && lower.compare(lower.size() - tld.size(), tld.size(), tld) == 0 &&
+  return lower.size() > tld.size() &&
+         lower.compare(lower.size() - tld.size(), tld.size(), tld) == 0 &&
          lower[lower.size() - tld.size() - 1] == '.';
 }
 

@@ -173,8 +173,7 @@ EchoReply IcmpEcho::EchoAddress(uint32_t address, int timeout_ms) {
   EchoReply reply{EchoStatus::kDead, true, ""};
   uint8_t packet[1500];
   for (;;) {
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) break;
     pollfd wait{fd, POLLIN, 0};
     const int ready = ::poll(&wait, 1, static_cast<int>(left));

@@ -4,7 +4,10 @@
 #include "platform/net/icmp_echo.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -154,6 +157,31 @@ TEST(EchoReplyMatch, MalformedPacketsNeverMatch) {
   p[0] = 0x45;
   p[9] = 6;  // TCP
   EXPECT_FALSE(IsMatchingEchoReply(p.data(), p.size(), raw, 0x1234, 7));
+}
+
+TEST(IcmpEcho, NoSocketIsAnErrorSaidOnceNotADeadComputer) {
+  // No file descriptor left: neither socket kind can be opened, whatever
+  // the privileges of the test.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int lowest_free = dup(0);
+  ASSERT_GE(lowest_free, 0);
+  close(lowest_free);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowest_free);
+  std::vector<std::string> notices;
+  IcmpEcho echo([&notices](const std::string& text) { notices.push_back(text); });
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const EchoReply first = echo.Echo("127.0.0.1", 100);
+  const EchoReply second = echo.Echo("127.0.0.1", 100);
+  setrlimit(RLIMIT_NOFILE, &saved);
+
+  EXPECT_EQ(first.status, EchoStatus::kError);
+  EXPECT_EQ(second.status, EchoStatus::kError);
+  EXPECT_FALSE(first.sent);
+  EXPECT_NE(first.error_text.find("raw ICMP socket"), std::string::npos) << first.error_text;
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("ICMP echo is not available"), std::string::npos);
 }
 
 TEST(IcmpEcho, UnavailableTextSaysWhatToDo) {

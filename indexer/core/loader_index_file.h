@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/file_env.h"
 #include "indexer/core/update_sql_executor.h"
 
 namespace tellwen::indexer {
@@ -58,9 +59,11 @@ std::string CheckIndexLine(std::string_view line);
 // that passed CheckIndexLine: the TABs become "','" and each "'" is doubled.
 void AppendInsertStatement(std::string_view line, std::string* batch);
 
-// Loads the file into zz. A file that cannot be opened is an error: loading
-// nothing would swap an empty catalog in for the live one.
-LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
-                           const LoaderHooks& hooks);
+// Loads the file into zz. A file that cannot be opened or read to its end
+// (a folder, a read error half way) is an error naming the file and the
+// reason, and the open batch is not sent: loading a part would swap a cut
+// or empty catalog in for the live one.
+LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor, const LoaderHooks& hooks,
+                           FileEnv* env = FileEnv::Default());
 
 }  // namespace tellwen::indexer

@@ -3,11 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/indexer/update_fake_executor.h"
+#include "tests/support/fault_file_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
@@ -110,6 +112,30 @@ TEST_F(Loader, MissingFileIsAnErrorNotAnEmptyLoad) {
   EXPECT_FALSE(result.ok);
   EXPECT_THAT(result.error_text, StartsWith("unexpected error: cannot open the index file"));
   EXPECT_TRUE(executor_.calls().empty());
+}
+
+TEST_F(Loader, IndexFileThatCannotBeReadWholeIsAnErrorNamingFileAndReason) {
+  // A folder opens for reading but every read fails.
+  const std::string folder = dir_.path() + "/folder";
+  std::filesystem::create_directory(folder);
+  LoaderResult result = Load(folder);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error_text, "unexpected error: cannot read the index file " + folder +
+                                   ": Is a directory src:KIVIndexer loader");
+  EXPECT_TRUE(executor_.calls().empty());
+
+  // A read error half way: the batches before it reached zz, but the load
+  // fails and the lines read since the last batch are not sent.
+  FakeSqlExecutor second;
+  tellwen::testing::FaultFileEnv env;
+  const std::string text = Lines(7000);
+  env.read_budget = text.size() / 2;
+  LoaderResult cut = LoadIndexFile(WriteIndex(text), second, {}, &env);
+  EXPECT_FALSE(cut.ok);
+  EXPECT_THAT(cut.error_text, HasSubstr("cannot read the index file"));
+  EXPECT_THAT(cut.error_text, HasSubstr("Input/output error"));
+  EXPECT_EQ(cut.lines_sent, 3000);
+  EXPECT_EQ(second.load_batches().size(), 1u);
 }
 
 TEST_F(Loader, RolledBackBatchIsSentOnceMoreOnItsOwn) {

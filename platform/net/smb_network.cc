@@ -174,7 +174,9 @@ class SmbFolderListing : public FolderListing {
   NetStatus Next(FindData* entry) override {
     {
       std::lock_guard<std::mutex> lock(LibraryMutex());
-      const struct libsmb_file_info* info = smbc_getFunctionReaddirPlus(tc_->ctx)(tc_->ctx, dir_);
+      struct stat st {};
+      const struct libsmb_file_info* info =
+          smbc_getFunctionReaddirPlus2(tc_->ctx)(tc_->ctx, dir_, &st);
       if (info == nullptr || info->name == nullptr) {
         has_last_ = false;
         return NetStatus::kNoMoreItems;
@@ -182,6 +184,7 @@ class SmbFolderListing : public FolderListing {
       last_.name = info->name;
       last_.attributes.attributes = info->attrs;
       last_.attributes.size = static_cast<uint64_t>(info->size);
+      last_.attributes.file_id = static_cast<uint64_t>(st.st_ino);
     }
     if (last_.attributes.attributes == 0) last_.attributes.attributes = kAttributeNormal;
     if ((last_.attributes.attributes & kAttributeDirectory) != 0) last_.attributes.size = 0;
@@ -449,6 +452,7 @@ NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes*
       return StatusFromErrno(errno);
     }
   }
+  attributes->file_id = static_cast<uint64_t>(st.st_ino);
   if (S_ISDIR(st.st_mode)) {
     attributes->attributes = kAttributeDirectory;
     attributes->size = 0;

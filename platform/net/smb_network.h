@@ -20,6 +20,9 @@
 // (the server sent those attributes a moment ago); otherwise it asks the
 // server.
 //
+// File ids are the st_ino numbers libsmbclient reports: the server's own
+// file number where it sends one (smbd does), else a hash of the path.
+//
 // Thread safety: as Network; one object serves every thread.
 #pragma once
 

@@ -26,6 +26,7 @@ bool LineReader::Fill() {
 
 bool LineReader::Next(std::string_view* kept, uint64_t* length) {
   line_.clear();
+  last_byte_ = '\0';
   uint64_t total = 0;
   bool any = false;
   while (true) {
@@ -41,6 +42,7 @@ bool LineReader::Next(std::string_view* kept, uint64_t* length) {
     const size_t take = lf ? static_cast<const char*>(lf) - begin : available;
     if (line_.size() < max_kept_) line_.append(begin, std::min(take, max_kept_ - line_.size()));
     total += take;
+    if (take > 0) last_byte_ = begin[take - 1];
     chunk_begin_ += take;
     if (lf) {
       ++chunk_begin_;

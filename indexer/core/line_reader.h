@@ -26,6 +26,10 @@ class LineReader {
   // line without LF is a line too.
   bool Next(std::string_view* kept, uint64_t* length);
 
+  // The last byte of the line Next returned (before its LF), or '\0' for an
+  // empty line; tells a cut line's CR end.
+  char last_byte() const { return last_byte_; }
+
   // 0, or the errno value of the read that failed.
   int error() const { return error_; }
 
@@ -40,6 +44,7 @@ class LineReader {
   bool at_end_ = false;
   int error_ = 0;
   std::string line_;
+  char last_byte_ = '\0';
 };
 
 }  // namespace tellwen::indexer

@@ -145,9 +145,15 @@ LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor, const
       break;
     }
     ++line_number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const bool cut = length > line.size();
+    if (reader.last_byte() == '\r') {
+      --length;
+      if (!cut) line.remove_suffix(1);
+    }
     if (line.empty()) continue;
-    const std::string reason = CheckIndexLine(line);
+    const std::string reason =
+        cut ? "the line is " + std::to_string(length) + " bytes long, longer than any index line"
+            : CheckIndexLine(line);
     if (!reason.empty()) {
       ++result.lines_rejected;
       if (hooks.rejected) hooks.rejected(line_number, reason, line);

@@ -10,6 +10,8 @@
 // size made of decimal digits no larger than 2147483647. A line that fails is
 // not sent; it is reported through the rejected-line hook (the runner writes
 // it to the update log). Empty lines are skipped; a trailing CR is dropped.
+// A line longer than any valid one is rejected for its length and only its
+// first kilobytes are kept, so memory stays bounded whatever the file holds.
 //
 // A failed batch is never sent twice blindly and never dropped silently: the
 // loader counts the rows of zz. When the batch left no row (the server rolls
@@ -38,7 +40,8 @@ struct LoaderHooks {
   std::function<void(int64_t lines_sent)> progress;
   // Polled before each line; true ends the load early (nothing more is sent).
   std::function<bool()> stop_requested;
-  // A line that was not sent: its number (from 1), the reason and the text.
+  // A line that was not sent: its number (from 1), the reason and the text
+  // (at most its first 4096 bytes).
   std::function<void(int64_t line_number, const std::string& reason, std::string_view line)>
       rejected;
 };

@@ -77,6 +77,11 @@ std::string CheckIndexLine(std::string_view line) {
     }
   }
   if (fields[0].empty()) return "the computer name is empty";
+  // Every computer is written as "//" + name; anything else (a CR left at
+  // the start by LF CR line ends, say) would load a computer nobody has.
+  if (fields[0].size() < 3 || fields[0].substr(0, 2) != "//") {
+    return "the computer name does not start with \"//\"";
+  }
   if (fields[4].empty()) return "the file name is empty";
   const std::string_view size = fields[5];
   if (size.empty() || size.size() > 10 ||

@@ -6,10 +6,12 @@
 //
 // The index file is untrusted (it lists names chosen by whoever shares files
 // on the network), so a line is checked before it is sent: it must have six
-// fields, a non-empty computer and file name, no field over 255 bytes and a
+// fields, a computer of "//" and a name, a non-empty file name, no field
+// over 255 bytes and a
 // size made of decimal digits no larger than 2147483647. A line that fails is
 // not sent; it is reported through the rejected-line hook (the runner writes
-// it to the update log). Empty lines are skipped; a trailing CR is dropped.
+// it to the update log). Empty lines are skipped; a CR is dropped only at a
+// line's end.
 // A line longer than any valid one is rejected for its length and only its
 // first kilobytes are kept, so memory stays bounded whatever the file holds.
 //

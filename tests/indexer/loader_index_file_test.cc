@@ -17,6 +17,7 @@ namespace {
 
 using tellwen::testing::FakeSqlExecutor;
 using tellwen::testing::TempDir;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -105,6 +106,24 @@ TEST_F(Loader, RefusesMalformedLinesAndReportsEach) {
   EXPECT_EQ(rejected_[1], "3: the line has 7 fields instead of six");
   EXPECT_THAT(rejected_[4], HasSubstr("longer than 255 bytes"));
   EXPECT_EQ(FakeSqlExecutor::CountInserts(executor_.load_batches()[0]), 2);
+}
+
+TEST_F(Loader, LineEndsInTheWrongOrderDoNotLoadComputersNamedWithACr) {
+  // LF CR: every line after the first starts with the CR of the line before.
+  LoaderResult result =
+      Load(WriteIndex("//PC1\ts\t\t\ta.txt\t1\n\r//PC2\ts\t\t\tb.txt\t1\n\r"
+                      "PC3\ts\t\t\tc.txt\t1\r\n//\ts\t\t\td.txt\t1\r\n"
+                      "//PC4\ts\td\tf\tin\rside.txt\t1\r\n"));
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.lines_sent, 2);
+  EXPECT_THAT(rejected_, ElementsAre("2: the computer name does not start with \"//\"",
+                                     "3: the computer name does not start with \"//\"",
+                                     "4: the computer name does not start with \"//\""));
+  const std::vector<std::string> batches = executor_.load_batches();
+  ASSERT_EQ(batches.size(), 1u);
+  // A CR inside a line is kept: only the one before the LF is a line end.
+  EXPECT_THAT(batches[0], HasSubstr("values('//PC4','s','d','f','in\rside.txt','1')"));
+  EXPECT_EQ(batches[0].find("\r//"), std::string::npos);
 }
 
 TEST_F(Loader, MissingFileIsAnErrorNotAnEmptyLoad) {

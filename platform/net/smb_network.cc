@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -274,6 +275,17 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
         smbc_free_context(ctx, 1);
         ctx = nullptr;
       }
+      // The configuration is the library's global state; loading it after
+      // the context's start makes it override the system's for every context.
+      const std::string config = SmbConfigFile(options);
+      if (ctx != nullptr && !config.empty() && smbc_setConfiguration(ctx, config.c_str()) != 0) {
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true)) {
+          std::fprintf(stderr, "SMB client configuration %s cannot be loaded\n", config.c_str());
+        }
+        smbc_free_context(ctx, 1);
+        ctx = nullptr;
+      }
     }
     tc->ctx = ctx;
   }
@@ -291,6 +303,12 @@ int SmbPortFromEnvironment() {
   long port = std::strtol(text, &end, 10);
   if (*end != '\0' || port <= 0 || port > 65535) return 0;
   return static_cast<int>(port);
+}
+
+std::string SmbConfigFile(const SmbOptions& options) {
+  if (!options.config_file.empty()) return options.config_file;
+  const char* text = std::getenv("TELLWEN_SMB_CONF");
+  return text != nullptr ? text : "";
 }
 
 SmbNetwork::SmbNetwork(SmbOptions options)

@@ -129,7 +129,9 @@ class IndexerSmbTest : public ::testing::Test {
     env_ = "env TELLWEN_REGISTRY=" + testing::SmbdServer::Quote(root_ + "/registry") +
            " TELLWEN_DATA=" + testing::SmbdServer::Quote(root_ + "/data") +
            " XDG_RUNTIME_DIR=" + testing::SmbdServer::Quote(root_ + "/run") +
-           " TELLWEN_SMB_PORT=" + std::to_string(server_.port()) + " ";
+           " TELLWEN_SMB_PORT=" + std::to_string(server_.port()) +
+           " TELLWEN_SMB_CONF=" + testing::SmbdServer::Quote(testing::SmbdServer::ClientConfig()) +
+           " ";
     registry_env_ = std::make_unique<testing::ScopedEnv>("TELLWEN_REGISTRY", root_ + "/registry");
     index_file_ = root_ + "/tmp/kivtmp.txt";
     report_ = root_ + "/tmp/kiv report.txt";

@@ -7,6 +7,7 @@
 
 #include "query/charts/chart_kinds.h"
 #include "query/charts/chart_lock.h"
+#include "query/charts/chart_request.h"
 #include "query/charts/stat_chart.h"
 
 namespace tellwen::query {
@@ -88,7 +89,9 @@ int RemoveRangeCharts(int range_index, const std::string& chart_folder) {
 
 bool GenerateCharts(int range_index, const std::tm& local_time, const std::string& chart_folder,
                     const ChartServices& services, std::string* error) {
-  const SqlResult result = services.run_statement(ChartStatement(range_index, local_time));
+  const std::string statement = ChartStatement(range_index, local_time);
+  const SqlResult result = services.run_statement ? services.run_statement(statement)
+                                                  : DefaultChartServices().run_statement(statement);
   if (result.error) {
     if (error) *error = result.error_text;
     return false;

@@ -58,7 +58,7 @@ struct ChartFile {
 
 // The chart file for a request's range code (`path`) and kind (`t`) texts,
 // drawing the range when its file is missing. chart_folder may end in "/"
-// or not. Out-of-range or missing texts fall back as ChartKinds describes.
+// or not. Out-of-range or missing texts fall back as chart_request.h says.
 ChartFile GetChartFile(std::string_view range_code, std::string_view kind,
                        const std::string& chart_folder, const ChartServices& services);
 

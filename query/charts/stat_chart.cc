@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "query/charts/chart_kinds.h"
+#include "query/charts/chart_request.h"
 
 namespace tellwen::query {
 

@@ -7,6 +7,7 @@
 
 #include "query/charts/chart_canvas.h"
 #include "query/charts/chart_kinds.h"
+#include "query/charts/chart_request.h"
 #include "query/charts/stat_chart.h"
 #include "tests/query/charts/chart_rows.h"
 
@@ -65,6 +66,15 @@ TEST(ChartRequest, ReportTextNamesRangeAndKindOrRepeatsTheRequest) {
   EXPECT_EQ(ChartReportText("", "05"), " chart  [, 05]");
   // A request cannot add lines of its own to the report.
   EXPECT_EQ(ChartReportText("1\r\nforged", "1"), " chart  [1??forged, searches]");
+}
+
+TEST(ChartRequest, ChartsLiveInTheFolderOfTheExtensionsUrl) {
+  std::string folder;
+  ASSERT_TRUE(ChartUrlFolder("/scripts/KIVQuery.so", &folder));
+  EXPECT_EQ(folder, "/scripts");
+  ASSERT_TRUE(ChartUrlFolder("/KIVQuery.so", &folder));
+  EXPECT_EQ(folder, "");
+  EXPECT_FALSE(ChartUrlFolder("KIVQuery.so", &folder));
 }
 
 TEST(ChartFill, KindTableSetsTitleLabelsSeriesAndFormat) {

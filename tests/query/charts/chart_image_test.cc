@@ -1,6 +1,10 @@
 // Charts drawn, saved and read back from the PNG file: the format and the
 // pixels that the drawing fixes.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -323,6 +327,29 @@ TEST_F(ChartImage, AFolderThatCannotBeWrittenLeavesNoFile) {
   EXPECT_FALSE(chart.DrawAndSave(path, &error));
   EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(ChartImage, AWriteThatFailsHalfwayLeavesNothingUnderTheName) {
+  // In a child whose files may not grow past 200 bytes, the PNG breaks off
+  // in its image data.
+  const std::string path = dir_.path() + "/kiv_chart_daily__01_x.png";
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{200, 200};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    CStatChart chart(0);
+    chart.Fill(FlatDay(), 1);
+    std::string error;
+    const bool saved = chart.DrawAndSave(path, &error);
+    ::_exit(saved ? 1 : error.find("cannot write") != std::string::npos ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));  // no temporary file either
 }
 
 }  // namespace

@@ -16,6 +16,14 @@
 // Request texts reach neither SQL nor a file name: the range code and the
 // kind are read as numbers and mapped onto the fixed tables.
 //
+// The chart handler of the extension uses it so:
+//   ChartUrlFolder(URL variable, &url_folder)   (else the "Weird response" page)
+//   map url_folder to its physical path, append "/": the chart folder
+//   ChartFile file = GetChartFile(path, t, chart_folder, DefaultChartServices());
+//   transmit file.path as "image/png" (an empty path fails to open and
+//   gives the transmit routine's error page); file.error says why
+//   report: REMOTE_ADDR right-aligned in 16 + ChartReportText(path, t)
+//
 // Thread safety: GetChartFile and GenerateCharts may run on any number of
 // threads and processes at once; they share nothing in memory.
 #pragma once

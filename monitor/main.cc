@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
   std::string why;
   const net::EchoSocketKind kind = net::ProbeEchoSocket(&why);
   if (kind != net::EchoSocketKind::kNone) {
-    std::printf("KIVMonitor: ICMP echo through a %s\n", net::EchoSocketKindName(kind));
+    std::printf("KIVMonitor: ICMP echo over the %s\n", net::EchoSocketKindName(kind));
     std::fflush(stdout);
   }
 

@@ -86,7 +86,7 @@ TEST(IcmpEcho, LoopbackAnswers) {
   EXPECT_EQ(reply.status, EchoStatus::kAlive) << reply.error_text;
   EXPECT_TRUE(reply.sent);
   EXPECT_NE(echo.LastSocketKind(), EchoSocketKind::kNone);
-  std::printf("echo through a %s\n", EchoSocketKindName(echo.LastSocketKind()));
+  std::printf("echo over the %s\n", EchoSocketKindName(echo.LastSocketKind()));
 }
 
 TEST(IcmpEcho, ConcurrentEchoesEachGetTheirOwnReply) {

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "platform/isapi/url_path.h"
@@ -143,8 +145,13 @@ std::string WebServer::Start(const WebConfig& config) {
   return "";
 }
 
-void WebServer::Stop() {
+void WebServer::Stop(int drain_ms) {
   ready_ = false;
+  // civetweb refuses to write once it is stopping, so answers in flight are
+  // let finish first.
+  for (int waited = 0; in_flight_.load() > 0 && waited < drain_ms; waited += 10) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   if (context_ != nullptr) {
     mg_stop(context_);
     context_ = nullptr;
@@ -185,7 +192,13 @@ int WebServer::ServeScript(mg_connection* conn) {
     SendPlainError(conn, 404, "Not Found", "Not found.");
     return 404;
   }
+  ++in_flight_;
+  struct Leave {
+    std::atomic<int>& count;
+    ~Leave() { --count; }
+  } leave{in_flight_};
   if (!ready_) {
+    mg_disable_connection_keep_alive(conn);
     SendPlainError(conn, 503, "Service Unavailable", "The server is starting or stopping.");
     return 503;
   }

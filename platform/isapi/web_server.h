@@ -45,9 +45,11 @@ class WebServer {
   // Starts serving config. Returns an error text, empty on success.
   std::string Start(const WebConfig& config);
 
-  // Stops accepting, waits for the requests in flight, then terminates and
-  // unloads the extensions. Safe to call twice.
-  void Stop();
+  // Stops: new extension requests get 503, the extension requests in flight
+  // may finish for up to drain_ms, then civetweb stops (which ends whatever
+  // is still running or waiting) and the extensions are terminated and
+  // unloaded. Safe to call twice.
+  void Stop(int drain_ms = 60000);
 
   // The port bound (useful with port 0).
   int port() const { return port_; }
@@ -66,6 +68,7 @@ class WebServer {
   ExtensionSet extensions_;
   ServerPaths paths_;
   std::atomic<bool> ready_{false};
+  std::atomic<int> in_flight_{0};  // extension requests being served
   std::string start_error_;  // civetweb's last message during mg_start
   int port_ = 0;
 };

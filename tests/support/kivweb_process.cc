@@ -75,6 +75,15 @@ std::string KivwebProcess::Start(const std::vector<std::string>& args, const std
   return "kivweb did not start: " + Log();
 }
 
+bool KivwebProcess::WaitForLog(const std::string& text, int timeout_ms) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (Log().find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 int KivwebProcess::Wait(int timeout_ms) {
   if (pid_ <= 0) return -1;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

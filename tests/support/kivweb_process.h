@@ -42,6 +42,9 @@ class KivwebProcess {
   int port() const { return port_; }
   pid_t pid() const { return pid_; }
   std::string Log() const;
+  // Waits up to timeout_ms for text to appear in the log (access lines are
+  // written just after the response has gone).
+  bool WaitForLog(const std::string& text, int timeout_ms = 10000) const;
   // Resident memory of the process in KiB now and at its peak, 0 when
   // unknown.
   long RssKb() const { return StatusKb("VmRSS:"); }

@@ -4,9 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
@@ -99,6 +102,46 @@ TEST_F(ServerTest, RequestsWithoutAPageAnswerEmpty) {
     EXPECT_EQ(r.body, "") << query;
     EXPECT_EQ(r.header_count, 0) << query;
   }
+  EXPECT_EQ(server_.buffers().Size(), 0u);
+}
+
+TEST_F(ServerTest, DispatchRulesApplyInTheirOrder) {
+  std::filesystem::create_directories(dir_.path() + "/scripts");
+  std::ofstream(dir_.path() + "/scripts/pingno.gif") << "GIF89a-no";
+  FakeRequest ping("Command?stats=ping&proxy=7&page=faq&path=PC1");
+  ping.scripts_folder = dir_.path() + "/scripts/";
+  ping.Run(server_);
+  EXPECT_EQ(ping.transmitted, "GIF89a-no");                         // ping before download
+  EXPECT_EQ(Get("Command?proxy=7&stats=chart&page=faq").body, "");  // download before all pages
+  EXPECT_EQ(Get("Command?stats=chart&page=faq").body, "");          // chart before the pages
+  EXPECT_EQ(Get("Command?page=suggestions&stats=yes").body, "");
+  EXPECT_THAT(Get("Command?page=faq&stats=yes&search=abc").body,
+              HasSubstr("Frequently Asked Questions"));
+  EXPECT_EQ(Get("Command?suggestions_subject=x&stats=yes").body, "");  // before statistics
+  EXPECT_THAT(Get("Command?stats=yes&search=abc&dirs=on").body,
+              HasSubstr("Statistics - Miscellaneous"));
+  EXPECT_THAT(Get("Command?stats=browse&search=abc").body, HasSubstr("<title>Tellwen - Browser"));
+  // Frame pages (t = a, b or c) stop after the body tag: no logo bar.
+  const std::string frame = Get("Command?stats=browse&t=a").body;
+  EXPECT_THAT(frame, HasSubstr("/kiv/backsmall.gif"));
+  EXPECT_THAT(frame, Not(HasSubstr("logo")));
+  EXPECT_EQ(server_.buffers().Size(), 0u);
+}
+
+TEST_F(ServerTest, ConcurrentRequestsEachGetTheirWholePage) {
+  std::vector<std::thread> threads;
+  std::atomic<int> whole{0};
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 15; ++i) {
+        FakeRequest r(i % 2 ? "Command" : "Command?search=abc&recordfrom=0&t=" + std::to_string(t));
+        r.Run(server_);
+        if (r.body.size() > 500 && r.body.rfind("</html>") == r.body.size() - 7) ++whole;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(whole.load(), 8 * 15);
   EXPECT_EQ(server_.buffers().Size(), 0u);
 }
 

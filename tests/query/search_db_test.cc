@@ -145,6 +145,21 @@ TEST_F(SearchPageTest, NoScopeLogsASearchWithZeroResults) {
   EXPECT_TRUE(Query("select query_id from stat_last_queries", 1).empty());
 }
 
+TEST_F(SearchPageTest, EveryAllowedCharacterStaysInsideItsStringLiterals) {
+  // Each allowed punctuation character, URL-encoded, in each kind of search:
+  // the statement must run without a database error.
+  const std::string typed = "%2E%20-%21%24%5E%26%2B%3D~%40%23%2C%28%29%5B%5D%7B%7D_%2A%3F";
+  for (const char* kind : {"any+word", "all+words", "exact"}) {
+    const FakeRequest r = Get("Command?search=" + typed + "&searchkind=" + kind +
+                              "&shares=on&dirs=on&files=on&recordfrom=0");
+    EXPECT_THAT(r.body, Not(HasSubstr("fatal"))) << kind;
+    EXPECT_THAT(r.body, HasSubstr("searching for <b style=\"color:#224499;\">. -!$^&amp;+=~@#,()"
+                                  "[]{}_*?</b>"))
+        << kind;
+  }
+  EXPECT_EQ(Query("select stringu from stat_searchs", 1).size(), 3u);
+}
+
 TEST_F(SearchPageTest, HomePageRecordsTheAccess) {
   Get("Command");
   Get("Command");

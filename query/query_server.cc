@@ -11,6 +11,7 @@
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
+#include "query/deep_stack.h"
 #include "query/faq.h"
 #include "query/home_page.h"
 #include "query/search.h"
@@ -43,7 +44,7 @@ void Page::ReportServerVariables() {
 }
 
 SqlRows Page::RunStatement(const std::string& sql, int columns) {
-  SqlResult result = RunSql(sql, columns, SqlCaller::kQueryStatementRunner);
+  SqlResult result = RunSqlDeep(sql, columns, SqlCaller::kQueryStatementRunner);
   if (result.error) {
     reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
     return SqlRows();

@@ -6,6 +6,7 @@
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
+#include "query/deep_stack.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"
 #include "query/query_server.h"
@@ -127,8 +128,8 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
   SqlResult result;
   if (plan.shares || plan.dirs || plan.files) {
     result =
-        RunSql(SpSearchCall(plan, search, alive_only && automatic_ping, query_date, request_id), 10,
-               SqlCaller::kQuerySearch);
+        RunSqlDeep(SpSearchCall(plan, search, alive_only && automatic_ping, query_date, request_id),
+                   10, SqlCaller::kQuerySearch);
   }
   if (result.error) {
     page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);

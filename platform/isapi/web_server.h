@@ -69,7 +69,7 @@ class WebServer {
   ServerPaths paths_;
   std::atomic<bool> ready_{false};
   std::atomic<int> in_flight_{0};  // extension requests being served
-  std::string start_error_;  // civetweb's last message during mg_start
+  std::string start_error_;        // civetweb's last message during mg_start
   int port_ = 0;
 };
 

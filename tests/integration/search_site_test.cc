@@ -49,10 +49,10 @@ TEST_F(SearchSite, LeadsFromTheRootToTheEntryPageAndTheHomePage) {
   EXPECT_THAT(home.body, HasSubstr("name=search"));
   EXPECT_THAT(home.body, EndsWith("</html>"));
   // The web files as setup copies them, with their types.
-  for (const char* name : {"back.gif", "backsmall.gif", "favicon.ico", "kiv.ico", "finger.gif",
-                           "logo.gif", "logosmall.gif", "pingfinger.gif", "pingno.gif",
-                           "pingyes.gif", "sort.htc", "sort4.htc", "sortblank.gif", "sortdown.gif",
-                           "sortup.gif", "waiting.gif"}) {
+  for (const char* name :
+       {"back.gif", "backsmall.gif", "favicon.ico", "kiv.ico", "finger.gif", "logo.gif",
+        "logosmall.gif", "pingfinger.gif", "pingno.gif", "pingyes.gif", "sort.htc", "sort4.htc",
+        "sortblank.gif", "sortdown.gif", "sortup.gif", "waiting.gif"}) {
     HttpResponse file = Get(kivweb_.port(), std::string("/kiv/") + name);
     EXPECT_EQ(file.status, 200) << name;
     EXPECT_FALSE(file.body.empty()) << name;

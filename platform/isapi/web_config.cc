@@ -1,0 +1,186 @@
+#include "platform/isapi/web_config.h"
+
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace tellwen::isapi {
+namespace {
+
+std::string Trim(const std::string& text) {
+  const char* blanks = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return "";
+  const std::size_t last = text.find_last_not_of(blanks);
+  return text.substr(first, last - first + 1);
+}
+
+// A decimal number in [low, high], all digits.
+bool ParseNumber(const std::string& text, long low, long high, long* value) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  *value = std::stol(text);
+  return *value >= low && *value <= high;
+}
+
+}  // namespace
+
+std::string ParseListen(const std::string& text, std::string* address, int* port) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos) {
+    return "listen address '" + text + "' is not of the form ADDR:PORT";
+  }
+  const std::string addr = text.substr(0, colon);
+  in_addr parsed{};
+  if (inet_pton(AF_INET, addr.c_str(), &parsed) != 1) {
+    return "listen address '" + addr + "' is not an IPv4 address";
+  }
+  long number = 0;
+  if (!ParseNumber(text.substr(colon + 1), 0, 65535, &number)) {
+    return "listen port '" + text.substr(colon + 1) + "' is not a number from 0 to 65535";
+  }
+  *address = addr;
+  *port = static_cast<int>(number);
+  return "";
+}
+
+std::string ParseWebConfig(const std::string& text, const std::string& source, WebConfig* config) {
+  std::istringstream lines(text);
+  std::string line;
+  std::set<std::string> seen;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    const std::string where = source + ":" + std::to_string(number) + ": ";
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == '#') continue;
+    const std::size_t equals = trimmed.find('=');
+    if (equals == std::string::npos) return where + "expected \"key = value\"";
+    const std::string key = Trim(trimmed.substr(0, equals));
+    const std::string value = Trim(trimmed.substr(equals + 1));
+    if (!seen.insert(key).second) return where + "'" + key + "' is set twice";
+    if (key == "listen") {
+      std::string error = ParseListen(value, &config->listen_address, &config->listen_port);
+      if (!error.empty()) return where + error;
+    } else if (key == "root" || key == "scripts") {
+      if (value.empty() || value[0] != '/') return where + key + " must be an absolute folder";
+      (key == "root" ? config->root : config->scripts) = value;
+    } else if (key == "account") {
+      if (value.empty()) return where + "account must not be empty";
+      config->account = value;
+    } else if (key == "threads") {
+      long threads = 0;
+      if (!ParseNumber(value, 1, 1024, &threads)) {
+        return where + "threads must be a number from 1 to 1024";
+      }
+      config->threads = static_cast<int>(threads);
+    } else {
+      return where + "unknown key '" + key + "'";
+    }
+  }
+  return "";
+}
+
+std::string LoadWebConfig(const std::string& path, WebConfig* config) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "cannot read configuration file '" + path + "': " + std::strerror(errno);
+  std::stringstream text;
+  text << in.rdbuf();
+  return ParseWebConfig(text.str(), path, config);
+}
+
+std::string FormatWebConfig(const WebConfig& config) {
+  std::ostringstream out;
+  out << "# kivweb configuration: key = value, one per line.\n"
+      << "listen = " << config.listen_address << ":" << config.listen_port << "\n"
+      << "root = " << config.root << "\n"
+      << "scripts = " << config.scripts << "\n"
+      << "account = " << config.account << "\n"
+      << "threads = " << config.threads << "\n";
+  return out.str();
+}
+
+std::string SaveWebConfig(const std::string& path, const WebConfig& config) {
+  const std::string temporary = path + ".tmp" + std::to_string(getpid());
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << FormatWebConfig(config);
+    out.flush();
+    if (!out) {
+      const std::string error = std::strerror(errno);
+      unlink(temporary.c_str());
+      return "cannot write configuration file '" + path + "': " + error;
+    }
+  }
+  if (rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string error = std::strerror(errno);
+    unlink(temporary.c_str());
+    return "cannot write configuration file '" + path + "': " + error;
+  }
+  return "";
+}
+
+std::string ParseWebCommandLine(const std::vector<std::string>& args, WebCommandLine* line) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      line->help = true;
+      continue;
+    }
+    std::string* target = nullptr;
+    if (arg == "--config") target = &line->config_path;
+    if (arg == "--listen") target = &line->listen;
+    if (arg == "--root") target = &line->root;
+    if (arg == "--scripts") target = &line->scripts;
+    if (target == nullptr) return "unknown argument '" + arg + "' (see --help)";
+    if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a value";
+    *target = args[++i];
+  }
+  return "";
+}
+
+std::string ResolveWebConfig(const WebCommandLine& line, WebConfig* config) {
+  *config = WebConfig();
+  if (!line.config_path.empty()) {
+    std::string error = LoadWebConfig(line.config_path, config);
+    if (!error.empty()) return error;
+  } else if (access(kDefaultConfigPath, F_OK) == 0) {
+    std::string error = LoadWebConfig(kDefaultConfigPath, config);
+    if (!error.empty()) return error;
+  }
+  if (!line.listen.empty()) {
+    std::string error = ParseListen(line.listen, &config->listen_address, &config->listen_port);
+    if (!error.empty()) return "--listen: " + error;
+  }
+  if (!line.root.empty()) config->root = line.root;
+  if (!line.scripts.empty()) config->scripts = line.scripts;
+  return "";
+}
+
+std::string WebUsage() {
+  return "Usage: kivweb [--config FILE] [--listen ADDR:PORT] [--root DIR] [--scripts DIR]\n"
+         "\n"
+         "The Tellwen web server: serves the web root as static files and the\n"
+         "extension libraries of the scripts folder under /scripts/NAME.so.\n"
+         "Runs in the foreground, logs one line per request to stderr and stops\n"
+         "on SIGTERM or SIGINT. Started as root, it binds its port and then runs\n"
+         "as the configured account.\n"
+         "\n"
+         "  --config FILE      configuration file (default " +
+         std::string(kDefaultConfigPath) +
+         ", when it exists)\n"
+         "  --listen ADDR:PORT listen on this IPv4 address and port (port 0: any free one)\n"
+         "  --root DIR         web root folder\n"
+         "  --scripts DIR      scripts folder\n"
+         "  --help             this text\n"
+         "\n"
+         "Configuration file: one \"key = value\" per line, \"#\" starts a comment.\n"
+         "Keys: listen, root, scripts, account, threads.\n";
+}
+
+}  // namespace tellwen::isapi

@@ -1,0 +1,253 @@
+#include "platform/isapi/web_server.h"
+
+#include <civetweb.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "platform/isapi/url_path.h"
+
+namespace tellwen::isapi {
+namespace {
+
+// The server whose mg_start runs on this thread (civetweb logs start-up
+// failures without a connection).
+thread_local WebServer* starting_server = nullptr;
+// The extension's access-log text of the request this thread just served;
+// civetweb writes the access line on the same thread right after.
+thread_local std::string request_log_data;
+
+WebServer* ServerOf(const mg_connection* conn) {
+  if (conn == nullptr) return starting_server;
+  return static_cast<WebServer*>(mg_get_user_data(mg_get_context(conn)));
+}
+
+std::string TrimNewlines(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void SendPlainError(mg_connection* conn, int status, const char* reason, const std::string& text) {
+  const std::string body = text + "\n";
+  mg_printf(conn,
+            "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %zu\r\n"
+            "Cache-Control: no-cache\r\n\r\n",
+            status, reason, body.size());
+  const mg_request_info* info = mg_get_request_info(conn);
+  if (std::strcmp(info->request_method, "HEAD") != 0) mg_write(conn, body.data(), body.size());
+}
+
+}  // namespace
+
+WebServer::WebServer(std::function<void(const std::string&)> log) : log_(std::move(log)) {}
+
+WebServer::~WebServer() { Stop(); }
+
+std::string WebServer::Start(const WebConfig& config) {
+  paths_.root = WithoutTrailingSlash(config.root);
+  paths_.scripts = WithoutTrailingSlash(config.scripts);
+  if (!IsFolder(paths_.root)) return "web root '" + config.root + "' is not a folder";
+  if (!IsFolder(paths_.scripts)) return "scripts folder '" + config.scripts + "' is not a folder";
+  paths_.server_name = config.listen_address;
+  if (paths_.server_name == "0.0.0.0") {
+    char host[256] = {};
+    paths_.server_name = gethostname(host, sizeof host - 1) == 0 ? host : "localhost";
+  }
+
+  const bool as_root = geteuid() == 0;
+  if (as_root) {
+    if (config.account.empty()) return "started as root, but no account is configured to run as";
+    const passwd* account = getpwnam(config.account.c_str());
+    if (account == nullptr) {
+      return "account '" + config.account + "' does not exist: create it (useradd --system " +
+             config.account + ") or set another account in the configuration file";
+    }
+    if (account->pw_uid == 0)
+      return "account '" + config.account + "' is root; kivweb never runs as root";
+  }
+
+  const std::string listen = config.listen_address + ":" + std::to_string(config.listen_port);
+  const std::string threads = std::to_string(config.threads);
+  std::vector<const char*> options = {
+      "listening_ports",
+      listen.c_str(),
+      "document_root",
+      paths_.root.c_str(),
+      "num_threads",
+      threads.c_str(),
+      "enable_directory_listing",
+      "no",
+      "index_files",
+      "default.htm",
+      "enable_keep_alive",
+      "yes",
+      "keep_alive_timeout_ms",
+      "5000",
+      "request_timeout_ms",
+      "30000",
+      "tcp_nodelay",
+      "1",
+      "cgi_pattern",
+      "",
+      "ssi_pattern",
+      "",
+      "access_control_allow_origin",
+      "",
+      "extra_mime_types",
+      ".htc=text/x-component,.ico=image/x-icon",
+  };
+  if (as_root) {
+    options.push_back("run_as_user");
+    options.push_back(config.account.c_str());
+  }
+  options.push_back(nullptr);
+
+  mg_callbacks callbacks{};
+  callbacks.begin_request = &BeginRequest;
+  callbacks.log_message = &LogMessage;
+  callbacks.log_access = &LogAccess;
+  callbacks.http_error = &HttpError;
+
+  mg_init_library(0);
+  start_error_.clear();
+  starting_server = this;
+  context_ = mg_start(&callbacks, this, options.data());
+  starting_server = nullptr;
+  if (context_ == nullptr) {
+    return "cannot serve on " + listen + (start_error_.empty() ? "" : ": " + start_error_);
+  }
+  if (as_root && (geteuid() == 0 || getuid() == 0)) {
+    Stop();
+    return "could not drop root rights to account '" + config.account + "'";
+  }
+  mg_server_port ports[4] = {};
+  if (mg_get_server_ports(context_, 4, ports) > 0) port_ = ports[0].port;
+  mg_set_request_handler(context_, kScriptsUrl, &HandleScripts, this);
+
+  std::vector<std::string> lines;
+  std::string error = extensions_.Load(paths_.scripts, &lines);
+  for (const std::string& line : lines) log_(line);
+  if (!error.empty()) {
+    Stop();
+    return error;
+  }
+  ready_ = true;
+  return "";
+}
+
+void WebServer::Stop(int drain_ms) {
+  ready_ = false;
+  // civetweb refuses to write once it is stopping, so answers in flight are
+  // let finish first.
+  for (int waited = 0; in_flight_.load() > 0 && waited < drain_ms; waited += 10) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (context_ != nullptr) {
+    mg_stop(context_);
+    context_ = nullptr;
+  }
+  std::vector<std::string> lines;
+  extensions_.Unload(&lines);
+  for (const std::string& line : lines) log_(line);
+}
+
+int WebServer::BeginRequest(mg_connection* conn) {
+  const mg_request_info* info = mg_get_request_info(conn);
+  if (info->local_uri != nullptr && std::strcmp(info->local_uri, "/") == 0) {
+    mg_send_http_redirect(conn, kEntryPage, 302);
+    return 302;
+  }
+  return 0;
+}
+
+int WebServer::HandleScripts(mg_connection* conn, void* self) {
+  return static_cast<WebServer*>(self)->ServeScript(conn);
+}
+
+int WebServer::ServeScript(mg_connection* conn) {
+  const mg_request_info* info = mg_get_request_info(conn);
+  const std::string url = info->local_uri ? info->local_uri : "";
+  // The handler sees every URL that begins with the scripts URL's letters.
+  const std::string prefix = kScriptsUrl;
+  if (url != prefix && url.compare(0, prefix.size() + 1, prefix + "/") != 0) return 0;
+  std::string name, path_info;
+  const Extension* extension = nullptr;
+  if (SplitScriptUrl(url, &name, &path_info)) extension = extensions_.Find(name);
+  if (extension == nullptr) {
+    if (!name.empty() && !extensions_.Failure(name).empty()) {
+      SendPlainError(conn, 500, "Internal Server Error",
+                     "The extension " + name + " could not be loaded; see the server's log.");
+      return 500;
+    }
+    SendPlainError(conn, 404, "Not Found", "Not found.");
+    return 404;
+  }
+  ++in_flight_;
+  struct Leave {
+    std::atomic<int>& count;
+    ~Leave() { --count; }
+  } leave{in_flight_};
+  if (!ready_) {
+    mg_disable_connection_keep_alive(conn);
+    SendPlainError(conn, 503, "Service Unavailable", "The server is starting or stopping.");
+    return 503;
+  }
+  const char* method = info->request_method;
+  if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "POST") != 0 &&
+      std::strcmp(method, "HEAD") != 0) {
+    mg_disable_connection_keep_alive(conn);
+    SendPlainError(conn, 405, "Method Not Allowed", "Only GET, HEAD and POST are served here.");
+    return 405;
+  }
+  if (info->content_length > static_cast<long long>(kMaxPostedBytes)) {
+    mg_disable_connection_keep_alive(conn);
+    SendPlainError(conn, 413, "Payload Too Large", "The posted data is too large.");
+    return 413;
+  }
+  ExtensionRequest request(conn, paths_, *extension, path_info);
+  const int status = request.Serve();
+  request_log_data = request.log_data();
+  return status;
+}
+
+int WebServer::LogMessage(const mg_connection* conn, const char* message) {
+  WebServer* server = ServerOf(conn);
+  if (server == nullptr) return 0;
+  const std::string text = TrimNewlines(message ? message : "");
+  if (conn == nullptr) server->start_error_ = text;
+  server->log_(text);
+  return 1;
+}
+
+int WebServer::LogAccess(const mg_connection* conn, const char* message) {
+  WebServer* server = ServerOf(conn);
+  if (server == nullptr) return 0;
+  std::string line = TrimNewlines(message ? message : "");
+  if (!request_log_data.empty()) {
+    line += " [" + request_log_data + "]";
+    request_log_data.clear();
+  }
+  server->log_(line);
+  return 1;
+}
+
+int WebServer::HttpError(mg_connection* conn, int status, const char* /*message*/) {
+  // A folder without an entry page, and hidden files, read as missing.
+  if (status == 403 || status == 404) {
+    SendPlainError(conn, 404, "Not Found", "Not found.");
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace tellwen::isapi

@@ -1,0 +1,76 @@
+// kivweb's server: civetweb serving the web root as static files, "/"
+// leading to the site's entry page, and the extension libraries of the
+// scripts folder answering under /scripts/NAME.
+//
+// Only loaded libraries are reachable under /scripts/: the other files of the
+// scripts folder (the ping images, cached charts, the libraries themselves)
+// are never sent as files; extensions send them through transmit-file. A URL
+// that names neither a file of the web root nor a loaded library is 404;
+// folders are never listed; CGI and server-side includes are off.
+//
+// Start() validates the folders, resolves the account, binds the port and,
+// when the process runs as root, lets civetweb drop to the account before
+// any request thread starts; only then are the extensions loaded, so their
+// code never runs as root. Requests to /scripts/ before the libraries are
+// loaded get 503.
+//
+// Thread safety: Start() and Stop() on one thread; civetweb's request
+// threads call the handlers in between.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "platform/isapi/extension_request.h"
+#include "platform/isapi/extension_set.h"
+#include "platform/isapi/web_config.h"
+
+struct mg_context;
+struct mg_connection;
+
+namespace tellwen::isapi {
+
+// The entry page that "/" leads to.
+inline constexpr const char* kEntryPage = "/kiv/default.htm";
+
+class WebServer {
+ public:
+  // log receives one line at a time (access lines, events), from any thread.
+  explicit WebServer(std::function<void(const std::string&)> log);
+  ~WebServer();
+  WebServer(const WebServer&) = delete;
+  WebServer& operator=(const WebServer&) = delete;
+
+  // Starts serving config. Returns an error text, empty on success.
+  std::string Start(const WebConfig& config);
+
+  // Stops: new extension requests get 503, the extension requests in flight
+  // may finish for up to drain_ms, then civetweb stops (which ends whatever
+  // is still running or waiting) and the extensions are terminated and
+  // unloaded. Safe to call twice.
+  void Stop(int drain_ms = 60000);
+
+  // The port bound (useful with port 0).
+  int port() const { return port_; }
+
+ private:
+  static int BeginRequest(mg_connection* conn);
+  static int HandleScripts(mg_connection* conn, void* self);
+  static int LogMessage(const mg_connection* conn, const char* message);
+  static int LogAccess(const mg_connection* conn, const char* message);
+  static int HttpError(mg_connection* conn, int status, const char* message);
+
+  int ServeScript(mg_connection* conn);
+
+  std::function<void(const std::string&)> log_;
+  mg_context* context_ = nullptr;
+  ExtensionSet extensions_;
+  ServerPaths paths_;
+  std::atomic<bool> ready_{false};
+  std::atomic<int> in_flight_{0};  // extension requests being served
+  std::string start_error_;        // civetweb's last message during mg_start
+  int port_ = 0;
+};
+
+}  // namespace tellwen::isapi

@@ -1,0 +1,27 @@
+// Database calls on a stack that is deep enough. The embedded SQL server
+// parses and interprets T-SQL in-process with recursive descent, and the web
+// server's request threads may have small stacks (civetweb sets its own
+// size; sanitizer builds need several times more). A call made on a thread
+// whose stack is smaller than kMinStackBytes runs on a helper thread with a
+// stack of that size, and the caller waits for it.
+//
+// Thread safety: any thread; each call has its own helper thread.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include "common/db_session.h"
+
+namespace tellwen::query {
+
+inline constexpr size_t kMinStackBytes = size_t{16} << 20;
+
+// Runs work on a stack of at least kMinStackBytes (the calling thread's when
+// it is big enough).
+void RunOnDeepStack(const std::function<void()>& work);
+
+// RunSql through RunOnDeepStack.
+SqlResult RunSqlDeep(const std::string& command, int column_count, SqlCaller caller);
+
+}  // namespace tellwen::query

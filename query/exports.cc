@@ -1,0 +1,37 @@
+// The three exports the web server looks up in KIVQuery.so.
+#include "platform/isapi/httpext.h"
+#include "query/query_server.h"
+
+namespace tellwen::query {
+
+CQueryServer* TheQueryServer() {
+  static CQueryServer server;
+  return &server;
+}
+
+}  // namespace tellwen::query
+
+extern "C" {
+
+__attribute__((visibility("default"))) bool GetExtensionVersion(HseVersionInfo* pVer) {
+  tellwen::query::CQueryServer* server = tellwen::query::TheQueryServer();
+  if (server == nullptr || pVer == nullptr) return false;
+  return server->GetExtensionVersion(pVer);
+}
+
+__attribute__((visibility("default"))) uint32_t HttpExtensionProc(ExtensionControlBlock* pECB) {
+  tellwen::query::CQueryServer* server = tellwen::query::TheQueryServer();
+  if (server == nullptr) {
+    pECB->dwHttpStatusCode = 500;
+    return kHseStatusError;
+  }
+  return server->HttpExtensionProc(pECB);
+}
+
+__attribute__((visibility("default"))) bool TerminateExtension(uint32_t dwFlags) {
+  tellwen::query::CQueryServer* server = tellwen::query::TheQueryServer();
+  if (server == nullptr) return true;
+  return server->TerminateExtension(dwFlags);
+}
+
+}  // extern "C"

@@ -1,0 +1,135 @@
+// The page frame of CQueryServer: BeginPage (header, head, access gates,
+// body tag, style sheet, logo bar, refusal) and EndPage (closing scripts,
+// the one write of the page buffer).
+#include "common/db_session.h"
+#include "common/kiv_registry.h"
+#include "query/access.h"
+#include "query/home_page.h"
+#include "query/page_scripts.h"
+#include "query/query_server.h"
+#include "query/text_utils.h"
+
+namespace tellwen::query {
+
+namespace {
+
+constexpr const char* kHeadStart =
+    "<html><head>"
+    "<meta http-equiv=\"Pragma\" content=\"no-cache\">"
+    "<meta http-equiv=\"Expires\" content=\"-1\">"
+    "<meta http-equiv=\"Cache-control\" content=\"no-cache\">"
+    "<meta name=\"description\" content=\"KIV - Search local network for files.\">"
+    "<meta name=\"keywords\" content=\"search, files, shares, network, lan, smb\">"
+    "<link rel=\"shortcut icon\" href=\"/kiv/kiv.ico\">\n";
+
+constexpr const char* kCommonStyle =
+    "<style>\n"
+    "A { color:#224499; }\n"
+    "A:hover { color:rgb(250, 20, 50); text-decoration:underline; }\n"
+    "p.stattext { margin:0pt; font-family:Verdana, sans-serif; font-size:x-small; }\n"
+    "img.fi { cursor:pointer; border-width:0px; }\n"
+    "tr.ab { background-color:#edf3f9; }\n"
+    "tr.ab:nth-child(even) { background-color:#e9f2fd; }\n"
+    "td.ac { text-align:center; }\n"
+    "p.ad { margin:0pt; margin-right:5px; text-align:right; }\n"
+    "td.ae { text-align:right; }\n"
+    "</style>\n";
+
+constexpr const char* kFrameStyle =
+    "<style>\n"
+    "BODY { scrollbar-face-color:#e5eaf1; scrollbar-arrow-color:#224499; }\n"
+    "DIV.IFR { border:1px solid #a0a0a0; overflow:auto; }\n"
+    "p.tit { margin:0pt; font-family:Verdana, sans-serif; font-size:small; font-weight:bold; }\n"
+    "td.rrr { text-align:right; }\n"
+    "p.ptab { margin:0pt; font-family:Verdana, sans-serif; font-size:x-small; }\n"
+    "p.gtitlu { margin:0pt; font-family:Verdana, sans-serif; font-size:small; "
+    "font-weight:bold; }\n"
+    "p.goptiunea { margin:0pt; font-family:Verdana, sans-serif; font-size:x-small; }\n"
+    "p.gtime { margin:0pt; font-family:Verdana, sans-serif; font-size:xx-small; }\n"
+    "a.indreapta { text-decoration:none; }\n"
+    "b.indreaptadeforma { font-weight:normal; }\n"
+    "</style>\n";
+
+}  // namespace
+
+void CQueryServer::BeginPage(Page& page, bool home, bool stats, bool browse, bool frame, bool d,
+                             bool e, const std::string& title, bool f) {
+  // The header names the type and the encoding of the page: network names
+  // arrive as UTF-8, and a browser must not guess either.
+  page.ctx->SendResponseHeader("200 OK", "Content-Type: text/html; charset=utf-8\r\n");
+
+  CKIVRegistry settings;
+  const bool closed = IsServiceClosed(settings);
+  const bool restricted = IsRestricted(page.remote_addr, settings);
+  if (restricted) {
+    page.reports.Detail("restricted");
+    page.ReportServerVariables();
+  }
+  const bool refused = restricted || closed;
+  const std::string web_status = closed ? settings.GetValue("WebStatus") : "yes";
+  const bool updating = closed && !restricted && web_status == "updating";
+
+  std::string head = kHeadStart;
+  head += "<title>Tellwen";
+  if (!title.empty()) head += " - " + title;
+  head += "</title>\n";
+  if (!refused) head += PageScripts(page.script_name, home);
+  if (updating) head += CountdownScript();
+  head += "</head><body style='margin:5px' ";
+  if (home && !refused) {
+    head +=
+        "onload=\"LoadSettings();  toggleSize(); checkstuff(); "
+        "var kivf = document.getElementById('kivform'); if (kivf) { kivf.search.focus(); "
+        "kivf.search.select(); }\" ";
+  } else if (updating) {
+    head += "onload=\"setInterval('clock()', 1000);\" ";
+  }
+  head += std::string("background='") + (frame ? "/kiv/backsmall.gif" : "/kiv/back.gif") +
+          "' bgcolor=white text=black>\n";
+  head += kCommonStyle;
+  if (stats || browse) head += kFrameStyle;
+  if (frame) {
+    page.Write(head);
+    return;
+  }
+
+  const bool large = home || refused;
+  head += std::string("<table width=100% cellpadding=0 cellspacing=0 style=\"margin-top:") +
+          (large ? "8px; margin-bottom:10px;" : "7px; margin-bottom:15px;") +
+          "\"><tr><td valign=top><a href='" + HtmlAttrEscape(page.script_name) +
+          "?Command?'><img src='" + (large ? "/kiv/logo.gif" : "/kiv/logosmall.gif") +
+          "' border=0 alt='Tellwen'></a></td><td align=right valign=top>";
+  if (refused) {
+    head += "&nbsp;";
+  } else {
+    head += NavLinks(page.script_name, stats, browse, d, e, f, settings.GetValue("DataOfTheIndex"));
+  }
+  head += "</td></tr></table>\n";
+
+  if (refused) {
+    RefusalReport report;
+    head += RefusalBlock(restricted, web_status, page.remote_addr,
+                         settings.GetValue("AdministratorContact"), &report);
+    if (updating) {
+      head +=
+          "<center><p style=\"font-family:Courier New, monospace; font-size:small;\">automatic "
+          "page refresh in <b id=ceasu>05:00</b> minutes</p></center>";
+    }
+    page.reports.Short(report.short_line);
+    if (!report.statement.empty() && settings.GetBoolValue("GenerateLogForStatistics")) {
+      page.RunStatement(report.statement);
+    }
+  }
+  page.Write(head);
+}
+
+void CQueryServer::EndPage(Page& page, bool home, int nav_count, const std::string& title) {
+  page.Append("</body>");
+  if (!home) page.Append(RevealScript(nav_count));
+  if (!title.empty()) page.Append(TitleScript(title));
+  page.Append("</html>");
+  page.ctx->WriteClient(buffers_.Take(page.ctx->ConnId()));
+  page.buffer = nullptr;
+}
+
+}  // namespace tellwen::query

@@ -1,0 +1,527 @@
+// kivweb as a process on 127.0.0.1: static files, the scripts folder and its
+// extension libraries (through a test extension), the extension interface's
+// callbacks, framing, concurrency, stopping and configuration.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "tests/support/http_client.h"
+#include "tests/support/kivweb_process.h"
+#include "tests/support/temp_dir.h"
+
+#ifndef TEST_EXTENSION_PATH
+#error "TEST_EXTENSION_PATH must name the test extension library"
+#endif
+
+namespace tellwen::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+namespace fs = std::filesystem;
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class KivwebTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(root_ + "/kiv");
+    fs::create_directories(root_ + "/empty");
+    fs::create_directories(scripts_);
+    WriteFile(root_ + "/kiv/default.htm", "<html>entry page</html>");
+    WriteFile(root_ + "/kiv/logo.gif", std::string("GIF89a\0\1\2logo", 13));
+    WriteFile(root_ + "/kiv/sort.htc", "<component></component>");
+    WriteFile(dir_.path() + "/secret.txt", "TOP SECRET");
+    WriteFile(scripts_ + "/pingyes.gif", std::string("GIF89a\0yes\xff", 11));
+    WriteFile(scripts_ + "/pingno.gif", "GIF89a no");
+    WriteFile(scripts_ + "/Broken.so", "not a library");
+    fs::copy_file(TEST_EXTENSION_PATH, scripts_ + "/Echo.so");
+    WriteFile(record_, "");
+    WriteFile(config_,
+              "account = " + (RunAsAccount().empty() ? "kiv_user" : RunAsAccount()) + "\n");
+  }
+
+  // Starts kivweb over the test's folders.
+  void Serve(const std::vector<std::string>& extra_args = {},
+             const std::vector<std::string>& env = {}) {
+    MakeReadable(dir_.path(), /*writable=*/true);
+    std::vector<std::string> args = {"--config", config_, "--root", root_, "--scripts", scripts_};
+    args.insert(args.end(), extra_args.begin(), extra_args.end());
+    std::vector<std::string> environment = {"KIVWEB_TEST_RECORD=" + record_};
+    environment.insert(environment.end(), env.begin(), env.end());
+    const std::string error = server_.Start(args, dir_.path() + "/kivweb.log", environment);
+    ASSERT_EQ(error, "");
+  }
+
+  int port() const { return server_.port(); }
+  HttpResponse Ext(const std::string& query, const std::string& headers = "") {
+    return Get(port(), "/scripts/Echo.so?" + query, headers);
+  }
+
+  TempDir dir_;
+  std::string root_ = dir_.path() + "/root";
+  std::string scripts_ = dir_.path() + "/scripts";
+  std::string record_ = dir_.path() + "/record.txt";
+  std::string config_ = dir_.path() + "/kivweb.conf";
+  KivwebProcess server_;
+};
+
+TEST_F(KivwebTest, ServesStaticFilesAndLeadsTheRootToTheEntryPage) {
+  Serve();
+  HttpResponse page = Get(port(), "/kiv/default.htm");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_EQ(page.body, "<html>entry page</html>");
+  EXPECT_THAT(page.Header("content-type"), HasSubstr("text/html"));
+
+  HttpResponse logo = Get(port(), "/kiv/logo.gif");
+  EXPECT_EQ(logo.status, 200);
+  EXPECT_EQ(logo.body, std::string("GIF89a\0\1\2logo", 13));
+  EXPECT_EQ(logo.Header("content-type"), "image/gif");
+  EXPECT_EQ(Get(port(), "/kiv/sort.htc").Header("content-type"), "text/x-component");
+
+  HttpResponse entry = Get(port(), "/");
+  EXPECT_EQ(entry.status, 302);
+  EXPECT_EQ(entry.Header("location"), "/kiv/default.htm");
+  EXPECT_EQ(Get(port(), "/kiv/").body, "<html>entry page</html>");
+  // Pages must not be readable by scripts of other sites.
+  EXPECT_EQ(page.Header("access-control-allow-origin"), "");
+  EXPECT_TRUE(server_.WaitForLog("\"GET /kiv/default.htm HTTP/1.1\" 200")) << server_.Log();
+}
+
+TEST_F(KivwebTest, AnswersNotFoundForWhatIsNeitherAFileNorALibrary) {
+  Serve();
+  EXPECT_EQ(Get(port(), "/kiv/missing.htm").status, 404);
+  EXPECT_EQ(Get(port(), "/empty/").status, 404);  // no entry page, never listed
+  EXPECT_EQ(Get(port(), "/scripts").status, 404);
+  EXPECT_EQ(Get(port(), "/scripts/").status, 404);
+  EXPECT_EQ(Get(port(), "/scripts/Missing.so?Command").status, 404);
+  EXPECT_EQ(Get(port(), "/scriptsx").status, 404);
+}
+
+TEST_F(KivwebTest, RefusesOversizedHeadsAndGoesOnServing) {
+  Serve();
+  const std::string huge(64 << 10, 'a');
+  HttpConnection connection(port());
+  connection.Send("GET /kiv/default.htm HTTP/1.1\r\nHost: x\r\nX-Big: " + huge + "\r\n\r\n");
+  HttpResponse response = connection.Read();
+  EXPECT_NE(response.status, 200);
+  EXPECT_TRUE(connection.ClosedByServer(10000));
+  // More header lines than civetweb keeps: answered all the same.
+  std::string many;
+  for (int i = 0; i < 200; ++i) many += "X-H" + std::to_string(i) + ": v\r\n";
+  EXPECT_NE(
+      Fetch(port(), "GET /scripts/Echo.so?vars HTTP/1.1\r\nHost: x\r\n" + many + "\r\n").status, 0);
+  EXPECT_EQ(Get(port(), "/kiv/default.htm").status, 200);
+}
+
+TEST_F(KivwebTest, RefusesPathsThatLeaveTheWebRoot) {
+  fs::create_directories(root_ + "/scripts");  // a folder the handler must not shadow wrongly
+  Serve();
+  const std::vector<std::string> paths = {
+      "/../secret.txt",
+      "/kiv/../../secret.txt",
+      "/%2e%2e/secret.txt",
+      "/%2E%2E/%2E%2E/secret.txt",
+      "/kiv/..%2f..%2fsecret.txt",
+      "/kiv/%2e%2e%2f%2e%2e%2fsecret.txt",
+      "/..%5csecret.txt",
+      "/kiv/..\\..\\secret.txt",
+      "//../secret.txt",
+      "/./../secret.txt",
+      "/scripts/../../secret.txt",
+      "/scripts/..%2f..%2fsecret.txt",
+      "/scripts/Echo.so/../../../secret.txt",
+      "/%252e%252e/secret.txt",
+      "/kiv/....//secret.txt",
+  };
+  for (const std::string& path : paths) {
+    for (const char* version : {"HTTP/1.1", "HTTP/1.0"}) {
+      HttpResponse response =
+          Fetch(port(), "GET " + path + " " + version + "\r\nHost: x\r\nConnection: close\r\n\r\n");
+      EXPECT_NE(response.status, 200) << path;
+      EXPECT_THAT(response.body, Not(HasSubstr("TOP SECRET"))) << path;
+    }
+  }
+}
+
+TEST_F(KivwebTest, NeverRunsProgramsOfTheWebRoot) {
+  const std::string marker = dir_.path() + "/ran";
+  for (const char* name : {"/kiv/x.cgi", "/kiv/x.pl", "/kiv/x.shtml"}) {
+    WriteFile(root_ + name, "#!/bin/sh\ntouch " + marker + "\necho ran\n<!--#exec cmd=\"touch " +
+                                marker + "\" -->\n");
+    fs::permissions(root_ + name, fs::perms::all);
+  }
+  Serve();
+  for (const char* name : {"/kiv/x.cgi", "/kiv/x.pl", "/kiv/x.shtml"}) {
+    HttpResponse response = Get(port(), name);
+    EXPECT_EQ(response.status, 200) << name;
+    EXPECT_THAT(response.body, HasSubstr("#!/bin/sh")) << name;  // sent as it stands
+  }
+  EXPECT_FALSE(fs::exists(marker));
+}
+
+TEST_F(KivwebTest, ReachesOnlyLibrariesOfTheScriptsFolderByTheirExactName) {
+  Serve();
+  EXPECT_EQ(Ext("vars").status, 200);
+  EXPECT_EQ(Get(port(), "/scripts/%45cho.so?vars").status, 200);  // the same name, encoded
+  EXPECT_EQ(Get(port(), "/scripts/echo.so?vars").status, 404);
+  EXPECT_EQ(Get(port(), "/scripts/Echo.s?vars").status, 404);
+  EXPECT_EQ(Get(port(), "/scripts/Echo.so.so?vars").status, 404);
+  EXPECT_EQ(Get(port(), "/scripts/" + scripts_ + "/Echo.so?vars").status, 404);
+  EXPECT_EQ(Get(port(), "/scripts/%2fusr%2flib%2fx.so?vars").status, 404);
+  // A library that cannot load is told apart from an unknown one.
+  HttpResponse broken = Get(port(), "/scripts/Broken.so?x");
+  EXPECT_EQ(broken.status, 500);
+  EXPECT_THAT(server_.Log(), HasSubstr("extension Broken.so not loaded"));
+  // Libraries are what the folder held at start: a later one is not opened.
+  fs::copy_file(TEST_EXTENSION_PATH, scripts_ + "/Later.so");
+  EXPECT_EQ(Get(port(), "/scripts/Later.so?vars").status, 404);
+  EXPECT_EQ(ReadFile(record_), "load\n");
+}
+
+TEST_F(KivwebTest, NeverSendsOtherFilesOfTheScriptsFolder) {
+  Serve();
+  for (const char* path : {"/scripts/pingyes.gif", "/scripts/pingno.gif", "/scripts/Echo.so",
+                           "/scripts/Broken.so", "/scripts/Echo.so/../pingyes.gif"}) {
+    HttpResponse response = Get(port(), path);
+    EXPECT_THAT(response.body, Not(HasSubstr("GIF89a"))) << path;
+    EXPECT_THAT(response.body, Not(HasSubstr("ELF"))) << path;
+  }
+}
+
+TEST_F(KivwebTest, RefusesALibraryWhoseVersionCallFails) {
+  Serve({}, {"KIVWEB_TEST_REFUSE_LOAD=1"});
+  EXPECT_EQ(Ext("vars").status, 500);
+  EXPECT_THAT(server_.Log(), HasSubstr("GetExtensionVersion returned false"));
+  EXPECT_EQ(server_.Stop(), 0);
+  EXPECT_EQ(ReadFile(record_), "load\n");  // never terminated: it never started
+}
+
+TEST_F(KivwebTest, GivesTheExtensionTheRequestsServerVariables) {
+  Serve();
+  const std::string names =
+      "REMOTE_ADDR,REMOTE_HOST,REMOTE_USER,SCRIPT_NAME,URL,QUERY_STRING,REQUEST_METHOD,"
+      "CONTENT_LENGTH,SERVER_NAME,SERVER_PORT,SERVER_PROTOCOL,HTTP_HOST,HTTP_USER_AGENT,"
+      "HTTP_REFERER,HTTP_COOKIE,HTTP_X_TELLWEN_TEST,HTTP_ACCEPT_LANGUAGE,NO_SUCH_VARIABLE";
+  HttpResponse response =
+      Ext("vars?names=" + names + "&search=a%20b%27",
+          "User-Agent: TestAgent/1.0\r\nCookie: a=1\r\nCookie: b=2\r\nX-Tellwen-Test: yes\r\n");
+  ASSERT_EQ(response.status, 200);
+  const std::string& body = response.body;
+  EXPECT_THAT(body, HasSubstr("REMOTE_ADDR=127.0.0.1\n"));
+  EXPECT_THAT(body, HasSubstr("REMOTE_HOST=127.0.0.1\n"));
+  EXPECT_THAT(body, HasSubstr("REMOTE_USER=\n"));
+  EXPECT_THAT(body, HasSubstr("SCRIPT_NAME=/scripts/Echo.so\n"));
+  EXPECT_THAT(body, HasSubstr("URL=/scripts/Echo.so\n"));
+  EXPECT_THAT(body, HasSubstr("QUERY_STRING=vars?names=" + names + "&search=a%20b%27\n"));
+  EXPECT_THAT(body, HasSubstr("REQUEST_METHOD=GET\n"));
+  EXPECT_THAT(body, HasSubstr("CONTENT_LENGTH=0\n"));
+  EXPECT_THAT(body, HasSubstr("SERVER_NAME=127.0.0.1\n"));
+  EXPECT_THAT(body, HasSubstr("SERVER_PORT=" + std::to_string(port()) + "\n"));
+  EXPECT_THAT(body, HasSubstr("SERVER_PROTOCOL=HTTP/1.1\n"));
+  EXPECT_THAT(body, HasSubstr("HTTP_HOST=127.0.0.1:" + std::to_string(port()) + "\n"));
+  EXPECT_THAT(body, HasSubstr("HTTP_USER_AGENT=TestAgent/1.0\n"));
+  EXPECT_THAT(body, HasSubstr("HTTP_REFERER unknown\n"));
+  EXPECT_THAT(body, HasSubstr("HTTP_COOKIE=a=1; b=2\n"));
+  EXPECT_THAT(body, HasSubstr("HTTP_X_TELLWEN_TEST=yes\n"));
+  EXPECT_THAT(body, HasSubstr("HTTP_ACCEPT_LANGUAGE unknown\n"));
+  EXPECT_THAT(body, HasSubstr("NO_SUCH_VARIABLE unknown\n"));
+  // The extension's log text joins the access line.
+  EXPECT_TRUE(server_.WaitForLog("[test:vars]")) << server_.Log();
+
+  // A buffer too small is refused with the size needed, NUL included.
+  EXPECT_EQ(Ext("small?name=REMOTE_ADDR").body, "refused size=10");
+  EXPECT_EQ(Ext("small?name=REQUEST_METHOD").body, "ok size=4");
+}
+
+TEST_F(KivwebTest, HandsPostedDataThroughTheBlockAndReadClient) {
+  Serve();
+  std::string data;
+  for (int i = 0; data.size() < 100000; ++i) data += "search=" + std::to_string(i) + "&";
+  HttpResponse response = Post(port(), "/scripts/Echo.so?post", data);
+  ASSERT_EQ(response.status, 200);
+  const std::string expected_head = "total=" + std::to_string(data.size()) +
+                                    " available=49152 got=" + std::to_string(data.size()) + "\n";
+  EXPECT_EQ(response.body.substr(0, expected_head.size()), expected_head);
+  EXPECT_TRUE(response.body.substr(expected_head.size()) == data);
+
+  HttpResponse small = Post(port(), "/scripts/Echo.so?post", "a=1&b=2");
+  EXPECT_EQ(small.body, "total=7 available=7 got=7\na=1&b=2");
+
+  // A chunked body arrives whole, with its length known.
+  HttpResponse chunked = Fetch(port(),
+                               "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nConnection: "
+                               "close\r\nTransfer-Encoding: chunked\r\n\r\n"
+                               "4\r\nabcd\r\n3\r\nefg\r\n0\r\n\r\n");
+  EXPECT_EQ(chunked.body, "total=7 available=7 got=7\nabcdefg");
+
+  // More than kivweb accepts is refused before the extension runs.
+  HttpResponse huge = Fetch(port(),
+                            "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nConnection: "
+                            "close\r\nContent-Length: 999999999\r\n\r\nabc");
+  EXPECT_EQ(huge.status, 413);
+}
+
+TEST_F(KivwebTest, MapsUrlsUnderTheRootAndTheScriptsFolder) {
+  Serve();
+  EXPECT_EQ(Ext("map?url=/scripts/").body,
+            scripts_ + "/ size=" + std::to_string(scripts_.size() + 2));
+  EXPECT_EQ(Ext("map?url=/scripts").body.substr(0, scripts_.size() + 1), scripts_ + " ");
+  EXPECT_EQ(Ext("map?url=/kiv/logo.gif").body.substr(0, root_.size() + 14),
+            root_ + "/kiv/logo.gif ");
+  EXPECT_EQ(Ext("map?url=/").body.substr(0, root_.size() + 2), root_ + "/ ");
+  EXPECT_EQ(Ext("map?url=/kiv/../../secret.txt").body, "map failed");
+  EXPECT_EQ(Ext("map?url=relative").body, "map failed");
+}
+
+TEST_F(KivwebTest, SendsAFileWithTheHeadTheExtensionWrote) {
+  Serve();
+  HttpResponse ping = Ext("ping");
+  ASSERT_EQ(ping.status, 200);
+  EXPECT_EQ(ping.body, std::string("GIF89a\0yes\xff", 11));
+  EXPECT_EQ(ping.Header("content-type"), "image/gif");
+  EXPECT_EQ(ping.Header("content-length"), "11");
+  EXPECT_EQ(ping.headers.count("content-length"), 1u);  // the extension's own is not doubled
+
+  HttpResponse file = Ext("file?path=" + root_ + "/kiv/default.htm");
+  EXPECT_EQ(file.body, "<html>entry page</html>");
+  EXPECT_EQ(file.Header("content-type"), "application/octet-stream");
+  EXPECT_EQ(Ext("file?path=" + root_ + "/missing").body,
+            "FileOpen failed on '" + root_ + "/missing'");
+}
+
+TEST_F(KivwebTest, StreamsLargeFilesInBoundedMemory) {
+  const std::string big = dir_.path() + "/big.bin";
+  {
+    std::ofstream out(big, std::ios::binary);
+    std::string block(1 << 20, '\0');
+    for (int i = 0; i < 48; ++i) {
+      for (std::size_t j = 0; j < block.size(); j += 4096)
+        block[j] = static_cast<char>('a' + i % 26);
+      out << block;
+    }
+  }
+  Serve();
+  Ext("vars");  // warm up
+  const long before = server_.PeakRssKb();
+  HttpResponse response = Ext("file?path=" + big);
+  ASSERT_EQ(response.status, 200);
+  ASSERT_EQ(response.body.size(), 48u << 20);
+  EXPECT_TRUE(response.body == ReadFile(big));
+  const long growth = server_.PeakRssKb() - before;
+  EXPECT_LT(growth, 16 * 1024) << "peak RSS grew by " << growth << " KiB for a 48 MiB file";
+}
+
+TEST_F(KivwebTest, KeepsConnectionsOpenAcrossExtensionResponses) {
+  Serve();
+  HttpConnection connection(port());
+  ASSERT_TRUE(connection.connected());
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(connection.Send("GET /scripts/Echo.so?pieces?n=500 HTTP/1.1\r\nHost: x\r\n\r\n"));
+    HttpResponse pieces = connection.Read();
+    ASSERT_EQ(pieces.status, 200) << i;
+    EXPECT_TRUE(pieces.chunked);
+    EXPECT_EQ(pieces.body.size(), 500u + 13u);
+    EXPECT_EQ(pieces.body.substr(pieces.body.size() - 7), "</html>");
+    ASSERT_TRUE(connection.Send("GET /kiv/logo.gif HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_EQ(connection.Read().status, 200);
+    ASSERT_TRUE(connection.Send(
+        "POST /scripts/Echo.so?ping HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc"));
+    EXPECT_EQ(connection.Read().body, std::string("GIF89a\0yes\xff", 11));
+  }
+  // HTTP/1.0 has no chunks: the body ends with the connection.
+  HttpConnection old(port());
+  ASSERT_TRUE(old.Send("GET /scripts/Echo.so?pieces?n=20 HTTP/1.0\r\n\r\n"));
+  HttpResponse response = old.Read();
+  EXPECT_EQ(response.status, 200);
+  EXPECT_FALSE(response.chunked);
+  EXPECT_EQ(response.body, "<html>01234567890123456789</html>");
+  // HEAD: the head only, and the connection stays usable.
+  HttpConnection head(port());
+  ASSERT_TRUE(head.Send("HEAD /scripts/Echo.so?pieces?n=20 HTTP/1.1\r\nHost: x\r\n\r\n"));
+  EXPECT_EQ(head.Read(/*head_only=*/true).status, 200);
+  EXPECT_TRUE(head.ClosedByServer(5000));
+}
+
+TEST_F(KivwebTest, ChecksTheHeadTheExtensionSends) {
+  Serve();
+  HttpResponse moved = Ext("header");
+  EXPECT_EQ(moved.status, 302);
+  EXPECT_EQ(moved.Header("location"), "/kiv/default.htm");
+  EXPECT_EQ(moved.Header("x-kept"), "yes");
+  EXPECT_EQ(moved.Header("set-cookie"), "");
+  EXPECT_EQ(moved.Header("x-bare"), "");
+  EXPECT_EQ(moved.Header("content-length"), "");  // kivweb frames the body itself
+  EXPECT_EQ(moved.body, "<html>moved</html>");
+
+  HttpResponse bad = Ext("badstatus");
+  EXPECT_EQ(bad.status, 200);
+  EXPECT_EQ(bad.Header("set-cookie"), "");
+  EXPECT_EQ(bad.body, "refused");
+  // Without a Content-Type of its own, a page is HTML.
+  EXPECT_EQ(Ext("pieces?n=1").Header("content-type"), "text/html");
+}
+
+TEST_F(KivwebTest, AnswersServerErrorWhenTheExtensionFailsSilently) {
+  Serve();
+  EXPECT_EQ(Ext("error").status, 500);
+  EXPECT_EQ(Ext("vars").status, 200);  // and goes on serving
+}
+
+TEST_F(KivwebTest, ServesConcurrentRequestsWithDistinctConnIds) {
+  Serve({"--listen", "127.0.0.1:0"});
+  std::atomic<int> failures{0}, duplicates{0}, max_in_flight{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 16; ++c) {
+    clients.emplace_back([&] {
+      for (int i = 0; i < 8; ++i) {
+        HttpResponse response = Ext("slow?ms=40");
+        if (response.status != 200) ++failures;
+        if (response.body.find("DUPLICATE") != std::string::npos) ++duplicates;
+        const std::size_t at = response.body.find("inflight=");
+        if (at != std::string::npos) {
+          const int n = std::atoi(response.body.c_str() + at + 9);
+          int seen = max_in_flight.load();
+          while (n > seen && !max_in_flight.compare_exchange_weak(seen, n)) {
+          }
+        }
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(duplicates.load(), 0);
+  EXPECT_GE(max_in_flight.load(), 4);  // requests really ran side by side
+}
+
+TEST_F(KivwebTest, StopsOnSigtermAfterTheRequestsInFlight) {
+  Serve();
+  HttpResponse slow;
+  std::thread client([&] { slow = Ext("slow?ms=700"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(server_.Stop(), 0);
+  client.join();
+  EXPECT_EQ(slow.status, 200);
+  EXPECT_THAT(slow.body, HasSubstr("inflight=1"));
+  // Loaded once, terminated once, after the last request had returned.
+  EXPECT_EQ(ReadFile(record_), "load\nterminate served=1 inflight=0\n");
+  const std::string log = server_.Log();
+  EXPECT_THAT(log, HasSubstr("stopping on SIGTERM"));
+  EXPECT_THAT(log, HasSubstr("extension Echo.so unloaded"));
+  EXPECT_THAT(log, HasSubstr("stopped"));
+}
+
+TEST_F(KivwebTest, StopsOnSigint) {
+  Serve();
+  EXPECT_EQ(Ext("vars").status, 200);
+  kill(server_.pid(), SIGINT);
+  EXPECT_EQ(server_.Wait(30000), 0);
+  EXPECT_EQ(ReadFile(record_), "load\nterminate served=1 inflight=0\n");
+}
+
+TEST_F(KivwebTest, TakesTheConfigurationFileWithCommandLineOverrides) {
+  fs::create_directories(dir_.path() + "/other");
+  WriteFile(dir_.path() + "/other/only-here.txt", "other root");
+  WriteFile(config_, "# test configuration\n\n  listen = 127.0.0.1:0  \nroot = " + dir_.path() +
+                         "/other\nscripts = " + scripts_ + "\nthreads = 4\naccount = " +
+                         (RunAsAccount().empty() ? "kiv_user" : RunAsAccount()) + "\n");
+  MakeReadable(dir_.path(), true);
+  ASSERT_EQ(server_.Start({"--config", config_}, dir_.path() + "/kivweb.log",
+                          {"KIVWEB_TEST_RECORD=" + record_}),
+            "");
+  EXPECT_EQ(Get(port(), "/only-here.txt").body, "other root");
+  EXPECT_EQ(Ext("vars").status, 200);
+  EXPECT_EQ(server_.Stop(), 0);
+
+  // --root wins over the file's root.
+  ASSERT_EQ(server_.Start({"--config", config_, "--root", root_}, dir_.path() + "/kivweb.log"), "");
+  EXPECT_EQ(Get(port(), "/only-here.txt").status, 404);
+  EXPECT_EQ(Get(port(), "/kiv/default.htm").status, 200);
+}
+
+TEST_F(KivwebTest, RejectsBadConfigurationsWithAClearMessage) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string file;
+    std::string message;
+  } cases[] = {
+      {{"--config", config_},
+       "listen = 127.0.0.1:0\n\ncolour = blue\n",
+       config_ + ":3: unknown key 'colour'"},
+      {{"--config", config_}, "threads = 0\n", "threads must be a number from 1 to 1024"},
+      {{"--config", config_}, "listen = localhost\n", "not of the form ADDR:PORT"},
+      {{"--config", config_}, "root = relative/dir\n", "root must be an absolute folder"},
+      {{"--config", config_}, "root\n", config_ + ":1: expected \"key = value\""},
+      {{"--config", dir_.path() + "/missing.conf"}, "", "cannot read configuration file"},
+      {{"--config", config_, "--listen", "127.0.0.1:99999"}, "", "--listen: listen port"},
+      {{"--config", config_, "--root", dir_.path() + "/no-such-root"}, "", "is not a folder"},
+      {{"--config", config_, "--frobnicate"}, "", "unknown argument '--frobnicate'"},
+      {{"--config"}, "", "--config needs a value"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(config_, c.file);
+    KivwebProcess process;
+    std::vector<std::string> args = c.args;
+    const std::string error = process.Start(args, dir_.path() + "/bad.log");
+    EXPECT_THAT(error, HasSubstr("kivweb exited")) << c.message;
+    EXPECT_THAT(error, HasSubstr(c.message));
+  }
+}
+
+TEST_F(KivwebTest, PrintsUsageForHelp) {
+  std::string output;
+  const std::string command = std::string(KIVWEB_PATH) + " --help";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_THAT(output, HasSubstr("Usage: kivweb [--config FILE]"));
+  EXPECT_THAT(output, HasSubstr("--listen ADDR:PORT"));
+}
+
+TEST_F(KivwebTest, AsRootNeverRunsWithoutItsAccount) {
+  if (geteuid() != 0) GTEST_SKIP() << "only a root start drops to an account";
+  for (const char* account : {"no_such_account_kiv", "root"}) {
+    WriteFile(config_, std::string("account = ") + account + "\n");
+    KivwebProcess process;
+    const std::string error = process.Start(
+        {"--config", config_, "--root", root_, "--scripts", scripts_}, dir_.path() + "/root.log");
+    EXPECT_THAT(error, HasSubstr("kivweb exited (status 1)")) << account;
+    EXPECT_THAT(error, HasSubstr(std::string("account '") + account + "'"));
+  }
+  // With its account, the requests run as that account.
+  WriteFile(config_, "account = " + RunAsAccount() + "\n");
+  Serve();
+  HttpResponse response = Ext("vars");
+  ASSERT_EQ(response.status, 200);
+  std::ifstream status("/proc/" + std::to_string(server_.pid()) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, 4, "Uid:") == 0) {
+      EXPECT_THAT(line, Not(HasSubstr("\t0\t"))) << line;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tellwen::testing

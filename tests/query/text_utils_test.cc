@@ -1,0 +1,78 @@
+#include "query/text_utils.h"
+
+#include <gtest/gtest.h>
+
+namespace tellwen::query {
+namespace {
+
+TEST(FormatSizeKb, TruncatesToTheUnitOfEachDigitCount) {
+  EXPECT_EQ(FormatSizeKb("0"), "&nbsp;&lt;1Kb");
+  EXPECT_EQ(FormatSizeKb("7"), "&nbsp;7Kb");
+  EXPECT_EQ(FormatSizeKb("999"), "&nbsp;999Kb");
+  EXPECT_EQ(FormatSizeKb("1000"), "&nbsp;1.0Mb");
+  EXPECT_EQ(FormatSizeKb("1234"), "&nbsp;1.2Mb");
+  EXPECT_EQ(FormatSizeKb("1999"), "&nbsp;1.9Mb");  // never rounds up
+  EXPECT_EQ(FormatSizeKb("12345"), "&nbsp;12.3Mb");
+  EXPECT_EQ(FormatSizeKb("123456"), "&nbsp;123Mb");
+  EXPECT_EQ(FormatSizeKb("1234567"), "&nbsp;1.23Gb");
+  EXPECT_EQ(FormatSizeKb("12345678"), "&nbsp;12.3Gb");
+  EXPECT_EQ(FormatSizeKb("123456789"), "&nbsp;123Gb");
+  EXPECT_EQ(FormatSizeKb("1234567890"), "&nbsp;1.23Tb");
+  EXPECT_EQ(FormatSizeKb("12345678901"), "&nbsp;12.3Tb");
+  EXPECT_EQ(FormatSizeKb("123456789012"), "&nbsp;123Tb");
+  EXPECT_EQ(FormatSizeKb("1234567890123"), "&nbsp;1234Tb");
+}
+
+TEST(Escaping, HtmlEscapeLeavesQuotesAndTheAttributeFormDoesNot) {
+  EXPECT_EQ(HtmlEscape("a<b>&\"'"), "a&lt;b&gt;&amp;\"'");
+  EXPECT_EQ(HtmlEscapeSpaces("a b<"), "a&nbsp;b&lt;");
+  EXPECT_EQ(HtmlAttrEscape("x\"y'z<&`"), "x&quot;y&#39;z&lt;&amp;&#96;");
+}
+
+TEST(Escaping, UrlEncodeKeepsOnlyLettersAndDigits) {
+  EXPECT_EQ(UrlEncode(""), "");
+  EXPECT_EQ(UrlEncode("aZ9"), "aZ9");
+  EXPECT_EQ(UrlEncode("a b&c=d/\xC3\xA9"), "a%20b%26c%3Dd%2F%C3%A9");
+}
+
+TEST(Escaping, UrlDecodeUndoesEncodingAndPlus) {
+  EXPECT_EQ(UrlDecode("a%20b+c%26d%3d"), "a b c&d=");
+  EXPECT_EQ(UrlDecode(UrlEncode("x&y=z %\x01")), "x&y=z %\x01");
+  // A "%" without two hexadecimal digits stays.
+  EXPECT_EQ(UrlDecode("100%"), "100%");
+  EXPECT_EQ(UrlDecode("%4"), "%4");
+  EXPECT_EQ(UrlDecode("%zz"), "%zz");
+}
+
+TEST(Escaping, JsEscapeCannotEndTheStringTheAttributeOrTheScript) {
+  EXPECT_EQ(JsEscape("o'brien"), "o\\'brien");
+  EXPECT_EQ(JsEscape("a\\b"), "a\\\\b");
+  EXPECT_EQ(JsEscape("\"</script>&\n"), "\\x22\\x3C/script\\x3E\\x26\\x0A");
+  EXPECT_EQ(JsEscape("caf\xC3\xA9"), "caf\xC3\xA9");
+}
+
+TEST(TextHelpers, PadSplitTrimReplace) {
+  EXPECT_EQ(PadLeft("42", 5, '0'), "00042");
+  EXPECT_EQ(PadLeft("123456", 3), "123456");
+  EXPECT_EQ(SplitText("|a||b|", '|'), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(SplitText("", ' ').empty());
+  EXPECT_EQ(TrimChar("  a b  ", ' '), "a b");
+  EXPECT_EQ(TrimChar("    ", ' '), "");
+  // Scanning goes on after the replacement, so its own text is not replaced again.
+  EXPECT_EQ(ReplaceAll("a[b[", "[", "[[]"), "a[[]b[[]");
+  EXPECT_EQ(ZeroPadded(7, 7), "0000007");
+}
+
+TEST(TextHelpers, ParseIntReadsALeadingNumberOnly) {
+  EXPECT_EQ(ParseInt("12x"), 12);
+  EXPECT_EQ(ParseInt("abc"), 0);
+  EXPECT_EQ(ParseInt(" -5"), -5);
+  EXPECT_EQ(ParseInt("99999999999999"), 2147483647);
+  EXPECT_EQ(ParseInt("-99999999999999"), -2147483647 - 1);
+  EXPECT_TRUE(IsDigits("0123"));
+  EXPECT_FALSE(IsDigits(""));
+  EXPECT_FALSE(IsDigits("1 "));
+}
+
+}  // namespace
+}  // namespace tellwen::query

@@ -42,6 +42,14 @@ const std::set<std::string>& ReservedWords() {
   return kWords;
 }
 
+// Deepest nesting of expressions, subqueries and statement blocks: the
+// parser, the translator and the interpreter recurse once per level.
+constexpr int kMaxNesting = 200;
+// Most operands of one chain of operators of the same precedence
+// ("1 + 2 + ...", "a and b and ..."): SQLite takes expression trees up to
+// 1000 deep, and a chain is one level per operator.
+constexpr int kMaxChainOperands = 1000;
+
 class Parser {
  public:
   Parser(std::string_view text, std::vector<Token> tokens)
@@ -189,24 +197,35 @@ class Parser {
   }
 
   ExprPtr ParseExpr() {
-    if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+    if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
     ExprPtr e = ParseOr();
     --depth_;
     return e;
   }
+  static void CountOperand(int* operands) {
+    if (++*operands > kMaxChainOperands) ThrowSql(kExpressionTooLong);
+  }
   ExprPtr ParseOr() {
     ExprPtr left = ParseAnd();
-    while (AcceptWord("or")) left = Binary("or", std::move(left), ParseAnd());
+    int operands = 1;
+    while (AcceptWord("or")) {
+      CountOperand(&operands);
+      left = Binary("or", std::move(left), ParseAnd());
+    }
     return left;
   }
   ExprPtr ParseAnd() {
     ExprPtr left = ParseNot();
-    while (AcceptWord("and")) left = Binary("and", std::move(left), ParseNot());
+    int operands = 1;
+    while (AcceptWord("and")) {
+      CountOperand(&operands);
+      left = Binary("and", std::move(left), ParseNot());
+    }
     return left;
   }
   ExprPtr ParseNot() {
     if (AcceptWord("not")) {
-      if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+      if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
       auto e = MakeExpr(Expr::Kind::kUnary);
       e->op = "not";
       e->args.push_back(ParseNot());
@@ -292,10 +311,12 @@ class Parser {
   }
   ExprPtr ParseAdditive() {
     ExprPtr left = ParseMultiplicative();
+    int operands = 1;
     for (;;) {
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator &&
           (t.text == "+" || t.text == "-" || t.text == "&" || t.text == "|" || t.text == "^")) {
+        CountOperand(&operands);
         std::string op = Next().text;
         left = Binary(op, std::move(left), ParseMultiplicative());
       } else {
@@ -305,9 +326,11 @@ class Parser {
   }
   ExprPtr ParseMultiplicative() {
     ExprPtr left = ParseUnary();
+    int operands = 1;
     for (;;) {
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator && (t.text == "*" || t.text == "/" || t.text == "%")) {
+        CountOperand(&operands);
         std::string op = Next().text;
         left = Binary(op, std::move(left), ParseUnary());
       } else {
@@ -319,7 +342,7 @@ class Parser {
     const Token& t = Peek();
     if (t.kind == TokenKind::kOperator && (t.text == "-" || t.text == "+" || t.text == "~")) {
       std::string op = Next().text;
-      if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+      if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
       ExprPtr operand = ParseUnary();
       --depth_;
       // Fold a sign into a numeric literal so that -1 stays a constant.
@@ -548,7 +571,7 @@ class Parser {
 
   // ---- SELECT ----
   std::unique_ptr<Select> ParseSelect() {
-    if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+    if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
     auto select = std::make_unique<Select>();
     select->cores.push_back(ParseSelectCore());
     while (AcceptWord("union")) {
@@ -717,7 +740,7 @@ class Parser {
         ref->alias = ExpectName();
         return ref;
       }
-      if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+      if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
       auto inner = ParseJoinedTable();
       --depth_;
       ExpectOp(")");
@@ -757,7 +780,7 @@ class Parser {
 
   // ---- statements ----
   StmtPtr ParseStatement(bool first_in_batch) {
-    if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+    if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
     const int line = Peek().line;
     StmtPtr s = ParseStatementInner(first_in_batch);
     s->line = line;

@@ -78,6 +78,8 @@ std::string MapSqliteMessage(const std::string& msg) {
     return "Lock request time out period exceeded.";
   }
   if (msg == "interrupted") return "Query timeout expired";
+  if (msg == "parser stack overflow") return kNestedTooDeeply;
+  if (StartsWith(msg, "Expression tree is too large")) return kExpressionTooLong;
   return msg;
 }
 

@@ -14,6 +14,16 @@ namespace tellwen::sqlserver {
 // it from their database provider.
 inline constexpr const char* kErrorSource = "Microsoft OLE DB Provider for SQL Server";
 
+// SQL Server's texts for a statement beyond the server's limits: nesting
+// (parentheses, subqueries, blocks) deeper than the parser and SQLite take,
+// and an operator chain longer than one statement may hold.
+inline constexpr const char* kNestedTooDeeply =
+    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
+    "into smaller queries.";
+inline constexpr const char* kExpressionTooLong =
+    "The query processor ran out of stack space during query optimization. Please simplify the "
+    "query.";
+
 struct SqlException {
   explicit SqlException(std::string d) : description(std::move(d)) {}
   std::string description;

@@ -5,7 +5,8 @@
 // statement); the parameter list says what to bind. Names are quoted, "dbo."
 // and database prefixes are gone, #temp tables resolve to SQLite's temp
 // schema, functions map to SQLite's or to those of functions.h, "+" becomes
-// "||", "+" or tsql_add by the operands' static types, comparisons that
+// "||", "+" or tsql_add by the operands' static types (chains of operators
+// are written flat, in time linear in their length), comparisons that
 // do not involve a column get the TSQL collation explicitly, and an OR of
 // LIKEs on one column becomes one tsql_like_any call.
 //
@@ -65,6 +66,11 @@ class Translator {
   std::string Function(const Expr& e);
   std::string Literal(const Value& v);
   std::string Compare(const std::string& op, const Expr& a, const Expr& b);
+  // A chain of AND or OR, written flat.
+  std::string Logical(const Expr& e);
+  // A chain of arithmetic and bit operators, in one pass (no recursion down
+  // the chain, text linear in its length).
+  std::string Arithmetic(const Expr& e);
   std::string Collated(const Expr& e);
   // "(c LIKE p1) OR (c LIKE p2) OR ..." on one column with constant patterns
   // as tsql_like_any(c, p1, p2, ...); "" when e is not such a chain.

@@ -263,5 +263,53 @@ TEST_F(Procedures, StatChartsWeeklyAndYearlySlots) {
   EXPECT_EQ(year[12][2], "2002-01-01 00:00:00");
 }
 
+// The web form allows many words: each becomes one LIKE of the chain the
+// search request builds, joined by AND (all words) or OR (any word).
+class ManyWords : public CatalogTest {
+ protected:
+  void SetUp() override {
+    CatalogTest::SetUp();
+    WriteIndex({{"//PC1", "abcdefghijklmnopqrstuvwxy", "", "", "z.txt", 1},
+                {"//PC1", "other", "", "abcdefghijklmnopqrstuvwxy", "*", 0},
+                {"//PC1", "other", "", "", "abcdefghijklmnopqrstuvwxy.txt", 2},
+                {"//PC1", "other", "", "", "abcdefghijklm.txt", 3}});
+    MustUpdate();
+  }
+  // " '( column like ''%a%'' AND column like ''%b%'' ...)' " over the words.
+  static std::string Words(const std::string& column, const std::vector<std::string>& words,
+                           const char* joint) {
+    std::string r = " '(";
+    for (size_t i = 0; i < words.size(); ++i) {
+      if (i) r += joint;
+      r += " " + column + " like ''%" + words[i] + "%'' ";
+    }
+    return r + ")' ";
+  }
+  std::vector<std::string> Hits(const std::vector<std::string>& words, const char* joint) {
+    const std::string call = "spSearch '0', '20', '0', '2147483647', 1, 1, 1, " +
+                             Words("s2", words, joint) + ", " + Words("d2", words, joint) + ", " +
+                             Words("fn", words, joint) +
+                             ", '0', 'words', '2002-02-15 10:00:00', '0000000001', '' ;";
+    SqlResult result = RunSql(call, 10, SqlCaller::kQuerySearch);
+    EXPECT_FALSE(result.error) << result.error_text;
+    std::vector<std::string> out;
+    for (const SqlRow& r : result.rows) out.push_back(r[1] + "/" + r[3] + "/" + r[4]);
+    return out;
+  }
+};
+
+TEST_F(ManyWords, FiftyOneLetterWordsSearchAllThreeScopes) {
+  std::vector<std::string> words;
+  for (int i = 0; i < 50; ++i) words.push_back(std::string(1, static_cast<char>('a' + i % 25)));
+  EXPECT_THAT(Hits(words, "AND"),
+              ElementsAre("abcdefghijklmnopqrstuvwxy//", "other/abcdefghijklmnopqrstuvwxy/",
+                          "other//abcdefghijklmnopqrstuvwxy.txt"));
+  std::vector<std::string> absent(50, "q");
+  absent[49] = "m";
+  EXPECT_THAT(Hits(absent, "OR"),
+              ElementsAre("abcdefghijklmnopqrstuvwxy//", "other/abcdefghijklmnopqrstuvwxy/",
+                          "other//abcdefghijklm.txt", "other//abcdefghijklmnopqrstuvwxy.txt"));
+}
+
 }  // namespace
 }  // namespace tellwen::testing

@@ -252,10 +252,13 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
   sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // WAL once per file (persistent); per connection: no secure delete (drops
   // of large work tables stay cheap), NORMAL sync (safe with WAL), a larger
-  // cache and memory-mapped reads for the name scans.
+  // cache and memory-mapped reads for the name scans. #temp tables and large
+  // sorts keep 16 MiB in memory and spill to a temporary file past that, so
+  // that a loop filling a #temp table fills a disk, not the memory of the
+  // program hosting the server.
   if (!Exec(db,
             "PRAGMA secure_delete=OFF; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;"
-            "PRAGMA temp_store=MEMORY;",
+            "PRAGMA temp_store=FILE; PRAGMA temp.cache_size=-16384;",
             error)) {
     sqlite3_close_v2(db);
     return nullptr;

@@ -2,6 +2,7 @@
 // deep nesting are answered (or refused with SQL Server's texts), never
 // crash the process that hosts the server.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <string>
 
@@ -75,6 +76,18 @@ TEST_F(Limits, DeepNestingIsRefusedWithSqlServersText) {
   for (int i = 0; i < 250; ++i) blocks = "if 1 = 1 begin " + blocks + " end";
   EXPECT_EQ(Error(blocks), kNestedTooDeeply);
   EXPECT_EQ(One("select ((((((1 + 2))))))"), "3");
+}
+
+TEST_F(Limits, TempTablesSpillToDiskPastAModestSize) {
+  Run("create table #big (v varchar(8000)) insert #big values (replicate('x', 4000))");
+  const sqlite3_int64 before = sqlite3_memory_used();
+  sqlite3_memory_highwater(/*reset=*/1);
+  // 2^14 rows of 4 KB: 64 MB in the #temp table.
+  Run("declare @i int set @i = 0 while @i < 14 begin insert #big select v from #big "
+      "set @i = @i + 1 end");
+  EXPECT_EQ(One("select count(*) from #big"), "16384");
+  const sqlite3_int64 peak = sqlite3_memory_highwater(/*reset=*/0);
+  EXPECT_LT(peak - before, 40ll << 20) << "bytes held by SQLite at the peak";
 }
 
 }  // namespace

@@ -108,6 +108,14 @@ bool ParseConnectionString(const std::string& text, SqlConnectionSettings* setti
 
 namespace {
 
+// The catalog's tables that the web extension and the monitor write while an
+// update may be running: they live in the database's log file, so that those
+// writes never queue behind the update's long transactions on the catalog.
+std::vector<std::string> CatalogLogTables() {
+  return {"stat_last_queries", "stat_searchs",  "stat_access",       "stat_access_failure",
+          "stat_ping",         "monitor_pings", "temp_monitor_pings"};
+}
+
 // The update job's callers rewrite whole tables: their connections are bulk ones.
 bool IsBulkCaller(SqlCaller caller) {
   return caller == SqlCaller::kIndexerTaskBody || caller == SqlCaller::kIndexerBatch;
@@ -124,6 +132,7 @@ sqlserver::ConnectOptions ConnectOptionsFor(const SqlConnectionSettings& setting
   options.connection_timeout_seconds = timeouts.connection_seconds;
   options.command_timeout_seconds = timeouts.command_seconds;
   options.bulk = bulk;
+  options.log_tables = CatalogLogTables();
   return options;
 }
 

@@ -559,6 +559,7 @@ std::vector<ObjectRow> ListObjects(sqlite3* db) {
   const char* sql =
       "SELECT name, 'U', 0 FROM main.sqlite_master WHERE type='table' "
       "UNION ALL SELECT name, 'U', 1 FROM temp.sqlite_master WHERE type='table' "
+      "UNION ALL SELECT name, 'U', 0 FROM logs.sqlite_master WHERE type='table' "
       "UNION ALL SELECT name, 'P', 0 FROM main._tsql_procedures";
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {

@@ -226,6 +226,47 @@ bool SetLoginPassword(const std::string& data_dir, const std::string& login,
   return ok;
 }
 
+namespace {
+
+// Attaches the database's log file as kLogSchema: WAL, NORMAL sync, and the
+// empty table that a transaction writes to take that file's write lock.
+bool AttachLogDatabase(sqlite3* db, const std::string& data_dir, const std::string& name,
+                       std::string* error) {
+  // "~" never appears in a database name, so no database has this file.
+  const std::string file = FileFor(data_dir, name + "~logs");
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, "ATTACH DATABASE ?1 AS logs", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_bind_text(stmt, 1, file.c_str(), -1, SQLITE_TRANSIENT);
+    rc = sqlite3_step(stmt) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_OK) {
+    *error = "Cannot open the log file of database \"" + name + "\": " + sqlite3_errmsg(db);
+    return false;
+  }
+  std::string mode;
+  bool ready = false;
+  if (sqlite3_prepare_v2(db, "PRAGMA logs.journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    mode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  }
+  sqlite3_finalize(stmt);
+  if (mode != "wal") Exec(db, "PRAGMA logs.journal_mode=WAL", nullptr);
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM logs.sqlite_master WHERE name = '_tsql_writer'", -1,
+                         &stmt, nullptr) == SQLITE_OK) {
+    ready = sqlite3_step(stmt) == SQLITE_ROW;
+  }
+  sqlite3_finalize(stmt);
+  KeepOpen(file);
+  if (!Exec(db, "PRAGMA logs.synchronous=NORMAL; PRAGMA logs.secure_delete=OFF;", error)) {
+    return false;
+  }
+  return ready || Exec(db, "CREATE TABLE IF NOT EXISTS logs._tsql_writer (x)", error);
+}
+
+}  // namespace
+
 sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int busy_ms,
                       std::string* error) {
   const std::string file = FileFor(data_dir, name);
@@ -283,6 +324,10 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
             "CREATE TABLE IF NOT EXISTS _tsql_procedures (name TEXT PRIMARY KEY COLLATE "
             "NOCASE, definition TEXT NOT NULL)",
             error)) {
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  if (!AttachLogDatabase(db, data_dir, name, error)) {
     sqlite3_close_v2(db);
     return nullptr;
   }

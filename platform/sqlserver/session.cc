@@ -292,6 +292,11 @@ Session::Flow Session::RunList(const std::vector<StmtPtr>& list) {
       ++i;
       continue;
     }
+    if (list[i]->kind == Stmt::Kind::kBeginTran) {
+      if (DeadlinePassed()) ThrowSql("Query timeout expired");
+      BeginTran(TransactionWrites(list, i + 1));
+      continue;
+    }
     Flow f = Run(*list[i]);
     if (f != Flow::kNormal) return f;
   }
@@ -870,10 +875,18 @@ bool Session::RunLoaderBatch(std::string_view text) {
     size_t columns = 0;
   };
   std::unordered_map<std::string, Target> targets;
-  for (const LoaderOp& op : ops) {
+  for (size_t k = 0; k < ops.size(); ++k) {
+    const LoaderOp& op = ops[k];
     if (DeadlinePassed()) ThrowSql("Query timeout expired");
     if (op.kind == LoaderOp::Kind::kBegin) {
-      BeginTran();
+      unsigned writes = 0;
+      size_t end = k + 1;
+      for (; end < ops.size() && ops[end].kind == LoaderOp::Kind::kInsert; ++end) {
+        if (end == k + 1 || ops[end].table != ops[end - 1].table) {
+          writes |= TableWrites(ops[end].table);
+        }
+      }
+      BeginTran(end < ops.size() && ops[end].kind == LoaderOp::Kind::kCommit ? writes : kWritesAny);
       continue;
     }
     if (op.kind == LoaderOp::Kind::kCommit) {
@@ -1036,12 +1049,112 @@ bool Session::TableExists(const std::string& name) {
                         ? "SELECT 1 FROM temp.sqlite_master WHERE type='table' AND name=?1 "
                           "COLLATE NOCASE"
                         : "SELECT 1 FROM main.sqlite_master WHERE type='table' AND name=?1 "
-                          "COLLATE NOCASE";
+                          "COLLATE NOCASE UNION ALL SELECT 1 FROM logs.sqlite_master WHERE "
+                          "type='table' AND name=?1 COLLATE NOCASE";
   std::vector<Param> params(1);
   params[0].value = Value::Text(name);
   bool found = false;
   Execute(sql, params, [&](sqlite3_stmt*) { found = true; });
   return found;
+}
+
+bool Session::IsLogTable(const std::string& table) const {
+  for (const std::string& name : log_tables_) {
+    if (strcasecmp(name.c_str(), table.c_str()) == 0) return true;
+  }
+  return false;
+}
+
+std::string Session::SchemaOf(const std::string& table) {
+  if (!table.empty() && table[0] == '#') return "temp";
+  std::vector<Param> params(1);
+  params[0].value = Value::Text(table);
+  std::string schema;
+  Execute(
+      "SELECT 'main' FROM main.sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE "
+      "UNION ALL SELECT 'logs' FROM logs.sqlite_master WHERE type='table' AND name=?1 COLLATE "
+      "NOCASE",
+      params, [&](sqlite3_stmt* stmt) {
+        if (schema.empty()) schema = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+      });
+  if (!schema.empty()) return schema;
+  return IsLogTable(table) ? kLogSchema : "main";
+}
+
+unsigned Session::TableWrites(const std::string& table) {
+  const std::string schema = SchemaOf(table);
+  if (schema == "temp") return 0;  // the connection's own file
+  return schema == kLogSchema ? kWritesLogs : kWritesMain;
+}
+
+unsigned Session::StatementWrites(const Stmt& s) {
+  switch (s.kind) {
+    case Stmt::Kind::kInsert:
+      return TableWrites(s.table.name) | (s.exec ? StatementWrites(*s.exec) : 0);
+    case Stmt::Kind::kUpdate:
+    case Stmt::Kind::kDelete:
+    case Stmt::Kind::kTruncate:
+    case Stmt::Kind::kCreateTable:
+    case Stmt::Kind::kAlterTableAdd:
+    case Stmt::Kind::kAlterTableDrop:
+    case Stmt::Kind::kCreateIndex:
+    case Stmt::Kind::kDropIndex:
+      return TableWrites(s.table.name);
+    case Stmt::Kind::kDropTable: {
+      unsigned w = 0;
+      for (const ObjectName& t : s.tables) w |= TableWrites(t.name);
+      return w;
+    }
+    case Stmt::Kind::kSelect:
+      return s.select && s.select->cores[0].has_into ? TableWrites(s.select->cores[0].into.name)
+                                                     : 0;
+    case Stmt::Kind::kCreateProcedure:
+    case Stmt::Kind::kDropProcedure:
+      return kWritesMain;
+    case Stmt::Kind::kIf:
+      return (s.then_branch ? StatementWrites(*s.then_branch) : 0) |
+             (s.else_branch ? StatementWrites(*s.else_branch) : 0);
+    case Stmt::Kind::kWhile:
+      return s.then_branch ? StatementWrites(*s.then_branch) : 0;
+    case Stmt::Kind::kBlock: {
+      unsigned w = 0;
+      for (const StmtPtr& b : s.body) w |= StatementWrites(*b);
+      return w;
+    }
+    case Stmt::Kind::kExecProc: {
+      const std::string name = Lower(s.proc_name);
+      if (name == "sp_spaceused") return 0;
+      if (name == "sp_rename" && !s.args.empty() && s.args[0].value &&
+          s.args[0].value->kind == Expr::Kind::kLiteral) {
+        std::string table;
+        for (char c : s.args[0].value->value.ToText()) {
+          if (c != '[' && c != ']') table.push_back(c);
+        }
+        if (strncasecmp(table.c_str(), "dbo.", 4) == 0) table = table.substr(4);
+        const size_t dot = table.rfind('.');  // table.column
+        return TableWrites(dot == std::string::npos ? table : table.substr(0, dot));
+      }
+      return kWritesAny;
+    }
+    case Stmt::Kind::kExecString:
+      return kWritesAny;
+    default:
+      return 0;
+  }
+}
+
+unsigned Session::TransactionWrites(const std::vector<StmtPtr>& list, size_t first) {
+  unsigned writes = 0;
+  int nesting = 0;
+  for (size_t i = first; i < list.size(); ++i) {
+    const Stmt& s = *list[i];
+    if (s.kind == Stmt::Kind::kBeginTran) ++nesting;
+    if (s.kind == Stmt::Kind::kRollbackTran) return writes;
+    if (s.kind == Stmt::Kind::kCommitTran && nesting-- == 0) return writes;
+    writes |= StatementWrites(s);
+    if (writes == kWritesAny) return writes;
+  }
+  return kWritesAny;  // the transaction outlives the list
 }
 
 bool Session::ProcedureExists(const std::string& name) {
@@ -1091,6 +1204,7 @@ void Session::RunCreateTable(const Stmt& s) {
     ThrowSql("There is already an object named '" + s.table.name + "' in the database.");
   }
   std::string sql = s.table.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ";
+  if (!s.table.IsTemp() && IsLogTable(s.table.name)) sql += std::string(kLogSchema) + ".";
   sql += TableName(s.table) + " (";
   bool rowid_identity = false;
   int identities = 0;
@@ -1114,8 +1228,7 @@ void Session::RunDropTable(const Stmt& s) {
       ThrowSql("Cannot drop the table '" + table.name +
                "', because it does not exist or you do not have permission.");
     }
-    Execute(std::string("DROP TABLE ") + (table.IsTemp() ? "temp." : "main.") + TableName(table),
-            {});
+    Execute("DROP TABLE " + SchemaOf(table.name) + "." + TableName(table), {});
     SchemaChanged();
   }
 }
@@ -1146,7 +1259,7 @@ void Session::RunCreateIndex(const Stmt& s) {
     ThrowSql("Cannot find the object \"" + s.table.name +
              "\" because it does not exist or you do not have permissions.");
   }
-  const std::string schema = s.table.IsTemp() ? "temp" : "main";
+  const std::string schema = SchemaOf(s.table.name);
   std::vector<Param> params(2);
   params[0].value = Value::Text(s.table.name);
   params[1].value = Value::Text(s.index_name);
@@ -1172,7 +1285,7 @@ void Session::RunCreateIndex(const Stmt& s) {
 }
 
 void Session::RunDropIndex(const Stmt& s) {
-  const std::string schema = s.table.IsTemp() ? "temp" : "main";
+  const std::string schema = SchemaOf(s.table.name);
   std::vector<Param> params(2);
   params[0].value = Value::Text(s.table.name);
   params[1].value = Value::Text(s.index_name);
@@ -1226,12 +1339,20 @@ void Session::RunAlterLogin(const Stmt& s) {
 
 // ---- transactions ----
 
-void Session::BeginTran() {
+void Session::BeginTran(unsigned writes) {
   if (trancount_ == 0) {
     if (!sqlite3_get_autocommit(db_)) {
       ThrowSql("The transaction state of the session is inconsistent.");
     }
-    Execute("BEGIN IMMEDIATE", {});
+    if (writes == kWritesAny) {
+      Execute("BEGIN IMMEDIATE", {});  // every attached file
+    } else {
+      // A write that changes nothing takes a file's write lock (waiting up
+      // to the connection timeout) without touching the other file.
+      Execute("BEGIN", {});
+      if (writes & kWritesMain) Execute("DELETE FROM main._tsql_procedures WHERE 0", {});
+      if (writes & kWritesLogs) Execute("DELETE FROM logs._tsql_writer WHERE 0", {});
+    }
   }
   ++trancount_;
 }

@@ -32,6 +32,8 @@ class Session : public TranslatorContext {
 
   bool ExecuteBatch(std::string_view text, BatchResult* result, std::string* error);
   void set_command_timeout(int seconds) { command_timeout_seconds_ = seconds; }
+  // Tables that CREATE TABLE puts in the log file (see ConnectOptions).
+  void set_log_tables(std::vector<std::string> names) { log_tables_ = std::move(names); }
   const std::string& database() const { return database_; }
 
   // TranslatorContext
@@ -102,7 +104,23 @@ class Session : public TranslatorContext {
   void RunSystemProcedure(const std::string& name, const Stmt& s);
   void RunSpRename(const std::vector<Value>& args);
   void RunSpSpaceUsed(const std::vector<Value>& args);
-  void BeginTran();
+  // Databases a statement may write, as bits.
+  enum : unsigned { kWritesMain = 1, kWritesLogs = 2, kWritesAny = 3 };
+  // The databases written by the statements of list from first up to the
+  // COMMIT that ends the transaction begun before first (kWritesAny when
+  // that cannot be told: EXEC of a procedure or a string, no COMMIT).
+  unsigned TransactionWrites(const std::vector<StmtPtr>& list, size_t first);
+  unsigned StatementWrites(const Stmt& s);
+  unsigned TableWrites(const std::string& table);
+  // The schema holding table ("temp", "main" or "logs"), or where CREATE
+  // TABLE puts it when it does not exist yet.
+  std::string SchemaOf(const std::string& table);
+  bool IsLogTable(const std::string& table) const;
+  // BEGIN TRAN: takes the write locks of the databases in writes at once
+  // (so that the transaction never fails on upgrading a read to a write),
+  // and only those: a transaction of the web on the log file does not wait
+  // for the update's transaction on the catalog's file.
+  void BeginTran(unsigned writes = kWritesAny);
   void CommitTran();
   void RollbackTran();
 
@@ -152,6 +170,7 @@ class Session : public TranslatorContext {
   std::vector<std::vector<Value>>* insert_exec_rows_ = nullptr;  // INSERT ... EXEC capture
   int insert_exec_columns_ = 0;
   int exec_depth_ = 0;
+  std::vector<std::string> log_tables_;
 
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;

@@ -77,6 +77,7 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
   std::unique_ptr<Connection> connection(new Connection());
   connection->session_ = std::make_unique<Session>(db, database, dir, options.user);
   connection->session_->set_command_timeout(options.command_timeout_seconds);
+  connection->session_->set_log_tables(options.log_tables);
   return connection;
 }
 

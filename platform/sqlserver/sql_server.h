@@ -38,6 +38,11 @@ struct ConnectOptions {
   // reads and writes it in memory and spills nothing to the log before its
   // commit. Durability is the same as for any other connection.
   bool bulk = false;
+  // Tables that CREATE TABLE places in the database's log file (master.h):
+  // those that programs write often and briefly while the catalog is being
+  // rebuilt. Every program connecting to one database should pass the same
+  // list; a table already present in the catalog's file stays there.
+  std::vector<std::string> log_tables;
 };
 
 struct SqlError {

@@ -22,12 +22,15 @@ namespace {
 
 bool EqualsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
-// sysobjects as the procedures test it: tables and procedures of the
-// database with a stable id.
+// sysobjects as the procedures test it: tables (of the database's file and
+// of its log file) and procedures of the database with a stable id.
 constexpr const char* kSysObjects =
     "(SELECT tsql_objid(name) AS id, name COLLATE TSQL AS name, 'U' AS xtype, 'U' AS type, "
     "1 AS uid, 0 AS parent_obj FROM main.sqlite_master WHERE type = 'table' AND "
     "substr(name, 1, 7) <> 'sqlite_' AND substr(name, 1, 6) <> '_tsql_' UNION ALL "
+    "SELECT tsql_objid(name), name COLLATE TSQL, 'U', 'U', 1, 0 FROM logs.sqlite_master WHERE "
+    "type = 'table' AND substr(name, 1, 7) <> 'sqlite_' AND substr(name, 1, 6) <> '_tsql_' "
+    "UNION ALL "
     "SELECT tsql_objid(name), name COLLATE TSQL, 'P', 'P', 1, 0 FROM main._tsql_procedures)";
 
 struct FunctionInfo {

@@ -1,7 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/sql/catalog_fixture.h"
@@ -181,6 +184,40 @@ TEST_F(Procedures, LastQueriesKeepTheFifteenNewestRequestsAllDone) {
     EXPECT_EQ(r[1], "2");
     EXPECT_EQ(r[2], "abc");
   }
+}
+
+TEST_F(Procedures, SearchAndMonitorDoNotWaitForTheUpdatesWrites) {
+  Set("QueryConnectionTimeout", "2");  // a search gives up on a lock after 2 s
+  // A write transaction on the catalog held for 4 s, as the update's steps
+  // hold them.
+  std::atomic<bool> done{false};
+  std::thread update([&] {
+    SqlResult r = RunSql(
+        "begin tran update aall set fs = fs + 0 "
+        "declare @end datetime set @end = dateadd(second, 4, getdate()) "
+        "while getdate() < @end set @end = @end commit tran",
+        0, SqlCaller::kIndexerTaskBody);
+    EXPECT_FALSE(r.error) << r.error_text;
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Search s;
+  for (int i = 0; i < 2; ++i) {
+    s.query_id = std::to_string(2000000000 + i);
+    EXPECT_THAT(Hits(s), ElementsAre("music/old/abc.mp3", "abcshare//abc.txt"));
+  }
+  SqlResult round = RunSql(
+      "begin transaction delete from monitor_pings insert into monitor_pings(name, status, "
+      "ping_time) values('//PC1', '1', '2002, 02, 15, 17, 38, 32') commit transaction",
+      0, SqlCaller::kMonitorRound);
+  EXPECT_FALSE(round.error) << round.error_text;
+  SqlResult logged = RunSql(
+      "insert stat_searchs values ('2002-02-15 10:00:00', 'abc', 0, 2, 20, '1.2.3.4', 0, 0, 1, "
+      "0, 2147483647, 0, 1)",
+      0, SqlCaller::kQueryStatementRunner);
+  EXPECT_FALSE(logged.error) << logged.error_text;
+  EXPECT_FALSE(done) << "the update's transaction ended before the searches were tried";
+  update.join();
 }
 
 TEST_F(Procedures, DirListsComputersSharesAndAFolder) {

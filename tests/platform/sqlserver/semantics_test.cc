@@ -320,5 +320,24 @@ TEST_F(Semantics, SysObjectsObjectIdAndObjectProperty) {
             (Rows{{"1", "1", "NULL"}}));
 }
 
+TEST_F(Semantics, WrongNumberOfInsertValuesIsReportedAsSqlServerDoes) {
+  Run("create table t (a int, b varchar(10), id int identity(5, 1))");
+  const std::string kDefinition =
+      "Insert Error: Column name or number of supplied values does not match table definition.";
+  // Without a column list every path says the values do not fit the table.
+  EXPECT_EQ(Error("insert into t values (1)"), kDefinition);
+  EXPECT_EQ(Error("insert into t values (1, 'x', 3)"), kDefinition);
+  EXPECT_EQ(Error("insert into t values (1 + 0)"), kDefinition);
+  // With one, the text says which side is short.
+  EXPECT_THAT(Error("insert into t (a, b) values (1)"),
+              StartsWith("There are more columns in the INSERT statement than values"));
+  EXPECT_THAT(Error("insert into t (a) values (1, 'x')"),
+              StartsWith("There are fewer columns in the INSERT statement than values"));
+  EXPECT_THAT(Error("insert into t (a) values (1 + 0, 'x')"),
+              StartsWith("There are fewer columns in the INSERT statement than values"));
+  EXPECT_EQ(Error("insert into t (a) exec sp_spaceused"), kDefinition);
+  EXPECT_EQ(One("select count(*) from t"), "0");
+}
+
 }  // namespace
 }  // namespace tellwen::sqlserver

@@ -279,6 +279,7 @@ TEST_F(Semantics, LoginsAndDataSourcesAreChecked) {
   ConnectOptions remote;
   remote.data_source = "otherhost.example";
   remote.user = "sa";
+  remote.data_dir = dir_.path();
   SqlError error;
   EXPECT_FALSE(Connection::Open(remote, &error));
   EXPECT_THAT(error.description, HasSubstr("SQL Server does not exist or access denied."));

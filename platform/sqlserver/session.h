@@ -101,7 +101,8 @@ class Session : public TranslatorContext {
   // session_insert.cc
   void RunInsert(const Stmt& s);
   void RunLiteralInsert(const Stmt& s, const InsertTarget& target);
-  // Runs the loader's form (see loader_batch.h); false when text is not it.
+  // Runs the loader's form (see loader_batch.h); false, having done
+  // nothing, when text is not it or names a table the form does not serve.
   bool RunLoaderBatch(std::string_view text);
   // Numbers the rows a late identity column left NULL.
   void FinishIdentity(const std::string& table);

@@ -86,7 +86,8 @@ void Session::RunExecProc(const Stmt& s) {
   std::vector<std::string> output_targets(def.params.size());
   size_t position = 0;
   bool named_seen = false;
-  for (const ExecArg& arg : s.args) {
+  for (size_t ordinal = 0; ordinal < s.args.size(); ++ordinal) {
+    const ExecArg& arg = s.args[ordinal];
     size_t index;
     if (!arg.name.empty()) {
       named_seen = true;
@@ -100,7 +101,7 @@ void Session::RunExecProc(const Stmt& s) {
       }
     } else {
       if (named_seen) {
-        ThrowSql("Must pass parameter number " + std::to_string(position + 1) +
+        ThrowSql("Must pass parameter number " + std::to_string(ordinal + 1) +
                  " and subsequent parameters as '@name = value'.");
       }
       index = position++;

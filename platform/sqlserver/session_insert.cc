@@ -103,7 +103,21 @@ bool Session::RunLoaderBatch(std::string_view text) {
     InsertTarget target;
     std::string sql;
   };
+  // Every table first: one this form does not serve (missing, or with an
+  // identity column the server numbers) sends the whole batch, untouched so
+  // far, down the general path, whose rules then apply.
   std::unordered_map<std::string, Target> targets;
+  for (const LoaderOp& op : ops) {
+    if (op.kind != LoaderOp::Kind::kInsert || targets.count(op.table)) continue;
+    try {
+      Target t{MakeInsertTarget(op.table, QuoteName(op.table), TableColumns(op.table), {}), ""};
+      if (t.target.late_identity) return false;
+      t.sql = t.target.head + " VALUES " + t.target.ParameterRow();
+      targets.emplace(op.table, std::move(t));
+    } catch (const SqlException&) {
+      return false;
+    }
+  }
   for (const LoaderOp& op : ops) {
     CheckDeadline();
     if (op.kind == LoaderOp::Kind::kBegin) {
@@ -114,19 +128,9 @@ bool Session::RunLoaderBatch(std::string_view text) {
       CommitTran();
       continue;
     }
-    auto it = targets.find(op.table);
-    if (it == targets.end()) {
-      Target t{MakeInsertTarget(op.table, QuoteName(op.table), TableColumns(op.table), {}), ""};
-      // Tables with identity columns numbered by the server take the
-      // general path's rules.
-      if (t.target.late_identity) {
-        ThrowSql("The loader form does not serve tables with late identity columns.");
-      }
-      t.sql = t.target.head + " VALUES " + t.target.ParameterRow();
-      it = targets.emplace(op.table, std::move(t)).first;
-    }
-    it->second.target.CheckCount(op.count);
-    Statement stmt = db_.Prepare(it->second.sql);
+    const Target& target = targets.at(op.table);
+    target.target.CheckCount(op.count);
+    Statement stmt = db_.Prepare(target.sql);
     for (size_t i = 0; i < op.count; ++i) stmt.Bind(static_cast<int>(i) + 1, values[op.first + i]);
     rowcount_ = stmt.StepWrite();
   }

@@ -243,10 +243,6 @@ bool ProbeComputer(const std::string& computer, int port, int timeout_ms) {
   return false;
 }
 
-int PortOf(const SmbOptions& options) {
-  return options.port != 0 ? options.port : SmbPortFromEnvironment();
-}
-
 thread_local std::unordered_map<uint64_t, std::unique_ptr<ThreadContext>> thread_contexts;
 
 ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
@@ -265,7 +261,7 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
       smbc_setOptionFallbackAfterKerberos(ctx, 1);
       smbc_setOptionUseCCache(ctx, 0);
       smbc_setTimeout(ctx, options.timeout_ms);
-      int port = PortOf(options);
+      int port = options.port;
       if (port != 0) smbc_setPort(ctx, static_cast<uint16_t>(port));
       if (smbc_init_context(ctx) == nullptr) {
         smbc_free_context(ctx, 1);
@@ -347,7 +343,7 @@ std::unique_ptr<ResourceEnumeration> SmbNetwork::OpenEnum(const NetResource* con
 
   std::string url;
   if (is_unc) {
-    if (!ProbeComputer(ComputerOfUnc(name), PortOf(options_), options_.timeout_ms)) {
+    if (!ProbeComputer(ComputerOfUnc(name), options_.port, options_.timeout_ms)) {
       return done(NetStatus::kUnreachable);
     }
     url = UncToSmbUrl(name);
@@ -400,7 +396,7 @@ NetStatus SmbNetwork::ShareList(const std::string& computer, std::vector<std::st
   if (tc->ctx == nullptr) return NetStatus::kError;
   std::string bare = ComputerOfUnc(computer);
   if (bare.empty()) return NetStatus::kNotFound;
-  if (!ProbeComputer(bare, PortOf(options_), options_.timeout_ms)) return NetStatus::kUnreachable;
+  if (!ProbeComputer(bare, options_.port, options_.timeout_ms)) return NetStatus::kUnreachable;
   std::vector<std::pair<unsigned, std::string>> entries;
   NetStatus read = ReadDirents(tc->ctx, UncToSmbUrl("\\\\" + bare), &entries);
   if (read != NetStatus::kOk) return read;

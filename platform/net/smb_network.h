@@ -32,12 +32,13 @@
 namespace tellwen::net {
 
 struct SmbOptions {
-  int port = 0;            // 0: $TELLWEN_SMB_PORT, else the library's default
+  int port = 0;            // 0: the default ports (445, then 139)
   int timeout_ms = 20000;  // per call to a server
   std::string provider_name = "SMB Network";
 };
 
 // The port $TELLWEN_SMB_PORT names, or 0 when unset or not a port number.
+// Read by the program that builds the network, for SmbOptions::port.
 int SmbPortFromEnvironment();
 
 class SmbNetwork : public Network {

@@ -121,10 +121,9 @@ int RunKivSql(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (database) settings.database = *database;
   if (user) settings.user = *user;
   if (password) settings.password = *password;
-  const std::string connection = BuildConnectionString(settings);
   for (const std::string& batch : batches) {
     // Ask for every column: RunSqlOn reads the first n, so find n first.
-    SqlResult result = RunSqlOn(connection, batch, -1, timeouts);
+    SqlResult result = RunSqlOn(settings, batch, -1, timeouts);
     if (result.error) {
       err << result.error_text << "\n";
       return 1;

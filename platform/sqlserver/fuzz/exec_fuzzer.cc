@@ -25,8 +25,8 @@ tellwen::sqlserver::Connection* Scratch() {
   static std::unique_ptr<tellwen::sqlserver::Connection> connection = [] {
     std::string dir = (std::filesystem::temp_directory_path() / "tellwen-fuzz.XXXXXX").string();
     if (!mkdtemp(dir.data())) abort();
-    setenv("TELLWEN_DATA", dir.c_str(), 1);
     tellwen::sqlserver::ConnectOptions options;
+    options.data_dir = dir;
     options.data_source = "localhost";
     options.user = "sa";
     options.command_timeout_seconds = 1;

@@ -23,6 +23,7 @@ class LogFile : public ServerTest {
     options.data_source = "localhost";
     options.database = "kiv";
     options.user = "sa";
+    options.data_dir = dir_.path();
     options.connection_timeout_seconds = 1;
     options.log_tables = {"hits", "pings", "temp_pings"};
     SqlError error;

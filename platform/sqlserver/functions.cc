@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -266,6 +267,88 @@ void AddFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     acc = std::move(next);
   }
   ResultValue(ctx, acc);
+}
+
+// tsql_fit(value, n): value as a varchar(n) column stores it. Text longer
+// than n characters is an error, as SQL Server refuses it, unless only
+// trailing blanks are over (those are cut). Other values pass unchanged.
+void FitFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int64_t n = sqlite3_value_int64(argv[1]);
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT ||
+      sqlite3_value_bytes(argv[0]) <= n) {  // a character is at least a byte
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  const std::string_view text = TextView(argv[0]);
+  // Byte offset where character n + 1 starts, and whether a non-blank
+  // character follows it.
+  int64_t chars = 0;
+  size_t cut = text.size();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    if (chars++ == n) {
+      cut = i;
+      break;
+    }
+  }
+  if (cut == text.size()) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  if (text.find_first_not_of(' ', cut) != std::string_view::npos) {
+    ResultError(ctx, "String or binary data would be truncated.");
+    return;
+  }
+  sqlite3_result_text(ctx, text.data(), static_cast<int>(cut), SQLITE_TRANSIENT);
+}
+
+// tsql_div(a, b, ...) and tsql_mod(a, b, ...): ((a / b) / ...) with SQL
+// Server's errors for a zero divisor and for the one quotient that
+// overflows; integers divide as integers, anything else as floats.
+void DivideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const bool modulo = sqlite3_user_data(ctx) != nullptr;
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  }
+  bool integer = sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER;
+  int64_t ia = sqlite3_value_int64(argv[0]);
+  double fa = sqlite3_value_double(argv[0]);
+  for (int i = 1; i < argc; ++i) {
+    const bool b_integer = sqlite3_value_numeric_type(argv[i]) == SQLITE_INTEGER;
+    const int64_t ib = sqlite3_value_int64(argv[i]);
+    const double fb = sqlite3_value_double(argv[i]);
+    if (b_integer ? ib == 0 : fb == 0.0) {
+      return ResultError(ctx, "Divide by zero error encountered.");
+    }
+    if (integer && b_integer) {
+      if (ia == INT64_MIN && ib == -1) {
+        return ResultError(ctx,
+                           "Arithmetic overflow error converting expression to data type bigint.");
+      }
+      ia = modulo ? ia % ib : ia / ib;
+      fa = static_cast<double>(ia);
+    } else {
+      fa = modulo ? std::fmod(integer ? static_cast<double>(ia) : fa, fb)
+                  : (integer ? static_cast<double>(ia) : fa) / fb;
+      integer = false;
+    }
+  }
+  if (integer) return sqlite3_result_int64(ctx, ia);
+  sqlite3_result_double(ctx, fa);
+}
+
+// tsql_int(x): x as the result of arithmetic on int operands, which SQL
+// Server keeps in 32 bits: outside that range (or pushed out of 64 bits
+// into a float) it is an overflow.
+void IntFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (type == SQLITE_INTEGER) {
+    const int64_t v = sqlite3_value_int64(argv[0]);
+    if (v >= INT32_MIN && v <= INT32_MAX) return sqlite3_result_int64(ctx, v);
+  }
+  if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return sqlite3_result_value(ctx, argv[0]);
+  ResultError(ctx, "Arithmetic overflow error converting expression to data type int.");
 }
 
 // tsql_xor(a, b, ...) is a ^ b ^ ... (bitwise exclusive or) on integers;
@@ -638,7 +721,7 @@ void AvgFinal(sqlite3_context* ctx) {
 }  // namespace
 
 int RegisterFunctions(sqlite3* db) {
-  static bool kLeft = true, kRight = false;
+  static bool kLeft = true, kRight = false, kModulo = true;
   const int kFlags = SQLITE_UTF8;
   const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   struct Fn {
@@ -654,6 +737,10 @@ int RegisterFunctions(sqlite3* db) {
       {"tsql_like_any", -1, kPure, LikeAnyFunction, nullptr},
       {"tsql_add", -1, kPure, AddFunction, nullptr},
       {"tsql_xor", -1, kPure, XorFunction, nullptr},
+      {"tsql_fit", 2, kPure, FitFunction, nullptr},
+      {"tsql_div", -1, kPure, DivideFunction, nullptr},
+      {"tsql_mod", -1, kPure, DivideFunction, &kModulo},
+      {"tsql_int", 1, kPure, IntFunction, nullptr},
       {"tsql_convert", 3, kPure, ConvertFunction, nullptr},
       {"tsql_dateadd", 3, kPure, DateAddFunction, nullptr},
       {"tsql_datediff", 3, kPure, DateDiffFunction, nullptr},

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/translator.h"
 
@@ -9,6 +10,10 @@ namespace tellwen::sqlserver {
 
 std::string ConvertedSql(const std::string& convert_type, const std::string& expr_sql) {
   if (convert_type.empty()) return expr_sql;
+  TypeSpec type;
+  if (ParseTypeText(convert_type, &type) && type.Class() == TypeClass::kText) {
+    return "tsql_fit(" + expr_sql + ", " + std::to_string(type.length) + ")";
+  }
   return "tsql_convert('" + convert_type + "', " + expr_sql + ", NULL)";
 }
 

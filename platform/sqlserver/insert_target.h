@@ -20,11 +20,15 @@ struct ColumnInfo {
   bool rowid_identity = false;  // INTEGER PRIMARY KEY: SQLite numbers it
   int64_t seed = 1, step = 1;
   // Numeric and date columns: the type values are converted to on INSERT
-  // VALUES and UPDATE SET, as SQL Server converts them ("" for others).
+  // VALUES and UPDATE SET, as SQL Server converts them; text columns of a
+  // bounded length: the type whose length values are checked against
+  // ("" for others).
   std::string convert_type;
 };
 
-// expr_sql converted to convert_type ("" leaves it as it is).
+// expr_sql converted to convert_type ("" leaves it as it is); for a text
+// type, checked against its length ("String or binary data would be
+// truncated.").
 std::string ConvertedSql(const std::string& convert_type, const std::string& expr_sql);
 
 struct InsertTarget {

@@ -47,8 +47,9 @@ const std::set<std::string>& ReservedWords() {
 constexpr int kMaxNesting = 200;
 // Most operands of one chain of operators of the same precedence
 // ("1 + 2 + ...", "a and b and ..."): SQLite takes expression trees up to
-// 1000 deep, and a chain is one level per operator.
-constexpr int kMaxChainOperands = 1000;
+// 1000 deep, a chain is one level per operator, and the translator may
+// wrap a chain in a few levels more.
+constexpr int kMaxChainOperands = 900;
 
 class Parser {
  public:

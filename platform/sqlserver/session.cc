@@ -306,7 +306,14 @@ void Session::Assign(const std::string& name, const Value& v) {
 
 void Session::RunDeclare(const Stmt& s) {
   for (const Stmt::Declaration& d : s.declarations) {
-    if (scopes_.back().vars.count(d.name)) {
+    auto it = scopes_.back().vars.find(d.name);
+    if (it != scopes_.back().vars.end() && it->second.declared_by == &d) {
+      // A DECLARE met again (inside WHILE): the variable keeps its value,
+      // an initialiser is evaluated and assigned again, as in SQL Server.
+      if (d.init) Assign(d.name, Evaluate(*d.init));
+      continue;
+    }
+    if (it != scopes_.back().vars.end()) {
       ThrowSql("The variable name '" + d.name +
                "' has already been declared. Variable names must be unique within a query "
                "batch or stored procedure.");
@@ -316,7 +323,7 @@ void Session::RunDeclare(const Stmt& s) {
     }
     Value init;
     if (d.init) init = Evaluate(*d.init);
-    scopes_.back().vars[d.name] = Variable{d.type, Value()};
+    scopes_.back().vars[d.name] = Variable{d.type, Value(), &d};
     if (d.init) Assign(d.name, init);
   }
 }

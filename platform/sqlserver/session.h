@@ -57,6 +57,9 @@ class Session : public TranslatorContext {
   struct Variable {
     TypeSpec type;
     Value value;
+    // The DECLARE that made it (nullptr for a parameter): run again, as in
+    // a loop, it re-runs its initialiser instead of declaring anew.
+    const Stmt::Declaration* declared_by = nullptr;
   };
   struct Scope {
     std::unordered_map<std::string, Variable> vars;

@@ -70,7 +70,8 @@ const std::vector<ColumnInfo>& Session::TableColumns(const std::string& table) {
     TypeSpec type_spec;
     if (!c.identity && ParseTypeText(type, &type_spec)) {
       const TypeClass cls = type_spec.Class();
-      if (cls == TypeClass::kInteger || cls == TypeClass::kFloat || cls == TypeClass::kDateTime) {
+      if (cls == TypeClass::kInteger || cls == TypeClass::kFloat || cls == TypeClass::kDateTime ||
+          (cls == TypeClass::kText && type_spec.length > 0)) {
         c.convert_type = type_spec.ToString();
       }
     }
@@ -168,6 +169,12 @@ std::string Session::ColumnDefinition(const ColumnDef& def, bool* rowid_identity
 void Session::RunCreateTable(const Stmt& s) {
   if (!s.table.IsTemp() && (TableExists(s.table.name) || ProcedureExists(s.table.name))) {
     ThrowSql("There is already an object named '" + s.table.name + "' in the database.");
+  }
+  // SQL Server's limit, below SQLite's.
+  constexpr size_t kMaxColumns = 1024;
+  if (s.column_defs.size() > kMaxColumns) {
+    ThrowSql("CREATE TABLE failed because column '" + s.column_defs[kMaxColumns].name +
+             "' in table '" + s.table.name + "' exceeds the maximum of 1024 columns.");
   }
   std::string sql = s.table.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ";
   if (!s.table.IsTemp() && IsLogTable(s.table.name)) sql += std::string(kLogSchema) + ".";

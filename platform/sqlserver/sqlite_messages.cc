@@ -60,6 +60,20 @@ std::string MapSqliteMessage(const std::string& msg) {
   }
   if (msg == "interrupted") return "Query timeout expired";
   if (msg == "parser stack overflow") return kNestedTooDeeply;
+  // SQLite's own limits (2000 columns, a number of parameters per
+  // statement) in SQL Server's words.
+  if (StartsWith(msg, "too many columns on ")) {
+    return "CREATE TABLE failed because table '" + after("too many columns on ") +
+           "' exceeds the maximum of 2000 columns.";
+  }
+  if (StartsWith(msg, "too many columns in result set")) {
+    return "The number of elements in the select list exceeds the maximum allowed number of "
+           "2000 elements.";
+  }
+  if (msg == "too many SQL variables") {
+    return "The incoming request has too many parameters. Reduce the number of parameters and "
+           "resend the request.";
+  }
   if (StartsWith(msg, "Expression tree is too large")) return kExpressionTooLong;
   return msg;
 }

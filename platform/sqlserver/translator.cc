@@ -465,6 +465,10 @@ std::string Translator::Arithmetic(const Expr& e) {
       }
     } else if (op == "^") {
       call = "tsql_xor(";
+    } else if (op == "/") {
+      call = "tsql_div(";  // SQLite gives NULL for a zero divisor
+    } else if (op == "%") {
+      call = "tsql_mod(";
     }
     if (call) {
       if (open_call == call && call_operands < kOperandsPerCall) {
@@ -493,10 +497,52 @@ std::string Translator::Arithmetic(const Expr& e) {
     binding = wanted;
     open_call = nullptr;
   }
-  std::string r = "(";
+  // Arithmetic on int operands only stays in 32 bits, as SQL Server's int.
+  const bool narrow = type == TypeClass::kInteger && IsNarrowInteger(e);
+  std::string r = narrow ? "tsql_int(" : "(";
   for (auto it = prefixes.rbegin(); it != prefixes.rend(); ++it) r += *it;
   r += body;
   return r + ")";
+}
+
+bool Translator::IsNarrowInteger(const Expr& e) {
+  std::vector<const Expr*> stack{&e};
+  while (!stack.empty()) {
+    const Expr* n = stack.back();
+    stack.pop_back();
+    switch (n->kind) {
+      case Expr::Kind::kLiteral:
+        if (n->value.type != Value::Type::kInt || n->value.i < INT32_MIN ||
+            n->value.i > INT32_MAX) {
+          return false;
+        }
+        break;
+      case Expr::Kind::kVariable: {
+        const TypeSpec* t = context_.VariableType(n->name);
+        if (!t || (t->name != "int" && t->name != "smallint" && t->name != "tinyint")) {
+          return false;
+        }
+        break;
+      }
+      case Expr::Kind::kCast:
+        if (n->type.name != "int" && n->type.name != "smallint" && n->type.name != "tinyint") {
+          return false;
+        }
+        break;
+      case Expr::Kind::kUnary:
+        if (n->op != "-" && n->op != "+") return false;
+        stack.push_back(n->args[0].get());
+        break;
+      case Expr::Kind::kBinary:
+        if (!IsArithmeticNode(*n) || n->op == "&" || n->op == "|" || n->op == "^") return false;
+        stack.push_back(n->args[0].get());
+        stack.push_back(n->args[1].get());
+        break;
+      default:
+        return false;  // columns, functions: their type is known only at run time
+    }
+  }
+  return true;
 }
 
 std::string Translator::LikeAny(const Expr& e) {

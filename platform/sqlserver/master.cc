@@ -13,14 +13,10 @@
 #include <thread>
 
 #include "platform/sqlserver/functions.h"
+#include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool MakeFolders(const std::string& path) {
   std::string partial;
@@ -153,23 +149,6 @@ bool CheckLogin(const std::string& data_dir, const std::string& user, const std:
   sqlite3_close_v2(db);
   if (!ok) *error = "Login failed for user '" + user + "'.";
   return ok;
-}
-
-bool DatabaseExists(const std::string& data_dir, const std::string& name, int busy_ms) {
-  if (strcasecmp(name.c_str(), "master") == 0) return true;
-  std::string error;
-  sqlite3* db = OpenMaster(data_dir, busy_ms, &error);
-  if (!db) return false;
-  sqlite3_stmt* stmt = nullptr;
-  bool found = false;
-  if (sqlite3_prepare_v2(db, "SELECT 1 FROM databases WHERE name = ?1", -1, &stmt, nullptr) ==
-      SQLITE_OK) {
-    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    found = sqlite3_step(stmt) == SQLITE_ROW;
-  }
-  sqlite3_finalize(stmt);
-  sqlite3_close_v2(db);
-  return found;
 }
 
 bool CreateDatabase(const std::string& data_dir, const std::string& name, std::string* error) {

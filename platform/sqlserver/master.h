@@ -21,9 +21,6 @@ bool CheckLogin(const std::string& data_dir, const std::string& user, const std:
                 int busy_ms, std::string* error, const std::string* database = nullptr,
                 bool* database_exists = nullptr);
 
-// True when the database is registered in master (master itself always is).
-bool DatabaseExists(const std::string& data_dir, const std::string& name, int busy_ms);
-
 bool CreateDatabase(const std::string& data_dir, const std::string& name, std::string* error);
 bool SetLoginPassword(const std::string& data_dir, const std::string& login,
                       const std::string& password, std::string* error);

@@ -6,15 +6,10 @@
 
 #include "platform/sqlserver/lexer.h"
 #include "platform/sqlserver/sql_error.h"
+#include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return r;
-}
 
 // Words that end an expression or a statement and can never be an alias or
 // a transaction name.
@@ -782,9 +777,7 @@ class Parser {
   // ---- statements ----
   StmtPtr ParseStatement(bool first_in_batch) {
     if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
-    const int line = Peek().line;
     StmtPtr s = ParseStatementInner(first_in_batch);
-    s->line = line;
     --depth_;
     return s;
   }
@@ -890,13 +883,13 @@ class Parser {
     if (word == "use") {
       Next();
       auto s = std::make_unique<Stmt>(Stmt::Kind::kUse);
-      s->option = ExpectAnyName();
+      s->database = ExpectAnyName();
       return s;
     }
     if (word == "dbcc") {
       Next();
       auto s = std::make_unique<Stmt>(Stmt::Kind::kDbcc);
-      s->option = Lower(ExpectAnyName());
+      s->dbcc_command = Lower(ExpectAnyName());
       if (AcceptOp("(")) {
         int nesting = 1;
         while (nesting > 0 && !AtEnd()) {
@@ -911,9 +904,9 @@ class Parser {
           ExpectAnyName();
         } while (AcceptOp(","));
       }
-      if (s->option != "shrinkdatabase" && s->option != "shrinkfile" &&
-          s->option != "updateusage" && s->option != "checkdb") {
-        ThrowSql("DBCC " + s->option + " is not supported by this server.");
+      if (s->dbcc_command != "shrinkdatabase" && s->dbcc_command != "shrinkfile" &&
+          s->dbcc_command != "updateusage" && s->dbcc_command != "checkdb") {
+        ThrowSql("DBCC " + s->dbcc_command + " is not supported by this server.");
       }
       return s;
     }
@@ -1288,7 +1281,7 @@ class Parser {
       bool paren = AcceptOp("(");
       if (Peek().kind == TokenKind::kVariable) {
         do {
-          Stmt::Param p;
+          Stmt::ProcedureParam p;
           p.name = Lower(Next().text);
           AcceptWord("as");
           p.type = ParseType();
@@ -1304,18 +1297,16 @@ class Parser {
         } while (AcceptOp(","));
       }
       ExpectWord("as");
-      const size_t body_offset = Peek().offset;
       while (!AtEnd()) {
         if (AcceptOp(";")) continue;
         s->body.push_back(ParseStatement(false));
       }
-      s->body_text = std::string(text_.substr(body_offset));
       s->create_text = std::string(text_.substr(create_offset));
       return s;
     }
     if (AcceptWord("database")) {
       auto s = std::make_unique<Stmt>(Stmt::Kind::kCreateDatabase);
-      s->option = ExpectName();
+      s->database = ExpectName();
       return s;
     }
     if (PeekWord("view") || PeekWord("function") || PeekWord("trigger")) {
@@ -1387,13 +1378,13 @@ class Parser {
     }
     if (AcceptWord("login")) {
       auto s = std::make_unique<Stmt>(Stmt::Kind::kAlterLogin);
-      s->option = ExpectName();
+      s->login = ExpectName();
       ExpectWord("with");
       ExpectWord("password");
       ExpectOp("=");
       const Token& p = Peek();
       if (p.kind != TokenKind::kString && p.kind != TokenKind::kNString) SyntaxError();
-      s->option_value = Next().text;
+      s->password = Next().text;
       if (AcceptOp(",") || PeekWord("old_password")) {
         ExpectWord("old_password");
         ExpectOp("=");
@@ -1442,8 +1433,8 @@ class Parser {
       return s;
     }
     auto s = std::make_unique<Stmt>(Stmt::Kind::kSetOption);
-    s->option = Lower(ExpectAnyName());
-    if (s->option == "transaction") {
+    s->set_option = Lower(ExpectAnyName());
+    if (s->set_option == "transaction") {
       ExpectWord("isolation");
       ExpectWord("level");
       while (Peek().kind == TokenKind::kIdentifier && !IsReserved(Peek())) Next();
@@ -1455,9 +1446,9 @@ class Parser {
     const Token& v = Peek();
     if (v.kind == TokenKind::kIdentifier || v.kind == TokenKind::kInteger ||
         v.kind == TokenKind::kVariable) {
-      s->option_value = Lower(Next().text);
+      s->set_value = Lower(Next().text);
     } else if (AcceptOp("-")) {
-      s->option_value = "-" + Next().text;
+      s->set_value = "-" + Next().text;
     } else {
       SyntaxError();
     }

@@ -54,7 +54,7 @@ const TypeSpec* Session::VariableType(const std::string& name) const {
 
 // ---- SQLite statements with parameters ----
 
-int64_t Session::RunSqlite(const std::string& sql, const std::vector<Param>& params,
+int64_t Session::RunSqlite(const std::string& sql, const std::vector<BoundParam>& params,
                            const RowSink& sink, std::vector<std::string>* names) {
   CheckDeadline();
   Statement stmt = db_.Prepare(sql);
@@ -63,11 +63,11 @@ int64_t Session::RunSqlite(const std::string& sql, const std::vector<Param>& par
   std::vector<Value> held;
   held.reserve(params.size());
   for (size_t i = 0; i < params.size(); ++i) {
-    const Param& p = params[i];
+    const BoundParam& p = params[i];
     const Value* v = &p.value;
-    if (p.kind == Param::Kind::kVariable) {
+    if (p.kind == BoundParam::Kind::kVariable) {
       v = &VariableValue(p.name);
-    } else if (p.kind == Param::Kind::kSystem) {
+    } else if (p.kind == BoundParam::Kind::kSystem) {
       held.push_back(p.name == "@@rowcount"    ? Value::Int(rowcount_)
                      : p.name == "@@trancount" ? Value::Int(trancount_)
                      : p.name == "@@spid"      ? Value::Int(51)
@@ -89,7 +89,7 @@ int64_t Session::RunSqlite(const std::string& sql, const std::vector<Param>& par
 
 // ---- batch ----
 
-bool Session::ExecuteBatch(std::string_view text, BatchResult* result, std::string* error) {
+bool Session::RunBatch(std::string_view text, BatchResult* result, std::string* error) {
   result_ = result;
   db_.set_timed_out(false);
   deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_seconds_);
@@ -201,7 +201,7 @@ Session::Flow Session::Run(const Stmt& s) {
       rowcount_ = 1;
       break;
     case Stmt::Kind::kSetOption:
-      if (s.option == "rowcount" && s.option_value != "0") {
+      if (s.set_option == "rowcount" && s.set_value != "0") {
         ThrowSql("SET ROWCOUNT is not supported by this server.");
       }
       break;
@@ -242,8 +242,8 @@ Session::Flow Session::Run(const Stmt& s) {
       RunExecString(s);
       break;
     case Stmt::Kind::kUse:
-      if (strcasecmp(s.option.c_str(), database_.c_str()) != 0) {
-        ThrowSql("USE of another database ('" + s.option +
+      if (strcasecmp(s.database.c_str(), database_.c_str()) != 0) {
+        ThrowSql("USE of another database ('" + s.database +
                  "') is not supported inside a session of this server; connect to it.");
       }
       break;

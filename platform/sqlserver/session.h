@@ -40,7 +40,7 @@ class Session : public TranslatorContext {
   Session(sqlite3* db, std::string database, std::string data_dir, std::string login);
   ~Session() override;
 
-  bool ExecuteBatch(std::string_view text, BatchResult* result, std::string* error);
+  bool RunBatch(std::string_view text, BatchResult* result, std::string* error);
   void set_command_timeout(int seconds) { command_timeout_seconds_ = seconds; }
   // Tables that CREATE TABLE puts in the log file (see ConnectOptions).
   void set_log_tables(std::vector<std::string> names) { log_tables_ = std::move(names); }
@@ -165,7 +165,7 @@ class Session : public TranslatorContext {
   // session.cc: SQLite statements with parameters.
   // Runs sql to completion with params bound; rows go to sink when given,
   // the result's column names to *names when given. Returns the changes.
-  int64_t RunSqlite(const std::string& sql, const std::vector<Param>& params,
+  int64_t RunSqlite(const std::string& sql, const std::vector<BoundParam>& params,
                     const RowSink& sink = nullptr, std::vector<std::string>* names = nullptr);
 
   SqliteDb db_;

@@ -28,8 +28,8 @@ std::string IndexLookup(const std::string& schema, const char* what) {
          "lower(substr(name, 1, length(?2) + 1)) = lower(?2) || '$'";
 }
 
-std::vector<Param> TextParams(std::initializer_list<std::string> texts) {
-  std::vector<Param> params;
+std::vector<BoundParam> TextParams(std::initializer_list<std::string> texts) {
+  std::vector<BoundParam> params;
   for (const std::string& text : texts) {
     params.emplace_back();
     params.back().value = Value::Text(text);
@@ -299,12 +299,12 @@ void Session::RunDropProcedure(const Stmt& s) {
 
 void Session::RunCreateDatabase(const Stmt& s) {
   std::string error;
-  if (!CreateDatabase(data_dir_, s.option, &error)) ThrowSql(error);
+  if (!CreateDatabase(data_dir_, s.database, &error)) ThrowSql(error);
 }
 
 void Session::RunAlterLogin(const Stmt& s) {
   std::string error;
-  if (!SetLoginPassword(data_dir_, s.option, s.option_value, &error)) ThrowSql(error);
+  if (!SetLoginPassword(data_dir_, s.login, s.password, &error)) ThrowSql(error);
 }
 
 }  // namespace tellwen::sqlserver

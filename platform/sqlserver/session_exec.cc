@@ -50,7 +50,7 @@ std::shared_ptr<Session::Procedure> Session::LoadProcedure(const std::string& na
   const std::string key = Lower(name);
   auto it = procedures_.find(key);
   if (it != procedures_.end()) return it->second;
-  std::vector<Param> params(1);
+  std::vector<BoundParam> params(1);
   params[0].value = Value::Text(name);
   std::string text;
   bool found = false;
@@ -116,7 +116,7 @@ void Session::RunExecProc(const Stmt& s) {
   }
   Scope scope;
   for (size_t i = 0; i < def.params.size(); ++i) {
-    const Stmt::Param& p = def.params[i];
+    const Stmt::ProcedureParam& p = def.params[i];
     Value v;
     if (values[i]) {
       v = *values[i];
@@ -238,7 +238,7 @@ void Session::RunSpSpaceUsed(const std::vector<Value>& args) {
     ThrowSql("The object '" + table + "' does not exist in database '" + database_ +
              "' or is invalid for this operation.");
   }
-  std::vector<Param> params(1);
+  std::vector<BoundParam> params(1);
   params[0].value = Value::Text(table);
   int64_t rows = 0, data = 0, index = 0;
   RunSqlite("SELECT count(*) FROM " + QuoteName(table), {},

@@ -58,7 +58,7 @@ void Session::RunInsert(const Stmt& s) {
     int64_t count = 0;
     for (const auto& row : rows) {
       target.CheckCount(row.size(), InsertTarget::Source::kExec);
-      std::vector<Param> params(row.size());
+      std::vector<BoundParam> params(row.size());
       for (size_t i = 0; i < row.size(); ++i) params[i].value = row[i];
       RunSqlite(sql, params);
       ++count;

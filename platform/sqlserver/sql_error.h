@@ -1,7 +1,8 @@
 // The error that stops a batch inside the embedded server.
 //
-// Inside platform/sqlserver the stages throw SqlException; the connection
-// (connection.h) catches it and hands the caller a description and a source
+// Inside platform/sqlserver the stages throw SqlException; the session
+// (session.h) catches it at the end of the batch and the Connection
+// (sql_server.h) hands the caller a description and a source
 // as values. Nothing outside this folder sees the exception.
 #pragma once
 

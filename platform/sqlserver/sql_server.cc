@@ -81,7 +81,7 @@ Connection::~Connection() = default;
 
 bool Connection::Execute(std::string_view batch, BatchResult* result, SqlError* error) {
   std::string description;
-  if (session_->ExecuteBatch(batch, result, &description)) return true;
+  if (session_->RunBatch(batch, result, &description)) return true;
   error->description = description;
   error->source = kErrorSource;
   return false;

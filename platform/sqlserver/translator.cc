@@ -181,8 +181,8 @@ std::string Translator::Literal(const Value& v) {
       }
     }
   }
-  Param p;
-  p.kind = Param::Kind::kLiteral;
+  BoundParam p;
+  p.kind = BoundParam::Kind::kLiteral;
   p.value = v;
   params_.push_back(std::move(p));
   return "?";
@@ -281,8 +281,8 @@ std::string Translator::Expression(const Expr& e) {
         ThrowSql("Must declare the scalar variable \"" + e.name + "\".");
       }
       if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
-      Param p;
-      p.kind = Param::Kind::kVariable;
+      BoundParam p;
+      p.kind = BoundParam::Kind::kVariable;
       p.name = e.name;
       params_.push_back(std::move(p));
       return "?";
@@ -297,8 +297,8 @@ std::string Translator::Expression(const Expr& e) {
         ThrowSql("Incorrect syntax near '" + e.name + "'.");
       }
       if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
-      Param p;
-      p.kind = Param::Kind::kSystem;
+      BoundParam p;
+      p.kind = BoundParam::Kind::kSystem;
       p.name = e.name;
       params_.push_back(std::move(p));
       return "?";

@@ -21,7 +21,8 @@
 
 namespace tellwen::sqlserver {
 
-struct Param {
+// One "?" of a translated statement: what the session binds to it.
+struct BoundParam {
   enum class Kind { kLiteral, kVariable, kSystem };
   Kind kind = Kind::kLiteral;
   Value value;       // kLiteral
@@ -58,7 +59,7 @@ class Translator {
   // A FROM list (comma-separated sources), without the FROM keyword.
   std::string FromList(const std::vector<std::unique_ptr<TableRef>>& from);
 
-  std::vector<Param>& params() { return params_; }
+  std::vector<BoundParam>& params() { return params_; }
 
  private:
   std::string Core(const SelectCore& core, bool identity_as_null);
@@ -87,7 +88,7 @@ class Translator {
 
   const TranslatorContext& context_;
   bool inline_literals_;
-  std::vector<Param> params_;
+  std::vector<BoundParam> params_;
 };
 
 }  // namespace tellwen::sqlserver

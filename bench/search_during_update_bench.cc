@@ -26,6 +26,7 @@
 
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
+#include "indexer/core/settings_access.h"
 #include "indexer/core/update_headless.h"
 #include "indexer/core/update_job.h"
 
@@ -152,7 +153,8 @@ bool Update(const std::string& dir) {
   tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
   tellwen::indexer::UpdateJobOptions options;
   options.silent = true;
-  return tellwen::indexer::RunUpdateJob(options, driver) ==
+  tellwen::indexer::RegistrySettings settings;
+  return tellwen::indexer::RunUpdateJob(options, driver, settings) ==
          tellwen::indexer::UpdateJobOutcome::kSucceeded;
 }
 

@@ -142,9 +142,10 @@ int main(int argc, char** argv) {
     tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
     tellwen::indexer::UpdateJobOptions options;
     options.silent = true;
+    tellwen::indexer::RegistrySettings settings;
     const auto update_begin = Clock::now();
     const tellwen::indexer::UpdateJobOutcome outcome =
-        tellwen::indexer::RunUpdateJob(options, driver, &executor);
+        tellwen::indexer::RunUpdateJob(options, driver, settings, &executor);
     update_seconds = Seconds(Clock::now() - update_begin);
     if (outcome != tellwen::indexer::UpdateJobOutcome::kSucceeded) {
       std::cerr << "the update did not complete; see " << dir << "/sql_log.txt\n";

@@ -6,6 +6,7 @@
 
 #include "common/kiv_registry.h"
 #include "common/password.h"
+#include "common/text_trim.h"
 #include "platform/sqlserver/sql_server.h"
 
 namespace tellwen {
@@ -16,13 +17,6 @@ int Bounded(const std::string& setting, int low, int high, int fallback) {
   CKIVRegistry registry;
   const int value = registry.GetIntValue(setting);
   return value >= low && value <= high ? value : fallback;
-}
-
-std::string Trim(const std::string& s) {
-  size_t a = 0, b = s.size();
-  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
-  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
-  return s.substr(a, b - a);
 }
 
 SqlResult Failure(const std::string& description, const std::string& source) {
@@ -73,24 +67,78 @@ SqlConnectionSettings ReadConnectionSettings() {
   return s;
 }
 
+namespace {
+
+// A connection-string value: as it is, or in double quotes (a quote inside
+// doubled) when it holds ";" or begins with a quote (after blanks).
+std::string QuoteValue(const std::string& value) {
+  const size_t first = value.find_first_not_of(" \t");
+  if (value.find(';') == std::string::npos &&
+      (first == std::string::npos || (value[first] != '"' && value[first] != '\''))) {
+    return value;
+  }
+  std::string quoted = "\"";
+  for (char c : value) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+}  // namespace
+
 std::string BuildConnectionString(const SqlConnectionSettings& s) {
-  return "Provider=SQLOLEDB;Data Source=" + s.server + ";Initial Catalog=" + s.database +
-         ";User Id=" + s.user + ";Password=" + s.password + ";";
+  return "Provider=SQLOLEDB;Data Source=" + QuoteValue(s.server) +
+         ";Initial Catalog=" + QuoteValue(s.database) + ";User Id=" + QuoteValue(s.user) +
+         ";Password=" + QuoteValue(s.password) + ";";
 }
 
 bool ParseConnectionString(const std::string& text, SqlConnectionSettings* settings) {
   *settings = SqlConnectionSettings();
   size_t start = 0;
   while (start < text.size()) {
+    const size_t eq = text.find('=', start);
     size_t end = text.find(';', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string part = text.substr(start, end - start);
+    if (eq == std::string::npos || (end != std::string::npos && end < eq)) {
+      // A part without "=": only blanks may stand there.
+      if (end == std::string::npos) end = text.size();
+      if (!Trim(text.substr(start, end - start)).empty()) return false;
+      start = end + 1;
+      continue;
+    }
+    const std::string key = Trim(text.substr(start, eq - start));
+    std::string value;
+    size_t pos = eq + 1;
+    size_t first = pos;
+    while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
+    if (first < text.size() && (text[first] == '"' || text[first] == '\'')) {
+      // A quoted value: up to the closing quote, a doubled quote standing for one.
+      const char quote = text[first];
+      pos = first + 1;
+      bool closed = false;
+      while (pos < text.size()) {
+        if (text[pos] == quote) {
+          if (pos + 1 < text.size() && text[pos + 1] == quote) {
+            value += quote;
+            pos += 2;
+            continue;
+          }
+          closed = true;
+          ++pos;
+          break;
+        }
+        value += text[pos++];
+      }
+      if (!closed) return false;
+      end = text.find(';', pos);
+      if (end == std::string::npos) end = text.size();
+      if (!Trim(text.substr(pos, end - pos)).empty()) return false;
+    } else {
+      end = text.find(';', pos);
+      if (end == std::string::npos) end = text.size();
+      value = text.substr(pos, end - pos);
+    }
     start = end + 1;
-    if (Trim(part).empty()) continue;
-    const size_t eq = part.find('=');
-    if (eq == std::string::npos) return false;
-    const std::string key = Trim(part.substr(0, eq));
-    const std::string value = part.substr(eq + 1);
     auto is = [&](const char* k) { return strcasecmp(key.c_str(), k) == 0; };
     if (is("Data Source") || is("Server") || is("Address") || is("Addr")) {
       settings->server = Trim(value);
@@ -106,36 +154,46 @@ bool ParseConnectionString(const std::string& text, SqlConnectionSettings* setti
   return true;
 }
 
+std::string DataFolder() {
+  const char* env = getenv("TELLWEN_DATA");
+  if (env && *env) return env;
+  return "/var/lib/tellwen/data";
+}
+
 namespace {
+
+// The catalog's tables that the web extension and the monitor write while an
+// update may be running: they live in the database's log file, so that those
+// writes never queue behind the update's long transactions on the catalog.
+std::vector<std::string> CatalogLogTables() {
+  return {"stat_last_queries", "stat_searchs",  "stat_access",       "stat_access_failure",
+          "stat_ping",         "monitor_pings", "temp_monitor_pings"};
+}
 
 // The update job's callers rewrite whole tables: their connections are bulk ones.
 bool IsBulkCaller(SqlCaller caller) {
   return caller == SqlCaller::kIndexerTaskBody || caller == SqlCaller::kIndexerBatch;
 }
 
-// The server's connect options for parsed connection settings.
+// The server's connect options for connection settings. Blanks around the
+// server, database and user name do not count; those of a password do.
 sqlserver::ConnectOptions ConnectOptionsFor(const SqlConnectionSettings& settings,
                                             SqlTimeouts timeouts, bool bulk) {
   sqlserver::ConnectOptions options;
-  options.data_source = settings.server;
-  options.database = settings.database;
-  options.user = settings.user;
+  options.data_source = Trim(settings.server);
+  options.database = Trim(settings.database);
+  options.user = Trim(settings.user);
   options.password = settings.password;
+  options.data_dir = DataFolder();
   options.connection_timeout_seconds = timeouts.connection_seconds;
   options.command_timeout_seconds = timeouts.command_seconds;
   options.bulk = bulk;
+  options.log_tables = CatalogLogTables();
   return options;
 }
 
-SqlResult RunSqlWith(const std::string& connection_string, const std::string& command,
+SqlResult RunSqlWith(const SqlConnectionSettings& settings, const std::string& command,
                      int column_count, SqlTimeouts timeouts, bool bulk) {
-  SqlConnectionSettings settings;
-  if (!ParseConnectionString(connection_string, &settings)) {
-    return Failure(
-        "Format of the initialization string is not valid: expected "
-        "Name=value pairs separated by \";\".",
-        "Microsoft OLE DB Service Components");
-  }
   sqlserver::ConnectOptions options = ConnectOptionsFor(settings, timeouts, bulk);
   sqlserver::SqlError error;
   std::unique_ptr<sqlserver::Connection> connection = sqlserver::Connection::Open(options, &error);
@@ -169,27 +227,37 @@ SqlResult RunSqlWith(const std::string& connection_string, const std::string& co
 
 }  // namespace
 
+SqlResult RunSqlOn(const SqlConnectionSettings& settings, const std::string& command,
+                   int column_count, SqlTimeouts timeouts) {
+  return RunSqlWith(settings, command, column_count, timeouts, false);
+}
+
 SqlResult RunSqlOn(const std::string& connection_string, const std::string& command,
                    int column_count, SqlTimeouts timeouts) {
-  return RunSqlWith(connection_string, command, column_count, timeouts, false);
+  SqlConnectionSettings settings;
+  if (!ParseConnectionString(connection_string, &settings)) {
+    return Failure(
+        "Format of the initialization string is not valid: expected "
+        "Name=value pairs separated by \";\".",
+        "Microsoft OLE DB Service Components");
+  }
+  return RunSqlWith(settings, command, column_count, timeouts, false);
 }
 
 SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeouts) {
-  return RunSqlOn(BuildConnectionString(ReadConnectionSettings()), command, column_count, timeouts);
+  return RunSqlWith(ReadConnectionSettings(), command, column_count, timeouts, false);
 }
 
 SqlResult RunSql(const std::string& command, int column_count, SqlCaller caller) {
-  return RunSqlWith(BuildConnectionString(ReadConnectionSettings()), command, column_count,
-                    TimeoutsFor(caller), IsBulkCaller(caller));
+  return RunSqlWith(ReadConnectionSettings(), command, column_count, TimeoutsFor(caller),
+                    IsBulkCaller(caller));
 }
 
 bool TestConnection(const std::string& server, const std::string& database, const std::string& user,
                     const std::string& password, SqlTimeouts timeouts, std::string* source,
                     std::string* description) {
-  SqlConnectionSettings settings{server, database, user, password};
-  SqlConnectionSettings parsed;
-  ParseConnectionString(BuildConnectionString(settings), &parsed);
-  sqlserver::ConnectOptions options = ConnectOptionsFor(parsed, timeouts, /*bulk=*/false);
+  const SqlConnectionSettings settings{server, database, user, password};
+  sqlserver::ConnectOptions options = ConnectOptionsFor(settings, timeouts, /*bulk=*/false);
   sqlserver::SqlError error;
   if (sqlserver::Connection::Open(options, &error)) return true;
   *source = error.source;

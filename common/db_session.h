@@ -69,18 +69,27 @@ struct SqlConnectionSettings {
 SqlConnectionSettings ReadConnectionSettings();
 
 // "Provider=SQLOLEDB;Data Source=" server ";Initial Catalog=" database
-// ";User Id=" user ";Password=" password ";".
+// ";User Id=" user ";Password=" password ";". A value holding ";" (or
+// beginning with a quote) is written in double quotes, a quote inside doubled.
 std::string BuildConnectionString(const SqlConnectionSettings& settings);
 
 // Reads a connection string (keys in any order and letter case; Server,
-// Database, Uid, Pwd are accepted as synonyms). False when a part is
-// malformed; missing parts stay empty.
+// Database, Uid, Pwd are accepted as synonyms; a value may be quoted with
+// " or '). False when a part is malformed; missing parts stay empty.
 bool ParseConnectionString(const std::string& text, SqlConnectionSettings* settings);
 
-// RunSql with an explicit connection string instead of the stored settings
+// RunSql with explicit connection values instead of the stored settings
 // (setup's database creation in "master", kivsql).
+SqlResult RunSqlOn(const SqlConnectionSettings& settings, const std::string& command,
+                   int column_count, SqlTimeouts timeouts);
+// The same with the values in a connection string.
 SqlResult RunSqlOn(const std::string& connection_string, const std::string& command,
                    int column_count, SqlTimeouts timeouts);
+
+// The embedded server's data folder: $TELLWEN_DATA, else
+// /var/lib/tellwen/data. The one place it is read; every connection the
+// session opens uses it.
+std::string DataFolder();
 
 // Opens a connection with the given plain-text values (not the stored ones).
 // On failure returns false and fills source and description.

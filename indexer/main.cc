@@ -34,7 +34,10 @@ void InstallStopSignals() {
 
 int RunIndex() {
   using namespace tellwen;
-  net::SmbNetwork network;
+  // The SMB port is read here and nowhere else.
+  net::SmbOptions smb;
+  smb.port = net::SmbPortFromEnvironment();
+  net::SmbNetwork network(smb);
   indexer::RegistrySettings settings;
   indexer::IndexJobDependencies deps;
   deps.network = &network;

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "common/list_value.h"
+#include "common/text_trim.h"
 
 namespace tellwen::indexer {
 namespace {
@@ -12,13 +13,6 @@ bool IsAllowedPatternChar(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   static constexpr std::string_view kAllowed = ". -!$^&+=~@#,()[]{}_*?";
   return kAllowed.find(static_cast<char>(c)) != std::string_view::npos;
-}
-
-std::string Trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  const size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
 }
 
 // A text as a T-SQL string literal body: every "'" doubled.
@@ -81,7 +75,7 @@ std::vector<Category> BuildCategoryList(const std::string& categories_edit) {
       size_t end = text.find(';', begin);
       if (end == std::string::npos) end = text.size();
       std::optional<std::string> like =
-          ConvertCategoryPattern(Trim(text.substr(begin, end - begin)));
+          ConvertCategoryPattern(Trim(text.substr(begin, end - begin), " "));
       if (like) {
         if (category.condition.empty()) {
           category.condition = "(fn like '" + *like + "') ";

@@ -120,10 +120,6 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
 
   shared.scan_finished = false;
   status.scan_state = ScanState::kScanning;
-  // The alive marks: cleared by each worker as it ends.
-  std::vector<std::atomic<bool>> alive(static_cast<size_t>(thread_count));
-  for (auto& mark : alive) mark = true;
-
   ScanContext scan{deps_.network, &shared, settings_.levels};
   std::vector<std::thread> workers;
   workers.reserve(thread_count);
@@ -131,7 +127,6 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
     workers.emplace_back([&, i] {
       ApplyScanPriority(priority);
       RunScanWorker(scan, i);
-      alive[i] = false;
       shared.signal.Notify();
     });
   }
@@ -150,7 +145,7 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
     RunDump(files, &shared);
   });
 
-  const bool enumerate = deps_.settings->GetBoolValue("MustEnumerateResourcesFromNetwork");
+  const bool enumerate = start_settings.enumerate_network;
   status.search_state = SearchState::kSearching;
   std::thread discovery([&] {
     ApplyScanPriority(priority);
@@ -161,26 +156,7 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
   shared.signal.Notify();
   status.search_state = SearchState::kDone;
 
-  // Rounds over the workers not yet seen to end, waiting for each in turn.
-  std::vector<bool> ended(thread_count, false);
-  int remaining = thread_count;
-  while (remaining > 0) {
-    for (int i = 0; i < thread_count; ++i) {
-      if (ended[i]) continue;
-      auto deadline = std::chrono::steady_clock::now() + shared.timing.worker_wait;
-      while (alive[i] && std::chrono::steady_clock::now() < deadline) {
-        uint64_t seen = shared.signal.Generation();
-        if (!alive[i]) break;
-        shared.signal.WaitFor(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now()),
-                              seen);
-      }
-      if (!alive[i]) {
-        ended[i] = true;
-        --remaining;
-      }
-    }
-  }
+  // The workers end once the queue is drained after discovery (or at a stop).
   for (std::thread& worker : workers) worker.join();
 
   shared.scan_finished = true;

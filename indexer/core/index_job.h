@@ -100,8 +100,6 @@ class IndexJob {
 
   // True from Start until the end of the job has been handled.
   bool Running() const { return running_; }
-  // True while no job thread runs.
-  bool Idle() const { return idle_; }
 
   // Waits up to timeout for the job's threads to end (returns at once when
   // no job runs); true when they have.

@@ -25,7 +25,6 @@ namespace tellwen::indexer {
 // The pauses of the job's loops (their upper bounds: see JobSignal).
 struct JobTiming {
   std::chrono::milliseconds worker_idle{2000};    // worker found the queue empty
-  std::chrono::milliseconds worker_wait{3000};    // job thread's wait per worker
   std::chrono::milliseconds sorted_dump{3000};    // sorted dump found nothing to write
   std::chrono::milliseconds unsorted_dump{2000};  // between two unsorted drains
 };

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "indexer/core/index_settings.h"
+
 namespace tellwen::indexer {
 namespace {
 
@@ -107,20 +109,22 @@ bool HeadlessUpdateDriver::Drive(UpdateRunner& runner) {
   return completed;
 }
 
-int RunUpdateJobHeadless(bool setup_mode, SqlExecutor* executor, std::ostream& out) {
+int RunUpdateJobHeadless(bool setup_mode, SettingsAccess& settings, SqlExecutor* executor,
+                         std::ostream& out) {
   StopSignals signals;
   HeadlessUpdateDriver driver(out, setup_mode);
   UpdateJobOptions options;
   options.setup_mode = setup_mode;
   options.silent = true;
-  switch (RunUpdateJob(options, driver, executor)) {
+  switch (RunUpdateJob(options, driver, settings, executor)) {
     case UpdateJobOutcome::kSucceeded:
       return 0;
     case UpdateJobOutcome::kDisabled:
       out << "AutomaticallyInsertIntoDatabase is off: the database is not updated\n";
       return 1;
     case UpdateJobOutcome::kNoIndexFile:
-      out << "Temporary file not found: " << IndexFilePath() << '\n';
+      out << "Temporary file not found: " << IndexFilePath(settings.GetValue("TemporaryFolder"))
+          << '\n';
       return 1;
     case UpdateJobOutcome::kFailed:
       return 1;
@@ -129,7 +133,8 @@ int RunUpdateJobHeadless(bool setup_mode, SqlExecutor* executor, std::ostream& o
 }
 
 int RunUpdateJobHeadless(bool setup_mode) {
-  return RunUpdateJobHeadless(setup_mode, nullptr, std::cout);
+  RegistrySettings settings;
+  return RunUpdateJobHeadless(setup_mode, settings, nullptr, std::cout);
 }
 
 }  // namespace tellwen::indexer

@@ -19,9 +19,10 @@ namespace tellwen::indexer {
 // stopped, no index file, or AutomaticallyInsertIntoDatabase off).
 int RunUpdateJobHeadless(bool setup_mode);
 
-// The same, with the statement executor and the output stream chosen by the
-// caller (tests).
-int RunUpdateJobHeadless(bool setup_mode, SqlExecutor* executor, std::ostream& out);
+// The same, with the settings, the statement executor and the output stream
+// chosen by the caller (tests).
+int RunUpdateJobHeadless(bool setup_mode, SettingsAccess& settings, SqlExecutor* executor,
+                         std::ostream& out);
 
 // Prints the runner's rows as they change and forwards a stop when a signal
 // came; used by RunUpdateJobHeadless, public for tests.

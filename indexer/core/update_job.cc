@@ -1,12 +1,11 @@
 #include "indexer/core/update_job.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
-#include "common/kiv_registry.h"
 #include "common/user_messages.h"
+#include "indexer/core/index_settings.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/update_saved_state.h"
 #include "indexer/core/update_sql_log.h"
@@ -16,32 +15,22 @@
 namespace tellwen::indexer {
 namespace {
 
-std::string TemporaryFolder(CKIVRegistry& registry) {
-  std::string folder = registry.GetValue("TemporaryFolder");
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
-}
-
 bool FileExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
 }
 
 }  // namespace
 
-std::string IndexFilePath() {
-  CKIVRegistry registry;
-  return TemporaryFolder(registry) + "kivtmp.txt";
-}
-
 UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
-                              SqlExecutor* executor) {
-  CKIVRegistry registry;
+                              SettingsAccess& registry, SqlExecutor* executor) {
   if (!registry.GetBoolValue("AutomaticallyInsertIntoDatabase")) return UpdateJobOutcome::kDisabled;
 
-  const std::string folder = TemporaryFolder(registry);
-  const std::string index_file = folder + "kivtmp.txt";
-  const std::string state_file = folder + "kivupdate.state";
+  const std::string index_file = IndexFilePath(registry.GetValue("TemporaryFolder"));
+  // Next to the index file.
+  const std::string state_file =
+      index_file.substr(0, index_file.size() - std::string("kivtmp.txt").size()) +
+      "kivupdate.state";
   if (!FileExists(index_file)) {
     if (options.setup_mode) {
       std::ofstream create(index_file, std::ios::binary | std::ios::trunc);
@@ -54,7 +43,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   }
 
   // The job.
-  UpdateSavedState::RecoverLeftover(state_file);
+  UpdateSavedState::RecoverLeftover(state_file, registry);
   const bool stop_web_service = registry.GetBoolValue("StopWebService");
   const auto job_start = UpdateClock::now();
   if (!FileExists(index_file)) {
@@ -62,7 +51,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
     return UpdateJobOutcome::kNoIndexFile;
   }
 
-  UpdateSavedState saved(state_file);
+  UpdateSavedState saved(state_file, registry);
   saved.SaveAndSetBanner();
   auto lock_start = UpdateClock::now();
 
@@ -82,6 +71,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   config.log_file = SqlLogPath(registry.GetValue("SqlLogFolder"));
   config.categories_edit = registry.GetValue("CategoriesEdit");
   config.executor = executor != nullptr ? executor : &session;
+  config.settings = &registry;
   config.on_locking = [&saved, &lock_start] {
     lock_start = UpdateClock::now();
     saved.SaveWebStatusForLock();

@@ -16,6 +16,7 @@
 
 #include <string>
 
+#include "indexer/core/settings_access.h"
 #include "indexer/core/update_runner.h"
 #include "indexer/core/update_sql_executor.h"
 
@@ -42,11 +43,10 @@ enum class UpdateJobOutcome {
   kFailed,       // a task failed or the run was stopped
 };
 
-// TemporaryFolder + "kivtmp.txt" (a "/" is put between when the folder lacks it).
-std::string IndexFilePath();
-
-// Runs the job. `executor` defaults to a database session per batch.
+// Runs the job with its settings read from and written to `settings` (the
+// index job's interface: RegistrySettings in the programs). `executor`
+// defaults to a database session per batch.
 UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
-                              SqlExecutor* executor = nullptr);
+                              SettingsAccess& settings, SqlExecutor* executor = nullptr);
 
 }  // namespace tellwen::indexer

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "common/kiv_registry.h"
 #include "common/list_value.h"
 #include "common/user_messages.h"
 #include "indexer/core/loader_index_file.h"
@@ -215,8 +214,7 @@ std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
     }
     if (task.name == kSwapTask) {
       // The live catalog now has exactly these category columns.
-      CKIVRegistry registry;
-      registry.SetValue("CategoriesEditForWeb", CategoriesForWeb(categories_));
+      config_.settings->SetValue("CategoriesEditForWeb", CategoriesForWeb(categories_));
     }
   }
 

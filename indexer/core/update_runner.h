@@ -28,6 +28,7 @@
 
 #include "indexer/core/category_list.h"
 #include "indexer/core/script_splitter.h"
+#include "indexer/core/settings_access.h"
 #include "indexer/core/update_sql_executor.h"
 #include "indexer/core/update_time_text.h"
 
@@ -54,6 +55,8 @@ struct UpdateRunnerConfig {
   std::string log_file;             // SqlLogPath(SqlLogFolder)
   std::string categories_edit;      // CategoriesEdit as read when the job started
   SqlExecutor* executor = nullptr;  // REQUIRES: not null; not owned; outlives the runner
+  // Where CategoriesEditForWeb is written at the swap.
+  SettingsAccess* settings = nullptr;  // REQUIRES: not null; not owned; outlives the runner
   // Called on the runner's thread at the task "locking database" when
   // stop_web_service is on: the job saves WebStatus and sets "updating".
   std::function<void()> on_locking;

@@ -5,8 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/kiv_registry.h"
-
 namespace tellwen::indexer {
 namespace {
 
@@ -42,10 +40,10 @@ std::string Unescape(const std::string& text) {
 
 }  // namespace
 
-UpdateSavedState::UpdateSavedState(std::string state_file) : state_file_(std::move(state_file)) {}
+UpdateSavedState::UpdateSavedState(std::string state_file, SettingsAccess& settings)
+    : state_file_(std::move(state_file)), settings_(settings) {}
 
-void UpdateSavedState::RecoverLeftover(const std::string& state_file) {
-  CKIVRegistry registry;
+void UpdateSavedState::RecoverLeftover(const std::string& state_file, SettingsAccess& registry) {
   std::vector<std::string> saved;
   {
     std::ifstream in(state_file, std::ios::binary);
@@ -78,7 +76,7 @@ void UpdateSavedState::WriteFile() {
 }
 
 void UpdateSavedState::SaveAndSetBanner() {
-  CKIVRegistry registry;
+  SettingsAccess& registry = settings_;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     web_status_ = registry.GetValue("WebStatus");
@@ -91,7 +89,7 @@ void UpdateSavedState::SaveAndSetBanner() {
 }
 
 void UpdateSavedState::SaveWebStatusForLock() {
-  CKIVRegistry registry;
+  SettingsAccess& registry = settings_;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     web_status_ = registry.GetValue("WebStatus");
@@ -101,7 +99,7 @@ void UpdateSavedState::SaveWebStatusForLock() {
 }
 
 void UpdateSavedState::Restore(bool restore_web_status) {
-  CKIVRegistry registry;
+  SettingsAccess& registry = settings_;
   std::lock_guard<std::mutex> lock(mutex_);
   if (restore_web_status) registry.SetValue("WebStatus", web_status_);
   registry.SetValue("FirstPageInfo", first_page_info_);

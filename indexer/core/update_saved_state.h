@@ -15,6 +15,8 @@
 #include <mutex>
 #include <string>
 
+#include "indexer/core/settings_access.h"
+
 namespace tellwen::indexer {
 
 inline constexpr const char* kUpdateBanner =
@@ -25,12 +27,13 @@ inline constexpr const char* kWebStatusUpdating = "updating";
 class UpdateSavedState {
  public:
   // state_file: where the saved values are kept while the job runs.
-  explicit UpdateSavedState(std::string state_file);
+  // settings: not owned; outlives the object.
+  UpdateSavedState(std::string state_file, SettingsAccess& settings);
 
   // Puts back what a dead job left changed (see above) and removes its file.
   // WebStatus left at "updating" without a file becomes "no": a closed search
   // is safer than opening one the administrator may have closed.
-  static void RecoverLeftover(const std::string& state_file);
+  static void RecoverLeftover(const std::string& state_file, SettingsAccess& settings);
 
   // Saves WebStatus, FirstPageInfo and FirstPageInfoSeverity, then puts up the
   // busy banner ("high").
@@ -46,6 +49,7 @@ class UpdateSavedState {
   void WriteFile();
 
   std::string state_file_;
+  SettingsAccess& settings_;
   std::mutex mutex_;
   std::string web_status_;
   std::string first_page_info_;

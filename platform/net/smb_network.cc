@@ -113,8 +113,8 @@ std::string DirentName(const struct smbc_dirent* entry) {
   return std::string(entry->name, strnlen(entry->name, entry->namelen + 1));
 }
 
-// Reads a whole enumeration of url; entries of other types than the wanted
-// ones are left out.
+// Reads a whole enumeration of url: every entry with its libsmbclient type
+// (SMBC_FILE_SHARE, SMBC_DIR, ...); the callers pick the types they want.
 NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
                       std::vector<std::pair<unsigned, std::string>>* entries) {
   std::lock_guard<std::mutex> lock(LibraryMutex());
@@ -247,10 +247,6 @@ bool ProbeComputer(const std::string& computer, int port, int timeout_ms) {
   return false;
 }
 
-int PortOf(const SmbOptions& options) {
-  return options.port != 0 ? options.port : SmbPortFromEnvironment();
-}
-
 thread_local std::unordered_map<uint64_t, std::unique_ptr<ThreadContext>> thread_contexts;
 
 ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
@@ -269,7 +265,7 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
       smbc_setOptionFallbackAfterKerberos(ctx, 1);
       smbc_setOptionUseCCache(ctx, 0);
       smbc_setTimeout(ctx, options.timeout_ms);
-      int port = PortOf(options);
+      int port = options.port;
       if (port != 0) smbc_setPort(ctx, static_cast<uint16_t>(port));
       if (smbc_init_context(ctx) == nullptr) {
         smbc_free_context(ctx, 1);
@@ -368,7 +364,7 @@ std::unique_ptr<ResourceEnumeration> SmbNetwork::OpenEnum(const NetResource* con
 
   std::string url;
   if (is_unc) {
-    if (!ProbeComputer(ComputerOfUnc(name), PortOf(options_), options_.timeout_ms)) {
+    if (!ProbeComputer(ComputerOfUnc(name), options_.port, options_.timeout_ms)) {
       return done(NetStatus::kUnreachable);
     }
     url = UncToSmbUrl(name);
@@ -421,7 +417,7 @@ NetStatus SmbNetwork::ShareList(const std::string& computer, std::vector<std::st
   if (tc->ctx == nullptr) return NetStatus::kError;
   std::string bare = ComputerOfUnc(computer);
   if (bare.empty()) return NetStatus::kNotFound;
-  if (!ProbeComputer(bare, PortOf(options_), options_.timeout_ms)) return NetStatus::kUnreachable;
+  if (!ProbeComputer(bare, options_.port, options_.timeout_ms)) return NetStatus::kUnreachable;
   std::vector<std::pair<unsigned, std::string>> entries;
   NetStatus read = ReadDirents(tc->ctx, UncToSmbUrl("\\\\" + bare), &entries);
   if (read != NetStatus::kOk) return read;

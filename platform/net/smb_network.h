@@ -43,12 +43,13 @@ struct SmbOptions {
   // computer names are resolved (tests use one that resolves through the
   // hosts file only, so nothing is ever broadcast).
   std::string config_file;
-  int port = 0;            // 0: $TELLWEN_SMB_PORT, else the library's default
+  int port = 0;            // 0: the default ports (445, then 139)
   int timeout_ms = 20000;  // per call to a server
   std::string provider_name = "SMB Network";
 };
 
 // The port $TELLWEN_SMB_PORT names, or 0 when unset or not a port number.
+// Read by the program that builds the network, for SmbOptions::port.
 int SmbPortFromEnvironment();
 
 // options.config_file, else $TELLWEN_SMB_CONF, else "" (the system's).

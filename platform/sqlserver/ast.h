@@ -172,7 +172,6 @@ struct Stmt {
   };
   Kind kind;
   explicit Stmt(Kind k) : kind(k) {}
-  int line = 1;
 
   // kSelect; kInsert from SELECT
   std::unique_ptr<Select> select;
@@ -197,22 +196,20 @@ struct Stmt {
   bool unique = false;
   std::vector<OrderItem> index_columns;
   // kCreateProcedure
-  std::string body_text;    // text after AS
   std::string create_text;  // the whole CREATE PROCEDURE statement
-  struct Param {
+  struct ProcedureParam {
     std::string name;
     TypeSpec type;
     ExprPtr default_value;
     bool output = false;
   };
-  std::vector<Param> params;
+  std::vector<ProcedureParam> params;
   std::vector<StmtPtr> body;  // kBlock, procedure body, kIf (then/else), kWhile
   // kDeclare
   struct Declaration {
     std::string name;
     TypeSpec type;
     ExprPtr init;
-    bool is_table = false;
   };
   std::vector<Declaration> declarations;
   // kSetVariable, kIf, kWhile, kReturn, kExecString, kPrint
@@ -223,9 +220,13 @@ struct Stmt {
   std::string proc_name;
   std::string return_variable;
   std::vector<ExecArg> args;
-  // kSetOption, kUse, kDbcc, kCreateDatabase, kAlterLogin
-  std::string option;
-  std::string option_value;
+  // kSetOption: SET set_option set_value ("nocount" "on", "rowcount" "0")
+  std::string set_option;
+  std::string set_value;
+  std::string database;      // kUse, kCreateDatabase
+  std::string dbcc_command;  // kDbcc: "shrinkdatabase", ...
+  std::string login;         // kAlterLogin
+  std::string password;      // kAlterLogin: the new password
 };
 
 // A parsed batch.

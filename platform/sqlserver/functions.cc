@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -202,62 +203,166 @@ void ResultError(sqlite3_context* ctx, const std::string& message) {
 
 // "+" decided by the operands' run-time types: two texts concatenate, a text
 // and a number add after converting the text (an error when it is not a
-// number), as SQL Server's type precedence does.
-void AddFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  const int ta = sqlite3_value_type(argv[0]);
-  const int tb = sqlite3_value_type(argv[1]);
-  if (ta == SQLITE_NULL || tb == SQLITE_NULL) {
-    sqlite3_result_null(ctx);
-    return;
+// number), as SQL Server's type precedence does. One step of a chain.
+bool AddValues(const Value& a, const Value& b, Value* out, std::string* error) {
+  if (a.IsNull() || b.IsNull()) {
+    *out = Value::Null();
+    return true;
   }
-  const bool text_a = ta == SQLITE_TEXT || ta == SQLITE_BLOB;
-  const bool text_b = tb == SQLITE_TEXT || tb == SQLITE_BLOB;
+  const bool text_a = a.type == Value::Type::kText;
+  const bool text_b = b.type == Value::Type::kText;
   if (text_a && text_b) {
-    std::string r = Text(argv[0]);
-    r += TextView(argv[1]);
-    sqlite3_result_text(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
-    return;
+    *out = Value::Text(a.s + b.s);
+    return true;
   }
-  auto number = [&](sqlite3_value* v, int type, bool other_float, Value* out) {
-    if (type == SQLITE_INTEGER) {
-      *out = Value::Int(sqlite3_value_int64(v));
+  auto number = [&](const Value& v, bool other_float, Value* n) {
+    if (v.type != Value::Type::kText) {
+      *n = v;
       return true;
     }
-    if (type == SQLITE_FLOAT) {
-      *out = Value::Float(sqlite3_value_double(v));
-      return true;
-    }
-    const std::string s = Text(v);
     int64_t i = 0;
     double d = 0;
-    if (!other_float && TextToInteger(s, &i)) {
-      *out = Value::Int(i);
+    if (!other_float && TextToInteger(v.s, &i)) {
+      *n = Value::Int(i);
       return true;
     }
-    if (other_float && TextToFloat(s, &d)) {
-      *out = Value::Float(d);
+    if (other_float && TextToFloat(v.s, &d)) {
+      *n = Value::Float(d);
       return true;
     }
-    ResultError(ctx, other_float ? "Error converting data type varchar to float."
-                                 : "Conversion failed when converting the varchar value '" + s +
-                                       "' to data type int.");
+    *error = other_float ? "Error converting data type varchar to float."
+                         : "Conversion failed when converting the varchar value '" + v.s +
+                               "' to data type int.";
     return false;
   };
-  Value a, b;
-  if (!number(argv[0], ta, tb == SQLITE_FLOAT, &a)) return;
-  if (!number(argv[1], tb, ta == SQLITE_FLOAT, &b)) return;
-  if (a.type == Value::Type::kInt && b.type == Value::Type::kInt) {
+  Value x, y;
+  if (!number(a, b.type == Value::Type::kFloat, &x)) return false;
+  if (!number(b, a.type == Value::Type::kFloat, &y)) return false;
+  if (x.type == Value::Type::kInt && y.type == Value::Type::kInt) {
     int64_t r;
-    if (__builtin_add_overflow(a.i, b.i, &r)) {
-      ResultError(ctx, "Arithmetic overflow error converting expression to data type int.");
+    if (__builtin_add_overflow(x.i, y.i, &r)) {
+      *error = "Arithmetic overflow error converting expression to data type int.";
+      return false;
+    }
+    *out = Value::Int(r);
+    return true;
+  }
+  const double fx = x.type == Value::Type::kInt ? static_cast<double>(x.i) : x.f;
+  const double fy = y.type == Value::Type::kInt ? static_cast<double>(y.i) : y.f;
+  *out = Value::Float(fx + fy);
+  return true;
+}
+
+// tsql_add(a, b, c, ...) is ((a + b) + c) + ...: a chain of "+" as one flat
+// call, so that a long chain does not nest calls.
+void AddFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  Value acc = ValueFromSqlite(argv[0]);
+  std::string error;
+  for (int i = 1; i < argc; ++i) {
+    Value next;
+    if (!AddValues(acc, ValueFromSqlite(argv[i]), &next, &error)) {
+      ResultError(ctx, error);
       return;
     }
-    sqlite3_result_int64(ctx, r);
+    acc = std::move(next);
+  }
+  ResultValue(ctx, acc);
+}
+
+// tsql_fit(value, n): value as a varchar(n) column stores it. Text longer
+// than n characters is an error, as SQL Server refuses it, unless only
+// trailing blanks are over (those are cut). Other values pass unchanged.
+void FitFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int64_t n = sqlite3_value_int64(argv[1]);
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT ||
+      sqlite3_value_bytes(argv[0]) <= n) {  // a character is at least a byte
+    sqlite3_result_value(ctx, argv[0]);
     return;
   }
-  const double x = a.type == Value::Type::kInt ? static_cast<double>(a.i) : a.f;
-  const double y = b.type == Value::Type::kInt ? static_cast<double>(b.i) : b.f;
-  sqlite3_result_double(ctx, x + y);
+  const std::string_view text = TextView(argv[0]);
+  // Byte offset where character n + 1 starts, and whether a non-blank
+  // character follows it.
+  int64_t chars = 0;
+  size_t cut = text.size();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    if (chars++ == n) {
+      cut = i;
+      break;
+    }
+  }
+  if (cut == text.size()) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  if (text.find_first_not_of(' ', cut) != std::string_view::npos) {
+    ResultError(ctx, "String or binary data would be truncated.");
+    return;
+  }
+  sqlite3_result_text(ctx, text.data(), static_cast<int>(cut), SQLITE_TRANSIENT);
+}
+
+// tsql_div(a, b, ...) and tsql_mod(a, b, ...): ((a / b) / ...) with SQL
+// Server's errors for a zero divisor and for the one quotient that
+// overflows; integers divide as integers, anything else as floats.
+void DivideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const bool modulo = sqlite3_user_data(ctx) != nullptr;
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  }
+  bool integer = sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER;
+  int64_t ia = sqlite3_value_int64(argv[0]);
+  double fa = sqlite3_value_double(argv[0]);
+  for (int i = 1; i < argc; ++i) {
+    const bool b_integer = sqlite3_value_numeric_type(argv[i]) == SQLITE_INTEGER;
+    const int64_t ib = sqlite3_value_int64(argv[i]);
+    const double fb = sqlite3_value_double(argv[i]);
+    if (b_integer ? ib == 0 : fb == 0.0) {
+      return ResultError(ctx, "Divide by zero error encountered.");
+    }
+    if (integer && b_integer) {
+      if (ia == INT64_MIN && ib == -1) {
+        return ResultError(ctx,
+                           "Arithmetic overflow error converting expression to data type bigint.");
+      }
+      ia = modulo ? ia % ib : ia / ib;
+      fa = static_cast<double>(ia);
+    } else {
+      fa = modulo ? std::fmod(integer ? static_cast<double>(ia) : fa, fb)
+                  : (integer ? static_cast<double>(ia) : fa) / fb;
+      integer = false;
+    }
+  }
+  if (integer) return sqlite3_result_int64(ctx, ia);
+  sqlite3_result_double(ctx, fa);
+}
+
+// tsql_int(x): x as the result of arithmetic on int operands, which SQL
+// Server keeps in 32 bits: outside that range (or pushed out of 64 bits
+// into a float) it is an overflow.
+void IntFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (type == SQLITE_INTEGER) {
+    const int64_t v = sqlite3_value_int64(argv[0]);
+    if (v >= INT32_MIN && v <= INT32_MAX) return sqlite3_result_int64(ctx, v);
+  }
+  if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return sqlite3_result_value(ctx, argv[0]);
+  ResultError(ctx, "Arithmetic overflow error converting expression to data type int.");
+}
+
+// tsql_xor(a, b, ...) is a ^ b ^ ... (bitwise exclusive or) on integers;
+// SQLite has no operator for it.
+void XorFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  int64_t r = 0;
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+      sqlite3_result_null(ctx);
+      return;
+    }
+    r ^= sqlite3_value_int64(argv[i]);
+  }
+  sqlite3_result_int64(ctx, r);
 }
 
 void DeleteType(void* p) { delete static_cast<TypeSpec*>(p); }
@@ -537,6 +642,7 @@ std::vector<ObjectRow> ListObjects(sqlite3* db) {
   const char* sql =
       "SELECT name, 'U', 0 FROM main.sqlite_master WHERE type='table' "
       "UNION ALL SELECT name, 'U', 1 FROM temp.sqlite_master WHERE type='table' "
+      "UNION ALL SELECT name, 'U', 0 FROM logs.sqlite_master WHERE type='table' "
       "UNION ALL SELECT name, 'P', 0 FROM main._tsql_procedures";
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
@@ -615,7 +721,7 @@ void AvgFinal(sqlite3_context* ctx) {
 }  // namespace
 
 int RegisterFunctions(sqlite3* db) {
-  static bool kLeft = true, kRight = false;
+  static bool kLeft = true, kRight = false, kModulo = true;
   const int kFlags = SQLITE_UTF8;
   const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   struct Fn {
@@ -629,7 +735,12 @@ int RegisterFunctions(sqlite3* db) {
       {"like", 2, kPure, LikeFunction, nullptr},
       {"like", 3, kPure, LikeFunction, nullptr},
       {"tsql_like_any", -1, kPure, LikeAnyFunction, nullptr},
-      {"tsql_add", 2, kPure, AddFunction, nullptr},
+      {"tsql_add", -1, kPure, AddFunction, nullptr},
+      {"tsql_xor", -1, kPure, XorFunction, nullptr},
+      {"tsql_fit", 2, kPure, FitFunction, nullptr},
+      {"tsql_div", -1, kPure, DivideFunction, nullptr},
+      {"tsql_mod", -1, kPure, DivideFunction, &kModulo},
+      {"tsql_int", 1, kPure, IntFunction, nullptr},
       {"tsql_convert", 3, kPure, ConvertFunction, nullptr},
       {"tsql_dateadd", 3, kPure, DateAddFunction, nullptr},
       {"tsql_datediff", 3, kPure, DateDiffFunction, nullptr},

@@ -5,19 +5,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "platform/sqlserver/functions.h"
+#include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool MakeFolders(const std::string& path) {
   std::string partial;
@@ -152,23 +151,6 @@ bool CheckLogin(const std::string& data_dir, const std::string& user, const std:
   return ok;
 }
 
-bool DatabaseExists(const std::string& data_dir, const std::string& name, int busy_ms) {
-  if (strcasecmp(name.c_str(), "master") == 0) return true;
-  std::string error;
-  sqlite3* db = OpenMaster(data_dir, busy_ms, &error);
-  if (!db) return false;
-  sqlite3_stmt* stmt = nullptr;
-  bool found = false;
-  if (sqlite3_prepare_v2(db, "SELECT 1 FROM databases WHERE name = ?1", -1, &stmt, nullptr) ==
-      SQLITE_OK) {
-    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    found = sqlite3_step(stmt) == SQLITE_ROW;
-  }
-  sqlite3_finalize(stmt);
-  sqlite3_close_v2(db);
-  return found;
-}
-
 bool CreateDatabase(const std::string& data_dir, const std::string& name, std::string* error) {
   if (!ValidDatabaseName(name) || strcasecmp(name.c_str(), "master") == 0 ||
       strcasecmp(name.c_str(), "tempdb") == 0) {
@@ -226,6 +208,60 @@ bool SetLoginPassword(const std::string& data_dir, const std::string& login,
   return ok;
 }
 
+namespace {
+
+// Busy handler: true (try again) until the connection's timeout, in ms, has
+// passed since the first try of this wait. A connection is used by one
+// thread at a time, so the start of its wait is kept per thread.
+int BusyWait(void* timeout_ms, int tries) {
+  thread_local std::chrono::steady_clock::time_point start;
+  const auto now = std::chrono::steady_clock::now();
+  if (tries == 0) start = now;
+  const auto limit = std::chrono::milliseconds(reinterpret_cast<intptr_t>(timeout_ms));
+  if (now - start >= limit) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return 1;
+}
+
+// Attaches the database's log file as kLogSchema: WAL, NORMAL sync, and the
+// empty table that a transaction writes to take that file's write lock.
+bool AttachLogDatabase(sqlite3* db, const std::string& data_dir, const std::string& name,
+                       std::string* error) {
+  // "~" never appears in a database name, so no database has this file.
+  const std::string file = FileFor(data_dir, name + "~logs");
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, "ATTACH DATABASE ?1 AS logs", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_bind_text(stmt, 1, file.c_str(), -1, SQLITE_TRANSIENT);
+    rc = sqlite3_step(stmt) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_OK) {
+    *error = "Cannot open the log file of database \"" + name + "\": " + sqlite3_errmsg(db);
+    return false;
+  }
+  std::string mode;
+  bool ready = false;
+  if (sqlite3_prepare_v2(db, "PRAGMA logs.journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    mode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  }
+  sqlite3_finalize(stmt);
+  if (mode != "wal") Exec(db, "PRAGMA logs.journal_mode=WAL", nullptr);
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM logs.sqlite_master WHERE name = '_tsql_writer'", -1,
+                         &stmt, nullptr) == SQLITE_OK) {
+    ready = sqlite3_step(stmt) == SQLITE_ROW;
+  }
+  sqlite3_finalize(stmt);
+  KeepOpen(file);
+  if (!Exec(db, "PRAGMA logs.synchronous=NORMAL; PRAGMA logs.secure_delete=OFF;", error)) {
+    return false;
+  }
+  return ready || Exec(db, "CREATE TABLE IF NOT EXISTS logs._tsql_writer (x)", error);
+}
+
+}  // namespace
+
 sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int busy_ms,
                       std::string* error) {
   const std::string file = FileFor(data_dir, name);
@@ -242,7 +278,10 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
     sqlite3_close_v2(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, busy_ms);
+  // Retries every 2 ms: SQLite's own timeout backs off to 100 ms between
+  // tries, and with many short writers a waiting one keeps missing the
+  // moments the lock is free.
+  sqlite3_busy_handler(db, BusyWait, reinterpret_cast<void*>(static_cast<intptr_t>(busy_ms)));
   sqlite3_extended_result_codes(db, 0);
   // "x" is always a name here, never a string: an unknown column must fail.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -252,10 +291,13 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
   sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // WAL once per file (persistent); per connection: no secure delete (drops
   // of large work tables stay cheap), NORMAL sync (safe with WAL), a larger
-  // cache and memory-mapped reads for the name scans.
+  // cache and memory-mapped reads for the name scans. #temp tables and large
+  // sorts keep 16 MiB in memory and spill to a temporary file past that, so
+  // that a loop filling a #temp table fills a disk, not the memory of the
+  // program hosting the server.
   if (!Exec(db,
             "PRAGMA secure_delete=OFF; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;"
-            "PRAGMA temp_store=MEMORY;",
+            "PRAGMA temp_store=FILE; PRAGMA temp.cache_size=-16384;",
             error)) {
     sqlite3_close_v2(db);
     return nullptr;
@@ -280,6 +322,10 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
             "CREATE TABLE IF NOT EXISTS _tsql_procedures (name TEXT PRIMARY KEY COLLATE "
             "NOCASE, definition TEXT NOT NULL)",
             error)) {
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  if (!AttachLogDatabase(db, data_dir, name, error)) {
     sqlite3_close_v2(db);
     return nullptr;
   }

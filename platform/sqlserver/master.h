@@ -21,15 +21,21 @@ bool CheckLogin(const std::string& data_dir, const std::string& user, const std:
                 int busy_ms, std::string* error, const std::string* database = nullptr,
                 bool* database_exists = nullptr);
 
-// True when the database is registered in master (master itself always is).
-bool DatabaseExists(const std::string& data_dir, const std::string& name, int busy_ms);
-
 bool CreateDatabase(const std::string& data_dir, const std::string& name, std::string* error);
 bool SetLoginPassword(const std::string& data_dir, const std::string& login,
                       const std::string& password, std::string* error);
 
+// The schema name of a database's log file. Every database <name>.sqlite has
+// a companion <name>~logs.sqlite, attached to every connection as "logs":
+// the tables that the web and the monitor append to or rewrite live there,
+// so that their writes take that file's write lock and never wait behind the
+// long transactions of the update job on the catalog's file. Unqualified
+// names find tables of either file (SQLite looks in temp, main, then logs).
+inline constexpr const char* kLogSchema = "logs";
+
 // Opens the database file with the server's settings (WAL, functions,
-// collation, procedure table); nullptr with *error on failure.
+// collation, procedure table) and attaches its log file; nullptr with
+// *error on failure.
 sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int busy_ms,
                       std::string* error);
 

@@ -6,15 +6,10 @@
 
 #include "platform/sqlserver/lexer.h"
 #include "platform/sqlserver/sql_error.h"
+#include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return r;
-}
 
 // Words that end an expression or a statement and can never be an alias or
 // a transaction name.
@@ -41,6 +36,15 @@ const std::set<std::string>& ReservedWords() {
   };
   return kWords;
 }
+
+// Deepest nesting of expressions, subqueries and statement blocks: the
+// parser, the translator and the interpreter recurse once per level.
+constexpr int kMaxNesting = 200;
+// Most operands of one chain of operators of the same precedence
+// ("1 + 2 + ...", "a and b and ..."): SQLite takes expression trees up to
+// 1000 deep, a chain is one level per operator, and the translator may
+// wrap a chain in a few levels more.
+constexpr int kMaxChainOperands = 900;
 
 class Parser {
  public:
@@ -189,24 +193,35 @@ class Parser {
   }
 
   ExprPtr ParseExpr() {
-    if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+    if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
     ExprPtr e = ParseOr();
     --depth_;
     return e;
   }
+  static void CountOperand(int* operands) {
+    if (++*operands > kMaxChainOperands) ThrowSql(kExpressionTooLong);
+  }
   ExprPtr ParseOr() {
     ExprPtr left = ParseAnd();
-    while (AcceptWord("or")) left = Binary("or", std::move(left), ParseAnd());
+    int operands = 1;
+    while (AcceptWord("or")) {
+      CountOperand(&operands);
+      left = Binary("or", std::move(left), ParseAnd());
+    }
     return left;
   }
   ExprPtr ParseAnd() {
     ExprPtr left = ParseNot();
-    while (AcceptWord("and")) left = Binary("and", std::move(left), ParseNot());
+    int operands = 1;
+    while (AcceptWord("and")) {
+      CountOperand(&operands);
+      left = Binary("and", std::move(left), ParseNot());
+    }
     return left;
   }
   ExprPtr ParseNot() {
     if (AcceptWord("not")) {
-      if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+      if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
       auto e = MakeExpr(Expr::Kind::kUnary);
       e->op = "not";
       e->args.push_back(ParseNot());
@@ -292,10 +307,12 @@ class Parser {
   }
   ExprPtr ParseAdditive() {
     ExprPtr left = ParseMultiplicative();
+    int operands = 1;
     for (;;) {
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator &&
           (t.text == "+" || t.text == "-" || t.text == "&" || t.text == "|" || t.text == "^")) {
+        CountOperand(&operands);
         std::string op = Next().text;
         left = Binary(op, std::move(left), ParseMultiplicative());
       } else {
@@ -305,9 +322,11 @@ class Parser {
   }
   ExprPtr ParseMultiplicative() {
     ExprPtr left = ParseUnary();
+    int operands = 1;
     for (;;) {
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator && (t.text == "*" || t.text == "/" || t.text == "%")) {
+        CountOperand(&operands);
         std::string op = Next().text;
         left = Binary(op, std::move(left), ParseUnary());
       } else {
@@ -319,7 +338,7 @@ class Parser {
     const Token& t = Peek();
     if (t.kind == TokenKind::kOperator && (t.text == "-" || t.text == "+" || t.text == "~")) {
       std::string op = Next().text;
-      if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+      if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
       ExprPtr operand = ParseUnary();
       --depth_;
       // Fold a sign into a numeric literal so that -1 stays a constant.
@@ -548,7 +567,7 @@ class Parser {
 
   // ---- SELECT ----
   std::unique_ptr<Select> ParseSelect() {
-    if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+    if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
     auto select = std::make_unique<Select>();
     select->cores.push_back(ParseSelectCore());
     while (AcceptWord("union")) {
@@ -717,7 +736,7 @@ class Parser {
         ref->alias = ExpectName();
         return ref;
       }
-      if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
+      if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
       auto inner = ParseJoinedTable();
       --depth_;
       ExpectOp(")");
@@ -757,10 +776,8 @@ class Parser {
 
   // ---- statements ----
   StmtPtr ParseStatement(bool first_in_batch) {
-    if (++depth_ > 200) ThrowSql("The statement is nested too deeply.");
-    const int line = Peek().line;
+    if (++depth_ > kMaxNesting) ThrowSql(kNestedTooDeeply);
     StmtPtr s = ParseStatementInner(first_in_batch);
-    s->line = line;
     --depth_;
     return s;
   }
@@ -866,13 +883,13 @@ class Parser {
     if (word == "use") {
       Next();
       auto s = std::make_unique<Stmt>(Stmt::Kind::kUse);
-      s->option = ExpectAnyName();
+      s->database = ExpectAnyName();
       return s;
     }
     if (word == "dbcc") {
       Next();
       auto s = std::make_unique<Stmt>(Stmt::Kind::kDbcc);
-      s->option = Lower(ExpectAnyName());
+      s->dbcc_command = Lower(ExpectAnyName());
       if (AcceptOp("(")) {
         int nesting = 1;
         while (nesting > 0 && !AtEnd()) {
@@ -887,9 +904,9 @@ class Parser {
           ExpectAnyName();
         } while (AcceptOp(","));
       }
-      if (s->option != "shrinkdatabase" && s->option != "shrinkfile" &&
-          s->option != "updateusage" && s->option != "checkdb") {
-        ThrowSql("DBCC " + s->option + " is not supported by this server.");
+      if (s->dbcc_command != "shrinkdatabase" && s->dbcc_command != "shrinkfile" &&
+          s->dbcc_command != "updateusage" && s->dbcc_command != "checkdb") {
+        ThrowSql("DBCC " + s->dbcc_command + " is not supported by this server.");
       }
       return s;
     }
@@ -1264,7 +1281,7 @@ class Parser {
       bool paren = AcceptOp("(");
       if (Peek().kind == TokenKind::kVariable) {
         do {
-          Stmt::Param p;
+          Stmt::ProcedureParam p;
           p.name = Lower(Next().text);
           AcceptWord("as");
           p.type = ParseType();
@@ -1280,18 +1297,16 @@ class Parser {
         } while (AcceptOp(","));
       }
       ExpectWord("as");
-      const size_t body_offset = Peek().offset;
       while (!AtEnd()) {
         if (AcceptOp(";")) continue;
         s->body.push_back(ParseStatement(false));
       }
-      s->body_text = std::string(text_.substr(body_offset));
       s->create_text = std::string(text_.substr(create_offset));
       return s;
     }
     if (AcceptWord("database")) {
       auto s = std::make_unique<Stmt>(Stmt::Kind::kCreateDatabase);
-      s->option = ExpectName();
+      s->database = ExpectName();
       return s;
     }
     if (PeekWord("view") || PeekWord("function") || PeekWord("trigger")) {
@@ -1363,13 +1378,13 @@ class Parser {
     }
     if (AcceptWord("login")) {
       auto s = std::make_unique<Stmt>(Stmt::Kind::kAlterLogin);
-      s->option = ExpectName();
+      s->login = ExpectName();
       ExpectWord("with");
       ExpectWord("password");
       ExpectOp("=");
       const Token& p = Peek();
       if (p.kind != TokenKind::kString && p.kind != TokenKind::kNString) SyntaxError();
-      s->option_value = Next().text;
+      s->password = Next().text;
       if (AcceptOp(",") || PeekWord("old_password")) {
         ExpectWord("old_password");
         ExpectOp("=");
@@ -1418,8 +1433,8 @@ class Parser {
       return s;
     }
     auto s = std::make_unique<Stmt>(Stmt::Kind::kSetOption);
-    s->option = Lower(ExpectAnyName());
-    if (s->option == "transaction") {
+    s->set_option = Lower(ExpectAnyName());
+    if (s->set_option == "transaction") {
       ExpectWord("isolation");
       ExpectWord("level");
       while (Peek().kind == TokenKind::kIdentifier && !IsReserved(Peek())) Next();
@@ -1431,9 +1446,9 @@ class Parser {
     const Token& v = Peek();
     if (v.kind == TokenKind::kIdentifier || v.kind == TokenKind::kInteger ||
         v.kind == TokenKind::kVariable) {
-      s->option_value = Lower(Next().text);
+      s->set_value = Lower(Next().text);
     } else if (AcceptOp("-")) {
-      s->option_value = "-" + Next().text;
+      s->set_value = "-" + Next().text;
     } else {
       SyntaxError();
     }

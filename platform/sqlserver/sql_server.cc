@@ -3,20 +3,12 @@
 #include <sqlite3.h>
 #include <strings.h>
 
-#include <cstdlib>
-
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/master.h"
 #include "platform/sqlserver/session.h"
 #include "platform/sqlserver/sql_error.h"
 
 namespace tellwen::sqlserver {
-
-std::string DataDirectory() {
-  const char* env = getenv("TELLWEN_DATA");
-  if (env && *env) return env;
-  return "/var/lib/tellwen/data";
-}
 
 bool IsLocalDataSource(const std::string& raw) {
   std::string name = raw;
@@ -44,7 +36,11 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
   const int busy_ms = options.connection_timeout_seconds <= 0
                           ? 24 * 3600 * 1000
                           : options.connection_timeout_seconds * 1000;
-  const std::string dir = DataDirectory();
+  if (options.data_dir.empty()) {
+    error->description = "The server's data folder is not set.";
+    return nullptr;
+  }
+  const std::string& dir = options.data_dir;
   std::string message;
   const std::string database = options.database.empty() ? "master" : options.database;
   bool exists = false;
@@ -77,6 +73,7 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
   std::unique_ptr<Connection> connection(new Connection());
   connection->session_ = std::make_unique<Session>(db, database, dir, options.user);
   connection->session_->set_command_timeout(options.command_timeout_seconds);
+  connection->session_->set_log_tables(options.log_tables);
   return connection;
 }
 
@@ -84,7 +81,7 @@ Connection::~Connection() = default;
 
 bool Connection::Execute(std::string_view batch, BatchResult* result, SqlError* error) {
   std::string description;
-  if (session_->ExecuteBatch(batch, result, &description)) return true;
+  if (session_->RunBatch(batch, result, &description)) return true;
   error->description = description;
   error->source = kErrorSource;
   return false;

@@ -1,7 +1,7 @@
 // The embedded SQL server: takes T-SQL batches, answers as SQL Server does,
 // and stores each database in SQLite.
 //
-// Files live in the data folder ($TELLWEN_DATA, else /var/lib/tellwen/data):
+// Files live in the data folder the caller names in ConnectOptions:
 // master.sqlite holds the logins and the list of databases, <name>.sqlite
 // each database (WAL journal, so readers never wait for a writer). A
 // Connection is one login to one database: Open checks the data source (it
@@ -31,6 +31,9 @@ struct ConnectOptions {
   std::string database;     // "" means master
   std::string user;
   std::string password;
+  // The folder of master.sqlite and the database files (the database
+  // session fills it in). REQUIRES: not empty.
+  std::string data_dir;
   int connection_timeout_seconds = 15;  // longest wait for a locked database; 0 = no limit
   int command_timeout_seconds = 30;     // longest run of one batch; 0 = no limit
   // A bulk job (the catalog update) that rewrites whole tables: the
@@ -38,6 +41,11 @@ struct ConnectOptions {
   // reads and writes it in memory and spills nothing to the log before its
   // commit. Durability is the same as for any other connection.
   bool bulk = false;
+  // Tables that CREATE TABLE places in the database's log file (master.h):
+  // those that programs write often and briefly while the catalog is being
+  // rebuilt. Every program connecting to one database should pass the same
+  // list; a table already present in the catalog's file stays there.
+  std::vector<std::string> log_tables;
 };
 
 struct SqlError {
@@ -71,9 +79,6 @@ class Connection {
   Connection() = default;
   std::unique_ptr<Session> session_;
 };
-
-// The data folder: $TELLWEN_DATA, else /var/lib/tellwen/data.
-std::string DataDirectory();
 
 // True when name designates this machine: its host name, "localhost",
 // "(local)", ".", "127.0.0.1" (letter case ignored).

@@ -22,12 +22,15 @@ namespace {
 
 bool EqualsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
-// sysobjects as the procedures test it: tables and procedures of the
-// database with a stable id.
+// sysobjects as the procedures test it: tables (of the database's file and
+// of its log file) and procedures of the database with a stable id.
 constexpr const char* kSysObjects =
     "(SELECT tsql_objid(name) AS id, name COLLATE TSQL AS name, 'U' AS xtype, 'U' AS type, "
     "1 AS uid, 0 AS parent_obj FROM main.sqlite_master WHERE type = 'table' AND "
     "substr(name, 1, 7) <> 'sqlite_' AND substr(name, 1, 6) <> '_tsql_' UNION ALL "
+    "SELECT tsql_objid(name), name COLLATE TSQL, 'U', 'U', 1, 0 FROM logs.sqlite_master WHERE "
+    "type = 'table' AND substr(name, 1, 7) <> 'sqlite_' AND substr(name, 1, 6) <> '_tsql_' "
+    "UNION ALL "
     "SELECT tsql_objid(name), name COLLATE TSQL, 'P', 'P', 1, 0 FROM main._tsql_procedures)";
 
 struct FunctionInfo {
@@ -80,6 +83,79 @@ const std::map<std::string, FunctionInfo>& Functions() {
   return kFunctions;
 }
 
+bool IsArithmeticOp(const std::string& op) {
+  return op == "+" || op == "-" || op == "*" || op == "/" || op == "%" || op == "&" || op == "|" ||
+         op == "^";
+}
+
+// A node of a chain of arithmetic and bit operators. Chains nest to the left
+// ("1 + 2 + 3" is ((1 + 2) + 3)) and may be as long as the parser allows, so
+// they are walked with a loop, never by recursion down the left side.
+bool IsArithmeticNode(const Expr& e) {
+  return e.kind == Expr::Kind::kBinary && IsArithmeticOp(e.op);
+}
+
+// The nodes of the chain whose top is e, top first, and its leftmost operand.
+const Expr* ArithmeticSpine(const Expr& e, std::vector<const Expr*>* spine) {
+  const Expr* n = &e;
+  while (IsArithmeticNode(*n)) {
+    spine->push_back(n);
+    n = n->args[0].get();
+  }
+  return n;
+}
+
+bool IsNumericClass(TypeClass t) { return t == TypeClass::kInteger || t == TypeClass::kFloat; }
+
+// The static type of "a op b" from the types of its operands.
+TypeClass ArithmeticType(const std::string& op, TypeClass a, TypeClass b) {
+  if (op == "+") {
+    if (a == TypeClass::kText && b == TypeClass::kText) return TypeClass::kText;
+    const bool na = IsNumericClass(a), nb = IsNumericClass(b);
+    if (na && nb) {
+      return a == TypeClass::kFloat || b == TypeClass::kFloat ? TypeClass::kFloat
+                                                              : TypeClass::kInteger;
+    }
+    if ((na && b == TypeClass::kText) || (nb && a == TypeClass::kText)) return na ? a : b;
+    return TypeClass::kUnknown;
+  }
+  if (op == "-" || op == "*" || op == "/" || op == "%") {
+    if (a == TypeClass::kFloat || b == TypeClass::kFloat) return TypeClass::kFloat;
+    if (a == TypeClass::kInteger && b == TypeClass::kInteger) return TypeClass::kInteger;
+    return TypeClass::kUnknown;
+  }
+  return TypeClass::kInteger;  // bit operators
+}
+
+// How tightly SQLite binds the operators the translator writes; an operand
+// that binds less tightly than its operator needs parentheses.
+constexpr int kBindsAtom = 9;
+int SqliteBinding(const std::string& sql_op) {
+  if (sql_op == "||") return 5;
+  if (sql_op == "*" || sql_op == "/" || sql_op == "%") return 4;
+  if (sql_op == "+" || sql_op == "-") return 3;
+  return 2;  // & |
+}
+
+// Operands per flat tsql_add / tsql_xor call; SQLite takes at most 127.
+constexpr int kOperandsPerCall = 100;
+
+// The terms of a chain of one logical operator ("a and b and c"), in text
+// order, without recursion.
+void LogicalTerms(const Expr& e, const std::string& op, std::vector<const Expr*>* out) {
+  std::vector<const Expr*> stack{&e};
+  while (!stack.empty()) {
+    const Expr* n = stack.back();
+    stack.pop_back();
+    if (n->kind == Expr::Kind::kBinary && n->op == op) {
+      stack.push_back(n->args[1].get());
+      stack.push_back(n->args[0].get());
+    } else {
+      out->push_back(n);
+    }
+  }
+}
+
 }  // namespace
 
 std::string TableName(const ObjectName& name) { return QuoteName(name.name); }
@@ -105,8 +181,8 @@ std::string Translator::Literal(const Value& v) {
       }
     }
   }
-  Param p;
-  p.kind = Param::Kind::kLiteral;
+  BoundParam p;
+  p.kind = BoundParam::Kind::kLiteral;
   p.value = v;
   params_.push_back(std::move(p));
   return "?";
@@ -135,28 +211,13 @@ TypeClass Translator::StaticType(const Expr& e) {
     case Expr::Kind::kUnary:
       return e.op == "not" ? TypeClass::kInteger : StaticType(*e.args[0]);
     case Expr::Kind::kBinary: {
-      const std::string& op = e.op;
-      if (op == "+") {
-        TypeClass a = StaticType(*e.args[0]), b = StaticType(*e.args[1]);
-        if (a == TypeClass::kText && b == TypeClass::kText) return TypeClass::kText;
-        const bool na = a == TypeClass::kInteger || a == TypeClass::kFloat;
-        const bool nb = b == TypeClass::kInteger || b == TypeClass::kFloat;
-        if (na && nb) {
-          return a == TypeClass::kFloat || b == TypeClass::kFloat ? TypeClass::kFloat
-                                                                  : TypeClass::kInteger;
-        }
-        if ((na && b == TypeClass::kText) || (nb && a == TypeClass::kText)) {
-          return na ? a : b;
-        }
-        return TypeClass::kUnknown;
+      if (!IsArithmeticNode(e)) return TypeClass::kInteger;  // comparisons, logic
+      std::vector<const Expr*> spine;
+      TypeClass t = StaticType(*ArithmeticSpine(e, &spine));
+      for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+        t = ArithmeticType((*it)->op, t, StaticType(*(*it)->args[1]));
       }
-      if (op == "-" || op == "*" || op == "/" || op == "%") {
-        TypeClass a = StaticType(*e.args[0]), b = StaticType(*e.args[1]);
-        if (a == TypeClass::kFloat || b == TypeClass::kFloat) return TypeClass::kFloat;
-        if (a == TypeClass::kInteger && b == TypeClass::kInteger) return TypeClass::kInteger;
-        return TypeClass::kUnknown;
-      }
-      return TypeClass::kInteger;  // comparisons, logic, bit operators
+      return t;
     }
     case Expr::Kind::kFunction: {
       auto it = Functions().find(e.name);
@@ -220,8 +281,8 @@ std::string Translator::Expression(const Expr& e) {
         ThrowSql("Must declare the scalar variable \"" + e.name + "\".");
       }
       if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
-      Param p;
-      p.kind = Param::Kind::kVariable;
+      BoundParam p;
+      p.kind = BoundParam::Kind::kVariable;
       p.name = e.name;
       params_.push_back(std::move(p));
       return "?";
@@ -236,8 +297,8 @@ std::string Translator::Expression(const Expr& e) {
         ThrowSql("Incorrect syntax near '" + e.name + "'.");
       }
       if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
-      Param p;
-      p.kind = Param::Kind::kSystem;
+      BoundParam p;
+      p.kind = BoundParam::Kind::kSystem;
       p.name = e.name;
       params_.push_back(std::move(p));
       return "?";
@@ -261,37 +322,11 @@ std::string Translator::Expression(const Expr& e) {
         std::string any = LikeAny(e);
         if (!any.empty()) return any;
       }
-      if (op == "and" || op == "or") {
-        // Operands are translated in text order: parameters are numbered so.
-        std::string x = Expression(*e.args[0]);
-        std::string y = Expression(*e.args[1]);
-        return "(" + x + (op == "and" ? " AND " : " OR ") + y + ")";
-      }
+      if (op == "and" || op == "or") return Logical(e);
       if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
         return Compare(op, *e.args[0], *e.args[1]);
       }
-      if (op == "+") {
-        TypeClass a = StaticType(*e.args[0]), b = StaticType(*e.args[1]);
-        std::string x = Expression(*e.args[0]);
-        std::string y = Expression(*e.args[1]);
-        const bool na = a == TypeClass::kInteger || a == TypeClass::kFloat;
-        const bool nb = b == TypeClass::kInteger || b == TypeClass::kFloat;
-        if (a == TypeClass::kText && b == TypeClass::kText) return "(" + x + " || " + y + ")";
-        if (na && nb) return "(" + x + " + " + y + ")";
-        return "tsql_add(" + x + ", " + y + ")";
-      }
-      if (op == "^") {
-        // a ^ b = (a | b) - (a & b); each operand is written (and its
-        // parameters numbered) twice, in text order.
-        std::string x1 = Expression(*e.args[0]);
-        std::string y1 = Expression(*e.args[1]);
-        std::string x2 = Expression(*e.args[0]);
-        std::string y2 = Expression(*e.args[1]);
-        return "((" + x1 + " | " + y1 + ") - (" + x2 + " & " + y2 + "))";
-      }
-      std::string x = Expression(*e.args[0]);
-      std::string y = Expression(*e.args[1]);
-      return "(" + x + " " + op + " " + y + ")";
+      return Arithmetic(e);
     }
     case Expr::Kind::kFunction:
       return Function(e);
@@ -370,16 +405,6 @@ std::string Translator::Expression(const Expr& e) {
 
 namespace {
 
-// The terms of an OR chain, in text order.
-void OrTerms(const Expr& e, std::vector<const Expr*>* out) {
-  if (e.kind == Expr::Kind::kBinary && e.op == "or") {
-    OrTerms(*e.args[0], out);
-    OrTerms(*e.args[1], out);
-  } else {
-    out->push_back(&e);
-  }
-}
-
 bool SameColumn(const Expr& a, const Expr& b) {
   if (a.parts.size() != b.parts.size()) return false;
   for (size_t i = 0; i < a.parts.size(); ++i) {
@@ -393,9 +418,136 @@ constexpr size_t kPatternsPerCall = 100;
 
 }  // namespace
 
+std::string Translator::Logical(const Expr& e) {
+  // Written flat: SQLite's parser takes a long chain only without nested
+  // parentheses. Operands are translated in text order, as parameters are
+  // numbered so.
+  std::vector<const Expr*> terms;
+  LogicalTerms(e, e.op, &terms);
+  const char* joint = e.op == "and" ? " AND " : " OR ";
+  std::string r = "(";
+  for (size_t i = 0; i < terms.size(); ++i) {
+    if (i) r += joint;
+    r += Expression(*terms[i]);
+  }
+  return r + ")";
+}
+
+std::string Translator::Arithmetic(const Expr& e) {
+  // Built from the leftmost operand up the chain in one pass: each step
+  // appends its operator and right operand to body, and a step that wraps
+  // what came before ("(" or a call) records its opening in prefixes, which
+  // are written before body in reverse at the end. Steps of one call
+  // (tsql_add, tsql_xor) share one flat call. Parameters are numbered in text
+  // order: the left operand, then the right one.
+  std::vector<const Expr*> spine;
+  const Expr* leftmost = ArithmeticSpine(e, &spine);
+  std::vector<const char*> prefixes;
+  std::string body = Expression(*leftmost);
+  TypeClass type = StaticType(*leftmost);
+  int binding = kBindsAtom;         // loosest operator at the top level of body
+  const char* open_call = nullptr;  // the call body ends with, if any
+  int call_operands = 0;
+  for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+    const Expr& node = **it;
+    const std::string& op = node.op;
+    const TypeClass right_type = StaticType(*node.args[1]);
+    const std::string right = Expression(*node.args[1]);
+    const TypeClass left_type = type;
+    type = ArithmeticType(op, left_type, right_type);
+    std::string sql_op = op;
+    const char* call = nullptr;
+    if (op == "+") {
+      if (left_type == TypeClass::kText && right_type == TypeClass::kText) {
+        sql_op = "||";
+      } else if (!IsNumericClass(left_type) || !IsNumericClass(right_type)) {
+        call = "tsql_add(";
+      }
+    } else if (op == "^") {
+      call = "tsql_xor(";
+    } else if (op == "/") {
+      call = "tsql_div(";  // SQLite gives NULL for a zero divisor
+    } else if (op == "%") {
+      call = "tsql_mod(";
+    }
+    if (call) {
+      if (open_call == call && call_operands < kOperandsPerCall) {
+        body.pop_back();  // the call's ")"
+        ++call_operands;
+      } else {
+        prefixes.push_back(call);
+        call_operands = 2;
+      }
+      body += ", ";
+      body += right;
+      body += ")";
+      open_call = call;
+      binding = kBindsAtom;
+      continue;
+    }
+    const int wanted = SqliteBinding(sql_op);
+    if (binding < wanted) {
+      prefixes.push_back("(");
+      body += ")";
+    }
+    body += " ";
+    body += sql_op;
+    body += " ";
+    body += right;
+    binding = wanted;
+    open_call = nullptr;
+  }
+  // Arithmetic on int operands only stays in 32 bits, as SQL Server's int.
+  const bool narrow = type == TypeClass::kInteger && IsNarrowInteger(e);
+  std::string r = narrow ? "tsql_int(" : "(";
+  for (auto it = prefixes.rbegin(); it != prefixes.rend(); ++it) r += *it;
+  r += body;
+  return r + ")";
+}
+
+bool Translator::IsNarrowInteger(const Expr& e) {
+  std::vector<const Expr*> stack{&e};
+  while (!stack.empty()) {
+    const Expr* n = stack.back();
+    stack.pop_back();
+    switch (n->kind) {
+      case Expr::Kind::kLiteral:
+        if (n->value.type != Value::Type::kInt || n->value.i < INT32_MIN ||
+            n->value.i > INT32_MAX) {
+          return false;
+        }
+        break;
+      case Expr::Kind::kVariable: {
+        const TypeSpec* t = context_.VariableType(n->name);
+        if (!t || (t->name != "int" && t->name != "smallint" && t->name != "tinyint")) {
+          return false;
+        }
+        break;
+      }
+      case Expr::Kind::kCast:
+        if (n->type.name != "int" && n->type.name != "smallint" && n->type.name != "tinyint") {
+          return false;
+        }
+        break;
+      case Expr::Kind::kUnary:
+        if (n->op != "-" && n->op != "+") return false;
+        stack.push_back(n->args[0].get());
+        break;
+      case Expr::Kind::kBinary:
+        if (!IsArithmeticNode(*n) || n->op == "&" || n->op == "|" || n->op == "^") return false;
+        stack.push_back(n->args[0].get());
+        stack.push_back(n->args[1].get());
+        break;
+      default:
+        return false;  // columns, functions: their type is known only at run time
+    }
+  }
+  return true;
+}
+
 std::string Translator::LikeAny(const Expr& e) {
   std::vector<const Expr*> terms;
-  OrTerms(e, &terms);
+  LogicalTerms(e, "or", &terms);
   if (terms.size() < 2) return "";
   const Expr* column = nullptr;
   for (const Expr* term : terms) {

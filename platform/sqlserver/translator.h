@@ -5,7 +5,8 @@
 // statement); the parameter list says what to bind. Names are quoted, "dbo."
 // and database prefixes are gone, #temp tables resolve to SQLite's temp
 // schema, functions map to SQLite's or to those of functions.h, "+" becomes
-// "||", "+" or tsql_add by the operands' static types, comparisons that
+// "||", "+" or tsql_add by the operands' static types (chains of operators
+// are written flat, in time linear in their length), comparisons that
 // do not involve a column get the TSQL collation explicitly, and an OR of
 // LIKEs on one column becomes one tsql_like_any call.
 //
@@ -20,7 +21,8 @@
 
 namespace tellwen::sqlserver {
 
-struct Param {
+// One "?" of a translated statement: what the session binds to it.
+struct BoundParam {
   enum class Kind { kLiteral, kVariable, kSystem };
   Kind kind = Kind::kLiteral;
   Value value;       // kLiteral
@@ -57,7 +59,7 @@ class Translator {
   // A FROM list (comma-separated sources), without the FROM keyword.
   std::string FromList(const std::vector<std::unique_ptr<TableRef>>& from);
 
-  std::vector<Param>& params() { return params_; }
+  std::vector<BoundParam>& params() { return params_; }
 
  private:
   std::string Core(const SelectCore& core, bool identity_as_null);
@@ -65,6 +67,14 @@ class Translator {
   std::string Function(const Expr& e);
   std::string Literal(const Value& v);
   std::string Compare(const std::string& op, const Expr& a, const Expr& b);
+  // A chain of AND or OR, written flat.
+  std::string Logical(const Expr& e);
+  // A chain of arithmetic and bit operators, in one pass (no recursion down
+  // the chain, text linear in its length).
+  std::string Arithmetic(const Expr& e);
+  // True when every operand of e is an int (32 bits) by its static type:
+  // int literals, variables and conversions.
+  bool IsNarrowInteger(const Expr& e);
   std::string Collated(const Expr& e);
   // "(c LIKE p1) OR (c LIKE p2) OR ..." on one column with constant patterns
   // as tsql_like_any(c, p1, p2, ...); "" when e is not such a chain.
@@ -78,7 +88,7 @@ class Translator {
 
   const TranslatorContext& context_;
   bool inline_literals_;
-  std::vector<Param> params_;
+  std::vector<BoundParam> params_;
 };
 
 }  // namespace tellwen::sqlserver

@@ -117,6 +117,56 @@ TEST_F(DbSession, ConnectionStringIsBuiltAndParsed) {
   EXPECT_FALSE(ParseConnectionString("Data Source", &parsed));
 }
 
+TEST_F(DbSession, PasswordsKeepSemicolonsQuotesAndBlanks) {
+  // Each password is set on the server, stored scrambled, and must then open
+  // connections through RunSql, TestConnection and a connection string.
+  std::string current;
+  for (const std::string password : {"a;b", " p w ", "\"q\";x", "'", "tail;"}) {
+    SqlResult set = RunSqlOn(
+        SqlConnectionSettings{"localhost", "kiv", "sa", current},
+        "ALTER LOGIN sa WITH PASSWORD = '" + (password == "'" ? std::string("''") : password) + "'",
+        0, {15, 30});
+    ASSERT_FALSE(set.error) << password << ": " << set.error_text;
+    current = password;
+    CKIVRegistry().SetValue("SqlPassword", ScramblePassword(password, 5));
+    SqlResult r = RunSql("select 1", 1, SqlCaller::kMonitorRound);
+    EXPECT_FALSE(r.error) << password << ": " << r.error_text;
+    std::string source, description;
+    EXPECT_TRUE(
+        TestConnection("localhost", "kiv", "sa", password, {15, 120}, &source, &description))
+        << password << ": " << description;
+    // Only the whole password opens: not its first character, not more.
+    for (const std::string& wrong : {password.substr(0, 1) + "?", password + "x"}) {
+      EXPECT_FALSE(
+          TestConnection("localhost", "kiv", "sa", wrong, {15, 120}, &source, &description))
+          << wrong;
+    }
+    SqlConnectionSettings parsed;
+    const std::string text = BuildConnectionString({"localhost", "kiv", "sa", password});
+    ASSERT_TRUE(ParseConnectionString(text, &parsed)) << text;
+    EXPECT_EQ(parsed.password, password) << text;
+    EXPECT_FALSE(RunSqlOn(text, "select 1", 1, {15, 30}).error) << text;
+  }
+  std::string source, description;
+  EXPECT_FALSE(TestConnection("localhost", "kiv", "sa", "tail", {15, 120}, &source, &description));
+  // Blanks around a password are part of it.
+  SqlResult blanks = RunSqlOn(SqlConnectionSettings{"localhost", "kiv", "sa", "tail;"},
+                              "ALTER LOGIN sa WITH PASSWORD = ' p w '", 0, {15, 30});
+  ASSERT_FALSE(blanks.error) << blanks.error_text;
+  EXPECT_FALSE(TestConnection("localhost", "kiv", "sa", "p w", {15, 120}, &source, &description));
+  EXPECT_TRUE(TestConnection("localhost", "kiv", "sa", " p w ", {15, 120}, &source, &description));
+}
+
+TEST_F(DbSession, QuotedConnectionStringValues) {
+  SqlConnectionSettings parsed;
+  ASSERT_TRUE(ParseConnectionString("Pwd=\"a;\"\"b\" ; Server = 'h;1' ;uid=u", &parsed));
+  EXPECT_EQ(parsed.password, "a;\"b");
+  EXPECT_EQ(parsed.server, "h;1");
+  EXPECT_EQ(parsed.user, "u");
+  EXPECT_FALSE(ParseConnectionString("Pwd=\"open", &parsed));
+  EXPECT_FALSE(ParseConnectionString("Pwd=\"a\"b;", &parsed));
+}
+
 TEST_F(DbSession, TestConnectionReportsSourceAndDescription) {
   std::string source, description;
   EXPECT_TRUE(TestConnection("localhost", "kiv", "sa", "", {15, 120}, &source, &description));

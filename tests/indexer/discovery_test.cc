@@ -65,6 +65,10 @@ TEST(Discovery, RefusedWorkgroupIsSkippedAndTheRestEnumerated) {
   JobShared shared;
   EnumerateNetwork(&net, nullptr, 0, &shared);
   EXPECT_THAT(Drain(&shared.queue), ElementsAre("1 \\\\Y"));
+  // The refused workgroup's connection is cancelled like every other.
+  EXPECT_THAT(net.ConnectionLog(),
+              ElementsAre("add Fake Network guest/", "add BAD guest/", "cancel BAD forced",
+                          "add GOOD guest/", "cancel GOOD forced", "cancel Fake Network forced"));
 }
 
 TEST(Discovery, IgnoresNonContainersAndNamesNoScanCouldUse) {

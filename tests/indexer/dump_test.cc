@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/fault_file_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
 namespace {
@@ -26,16 +27,13 @@ std::string ReadAll(const std::string& path) {
 class DumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tellwen-dump-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     files_.index_file = dir_ + "/kivtmp.txt";
     files_.output_file = dir_ + "/report.txt";
     // Long pauses: the dump must be woken by the job's signals, not by time.
     shared_.timing.sorted_dump = std::chrono::milliseconds(60000);
     shared_.timing.unsorted_dump = std::chrono::milliseconds(60000);
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   void MakeStores(int n) {
     for (int i = 0; i < n; ++i) shared_.stores.push_back(std::make_unique<EntryStore>());
@@ -66,6 +64,7 @@ class DumpTest : public ::testing::Test {
     return lines;
   }
 
+  testing::TempDir temp_;
   std::string dir_;
   DumpFiles files_;
   JobShared shared_;

@@ -12,8 +12,10 @@
 
 #include "common/user_messages.h"
 #include "indexer/core/job_display.h"
+#include "tests/common/recording_messages.h"
 #include "tests/indexer/fake_network.h"
 #include "tests/support/fault_file_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
 namespace {
@@ -48,27 +50,10 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Records every message; answers questions with `answer`.
-class RecordingMessages : public UserMessages {
- public:
-  explicit RecordingMessages(bool answer) : answer_(answer) {}
-  void Show(const std::string& text, MessageIcon) override { shown.push_back(text); }
-  bool AskYesNo(const std::string& text, MessageIcon) override {
-    asked.push_back(text);
-    return answer_;
-  }
-  std::vector<std::string> shown, asked;
-
- private:
-  bool answer_;
-};
-
 class IndexJobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tellwen-job-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     index_file_ = dir_ + "/kivtmp.txt";
     report_ = dir_ + "/kiv report.txt";
     settings_.SetValue("TemporaryFolder", dir_ + "/");
@@ -83,12 +68,6 @@ class IndexJobTest : public ::testing::Test {
     settings_.SetValue("IndexerIncludeList", "0");
     settings_.SetValue("IndexerExcludeList", "0");
     settings_.SetValue("SqlNotReindexHours", "48");
-    messages_ = std::make_shared<RecordingMessages>(false);
-    SetUserMessages(messages_);
-  }
-  void TearDown() override {
-    SetUserMessages(nullptr);
-    std::system(("rm -rf '" + dir_ + "'").c_str());
   }
 
   std::unique_ptr<IndexJob> MakeJob() {
@@ -119,11 +98,12 @@ class IndexJobTest : public ::testing::Test {
     while (!job->HandleEndIfIdle()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 
+  testing::TempDir temp_;
   std::string dir_, index_file_, report_;
   testing::FakeNetwork net_;
   testing::MapSettings settings_;
   SqlRunner sql_ = [](const std::string&, int, SqlCaller) { return SqlResult{}; };
-  std::shared_ptr<RecordingMessages> messages_;
+  testing::ScopedRecordingMessages messages_;  // questions answered "no"
 };
 
 TEST_F(IndexJobTest, SortedJobWritesFirstComputerFirstEvenWhenItFinishesLast) {
@@ -254,7 +234,7 @@ TEST_F(IndexJobTest, NoOutputAtAllAsksAndDoesNotStartOnNo) {
   settings_.SetValue("AutomaticallyInsertIntoDatabase", "0");
   std::unique_ptr<IndexJob> job = MakeJob();
   EXPECT_EQ(job->Start(true), StartResult::kDeclined);
-  EXPECT_THAT(messages_->asked, ElementsAre(kNoOutputQuestion));
+  EXPECT_THAT(messages_->asked(), ElementsAre(kNoOutputQuestion));
   EXPECT_FALSE(job->Running());
 }
 
@@ -262,16 +242,16 @@ TEST_F(IndexJobTest, EmptyOutputFileNameRefusesToStart) {
   settings_.SetValue("OutputFile", "");
   std::unique_ptr<IndexJob> job = MakeJob();
   EXPECT_EQ(job->Start(true), StartResult::kInvalidOutputFile);
-  EXPECT_THAT(messages_->shown, ElementsAre(kInvalidOutputFileText));
+  EXPECT_THAT(messages_->shown(), ElementsAre(kInvalidOutputFileText));
 }
 
 TEST_F(IndexJobTest, ExistingIndexFileIsOverwrittenWithoutAskingOnlyInIndexRuns) {
   std::ofstream(index_file_) << "old line\r\n";
   std::unique_ptr<IndexJob> job = MakeJob();
   EXPECT_EQ(job->Start(false), StartResult::kDeclined);
-  EXPECT_THAT(messages_->asked, ElementsAre(kOverwriteIndexFileQuestion));
+  EXPECT_THAT(messages_->asked(), ElementsAre(kOverwriteIndexFileQuestion));
   RunToEnd(job.get());
-  EXPECT_EQ(messages_->asked.size(), 1u);
+  EXPECT_EQ(messages_->asked().size(), 1u);
   EXPECT_EQ(ReadAll(index_file_), "");
 }
 

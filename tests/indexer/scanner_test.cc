@@ -89,6 +89,8 @@ TEST_F(ScannerTest, ComputerRefusingEnumerationIsSkipped) {
   net_.AddFile("\\\\PC\\s\\a.txt", 1);
   net_.RefuseComputerEnum("\\\\PC");
   EXPECT_THAT(Scan("\\\\PC"), IsEmpty());
+  // The guest connection made for the refused enumeration is cancelled too.
+  EXPECT_THAT(net_.ConnectionLog(), ElementsAre("add \\\\PC guest/", "cancel \\\\PC forced"));
   EXPECT_THAT(Scan("\\\\NOSUCH"), IsEmpty());
   EXPECT_THAT(net_.ListedFolders(), IsEmpty());
 }

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "common/kiv_registry.h"
 #include "indexer/core/update_headless.h"
 #include "indexer/core/update_saved_state.h"
 #include "tests/common/recording_messages.h"
+#include "tests/indexer/fake_network.h"
 #include "tests/indexer/update_fake_executor.h"
 #include "tests/support/temp_dir.h"
 
@@ -21,7 +21,7 @@ namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FakeSqlExecutor;
-using tellwen::testing::ScopedEnv;
+using tellwen::testing::MapSettings;
 using tellwen::testing::ScopedRecordingMessages;
 using tellwen::testing::TempDir;
 using ::testing::ElementsAre;
@@ -42,7 +42,10 @@ class WaitingDriver : public UpdateJobDriver {
 class UpdateJobTest : public ::testing::Test {
  protected:
   UpdateJobTest() {
-    CKIVRegistry settings;
+    MapSettings& settings = settings_;
+    settings.SetValue("AutomaticallyInsertIntoDatabase", "1");
+    settings.SetValue("DataOfTheIndex", "Never indexed");
+    settings.SetValue("LastSuccessfulUpdateTime", "N/A");
     settings.SetValue("TemporaryFolder", dir_.path());  // no trailing "/": the job adds it
     settings.SetValue("SqlLogFolder", dir_.path() + "/");
     settings.SetValue("WebStatus", "yes");
@@ -52,7 +55,7 @@ class UpdateJobTest : public ::testing::Test {
     settings.SetValue("DataOfTheIndexForDB", "last index on 13-Jun-2002");
     std::ofstream(index_file_, std::ios::binary) << "//PC1\ts\t\t\ta.txt\t1\r\n";
   }
-  std::string Setting(const std::string& name) { return CKIVRegistry().GetValue(name); }
+  std::string Setting(const std::string& name) { return settings_.GetValue(name); }
   bool IndexFileExists() { return std::filesystem::exists(index_file_); }
   // Fails every batch that contains `text`.
   void FailAt(const std::string& text) {
@@ -62,7 +65,7 @@ class UpdateJobTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
+  MapSettings settings_;
   ScopedRecordingMessages messages_;
   std::string index_file_ = dir_.path() + "/kivtmp.txt";
   std::string state_file_ = dir_.path() + "/kivupdate.state";
@@ -86,7 +89,7 @@ TEST_F(UpdateJobTest, SuccessRecordsTheUpdateRestoresSettingsAndDeletesTheIndexF
   });
   UpdateJobOptions options;
   options.silent = true;
-  EXPECT_EQ(RunUpdateJob(options, driver_, &executor_), UpdateJobOutcome::kSucceeded);
+  EXPECT_EQ(RunUpdateJob(options, driver_, settings_, &executor_), UpdateJobOutcome::kSucceeded);
 
   EXPECT_EQ(
       banner_during,
@@ -105,7 +108,7 @@ TEST_F(UpdateJobTest, SuccessRecordsTheUpdateRestoresSettingsAndDeletesTheIndexF
 }
 
 TEST_F(UpdateJobTest, InteractiveSuccessSaysSoWithRunningAndLockTime) {
-  EXPECT_EQ(RunUpdateJob({}, driver_, &executor_), UpdateJobOutcome::kSucceeded);
+  EXPECT_EQ(RunUpdateJob({}, driver_, settings_, &executor_), UpdateJobOutcome::kSucceeded);
   ASSERT_EQ(messages_->shown().size(), 1u);
   EXPECT_THAT(messages_->shown()[0],
               MatchesRegex("Database updating went OK!\nRunning time: 00:00:0[0-9]\n"
@@ -116,7 +119,7 @@ TEST_F(UpdateJobTest, FailureKeepsIndexFileAndRestoresSettings) {
   FailAt("exec sp_rename 'temp_aall', 'aall'");
   UpdateJobOptions options;
   options.silent = true;
-  EXPECT_EQ(RunUpdateJob(options, driver_, &executor_), UpdateJobOutcome::kFailed);
+  EXPECT_EQ(RunUpdateJob(options, driver_, settings_, &executor_), UpdateJobOutcome::kFailed);
   EXPECT_TRUE(IndexFileExists());
   EXPECT_EQ(Setting("WebStatus"), "yes");
   EXPECT_EQ(Setting("FirstPageInfo"), "Welcome");
@@ -148,17 +151,17 @@ TEST_F(UpdateJobTest, UnreadableIndexFileFailsBeforeTheSwapAndRecordsNoSuccess) 
 }
 
 TEST_F(UpdateJobTest, WebStatusIsNeverTouchedWithStopWebServiceOff) {
-  CKIVRegistry().SetValue("StopWebService", "0");
+  settings_.SetValue("StopWebService", "0");
   std::vector<std::string> seen;
   executor_.set_on_run([&] { seen.push_back(Setting("WebStatus")); });
-  EXPECT_EQ(RunUpdateJob({}, driver_, &executor_), UpdateJobOutcome::kSucceeded);
+  EXPECT_EQ(RunUpdateJob({}, driver_, settings_, &executor_), UpdateJobOutcome::kSucceeded);
   for (const std::string& status : seen) EXPECT_EQ(status, "yes");
   EXPECT_EQ(Setting("WebStatus"), "yes");
 }
 
 TEST_F(UpdateJobTest, DisabledUpdateDoesNothing) {
-  CKIVRegistry().SetValue("AutomaticallyInsertIntoDatabase", "0");
-  EXPECT_EQ(RunUpdateJob({}, driver_, &executor_), UpdateJobOutcome::kDisabled);
+  settings_.SetValue("AutomaticallyInsertIntoDatabase", "0");
+  EXPECT_EQ(RunUpdateJob({}, driver_, settings_, &executor_), UpdateJobOutcome::kDisabled);
   EXPECT_TRUE(executor_.calls().empty());
   EXPECT_TRUE(messages_->shown().empty());
   EXPECT_TRUE(IndexFileExists());
@@ -168,9 +171,9 @@ TEST_F(UpdateJobTest, MissingIndexFileIsReportedOnlyInteractively) {
   std::filesystem::remove(index_file_);
   UpdateJobOptions silent;
   silent.silent = true;
-  EXPECT_EQ(RunUpdateJob(silent, driver_, &executor_), UpdateJobOutcome::kNoIndexFile);
+  EXPECT_EQ(RunUpdateJob(silent, driver_, settings_, &executor_), UpdateJobOutcome::kNoIndexFile);
   EXPECT_TRUE(messages_->shown().empty());
-  EXPECT_EQ(RunUpdateJob({}, driver_, &executor_), UpdateJobOutcome::kNoIndexFile);
+  EXPECT_EQ(RunUpdateJob({}, driver_, settings_, &executor_), UpdateJobOutcome::kNoIndexFile);
   EXPECT_THAT(messages_->shown(),
               ElementsAre("Temporary file not found!\nCannot update database."));
   EXPECT_TRUE(executor_.calls().empty());
@@ -184,7 +187,7 @@ TEST_F(UpdateJobTest, SetupCreatesAMissingIndexFileAndDeletesItAfterwards) {
   UpdateJobOptions options;
   options.setup_mode = true;
   options.silent = true;
-  EXPECT_EQ(RunUpdateJob(options, driver_, &executor_), UpdateJobOutcome::kSucceeded);
+  EXPECT_EQ(RunUpdateJob(options, driver_, settings_, &executor_), UpdateJobOutcome::kSucceeded);
   EXPECT_TRUE(existed_during_run);
   EXPECT_FALSE(IndexFileExists());
   EXPECT_TRUE(executor_.load_batches().empty());
@@ -193,7 +196,7 @@ TEST_F(UpdateJobTest, SetupCreatesAMissingIndexFileAndDeletesItAfterwards) {
 
 TEST_F(UpdateJobTest, KilledJobsSettingsArePutBackByTheNextJob) {
   // What a job killed after "locking database" leaves behind.
-  CKIVRegistry settings;
+  MapSettings& settings = settings_;
   settings.SetValue("WebStatus", "updating");
   settings.SetValue("FirstPageInfo", kUpdateBanner);
   settings.SetValue("FirstPageInfoSeverity", "high");
@@ -204,7 +207,7 @@ TEST_F(UpdateJobTest, KilledJobsSettingsArePutBackByTheNextJob) {
     if (status_when_saved.empty()) status_when_saved = Setting("WebStatus");
   });
   FailAt("CREATE TABLE [dbo].[zz]");
-  EXPECT_EQ(RunUpdateJob({}, driver_, &executor_), UpdateJobOutcome::kFailed);
+  EXPECT_EQ(RunUpdateJob({}, driver_, settings_, &executor_), UpdateJobOutcome::kFailed);
   EXPECT_EQ(status_when_saved, "yes");
   EXPECT_EQ(Setting("WebStatus"), "yes");
   EXPECT_EQ(Setting("FirstPageInfo"), "Server moved\nto room 2");
@@ -213,16 +216,16 @@ TEST_F(UpdateJobTest, KilledJobsSettingsArePutBackByTheNextJob) {
 }
 
 TEST_F(UpdateJobTest, LeftoverUpdatingWithoutStateFileClosesTheSearch) {
-  CKIVRegistry().SetValue("WebStatus", "updating");
+  settings_.SetValue("WebStatus", "updating");
   FailAt("CREATE TABLE [dbo].[zz]");
-  RunUpdateJob({}, driver_, &executor_);
+  RunUpdateJob({}, driver_, settings_, &executor_);
   EXPECT_EQ(Setting("WebStatus"), "no");
   EXPECT_EQ(Setting("FirstPageInfo"), "Welcome");
 }
 
 TEST_F(UpdateJobTest, HeadlessRunPrintsRowsAndExitsZeroOnSuccess) {
   std::ostringstream out;
-  EXPECT_EQ(RunUpdateJobHeadless(false, &executor_, out), 0);
+  EXPECT_EQ(RunUpdateJobHeadless(false, settings_, &executor_, out), 0);
   const std::string text = out.str();
   EXPECT_THAT(text, HasSubstr("Tellwen Indexer  -  Inserting data into MS SQL Server database\n"));
   EXPECT_THAT(text, MatchesRegex("(.|\n)*start indexing\\.\\.\\. +n/a +n/a +n/a +waiting\\.\\.\\.\n"
@@ -236,14 +239,14 @@ TEST_F(UpdateJobTest, HeadlessRunPrintsRowsAndExitsZeroOnSuccess) {
 TEST_F(UpdateJobTest, HeadlessRunExitsOneOnFailureAndOnMissingFile) {
   FailAt("CREATE INDEX [i_aall_d1]");
   std::ostringstream out;
-  EXPECT_EQ(RunUpdateJobHeadless(false, &executor_, out), 1);
+  EXPECT_EQ(RunUpdateJobHeadless(false, settings_, &executor_, out), 1);
   EXPECT_THAT(out.str(), HasSubstr("update failed at \"create index on directories\": "
                                    "unexpected error: boom src:fake server\n"));
   EXPECT_TRUE(IndexFileExists());
 
   std::filesystem::remove(index_file_);
   std::ostringstream missing;
-  EXPECT_EQ(RunUpdateJobHeadless(false, &executor_, missing), 1);
+  EXPECT_EQ(RunUpdateJobHeadless(false, settings_, &executor_, missing), 1);
   EXPECT_THAT(missing.str(), HasSubstr("Temporary file not found: " + index_file_));
 }
 
@@ -257,7 +260,7 @@ TEST_F(UpdateJobTest, HeadlessRunTakesSigtermAsAStop) {
     }
   });
   std::ostringstream out;
-  EXPECT_EQ(RunUpdateJobHeadless(false, &executor_, out), 1);
+  EXPECT_EQ(RunUpdateJobHeadless(false, settings_, &executor_, out), 1);
   EXPECT_THAT(out.str(), HasSubstr("Stopping..."));
   EXPECT_THAT(out.str(), HasSubstr("update stopped\n"));
   // The task that was running when the signal came finished; nothing after it ran.

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "common/kiv_registry.h"
 #include "indexer/core/update_sql_log.h"
 #include "sql/update_script_template.h"
+#include "tests/indexer/fake_network.h"
 #include "tests/indexer/update_fake_executor.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,7 +18,7 @@ namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FakeSqlExecutor;
-using tellwen::testing::ScopedEnv;
+using tellwen::testing::MapSettings;
 using tellwen::testing::TempDir;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -34,6 +34,7 @@ class UpdateRunnerTest : public ::testing::Test {
     config_.log_file = SqlLogPath(dir_.path());
     config_.categories_edit = "0|Audio/*.mp3|Bad/it's|Docs/*.doc";
     config_.executor = &executor_;
+    config_.settings = &settings_;
     config_.show_failure = [this](const std::string& text) { failures_.push_back(text); };
   }
 
@@ -51,10 +52,10 @@ class UpdateRunnerTest : public ::testing::Test {
     text << in.rdbuf();
     return text.str();
   }
-  std::string Setting(const std::string& name) { return CKIVRegistry().GetValue(name); }
+  std::string Setting(const std::string& name) { return settings_.GetValue(name); }
 
   TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
+  MapSettings settings_;
   std::string index_file_ = dir_.path() + "/kivtmp.txt";
   FakeSqlExecutor executor_;
   UpdateRunnerConfig config_;
@@ -124,7 +125,7 @@ TEST_F(UpdateRunnerTest, LogHasARecordPerTaskHiddenOnesIncluded) {
 }
 
 TEST_F(UpdateRunnerTest, FailingTaskEndsTheRunAndLeavesLaterRowsWaiting) {
-  CKIVRegistry().SetValue("CategoriesEditForWeb", "0|Old/*.old");
+  settings_.SetValue("CategoriesEditForWeb", "0|Old/*.old");
   executor_.set_rule([](const std::string& batch, int) -> std::string {
     return batch.find("insert into temp_stat (property, value)") != std::string::npos
                ? "Arithmetic overflow"
@@ -152,7 +153,7 @@ TEST_F(UpdateRunnerTest, FailingTaskEndsTheRunAndLeavesLaterRowsWaiting) {
 }
 
 TEST_F(UpdateRunnerTest, CategoriesForWebFollowTheSwapAndNumberTheKeptOnes) {
-  CKIVRegistry().SetValue("CategoriesEditForWeb", "0|Old/*.old");
+  settings_.SetValue("CategoriesEditForWeb", "0|Old/*.old");
   std::string at_swap;
   executor_.set_on_run([&] {
     if (at_swap.empty() && CallWith("BEGIN TRAN") >= 0) at_swap = Setting("CategoriesEditForWeb");

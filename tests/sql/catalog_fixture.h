@@ -67,7 +67,8 @@ class CatalogTest : public ::testing::Test {
   // are kept in output_ for failure messages.
   int Update(bool setup_mode = false, SqlExecutor* executor = nullptr) {
     std::ostringstream out;
-    const int code = RunUpdateJobHeadless(setup_mode, executor, out);
+    RegistrySettings settings;
+    const int code = RunUpdateJobHeadless(setup_mode, settings, executor, out);
     output_ = out.str();
     return code;
   }

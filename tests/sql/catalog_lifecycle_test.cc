@@ -172,7 +172,8 @@ TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFini
       FaultySession session;
       session.KillAt(step < 0 ? 0 : step, step < 0);
       std::ostringstream ignored;
-      RunUpdateJobHeadless(false, &session, ignored);
+      RegistrySettings settings;
+      RunUpdateJobHeadless(false, settings, &session, ignored);
       _exit(0);  // not reached when the kill came
     }
     int status = 0;

@@ -1,7 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/sql/catalog_fixture.h"
@@ -183,6 +186,40 @@ TEST_F(Procedures, LastQueriesKeepTheFifteenNewestRequestsAllDone) {
   }
 }
 
+TEST_F(Procedures, SearchAndMonitorDoNotWaitForTheUpdatesWrites) {
+  Set("QueryConnectionTimeout", "2");  // a search gives up on a lock after 2 s
+  // A write transaction on the catalog held for 4 s, as the update's steps
+  // hold them.
+  std::atomic<bool> done{false};
+  std::thread update([&] {
+    SqlResult r = RunSql(
+        "begin tran update aall set fs = fs + 0 "
+        "declare @end datetime set @end = dateadd(second, 4, getdate()) "
+        "while getdate() < @end set @end = @end commit tran",
+        0, SqlCaller::kIndexerTaskBody);
+    EXPECT_FALSE(r.error) << r.error_text;
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Search s;
+  for (int i = 0; i < 2; ++i) {
+    s.query_id = std::to_string(2000000000 + i);
+    EXPECT_THAT(Hits(s), ElementsAre("music/old/abc.mp3", "abcshare//abc.txt"));
+  }
+  SqlResult round = RunSql(
+      "begin transaction delete from monitor_pings insert into monitor_pings(name, status, "
+      "ping_time) values('//PC1', '1', '2002, 02, 15, 17, 38, 32') commit transaction",
+      0, SqlCaller::kMonitorRound);
+  EXPECT_FALSE(round.error) << round.error_text;
+  SqlResult logged = RunSql(
+      "insert stat_searchs values ('2002-02-15 10:00:00', 'abc', 0, 2, 20, '1.2.3.4', 0, 0, 1, "
+      "0, 2147483647, 0, 1)",
+      0, SqlCaller::kQueryStatementRunner);
+  EXPECT_FALSE(logged.error) << logged.error_text;
+  EXPECT_FALSE(done) << "the update's transaction ended before the searches were tried";
+  update.join();
+}
+
 TEST_F(Procedures, DirListsComputersSharesAndAFolder) {
   EXPECT_THAT(Dir("", "", ""),
               ElementsAre("dalpha 0 02/15/2002", "dPC1 0 02/15/2002", "dPC2 0 02/15/2002"));
@@ -261,6 +298,54 @@ TEST_F(Procedures, StatChartsWeeklyAndYearlySlots) {
   EXPECT_EQ(year[0][2], "2001-01-01 00:00:00");
   EXPECT_EQ(year[0][1], "0");
   EXPECT_EQ(year[12][2], "2002-01-01 00:00:00");
+}
+
+// The web form allows many words: each becomes one LIKE of the chain the
+// search request builds, joined by AND (all words) or OR (any word).
+class ManyWords : public CatalogTest {
+ protected:
+  void SetUp() override {
+    CatalogTest::SetUp();
+    WriteIndex({{"//PC1", "abcdefghijklmnopqrstuvwxy", "", "", "z.txt", 1},
+                {"//PC1", "other", "", "abcdefghijklmnopqrstuvwxy", "*", 0},
+                {"//PC1", "other", "", "", "abcdefghijklmnopqrstuvwxy.txt", 2},
+                {"//PC1", "other", "", "", "abcdefghijklm.txt", 3}});
+    MustUpdate();
+  }
+  // " '( column like ''%a%'' AND column like ''%b%'' ...)' " over the words.
+  static std::string Words(const std::string& column, const std::vector<std::string>& words,
+                           const char* joint) {
+    std::string r = " '(";
+    for (size_t i = 0; i < words.size(); ++i) {
+      if (i) r += joint;
+      r += " " + column + " like ''%" + words[i] + "%'' ";
+    }
+    return r + ")' ";
+  }
+  std::vector<std::string> Hits(const std::vector<std::string>& words, const char* joint) {
+    const std::string call = "spSearch '0', '20', '0', '2147483647', 1, 1, 1, " +
+                             Words("s2", words, joint) + ", " + Words("d2", words, joint) + ", " +
+                             Words("fn", words, joint) +
+                             ", '0', 'words', '2002-02-15 10:00:00', '0000000001', '' ;";
+    SqlResult result = RunSql(call, 10, SqlCaller::kQuerySearch);
+    EXPECT_FALSE(result.error) << result.error_text;
+    std::vector<std::string> out;
+    for (const SqlRow& r : result.rows) out.push_back(r[1] + "/" + r[3] + "/" + r[4]);
+    return out;
+  }
+};
+
+TEST_F(ManyWords, FiftyOneLetterWordsSearchAllThreeScopes) {
+  std::vector<std::string> words;
+  for (int i = 0; i < 50; ++i) words.push_back(std::string(1, static_cast<char>('a' + i % 25)));
+  EXPECT_THAT(Hits(words, "AND"),
+              ElementsAre("abcdefghijklmnopqrstuvwxy//", "other/abcdefghijklmnopqrstuvwxy/",
+                          "other//abcdefghijklmnopqrstuvwxy.txt"));
+  std::vector<std::string> absent(50, "q");
+  absent[49] = "m";
+  EXPECT_THAT(Hits(absent, "OR"),
+              ElementsAre("abcdefghijklmnopqrstuvwxy//", "other/abcdefghijklmnopqrstuvwxy/",
+                          "other//abcdefghijklm.txt", "other//abcdefghijklmnopqrstuvwxy.txt"));
 }
 
 }  // namespace

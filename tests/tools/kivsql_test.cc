@@ -55,5 +55,25 @@ TEST_F(KivSqlRun, PrintsTheFirstRowSetTabSeparated) {
   EXPECT_EQ(Run({"-Q"}), 2);
 }
 
+TEST_F(KivSqlRun, CommandTimeoutStopsALongBatch) {
+  const std::vector<std::string> login = {"-S", "localhost", "-d", "master", "-U", "sa", "-P", ""};
+  std::vector<std::string> args = login;
+  for (const char* a : {"-t", "1", "-Q", "declare @i int set @i = 0 while 1 = 1 set @i = @i + 1"}) {
+    args.push_back(a);
+  }
+  EXPECT_EQ(Run(args), 1);
+  EXPECT_THAT(err_.str(), ::testing::HasSubstr("Query timeout expired"));
+  for (const char* bad : {"x", "-1", "70000", ""}) {
+    args = login;
+    for (const char* a : {"-t", bad, "-Q", "select 1"}) args.push_back(a);
+    EXPECT_EQ(Run(args), 2) << bad;
+    EXPECT_THAT(err_.str(), ::testing::HasSubstr("-t takes a number of seconds")) << bad;
+  }
+  args = login;
+  for (const char* a : {"-t", "0", "-Q", "select 7"}) args.push_back(a);
+  EXPECT_EQ(Run(args), 0);
+  EXPECT_EQ(out_.str(), "7\n");
+}
+
 }  // namespace
 }  // namespace tellwen

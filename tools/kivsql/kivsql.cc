@@ -12,12 +12,28 @@ namespace tellwen {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kivsql [-S server] [-d database] [-U user] [-P password] (-Q \"batch\" | -i file)\n"
+    "usage: kivsql [-S server] [-d database] [-U user] [-P password] [-t seconds]\n"
+    "              (-Q \"batch\" | -i file)\n"
     "Runs T-SQL on the Tellwen database. Missing options come from the settings store.\n"
-    "Prints the first row set of each batch: fields separated by TAB, no header.\n";
+    "Prints the first row set of each batch: fields separated by TAB, no header.\n"
+    "-t: longest run of one batch in seconds (0: no limit; default 36000).\n";
 
-// A long command timeout: an administrator's statement may run for a while.
+// A long command timeout by default: an administrator's statement may run
+// for a while.
 constexpr SqlTimeouts kShellTimeouts{30, 36000};
+
+// A whole number of seconds in [0, 65535], as sqlcmd takes it.
+bool ParseSeconds(const std::string& text, int* seconds) {
+  if (text.empty() || text.size() > 5) return false;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value > 65535) return false;
+  *seconds = value;
+  return true;
+}
 
 }  // namespace
 
@@ -48,6 +64,7 @@ std::vector<std::string> SplitBatches(const std::string& script) {
 
 int RunKivSql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::optional<std::string> server, database, user, password, query, file;
+  SqlTimeouts timeouts = kShellTimeouts;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-?" || a == "-h") {
@@ -71,7 +88,12 @@ int RunKivSql(const std::vector<std::string>& args, std::ostream& out, std::ostr
       query = v;
     else if (a == "-i")
       file = v;
-    else {
+    else if (a == "-t") {
+      if (!ParseSeconds(v, &timeouts.command_seconds)) {
+        err << "kivsql: -t takes a number of seconds from 0 to 65535\n" << kUsage;
+        return 2;
+      }
+    } else {
       err << kUsage;
       return 2;
     }
@@ -99,10 +121,9 @@ int RunKivSql(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (database) settings.database = *database;
   if (user) settings.user = *user;
   if (password) settings.password = *password;
-  const std::string connection = BuildConnectionString(settings);
   for (const std::string& batch : batches) {
     // Ask for every column: RunSqlOn reads the first n, so find n first.
-    SqlResult result = RunSqlOn(connection, batch, -1, kShellTimeouts);
+    SqlResult result = RunSqlOn(settings, batch, -1, timeouts);
     if (result.error) {
       err << result.error_text << "\n";
       return 1;

@@ -34,6 +34,7 @@ class ServerTest : public ::testing::Test {
     options.database = database;
     options.user = user;
     options.password = password;
+    options.data_dir = dir_.path();
     options.command_timeout_seconds = command_timeout;
     SqlError error;
     auto c = Connection::Open(options, &error);
@@ -77,7 +78,6 @@ class ServerTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  testing::ScopedEnv env_{"TELLWEN_DATA", dir_.path()};
   std::unique_ptr<Connection> conn_;
   SqlError last_open_error_;
 };

@@ -50,19 +50,19 @@ void JobStatus::ResetCounters() {
 }
 
 void JobStatus::ResetWorkerRows(int count) {
-  std::lock_guard<std::mutex> lock(texts_mutex_);
+  MutexLock lock(texts_mutex_);
   worker_texts_.assign(count > 0 ? count : 0, "idle");
 }
 
 void JobStatus::SetWorkerText(int worker, const std::string& text) {
-  std::lock_guard<std::mutex> lock(texts_mutex_);
+  MutexLock lock(texts_mutex_);
   if (worker >= 0 && static_cast<size_t>(worker) < worker_texts_.size()) {
     worker_texts_[worker] = text;
   }
 }
 
 std::vector<std::string> JobStatus::WorkerTexts() const {
-  std::lock_guard<std::mutex> lock(texts_mutex_);
+  MutexLock lock(texts_mutex_);
   return worker_texts_;
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/thread_annotations.h"
+
 namespace tellwen::indexer {
 
 enum class SearchState { kNone, kSearching, kDone };
@@ -47,8 +49,8 @@ class JobStatus {
   std::vector<std::string> WorkerTexts() const;
 
  private:
-  mutable std::mutex texts_mutex_;
-  std::vector<std::string> worker_texts_;
+  mutable Mutex texts_mutex_;
+  std::vector<std::string> worker_texts_ GUARDED_BY(texts_mutex_);
 };
 
 }  // namespace tellwen::indexer

@@ -91,24 +91,24 @@ void UpdateRunner::Wait() {
 }
 
 std::vector<UpdateTaskRow> UpdateRunner::Rows() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return rows_;
 }
 
 std::string UpdateRunner::FailedTask() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return failed_task_;
 }
 
 std::string UpdateRunner::ErrorText() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return error_text_;
 }
 
 void UpdateRunner::SetRow(int row, const std::function<void(UpdateTaskRow&)>& change) {
   if (row < 0) return;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     change(rows_[row]);
   }
   ++changes_;
@@ -127,7 +127,7 @@ void UpdateRunner::Run() {
     AppendSqlLogRecord(config_.log_file, "dropping the catalog tables", batch, text,
                        FormatElapsed(UpdateClock::now() - began));
     if (result.error) {
-      std::lock_guard<std::mutex> lock(mutex_);
+      MutexLock lock(mutex_);
       failed_task_ = "dropping the catalog tables";
       error_text_ = text;
       all_done = false;
@@ -142,7 +142,7 @@ void UpdateRunner::Run() {
     }
     const std::string result = RunTask(config_.tasks[i], row_of_task_[i]);
     if (result != "done") {
-      std::lock_guard<std::mutex> lock(mutex_);
+      MutexLock lock(mutex_);
       failed_task_ = config_.tasks[i].name;
       error_text_ = result;
       all_done = false;

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/thread_annotations.h"
 #include "indexer/core/category_list.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/settings_access.h"
@@ -109,10 +110,10 @@ class UpdateRunner {
   std::vector<Category> categories_;
   std::vector<int> row_of_task_;  // -1 for hidden tasks
 
-  mutable std::mutex mutex_;  // guards rows_, failed_task_, error_text_
-  std::vector<UpdateTaskRow> rows_;
-  std::string failed_task_;
-  std::string error_text_;
+  mutable Mutex mutex_;
+  std::vector<UpdateTaskRow> rows_ GUARDED_BY(mutex_);
+  std::string failed_task_ GUARDED_BY(mutex_);
+  std::string error_text_ GUARDED_BY(mutex_);
 
   std::atomic<bool> running_{false};
   std::atomic<bool> completed_{false};

@@ -78,7 +78,7 @@ void UpdateSavedState::WriteFile() {
 void UpdateSavedState::SaveAndSetBanner() {
   SettingsAccess& registry = settings_;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     web_status_ = registry.GetValue("WebStatus");
     first_page_info_ = registry.GetValue("FirstPageInfo");
     first_page_info_severity_ = registry.GetValue("FirstPageInfoSeverity");
@@ -91,7 +91,7 @@ void UpdateSavedState::SaveAndSetBanner() {
 void UpdateSavedState::SaveWebStatusForLock() {
   SettingsAccess& registry = settings_;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     web_status_ = registry.GetValue("WebStatus");
     WriteFile();
   }
@@ -100,7 +100,7 @@ void UpdateSavedState::SaveWebStatusForLock() {
 
 void UpdateSavedState::Restore(bool restore_web_status) {
   SettingsAccess& registry = settings_;
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   if (restore_web_status) registry.SetValue("WebStatus", web_status_);
   registry.SetValue("FirstPageInfo", first_page_info_);
   registry.SetValue("FirstPageInfoSeverity", first_page_info_severity_);

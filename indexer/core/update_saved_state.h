@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/thread_annotations.h"
 #include "indexer/core/settings_access.h"
 
 namespace tellwen::indexer {
@@ -46,14 +47,14 @@ class UpdateSavedState {
   void Restore(bool restore_web_status);
 
  private:
-  void WriteFile();
+  void WriteFile() REQUIRES(mutex_);
 
   std::string state_file_;
   SettingsAccess& settings_;
-  std::mutex mutex_;
-  std::string web_status_;
-  std::string first_page_info_;
-  std::string first_page_info_severity_;
+  Mutex mutex_;
+  std::string web_status_ GUARDED_BY(mutex_);
+  std::string first_page_info_ GUARDED_BY(mutex_);
+  std::string first_page_info_severity_ GUARDED_BY(mutex_);
 };
 
 }  // namespace tellwen::indexer

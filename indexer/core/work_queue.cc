@@ -11,14 +11,14 @@ std::string FoldName(const std::string& name) {
 }
 
 int WorkQueue::Push(const net::NetResource& resource) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   if (!known_names_.insert(FoldName(resource.remote_name)).second) return 0;
   pending_.emplace_back(resource, ++next_number_);
   return next_number_;
 }
 
 int WorkQueue::Pop(net::NetResource* resource) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   if (pending_.empty()) return -1;
   *resource = std::move(pending_.front().first);
   int number = pending_.front().second;
@@ -27,14 +27,14 @@ int WorkQueue::Pop(net::NetResource* resource) {
 }
 
 void WorkQueue::Reset() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   pending_.clear();
   known_names_.clear();
   next_number_ = 0;
 }
 
 size_t WorkQueue::PendingCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return pending_.size();
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "common/thread_annotations.h"
 #include "platform/net/network.h"
 
 namespace tellwen::indexer {
@@ -33,10 +34,11 @@ class WorkQueue {
   size_t PendingCount() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::deque<std::pair<net::NetResource, int>> pending_;
-  std::unordered_set<std::string> known_names_;  // pending and taken, upper case
-  int next_number_ = 0;
+  mutable Mutex mutex_;
+  std::deque<std::pair<net::NetResource, int>> pending_ GUARDED_BY(mutex_);
+  // Pending and taken, upper case.
+  std::unordered_set<std::string> known_names_ GUARDED_BY(mutex_);
+  int next_number_ GUARDED_BY(mutex_) = 0;
 };
 
 // The upper-case form under which names are compared (ASCII letters fold).

@@ -24,6 +24,7 @@
 // Thread safety: plain data and pure functions.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct Case {
   int line = 0;
   std::vector<CaseStep> steps;
 };
+
+// Names a case in test listings by its file and line (so that the listed
+// names stay the same from one build to the next).
+inline void PrintTo(const Case& c, std::ostream* out) { *out << c.file << ":" << c.line; }
 
 // Reads one case file's text; false with *error ("file:line: why") when it
 // is malformed.

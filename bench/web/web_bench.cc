@@ -25,6 +25,7 @@
 
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
+#include "indexer/core/settings_access.h"
 #include "indexer/core/update_headless.h"
 #include "query/command_params.h"
 #include "query/search.h"
@@ -219,7 +220,8 @@ int main(int argc, char** argv) {
   WriteIndex(dir + "/kivtmp.txt", lines);
   const auto update_begin = Clock::now();
   std::ofstream rows(dir + "/rows.txt");
-  if (tellwen::indexer::RunUpdateJobHeadless(false, nullptr, rows) != 0) {
+  tellwen::indexer::RegistrySettings update_settings;
+  if (tellwen::indexer::RunUpdateJobHeadless(false, update_settings, nullptr, rows) != 0) {
     std::cerr << "the update failed; see " << dir << "/sql_log.txt\n";
     return 1;
   }

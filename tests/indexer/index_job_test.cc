@@ -193,8 +193,8 @@ TEST_F(IndexJobTest, IndexFileThatCannotBeWrittenWholeFailsTheJobWithoutStatusVa
     EXPECT_EQ(settings_.GetValue(name), "old") << name;
   }
   EXPECT_EQ(ReadAll(index_file_), "//OLD\ts\t\t\tf\t1\r\n");
-  ASSERT_EQ(messages_->shown.size(), 1u);
-  EXPECT_EQ(messages_->shown[0], "The index job failed.\n" + job->LastJobFailure());
+  ASSERT_EQ(messages_->shown().size(), 1u);
+  EXPECT_EQ(messages_->shown()[0], "The index job failed.\n" + job->LastJobFailure());
 
   // The next job starts afresh and succeeds.
   env.write_budget = static_cast<size_t>(-1);

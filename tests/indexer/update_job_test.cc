@@ -136,7 +136,7 @@ TEST_F(UpdateJobTest, UnreadableIndexFileFailsBeforeTheSwapAndRecordsNoSuccess) 
   std::filesystem::create_directory(index_file_);
   UpdateJobOptions options;
   options.silent = true;
-  EXPECT_EQ(RunUpdateJob(options, driver_, &executor_), UpdateJobOutcome::kFailed);
+  EXPECT_EQ(RunUpdateJob(options, driver_, settings_, &executor_), UpdateJobOutcome::kFailed);
   EXPECT_EQ(Setting("LastSuccessfulUpdateTime"), "N/A");
   EXPECT_EQ(Setting("DataOfTheIndex"), "Never indexed");
   for (const FakeSqlExecutor::Call& call : executor_.calls()) {

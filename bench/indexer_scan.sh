@@ -37,7 +37,8 @@ done
 printf '[bench]\n  path = %s\n  guest ok = yes\n  read only = yes\n' "$work/share" >"$work/shares.conf"
 port=$("$fixture" start "$work/smbd" "$work/shares.conf")
 
-export TELLWEN_REGISTRY="$work/registry" TELLWEN_DATA="$work/data" TELLWEN_SMB_PORT=$port
+export TELLWEN_REGISTRY="$work/registry" TELLWEN_DATA="$work/data" TELLWEN_SMB_PORT=$port \
+  TELLWEN_SMB_CONF="$root/tests/integration/smb-client.conf"
 export XDG_RUNTIME_DIR="$work"
 "$bin/kivreg" set MustEnumerateResourcesFromNetwork 0
 "$bin/kivreg" set IndexerIncludeList '0|\\127.0.0.1'
@@ -46,7 +47,7 @@ export XDG_RUNTIME_DIR="$work"
 echo "   NumberOfThreads $("$bin/kivreg" get NumberOfThreads), Levels $("$bin/kivreg" get Levels)"
 
 # The first connection starts the server's helpers; keep that out of both.
-smbclient "//127.0.0.1/bench" -p "$port" -N -c 'ls' >/dev/null 2>&1
+smbclient -s "$TELLWEN_SMB_CONF" "//127.0.0.1/bench" -p "$port" -N -c 'ls' >/dev/null 2>&1
 
 now_ms() { date +%s%3N; }
 peak_file="$work/peak"
@@ -59,7 +60,7 @@ run_index() {
   fi
 }
 run_smbclient() {
-  smbclient "//127.0.0.1/bench" -p "$port" -N -c 'recurse; ls' >"$work/ls.txt" 2>/dev/null
+  smbclient -s "$TELLWEN_SMB_CONF" "//127.0.0.1/bench" -p "$port" -N -c 'recurse; ls' >"$work/ls.txt" 2>/dev/null
 }
 
 best_index=999999999 best_client=999999999 peak=0

@@ -165,7 +165,16 @@ std::string CKIVRegistry::GetValue(const std::string& name, const std::string& m
   }
   std::string value = ComputeDefault(name);
   if (!default_mode && !unreadable) {
-    last_result_ = key_.empty() ? EBADF : registry::SetValue(key_, name, value);
+    // The default is created only where the value is still missing: a value
+    // another program stored since the read above is kept and returned.
+    last_result_ = key_.empty() ? EBADF : registry::CreateValue(key_, name, value);
+    if (last_result_ == EEXIST) {
+      last_result_ = registry::QueryValue(key_, name, kMaxValueBytes, &stored);
+      if (last_result_ == 0) {
+        if (std::size_t zero = stored.find('\0'); zero != std::string::npos) stored.resize(zero);
+        return stored;
+      }
+    }
     if (last_result_ != 0) {
       ShowFailure("RegSetKeyEx in CKIVRegistry::OnInitDialog() return %d", last_result_);
     }

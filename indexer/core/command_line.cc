@@ -31,7 +31,7 @@ std::string UsageText() {
          "Without a switch the main window opens (it needs a display).\n"
          "Settings come from $TELLWEN_REGISTRY; $TELLWEN_SMB_PORT sets the SMB port.\n"
          "A headless /index run stops on SIGINT or SIGTERM, keeping what was written.\n"
-         "Exit status: 0 done, 1 not started or stopped, 2 bad use.\n";
+         "Exit status: 0 done, 1 not started, stopped or failed, 2 bad use.\n";
 }
 
 }  // namespace tellwen::indexer

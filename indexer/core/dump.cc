@@ -1,6 +1,6 @@
 #include "indexer/core/dump.h"
 
-#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -8,46 +8,99 @@ namespace tellwen::indexer {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+// One of the two files: its name as shown to the user, the path written to
+// and, for the index file, the path it is renamed to when complete.
+struct DumpFile {
+  std::string shown;
+  std::string written;
+  std::string final_path;  // empty: written in place
+  std::unique_ptr<WritableFile> file;
+  bool failed = false;
 };
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File OpenTruncated(const std::string& path) {
-  if (path.empty()) return nullptr;
-  File file(std::fopen(path.c_str(), "wb"));
-  if (file) std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 20);
-  return file;
-}
-
-// Writes entries to the open files and counts them.
+// Writes entries to the open files and counts them. A write that fails ends
+// the dump: the failure is recorded in shared and the job stops.
 class EntryWriter {
  public:
-  EntryWriter(const DumpFiles& files, JobStatus* status)
-      : index_(OpenTruncated(files.index_file)),
-        output_(OpenTruncated(files.output_file)),
+  EntryWriter(const DumpFiles& files, JobShared* shared)
+      : env_(files.env != nullptr ? files.env : FileEnv::Default()),
         layout_(files.layout),
-        status_(status) {}
+        shared_(shared) {
+    if (!files.index_file.empty()) {
+      Open(&index_, "the index file", files.index_file + kPartialIndexSuffix, files.index_file);
+    }
+    if (!files.output_file.empty()) {
+      Open(&output_, "the output file", files.output_file, "");
+    }
+  }
 
-  void Write(const Entry& entry) {
-    if (index_) {
+  bool Write(const Entry& entry) {
+    if (index_.file) {
       line_ = IndexLine(entry.path, entry.size);
       line_ += "\r\n";
-      std::fwrite(line_.data(), 1, line_.size(), index_.get());
+      if (!Append(&index_)) return false;
     }
-    if (output_) {
+    if (output_.file) {
       line_ = OutputLine(entry.path, entry.size, layout_);
       line_ += "\r\n";
-      std::fwrite(line_.data(), 1, line_.size(), output_.get());
+      if (!Append(&output_)) return false;
     }
-    status_->entries_dumped.fetch_add(1, std::memory_order_relaxed);
+    shared_->status.entries_dumped.fetch_add(1, std::memory_order_relaxed);
+    return true;
+  }
+
+  // Closes both files. The index file takes its real name only when every
+  // write, the flush and the close worked; otherwise its partial copy is
+  // removed and an earlier index file stays as it was.
+  void Finish() {
+    if (output_.file) {
+      Check(&output_, output_.file->Close());
+      output_.file.reset();
+    }
+    if (index_.file) {
+      Check(&index_, index_.file->Sync());
+      Check(&index_, index_.file->Close());
+      index_.file.reset();
+      if (!index_.failed && !shared_->Failed()) {
+        if (const int error = env_->RenameFile(index_.written, index_.final_path); error != 0) {
+          Check(&index_, error);
+        }
+      }
+      if (index_.failed || shared_->Failed()) env_->RemoveFile(index_.written);
+    }
   }
 
  private:
-  File index_;
-  File output_;
+  void Open(DumpFile* file, const char* shown, const std::string& written,
+            const std::string& final_path) {
+    file->shown = shown;
+    file->written = written;
+    file->final_path = final_path;
+    // A file that cannot be created is not written; the job goes on.
+    if (env_->NewWritableFile(written, &file->file) != 0) file->file.reset();
+  }
+
+  bool Append(DumpFile* file) {
+    const int error = file->file->Append(line_);
+    if (error == 0) return true;
+    Check(file, error);
+    return false;
+  }
+
+  void Check(DumpFile* file, int error) {
+    if (error == 0 || file->failed) return;
+    file->failed = true;
+    const std::string& path = file->final_path.empty() ? file->written : file->final_path;
+    std::string text = "Cannot write " + file->shown + " " + path + ": " + std::strerror(error);
+    if (!file->final_path.empty()) text += "\nThe earlier index file was kept.";
+    shared_->Fail(text);
+  }
+
+  FileEnv* env_;
+  DumpFile index_;
+  DumpFile output_;
   OutputLayout layout_;
-  JobStatus* status_;
+  JobShared* shared_;
   std::string line_;
 };
 
@@ -56,7 +109,7 @@ void DrainAll(JobShared* shared, EntryWriter* writer) {
   Entry entry;
   for (auto& store : shared->stores) {
     while (!shared->Stopping() && store->Take(&entry) > 0) {
-      if (!entry.IsEndOfComputer()) writer->Write(entry);
+      if (!entry.IsEndOfComputer() && !writer->Write(entry)) return;
     }
   }
 }
@@ -104,11 +157,11 @@ void RunSorted(JobShared* shared, EntryWriter* writer) {
       EntryStore& store = *shared->stores[chosen];
       if (!head.IsEndOfComputer()) {
         shared->status.dump_state = DumpState::kDumping;
-        writer->Write(head);
-        while (true) {
+        bool written = writer->Write(head);
+        while (written) {
           store.Take(&head);
           if (head.computer != expected || head.IsEndOfComputer() || shared->Stopping()) break;
-          writer->Write(head);
+          written = writer->Write(head);
         }
         shared->status.dump_state = DumpState::kIdle;
       }
@@ -131,13 +184,14 @@ void RunSorted(JobShared* shared, EntryWriter* writer) {
 }  // namespace
 
 void RunDump(const DumpFiles& files, JobShared* shared) {
-  EntryWriter writer(files, &shared->status);
+  EntryWriter writer(files, shared);
   shared->status.dump_state = DumpState::kIdle;
   if (files.sorted) {
     RunSorted(shared, &writer);
   } else {
     RunUnsorted(shared, &writer);
   }
+  writer.Finish();
   shared->status.dump_state = DumpState::kIdle;
 }
 

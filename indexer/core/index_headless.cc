@@ -49,7 +49,7 @@ int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
       Print(options, ProgressLine(figures), false);
     }
   }
-  return job->LastJobStopped() ? 1 : 0;
+  return job->LastJobStopped() || !job->LastJobFailure().empty() ? 1 : 0;
 }
 
 }  // namespace tellwen::indexer

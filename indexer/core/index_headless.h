@@ -25,7 +25,7 @@ struct HeadlessOptions {
 };
 
 // Returns the exit code: 0 when the job ran to its end, 1 when it did not
-// start or was stopped.
+// start, was stopped or failed.
 int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
                         const HeadlessOptions& options);
 

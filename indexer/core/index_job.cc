@@ -87,8 +87,10 @@ StartResult IndexJob::Start(bool index_flag) {
   shared_.queue.Reset();
   shared_.status.ResetWorkerRows(settings_.thread_count);
   shared_.stop = false;
+  shared_.ClearFailure();
   shared_.discovery_finished = false;
   last_job_stopped_ = false;
+  last_job_failure_.clear();
 
   if (job_thread_.joinable()) job_thread_.join();
   // Cleared here rather than in the job thread, so that a tick coming
@@ -142,6 +144,7 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
   files.layout.split_directory_and_file = settings_.split_directory_and_file;
   files.layout.dump_size = settings_.dump_size;
   files.sorted = settings_.sorted_output;
+  files.env = deps_.files;
   std::thread dump([&] {
     ApplyScanPriority(priority);
     RunDump(files, &shared);
@@ -211,7 +214,11 @@ bool IndexJob::HandleEndIfIdle() {
   status.files_found = status.entries_dumped.load();
   status.ResetWorkerRows(settings_.thread_count);
   last_job_stopped_ = shared_.stop;
-  if (!shared_.stop && settings_.insert_into_database) {
+  last_job_failure_ = shared_.Failure();
+  if (!last_job_failure_.empty()) {
+    ShowMessage(std::string(kIndexJobFailedText) + "\n" + last_job_failure_, MessageIcon::kError);
+  }
+  if (!shared_.stop && last_job_failure_.empty() && settings_.insert_into_database) {
     ScanStatusValues values = MakeScanStatusValues(status.files_found, deps_.clock());
     deps_.settings->SetValue("NumberOfIndexedFiles", values.number_of_indexed_files);
     deps_.settings->SetValue("DataOfTheIndexForDB", values.data_of_the_index);

@@ -6,8 +6,12 @@
 // status() for the display, and HandleEndIfIdle() (the window's timer tick)
 // which performs the end-of-job steps once all the job's threads have ended:
 // the files counter takes the dumped count, and, unless a stop was
-// requested, the scan's status values are written to the settings store
-// when AutomaticallyInsertIntoDatabase is on.
+// requested or the job failed, the scan's status values are written to the
+// settings store when AutomaticallyInsertIntoDatabase is on.
+//
+// A job fails when the index or the output file cannot be written whole (a
+// full disk): the scan ends, the index file is not replaced (see dump.h), no
+// status value is written and the reason is shown as an error.
 //
 // Questions and errors of Start go through common/user_messages.h.
 //
@@ -43,6 +47,7 @@ inline constexpr const char* kNoOutputQuestion =
     "No report or automatically database updating were selected.\nAre you sure you want to "
     "continue without any output?";
 inline constexpr const char* kStopQuestion = "Are you sure do you want to stop?";
+inline constexpr const char* kIndexJobFailedText = "The index job failed.";
 
 struct IndexJobDependencies {
   net::Network* network = nullptr;     // not owned; outlives the job
@@ -50,6 +55,7 @@ struct IndexJobDependencies {
   SqlRunner sql;                       // reads the recently indexed computers
   JobTiming timing;
   std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+  FileEnv* files = nullptr;  // null: FileEnv::Default(); not owned
 };
 
 enum class StartResult {
@@ -107,6 +113,8 @@ class IndexJob {
 
   // True when the last handled job ended on a stop request.
   bool LastJobStopped() const { return last_job_stopped_; }
+  // Why the last handled job failed, or "" when it did not.
+  const std::string& LastJobFailure() const { return last_job_failure_; }
 
   JobStatus& status() { return shared_.status; }
   const JobStatus& status() const { return shared_.status; }
@@ -121,6 +129,7 @@ class IndexJob {
   std::atomic<bool> idle_{true};
   bool running_ = false;
   bool last_job_stopped_ = false;
+  std::string last_job_failure_;
 };
 
 }  // namespace tellwen::indexer

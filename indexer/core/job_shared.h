@@ -10,6 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "indexer/core/entry_store.h"
@@ -39,7 +41,35 @@ struct JobShared {
   std::vector<std::unique_ptr<EntryStore>> stores;
   JobTiming timing;
 
-  bool Stopping() const { return stop.load(std::memory_order_relaxed); }
+  // True once a stop was requested or the job failed: every loop ends.
+  bool Stopping() const {
+    return stop.load(std::memory_order_relaxed) || failed.load(std::memory_order_relaxed);
+  }
+
+  // Ends the job as failed with the reason (the first reason is kept).
+  void Fail(const std::string& reason) {
+    {
+      std::lock_guard<std::mutex> lock(failure_mutex);
+      if (failure.empty()) failure = reason;
+    }
+    failed = true;
+    signal.Notify();
+  }
+  bool Failed() const { return failed.load(); }
+  std::string Failure() const {
+    std::lock_guard<std::mutex> lock(failure_mutex);
+    return failure;
+  }
+  // Clears the failure for the next job. REQUIRES: no job thread runs.
+  void ClearFailure() {
+    std::lock_guard<std::mutex> lock(failure_mutex);
+    failure.clear();
+    failed = false;
+  }
+
+  std::atomic<bool> failed{false};
+  mutable std::mutex failure_mutex;
+  std::string failure;  // guarded by failure_mutex
 };
 
 }  // namespace tellwen::indexer

@@ -7,11 +7,15 @@
 #include <memory>
 #include <vector>
 
+#include "indexer/core/line_reader.h"
+
 namespace tellwen::indexer {
 namespace {
 
 constexpr size_t kMaxFieldBytes = 255;
 constexpr size_t kBatchReserveBytes = 5 * 1024 * 1024;
+// More than any line that can pass CheckIndexLine.
+constexpr size_t kMaxKeptLineBytes = 4096;
 constexpr std::string_view kLoaderSource = "KIVIndexer loader";
 
 std::string LoaderError(const std::string& description) {
@@ -73,6 +77,11 @@ std::string CheckIndexLine(std::string_view line) {
     }
   }
   if (fields[0].empty()) return "the computer name is empty";
+  // Every computer is written as "//" + name; anything else (a CR left at
+  // the start by LF CR line ends, say) would load a computer nobody has.
+  if (fields[0].size() < 3 || fields[0].substr(0, 2) != "//") {
+    return "the computer name does not start with \"//\"";
+  }
   if (fields[4].empty()) return "the file name is empty";
   const std::string_view size = fields[5];
   if (size.empty() || size.size() > 10 ||
@@ -99,14 +108,14 @@ void AppendInsertStatement(std::string_view line, std::string* batch) {
   batch->append("')\n");
 }
 
-LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
-                           const LoaderHooks& hooks) {
+LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor, const LoaderHooks& hooks,
+                           FileEnv* env) {
   LoaderResult result;
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) {
+  std::unique_ptr<ReadableFile> file;
+  if (const int error = env->NewReadableFile(path, &file); error != 0) {
     result.ok = false;
     result.error_text =
-        LoaderError("cannot open the index file " + path + ": " + std::strerror(errno));
+        LoaderError("cannot open the index file " + path + ": " + std::strerror(error));
     return result;
   }
 
@@ -131,21 +140,25 @@ LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
     return true;
   };
 
-  char* buffer = nullptr;
-  size_t capacity = 0;
+  LineReader reader(file.get(), kMaxKeptLineBytes);
   int64_t line_number = 0;
-  ssize_t length;
-  while ((length = getline(&buffer, &capacity, file.get())) >= 0) {
+  std::string_view line;
+  uint64_t length = 0;
+  while (reader.Next(&line, &length)) {
     if (hooks.stop_requested && hooks.stop_requested()) {
       result.stopped = true;
       break;
     }
     ++line_number;
-    std::string_view line(buffer, static_cast<size_t>(length));
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const bool cut = length > line.size();
+    if (reader.last_byte() == '\r') {
+      --length;
+      if (!cut) line.remove_suffix(1);
+    }
     if (line.empty()) continue;
-    const std::string reason = CheckIndexLine(line);
+    const std::string reason =
+        cut ? "the line is " + std::to_string(length) + " bytes long, longer than any index line"
+            : CheckIndexLine(line);
     if (!reason.empty()) {
       ++result.lines_rejected;
       if (hooks.rejected) hooks.rejected(line_number, reason, line);
@@ -155,7 +168,14 @@ LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
     AppendInsertStatement(line, &batch);
     if (++in_batch == kLoaderLinesPerBatch && !flush()) break;
   }
-  std::free(buffer);
+  if (result.ok && !result.stopped && reader.error() != 0) {
+    // What was read is not the whole file: loading it would swap a cut
+    // catalog in for the live one.
+    result.ok = false;
+    result.error_text =
+        LoaderError("cannot read the index file " + path + ": " + std::strerror(reader.error()));
+    return result;
+  }
   if (result.ok && !result.stopped && in_batch > 0) flush();
   return result;
 }

@@ -6,10 +6,14 @@
 //
 // The index file is untrusted (it lists names chosen by whoever shares files
 // on the network), so a line is checked before it is sent: it must have six
-// fields, a non-empty computer and file name, no field over 255 bytes and a
+// fields, a computer of "//" and a name, a non-empty file name, no field
+// over 255 bytes and a
 // size made of decimal digits no larger than 2147483647. A line that fails is
 // not sent; it is reported through the rejected-line hook (the runner writes
-// it to the update log). Empty lines are skipped; a trailing CR is dropped.
+// it to the update log). Empty lines are skipped; a CR is dropped only at a
+// line's end.
+// A line longer than any valid one is rejected for its length and only its
+// first kilobytes are kept, so memory stays bounded whatever the file holds.
 //
 // A failed batch is never sent twice blindly and never dropped silently: the
 // loader counts the rows of zz. When the batch left no row (the server rolls
@@ -26,6 +30,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/file_env.h"
 #include "indexer/core/update_sql_executor.h"
 
 namespace tellwen::indexer {
@@ -37,7 +42,8 @@ struct LoaderHooks {
   std::function<void(int64_t lines_sent)> progress;
   // Polled before each line; true ends the load early (nothing more is sent).
   std::function<bool()> stop_requested;
-  // A line that was not sent: its number (from 1), the reason and the text.
+  // A line that was not sent: its number (from 1), the reason and the text
+  // (at most its first 4096 bytes).
   std::function<void(int64_t line_number, const std::string& reason, std::string_view line)>
       rejected;
 };
@@ -58,9 +64,11 @@ std::string CheckIndexLine(std::string_view line);
 // that passed CheckIndexLine: the TABs become "','" and each "'" is doubled.
 void AppendInsertStatement(std::string_view line, std::string* batch);
 
-// Loads the file into zz. A file that cannot be opened is an error: loading
-// nothing would swap an empty catalog in for the live one.
-LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor,
-                           const LoaderHooks& hooks);
+// Loads the file into zz. A file that cannot be opened or read to its end
+// (a folder, a read error half way) is an error naming the file and the
+// reason, and the open batch is not sent: loading a part would swap a cut
+// or empty catalog in for the live one.
+LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor, const LoaderHooks& hooks,
+                           FileEnv* env = FileEnv::Default());
 
 }  // namespace tellwen::indexer

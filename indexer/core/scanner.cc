@@ -1,5 +1,6 @@
 #include "indexer/core/scanner.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tellwen::indexer {
@@ -16,8 +17,16 @@ bool IsUsableName(const std::string& name) {
   return name.find_first_of("\\/") == std::string::npos;
 }
 
-void WalkFolder(const ScanContext& context, const std::string& folder, int worker, int number,
-                int depth) {
+namespace {
+
+bool OnPath(const std::vector<uint64_t>& path_ids, uint64_t id) {
+  return id != 0 && std::find(path_ids.begin(), path_ids.end(), id) != path_ids.end();
+}
+
+// path_ids: the ids of the folders from the share root down to folder's
+// parent, and folder's own id last (0 where the server gave none).
+void Walk(const ScanContext& context, const std::string& folder, int worker, int number, int depth,
+          std::vector<uint64_t>* path_ids) {
   if (depth > context.levels) return;
   JobShared& shared = *context.shared;
   net::NetStatus status;
@@ -28,6 +37,13 @@ void WalkFolder(const ScanContext& context, const std::string& folder, int worke
   net::FindData found;
   std::string full;
   while (listing->Next(&found) == net::NetStatus::kOk) {
+    if (found.name == "." && path_ids->back() == 0) {
+      // The folder's own id, when the way here did not tell it; a folder
+      // that is one of its ancestors is left at once.
+      const uint64_t id = found.attributes.file_id;
+      path_ids->back() = id;
+      if (OnPath(std::vector<uint64_t>(path_ids->begin(), path_ids->end() - 1), id)) return;
+    }
     if (IsUsableName(found.name)) {
       full.assign(folder).append("\\").append(found.name);
       net::FileAttributes attributes;
@@ -35,7 +51,14 @@ void WalkFolder(const ScanContext& context, const std::string& folder, int worke
       // Unreadable attributes (all bits set) count as a folder, which then
       // cannot be listed and leaves no trace.
       if ((attributes.attributes & net::kAttributeDirectory) != 0) {
-        WalkFolder(context, full, worker, number, depth + 1);
+        // A folder already on the way down from the share root (a symbolic
+        // link to "." or to a parent) is not entered again: the walk stays
+        // linear in the number of distinct folders.
+        if (!OnPath(*path_ids, attributes.file_id)) {
+          path_ids->push_back(attributes.file_id);
+          Walk(context, full, worker, number, depth + 1, path_ids);
+          path_ids->pop_back();
+        }
       } else {
         store.Add(number, full, KilobytesOf(attributes.size));
         shared.status.files_found.fetch_add(1, std::memory_order_relaxed);
@@ -46,6 +69,14 @@ void WalkFolder(const ScanContext& context, const std::string& folder, int worke
   }
   listing.reset();
   if (!found_file) store.Add(number, folder + "\\*", 0);
+}
+
+}  // namespace
+
+void WalkFolder(const ScanContext& context, const std::string& folder, int worker, int number,
+                int depth) {
+  std::vector<uint64_t> path_ids{0};
+  Walk(context, folder, worker, number, depth, &path_ids);
 }
 
 void ScanComputer(const ScanContext& context, const net::NetResource& computer, int worker,

@@ -4,6 +4,10 @@
 // walked folder without files into its own entry store, then the
 // end-of-computer marker.
 //
+// A folder that is already on the way down from its share root (same nonzero
+// file id from the server: a symbolic link to "." or to a parent folder) is
+// not entered again, so a link loop costs one look, not a walk to `levels`.
+//
 // Unreachable computers, shares without access and folders that cannot be
 // listed are skipped without a message. Names from the network that cannot
 // be part of a path (empty, ".", "..", or holding "\" or "/") are skipped.

@@ -17,6 +17,9 @@ constexpr const char* kCategoriesTask = "updating categories";
 constexpr const char* kLockTask = "locking database";
 constexpr const char* kSwapTask = "switching to new database";
 constexpr size_t kMaxLoggedRejections = 1000;
+// A rejected line is logged by its start: enough to find it in the file, and
+// the log stays small when a hostile index file holds lines of megabytes.
+constexpr size_t kMaxLoggedLineBytes = 300;
 
 constexpr const char* kSetupDropTables[] = {"zz",
                                             "temp_aall",
@@ -185,8 +188,10 @@ std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
       hooks.rejected = [&](int64_t number, const std::string& reason, std::string_view line) {
         ++rejected_lines_;
         if (logged++ < kMaxLoggedRejections) {
-          rejected_log +=
-              "line " + std::to_string(number) + ": " + reason + ": " + std::string(line) + "\n";
+          rejected_log += "line " + std::to_string(number) + ": " + reason + ": ";
+          rejected_log.append(line.substr(0, kMaxLoggedLineBytes));
+          if (line.size() > kMaxLoggedLineBytes) rejected_log += " ...";
+          rejected_log += "\n";
         }
       };
       LoaderResult loaded = LoadIndexFile(config_.index_file, *config_.executor, hooks);

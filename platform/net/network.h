@@ -86,6 +86,10 @@ inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 struct FileAttributes {
   uint32_t attributes = kInvalidFileAttributes;
   uint64_t size = 0;  // bytes; 0 for folders
+  // The server's number for the file or folder (an inode number): two paths
+  // with the same nonzero id on one share are one folder reached twice, as
+  // through a symbolic link. 0: the server gave none.
+  uint64_t file_id = 0;
 };
 
 // One entry of a folder listing.

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -174,7 +175,9 @@ class SmbFolderListing : public FolderListing {
   NetStatus Next(FindData* entry) override {
     {
       std::lock_guard<std::mutex> lock(LibraryMutex());
-      const struct libsmb_file_info* info = smbc_getFunctionReaddirPlus(tc_->ctx)(tc_->ctx, dir_);
+      struct stat st {};
+      const struct libsmb_file_info* info =
+          smbc_getFunctionReaddirPlus2(tc_->ctx)(tc_->ctx, dir_, &st);
       if (info == nullptr || info->name == nullptr) {
         has_last_ = false;
         return NetStatus::kNoMoreItems;
@@ -182,6 +185,7 @@ class SmbFolderListing : public FolderListing {
       last_.name = info->name;
       last_.attributes.attributes = info->attrs;
       last_.attributes.size = static_cast<uint64_t>(info->size);
+      last_.attributes.file_id = static_cast<uint64_t>(st.st_ino);
     }
     if (last_.attributes.attributes == 0) last_.attributes.attributes = kAttributeNormal;
     if ((last_.attributes.attributes & kAttributeDirectory) != 0) last_.attributes.size = 0;
@@ -271,6 +275,17 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
         smbc_free_context(ctx, 1);
         ctx = nullptr;
       }
+      // The configuration is the library's global state; loading it after
+      // the context's start makes it override the system's for every context.
+      const std::string config = SmbConfigFile(options);
+      if (ctx != nullptr && !config.empty() && smbc_setConfiguration(ctx, config.c_str()) != 0) {
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true)) {
+          std::fprintf(stderr, "SMB client configuration %s cannot be loaded\n", config.c_str());
+        }
+        smbc_free_context(ctx, 1);
+        ctx = nullptr;
+      }
     }
     tc->ctx = ctx;
   }
@@ -288,6 +303,12 @@ int SmbPortFromEnvironment() {
   long port = std::strtol(text, &end, 10);
   if (*end != '\0' || port <= 0 || port > 65535) return 0;
   return static_cast<int>(port);
+}
+
+std::string SmbConfigFile(const SmbOptions& options) {
+  if (!options.config_file.empty()) return options.config_file;
+  const char* text = std::getenv("TELLWEN_SMB_CONF");
+  return text != nullptr ? text : "";
 }
 
 SmbNetwork::SmbNetwork(SmbOptions options)
@@ -449,6 +470,7 @@ NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes*
       return StatusFromErrno(errno);
     }
   }
+  attributes->file_id = static_cast<uint64_t>(st.st_ino);
   if (S_ISDIR(st.st_mode)) {
     attributes->attributes = kAttributeDirectory;
     attributes->size = 0;

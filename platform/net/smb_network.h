@@ -13,12 +13,18 @@
 //
 // Each thread gets its own libsmbclient context on first use, freed when the
 // thread ends. The SMB port is options.port, else $TELLWEN_SMB_PORT, else the
-// library's choice (445, then 139). Kerberos is never tried.
+// library's choice (445, then 139). Kerberos is never tried. The client
+// configuration is SmbConfigFile(options); one that cannot be loaded makes
+// every call fail with kError (and says so once on stderr), rather than
+// falling back to a configuration that may resolve names differently.
 //
 // GetFileAttributes answers from the listing the calling thread has open on
 // the path's folder when the path is the entry that listing returned last
 // (the server sent those attributes a moment ago); otherwise it asks the
 // server.
+//
+// File ids are the st_ino numbers libsmbclient reports: the server's own
+// file number where it sends one (smbd does), else a hash of the path.
 //
 // Thread safety: as Network; one object serves every thread.
 #pragma once
@@ -32,6 +38,11 @@
 namespace tellwen::net {
 
 struct SmbOptions {
+  // The client configuration (an smb.conf) to load: this file, else
+  // $TELLWEN_SMB_CONF, else the system's. It decides, among others, how
+  // computer names are resolved (tests use one that resolves through the
+  // hosts file only, so nothing is ever broadcast).
+  std::string config_file;
   int port = 0;            // 0: $TELLWEN_SMB_PORT, else the library's default
   int timeout_ms = 20000;  // per call to a server
   std::string provider_name = "SMB Network";
@@ -39,6 +50,9 @@ struct SmbOptions {
 
 // The port $TELLWEN_SMB_PORT names, or 0 when unset or not a port number.
 int SmbPortFromEnvironment();
+
+// options.config_file, else $TELLWEN_SMB_CONF, else "" (the system's).
+std::string SmbConfigFile(const SmbOptions& options);
 
 class SmbNetwork : public Network {
  public:

@@ -2,12 +2,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <memory>
 
 namespace tellwen::registry {
@@ -141,11 +145,45 @@ int QueryValue(const std::string& folder, const std::string& name, std::size_t m
   return 0;
 }
 
-int SetValue(const std::string& folder, const std::string& name, const std::string& bytes) {
-  if (name.empty()) return EINVAL;
-  std::string escaped = EscapeName(name);
-  std::string temp = folder + "/" + kTempPrefix + escaped.substr(0, 100) + ".XXXXXX";
-  FdCloser file{mkostemp(temp.data(), O_CLOEXEC)};
+namespace {
+
+// A temporary file older than this was left by a writer that died between
+// writing and renaming it; no live writer takes that long.
+constexpr time_t kStaleTempSeconds = 60;
+
+// Removes the stale temporary files of folder.
+void RemoveStaleTemps(const std::string& folder) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return;
+  const time_t now = time(nullptr);
+  const std::size_t prefix = std::strlen(kTempPrefix);
+  while (dirent* entry = readdir(dir.get())) {
+    if (std::strncmp(entry->d_name, kTempPrefix, prefix) != 0) continue;
+    struct stat st;
+    if (fstatat(dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(st.st_mode) && now - st.st_mtime > kStaleTempSeconds) {
+      unlinkat(dirfd(dir.get()), entry->d_name, 0);
+    }
+  }
+}
+
+// Writers look for stale temporary files at most this often per process.
+std::atomic<time_t> last_sweep{0};
+
+void SweepNowAndThen(const std::string& folder) {
+  const time_t now = time(nullptr);
+  time_t last = last_sweep.load();
+  if (now - last < kStaleTempSeconds / 4) return;
+  if (!last_sweep.compare_exchange_strong(last, now)) return;
+  RemoveStaleTemps(folder);
+}
+
+// Writes bytes to a fresh temporary file of folder, readable by every
+// account; fills *temp with its path.
+int WriteTemp(const std::string& folder, const std::string& escaped, const std::string& bytes,
+              std::string* temp) {
+  *temp = folder + "/" + kTempPrefix + escaped.substr(0, 100) + ".XXXXXX";
+  FdCloser file{mkostemp(temp->data(), O_CLOEXEC)};
   if (file.fd < 0) return errno;
   int rc = 0;
   std::size_t put = 0;
@@ -162,8 +200,44 @@ int SetValue(const std::string& folder, const std::string& name, const std::stri
   if (rc == 0 && fchmod(file.fd, 0644) != 0) rc = errno;
   if (rc == 0 && close(file.fd) != 0) rc = errno;
   file.fd = -1;
-  if (rc == 0 && rename(temp.c_str(), (folder + "/" + escaped).c_str()) != 0) rc = errno;
-  if (rc != 0) unlink(temp.c_str());
+  if (rc != 0) unlink(temp->c_str());
+  return rc;
+}
+
+}  // namespace
+
+int SetValue(const std::string& folder, const std::string& name, const std::string& bytes) {
+  if (name.empty()) return EINVAL;
+  SweepNowAndThen(folder);
+  std::string escaped = EscapeName(name);
+  std::string temp;
+  int rc = WriteTemp(folder, escaped, bytes, &temp);
+  if (rc != 0) return rc;
+  if (rename(temp.c_str(), (folder + "/" + escaped).c_str()) != 0) {
+    rc = errno;
+    unlink(temp.c_str());
+  }
+  return rc;
+}
+
+int CreateValue(const std::string& folder, const std::string& name, const std::string& bytes) {
+  if (name.empty()) return EINVAL;
+  std::string escaped = EscapeName(name);
+  std::string temp;
+  int rc = WriteTemp(folder, escaped, bytes, &temp);
+  if (rc != 0) return rc;
+  // link() never replaces: a value stored meanwhile by another writer stays.
+  // A file system without hard links gets the same from a no-replace rename.
+  const std::string target = folder + "/" + escaped;
+  if (link(temp.c_str(), target.c_str()) != 0) {
+    rc = errno;
+    if (rc != EEXIST &&
+        renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+      return 0;
+    }
+    if (rc != EEXIST && errno == EEXIST) rc = EEXIST;
+  }
+  unlink(temp.c_str());
   return rc;
 }
 
@@ -173,18 +247,25 @@ int DeleteValue(const std::string& folder, const std::string& name) {
   return 0;
 }
 
-int ListValues(const std::string& folder, std::vector<std::string>* names) {
+int ListValues(const std::string& folder, std::vector<std::string>* names,
+               std::vector<std::string>* unreadable) {
+  RemoveStaleTemps(folder);
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
   if (!dir) return errno;
   names->clear();
+  if (unreadable != nullptr) unreadable->clear();
   while (dirent* entry = readdir(dir.get())) {
     std::string file = entry->d_name;
     if (file.empty() || file[0] == '.') continue;  // ".", "..", temporary files
     struct stat st;
-    if (stat((folder + "/" + file).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (stat((folder + "/" + file).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      if (unreadable != nullptr) unreadable->push_back(UnescapeName(file));
+      continue;
+    }
     names->push_back(UnescapeName(file));
   }
   std::sort(names->begin(), names->end());
+  if (unreadable != nullptr) std::sort(unreadable->begin(), unreadable->end());
   return 0;
 }
 

@@ -8,6 +8,8 @@
 // Writes go to a temporary file in the key's folder that is then renamed over
 // the value, so a reader sees either the old or the new value whole, never a
 // torn or empty one; concurrent writers need no lock and the last one wins.
+// A temporary file left by a writer that was killed is removed once it is
+// older than a minute (by ListValues, and by writers now and then).
 // Value names are stored percent-escaped where the file system could not hold
 // them ("/", "%", a leading "."), so any name round-trips.
 //
@@ -40,10 +42,19 @@ int QueryValue(const std::string& folder, const std::string& name, std::size_t m
 // Stores bytes as value name of the key in folder, atomically.
 int SetValue(const std::string& folder, const std::string& name, const std::string& bytes);
 
+// Stores bytes as value name only when the value does not exist, atomically
+// (a no-replace link): EEXIST, and the stored value untouched, when another
+// writer stored one first. Used to create a default without overwriting a
+// concurrent SetValue.
+int CreateValue(const std::string& folder, const std::string& name, const std::string& bytes);
+
 // Removes value name; ENOENT when it does not exist.
 int DeleteValue(const std::string& folder, const std::string& name);
 
-// The names of every value of the key, sorted by byte order.
-int ListValues(const std::string& folder, std::vector<std::string>* names);
+// The names of every value of the key, sorted by byte order. When
+// unreadable is not null it receives, sorted, the names of entries that are
+// no value file (a folder, a dangling link) and so were left out.
+int ListValues(const std::string& folder, std::vector<std::string>* names,
+               std::vector<std::string>* unreadable = nullptr);
 
 }  // namespace tellwen::registry

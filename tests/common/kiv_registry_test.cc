@@ -3,8 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "common/list_value.h"
 #include "platform/registry/registry.h"
@@ -186,6 +188,36 @@ TEST_F(SettingsStore, DefaultCategoriesAreTheTenNamedPatternLists) {
     EXPECT_NE(category.find('/'), std::string::npos) << category;
     EXPECT_EQ(category.find("  "), std::string::npos) << category;
   }
+}
+
+TEST_F(SettingsStore, DefaultCreatedByAReadNeverOverwritesAConcurrentSet) {
+  // One thread reads a missing value (which creates its default) while
+  // another stores it: the stored value must win every time.
+  int lost = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    const std::string name = "Levels";
+    std::string folder;
+    ASSERT_EQ(registry::OpenKey(kSettingsKey, true, &folder, nullptr), 0);
+    registry::DeleteValue(folder, name);
+    std::atomic<bool> go{false};
+    std::thread reader([&] {
+      while (!go) {
+      }
+      CKIVRegistry settings;
+      settings.GetValue(name);
+    });
+    std::thread writer([&] {
+      while (!go) {
+      }
+      CKIVRegistry settings;
+      settings.SetValue(name, "77");
+    });
+    go = true;
+    reader.join();
+    writer.join();
+    if (Stored(name) != std::optional<std::string>("77")) ++lost;
+  }
+  EXPECT_EQ(lost, 0);
 }
 
 }  // namespace

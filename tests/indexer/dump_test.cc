@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/fault_file_env.h"
+
 namespace tellwen::indexer {
 namespace {
 
@@ -162,6 +164,86 @@ TEST_F(DumpTest, WritesBothFilesAndGoesOnWhenOneCannotBeCreated) {
   RunDump(broken, &again);
   EXPECT_EQ(ReadAll(files_.output_file), "\\\\A\\s\\g\t0\r\n");  // truncated and rewritten
   EXPECT_EQ(again.status.entries_dumped, 1);
+}
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+TEST_F(DumpTest, IndexFileTakesItsNameOnlyWhenTheDumpEndedCleanly) {
+  for (bool sorted : {false, true}) {
+    for (bool stopped : {false, true}) {
+      JobShared shared;
+      shared.timing = shared_.timing;
+      shared.stores.push_back(std::make_unique<EntryStore>());
+      shared.stores[0]->Add(1, "\\\\A\\s\\f.txt", 1);
+      shared.scan_finished = true;
+      shared.stop = stopped;  // a stopped job's index file is kept as written
+      DumpFiles files = files_;
+      files.sorted = sorted;
+      tellwen::testing::FaultFileEnv env;
+      files.env = &env;
+      RunDump(files, &shared);
+      EXPECT_FALSE(shared.Failed());
+      EXPECT_THAT(env.renamed, ElementsAre(files_.index_file + ".partial -> " + files_.index_file));
+      EXPECT_TRUE(Exists(files_.index_file));
+      EXPECT_FALSE(Exists(files_.index_file + ".partial"));
+    }
+  }
+}
+
+TEST_F(DumpTest, FailedIndexWriteEndsTheJobAndKeepsTheEarlierIndexFile) {
+  std::ofstream(files_.index_file, std::ios::binary) << "//OLD\ts\t\t\tf\t1\r\n";
+  for (bool sorted : {false, true}) {
+    JobShared shared;
+    shared.timing = shared_.timing;
+    shared.stores.push_back(std::make_unique<EntryStore>());
+    for (int i = 0; i < 100000; ++i) {
+      shared.stores[0]->Add(1, "\\\\A\\s\\file" + std::to_string(i) + ".txt", 1);
+    }
+    shared.stores[0]->Add(1, kEndOfComputerPath, 0);
+    shared.scan_finished = true;
+    DumpFiles files = files_;
+    files.sorted = sorted;
+    tellwen::testing::FaultFileEnv env;
+    env.suffix = ".partial";
+    env.write_budget = 5000;
+    files.env = &env;
+    RunDump(files, &shared);
+    EXPECT_TRUE(shared.Failed()) << sorted;
+    EXPECT_TRUE(shared.Stopping());
+    EXPECT_EQ(shared.Failure(), "Cannot write the index file " + files_.index_file +
+                                    ": No space left on device\nThe earlier index file was kept.");
+    EXPECT_LT(shared.status.entries_dumped, 1000) << "counted entries that were never written";
+    EXPECT_EQ(ReadAll(files_.index_file), "//OLD\ts\t\t\tf\t1\r\n");
+    EXPECT_FALSE(Exists(files_.index_file + ".partial"));
+    EXPECT_TRUE(env.renamed.empty());
+  }
+}
+
+TEST_F(DumpTest, OutputFileOnAFullDiskFailsTheJob) {
+  if (!Exists("/dev/full")) GTEST_SKIP() << "this machine has no /dev/full";
+  MakeStores(1);
+  Add(0, 1, "\\\\A\\s\\f.txt", 3);
+  EndComputer(0, 1);
+  FinishScan();
+  files_.output_file = "/dev/full";
+  RunDump(files_, &shared_);
+  EXPECT_TRUE(shared_.Failed());
+  EXPECT_EQ(shared_.Failure(), "Cannot write the output file /dev/full: No space left on device");
+  EXPECT_FALSE(Exists(files_.index_file)) << "a failed job's index file replaced the earlier one";
+  EXPECT_FALSE(Exists(files_.index_file + ".partial"));
+}
+
+TEST_F(DumpTest, FailedRenameFailsTheJob) {
+  MakeStores(1);
+  Add(0, 1, "\\\\A\\s\\f.txt", 3);
+  FinishScan();
+  tellwen::testing::FaultFileEnv env;
+  env.rename_error = EACCES;
+  files_.env = &env;
+  RunDump(files_, &shared_);
+  EXPECT_TRUE(shared_.Failed());
+  EXPECT_THAT(shared_.Failure(), ::testing::HasSubstr("Permission denied"));
+  EXPECT_FALSE(Exists(files_.index_file));
 }
 
 }  // namespace

@@ -39,6 +39,12 @@ class FakeNetwork : public net::Network {
   void AddShare(const std::string& share_path);  // "\\PC\share"
   void AddFolder(const std::string& path);       // creates the parents
   void AddFile(const std::string& path, uint64_t size);
+  // A folder entry at path that leads to the folder target, as a symbolic
+  // link on the server does: listings and attributes below path are those of
+  // target, and the entry carries target's file id.
+  void AddFolderLink(const std::string& path, const std::string& target);
+  // Gives every folder and file a file id from now on (the default: 0, none).
+  void GiveFileIds() { give_ids_ = true; }
   void RefuseComputerEnum(const std::string& computer) {
     refused_computers_.insert(Fold(computer));
   }
@@ -71,7 +77,12 @@ class FakeNetwork : public net::Network {
     bool folder = false;
     uint64_t size = 0;
     std::vector<std::string> children;  // names, in listing order
+    std::string link;                   // target folder of a folder link
+    uint64_t id = 0;
   };
+  // path with every folder link on it followed (at most a few hundred).
+  std::string Resolve(const std::string& path) const;
+  uint64_t IdOf(const std::string& resolved) const;
   static std::string Fold(const std::string& name);
   static std::string ComputerOf(const std::string& path);
   void Log(const std::string& line) const;
@@ -85,6 +96,8 @@ class FakeNetwork : public net::Network {
   std::set<std::string> failed_attributes_;
   std::set<std::string> container_shares_;
   std::function<void(const std::string&)> hook_;
+  bool give_ids_ = false;
+  uint64_t next_id_ = 1;
   mutable std::mutex log_mutex_;
   mutable std::vector<std::string> connection_log_;
   mutable std::vector<std::string> listed_;

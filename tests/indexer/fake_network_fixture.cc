@@ -86,6 +86,7 @@ void FakeNetwork::AddShare(const std::string& share_path) {
   bool known = false;
   for (const std::string& s : shares) known = known || s == share;
   if (!known) shares.push_back(share);
+  if (!nodes_[share_path].folder) nodes_[share_path].id = next_id_++;
   nodes_[share_path].folder = true;
 }
 
@@ -99,13 +100,46 @@ void FakeNetwork::AddFolder(const std::string& path) {
   AddFolder(parent);
   nodes_[parent].children.push_back(Leaf(path));
   nodes_[path].folder = true;
+  nodes_[path].id = next_id_++;
+}
+
+void FakeNetwork::AddFolderLink(const std::string& path, const std::string& target) {
+  std::string parent = Parent(path);
+  AddFolder(parent);
+  nodes_[parent].children.push_back(Leaf(path));
+  Node& node = nodes_[path];
+  node.folder = true;
+  node.link = target;
+}
+
+std::string FakeNetwork::Resolve(const std::string& path) const {
+  // "\\PC\share" stays; each further component may be a link.
+  size_t share_end = path.find('\\', path.find('\\', 2) + 1);
+  if (path.find('\\', 2) == std::string::npos || share_end == std::string::npos) return path;
+  std::string current = path.substr(0, share_end);
+  size_t begin = share_end + 1;
+  for (int hops = 0; begin <= path.size() && hops < 500; ++hops) {
+    size_t end = path.find('\\', begin);
+    current += "\\" + path.substr(begin, end - begin);
+    auto it = nodes_.find(current);
+    if (it != nodes_.end() && !it->second.link.empty()) current = it->second.link;
+    if (end == std::string::npos) break;
+    begin = end + 1;
+  }
+  return current;
+}
+
+uint64_t FakeNetwork::IdOf(const std::string& resolved) const {
+  if (!give_ids_) return 0;
+  auto it = nodes_.find(resolved);
+  return it == nodes_.end() ? 0 : it->second.id;
 }
 
 void FakeNetwork::AddFile(const std::string& path, uint64_t size) {
   std::string parent = Parent(path);
   AddFolder(parent);
   nodes_[parent].children.push_back(Leaf(path));
-  nodes_[path] = Node{false, size, {}};
+  nodes_[path] = Node{false, size, {}, "", next_id_++};
 }
 
 std::vector<std::string> FakeNetwork::ConnectionLog() const {
@@ -189,18 +223,21 @@ std::unique_ptr<net::FolderListing> FakeNetwork::FindFirst(const std::string& fo
     std::lock_guard<std::mutex> lock(log_mutex_);
     listed_.push_back(folder);
   }
-  auto it = nodes_.find(folder);
+  const std::string resolved = Resolve(folder);
+  auto it = nodes_.find(resolved);
   if (it == nodes_.end() || !it->second.folder || failed_listings_.count(folder) != 0) {
     *status = net::NetStatus::kNotFound;
     return nullptr;
   }
   std::vector<net::FindData> entries;
-  entries.push_back(net::FindData{".", {net::kAttributeDirectory, 0}});
-  entries.push_back(net::FindData{"..", {net::kAttributeDirectory, 0}});
+  entries.push_back(net::FindData{".", {net::kAttributeDirectory, 0, IdOf(resolved)}});
+  entries.push_back(net::FindData{"..", {net::kAttributeDirectory, 0, 0}});
   for (const std::string& child : it->second.children) {
-    const Node& node = nodes_.at(folder + "\\" + child);
-    entries.push_back(net::FindData{
-        child, {node.folder ? net::kAttributeDirectory : net::kAttributeNormal, node.size}});
+    const std::string child_path = Resolve(resolved + "\\" + child);
+    const Node& node = nodes_.at(child_path);
+    entries.push_back(net::FindData{child,
+                                    {node.folder ? net::kAttributeDirectory : net::kAttributeNormal,
+                                     node.size, IdOf(child_path)}});
   }
   *status = net::NetStatus::kOk;
   return std::make_unique<VectorListing>(std::move(entries));
@@ -209,10 +246,12 @@ std::unique_ptr<net::FolderListing> FakeNetwork::FindFirst(const std::string& fo
 net::NetStatus FakeNetwork::GetFileAttributes(const std::string& path,
                                               net::FileAttributes* attributes) {
   *attributes = net::FileAttributes{};
-  auto it = nodes_.find(path);
+  const std::string resolved = Resolve(path);
+  auto it = nodes_.find(resolved);
   if (it == nodes_.end() || failed_attributes_.count(path) != 0) return net::NetStatus::kNotFound;
   attributes->attributes = it->second.folder ? net::kAttributeDirectory : net::kAttributeNormal;
   attributes->size = it->second.folder ? 0 : it->second.size;
+  attributes->file_id = IdOf(resolved);
   return net::NetStatus::kOk;
 }
 

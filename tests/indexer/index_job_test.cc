@@ -13,6 +13,7 @@
 #include "common/user_messages.h"
 #include "indexer/core/job_display.h"
 #include "tests/indexer/fake_network.h"
+#include "tests/support/fault_file_env.h"
 
 namespace tellwen::indexer {
 namespace {
@@ -179,6 +180,48 @@ TEST_F(IndexJobTest, StoppedJobKeepsStatusValuesAndPartialIndexFile) {
   }
   EXPECT_TRUE(Exists(index_file_));
   EXPECT_LE(Lines(ReadAll(index_file_)).size(), 1u);
+}
+
+TEST_F(IndexJobTest, IndexFileThatCannotBeWrittenWholeFailsTheJobWithoutStatusValues) {
+  for (const char* name :
+       {"NumberOfIndexedFiles", "DataOfTheIndexForDB", "LastIndexData", "LastSuccessfulScanTime"}) {
+    settings_.SetValue(name, "old");
+  }
+  std::ofstream(index_file_, std::ios::binary) << "//OLD\ts\t\t\tf\t1\r\n";
+  for (int i = 0; i < 3000; ++i) net_.AddFile("\\\\A\\s\\f" + std::to_string(i), 1);
+  settings_.SetValue("IndexerIncludeList", "0|\\\\A");
+  tellwen::testing::FaultFileEnv env;
+  env.suffix = ".partial";
+  env.write_budget = 100;
+  std::unique_ptr<IndexJob> job;
+  {
+    IndexJobDependencies deps;
+    deps.network = &net_;
+    deps.settings = &settings_;
+    deps.sql = sql_;
+    deps.files = &env;
+    job = std::make_unique<IndexJob>(std::move(deps));
+    job->LoadSettings();
+  }
+  RunToEnd(job.get());
+  EXPECT_FALSE(job->LastJobStopped());
+  EXPECT_EQ(job->LastJobFailure(),
+            "Cannot write the index file " + index_file_ +
+                ": No space left on device\nThe earlier index file was kept.");
+  for (const char* name :
+       {"NumberOfIndexedFiles", "DataOfTheIndexForDB", "LastIndexData", "LastSuccessfulScanTime"}) {
+    EXPECT_EQ(settings_.GetValue(name), "old") << name;
+  }
+  EXPECT_EQ(ReadAll(index_file_), "//OLD\ts\t\t\tf\t1\r\n");
+  ASSERT_EQ(messages_->shown.size(), 1u);
+  EXPECT_EQ(messages_->shown[0], "The index job failed.\n" + job->LastJobFailure());
+
+  // The next job starts afresh and succeeds.
+  env.write_budget = static_cast<size_t>(-1);
+  RunToEnd(job.get());
+  EXPECT_EQ(job->LastJobFailure(), "");
+  EXPECT_EQ(Lines(ReadAll(index_file_)).size(), 3000u);
+  EXPECT_EQ(settings_.GetValue("NumberOfIndexedFiles"), "3.000 files indexed");
 }
 
 TEST_F(IndexJobTest, WithoutReportOnlyTheIndexFileIsWrittenAndEveryEntryCounts) {

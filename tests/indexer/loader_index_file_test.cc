@@ -3,11 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/indexer/update_fake_executor.h"
+#include "tests/support/fault_file_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
@@ -15,6 +17,7 @@ namespace {
 
 using tellwen::testing::FakeSqlExecutor;
 using tellwen::testing::TempDir;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -105,11 +108,53 @@ TEST_F(Loader, RefusesMalformedLinesAndReportsEach) {
   EXPECT_EQ(FakeSqlExecutor::CountInserts(executor_.load_batches()[0]), 2);
 }
 
+TEST_F(Loader, LineEndsInTheWrongOrderDoNotLoadComputersNamedWithACr) {
+  // LF CR: every line after the first starts with the CR of the line before.
+  LoaderResult result =
+      Load(WriteIndex("//PC1\ts\t\t\ta.txt\t1\n\r//PC2\ts\t\t\tb.txt\t1\n\r"
+                      "PC3\ts\t\t\tc.txt\t1\r\n//\ts\t\t\td.txt\t1\r\n"
+                      "//PC4\ts\td\tf\tin\rside.txt\t1\r\n"));
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.lines_sent, 2);
+  EXPECT_THAT(rejected_, ElementsAre("2: the computer name does not start with \"//\"",
+                                     "3: the computer name does not start with \"//\"",
+                                     "4: the computer name does not start with \"//\""));
+  const std::vector<std::string> batches = executor_.load_batches();
+  ASSERT_EQ(batches.size(), 1u);
+  // A CR inside a line is kept: only the one before the LF is a line end.
+  EXPECT_THAT(batches[0], HasSubstr("values('//PC4','s','d','f','in\rside.txt','1')"));
+  EXPECT_EQ(batches[0].find("\r//"), std::string::npos);
+}
+
 TEST_F(Loader, MissingFileIsAnErrorNotAnEmptyLoad) {
   LoaderResult result = Load(dir_.path() + "/missing.txt");
   EXPECT_FALSE(result.ok);
   EXPECT_THAT(result.error_text, StartsWith("unexpected error: cannot open the index file"));
   EXPECT_TRUE(executor_.calls().empty());
+}
+
+TEST_F(Loader, IndexFileThatCannotBeReadWholeIsAnErrorNamingFileAndReason) {
+  // A folder opens for reading but every read fails.
+  const std::string folder = dir_.path() + "/folder";
+  std::filesystem::create_directory(folder);
+  LoaderResult result = Load(folder);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error_text, "unexpected error: cannot read the index file " + folder +
+                                   ": Is a directory src:KIVIndexer loader");
+  EXPECT_TRUE(executor_.calls().empty());
+
+  // A read error half way: the batches before it reached zz, but the load
+  // fails and the lines read since the last batch are not sent.
+  FakeSqlExecutor second;
+  tellwen::testing::FaultFileEnv env;
+  const std::string text = Lines(7000);
+  env.read_budget = text.size() / 2;
+  LoaderResult cut = LoadIndexFile(WriteIndex(text), second, {}, &env);
+  EXPECT_FALSE(cut.ok);
+  EXPECT_THAT(cut.error_text, HasSubstr("cannot read the index file"));
+  EXPECT_THAT(cut.error_text, HasSubstr("Input/output error"));
+  EXPECT_EQ(cut.lines_sent, 3000);
+  EXPECT_EQ(second.load_batches().size(), 1u);
 }
 
 TEST_F(Loader, RolledBackBatchIsSentOnceMoreOnItsOwn) {

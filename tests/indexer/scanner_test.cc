@@ -107,6 +107,33 @@ TEST_F(ScannerTest, StopEndsTheListingAfterTheCurrentEntry) {
   EXPECT_THAT(net_.ListedFolders(), ElementsAre("\\\\PC\\s", "\\\\PC\\s\\sub"));
 }
 
+TEST_F(ScannerTest, LinksBackUpThePathAreNotEnteredAgain) {
+  // s holds "self" (a link to s itself); s\\a holds "up" (to s) and "loop"
+  // (to a); s\\b holds a link to a, which is no ancestor and is walked.
+  net_.GiveFileIds();
+  net_.AddFile("\\\\PC\\s\\top.txt", 1);
+  net_.AddFile("\\\\PC\\s\\a\\in_a.txt", 1);
+  net_.AddFolderLink("\\\\PC\\s\\self", "\\\\PC\\s");
+  net_.AddFolderLink("\\\\PC\\s\\a\\up", "\\\\PC\\s");
+  net_.AddFolderLink("\\\\PC\\s\\a\\loop", "\\\\PC\\s\\a");
+  net_.AddFolderLink("\\\\PC\\s\\b\\to_a", "\\\\PC\\s\\a");
+  EXPECT_THAT(Scan("\\\\PC"), ElementsAre("\\\\PC\\s\\top.txt 0", "\\\\PC\\s\\a\\in_a.txt 0",
+                                          "\\\\PC\\s\\b\\to_a\\in_a.txt 0", "\\\\PC\\s\\b\\* 0"));
+  // Each distinct way into a folder is listed once: s, a, b, b\\to_a.
+  EXPECT_EQ(net_.ListedFolders().size(), 4u);
+}
+
+TEST_F(ScannerTest, LinkFoundOnlyByTheFolderItselfIsLeftAtOnce) {
+  // The entry carries no id (the attributes call does not tell it); the
+  // listing's "." entry does, and the loop ends after one look.
+  net_.GiveFileIds();
+  net_.AddFile("\\\\PC\\s\\a\\in_a.txt", 1);
+  net_.AddFolderLink("\\\\PC\\s\\a\\again", "\\\\PC\\s\\a");
+  net_.FailAttributes("\\\\PC\\s\\a\\again");  // unreadable: taken for a folder, id 0
+  EXPECT_THAT(Scan("\\\\PC"), ElementsAre("\\\\PC\\s\\a\\in_a.txt 0", "\\\\PC\\s\\* 0"));
+  EXPECT_EQ(net_.ListedFolders().size(), 3u);  // s, a, a\\again
+}
+
 TEST(ScanNames, UsableNames) {
   EXPECT_TRUE(IsUsableName("a b"));
   EXPECT_TRUE(IsUsableName("...x"));

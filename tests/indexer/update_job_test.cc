@@ -128,6 +128,25 @@ TEST_F(UpdateJobTest, FailureKeepsIndexFileAndRestoresSettings) {
               ElementsAre("An error has occured!\nCheck the log file for more details."));
 }
 
+TEST_F(UpdateJobTest, UnreadableIndexFileFailsBeforeTheSwapAndRecordsNoSuccess) {
+  std::filesystem::remove(index_file_);
+  std::filesystem::create_directory(index_file_);
+  UpdateJobOptions options;
+  options.silent = true;
+  EXPECT_EQ(RunUpdateJob(options, driver_, &executor_), UpdateJobOutcome::kFailed);
+  EXPECT_EQ(Setting("LastSuccessfulUpdateTime"), "N/A");
+  EXPECT_EQ(Setting("DataOfTheIndex"), "Never indexed");
+  for (const FakeSqlExecutor::Call& call : executor_.calls()) {
+    EXPECT_EQ(call.batch.find("exec sp_rename 'temp_aall', 'aall'"), std::string::npos)
+        << "the swap ran";
+  }
+  std::ifstream log(dir_.path() + "/sql_log.txt", std::ios::binary);
+  std::stringstream text;
+  text << log.rdbuf();
+  EXPECT_THAT(text.str(),
+              HasSubstr("cannot read the index file " + index_file_ + ": Is a directory"));
+}
+
 TEST_F(UpdateJobTest, WebStatusIsNeverTouchedWithStopWebServiceOff) {
   CKIVRegistry().SetValue("StopWebService", "0");
   std::vector<std::string> seen;

@@ -195,6 +195,31 @@ TEST_F(UpdateRunnerTest, RejectedIndexLinesAreLoggedAndTheRunGoesOn) {
                                "//PC1\tbroken\r\n"));
 }
 
+TEST_F(UpdateRunnerTest, HugeRejectedLinesAreLoggedByTheirStartOnly) {
+  {
+    std::ofstream out(index_file_, std::ios::binary);
+    out << "//PC1\ts\t\t\ta.txt\t1\r\n";
+    const std::string huge(10 * 1024 * 1024, 'x');
+    for (int i = 0; i < 30; ++i) out << "//PC1\t" << huge << "\r\n";
+    out << std::string(400, 'y') << "\r\n";
+  }
+  UpdateRunner runner(config_);
+  runner.Run();
+  EXPECT_TRUE(runner.Completed());
+  EXPECT_EQ(runner.RejectedLines(), 31);
+  const std::string log = Log();
+  EXPECT_LT(log.size(), 64u * 1024) << "the log holds the lines whole";
+  // (Checked by find: a failing HasSubstr would print the whole log.)
+  EXPECT_NE(
+      log.find("line 2: the line is 10485766 bytes long, longer than any index line: //PC1\t" +
+               std::string(300 - 6, 'x') + " ...\r\n"),
+      std::string::npos);
+  EXPECT_NE(log.find("line 32: the line has 1 fields instead of six: " + std::string(300, 'y') +
+                     " ...\r\n"),
+            std::string::npos);
+  EXPECT_THAT(log, HasSubstr("31 lines not loaded"));
+}
+
 TEST_F(UpdateRunnerTest, LoadRowShowsTheLinesSentSoFar) {
   std::string text;
   for (int i = 0; i < 4000; ++i) text += "//PC1\ts\t\t\tf" + std::to_string(i) + "\t1\n";

@@ -119,7 +119,8 @@ class IndexerSmbTest : public ::testing::Test {
                                   "[denied]\n  path = " +
                                   root_ +
                                   "/tree/denied\n"
-                                  "  guest ok = no\n  valid users = tellwen-nobody\n",
+                                  "  guest ok = no\n  valid users = tellwen-nobody\n" +
+                                  ExtraShares(),
                               &error))
         << error;
 
@@ -128,7 +129,9 @@ class IndexerSmbTest : public ::testing::Test {
     env_ = "env TELLWEN_REGISTRY=" + testing::SmbdServer::Quote(root_ + "/registry") +
            " TELLWEN_DATA=" + testing::SmbdServer::Quote(root_ + "/data") +
            " XDG_RUNTIME_DIR=" + testing::SmbdServer::Quote(root_ + "/run") +
-           " TELLWEN_SMB_PORT=" + std::to_string(server_.port()) + " ";
+           " TELLWEN_SMB_PORT=" + std::to_string(server_.port()) +
+           " TELLWEN_SMB_CONF=" + testing::SmbdServer::Quote(testing::SmbdServer::ClientConfig()) +
+           " ";
     registry_env_ = std::make_unique<testing::ScopedEnv>("TELLWEN_REGISTRY", root_ + "/registry");
     index_file_ = root_ + "/tmp/kivtmp.txt";
     report_ = root_ + "/tmp/kiv report.txt";
@@ -143,6 +146,9 @@ class IndexerSmbTest : public ::testing::Test {
     // sorted dump back.
     Set("IndexerIncludeList", "0|\\\\127.0.0.3|\\\\127.0.0.1");
   }
+
+  // Share sections a test class adds to the server's.
+  virtual std::string ExtraShares() { return ""; }
 
   void Set(const std::string& name, const std::string& value) {
     CKIVRegistry registry;
@@ -258,6 +264,42 @@ TEST_F(IndexerSmbTest, SecondInstanceEndsAndSaysSoOnlyWithoutSwitch) {
   EXPECT_THAT(output, HasSubstr("KIVIndexer already running!"));
   ::close(fd);
   EXPECT_EQ(RunIndexer("/index", &output), 0) << output;
+}
+
+// A share whose folders link back up the tree (smbd follows symbolic links
+// by default): the walk must not go round the loops down to Levels.
+class IndexerSmbLoopTest : public IndexerSmbTest {
+ protected:
+  std::string ExtraShares() override {
+    const std::string loops = root_ + "/tree/loops";
+    WriteFile(loops + "/top.txt", 10);
+    WriteFile(loops + "/a/in_a.txt", 10);
+    std::filesystem::create_directories(loops + "/a/b");
+    std::filesystem::create_symlink(".", loops + "/self");
+    std::filesystem::create_symlink("..", loops + "/a/up");
+    std::filesystem::create_symlink("../..", loops + "/a/b/upup");
+    return "[loops]\n  path = " + loops + "\n  guest ok = yes\n";
+  }
+};
+
+TEST_F(IndexerSmbLoopTest, SymbolicLinkLoopsAreWalkedOnce) {
+  Set("IndexerIncludeList", "0|\\\\127.0.0.1");
+  Set("Levels", "2000");
+  Set("SortedOutput", "0");
+  Set("NumberOfThreads", "1");
+  std::string output;
+  // Without the loop check this walk takes hours; the timeout ends it.
+  ASSERT_EQ(testing::RunCommand("timeout 120 " + env_ + KIVINDEXER_PATH + " /index 2>&1 </dev/null",
+                                &output),
+            0)
+      << output;
+  std::vector<std::string> loop_lines;
+  for (const std::string& line : CrLfLines(index_file_)) {
+    if (line.rfind("//127.0.0.1\tloops\t", 0) == 0) loop_lines.push_back(line);
+  }
+  const std::string c = "//127.0.0.1\tloops\t";
+  EXPECT_THAT(loop_lines, UnorderedElementsAreArray(
+                              {c + "\t\ttop.txt\t0", c + "\ta\tin_a.txt\t0", c + "a\tb\t*\t0"}));
 }
 
 }  // namespace

@@ -34,6 +34,11 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string SmbdServer::ClientConfig() {
+  std::string path = TELLWEN_SMBD_FIXTURE;
+  return path.substr(0, path.rfind('/') + 1) + "smb-client.conf";
+}
+
 bool SmbdServer::Start(const std::string& folder, const std::string& shares, std::string* error) {
   folder_ = folder;
   const std::string shares_file = folder + "/shares.conf";

@@ -25,6 +25,10 @@ class SmbdServer {
 
   int port() const { return port_; }
 
+  // The SMB client configuration the tests use (tests/integration/
+  // smb-client.conf): names resolve through the hosts file only.
+  static std::string ClientConfig();
+
   // The shell-quoted form of text.
   static std::string Quote(const std::string& text);
 

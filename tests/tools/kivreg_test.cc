@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -17,9 +19,11 @@ struct ToolRun {
   std::string out;
 };
 
-// Runs kivreg with a shell-quoted argument text; stdout only.
-ToolRun Kivreg(const std::string& args) {
-  std::string command = std::string(KIVREG_PATH) + " " + args + " 2>/dev/null";
+// Runs kivreg with a shell-quoted argument text; stdout only, or stdout and
+// stderr together.
+ToolRun Kivreg(const std::string& args, bool with_stderr = false) {
+  std::string command =
+      std::string(KIVREG_PATH) + " " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   std::array<char, 4096> buffer;
@@ -65,6 +69,33 @@ TEST_F(KivregTool, UsageErrorsExitWithTwoAndChangeNothing) {
   EXPECT_EQ(Kivreg("get").exit_code, 2);
   EXPECT_EQ(Kivreg("list").out, "");
   EXPECT_EQ(Kivreg("delete Nothing").exit_code, 1);
+}
+
+TEST_F(KivregTool, ValuesThatCannotBeReadAreErrorsAndAreLeftAsTheyAre) {
+  ASSERT_EQ(Kivreg("set Levels 7").exit_code, 0);
+  const std::string key = dir_.path() + "/HKEY_LOCAL_MACHINE/Software/KIV";
+  std::filesystem::create_directory(key + "/WebStatus");
+  std::ofstream(key + "/FirstPageInfo") << std::string((1 << 20) + 1, 'x');
+
+  ToolRun folder = Kivreg("get WebStatus", true);
+  EXPECT_EQ(folder.exit_code, 1);
+  EXPECT_EQ(folder.out, "kivreg: cannot read WebStatus: Is a directory\n");
+  ToolRun big = Kivreg("get FirstPageInfo", true);
+  EXPECT_EQ(big.exit_code, 1);
+  EXPECT_EQ(big.out, "kivreg: cannot read FirstPageInfo: Message too long\n");
+  ToolRun long_name = Kivreg("get " + std::string(300, 'N'), true);
+  EXPECT_EQ(long_name.exit_code, 1);
+  EXPECT_EQ(long_name.out,
+            "kivreg: cannot read " + std::string(300, 'N') + ": File name too long\n");
+  EXPECT_TRUE(std::filesystem::is_directory(key + "/WebStatus"));
+  EXPECT_EQ(std::filesystem::file_size(key + "/FirstPageInfo"), (1u << 20) + 1);
+
+  ToolRun listed = Kivreg("list", true);
+  EXPECT_EQ(listed.exit_code, 1);
+  EXPECT_EQ(listed.out,
+            "kivreg: cannot list WebStatus: Is a directory\n"
+            "kivreg: cannot read FirstPageInfo: Message too long\n"
+            "Levels=7\n");
 }
 
 }  // namespace

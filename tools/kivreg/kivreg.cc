@@ -4,9 +4,11 @@
 //   kivreg default NAME      the table default; nothing is stored
 //   kivreg set NAME VALUE    stores VALUE
 //   kivreg delete NAME       removes the stored value (the next read recreates it)
-//   kivreg list              every stored value as NAME=VALUE, sorted by name
+//   kivreg list              every stored value as NAME=VALUE, sorted by name;
+//                            values it cannot read are named on stderr
 //
 // Exit codes: 0 success, 1 a settings failure (reported on stderr), 2 usage.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,6 +27,9 @@ constexpr const char* kUsage =
     "       kivreg list\n"
     "Reads and writes Tellwen's settings (hive root: $TELLWEN_REGISTRY, else\n"
     "/var/lib/tellwen/registry).\n";
+
+// The largest value the programs read (as the settings store does).
+constexpr std::size_t kMaxValueBytes = 1 << 20;
 
 int Usage(const char* problem) {
   if (problem != nullptr) std::fprintf(stderr, "kivreg: %s\n", problem);
@@ -47,16 +52,43 @@ int List() {
   if (settings.LastResult() != 0) return 1;
   std::string folder;
   int rc = tellwen::registry::OpenKey(tellwen::kSettingsKey, false, &folder, nullptr);
-  std::vector<std::string> names;
-  if (rc == 0) rc = tellwen::registry::ListValues(folder, &names);
+  std::vector<std::string> names, unreadable;
+  if (rc == 0) rc = tellwen::registry::ListValues(folder, &names, &unreadable);
   if (rc != 0) return Fail("list", "the settings", rc);
+  int result = 0;
+  for (const std::string& name : unreadable) result = Fail("list", name, EISDIR);
   for (const std::string& name : names) {
     std::string value;
     // Read the stored bytes only: listing must never create or change a value.
-    if (tellwen::registry::QueryValue(folder, name, 1 << 20, &value) != 0) continue;
+    if (int read = tellwen::registry::QueryValue(folder, name, kMaxValueBytes, &value); read != 0) {
+      result = Fail("read", name, read);
+      continue;
+    }
     if (std::size_t zero = value.find('\0'); zero != std::string::npos) value.resize(zero);
     PrintLine(name + "=" + value);
   }
+  return result;
+}
+
+// The stored value, or the default created where none is stored; a value
+// that exists but cannot be read (a folder, too large, a name the file
+// system refuses) is an error and is left as it is.
+int Get(const std::string& name) {
+  tellwen::CKIVRegistry settings;
+  if (settings.LastResult() != 0) return 1;
+  std::string folder;
+  int rc = tellwen::registry::OpenKey(tellwen::kSettingsKey, false, &folder, nullptr);
+  std::string value;
+  if (rc == 0) rc = tellwen::registry::QueryValue(folder, name, kMaxValueBytes, &value);
+  if (rc == 0) {
+    if (std::size_t zero = value.find('\0'); zero != std::string::npos) value.resize(zero);
+    PrintLine(value);
+    return 0;
+  }
+  if (rc != ENOENT) return Fail("read", name, rc);
+  value = settings.GetValue(name);
+  if (settings.LastResult() != 0) return 1;  // reported by the store
+  PrintLine(value);
   return 0;
 }
 
@@ -83,8 +115,8 @@ int main(int argc, char** argv) {
       if (rc == 0) rc = tellwen::registry::DeleteValue(folder, args[1]);
       return rc == 0 ? 0 : Fail("delete", args[1], rc);
     }
-    PrintLine(settings.GetValue(
-        args[1], command == "default" ? tellwen::kDefaultValueMode : tellwen::kNoDefaultMode));
+    if (command == "get") return Get(args[1]);
+    PrintLine(settings.GetValue(args[1], tellwen::kDefaultValueMode));
     return 0;
   }
   if (command == "set") {

@@ -29,10 +29,14 @@ void WriteFile(const std::string& path, size_t size) {
 class SmbNetworkTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // The client configuration that keeps name look-ups to the hosts file
+    // (a run may name another one in TELLWEN_SMB_CONF).
+    setenv("TELLWEN_SMB_CONF", testing::SmbdServer::ClientConfig().c_str(), 0);
     temp_ = new testing::TempDir();
     const std::string root = temp_->path();
     std::filesystem::create_directories(root + "/files/" + kOddFolder);
     std::filesystem::create_directories(root + "/files/sub");
+    std::filesystem::create_symlink("..", root + "/files/sub/back");
     std::filesystem::create_directories(root + "/denied");
     WriteFile(root + "/files/a.txt", 1023);
     WriteFile(root + "/files/" + kOddFolder + "/inner.txt", 1);
@@ -120,6 +124,38 @@ TEST_F(SmbNetworkTest, ListingGivesAttributesAnd64BitSizes) {
   EXPECT_EQ(direct.size, kBigSize);
   ASSERT_EQ(network.GetFileAttributes("\\\\127.0.0.1\\files\\sub", &direct), NetStatus::kOk);
   EXPECT_NE(direct.attributes & kAttributeDirectory, 0u);
+}
+
+TEST_F(SmbNetworkTest, FileIdsTellAFolderReachedThroughALinkFromAnother) {
+  SmbNetwork network(Options());
+  auto ids_of = [&](const std::string& folder) {
+    std::map<std::string, uint64_t> ids;
+    NetStatus status;
+    auto listing = network.FindFirst(folder, &status);
+    EXPECT_NE(listing, nullptr) << NetStatusText(status);
+    FindData entry;
+    while (listing && listing->Next(&entry) == NetStatus::kOk) {
+      ids[entry.name] = entry.attributes.file_id;
+    }
+    return ids;
+  };
+  std::map<std::string, uint64_t> root = ids_of("\\\\127.0.0.1\\files");
+  std::map<std::string, uint64_t> sub = ids_of("\\\\127.0.0.1\\files\\sub");
+  ASSERT_NE(root["."], 0u);
+  EXPECT_EQ(sub["back"], root["."]);  // sub/back leads to the share root
+  EXPECT_EQ(sub["."], root["sub"]);
+  EXPECT_NE(root["sub"], root["."]);
+  FileAttributes attributes;
+  ASSERT_EQ(network.GetFileAttributes("\\\\127.0.0.1\\files\\sub\\back", &attributes),
+            NetStatus::kOk);
+  EXPECT_EQ(attributes.file_id, root["."]);
+}
+
+TEST_F(SmbNetworkTest, ComputerNamedByItsHostNameIsFoundThroughTheHostsFile) {
+  SmbNetwork network(Options());
+  std::vector<std::string> shares;
+  ASSERT_EQ(network.ShareList("\\\\localhost", &shares), NetStatus::kOk);
+  EXPECT_THAT(shares, ElementsAre("files", "denied", "h$", "IPC$"));
 }
 
 TEST_F(SmbNetworkTest, NamesWithUrlCharactersAndNonAsciiLettersReachTheServer) {

@@ -145,5 +145,43 @@ TEST_F(Hive, ConcurrentWritersNeverLeaveATornValue) {
             1);
 }
 
+TEST_F(Hive, CreateValueNeverReplacesAStoredValue) {
+  EXPECT_EQ(CreateValue(key_, "Levels", "5"), 0);
+  std::string value;
+  ASSERT_EQ(QueryValue(key_, "Levels", 100, &value), 0);
+  EXPECT_EQ(value, "5");
+  ASSERT_EQ(SetValue(key_, "Levels", "9"), 0);
+  EXPECT_EQ(CreateValue(key_, "Levels", "5"), EEXIST);
+  ASSERT_EQ(QueryValue(key_, "Levels", 100, &value), 0);
+  EXPECT_EQ(value, "9");
+  std::vector<std::string> names;
+  ASSERT_EQ(ListValues(key_, &names), 0);
+  EXPECT_EQ(names, std::vector<std::string>{"Levels"});
+  // No temporary file is left behind either way.
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(key_)) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
+}
+
+TEST_F(Hive, ListingNamesWhatItSkipsAndSweepsStaleTemporaryFiles) {
+  ASSERT_EQ(SetValue(key_, "A", "1"), 0);
+  std::filesystem::create_directory(key_ + "/Folder");
+  // A killed writer's file from two minutes ago, and one being written now.
+  const std::string stale = key_ + "/.tmp.A.abcdef", fresh = key_ + "/.tmp.A.ghijkl";
+  std::ofstream(stale) << "x";
+  std::ofstream(fresh) << "y";
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
+  std::filesystem::last_write_time(stale, old);
+  std::vector<std::string> names, skipped;
+  ASSERT_EQ(ListValues(key_, &names, &skipped), 0);
+  EXPECT_EQ(names, std::vector<std::string>{"A"});
+  EXPECT_EQ(skipped, std::vector<std::string>{"Folder"});
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+}
+
 }  // namespace
 }  // namespace tellwen::registry

@@ -1,0 +1,48 @@
+#include "monitor/core/ping_round.h"
+
+#include <cstdio>
+
+namespace tellwen::monitor {
+
+std::string QuoteDoubled(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    out.push_back(c);
+    if (c == '\'') out.push_back('\'');
+  }
+  return out;
+}
+
+std::string BuildRewriteBatch(const std::vector<ComputerRecord>& records) {
+  std::string batch = "begin transaction delete from monitor_pings ";
+  for (const ComputerRecord& record : records) {
+    batch += "insert into monitor_pings(name, status, ping_time) values('" +
+             QuoteDoubled(record.name) + "', '" + QuoteDoubled(record.status) + "', '" +
+             QuoteDoubled(record.ping_time) + "') ";
+  }
+  batch += "commit transaction";
+  return batch;
+}
+
+std::string HostOf(const std::string& catalog_name) {
+  return catalog_name.rfind("//", 0) == 0 ? catalog_name.substr(2) : catalog_name;
+}
+
+std::string PingTimeText(const std::tm& local) {
+  char text[64];
+  std::strftime(text, sizeof text, "%Y, %m, %d, %H, %M, %S", &local);
+  return text;
+}
+
+std::string RoundTimeText(uint64_t elapsed_ms) {
+  const uint64_t seconds = elapsed_ms / 1000;
+  char text[48];
+  std::snprintf(text, sizeof text, "%02llu:%02llu:%02llu",
+                static_cast<unsigned long long>(seconds / 3600),
+                static_cast<unsigned long long>(seconds / 60 % 60),
+                static_cast<unsigned long long>(seconds % 60));
+  return text;
+}
+
+}  // namespace tellwen::monitor

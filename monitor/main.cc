@@ -1,0 +1,149 @@
+// KIVMonitor: start-up. Runs the ping worker headless (with --headless, or
+// when no display is available): one instance per machine, a status line on
+// every change, a clean stop on SIGTERM or SIGINT.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "common/kiv_registry.h"
+#include "common/user_messages.h"
+#include "monitor/core/event_log.h"
+#include "monitor/core/monitor_clock.h"
+#include "monitor/core/monitor_settings.h"
+#include "monitor/core/monitor_worker.h"
+#include "monitor/core/status_line.h"
+#include "platform/desktop/single_instance.h"
+#include "platform/net/icmp_echo.h"
+
+namespace {
+
+constexpr auto kStopWait = std::chrono::milliseconds(10000);
+
+std::atomic<bool> stop_requested{false};
+
+void OnStopSignal(int) { stop_requested.store(true); }
+
+void InstallStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+const char* kUsage =
+    "usage: KIVMonitor [--headless]\n"
+    "  Pings every computer of the catalog in turn while the web service is open\n"
+    "  (WebStatus \"yes\") and rewrites monitor_pings after each round.\n"
+    "  --headless  run without a window, printing a status line on every change\n"
+    "              (the default when no display is available)\n"
+    "  SIGTERM or SIGINT ends it.\n";
+
+// The folder of this executable with a trailing "/"; empty when unknown.
+std::string OwnFolder() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || self.empty()) return "";
+  std::string folder = self.parent_path().string();
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+bool DisplayAvailable() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tellwen;
+  bool headless = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--headless") {
+      headless = true;
+    } else if (argument == "--help" || argument == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      std::fprintf(stderr, "KIVMonitor: unknown argument \"%s\"\n", argument.c_str());
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+
+  desktop::SingleInstance instance("KIVMonitor");
+  const desktop::InstanceResult lock = instance.TryAcquire();
+  if (lock == desktop::InstanceResult::kAlreadyRunning) {
+    ShowMessage("KIVMonitor already running!", MessageIcon::kInformation);
+    return 1;
+  }
+  if (lock == desktop::InstanceResult::kError) {
+    std::fprintf(stderr, "KIVMonitor: %s; going on without the one-instance lock\n",
+                 instance.ErrorText().c_str());
+  }
+  if (!headless && DisplayAvailable()) {
+    std::fputs("KIVMonitor: the window is not available in this build; running headless.\n",
+               stderr);
+  }
+
+  InstallStopSignals();
+  const std::string folder = OwnFolder();
+  if (!folder.empty()) CKIVRegistry().SetValue("KIVInstallPathExes", folder);
+
+  monitor::SyslogEventLog event_log;
+  net::IcmpEcho echo;
+  std::string why;
+  const net::EchoSocketKind kind = net::ProbeEchoSocket(&why);
+  if (kind != net::EchoSocketKind::kNone) {
+    std::printf("KIVMonitor: ICMP echo over the %s\n", net::EchoSocketKindName(kind));
+    std::fflush(stdout);
+  }
+
+  monitor::RegistryMonitorSettings settings;
+  monitor::SystemClock clock;
+  monitor::MonitorDependencies deps;
+  deps.echo = &echo;
+  deps.settings = &settings;
+  deps.clock = &clock;
+  deps.event_log = &event_log;
+  deps.sql = monitor::DatabaseSql();
+  monitor::MonitorWorker worker(std::move(deps));
+  worker.ReadSettings();
+
+  monitor::StatusLine status_line(std::cout);
+  worker.state().SetObserver(
+      [&status_line](const monitor::MonitorTexts& texts) { status_line.OnTexts(texts); });
+
+  std::promise<void> ended;
+  std::future<void> worker_ended = ended.get_future();
+  std::thread thread([&worker, &ended] {
+    worker.Run();
+    ended.set_value();
+  });
+
+  while (!stop_requested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+  worker.RequestStop();
+  worker.SaveSettings();
+  if (worker_ended.wait_for(kStopWait) != std::future_status::ready) {
+    std::fputs("KIVMonitor: the worker did not end within 10 seconds; closing anyway\n", stderr);
+    std::fflush(stdout);
+    std::_Exit(0);
+  }
+  thread.join();
+  std::cout << "KIVMonitor: stopped" << std::endl;
+  return 0;
+}

@@ -1,0 +1,35 @@
+// Host look-up for the echo: the first IPv4 address of a computer name.
+//
+// Names come from the catalog and from web requests: they are untrusted and
+// may hold any bytes. A name under the reserved top-level domain "invalid"
+// (RFC 6761: such names never exist and look-ups must fail at once) is
+// answered here without asking the system resolver, so no DNS query leaves
+// the machine for it. Any other name goes to getaddrinfo, which reads
+// /etc/hosts and the configured name servers.
+//
+// Thread safety: callable from any thread at once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tellwen::net {
+
+// True and *address (network byte order) set when name has an IPv4 address;
+// false when it does not resolve (empty names and names holding a NUL
+// included).
+bool ResolveIPv4(const std::string& name, uint32_t* address);
+
+// True for names under the reserved "invalid" domain ("invalid",
+// "x.invalid", "x.INVALID.", ...).
+bool IsReservedInvalidName(const std::string& name);
+
+// An address an echo must never be sent to: 0.0.0.0/8 (on Linux a packet to
+// 0.0.0.0 reaches the local host and would answer for a missing computer) and
+// the limited broadcast 255.255.255.255. Network byte order.
+bool IsForbiddenEchoTarget(uint32_t address);
+
+// Dotted text of an address in network byte order.
+std::string AddressText(uint32_t address);
+
+}  // namespace tellwen::net

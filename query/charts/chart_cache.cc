@@ -1,0 +1,145 @@
+#include "query/charts/chart_cache.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "query/charts/chart_kinds.h"
+#include "query/charts/chart_lock.h"
+#include "query/charts/chart_request.h"
+#include "query/charts/stat_chart.h"
+
+namespace tellwen::query {
+
+namespace {
+
+constexpr int kStatChartsColumns = 13;
+
+std::string Folder(const std::string& chart_folder) {
+  if (chart_folder.empty() || chart_folder.back() == '/') return chart_folder;
+  return chart_folder + "/";
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string FormatTime(const std::tm& time, const char* format) {
+  char text[64];
+  const size_t length = std::strftime(text, sizeof text, format, &time);
+  return std::string(text, length);
+}
+
+}  // namespace
+
+ChartServices DefaultChartServices() {
+  ChartServices services;
+  services.local_now = [] {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+  };
+  services.run_statement = [](const std::string& statement) {
+    return RunSql(statement, kStatChartsColumns, SqlCaller::kQueryRowReader);
+  };
+  return services;
+}
+
+std::string ChartFileName(int kind, int range_index, const std::tm& local_time) {
+  const ChartRange& range = RangeAt(range_index);
+  char kind_digits[4];
+  std::snprintf(kind_digits, sizeof kind_digits, "%02d", kind);
+  return std::string("kiv_chart_") + range.file_word + "_" + kind_digits + "_" +
+         FormatTime(local_time, range.date_format) + ".png";
+}
+
+std::string ChartStatement(int range_index, const std::tm& local_time) {
+  return "spStatCharts " + std::to_string(RangeAt(range_index).procedure_range) + ", '" +
+         FormatTime(local_time, "%Y-%m-%d %H:%M:%S") + "'";
+}
+
+int RemoveRangeCharts(int range_index, const std::string& chart_folder) {
+  const std::string prefix = std::string("kiv_chart_") + RangeAt(range_index).file_word;
+  const auto stale_before = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+  std::error_code error;
+  std::filesystem::directory_iterator entries(Folder(chart_folder), error);
+  if (error) return 0;
+  int removed = 0;
+  for (const auto& entry : entries) {
+    const std::string name = entry.path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    bool remove = name.size() >= prefix.size() + 4 && name.ends_with(".png");
+    if (!remove && name.find(".png.", prefix.size()) != std::string::npos) {
+      // A temporary file of a writer that did not finish.
+      std::error_code time_error;
+      const auto written = entry.last_write_time(time_error);
+      remove = !time_error && written < stale_before;
+    }
+    std::error_code remove_error;
+    if (remove && entry.is_regular_file(remove_error) &&
+        std::filesystem::remove(entry.path(), remove_error)) {
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+bool GenerateCharts(int range_index, const std::tm& local_time, const std::string& chart_folder,
+                    const ChartServices& services, std::string* error) {
+  const std::string statement = ChartStatement(range_index, local_time);
+  const SqlResult result = services.run_statement ? services.run_statement(statement)
+                                                  : DefaultChartServices().run_statement(statement);
+  if (result.error) {
+    if (error) *error = result.error_text;
+    return false;
+  }
+  if (result.rows.size() < 2) {
+    if (error) {
+      *error = "the statistics procedure returned " + std::to_string(result.rows.size()) +
+               (result.rows.size() == 1 ? " row" : " rows");
+    }
+    return false;
+  }
+  const std::string folder = Folder(chart_folder);
+  bool all_written = true;
+  for (int kind = 0; kind < kKindCount; ++kind) {
+    CStatChart chart(range_index);
+    chart.Fill(result.rows, kind);
+    std::string write_error;
+    if (!chart.DrawAndSave(folder + ChartFileName(kind, range_index, local_time), &write_error)) {
+      if (all_written && error) *error = write_error;
+      all_written = false;
+    }
+  }
+  return all_written;
+}
+
+ChartFile GetChartFile(std::string_view range_code, std::string_view kind_text,
+                       const std::string& chart_folder, const ChartServices& services) {
+  const int range_index = RangeIndexFromCode(range_code);
+  const int kind = KindFromText(kind_text);
+  const std::tm now =
+      services.local_now ? services.local_now() : DefaultChartServices().local_now();
+  const std::string folder = Folder(chart_folder);
+  const std::string name = ChartFileName(kind, range_index, now);
+  const std::string path = folder + name;
+  if (FileExists(path)) return ChartFile{name, path, ""};
+
+  ChartLock lock;
+  lock.Acquire(folder + kChartLockName, services.lock_wait);
+  // Whoever owned the lock before us may have drawn the range meanwhile.
+  if (FileExists(path)) return ChartFile{name, path, ""};
+
+  RemoveRangeCharts(range_index, folder);
+  std::string error;
+  const bool generated = GenerateCharts(range_index, now, folder, services, &error);
+  lock.Release();
+  if (FileExists(path)) return ChartFile{name, path, ""};
+  if (generated) error = "the chart " + path + " is missing after drawing";
+  return ChartFile{"", "", "no chart: " + error};
+}
+
+}  // namespace tellwen::query

@@ -1,0 +1,77 @@
+#include "query/charts/chart_request.h"
+
+#include <climits>
+
+#include "query/charts/chart_kinds.h"
+
+namespace tellwen::query {
+
+namespace {
+
+std::string Printable(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return out;
+}
+
+}  // namespace
+
+int ReadInteger(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > INT_MAX) {
+      value = static_cast<long long>(INT_MAX) + 1;  // saturates below
+      break;
+    }
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+int RangeIndexFromCode(std::string_view code) {
+  if (code.empty()) return 0;
+  const int value = ReadInteger(code);
+  if (value < 1 || value > 3) return 0;
+  return value - 1;
+}
+
+int KindFromText(std::string_view text) {
+  if (text.empty()) return 1;
+  const int value = ReadInteger(text);
+  if (value < 0 || value > 5) return 1;
+  return value;
+}
+
+std::string ChartReportText(std::string_view code, std::string_view kind) {
+  std::string range_word;
+  if (code == "1" || code == "2" || code == "3") {
+    range_word = RangeAt(code[0] - '1').log_word;
+  } else {
+    range_word = Printable(code);
+  }
+  std::string kind_word;
+  if (kind.size() == 1 && kind[0] >= '0' && kind[0] <= '5') {
+    kind_word = KindAt(kind[0] - '0').log_word;
+  } else {
+    kind_word = Printable(kind);
+  }
+  return " chart  [" + range_word + ", " + kind_word + "]";
+}
+
+bool ChartUrlFolder(std::string_view url, std::string* folder) {
+  const size_t slash = url.rfind('/');
+  if (slash == std::string_view::npos) return false;
+  folder->assign(url.substr(0, slash));
+  return true;
+}
+
+}  // namespace tellwen::query

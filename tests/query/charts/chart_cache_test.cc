@@ -1,0 +1,333 @@
+// The chart cache: file names, what a request draws and deletes, failures,
+// and the lock shared by processes asking at the same time.
+#include "query/charts/chart_cache.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "query/charts/chart_lock.h"
+#include "tests/query/charts/chart_rows.h"
+#include "tests/query/charts/png_reader.h"
+#include "tests/support/temp_dir.h"
+
+namespace tellwen::query {
+namespace {
+
+using ::tellwen::testing::ReadPng;
+using ::tellwen::testing::RowsResult;
+using ::tellwen::testing::StatRows;
+using ::tellwen::testing::TempDir;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+namespace fs = std::filesystem;
+
+std::tm At(int year, int month, int day, int hour, int minute) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_isdst = -1;
+  std::mktime(&t);  // fills in the weekday
+  return t;
+}
+
+TEST(ChartFileName, RangeWordKindAndPeriod) {
+  const std::tm t = At(2002, 5, 6, 14, 30);
+  EXPECT_EQ(ChartFileName(3, 0, t), "kiv_chart_daily__03_2002-05-06-14.png");
+  EXPECT_EQ(ChartFileName(0, 1, t), "kiv_chart_weekly_00_2002-05-06.png");
+  EXPECT_EQ(ChartFileName(5, 2, t), "kiv_chart_yearly_05_2002-05.png");
+  EXPECT_EQ(ChartFileName(1, 0, At(2002, 1, 2, 3, 4)), "kiv_chart_daily__01_2002-01-02-03.png");
+}
+
+TEST(ChartFileName, StatementNamesTheRangeAndTheTime) {
+  const std::tm t = At(2002, 5, 6, 14, 30);
+  EXPECT_EQ(ChartStatement(0, t), "spStatCharts 1, '2002-05-06 14:30:00'");
+  EXPECT_EQ(ChartStatement(1, t), "spStatCharts 2, '2002-05-06 14:30:00'");
+  EXPECT_EQ(ChartStatement(2, t), "spStatCharts 3, '2002-05-06 14:30:00'");
+}
+
+// Services over fixed rows: the clock stands at 2002-05-06 14:30 and every
+// statement run is counted.
+class ChartCache : public ::testing::Test {
+ protected:
+  ChartServices Services() {
+    ChartServices services;
+    services.local_now = [this] { return now_; };
+    services.run_statement = [this](const std::string& statement) {
+      statements_.push_back(statement);
+      return result_;
+    };
+    return services;
+  }
+  std::string Folder() const { return dir_.path() + "/"; }
+  void Touch(const std::string& name) { std::ofstream(Folder() + name) << "old"; }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir dir_;
+  std::tm now_ = At(2002, 5, 6, 14, 30);
+  SqlResult result_ = RowsResult(StatRows(
+      8, [](int i) { return (4 + i) % 7; }, [](int i, int) { return i; }));
+  std::vector<std::string> statements_;
+};
+
+TEST_F(ChartCache, AMissingChartDrawsItsWholeRangeAndDropsTheRangesOlderFiles) {
+  Touch("kiv_chart_weekly_01_2002-05-05.png");
+  Touch("kiv_chart_weekly_03_2002-04-29.png");
+  Touch("kiv_chart_daily__03_2002-05-06-13.png");  // another range: kept
+  Touch("kiv_chart_yearly_00_2002-04.png");
+  Touch("notes.txt");
+
+  const ChartFile file = GetChartFile("2", "3", Folder(), Services());
+  ASSERT_TRUE(file.ok()) << file.error;
+  EXPECT_EQ(file.name, "kiv_chart_weekly_03_2002-05-06.png");
+  EXPECT_EQ(file.path, Folder() + file.name);
+  EXPECT_THAT(statements_, ElementsAre("spStatCharts 2, '2002-05-06 14:30:00'"));
+  EXPECT_THAT(
+      Files(),
+      ElementsAre("kiv_chart_daily__03_2002-05-06-13.png", kChartLockName,
+                  "kiv_chart_weekly_00_2002-05-06.png", "kiv_chart_weekly_01_2002-05-06.png",
+                  "kiv_chart_weekly_02_2002-05-06.png", "kiv_chart_weekly_03_2002-05-06.png",
+                  "kiv_chart_weekly_04_2002-05-06.png", "kiv_chart_weekly_05_2002-05-06.png",
+                  "kiv_chart_yearly_00_2002-04.png", "notes.txt"));
+  for (int kind = 0; kind < 6; ++kind) {
+    const auto png =
+        ReadPng(Folder() + "kiv_chart_weekly_0" + std::to_string(kind) + "_2002-05-06.png");
+    EXPECT_TRUE(png.ok) << kind << ": " << png.error;
+    EXPECT_EQ(png.width, 443);
+  }
+}
+
+TEST_F(ChartCache, AFileOfTheCurrentPeriodIsServedWithoutTheDatabase) {
+  ASSERT_TRUE(GetChartFile("2", "3", Folder(), Services()).ok());
+  const auto written = fs::last_write_time(Folder() + "kiv_chart_weekly_00_2002-05-06.png");
+  now_ = At(2002, 5, 6, 23, 59);
+  const ChartFile again = GetChartFile("2", "0", dir_.path(), Services());  // no "/" at the end
+  ASSERT_TRUE(again.ok()) << again.error;
+  EXPECT_EQ(again.path, Folder() + "kiv_chart_weekly_00_2002-05-06.png");
+  EXPECT_EQ(statements_.size(), 1u);
+  EXPECT_EQ(fs::last_write_time(again.path), written);
+
+  // The next day is a new period: drawn afresh, yesterday's files go.
+  now_ = At(2002, 5, 7, 0, 1);
+  ASSERT_TRUE(GetChartFile("2", "0", Folder(), Services()).ok());
+  EXPECT_EQ(statements_.size(), 2u);
+  EXPECT_FALSE(fs::exists(Folder() + "kiv_chart_weekly_00_2002-05-06.png"));
+  EXPECT_TRUE(fs::exists(Folder() + "kiv_chart_weekly_05_2002-05-07.png"));
+}
+
+TEST_F(ChartCache, RequestTextsFallBackAndNeverReachTheName) {
+  result_ = RowsResult(StatRows(
+      25, [](int i) { return i % 24; }, [](int, int) { return 1; }));
+  EXPECT_EQ(GetChartFile("", "", Folder(), Services()).name,
+            "kiv_chart_daily__01_2002-05-06-14.png");
+  EXPECT_EQ(GetChartFile("7", "9", Folder(), Services()).name,
+            "kiv_chart_daily__01_2002-05-06-14.png");
+  EXPECT_EQ(GetChartFile("1", "x", Folder(), Services()).name,
+            "kiv_chart_daily__00_2002-05-06-14.png");
+  EXPECT_EQ(GetChartFile("1/../../x", "5/../y", Folder(), Services()).name,
+            "kiv_chart_daily__05_2002-05-06-14.png");
+  EXPECT_EQ(GetChartFile("3'; drop table aall --", "2", Folder(), Services()).name,
+            "kiv_chart_yearly_02_2002-05.png");
+  EXPECT_THAT(statements_, ElementsAre("spStatCharts 1, '2002-05-06 14:30:00'",
+                                       "spStatCharts 3, '2002-05-06 14:30:00'"));
+}
+
+TEST_F(ChartCache, ADatabaseErrorGivesNoChartAndSaysWhy) {
+  result_ = SqlResult{};
+  result_.error = true;
+  result_.error_text = "unexpected error: Could not find stored procedure 'spStatCharts'. src:x";
+  const ChartFile file = GetChartFile("1", "1", Folder(), Services());
+  EXPECT_FALSE(file.ok());
+  EXPECT_TRUE(file.path.empty());
+  EXPECT_THAT(file.error, HasSubstr("Could not find stored procedure"));
+  EXPECT_THAT(Files(), ElementsAre(kChartLockName));
+}
+
+TEST_F(ChartCache, FewerThanTwoRowsGiveNoChart) {
+  result_ = RowsResult({SqlRow(13, "1")});
+  const ChartFile file = GetChartFile("1", "1", Folder(), Services());
+  EXPECT_FALSE(file.ok());
+  EXPECT_THAT(file.error, HasSubstr("returned 1 row"));
+  result_ = SqlResult{};
+  EXPECT_THAT(GetChartFile("1", "1", Folder(), Services()).error, HasSubstr("returned 0 rows"));
+  EXPECT_EQ(statements_.size(), 2u);  // nothing cached: each request asks again
+}
+
+TEST_F(ChartCache, AFolderThatCannotBeWrittenGivesNoChart) {
+  const ChartFile file = GetChartFile("2", "1", Folder() + "gone/", Services());
+  EXPECT_FALSE(file.ok());
+  EXPECT_THAT(file.error, HasSubstr("cannot create"));
+  std::string error;
+  EXPECT_FALSE(GenerateCharts(1, now_, Folder() + "gone/", Services(), &error));
+  EXPECT_THAT(error, HasSubstr("gone"));
+}
+
+TEST_F(ChartCache, CleanUpTakesTheRangesPngsAndStaleTemporaryFilesOnly) {
+  Touch("kiv_chart_daily__00_2002-05-06-13.png");
+  Touch("kiv_chart_daily_x.png");
+  Touch("kiv_chart_daily__00_2002-05-06-14.png.AbC123");  // a writer at work
+  Touch("kiv_chart_daily__01_2002-05-06-14.png.XyZ789");  // left by a crash
+  fs::last_write_time(Folder() + "kiv_chart_daily__01_2002-05-06-14.png.XyZ789",
+                      fs::file_time_type::clock::now() - std::chrono::minutes(5));
+  Touch("kiv_chart_weekly_00_2002-05-06.png");
+  Touch("kiv_chart_daily__00.pngx");
+  fs::create_directory(Folder() + "kiv_chart_daily__dir.png");
+  EXPECT_EQ(RemoveRangeCharts(0, Folder()), 3);
+  EXPECT_THAT(
+      Files(),
+      ElementsAre("kiv_chart_daily__00.pngx", "kiv_chart_daily__00_2002-05-06-14.png.AbC123",
+                  "kiv_chart_daily__dir.png", "kiv_chart_weekly_00_2002-05-06.png"));
+  EXPECT_EQ(RemoveRangeCharts(0, Folder() + "none/"), 0);
+}
+
+// Runs in a child process: waits for the pipe to close, asks for the chart
+// with a statement that takes a while and notes each run in `runs`.
+[[noreturn]] void AskInChild(int start_pipe, const std::string& folder, const std::string& runs) {
+  char byte;
+  while (::read(start_pipe, &byte, 1) > 0) {
+  }
+  ChartServices services;
+  services.local_now = [] { return At(2002, 5, 6, 14, 30); };
+  services.run_statement = [&runs](const std::string&) {
+    std::ofstream(runs, std::ios::app) << "run\n";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return RowsResult(StatRows(
+        8, [](int i) { return i % 7; }, [](int i, int) { return i; }));
+  };
+  const ChartFile file = GetChartFile("2", "3", folder, services);
+  ::_exit(file.ok() && ReadPng(file.path).ok ? 0 : 1);
+}
+
+TEST(ChartLockAcrossProcesses, TwoProcessesAskingAtOnceDrawTheRangeOnce) {
+  TempDir dir;
+  const std::string runs = dir.path() + "/runs.txt";
+  fs::create_directory(dir.path() + "/charts");
+  int start[2];
+  ASSERT_EQ(::pipe(start), 0);
+  pid_t children[2];
+  for (pid_t& child : children) {
+    child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(start[1]);
+      AskInChild(start[0], dir.path() + "/charts/", runs);
+    }
+  }
+  ::close(start[0]);
+  ::close(start[1]);  // both start now
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  std::ifstream in(runs);
+  std::string line;
+  int count = 0;
+  while (std::getline(in, line)) ++count;
+  EXPECT_EQ(count, 1);
+}
+
+TEST(ChartLockAcrossProcesses, ThreadsOfOneProcessAlsoDrawOnce) {
+  TempDir dir;
+  std::atomic<int> runs{0};
+  ChartServices services;
+  services.local_now = [] { return At(2002, 5, 6, 14, 30); };
+  services.run_statement = [&runs](const std::string&) {
+    ++runs;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return RowsResult(StatRows(
+        13, [](int i) { return i % 12; }, [](int i, int) { return i; }));
+  };
+  std::atomic<int> served{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&, i] {
+      if (GetChartFile("3", std::to_string(i), dir.path(), services).ok()) ++served;
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(runs.load(), 1);
+  EXPECT_EQ(served.load(), 4);
+}
+
+// A child that owns the lock until it is killed.
+pid_t HoldLockInChild(const std::string& lock_path) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ready[0]);
+    ChartLock lock;
+    const char ok = lock.Acquire(lock_path, std::chrono::milliseconds(5000)) ? 'y' : 'n';
+    (void)::write(ready[1], &ok, 1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char ok = 'n';
+  (void)::read(ready[0], &ok, 1);
+  ::close(ready[0]);
+  if (ok != 'y') {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return -1;
+  }
+  return child;
+}
+
+TEST(ChartLockAcrossProcesses, AHolderThatDiesLeavesTheLockFree) {
+  TempDir dir;
+  const std::string lock_path = dir.path() + "/" + kChartLockName;
+  const pid_t holder = HoldLockInChild(lock_path);
+  ASSERT_GT(holder, 0);
+  ChartLock lock;
+  EXPECT_FALSE(lock.Acquire(lock_path, std::chrono::milliseconds(50)));
+  EXPECT_THAT(lock.error_text(), HasSubstr("timed out"));
+  ::kill(holder, SIGKILL);  // a crash: nothing is released on purpose
+  ::waitpid(holder, nullptr, 0);
+  EXPECT_TRUE(lock.Acquire(lock_path, std::chrono::milliseconds(2000)));
+  EXPECT_TRUE(lock.owned());
+  lock.Release();
+  EXPECT_FALSE(lock.owned());
+}
+
+TEST_F(ChartCache, AWaitThatTimesOutGoesAheadWithoutTheLock) {
+  const pid_t holder = HoldLockInChild(Folder() + kChartLockName);
+  ASSERT_GT(holder, 0);
+  ChartServices services = Services();
+  services.lock_wait = std::chrono::milliseconds(100);
+  const ChartFile file = GetChartFile("1", "2", Folder(), services);
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  result_ = SqlResult{};
+  EXPECT_TRUE(file.ok()) << file.error;
+  EXPECT_EQ(statements_.size(), 1u);
+}
+
+TEST(ChartLock, AFolderWithoutTheLockFileCannotBeLocked) {
+  ChartLock lock;
+  EXPECT_FALSE(
+      lock.Acquire("/nonexistent-folder/kiv_chart_mutex1.lock", std::chrono::milliseconds(10)));
+  EXPECT_THAT(lock.error_text(), HasSubstr("cannot open"));
+}
+
+}  // namespace
+}  // namespace tellwen::query

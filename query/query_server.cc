@@ -11,9 +11,11 @@
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
+#include "query/chart_page.h"
 #include "query/deep_stack.h"
 #include "query/faq.h"
 #include "query/home_page.h"
+#include "query/ping_page.h"
 #include "query/search.h"
 #include "query/text_utils.h"
 
@@ -109,38 +111,6 @@ void CQueryServer::Default(CHttpServerContext* ctx) {
   ctx->WriteClient(ctx->html);
 }
 
-void CQueryServer::PingAnswer(CHttpServerContext* ctx, const std::string&) {
-  // The icon files lie in the extension's own folder.
-  const std::string url = ctx->GetServerVariable("URL");
-  std::string path = url.empty() ? std::string() : ctx->MapUrlToPath(url);
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    WriteMinimalPage(ctx, "Weird response from GetServerVariable: 0<br>");
-    return;
-  }
-  path = path.substr(0, slash + 1) + "pingno.gif";
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    WriteMinimalPage(ctx, "FileOpen&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) +
-                              "'.<br>Error was: '" + strerror(errno) + "' (" +
-                              std::to_string(errno) + ")<br>");
-    return;
-  }
-  static constexpr char kHead[] = "Content-Type: image/gif\r\n";
-  HseTfInfo info{};
-  info.hFile = fd;
-  info.pszStatusCode = "200 OK";
-  info.pHead = kHead;
-  info.HeadLength = sizeof kHead - 1;
-  info.dwFlags = kHseIoSendHeaders;
-  ExtensionControlBlock* ecb = ctx->ecb();
-  if (!ecb->ServerSupportFunction(ecb->ConnID, kHseReqTransmitFile, &info, nullptr, nullptr)) {
-    WriteMinimalPage(ctx,
-                     "TransmitFile&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) + "'.<br>");
-  }
-  close(fd);
-}
-
 void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
   Page page;
   page.ctx = ctx;
@@ -153,7 +123,7 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
 
   if (p.stats == "ping") {
     no_page();
-    PingAnswer(ctx, p.path);
+    PingRequest(ctx, p.path, *echo_, page.reports);
     return;
   }
   if (p.proxy != kDefault) {
@@ -163,6 +133,7 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
   }
   if (p.stats == "chart") {
     no_page();
+    ChartRequest(ctx, p.path, p.t, chart_services_, page.reports);
     return;
   }
   if (p.page == "suggestions") {

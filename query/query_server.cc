@@ -17,6 +17,7 @@
 #include "query/home_page.h"
 #include "query/ping_page.h"
 #include "query/search.h"
+#include "query/stats_pages.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
@@ -204,6 +205,7 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
     else if (p.path == "categories")
       title = "Statistics - Categories";
     BeginPage(page, home, stats, browse, frame, !home, home, title, false);
+    StatsPage(page, p);
     EndPage(page, home, 0, "");
     return;
   }

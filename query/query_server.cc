@@ -11,6 +11,7 @@
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
+#include "query/browse_page.h"
 #include "query/chart_page.h"
 #include "query/deep_stack.h"
 #include "query/faq.h"
@@ -186,9 +187,8 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
   }
 
   if (browse) {
-    // The browse frames come with their own pages; until then the frame is
-    // an empty framed page.
     BeginPage(page, home, stats, browse, frame, !home, home, "Browser", false);
+    BrowsePage(page, p.t, p.path);
     EndPage(page, home, 0, "");
     return;
   }

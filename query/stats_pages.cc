@@ -157,7 +157,7 @@ std::string TopSharesTable(const SqlRows& rows, const std::string& category_titl
     o += "<td align=right><p class='stattext'>" + Size(size) + "&nbsp;</p></td>";
     o += "<td nowrap><p class='stattext'>&nbsp;" + HtmlEscape(Col(row, 2)) + "</p></td></tr>\n";
   }
-  return o + "</tbody></table>\n";
+  return o + "</tbody></table>\n<script language='javascript' src='/kiv/sorttable.js'></script>\n";
 }
 
 std::string CategoriesTable(const SqlRows& rows, const std::string& categories,

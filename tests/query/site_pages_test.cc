@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "query/browse_page.h"
 #include "query/site_blocks.h"
 #include "query/stats_pages.h"
 
@@ -136,6 +137,83 @@ TEST(StatsPages, ChartsPanelStartsWithDailySearchesAndSaysWhenStopped) {
                          "haha2", "imaginea"}) {
     EXPECT_THAT(html, HasSubstr(std::string("id=") + id)) << id;
   }
+}
+
+TEST(BrowsePaths, ParseIntoComputerShareAndFolder) {
+  BrowsePath p = ParseBrowsePath("//PC1/share/a/b/");
+  EXPECT_EQ(p.computer, "//PC1");
+  EXPECT_EQ(p.share, "share");
+  EXPECT_EQ(p.folder, "a/b");
+  p = ParseBrowsePath("//PC1");
+  EXPECT_EQ(p.computer, "//PC1");
+  EXPECT_EQ(p.share, "");
+  p = ParseBrowsePath("//PC1/s");
+  EXPECT_EQ(p.share, "s");
+  EXPECT_EQ(p.folder, "");
+  p = ParseBrowsePath("PC1/share");
+  EXPECT_EQ(p.computer, "");
+  EXPECT_EQ(ParseBrowsePath("default").computer, "");
+}
+
+TEST(BrowsePaths, StatementsDoubleQuotes) {
+  EXPECT_EQ(SpDirStatement('a', {}), "spDir '', '', '';");
+  EXPECT_EQ(SpDirStatement('b', ParseBrowsePath("//O'Neil")), "spDir '//O''Neil', '', '';");
+  EXPECT_EQ(SpDirStatement('c', ParseBrowsePath("//PC/it's/a'b")),
+            "spDir '//PC', 'it''s', 'a''b';");
+}
+
+TEST(BrowsePaths, DateIsRearrangedToDayMonthYear) {
+  EXPECT_EQ(BrowseDate("06/13/2002 10:11:12"), "13-06-2002");
+  EXPECT_EQ(BrowseDate("<b>"), "&lt;b&gt;");
+}
+
+TEST(BrowsePaths, TrailLinksEachPieceEncoded) {
+  EXPECT_EQ(LocationTrail("/s", "//PC1/my share"),
+            "<a href='/s?Command?stats=browse&path='>/</a>"
+            "<a href='/s?Command?stats=browse&path=%2F%2FPC1'>PC1</a>"
+            "<a href='/s?Command?stats=browse&path=%2F%2FPC1%2Fmy%20share'>my share</a>");
+  EXPECT_THAT(LocationTrail("/s", "//<x>"), HasSubstr(">&lt;x&gt;</a>"));
+}
+
+TEST(BrowseFrames, ComputersLoadSharesAndClearTheFolderFrame) {
+  const std::string html = BrowseFrameRows('a', {}, {{"dPC1", "0", "06/13/2002"}}, "/s");
+  EXPECT_THAT(html, HasSubstr("<a href='/s?Command?stats=browse&path=%2F%2FPC1&t=b' target=b "
+                              "onclick=' parent.frames[\"c\"].location.href=\"/s?Command?stats="
+                              "browse&path=%2F%2FPC1&t=c\"; '><p class=ptab1>PC1</p></a>"));
+  EXPECT_THAT(html, HasSubstr("13-06-2002"));
+  EXPECT_THAT(html, HasSubstr("id=table3a"));
+}
+
+TEST(BrowseFrames, SharesAndFoldersLinkOneLevelDeeperAndUp) {
+  const BrowsePath pc = ParseBrowsePath("//PC1");
+  const std::string shares = BrowseFrameRows('b', pc, {{"cdocs", "0", ""}}, "/s");
+  EXPECT_THAT(shares, HasSubstr("path=%2F%2FPC1%2Fdocs&t=c\"><p class=ptab>docs</p>"));
+  EXPECT_THAT(shares, HasSubstr(">..</p>"));
+  EXPECT_THAT(BrowseFrameRows('b', {}, {{"cdocs", "0", ""}}, "/s"), Not(HasSubstr("docs")));
+
+  const BrowsePath root = ParseBrowsePath("//PC1/docs");
+  const std::string top =
+      BrowseFrameRows('c', root, {{"asub", "0", ""}, {"bf.txt", "1234", ""}}, "/s");
+  EXPECT_THAT(top, Not(HasSubstr(">..</p>")));
+  EXPECT_THAT(top, HasSubstr("path=%2F%2FPC1%2Fdocs%2Fsub&t=c\"><p class='ptab'>sub</p></a></td>"
+                             "<td class=rrr nowrap>&lt;dir&gt;"));
+  EXPECT_THAT(top, HasSubstr("<p class='ptab'>f.txt</p></td><td class=rrr nowrap>&nbsp;1.2Mb"));
+
+  const BrowsePath deep = ParseBrowsePath("//PC1/docs/sub/x");
+  const std::string inner = BrowseFrameRows('c', deep, {}, "/s");
+  EXPECT_THAT(inner, HasSubstr("path=%2F%2FPC1%2Fdocs%2Fsub&t=c\"><p class='ptab'>..</p>"));
+}
+
+TEST(BrowseFrames, HostileNamesStayText) {
+  const BrowsePath root = ParseBrowsePath("//PC1/docs");
+  const std::string html =
+      BrowseFrameRows('c', root, {{"b<img src=x onerror=alert(1)>.txt", "1", ""}}, "/s");
+  EXPECT_THAT(html, HasSubstr("&lt;img src=x onerror=alert(1)&gt;.txt"));
+  EXPECT_THAT(html, Not(HasSubstr("<img src=x")));
+  const std::string trailer = BrowseFrameTrailer("00:01", LocationTrail("/s", "//a\"</script>"));
+  EXPECT_THAT(trailer, Not(HasSubstr("\"</script>")));
+  EXPECT_THAT(trailer, HasSubstr("if ('[object]' == parent.timpul)"));
+  EXPECT_THAT(trailer, HasSubstr("getElementById('cale')"));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "query/browse_page.h"
 #include "query/chart_page.h"
 #include "query/deep_stack.h"
+#include "query/download.h"
 #include "query/faq.h"
 #include "query/home_page.h"
 #include "query/ping_page.h"
@@ -88,7 +89,10 @@ bool CQueryServer::OnParseError(CHttpServerContext* ctx, int cause) {
   return true;
 }
 
-bool CQueryServer::HasDownloadPermission(CHttpServerContext*) const { return false; }
+bool CQueryServer::HasDownloadPermission(CHttpServerContext* ctx) const {
+  CKIVRegistry settings;
+  return DownloadPermitted(ctx->GetServerVariable("REMOTE_ADDR"), settings);
+}
 
 void CQueryServer::CallHandler(CHttpServerContext* ctx, const ParsedRequest& request) {
   if (request.command == "Command") {
@@ -129,8 +133,9 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
     return;
   }
   if (p.proxy != kDefault) {
-    // Without the download permission the answer is empty; nobody has it.
+    // Without the download permission the answer is empty.
     no_page();
+    if (download) DownloadRequest(ctx, p.proxy, *network_, page.reports);
     return;
   }
   if (p.stats == "chart") {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "common/kiv_registry.h"
+#include "query/download.h"
 #include "query/ping_page.h"
 #include "query/query_server.h"
 #include "tests/common/recording_messages.h"
@@ -200,6 +201,115 @@ TEST_F(ImageAnswers, ChartWithoutRowsGivesTheFileOpenPage) {
   FakeRequest r = Get("Command?stats=chart&path=1&t=1");
   EXPECT_TRUE(r.transmitted.empty());
   EXPECT_THAT(r.body, HasSubstr("FileOpen&nbsp;failed"));
+}
+
+}  // namespace
+}  // namespace tellwen::testing
+
+namespace tellwen::testing {
+namespace {
+
+// A network whose one file is served in blocks, recording the largest read.
+class OneFileNetwork : public net::Network {
+ public:
+  net::NetStatus AddConnection(const net::NetResource&, const std::string&,
+                               const std::string&) override {
+    return net::NetStatus::kOk;
+  }
+  net::NetStatus CancelConnection(const std::string&, bool) override { return net::NetStatus::kOk; }
+  std::unique_ptr<net::ResourceEnumeration> OpenEnum(const net::NetResource*,
+                                                     net::NetStatus* status) override {
+    *status = net::NetStatus::kError;
+    return nullptr;
+  }
+  net::NetStatus ShareList(const std::string&, std::vector<std::string>*) override {
+    return net::NetStatus::kError;
+  }
+  std::unique_ptr<net::FolderListing> FindFirst(const std::string&,
+                                                net::NetStatus* status) override {
+    *status = net::NetStatus::kError;
+    return nullptr;
+  }
+  net::NetStatus GetFileAttributes(const std::string&, net::FileAttributes*) override {
+    return net::NetStatus::kError;
+  }
+  std::unique_ptr<net::FileReader> OpenFile(const std::string& path,
+                                            net::NetStatus* status) override {
+    opened.push_back(path);
+    *status = net::NetStatus::kNotFound;
+    return nullptr;
+  }
+  std::vector<std::string> opened;
+};
+
+class Downloads : public ImageAnswers {
+ protected:
+  void SetUp() override {
+    ImageAnswers::SetUp();
+    server_.SetNetwork(&network_);
+  }
+  OneFileNetwork network_;
+};
+
+TEST(DownloadRules, NobodyUnlessTheProxyIsOnThenMembersOnly) {
+  TempDir dir;
+  ScopedEnv root{"TELLWEN_REGISTRY", dir.path() + "/registry"};
+  ScopedRecordingMessages messages;
+  CKIVRegistry settings;
+  settings.SetValue("WebProxyEnabled", "0");
+  settings.SetValue("SecurityAllAreMembers", "1");
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.1", settings));
+  settings.SetValue("WebProxyEnabled", "1");
+  EXPECT_TRUE(query::DownloadPermitted("10.0.0.1", settings));
+  settings.SetValue("SecurityAllAreMembers", "0");
+  settings.SetValue("WebMembersList", "0|10.0.0.1|10.0.0.22");
+  EXPECT_TRUE(query::DownloadPermitted("10.0.0.1", settings));
+  EXPECT_TRUE(query::DownloadPermitted("10.0.0.22", settings));
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.2", settings));  // exact text only
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.11", settings));
+  EXPECT_FALSE(query::DownloadPermitted("0", settings));  // the placeholder
+  EXPECT_FALSE(query::DownloadPermitted("", settings));
+  settings.SetValue("WebMembersList", "10.0.0.1");
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.1", settings));
+}
+
+TEST(DownloadRules, IdsNamesAndPaths) {
+  long long id = 0;
+  EXPECT_TRUE(query::ParseCatalogId("123", &id));
+  EXPECT_EQ(id, 123);
+  EXPECT_FALSE(query::ParseCatalogId("1; drop table aall", &id));
+  EXPECT_FALSE(query::ParseCatalogId("-1", &id));
+  EXPECT_FALSE(query::ParseCatalogId("", &id));
+  EXPECT_FALSE(query::ParseCatalogId("1234567890123456789", &id));
+  EXPECT_EQ(query::ContentDisposition("a b.txt"),
+            "attachment; filename=\"a b.txt\"; filename*=UTF-8''a%20b.txt");
+  EXPECT_EQ(query::ContentDisposition("x\"\r\nSet-Cookie: a;b.txt"),
+            "attachment; filename=\"x___Set-Cookie: a_b.txt\"; "
+            "filename*=UTF-8''x%22%0D%0ASet-Cookie%3A%20a%3Bb.txt");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share///f.txt"), "\\\\PC1\\share\\f.txt");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share/d/e/f.txt"), "\\\\PC1\\share\\d\\e\\f.txt");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share/../f"), "");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share/d/*"), "");
+  EXPECT_EQ(query::ShareFilePath("//PC1"), "");
+}
+
+TEST_F(Downloads, WithoutThePermissionTheAnswerIsEmpty) {
+  CKIVRegistry().SetValue("WebProxyEnabled", "0");
+  FakeRequest r = Get("Command?proxy=12");
+  EXPECT_EQ(r.body, "");
+  EXPECT_EQ(r.header_count, 0);
+  EXPECT_TRUE(network_.opened.empty());
+}
+
+TEST_F(Downloads, AnIdNotInTheCatalogOrNotANumberIsAnInvalidFile) {
+  CKIVRegistry settings;
+  settings.SetValue("WebProxyEnabled", "1");
+  settings.SetValue("SecurityAllAreMembers", "1");
+  for (const char* proxy : {"12", "12%3B%20drop%20table%20aall", "abc"}) {
+    FakeRequest r = Get(std::string("Command?proxy=") + proxy);
+    EXPECT_THAT(r.body, HasSubstr("Error: Invalid file")) << proxy;
+  }
+  EXPECT_TRUE(network_.opened.empty());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // logs, and the home page with its counter and access record.
 #include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
@@ -127,9 +128,20 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
 
   SqlResult result;
   if (plan.shares || plan.dirs || plan.files) {
-    result =
-        RunSqlDeep(SpSearchCall(plan, search, alive_only && automatic_ping, query_date, request_id),
-                   10, SqlCaller::kQuerySearch);
+    const std::string call =
+        SpSearchCall(plan, search, alive_only && automatic_ping, query_date, request_id);
+    // The update job drops and re-creates the procedures; a search that
+    // falls into that moment waits for spSearch to be back (nothing of the
+    // call has run), for up to three seconds, before it reports the error.
+    for (int attempt = 0;; ++attempt) {
+      result = RunSqlDeep(call, 10, SqlCaller::kQuerySearch);
+      if (!result.error || attempt >= 30 ||
+          result.description.find("Could not find stored procedure 'spSearch'") ==
+              std::string::npos) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
   }
   if (result.error) {
     page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);

@@ -125,7 +125,9 @@ void ExtensionRequest::Finish(uint32_t result) {
       pending_head_.clear();
     }
   }
-  if (framing_ == Framing::kClose || client_gone_) mg_disable_connection_keep_alive(conn_);
+  if (framing_ == Framing::kClose || client_gone_ || !http11_) {
+    mg_disable_connection_keep_alive(conn_);
+  }
   // Unread posted data would be taken for the next request: drain a little,
   // close the connection when more is left.
   if (!chunked_request_ && body_read_ < body_total_) {

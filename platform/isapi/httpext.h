@@ -18,7 +18,13 @@
 // A request's response is whatever the extension sends: a header through
 // kReqSendResponseHeader (once, before any WriteClient), then body bytes
 // through WriteClient, or a whole file through kReqTransmitFile. A request
-// that sends nothing gets an empty "200 OK" response.
+// that sends nothing gets an empty "200 OK" response (500 when
+// HttpExtensionProc returns kHseStatusError). WriteClient before any header
+// sends "200 OK" first. kivweb frames every response itself: Content-Length,
+// Transfer-Encoding and Connection lines of the extension are replaced by its
+// own, a response without a Content-Type line gets "Content-Type: text/html",
+// and header lines that are malformed or hold a control character are
+// dropped.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +57,12 @@ struct HseVersionInfo {
 //   and the length of the result including the NUL on return.
 // kReqTransmitFile: lpvBuffer points to an HseTfInfo. The file is sent from
 //   its current offset to its end (or BytesToWrite bytes) after the optional
-//   head; kivweb does not close the descriptor.
+//   head; kivweb does not close the descriptor. pHead may also hold a whole
+//   head as a client sees it ("HTTP/1.0 200 OK\r\nContent-Type: ...\r\n
+//   \r\n"): its status and lines are then used and its own length line is
+//   replaced. Sent before any other output, the file is the whole response
+//   (with its length); after a header or body bytes, it joins the body. The
+//   file is read in bounded blocks.
 inline constexpr uint32_t kHseReqSendResponseHeader = 3;
 inline constexpr uint32_t kHseReqMapUrlToPath = 1001;
 inline constexpr uint32_t kHseReqTransmitFile = 1006;
@@ -74,7 +85,16 @@ typedef void* HCONN;
 // GetServerVariable: copies the variable's value with a terminating NUL into
 //   lpvBuffer; *lpdwSize is the buffer's size on entry, the length including
 //   the NUL on return. Returns false when the variable is unknown, or when
-//   the buffer is too small (*lpdwSize then holds the size needed).
+//   the buffer is too small (*lpdwSize then holds the size needed); errno is
+//   then ENOENT or ENOBUFS. Variables: REMOTE_ADDR, REMOTE_HOST (the
+//   address; no name look-up), REMOTE_PORT, REMOTE_USER, LOGON_USER,
+//   AUTH_USER, AUTH_TYPE (empty), REQUEST_METHOD, QUERY_STRING, SCRIPT_NAME
+//   and URL ("/scripts/NAME.so"), PATH_INFO, PATH_TRANSLATED, CONTENT_LENGTH,
+//   CONTENT_TYPE, SERVER_NAME (from the Host header), SERVER_PORT,
+//   SERVER_PORT_SECURE, SERVER_PROTOCOL, SERVER_SOFTWARE, GATEWAY_INTERFACE,
+//   HTTPS, ALL_HTTP, ALL_RAW, and HTTP_<NAME> for any request header (name
+//   upper-cased, "-" as "_"; repeated headers joined by ", ", cookies by
+//   "; "); a header the request lacks is unknown.
 // WriteClient: sends *lpdwBytes bytes; returns false when the client has gone.
 //   dwReserved is unused.
 // ReadClient: reads up to *lpdwSize further bytes of the posted data (beyond

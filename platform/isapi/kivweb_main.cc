@@ -3,9 +3,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/isapi/web_config.h"
@@ -42,12 +44,15 @@ int main(int argc, char** argv) {
   }
 
   // Every thread civetweb starts inherits this mask; the signals are taken
-  // by sigwait below, on this thread only.
+  // by sigwait below. A start from a script may have them ignored (jobs in
+  // the background): an ignored signal would never arrive, so take them back.
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGTERM);
   sigaddset(&stop_signals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
 
   WebServer server(&LogLine);
   error = server.Start(config);
@@ -61,10 +66,20 @@ int main(int argc, char** argv) {
   int signal_number = 0;
   sigwait(&stop_signals, &signal_number);
   LogLine(std::string("stopping on ") + (signal_number == SIGTERM ? "SIGTERM" : "SIGINT"));
-  // A second signal while requests finish ends the process at once.
-  signal(SIGTERM, SIG_DFL);
-  signal(SIGINT, SIG_DFL);
-  pthread_sigmask(SIG_UNBLOCK, &stop_signals, nullptr);
+  // A further signal while requests finish ends the process at once, unless
+  // it comes right after the first (Ctrl-C reaches a script and its kivweb
+  // together, and the script may pass it on).
+  const auto first = std::chrono::steady_clock::now();
+  std::thread([stop_signals, first] {
+    for (;;) {
+      int again = 0;
+      sigwait(&stop_signals, &again);
+      if (std::chrono::steady_clock::now() - first > std::chrono::seconds(2)) {
+        LogLine("stopping at once");
+        _exit(1);
+      }
+    }
+  }).detach();
   server.Stop();
   LogLine("stopped");
   return 0;

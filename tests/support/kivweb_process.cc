@@ -126,12 +126,12 @@ void MakeReadable(const std::string& path, bool writable) {
   auto open_up = [&](const fs::path& p) {
     std::error_code ignored;
     const bool folder = fs::is_directory(p, ignored);
-    fs::permissions(p,
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read |
-                        (folder ? fs::perms::owner_exec | fs::perms::group_exec |
-                                      fs::perms::others_exec
-                                : fs::perms::none),
-                    fs::perm_options::add, ignored);
+    fs::permissions(
+        p,
+        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read |
+            (folder ? fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec
+                    : fs::perms::none),
+        fs::perm_options::add, ignored);
     if (writable && account != nullptr) {
       if (chown(p.c_str(), account->pw_uid, account->pw_gid) != 0) {
       }

@@ -18,8 +18,8 @@ TEST(HttpHead, StatusTextNeedsThreeDigitsAndNoLineBreak) {
   EXPECT_EQ(reason, "OK");
   EXPECT_TRUE(ParseStatusText("404", &status, &reason));
   EXPECT_EQ(reason, "");
-  for (const char* bad : {"", "20", "2000 OK", "abc OK", "099 Low", "200 OK\r\nX: y", "200\nOK",
-                          "200OK"}) {
+  for (const char* bad :
+       {"", "20", "2000 OK", "abc OK", "099 Low", "200 OK\r\nX: y", "200\nOK", "200OK"}) {
     EXPECT_FALSE(ParseStatusText(bad, &status, &reason)) << bad;
   }
 }

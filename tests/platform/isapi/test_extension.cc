@@ -145,8 +145,9 @@ uint32_t Serve(ExtensionControlBlock* ecb, const std::string& command, const std
     std::string head;
     if (command == "ping") {
       const off_t size = lseek(fd, 0, SEEK_END);
-      head = "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-length: " +
-             std::to_string(size) + "\r\n\r\n";
+      head =
+          "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-length: " + std::to_string(size) +
+          "\r\n\r\n";
     } else {
       info.pszStatusCode = "200 OK";
       info.dwFlags = kHseIoSendHeaders;

@@ -75,9 +75,9 @@ TEST(WebConfig, CommandLineOverridesTheFile) {
   file.scripts = "/file/scripts";
   ASSERT_EQ(SaveWebConfig(path, file), "");
   WebCommandLine line;
-  ASSERT_EQ(ParseWebCommandLine({"--config", path, "--listen", "127.0.0.1:0", "--scripts", "/s"},
-                                &line),
-            "");
+  ASSERT_EQ(
+      ParseWebCommandLine({"--config", path, "--listen", "127.0.0.1:0", "--scripts", "/s"}, &line),
+      "");
   WebConfig config;
   ASSERT_EQ(ResolveWebConfig(line, &config), "");
   EXPECT_EQ(config.listen_address, "127.0.0.1");

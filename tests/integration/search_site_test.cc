@@ -1,0 +1,194 @@
+// The search site over HTTP: kivweb with KIVQuery.so, laid out as setup lays
+// it out, over a catalog loaded by the update job.
+#include "tests/integration/search_site.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+namespace tellwen::testing {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::vector<Entry> Catalog(int songs) {
+  std::vector<Entry> entries;
+  entries.push_back({"//PC1", "music", "", "", "*", 0});
+  entries.push_back({"//PC1", "music", "rock", "", "*", 0});
+  for (int i = 0; i < songs; ++i) {
+    entries.push_back(
+        {"//PC1", "music", "rock", "", "song" + std::to_string(i) + ".mp3", 1000 + i});
+  }
+  entries.push_back({"//PC2", "docs", "", "", "*", 0});
+  entries.push_back({"//PC2", "docs", "", "", "<img src=x onerror=alert(1)>.txt", 3});
+  entries.push_back({"//PC2", "docs", "", "", "report.doc", 12});
+  return entries;
+}
+
+class SearchSite : public SearchSiteTest {};
+
+TEST_F(SearchSite, LeadsFromTheRootToTheEntryPageAndTheHomePage) {
+  ServeCatalog(Catalog(5));
+  HttpResponse root = Get(kivweb_.port(), "/");
+  EXPECT_EQ(root.status, 302);
+  EXPECT_EQ(root.Header("location"), "/kiv/default.htm");
+  HttpResponse entry = Get(kivweb_.port(), "/kiv/default.htm");
+  EXPECT_EQ(entry.status, 200);
+  EXPECT_THAT(entry.body, HasSubstr("/scripts/KIVQuery.so"));
+
+  HttpResponse home = Page("Command?");
+  ASSERT_EQ(home.status, 200);
+  EXPECT_THAT(home.body, HasSubstr("<form"));
+  EXPECT_THAT(home.body, HasSubstr("name=search"));
+  EXPECT_THAT(home.body, EndsWith("</html>"));
+  // Without a query string the extension answers its Default page.
+  EXPECT_THAT(Get(kivweb_.port(), "/scripts/KIVQuery.so").body, HasSubstr("yoooooooo"));
+}
+
+TEST_F(SearchSite, FindsCatalogedFilesAndEscapesTheirNames) {
+  ServeCatalog(Catalog(5));
+  HttpResponse found = Page(SearchQuery("song3"));
+  ASSERT_EQ(found.status, 200);
+  EXPECT_THAT(found.body, HasSubstr("song3.mp3"));
+  EXPECT_THAT(found.body, Not(HasSubstr("song2.mp3")));
+  EXPECT_THAT(found.body, Not(HasSubstr("fatal ERROR")));
+  EXPECT_THAT(found.body, EndsWith("</html>"));
+
+  HttpResponse hostile = Page(SearchQuery("onerror"));
+  ASSERT_EQ(hostile.status, 200);
+  EXPECT_THAT(hostile.body, HasSubstr("&lt;img src=x onerror=alert(1)&gt;"));
+  EXPECT_THAT(hostile.body, Not(HasSubstr("<img src=x onerror")));
+
+  HttpResponse none = Page(SearchQuery("nothinglikethis"));
+  EXPECT_THAT(none.body, HasSubstr("no records found"));
+  // The same search posted, as a form with method=post would send it.
+  HttpResponse posted =
+      Post(kivweb_.port(), "/scripts/KIVQuery.so?Command", SearchQuery("song3").substr(8));
+  EXPECT_THAT(posted.body, HasSubstr("song3.mp3"));
+}
+
+TEST_F(SearchSite, PagesThroughTheResults) {
+  ServeCatalog(Catalog(45));
+  HttpResponse first = Page(SearchQuery("song", 0, 20));
+  HttpResponse second = Page(SearchQuery("song", 20, 20));
+  HttpResponse third = Page(SearchQuery("song", 40, 20));
+  ASSERT_EQ(first.status, 200);
+  // Each song is on exactly one of the three pages.
+  for (int i = 0; i < 45; ++i) {
+    const std::string name = "song" + std::to_string(i) + ".mp3<";
+    const int pages = (first.body.find(name) != std::string::npos) +
+                      (second.body.find(name) != std::string::npos) +
+                      (third.body.find(name) != std::string::npos);
+    EXPECT_EQ(pages, 1) << name;
+  }
+  // The first page links to the next one, the last one back.
+  EXPECT_NE(first.body.find("recordfrom=20&amp;recordto=39"), std::string::npos);
+  EXPECT_NE(third.body.find("recordfrom=20&amp;recordto=39"), std::string::npos);
+  EXPECT_EQ(third.body.find("recordfrom=60"), std::string::npos);
+}
+
+TEST_F(SearchSite, AnswersThePingWithTheScriptsFolderImage) {
+  ServeCatalog(Catalog(1));
+  // A name that does not resolve is dead without any packet sent.
+  HttpResponse ping = Page(
+      "Command?search=&recordfrom=&recordto=&dowait=&stats=ping&path="
+      "no-such-computer.invalid&t=1");
+  ASSERT_EQ(ping.status, 200);
+  EXPECT_EQ(ping.Header("content-type"), "image/gif");
+  std::ifstream in(site_ + "/scripts/pingno.gif", std::ios::binary);
+  const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(ping.body, image);
+  // The images themselves are not files of the site.
+  EXPECT_EQ(Get(kivweb_.port(), "/scripts/pingno.gif").status, 404);
+}
+
+// 50 clients at once for a bounded time while the update job swaps the
+// catalog again and again: every answer whole, no error block but the
+// designed updating page, kivweb alive, its memory flat.
+TEST_F(SearchSite, StaysWholeUnderLoadWhileTheCatalogIsSwapped) {
+  const std::vector<Entry> entries = Catalog(300);
+  ServeCatalog(entries);
+  Set("StopWebService", "1");
+  const std::string entry_page = Get(kivweb_.port(), "/kiv/default.htm").body;
+  constexpr auto kDuration = std::chrono::seconds(12);
+  const auto end = std::chrono::steady_clock::now() + kDuration;
+
+  std::atomic<int> responses{0}, updating_pages{0}, updates{0};
+  std::mutex failures_mutex;
+  std::vector<std::string> failures;
+  auto fail = [&](const std::string& what) {
+    std::lock_guard<std::mutex> lock(failures_mutex);
+    if (failures.size() < 10) failures.push_back(what);
+  };
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 50; ++c) {
+    clients.emplace_back([&, c] {
+      for (int i = 0; std::chrono::steady_clock::now() < end; ++i) {
+        const int kind = (c + i) % 4;
+        HttpResponse response;
+        if (kind == 0) {
+          response = Get(kivweb_.port(), "/kiv/default.htm");
+          if (response.status != 200 || response.body != entry_page) fail("entry page torn");
+        } else {
+          const std::string query = kind == 1   ? "Command?"
+                                    : kind == 2 ? SearchQuery("song1" + std::to_string(i % 10))
+                                                : SearchQuery("song", 20, 20);
+          response = Page(query);
+          if (response.status != 200) fail(query + ": status " + std::to_string(response.status));
+          if (response.body.size() < 7 ||
+              response.body.compare(response.body.size() - 7, 7, "</html>") != 0) {
+            fail(query + ": not whole: ..." +
+                 response.body.substr(response.body.size() > 200 ? response.body.size() - 200 : 0));
+          }
+          if (response.body.find("page refresh in") != std::string::npos) {
+            ++updating_pages;
+          } else if (response.body.find("fatal ERROR") != std::string::npos ||
+                     response.body.find("unexpected error") != std::string::npos ||
+                     response.body.find("An error has occurred") != std::string::npos) {
+            fail(query + ": error block");
+          }
+        }
+        ++responses;
+      }
+    });
+  }
+  std::vector<long> rss;
+  std::thread sampler([&] {
+    while (std::chrono::steady_clock::now() < end) {
+      rss.push_back(kivweb_.RssKb());
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+  });
+  while (std::chrono::steady_clock::now() < end - std::chrono::seconds(2)) {
+    WriteIndex(entries);
+    if (Update() != 0) fail("update failed: " + output_);
+    MakeReadable(dir_.path(), /*writable=*/true);
+    ++updates;
+  }
+  for (std::thread& client : clients) client.join();
+  sampler.join();
+
+  for (const std::string& failure : failures) ADD_FAILURE() << failure;
+  EXPECT_GT(responses.load(), 200);
+  EXPECT_GE(updates.load(), 1);
+  EXPECT_EQ(kivweb_.Stop(), 0) << kivweb_.Log().substr(0, 2000);
+  // Memory: after the first quarter (warm caches, every thread started) the
+  // resident size stays within a few MiB of what it was.
+  ASSERT_GT(rss.size(), 8u);
+  const long warm = rss[rss.size() / 4];
+  long highest = 0;
+  for (std::size_t i = rss.size() / 4; i < rss.size(); ++i) highest = std::max(highest, rss[i]);
+  EXPECT_LT(highest - warm, 32 * 1024) << "RSS grew from " << warm << " to " << highest << " KiB";
+  std::printf("load: %d responses, %d updating pages, %d updates, RSS %ld -> max %ld KiB\n",
+              responses.load(), updating_pages.load(), updates.load(), warm, highest);
+}
+
+}  // namespace
+}  // namespace tellwen::testing

@@ -1,6 +1,7 @@
 #include "query/chart_page.h"
 
 #include "query/charts/chart_request.h"
+#include "query/deep_stack.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
 
@@ -18,7 +19,10 @@ void ChartRequest(CHttpServerContext* ctx, const std::string& path, const std::s
         HtmlEscape(url) + "<br></body></html>");
     return;
   }
-  const ChartFile file = GetChartFile(path, t, folder, services);
+  // Drawing runs the chart statement in the embedded SQL server and cairo's
+  // text layout: both want a deeper stack than a request thread may have.
+  ChartFile file;
+  RunOnDeepStack([&] { file = GetChartFile(path, t, folder, services); });
   if (!file.ok() && !file.error.empty()) reports.Detail("chart: " + file.error);
   SendFile(ctx, file.path, "Content-Type: image/png");
   reports.Short(PadLeft(ctx->GetServerVariable("REMOTE_ADDR"), 16) + ChartReportText(path, t));

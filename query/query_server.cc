@@ -11,10 +11,15 @@
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
+#include "query/browse_page.h"
+#include "query/chart_page.h"
 #include "query/deep_stack.h"
+#include "query/download.h"
 #include "query/faq.h"
 #include "query/home_page.h"
+#include "query/ping_page.h"
 #include "query/search.h"
+#include "query/stats_pages.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
@@ -84,7 +89,10 @@ bool CQueryServer::OnParseError(CHttpServerContext* ctx, int cause) {
   return true;
 }
 
-bool CQueryServer::HasDownloadPermission(CHttpServerContext*) const { return false; }
+bool CQueryServer::HasDownloadPermission(CHttpServerContext* ctx) const {
+  CKIVRegistry settings;
+  return DownloadPermitted(ctx->GetServerVariable("REMOTE_ADDR"), settings);
+}
 
 void CQueryServer::CallHandler(CHttpServerContext* ctx, const ParsedRequest& request) {
   if (request.command == "Command") {
@@ -109,38 +117,6 @@ void CQueryServer::Default(CHttpServerContext* ctx) {
   ctx->WriteClient(ctx->html);
 }
 
-void CQueryServer::PingAnswer(CHttpServerContext* ctx, const std::string&) {
-  // The icon files lie in the extension's own folder.
-  const std::string url = ctx->GetServerVariable("URL");
-  std::string path = url.empty() ? std::string() : ctx->MapUrlToPath(url);
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    WriteMinimalPage(ctx, "Weird response from GetServerVariable: 0<br>");
-    return;
-  }
-  path = path.substr(0, slash + 1) + "pingno.gif";
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    WriteMinimalPage(ctx, "FileOpen&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) +
-                              "'.<br>Error was: '" + strerror(errno) + "' (" +
-                              std::to_string(errno) + ")<br>");
-    return;
-  }
-  static constexpr char kHead[] = "Content-Type: image/gif\r\n";
-  HseTfInfo info{};
-  info.hFile = fd;
-  info.pszStatusCode = "200 OK";
-  info.pHead = kHead;
-  info.HeadLength = sizeof kHead - 1;
-  info.dwFlags = kHseIoSendHeaders;
-  ExtensionControlBlock* ecb = ctx->ecb();
-  if (!ecb->ServerSupportFunction(ecb->ConnID, kHseReqTransmitFile, &info, nullptr, nullptr)) {
-    WriteMinimalPage(ctx,
-                     "TransmitFile&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) + "'.<br>");
-  }
-  close(fd);
-}
-
 void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
   Page page;
   page.ctx = ctx;
@@ -153,16 +129,18 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
 
   if (p.stats == "ping") {
     no_page();
-    PingAnswer(ctx, p.path);
+    PingRequest(ctx, p.path, *echo_, page.reports);
     return;
   }
   if (p.proxy != kDefault) {
-    // Without the download permission the answer is empty; nobody has it.
+    // Without the download permission the answer is empty.
     no_page();
+    if (download) DownloadRequest(ctx, p.proxy, *network_, page.reports);
     return;
   }
   if (p.stats == "chart") {
     no_page();
+    ChartRequest(ctx, p.path, p.t, chart_services_, page.reports);
     return;
   }
   if (p.page == "suggestions") {
@@ -214,9 +192,8 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
   }
 
   if (browse) {
-    // The browse frames come with their own pages; until then the frame is
-    // an empty framed page.
     BeginPage(page, home, stats, browse, frame, !home, home, "Browser", false);
+    BrowsePage(page, p.t, p.path);
     EndPage(page, home, 0, "");
     return;
   }
@@ -233,6 +210,7 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
     else if (p.path == "categories")
       title = "Statistics - Categories";
     BeginPage(page, home, stats, browse, frame, !home, home, title, false);
+    StatsPage(page, p);
     EndPage(page, home, 0, "");
     return;
   }

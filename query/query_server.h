@@ -15,6 +15,9 @@
 #include <string_view>
 
 #include "common/db_session.h"
+#include "platform/net/icmp_echo.h"
+#include "platform/net/smb_network.h"
+#include "query/charts/chart_cache.h"
 #include "query/command_params.h"
 #include "query/http_server.h"
 #include "query/page_buffer.h"
@@ -61,10 +64,17 @@ class CQueryServer : public CHttpServer {
   void Default(CHttpServerContext* ctx);
   void Command(CHttpServerContext* ctx, const CommandParams& params);
 
-  // The download permission of a request: nobody has it.
+  // The download permission of a request (query/download.h gives the rule).
   bool HasDownloadPermission(CHttpServerContext* ctx) const;
 
   PageBuffers& buffers() { return buffers_; }
+  // The echo the on-demand ping uses (tests give a fake); the ICMP echo by
+  // default. REQUIRES: set before requests run; echo outlives the server.
+  void SetEchoService(net::EchoService* echo) { echo_ = echo; }
+  // The network downloads read files from (SMB by default; tests give a fake).
+  void SetNetwork(net::Network* network) { network_ = network; }
+  // What chart drawing takes from outside (tests give a clock and rows).
+  void SetChartServices(ChartServices services) { chart_services_ = std::move(services); }
 
  protected:
   void CallHandler(CHttpServerContext* ctx, const ParsedRequest& request) override;
@@ -74,14 +84,16 @@ class CQueryServer : public CHttpServer {
   // Returns navCount; *invalid_string tells the title to use.
   int SearchPage(Page& page, const CommandParams& params, const std::string& search, bool download,
                  bool* invalid_string);
-  // Answers the on-demand ping image request without pinging: the icon of
-  // a computer whose state is not known.
-  void PingAnswer(CHttpServerContext* ctx, const std::string& computer);
   // The home page body: banner, counter, search form and the access record.
   void HomePage(Page& page);
 
   CParseMap parse_map_;
   PageBuffers buffers_;
+  net::IcmpEcho icmp_echo_;
+  net::EchoService* echo_ = &icmp_echo_;
+  net::SmbNetwork smb_network_;
+  net::Network* network_ = &smb_network_;
+  ChartServices chart_services_ = DefaultChartServices();
 };
 
 // The one extension object of the library.

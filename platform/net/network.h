@@ -116,6 +116,16 @@ class FolderListing {
   virtual NetStatus Next(FindData* entry) = 0;
 };
 
+// An open file of a share, read from its start to its end.
+class FileReader {
+ public:
+  virtual ~FileReader() = default;
+  // The file's size when it was opened.
+  virtual uint64_t size() const = 0;
+  // Reads up to capacity bytes into buffer; *got 0 at the end of the file.
+  virtual NetStatus Read(char* buffer, size_t capacity, size_t* got) = 0;
+};
+
 class Network {
  public:
   virtual ~Network() = default;
@@ -143,6 +153,15 @@ class Network {
   // Attributes and size of path; on failure attributes are
   // kInvalidFileAttributes and the status says why.
   virtual NetStatus GetFileAttributes(const std::string& path, FileAttributes* attributes) = 0;
+
+  // Opens the file at path ("\\PC1\share\dir\file") for reading; null on
+  // failure with *status saying why. A network without file access answers
+  // kError.
+  virtual std::unique_ptr<FileReader> OpenFile(const std::string& path, NetStatus* status) {
+    (void)path;
+    *status = NetStatus::kError;
+    return nullptr;
+  }
 };
 
 }  // namespace tellwen::net

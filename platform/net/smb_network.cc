@@ -477,4 +477,62 @@ NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes*
   return NetStatus::kOk;
 }
 
+namespace {
+
+class SmbFileReader : public FileReader {
+ public:
+  SmbFileReader(SMBCCTX* ctx, SMBCFILE* file, uint64_t size)
+      : ctx_(ctx), file_(file), size_(size) {}
+  ~SmbFileReader() override {
+    std::lock_guard<std::mutex> lock(LibraryMutex());
+    smbc_getFunctionClose(ctx_)(ctx_, file_);
+  }
+  uint64_t size() const override { return size_; }
+  NetStatus Read(char* buffer, size_t capacity, size_t* got) override {
+    std::lock_guard<std::mutex> lock(LibraryMutex());
+    errno = 0;
+    const ssize_t n = smbc_getFunctionRead(ctx_)(ctx_, file_, buffer, capacity);
+    if (n < 0) {
+      *got = 0;
+      return StatusFromErrno(errno);
+    }
+    *got = static_cast<size_t>(n);
+    return NetStatus::kOk;
+  }
+
+ private:
+  SMBCCTX* ctx_;
+  SMBCFILE* file_;
+  uint64_t size_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileReader> SmbNetwork::OpenFile(const std::string& path, NetStatus* status) {
+  ThreadContext* tc = ContextFor(id_, options_);
+  if (tc->ctx == nullptr) {
+    *status = NetStatus::kError;
+    return nullptr;
+  }
+  const std::string url = UncToSmbUrl(path);
+  std::lock_guard<std::mutex> lock(LibraryMutex());
+  struct stat st {};
+  errno = 0;
+  if (smbc_getFunctionStat(tc->ctx)(tc->ctx, url.c_str(), &st) != 0) {
+    *status = StatusFromErrno(errno);
+    return nullptr;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    *status = NetStatus::kNotFound;
+    return nullptr;
+  }
+  SMBCFILE* file = smbc_getFunctionOpen(tc->ctx)(tc->ctx, url.c_str(), O_RDONLY, 0);
+  if (file == nullptr) {
+    *status = StatusFromErrno(errno);
+    return nullptr;
+  }
+  *status = NetStatus::kOk;
+  return std::make_unique<SmbFileReader>(tc->ctx, file, static_cast<uint64_t>(st.st_size));
+}
+
 }  // namespace tellwen::net

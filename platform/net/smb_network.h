@@ -68,6 +68,9 @@ class SmbNetwork : public Network {
   NetStatus ShareList(const std::string& computer, std::vector<std::string>* names) override;
   std::unique_ptr<FolderListing> FindFirst(const std::string& folder, NetStatus* status) override;
   NetStatus GetFileAttributes(const std::string& path, FileAttributes* attributes) override;
+  // Reads go through the calling thread's context; the reader belongs to
+  // that thread.
+  std::unique_ptr<FileReader> OpenFile(const std::string& path, NetStatus* status) override;
 
   const SmbOptions& options() const { return options_; }
 

@@ -1,0 +1,20 @@
+// The chart image request: the chart folder is the physical folder of the
+// extension's own URL; GetChartFile names (and when needed draws) the PNG
+// file of the range `path` and kind `t`, which goes out as "image/png".
+//
+// Thread safety: any thread and process; generation is serialised by the
+// chart cache's cross-process lock.
+#pragma once
+
+#include <string>
+
+#include "query/charts/chart_cache.h"
+#include "query/http_server.h"
+#include "query/reports.h"
+
+namespace tellwen::query {
+
+void ChartRequest(CHttpServerContext* ctx, const std::string& path, const std::string& t,
+                  const ChartServices& services, RequestReports& reports);
+
+}  // namespace tellwen::query

@@ -1,0 +1,137 @@
+#include "query/download.h"
+
+#include <vector>
+
+#include "query/deep_stack.h"
+#include "query/text_utils.h"
+
+namespace tellwen::query {
+
+bool DownloadPermitted(const std::string& remote_addr, CKIVRegistry& settings) {
+  if (settings.GetValue("WebProxyEnabled") != "1") return false;
+  if (settings.GetValue("SecurityAllAreMembers") == "1") return true;
+  if (remote_addr.empty()) return false;
+  const std::string list = settings.GetValue("WebMembersList");
+  size_t start = 0;
+  bool first = true;
+  while (start <= list.size()) {
+    size_t bar = list.find('|', start);
+    if (bar == std::string::npos) bar = list.size();
+    if (!first && list.compare(start, bar - start, remote_addr) == 0 &&
+        bar - start == remote_addr.size()) {
+      return true;
+    }
+    first = false;
+    start = bar + 1;
+  }
+  return false;
+}
+
+bool ParseCatalogId(const std::string& text, long long* id) {
+  if (!IsDigits(text) || text.size() > 18) return false;
+  *id = std::stoll(text);
+  return true;
+}
+
+std::string ContentDisposition(const std::string& file_name) {
+  std::string plain;
+  for (unsigned char c : file_name) {
+    const bool safe = c >= 0x20 && c < 0x7f && c != '"' && c != '\\' && c != '/' && c != ';';
+    plain += safe ? static_cast<char>(c) : '_';
+  }
+  if (plain.empty()) plain = "download";
+  std::string encoded;
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : file_name) {
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '-' || c == '_';
+    if (keep) {
+      encoded += static_cast<char>(c);
+    } else {
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    }
+  }
+  return "attachment; filename=\"" + plain + "\"; filename*=UTF-8''" + encoded;
+}
+
+std::string ShareFilePath(const std::string& full_path) {
+  if (full_path.compare(0, 2, "//") != 0) return std::string();
+  const std::vector<std::string> pieces = SplitText(full_path, '/');
+  if (pieces.size() < 3) return std::string();
+  std::string path = "\\";
+  for (const std::string& piece : pieces) {
+    if (piece == "." || piece == ".." || piece.find('\\') != std::string::npos ||
+        piece.find('\0') != std::string::npos) {
+      return std::string();
+    }
+    path += "\\" + piece;
+  }
+  if (pieces.back() == "*") return std::string();
+  return path;
+}
+
+namespace {
+
+void InvalidFile(CHttpServerContext* ctx) {
+  ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
+  ctx->WriteClient(
+      "<html><head><title>execution results</title></head><body>Error: Invalid "
+      "file</body></html>");
+}
+
+}  // namespace
+
+void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
+                     RequestReports& reports) {
+  long long id = 0;
+  if (!ParseCatalogId(proxy, &id)) {
+    InvalidFile(ctx);
+    return;
+  }
+  SqlResult result = RunSqlDeep("spGetFullPathFileFromID " + std::to_string(id), 4,
+                                SqlCaller::kQueryStatementRunner);
+  if (result.error) {
+    reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
+  }
+  const std::string path = result.error || result.rows.empty() || result.rows[0].empty()
+                               ? std::string()
+                               : ShareFilePath(result.rows[0][0]);
+  if (path.empty()) {
+    InvalidFile(ctx);
+    return;
+  }
+  const std::string file_name = result.rows[0].size() > 1 ? result.rows[0][1] : "";
+  net::NetStatus status = net::NetStatus::kOk;
+  std::unique_ptr<net::FileReader> reader = network.OpenFile(path, &status);
+  if (!reader) {
+    reports.Detail("download: " + std::string(net::NetStatusText(status)) + " on " + path);
+    ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
+    ctx->WriteClient(
+        "<html><head><title>execution results</title></head><body>FileOpen&nbsp;"
+        "failed&nbsp;on&nbsp;'" +
+        HtmlEscapeSpaces(path) + "'.<br>Error was: '" + net::NetStatusText(status) +
+        "'<br></body></html>");
+    return;
+  }
+  ctx->SendResponseHeader("200 OK",
+                          "Content-Type: application/octet-stream\r\n"
+                          "Content-Disposition: " +
+                              ContentDisposition(file_name) + "\r\n");
+  std::vector<char> block(kDownloadBlock);
+  for (;;) {
+    size_t got = 0;
+    const net::NetStatus read = reader->Read(block.data(), block.size(), &got);
+    if (read != net::NetStatus::kOk) {
+      reports.Detail("download: read failed on " + path);
+      break;
+    }
+    if (got == 0) break;
+    if (!ctx->WriteClient(std::string(block.data(), got))) break;
+  }
+  reports.Short(PadLeft(ctx->GetServerVariable("REMOTE_ADDR"), 16) + " download [" +
+                std::to_string(id) + "]");
+}
+
+}  // namespace tellwen::query

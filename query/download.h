@@ -1,0 +1,50 @@
+// Downloads of catalogued files through the web server.
+//
+// Permission: nobody unless WebProxyEnabled is "1"; then the members only:
+// every caller when SecurityAllAreMembers is "1", else the callers whose
+// address is a field of WebMembersList (its placeholder, the first field,
+// skipped; exact text match). The same test gates the download column of
+// the results page and the download itself.
+//
+// A permitted download looks the file up by its catalog id (only a decimal
+// number reaches SQL), reads it from its share over SMB as guest and streams
+// it to the browser in blocks of bounded size, so a file of any size never
+// sits in memory. The attachment's name is made safe for the header.
+//
+// Thread safety: any thread; each download uses the calling thread's SMB
+// context.
+#pragma once
+
+#include <string>
+
+#include "common/kiv_registry.h"
+#include "platform/net/network.h"
+#include "query/http_server.h"
+#include "query/reports.h"
+
+namespace tellwen::query {
+
+bool DownloadPermitted(const std::string& remote_addr, CKIVRegistry& settings);
+
+// True and *id set when text is 1 to 18 decimal digits (a catalog id).
+bool ParseCatalogId(const std::string& text, long long* id);
+
+// The Content-Disposition header value for a file name: "attachment;
+// filename=\"...\"" with every byte outside printable ASCII and every quote,
+// backslash, "/" and ";" written as "_", followed by "; filename*=UTF-8''"
+// and the name percent-encoded, so that browsers show the real name.
+std::string ContentDisposition(const std::string& file_name);
+
+// The share path ("\\\\PC1\\share\\dir\\file") of spGetFullPathFileFromID's
+// full path ("//PC1/share/d1/d2/file", empty pieces dropped); "" when it
+// does not name a file below a share ("." or ".." pieces, a "*" name).
+std::string ShareFilePath(const std::string& full_path);
+
+// Size of the blocks a download is read and sent in.
+inline constexpr size_t kDownloadBlock = 64 * 1024;
+
+// The download of catalog id text `proxy` (the caller has the permission).
+void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
+                     RequestReports& reports);
+
+}  // namespace tellwen::query

@@ -1,0 +1,91 @@
+#include "query/ping_page.h"
+
+#include "common/kiv_registry.h"
+#include "platform/net/host_address.h"
+#include "query/access.h"
+#include "query/deep_stack.h"
+#include "query/file_sender.h"
+#include "query/text_utils.h"
+
+namespace tellwen::query {
+
+namespace {
+
+std::string SqlQuoted(const std::string& text) { return ReplaceAll(text, "'", "''"); }
+
+// A request text in a report line: control bytes shown as "?", at most 100
+// bytes, so a request can neither add lines nor flood the report.
+std::string ReportText(const std::string& text) {
+  std::string out = text.substr(0, 100);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return out;
+}
+
+}  // namespace
+
+int PingTimeoutMs(const std::string& setting) {
+  const int value = IsDigits(setting) ? ParseInt(setting) : 0;
+  return value >= 50 && value <= 10000 ? value : 1000;
+}
+
+std::string PingTargetName(const std::string& path) {
+  std::string name = path;
+  if (name.compare(0, 2, "//") == 0 || name.compare(0, 2, "\\\\") == 0) name = name.substr(2);
+  if (name.empty() || name.size() > 255) return std::string();
+  for (unsigned char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '-' || c == '_' || c == '.';
+    if (!ok) return std::string();
+  }
+  return name;
+}
+
+std::string StatPingStatement(const std::string& now, const std::string& remote_addr, bool alive,
+                              const std::string& computer) {
+  return "insert stat_ping values ('" + SqlQuoted(now) + "', '" + SqlQuoted(remote_addr) + "', " +
+         (alive ? "1" : "2") + ", '" + SqlQuoted(computer) + "')";
+}
+
+void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoService& echo,
+                 RequestReports& reports) {
+  std::string folder;
+  std::string url;
+  if (!ExtensionFolder(ctx, &folder, &url)) {
+    ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
+    ctx->WriteClient(
+        "<html><head><title>execution results</title></head><body>"
+        "Weird response from GetServerVariable: " +
+        HtmlEscape(url) + "<br></body></html>");
+    return;
+  }
+  CKIVRegistry settings;
+  const int timeout = PingTimeoutMs(settings.GetValue("PingTimeout"));
+  const std::string name = PingTargetName(path);
+  uint32_t address = 0;
+  bool alive = false;
+  // Only a valid name that resolves is pinged; an echo of a name that does
+  // not resolve would go to address 0, which is the local host.
+  if (!name.empty() && net::ResolveIPv4(name, &address)) {
+    alive = echo.Echo(net::AddressText(address), timeout).status == net::EchoStatus::kAlive;
+  } else {
+    address = 0;
+  }
+  SendFile(ctx, folder + (alive ? "pingyes.gif" : "pingno.gif"), "Content-Type: image/gif");
+
+  const std::string remote = ctx->GetServerVariable("REMOTE_ADDR");
+  reports.Short(PadLeft(remote, 16) + " ping  [" + ReportText(path) +
+                "]:  " + (alive ? "alive" : "dead") + "  (ip: " + net::AddressText(address) + ")");
+  if (settings.GetBoolValue("GenerateLogForStatistics")) {
+    const SqlResult result =
+        RunSqlDeep(StatPingStatement(SqlNow(), remote, alive, path.substr(0, 255)), 0,
+                   SqlCaller::kQueryStatementRunner);
+    if (result.error) {
+      reports.Detail("unexpected error [SQLQuery]: " + result.description +
+                     " src:" + result.source);
+    }
+  }
+}
+
+}  // namespace tellwen::query

@@ -1,0 +1,39 @@
+// The on-demand ping: the image answer to a ping icon's click. The computer
+// named by `path` gets one ICMP echo through the given echo service; the
+// answer is pingyes.gif or pingno.gif from the extension's own folder.
+//
+// `path` comes from the request: only a valid computer name (PingTargetName)
+// reaches the resolver, and the stat_ping row holds the name with its quotes
+// doubled. A name that is not valid or does not resolve is dead and nothing
+// is sent.
+//
+// Thread safety: any thread; no lock (each echo has its own socket).
+#pragma once
+
+#include <string>
+
+#include "platform/net/icmp_echo.h"
+#include "query/http_server.h"
+#include "query/reports.h"
+
+namespace tellwen::query {
+
+// PingTimeout when it lies in 50..10000 ms, else 1000.
+int PingTimeoutMs(const std::string& setting);
+
+// The name to resolve for a request's `path`: one leading "//" or "\\" is
+// dropped; what is left must be 1 to 255 bytes of letters, digits, "-", "_"
+// and ".", else "" (not a computer name: dead without a look-up).
+std::string PingTargetName(const std::string& path);
+
+// "insert stat_ping values ('" now "', '" address "', " 1|2 ", '" computer
+// "')" with every quote of the texts doubled.
+std::string StatPingStatement(const std::string& now, const std::string& remote_addr, bool alive,
+                              const std::string& computer);
+
+// Runs the ping request: echo, image answer, short-report line and (with
+// GenerateLogForStatistics) the stat_ping row.
+void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoService& echo,
+                 RequestReports& reports);
+
+}  // namespace tellwen::query

@@ -1,0 +1,316 @@
+// The image answers of the extension on a fake control block: the on-demand
+// ping (through a recording echo and through the real ICMP echo of the
+// local host) and the chart request over fixed chart rows.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "common/kiv_registry.h"
+#include "query/download.h"
+#include "query/ping_page.h"
+#include "query/query_server.h"
+#include "tests/common/recording_messages.h"
+#include "tests/query/charts/chart_rows.h"
+#include "tests/query/fake_ecb.h"
+#include "tests/support/temp_dir.h"
+
+namespace tellwen::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// Records every host it is asked to echo; answers alive for the hosts given.
+class RecordingEcho : public net::EchoService {
+ public:
+  net::EchoReply Echo(const std::string& host, int timeout_ms) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hosts.push_back(host);
+    timeouts.push_back(timeout_ms);
+    net::EchoReply reply;
+    reply.sent = true;
+    reply.status = host == alive_host ? net::EchoStatus::kAlive : net::EchoStatus::kDead;
+    return reply;
+  }
+  std::string alive_host = "127.0.0.1";
+  std::vector<std::string> hosts;
+  std::vector<int> timeouts;
+
+ private:
+  std::mutex mutex_;
+};
+
+class ImageAnswers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CKIVRegistry settings;
+    settings.SetValue("WebStatus", "yes");
+    settings.SetValue("SqlServer", "localhost");
+    settings.SetValue("SqlDatabase", "nothere");
+    settings.SetValue("ShouldShortReport", "1");
+    settings.SetValue("ReportFileShort", dir_.path() + "/short.txt");
+    settings.SetValue("ReportFileShortDaily", "0");
+    std::filesystem::create_directories(Scripts());
+    std::ofstream(Scripts() + "pingyes.gif") << "GIF89a-yes";
+    std::ofstream(Scripts() + "pingno.gif") << "GIF89a-no";
+    server_.SetEchoService(&echo_);
+  }
+  std::string Scripts() const { return dir_.path() + "/scripts/"; }
+  FakeRequest Get(const std::string& query) {
+    FakeRequest request(query);
+    request.scripts_folder = Scripts();
+    EXPECT_EQ(request.Run(server_), kHseStatusSuccess);
+    return request;
+  }
+  std::string Short() {
+    std::ifstream in(dir_.path() + "/short.txt");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  TempDir dir_;
+  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
+  ScopedRecordingMessages messages_;
+  RecordingEcho echo_;
+  query::CQueryServer server_;
+};
+
+TEST(PingRules, TimeoutOutsideItsBoundsIsOneSecond) {
+  EXPECT_EQ(query::PingTimeoutMs("20"), 1000);
+  EXPECT_EQ(query::PingTimeoutMs("20000"), 1000);
+  EXPECT_EQ(query::PingTimeoutMs(""), 1000);
+  EXPECT_EQ(query::PingTimeoutMs("50"), 50);
+  EXPECT_EQ(query::PingTimeoutMs("10000"), 10000);
+  EXPECT_EQ(query::PingTimeoutMs("-300"), 1000);
+}
+
+TEST(PingRules, OnlyComputerNamesReachTheResolver) {
+  EXPECT_EQ(query::PingTargetName("PC-1"), "PC-1");
+  EXPECT_EQ(query::PingTargetName("//PC1"), "PC1");
+  EXPECT_EQ(query::PingTargetName("127.0.0.1"), "127.0.0.1");
+  EXPECT_EQ(query::PingTargetName(""), "");
+  EXPECT_EQ(query::PingTargetName("//"), "");
+  EXPECT_EQ(query::PingTargetName("a b"), "");
+  EXPECT_EQ(query::PingTargetName("x'; drop table aall --"), "");
+  EXPECT_EQ(query::PingTargetName(std::string("pc\0x", 4)), "");
+  EXPECT_EQ(query::PingTargetName(std::string(256, 'a')), "");
+}
+
+TEST(PingRules, StatPingRowDoublesQuotes) {
+  EXPECT_EQ(query::StatPingStatement("2002-06-13 10:00:00", "10.0.0.1", true, "PC1"),
+            "insert stat_ping values ('2002-06-13 10:00:00', '10.0.0.1', 1, 'PC1')");
+  EXPECT_EQ(query::StatPingStatement("t", "a", false, "x'); drop table aall --"),
+            "insert stat_ping values ('t', 'a', 2, 'x''); drop table aall --')");
+}
+
+TEST_F(ImageAnswers, PingOfTheLocalHostAnswersPingYes) {
+  CKIVRegistry().SetValue("PingTimeout", "20");
+  FakeRequest r = Get("Command?stats=ping&path=127.0.0.1&t=5");
+  EXPECT_EQ(r.transmitted, "GIF89a-yes");
+  EXPECT_THAT(r.headers, HasSubstr("Content-Type: image/gif"));
+  EXPECT_THAT(r.headers, HasSubstr("Content-length: 10"));
+  ASSERT_EQ(echo_.hosts.size(), 1u);
+  EXPECT_EQ(echo_.hosts[0], "127.0.0.1");
+  EXPECT_EQ(echo_.timeouts[0], 1000);
+  EXPECT_THAT(Short(), HasSubstr("       127.0.0.1 ping  [127.0.0.1]:  alive  (ip: 127.0.0.1)"));
+}
+
+TEST_F(ImageAnswers, NamesThatDoNotResolveOrAreNotNamesAreDeadAndNothingIsSent) {
+  for (const char* path : {"nobody.invalid", "%27%3Bdrop", "", "a%20b"}) {
+    FakeRequest r = Get(std::string("Command?stats=ping&path=") + path);
+    EXPECT_EQ(r.transmitted, "GIF89a-no") << path;
+  }
+  EXPECT_TRUE(echo_.hosts.empty());
+  EXPECT_THAT(Short(), HasSubstr("ping  [nobody.invalid]:  dead  (ip: 0.0.0.0)"));
+  EXPECT_THAT(Short(), HasSubstr("ping  [';drop]:  dead"));
+}
+
+TEST_F(ImageAnswers, PingIsAnsweredForARestrictedCaller) {
+  CKIVRegistry().SetValue("SecurityAllowAllIPs", "0");
+  CKIVRegistry().SetValue("WebGrantList", "0|10.1.1.1");
+  FakeRequest r = Get("Command?stats=ping&path=127.0.0.1");
+  EXPECT_EQ(r.transmitted, "GIF89a-yes");
+}
+
+TEST_F(ImageAnswers, MissingIconGivesTheFileOpenPage) {
+  std::filesystem::remove(Scripts() + "pingno.gif");
+  FakeRequest r = Get("Command?stats=ping&path=nobody.invalid");
+  EXPECT_THAT(r.body, HasSubstr("FileOpen&nbsp;failed&nbsp;on&nbsp;'"));
+  EXPECT_THAT(r.body, HasSubstr("pingno.gif"));
+  EXPECT_TRUE(r.transmitted.empty());
+}
+
+TEST_F(ImageAnswers, UrlWithoutSlashGivesTheWeirdResponsePage) {
+  FakeRequest r("Command?stats=ping&path=x");
+  r.vars["URL"] = "KIVQuery.so";
+  r.scripts_folder = Scripts();
+  r.Run(server_);
+  EXPECT_THAT(r.body, HasSubstr("Weird response from GetServerVariable: KIVQuery.so<br>"));
+}
+
+TEST(RealEcho, TheLocalHostAnswersAndAnInvalidNameSendsNothing) {
+  net::IcmpEcho echo([](const std::string&) {});
+  const net::EchoReply local = echo.Echo("127.0.0.1", 1000);
+  if (local.status == net::EchoStatus::kError)
+    GTEST_SKIP() << "no ICMP socket: " << local.error_text;
+  EXPECT_EQ(local.status, net::EchoStatus::kAlive);
+  const net::EchoReply invalid = echo.Echo("nobody.invalid", 1000);
+  EXPECT_EQ(invalid.status, net::EchoStatus::kDead);
+  EXPECT_FALSE(invalid.sent);
+}
+
+TEST_F(ImageAnswers, ChartRequestDrawsOnceAndSendsThePng) {
+  int runs = 0;
+  query::ChartServices services;
+  services.local_now = [] {
+    std::tm t{};
+    t.tm_year = 102;
+    t.tm_mon = 4;
+    t.tm_mday = 6;
+    t.tm_hour = 14;
+    t.tm_min = 30;
+    return t;
+  };
+  services.run_statement = [&runs](const std::string& statement) {
+    ++runs;
+    EXPECT_THAT(statement, StartsWith("spStatCharts 2, '2002-05-06 14:30:00'"));
+    return RowsResult(StatRows(
+        8, [](int i) { return i; }, [](int i, int) { return i * 3; }));
+  };
+  server_.SetChartServices(services);
+  FakeRequest first = Get("Command?stats=chart&path=2&t=3&src=1");
+  ASSERT_THAT(first.transmitted, StartsWith("\x89PNG"));
+  EXPECT_THAT(first.headers, HasSubstr("Content-Type: image/png"));
+  EXPECT_TRUE(std::filesystem::exists(Scripts() + "kiv_chart_weekly_03_2002-05-06.png"));
+  FakeRequest second = Get("Command?stats=chart&path=2&t=4&src=2");
+  EXPECT_THAT(second.transmitted, StartsWith("\x89PNG"));
+  EXPECT_EQ(runs, 1);
+  EXPECT_THAT(Short(), HasSubstr("127.0.0.1 chart  ["));
+}
+
+TEST_F(ImageAnswers, ChartWithoutRowsGivesTheFileOpenPage) {
+  query::ChartServices services;
+  services.local_now = [] { return std::tm{}; };
+  services.run_statement = [](const std::string&) { return RowsResult({}); };
+  server_.SetChartServices(services);
+  FakeRequest r = Get("Command?stats=chart&path=1&t=1");
+  EXPECT_TRUE(r.transmitted.empty());
+  EXPECT_THAT(r.body, HasSubstr("FileOpen&nbsp;failed"));
+}
+
+}  // namespace
+}  // namespace tellwen::testing
+
+namespace tellwen::testing {
+namespace {
+
+// A network whose one file is served in blocks, recording the largest read.
+class OneFileNetwork : public net::Network {
+ public:
+  net::NetStatus AddConnection(const net::NetResource&, const std::string&,
+                               const std::string&) override {
+    return net::NetStatus::kOk;
+  }
+  net::NetStatus CancelConnection(const std::string&, bool) override { return net::NetStatus::kOk; }
+  std::unique_ptr<net::ResourceEnumeration> OpenEnum(const net::NetResource*,
+                                                     net::NetStatus* status) override {
+    *status = net::NetStatus::kError;
+    return nullptr;
+  }
+  net::NetStatus ShareList(const std::string&, std::vector<std::string>*) override {
+    return net::NetStatus::kError;
+  }
+  std::unique_ptr<net::FolderListing> FindFirst(const std::string&,
+                                                net::NetStatus* status) override {
+    *status = net::NetStatus::kError;
+    return nullptr;
+  }
+  net::NetStatus GetFileAttributes(const std::string&, net::FileAttributes*) override {
+    return net::NetStatus::kError;
+  }
+  std::unique_ptr<net::FileReader> OpenFile(const std::string& path,
+                                            net::NetStatus* status) override {
+    opened.push_back(path);
+    *status = net::NetStatus::kNotFound;
+    return nullptr;
+  }
+  std::vector<std::string> opened;
+};
+
+class Downloads : public ImageAnswers {
+ protected:
+  void SetUp() override {
+    ImageAnswers::SetUp();
+    server_.SetNetwork(&network_);
+  }
+  OneFileNetwork network_;
+};
+
+TEST(DownloadRules, NobodyUnlessTheProxyIsOnThenMembersOnly) {
+  TempDir dir;
+  ScopedEnv root{"TELLWEN_REGISTRY", dir.path() + "/registry"};
+  ScopedRecordingMessages messages;
+  CKIVRegistry settings;
+  settings.SetValue("WebProxyEnabled", "0");
+  settings.SetValue("SecurityAllAreMembers", "1");
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.1", settings));
+  settings.SetValue("WebProxyEnabled", "1");
+  EXPECT_TRUE(query::DownloadPermitted("10.0.0.1", settings));
+  settings.SetValue("SecurityAllAreMembers", "0");
+  settings.SetValue("WebMembersList", "0|10.0.0.1|10.0.0.22");
+  EXPECT_TRUE(query::DownloadPermitted("10.0.0.1", settings));
+  EXPECT_TRUE(query::DownloadPermitted("10.0.0.22", settings));
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.2", settings));  // exact text only
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.11", settings));
+  EXPECT_FALSE(query::DownloadPermitted("0", settings));  // the placeholder
+  EXPECT_FALSE(query::DownloadPermitted("", settings));
+  settings.SetValue("WebMembersList", "10.0.0.1");
+  EXPECT_FALSE(query::DownloadPermitted("10.0.0.1", settings));
+}
+
+TEST(DownloadRules, IdsNamesAndPaths) {
+  long long id = 0;
+  EXPECT_TRUE(query::ParseCatalogId("123", &id));
+  EXPECT_EQ(id, 123);
+  EXPECT_FALSE(query::ParseCatalogId("1; drop table aall", &id));
+  EXPECT_FALSE(query::ParseCatalogId("-1", &id));
+  EXPECT_FALSE(query::ParseCatalogId("", &id));
+  EXPECT_FALSE(query::ParseCatalogId("1234567890123456789", &id));
+  EXPECT_EQ(query::ContentDisposition("a b.txt"),
+            "attachment; filename=\"a b.txt\"; filename*=UTF-8''a%20b.txt");
+  EXPECT_EQ(query::ContentDisposition("x\"\r\nSet-Cookie: a;b.txt"),
+            "attachment; filename=\"x___Set-Cookie: a_b.txt\"; "
+            "filename*=UTF-8''x%22%0D%0ASet-Cookie%3A%20a%3Bb.txt");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share///f.txt"), "\\\\PC1\\share\\f.txt");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share/d/e/f.txt"), "\\\\PC1\\share\\d\\e\\f.txt");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share/../f"), "");
+  EXPECT_EQ(query::ShareFilePath("//PC1/share/d/*"), "");
+  EXPECT_EQ(query::ShareFilePath("//PC1"), "");
+}
+
+TEST_F(Downloads, WithoutThePermissionTheAnswerIsEmpty) {
+  CKIVRegistry().SetValue("WebProxyEnabled", "0");
+  FakeRequest r = Get("Command?proxy=12");
+  EXPECT_EQ(r.body, "");
+  EXPECT_EQ(r.header_count, 0);
+  EXPECT_TRUE(network_.opened.empty());
+}
+
+TEST_F(Downloads, AnIdNotInTheCatalogOrNotANumberIsAnInvalidFile) {
+  CKIVRegistry settings;
+  settings.SetValue("WebProxyEnabled", "1");
+  settings.SetValue("SecurityAllAreMembers", "1");
+  for (const char* proxy : {"12", "12%3B%20drop%20table%20aall", "abc"}) {
+    FakeRequest r = Get(std::string("Command?proxy=") + proxy);
+    EXPECT_THAT(r.body, HasSubstr("Error: Invalid file")) << proxy;
+  }
+  EXPECT_TRUE(network_.opened.empty());
+}
+
+}  // namespace
+}  // namespace tellwen::testing

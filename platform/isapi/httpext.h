@@ -69,13 +69,13 @@ inline constexpr uint32_t kHseReqTransmitFile = 1006;
 
 // kHseReqTransmitFile's block.
 struct HseTfInfo {
-  int hFile;                 // an open, readable file descriptor
-  const char* pszStatusCode; // "200 OK" when a header is to be sent, else null
-  uint64_t BytesToWrite;     // 0 means to the end of the file
-  uint64_t Offset;           // where to start in the file
-  const void* pHead;         // bytes sent before the file (may be null)
+  int hFile;                  // an open, readable file descriptor
+  const char* pszStatusCode;  // "200 OK" when a header is to be sent, else null
+  uint64_t BytesToWrite;      // 0 means to the end of the file
+  uint64_t Offset;            // where to start in the file
+  const void* pHead;          // bytes sent before the file (may be null)
   uint32_t HeadLength;
-  uint32_t dwFlags;          // kHseIoSendHeaders: pHead holds header lines
+  uint32_t dwFlags;  // kHseIoSendHeaders: pHead holds header lines
 };
 inline constexpr uint32_t kHseIoSendHeaders = 0x8;
 
@@ -102,17 +102,17 @@ typedef void* HCONN;
 //   at the end.
 // ServerSupportFunction: the services above; false with an unknown service.
 struct ExtensionControlBlock {
-  uint32_t cbSize;             // sizeof(ExtensionControlBlock)
-  uint32_t dwVersion;          // kHseVersion
-  HCONN ConnID;                // unique among the requests being served
-  uint32_t dwHttpStatusCode;   // the status sent, for kivweb's access log
-  char lpszLogData[80];        // extra text for the access log
-  const char* lpszMethod;      // "GET", "POST", ...
-  const char* lpszQueryString; // text after "?", not decoded ("" when none)
-  const char* lpszPathInfo;    // the URL path after the library's name
+  uint32_t cbSize;              // sizeof(ExtensionControlBlock)
+  uint32_t dwVersion;           // kHseVersion
+  HCONN ConnID;                 // unique among the requests being served
+  uint32_t dwHttpStatusCode;    // the status sent, for kivweb's access log
+  char lpszLogData[80];         // extra text for the access log
+  const char* lpszMethod;       // "GET", "POST", ...
+  const char* lpszQueryString;  // text after "?", not decoded ("" when none)
+  const char* lpszPathInfo;     // the URL path after the library's name
   const char* lpszPathTranslated;
-  uint32_t cbTotalBytes;       // length of the posted data (CONTENT_LENGTH)
-  uint32_t cbAvailable;        // bytes of it already in lpbData
+  uint32_t cbTotalBytes;  // length of the posted data (CONTENT_LENGTH)
+  uint32_t cbAvailable;   // bytes of it already in lpbData
   const unsigned char* lpbData;
   const char* lpszContentType;
 

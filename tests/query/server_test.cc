@@ -95,9 +95,8 @@ TEST_F(ServerTest, PingIsAnsweredWithAnImageEvenForARestrictedCaller) {
 
 TEST_F(ServerTest, RequestsWithoutAPageAnswerEmpty) {
   for (const char* query :
-       {"Command?proxy=12", "Command?page=suggestions",
-        "Command?suggestions_name=x", "Command?suggestions_message=hi&search=abc",
-        "Command?proxy=1&page=faq"}) {
+       {"Command?proxy=12", "Command?page=suggestions", "Command?suggestions_name=x",
+        "Command?suggestions_message=hi&search=abc", "Command?proxy=1&page=faq"}) {
     const FakeRequest r = Get(query);
     EXPECT_EQ(r.body, "") << query;
     EXPECT_EQ(r.header_count, 0) << query;

@@ -198,14 +198,23 @@ TEST_F(SearchSite, StaysWholeUnderLoadWhileTheCatalogIsSwapped) {
   for (const std::string& failure : failures) ADD_FAILURE() << failure;
   EXPECT_GT(responses.load(), 200);
   EXPECT_GE(updates.load(), 1);
-  EXPECT_EQ(kivweb_.Stop(), 0) << kivweb_.Log().substr(0, 2000);
+  const int stopped = kivweb_.Stop();
+  if (stopped != 0) {
+    // The access lines come first; what went wrong is at the end.
+    const std::string log = kivweb_.Log();
+    ADD_FAILURE() << "kivweb stopped with " << stopped << ":\n"
+                  << log.substr(log.size() > 6000 ? log.size() - 6000 : 0);
+  }
   // Memory: after the first quarter (warm caches, every thread started) the
-  // resident size stays within a few MiB of what it was.
+  // resident size stays within a few MiB of what it was. Not under
+  // AddressSanitizer, whose quarantine holds freed memory on purpose.
   ASSERT_GT(rss.size(), 8u);
   const long warm = rss[rss.size() / 4];
   long highest = 0;
   for (std::size_t i = rss.size() / 4; i < rss.size(); ++i) highest = std::max(highest, rss[i]);
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LT(highest - warm, 32 * 1024) << "RSS grew from " << warm << " to " << highest << " KiB";
+#endif
   std::printf(
       "load: %d responses, %d updating pages, %d searches during the procedure swap, %d "
       "updates, RSS %ld -> max %ld KiB\n",

@@ -31,7 +31,9 @@ std::vector<BoundParam> Texts(std::initializer_list<std::string> texts) {
 // The triggers that mark an index stale: a change of the indexed rows.
 std::vector<std::pair<std::string, std::string>> StaleTriggers(const std::string& fts,
                                                                const std::string& column) {
-  return {{fts + "$i", "INSERT"}, {fts + "$d", "DELETE"}, {fts + "$u", "UPDATE OF " + QuoteName(column)}};
+  return {{fts + "$i", "INSERT"},
+          {fts + "$d", "DELETE"},
+          {fts + "$u", "UPDATE OF " + QuoteName(column)}};
 }
 
 }  // namespace

@@ -416,10 +416,9 @@ std::vector<std::string> LikePattern::LiteralRuns(size_t min_length) const {
     if (e.kind == Element::kChar) {
       run.push_back(e.ch);
     } else if (e.kind == Element::kSet && !e.negated && !e.ranges.empty() &&
-               std::all_of(e.ranges.begin(), e.ranges.end(),
-                           [&](const auto& r) {
-                             return r.first == r.second && r.first == e.ranges[0].first;
-                           })) {
+               std::all_of(e.ranges.begin(), e.ranges.end(), [&](const auto& r) {
+                 return r.first == r.second && r.first == e.ranges[0].first;
+               })) {
       run.push_back(e.ranges[0].first);
     } else {
       flush();

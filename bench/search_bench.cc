@@ -251,10 +251,14 @@ std::vector<Query> PickQueries(const std::vector<std::string>& names, long entri
   add_where("medium", 100, 999, 5, [&] { return g.Tail().substr(0, 5); });
   add_where("common", static_cast<size_t>(5000 * scale), 1u << 30, 5,
             [&] { return kWords[g.Uniform(0, 40)]; });
-  add_where("two words", 50, static_cast<size_t>(5000 * scale), 5,
-            [&] { return kWords[g.Uniform(0, 60)] + " " + kWords[g.Uniform(40, 127)]; });
-  add_where("underscore", 1, 1u << 30, 5,
-            [&] { return kWords[g.Uniform(60, 127)] + "_" + kWords[g.Uniform(0, 127)]; });
+  add_where("two words", 50, static_cast<size_t>(5000 * scale), 5, [&] {
+    return kWords[g.Uniform(0, 60)] + " " +
+           kWords[g.Uniform(40, static_cast<int>(kWords.size()) - 1)];
+  });
+  add_where("underscore", 1, 1u << 30, 5, [&] {
+    return kWords[g.Uniform(60, static_cast<int>(kWords.size()) - 1)] + "_" +
+           kWords[g.Uniform(0, static_cast<int>(kWords.size()) - 1)];
+  });
   add_where("bracket", 1, 1u << 30, 3, [&] {
     static const char* kTags[] = {"[1080p]", "[720p]", "[dvdrip]", "[extended]", "d) [7"};
     return std::string(kTags[g.Uniform(0, 4)]);

@@ -170,6 +170,11 @@ std::vector<std::string> CatalogLogTables() {
           "stat_ping",         "monitor_pings", "temp_monitor_pings"};
 }
 
+// The name columns that name search matches with LIKE '%...%' (shares,
+// folders, files): their CREATE INDEX also builds a substring index, which
+// the search reads instead of scanning the catalog.
+std::vector<std::string> CatalogSubstringColumns() { return {"s2", "d2", "fn"}; }
+
 // The update job's callers rewrite whole tables: their connections are bulk ones.
 bool IsBulkCaller(SqlCaller caller) {
   return caller == SqlCaller::kIndexerTaskBody || caller == SqlCaller::kIndexerBatch;
@@ -189,6 +194,7 @@ sqlserver::ConnectOptions ConnectOptionsFor(const SqlConnectionSettings& setting
   options.command_timeout_seconds = timeouts.command_seconds;
   options.bulk = bulk;
   options.log_tables = CatalogLogTables();
+  options.substring_columns = CatalogSubstringColumns();
   return options;
 }
 

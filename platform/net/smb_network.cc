@@ -308,7 +308,11 @@ std::string SmbConfigFile(const SmbOptions& options) {
 }
 
 SmbNetwork::SmbNetwork(SmbOptions options)
-    : options_(std::move(options)), id_(next_network_id.fetch_add(1)) {}
+    : options_(std::move(options)), id_(next_network_id.fetch_add(1)) {
+  // A program that sets no port (the web extension) still honours
+  // $TELLWEN_SMB_PORT, as the contract says.
+  if (options_.port == 0) options_.port = SmbPortFromEnvironment();
+}
 
 SmbNetwork::~SmbNetwork() = default;
 

@@ -197,6 +197,17 @@ void LikeAnyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (fresh) sqlite3_set_auxdata(ctx, 1, fresh.release(), DeletePatternSet);
 }
 
+// tsql_fold(value): the value folded to lower case as the collation folds
+// it (the text substring indexes hold).
+void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::string folded = FoldedText(TextView(argv[0]));
+  sqlite3_result_text(ctx, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+}
+
 void ResultError(sqlite3_context* ctx, const std::string& message) {
   sqlite3_result_error(ctx, message.c_str(), static_cast<int>(message.size()));
 }
@@ -735,6 +746,7 @@ int RegisterFunctions(sqlite3* db) {
       {"like", 2, kPure, LikeFunction, nullptr},
       {"like", 3, kPure, LikeFunction, nullptr},
       {"tsql_like_any", -1, kPure, LikeAnyFunction, nullptr},
+      {"tsql_fold", 1, kPure, FoldFunction, nullptr},
       {"tsql_add", -1, kPure, AddFunction, nullptr},
       {"tsql_xor", -1, kPure, XorFunction, nullptr},
       {"tsql_fit", 2, kPure, FitFunction, nullptr},

@@ -294,10 +294,13 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
   // cache and memory-mapped reads for the name scans. #temp tables and large
   // sorts keep 16 MiB in memory and spill to a temporary file past that, so
   // that a loop filling a #temp table fills a disk, not the memory of the
-  // program hosting the server.
+  // program hosting the server. The catalog's file is read through a memory
+  // map of up to 1 GiB (address space, not memory: the pages stay the
+  // kernel's page cache, shared by every connection and process).
   if (!Exec(db,
             "PRAGMA secure_delete=OFF; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;"
-            "PRAGMA temp_store=FILE; PRAGMA temp.cache_size=-16384;",
+            "PRAGMA temp_store=FILE; PRAGMA temp.cache_size=-16384;"
+            "PRAGMA main.mmap_size=1073741824;",
             error)) {
     sqlite3_close_v2(db);
     return nullptr;

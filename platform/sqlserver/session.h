@@ -12,6 +12,7 @@
 //   session_insert.cc  INSERT in its forms and the loader's batches
 //   session_ddl.cc     tables, columns, indexes, procedures, databases, logins
 //   session_exec.cc    EXEC of procedures and strings, the system procedures
+//   session_substring.cc  the substring indexes of tables (substring_index.h)
 // SQLite itself is reached only through sqlite_statement.h.
 //
 // Thread safety: one thread at a time (the Connection's).
@@ -45,9 +46,17 @@ class Session : public TranslatorContext {
   // Tables that CREATE TABLE puts in the log file (see ConnectOptions).
   void set_log_tables(std::vector<std::string> names) { log_tables_ = std::move(names); }
   const std::string& database() const { return database_; }
+  // Columns that get a substring index with their CREATE INDEX, and whether
+  // statements read the substring indexes (see ConnectOptions).
+  void set_substring_columns(std::vector<std::string> names) {
+    substring_columns_ = std::move(names);
+  }
+  void set_use_substring_indexes(bool use) { use_substring_indexes_ = use; }
 
   // TranslatorContext
   const TypeSpec* VariableType(const std::string& name) const override;
+  bool IsRowidColumn(const std::string& table, const std::string& column) const override;
+  std::string SubstringIndex(const std::string& table, const std::string& column) const override;
 
   // Called by the progress handler: true when the command timeout expired.
   bool DeadlinePassed();
@@ -149,6 +158,16 @@ class Session : public TranslatorContext {
   bool ProcedureExists(const std::string& name);
   void SchemaChanged();
 
+  // session_substring.cc
+  bool HasSubstringRegistry();
+  bool IsSubstringColumn(const std::string& column) const;
+  // Builds the substring index of table's column anew (dropping an older
+  // one); nothing when the table has no INTEGER PRIMARY KEY.
+  void BuildSubstringIndex(const std::string& table, const std::string& column);
+  // Drops table's substring indexes (of column only, when given).
+  void DropSubstringIndexes(const std::string& table, const std::string& column = "");
+  void RenameSubstringIndexes(const std::string& from, const std::string& to);
+
   // session_exec.cc
   void RunExecProc(const Stmt& s);
   void RunExecString(const Stmt& s);
@@ -183,6 +202,8 @@ class Session : public TranslatorContext {
   std::vector<std::vector<Value>>* insert_exec_rows_ = nullptr;  // INSERT ... EXEC capture
   int exec_depth_ = 0;
   std::vector<std::string> log_tables_;
+  std::vector<std::string> substring_columns_;
+  bool use_substring_indexes_ = true;
 
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
   std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;

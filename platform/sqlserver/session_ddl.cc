@@ -201,7 +201,9 @@ void Session::RunDropTable(const Stmt& s) {
       ThrowSql("Cannot drop the table '" + table.name +
                "', because it does not exist or you do not have permission.");
     }
-    RunSqlite("DROP TABLE " + SchemaOf(table.name) + "." + TableName(table), {});
+    const std::string schema = SchemaOf(table.name);
+    if (schema == "main") DropSubstringIndexes(table.name);
+    RunSqlite("DROP TABLE " + schema + "." + TableName(table), {});
     SchemaChanged();
   }
 }
@@ -259,6 +261,10 @@ void Session::RunCreateIndex(const Stmt& s) {
   }
   sql += ")";
   RunSqlite(sql, {});
+  if (schema == "main" && s.index_columns.size() == 1 &&
+      IsSubstringColumn(s.index_columns[0].expr->parts[0])) {
+    BuildSubstringIndex(s.table.name, s.index_columns[0].expr->parts[0]);
+  }
 }
 
 void Session::RunDropIndex(const Stmt& s) {

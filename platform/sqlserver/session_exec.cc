@@ -218,6 +218,7 @@ void Session::RunSpRename(const std::vector<Value>& args) {
              "permitted.");
   }
   RunSqlite("ALTER TABLE " + QuoteName(from) + " RENAME TO " + QuoteName(to), {});
+  RenameSubstringIndexes(from, to);
   SchemaChanged();
 }
 

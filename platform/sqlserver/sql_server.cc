@@ -1,6 +1,7 @@
 #include "platform/sqlserver/sql_server.h"
 
 #include <sqlite3.h>
+#include <stdlib.h>
 #include <strings.h>
 
 #include "platform/sqlserver/functions.h"
@@ -74,6 +75,10 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
   connection->session_ = std::make_unique<Session>(db, database, dir, options.user);
   connection->session_->set_command_timeout(options.command_timeout_seconds);
   connection->session_->set_log_tables(options.log_tables);
+  connection->session_->set_substring_columns(options.substring_columns);
+  const char* substring = getenv("TELLWEN_SQL_SUBSTRING_INDEX");
+  connection->session_->set_use_substring_indexes(
+      options.use_substring_indexes && !(substring && strcasecmp(substring, "off") == 0));
   return connection;
 }
 

@@ -46,6 +46,15 @@ struct ConnectOptions {
   // rebuilt. Every program connecting to one database should pass the same
   // list; a table already present in the catalog's file stays there.
   std::vector<std::string> log_tables;
+  // Text columns that get a substring (trigram) index beside their ordinary
+  // one when CREATE INDEX names them alone, in a table with an INTEGER
+  // PRIMARY KEY (substring_index.h). LIKE conditions with a literal run of
+  // three or more characters on them then read candidates from it.
+  std::vector<std::string> substring_columns;
+  // Off: statements never read substring indexes (they still get built);
+  // the answers are the same, only slower. The environment variable
+  // TELLWEN_SQL_SUBSTRING_INDEX=off turns it off for every connection.
+  bool use_substring_indexes = true;
 };
 
 struct SqlError {

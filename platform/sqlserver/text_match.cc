@@ -405,6 +405,35 @@ bool LikePattern::Matches(std::string_view value) const {
   return MatchesByCodePoints(value);
 }
 
+std::vector<std::string> LikePattern::LiteralRuns(size_t min_length) const {
+  std::vector<std::string> runs;
+  std::vector<uint32_t> run;
+  auto flush = [&] {
+    if (run.size() >= min_length && !run.empty()) runs.push_back(EncodeUtf8(run, 0, run.size()));
+    run.clear();
+  };
+  for (const Element& e : elements_) {
+    if (e.kind == Element::kChar) {
+      run.push_back(e.ch);
+    } else if (e.kind == Element::kSet && !e.negated && !e.ranges.empty() &&
+               std::all_of(e.ranges.begin(), e.ranges.end(), [&](const auto& r) {
+                 return r.first == r.second && r.first == e.ranges[0].first;
+               })) {
+      run.push_back(e.ranges[0].first);
+    } else {
+      flush();
+    }
+  }
+  flush();
+  return runs;
+}
+
+std::string FoldedText(std::string_view s) {
+  std::vector<uint32_t> cps;
+  DecodeUtf8(s, true, &cps);
+  return EncodeUtf8(cps, 0, cps.size());
+}
+
 int64_t LikePattern::FindIndex(std::string_view value) const {
   std::vector<uint32_t>& text = CodePointBuffer();
   DecodeUtf8(value, true, &text);

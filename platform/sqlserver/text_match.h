@@ -41,6 +41,12 @@ class LikePattern {
   // 1-based character position of the first match of the pattern read as
   // PATINDEX does, 0 when none.
   int64_t FindIndex(std::string_view value) const;
+  // The runs of at least min_length characters that every match holds
+  // literally (folded to lower case, UTF-8): consecutive elements that each
+  // match exactly one character (plain or escaped characters, one-character
+  // sets such as [_] or [[]). A value the pattern matches holds each run,
+  // folded, as a substring (trailing blanks only ever shorten the value).
+  std::vector<std::string> LiteralRuns(size_t min_length) const;
 
  private:
   friend class LikePatternSet;
@@ -92,5 +98,10 @@ class LikePatternSet {
 // taken one by one.
 void DecodeUtf8(std::string_view s, bool fold, std::vector<uint32_t>* out);
 std::string EncodeUtf8(const std::vector<uint32_t>& cps, size_t from, size_t to);
+// The value folded to lower case code point by code point, as UTF-8: equal
+// texts under the collation give equal folded texts (but for trailing
+// blanks), and a LIKE pattern's literal runs are substrings of the folded
+// text of every value it matches.
+std::string FoldedText(std::string_view s);
 
 }  // namespace tellwen::sqlserver

@@ -12,8 +12,18 @@
 //
 // Thread safety: a Translator is used by one thread; create one per
 // statement.
+//
+// Plans it chooses: an ORDER BY that names a table's rowid (directly or as
+// the alias of its conversion to int) is written as that column, so SQLite
+// walks the rowid order and stops at TOP n; a SELECT ordered so whose
+// condition implies, in every branch, a LIKE with a literal run on a column
+// with a substring index reads its candidates from those indexes in rowid
+// order (merged, so TOP n stops early there too) and still tests the whole
+// condition on every candidate row.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +45,16 @@ class TranslatorContext {
   virtual ~TranslatorContext() = default;
   // Declared type of a variable of the current scope, nullptr when none.
   virtual const TypeSpec* VariableType(const std::string& name) const = 0;
+  // True when column is table's INTEGER PRIMARY KEY (its rowid).
+  virtual bool IsRowidColumn(const std::string& /*table*/, const std::string& /*column*/) const {
+    return false;
+  }
+  // The substring index (substring_index.h) of table's column that a
+  // statement may read now, "" when there is none or its use is off.
+  virtual std::string SubstringIndex(const std::string& /*table*/,
+                                     const std::string& /*column*/) const {
+    return "";
+  }
 };
 
 // Double-quotes an identifier for SQLite.
@@ -62,7 +82,9 @@ class Translator {
   std::vector<BoundParam>& params() { return params_; }
 
  private:
-  std::string Core(const SelectCore& core, bool identity_as_null);
+  // and_also: appended to the WHERE condition (" AND ..."), translated after it.
+  std::string Core(const SelectCore& core, bool identity_as_null,
+                   const std::function<std::string()>& and_also = nullptr);
   std::string From(const TableRef& ref);
   std::string Function(const Expr& e);
   std::string Literal(const Value& v);
@@ -80,14 +102,37 @@ class Translator {
   // as tsql_like_any(c, p1, p2, ...); "" when e is not such a chain.
   std::string LikeAny(const Expr& e);
   std::string OrderTerm(const Expr& e, bool compound, const std::vector<SelectItem>* items);
+  // The base table whose rowid an ORDER BY term of a single core names.
+  struct RowidTable {
+    std::string table;      // its name
+    std::string qualifier;  // its alias, else its name
+    std::string column;     // its rowid column
+  };
+  bool RowidOrder(const Expr& e, const SelectCore& core, RowidTable* out);
+  // The substring indexes that narrow e's rows on t: per index, an FTS5
+  // query every row satisfying e matches. false when e cannot be narrowed.
+  bool Candidates(const Expr& e, const RowidTable& t, std::map<std::string, std::string>* out);
+  // The planned form of a single-core SELECT ordered by t's rowid whose
+  // condition the indexes narrow; "" when it is not that case.
+  std::string IndexedSelect(const struct Select& s, bool identity_as_null);
   static bool IsColumn(const Expr& e) { return e.kind == Expr::Kind::kColumn; }
   bool IsNumeric(const Expr& e) {
     TypeClass t = StaticType(e);
     return t == TypeClass::kInteger || t == TypeClass::kFloat;
   }
 
+  // The WHERE of a core that walks walk's rowid up to TOP n: its OR terms
+  // read the rowid as "+key" (no OR-by-ranges plan, which sorts every match)
+  // and, when each branch bounds the rowid with BETWEEN, also the range
+  // that covers them all (the walk starts there).
+  std::string WalkingWhere(const Expr& where, const RowidTable& walk);
+  bool IsRowidRef(const Expr& e) const;
+
   const TranslatorContext& context_;
   bool inline_literals_;
+  const RowidTable* plus_rowid_ = nullptr;
+  // The ORDER BY of the single-core SELECT being written, for its core.
+  const std::vector<OrderItem>* order_by_ = nullptr;  // set while WalkingWhere writes an OR
   std::vector<BoundParam> params_;
 };
 

@@ -22,7 +22,8 @@ void SearchSiteTest::Reload(const std::vector<Entry>& entries) {
   MakeReadable(dir_.path(), /*writable=*/true);
 }
 
-void SearchSiteTest::ServeCatalog(const std::vector<Entry>& entries) {
+void SearchSiteTest::ServeCatalog(const std::vector<Entry>& entries,
+                                  const std::vector<std::string>& kivweb_env) {
   Reload(entries);
   Set("WebStatus", "yes");
   std::string output;
@@ -40,7 +41,8 @@ void SearchSiteTest::ServeCatalog(const std::vector<Entry>& entries) {
   }
   MakeReadable(dir_.path(), /*writable=*/true);
   const std::string error = kivweb_.Start(
-      {"--config", site_ + "/kivweb.conf", "--listen", "127.0.0.1:0"}, dir_.path() + "/kivweb.log");
+      {"--config", site_ + "/kivweb.conf", "--listen", "127.0.0.1:0"}, dir_.path() + "/kivweb.log",
+      kivweb_env);
   ASSERT_EQ(error, "");
 }
 

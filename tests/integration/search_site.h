@@ -19,8 +19,10 @@ namespace tellwen::testing {
 class SearchSiteTest : public CatalogTest {
  protected:
   // Loads entries with the update job, lays out the site, opens the service
-  // and starts kivweb.
-  void ServeCatalog(const std::vector<Entry>& entries);
+  // and starts kivweb, with kivweb_env ("NAME=value") added to its
+  // environment.
+  void ServeCatalog(const std::vector<Entry>& entries,
+                    const std::vector<std::string>& kivweb_env = {});
 
   // The query of the home page's form for a search of text, one page of
   // page_size results from the result number from.

@@ -176,7 +176,7 @@ std::string ResultsTableStart(bool download) {
   std::string text =
       "<table id=table3 style=\"display:none\"cellspacing=1 bgcolor=#E1E9D1 align=center "
       "width=100% style=\"border-width:1pt; border-style:solid; margin-top:10pt; "
-      "font-family:Verdana, sans-serif; font-size:10pt;\">"
+      "font-family:Verdana, sans-serif; font-size:10pt;\" class='sortable'>"
       "<thead><tr align=left bgcolor=#e5eaf1><td width=1%>&nbsp;ping!&nbsp;</td>"
       "<td>Computer&nbsp;</td><td>Directory&nbsp;</td><td>File&nbsp;Name&nbsp;</td><td "
       "align=right><p style='margin-right:5px;'>&nbsp;Size</p></td>";
@@ -189,7 +189,9 @@ std::string ResultsTableStart(bool download) {
   return text;
 }
 
-std::string ResultsTableEnd() { return "</tbody></table>"; }
+std::string ResultsTableEnd() {
+  return "</tbody></table><script language='javascript' src='/kiv/sorttable.js'></script>";
+}
 
 std::string HrefPathEncode(const std::string& path) {
   std::string out;

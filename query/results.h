@@ -37,7 +37,9 @@ std::string PagingBar(const std::string& script_name, const std::string& search,
                       const std::string& extra, long long a, long long b, long long c, long long d,
                       int* nav_count);
 
-// The table's opening and head, and its end.
+// The table's opening and head, and its end. The table sorts by a click on
+// a column head in browsers without element behaviours (class 'sortable',
+// /kiv/sorttable.js), as the browse and statistics tables do.
 std::string ResultsTableStart(bool download);
 std::string ResultsTableEnd();
 // One row of spSearch's result (10 columns).

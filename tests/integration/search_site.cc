@@ -40,9 +40,9 @@ void SearchSiteTest::ServeCatalog(const std::vector<Entry>& entries,
     }
   }
   MakeReadable(dir_.path(), /*writable=*/true);
-  const std::string error = kivweb_.Start(
-      {"--config", site_ + "/kivweb.conf", "--listen", "127.0.0.1:0"}, dir_.path() + "/kivweb.log",
-      kivweb_env);
+  const std::string error =
+      kivweb_.Start({"--config", site_ + "/kivweb.conf", "--listen", "127.0.0.1:0"},
+                    dir_.path() + "/kivweb.log", kivweb_env);
   ASSERT_EQ(error, "");
 }
 

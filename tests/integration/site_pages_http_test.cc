@@ -52,11 +52,20 @@ std::string HtmlText(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -64,9 +73,12 @@ std::string HtmlText(const std::string& text) {
 
 // An attribute value as the browser reads it.
 std::string AttrValue(std::string text) {
-  for (const auto& [entity, c] : std::vector<std::pair<std::string, std::string>>{
-           {"&quot;", "\""}, {"&#39;", "'"}, {"&#039;", "'"}, {"&lt;", "<"}, {"&gt;", ">"},
-           {"&amp;", "&"}}) {
+  for (const auto& [entity, c] : std::vector<std::pair<std::string, std::string>>{{"&quot;", "\""},
+                                                                                  {"&#39;", "'"},
+                                                                                  {"&#039;", "'"},
+                                                                                  {"&lt;", "<"},
+                                                                                  {"&gt;", ">"},
+                                                                                  {"&amp;", "&"}}) {
     for (size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at)) {
       text.replace(at, entity.size(), c);
       at += c.size();
@@ -269,7 +281,8 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   ASSERT_NE(oneil, std::string::npos);
   EXPECT_LT(pc1, pc2);
   EXPECT_LT(pc2, oneil);  // 16 KB against 5 KB
-  EXPECT_THAT(top.body, HasSubstr("href='/scripts/KIVQuery.so?Command?stats=browse&path=%2F%2FPC1'"));
+  EXPECT_THAT(top.body,
+              HasSubstr("href='/scripts/KIVQuery.so?Command?stats=browse&path=%2F%2FPC1'"));
   EXPECT_THAT(top.body, HasSubstr("?Command?stats=browse&path=%2F%2FO%27Neil'"));
   EXPECT_THAT(top.body, HasSubstr("&nbsp;1.012</p>"));  // PC1's file count
   EXPECT_THAT(top.body, HasSubstr("class='sortable'"));
@@ -293,7 +306,10 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   EXPECT_THAT(categories.body, HasSubstr("&nbsp;Music&nbsp;<br>"));
   EXPECT_THAT(categories.body, HasSubstr("&nbsp;Text&nbsp;<br>"));
   EXPECT_THAT(categories.body, HasSubstr(">*.mp3</p>"));
-  EXPECT_THAT(categories.body, HasSubstr("href='/scripts/KIVQuery.so?Command?stats=yes&path=topshares&t=2'>view top shares</a>"));
+  EXPECT_THAT(
+      categories.body,
+      HasSubstr(
+          "href='/scripts/KIVQuery.so?Command?stats=yes&path=topshares&t=2'>view top shares</a>"));
   EXPECT_THAT(categories.body, HasSubstr("&nbsp;1.011</p>"));
   EXPECT_THAT(categories.body, HasSubstr("&nbsp;4</p>"));  // readme, hostile, inner, notes
 
@@ -301,7 +317,7 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   const HttpResponse files = Stats("files");
   ExpectWholePage(files, "files");
   EXPECT_THAT(files.body, HasSubstr("&nbsp;Files&nbsp;"));
-  EXPECT_EQ(Count(files.body, "width:202px;"), 1u);   // 100k - 1M: the songs
+  EXPECT_EQ(Count(files.body, "width:202px;"), 1u);  // 100k - 1M: the songs
   EXPECT_THAT(files.body, HasSubstr("&nbsp;1.010</p>"));
   EXPECT_EQ(Count(files.body, "background-color:#e7e8ea;"), 8u);
 
@@ -314,9 +330,9 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   }
   EXPECT_THAT(charts.body, Not(HasSubstr("Charting service is currently stopped.")));
   for (const char* t : {"1", "0"}) {
-    const HttpResponse chart = Page(
-        std::string("Command?search=&recordfrom=&recordto=&dowait=&stats=chart&path=1&t=") + t +
-        "&src=1");
+    const HttpResponse chart =
+        Page(std::string("Command?search=&recordfrom=&recordto=&dowait=&stats=chart&path=1&t=") +
+             t + "&src=1");
     ASSERT_EQ(chart.status, 200);
     EXPECT_EQ(chart.Header("content-type"), "image/png");
     ASSERT_GT(chart.body.size(), 33u);
@@ -333,9 +349,9 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   }
   // Each page wrote its short-report line.
   const std::string report = ShortReport();
-  for (const char* line : {" stats/misc", " stats/topshares", " stats/topshares  [1]",
-                           " stats/categories", " stats/lastqueries", " stats/files",
-                           " stats/charts"}) {
+  for (const char* line :
+       {" stats/misc", " stats/topshares", " stats/topshares  [1]", " stats/categories",
+        " stats/lastqueries", " stats/files", " stats/charts"}) {
     EXPECT_THAT(report, HasSubstr(line)) << line;
   }
   EXPECT_THAT(DetailReport(), Not(HasSubstr("unexpected error")));
@@ -403,27 +419,30 @@ TEST_F(SitePages, BrowseFramesWalkFromComputerToShareToFolders) {
   // Names as text, never as markup.
   EXPECT_THAT(c.body, HasSubstr("<p class='ptab'>" + HtmlText(kHostile) +
                                 "</p></td><td class=rrr nowrap>&nbsp;3Kb</td>"));
-  EXPECT_THAT(c.body, HasSubstr("<p class='ptab'>report.doc</p></td><td class=rrr nowrap>&nbsp;12Kb</td>"));
+  EXPECT_THAT(c.body,
+              HasSubstr("<p class='ptab'>report.doc</p></td><td class=rrr nowrap>&nbsp;12Kb</td>"));
   EXPECT_THAT(c.body, Not(HasSubstr("<img src=x")));
   EXPECT_THAT(c.body, Not(HasSubstr("<i>x")));
   EXPECT_EQ(Trail(c.body), "<a href='" + base + "'>/</a><a href='" + base +
-                               "%2F%2FPC2'>PC2</a><a href='" + base +
-                               "%2F%2FPC2%2Fdocs'>docs</a>");
+                               "%2F%2FPC2'>PC2</a><a href='" + base + "%2F%2FPC2%2Fdocs'>docs</a>");
 
   // The odd folder: its link encodes every byte, its file listed, ".."
   // leads back to the share, the trail shows the folder escaped.
   const std::string to_odd = LinkOf(c.body, HtmlText(kOddFolder));
-  ASSERT_EQ(to_odd, std::string(kScript) +
-                        "?Command?stats=browse&path=%2F%2FPC2%2Fdocs%2F%3Ci%3Ex%20%26%20%27q%27&t=c");
+  ASSERT_EQ(to_odd,
+            std::string(kScript) +
+                "?Command?stats=browse&path=%2F%2FPC2%2Fdocs%2F%3Ci%3Ex%20%26%20%27q%27&t=c");
   EXPECT_THAT(c.body, HasSubstr(">" + HtmlText(kOddFolder) +
                                 "</p></a></td><td class=rrr nowrap>&lt;dir&gt;</td>"));
   const HttpResponse odd = Follow(to_odd);
   ExpectWholePage(odd, "frame c in the odd folder");
-  EXPECT_THAT(odd.body, HasSubstr("<p class='ptab'>inner.txt</p></td><td class=rrr nowrap>&nbsp;1Kb</td>"));
+  EXPECT_THAT(odd.body,
+              HasSubstr("<p class='ptab'>inner.txt</p></td><td class=rrr nowrap>&nbsp;1Kb</td>"));
   EXPECT_EQ(LinkOf(odd.body, ".."), to_docs);
   EXPECT_THAT(odd.body, Not(HasSubstr("<i>x")));
   const std::string odd_trail = Trail(odd.body);
-  EXPECT_THAT(odd_trail, EndsWith("%2F%2FPC2%2Fdocs%2F%3Ci%3Ex%20%26%20%27q%27'>&lt;i&gt;x &amp; 'q'</a>"));
+  EXPECT_THAT(odd_trail,
+              EndsWith("%2F%2FPC2%2Fdocs%2F%3Ci%3Ex%20%26%20%27q%27'>&lt;i&gt;x &amp; 'q'</a>"));
   EXPECT_THAT(odd_trail, Not(HasSubstr("<i>")));
 
   // PC1: share, folder, sub-folder, and back up again.
@@ -434,12 +453,14 @@ TEST_F(SitePages, BrowseFramesWalkFromComputerToShareToFolders) {
   const HttpResponse rock = Follow(LinkOf(music.body, "rock"));
   ExpectWholePage(rock, "PC1 music rock");
   EXPECT_EQ(Paragraphs(rock.body, "'ptab'").size(), 1u + 1u + 3u);  // "..", live, 3 songs
-  EXPECT_THAT(rock.body, HasSubstr("<p class='ptab'>song2.mp3</p></td><td class=rrr nowrap>&nbsp;102Kb"));
+  EXPECT_THAT(rock.body,
+              HasSubstr("<p class='ptab'>song2.mp3</p></td><td class=rrr nowrap>&nbsp;102Kb"));
   const HttpResponse live = Follow(LinkOf(rock.body, "live"));
   ExpectWholePage(live, "PC1 music rock live");
-  EXPECT_THAT(live.body, HasSubstr("<p class='ptab'>encore.mp3</p></td><td class=rrr nowrap>&nbsp;4.0Mb"));
-  EXPECT_EQ(LinkOf(live.body, ".."), std::string(kScript) +
-                                         "?Command?stats=browse&path=%2F%2FPC1%2Fmusic%2Frock&t=c");
+  EXPECT_THAT(live.body,
+              HasSubstr("<p class='ptab'>encore.mp3</p></td><td class=rrr nowrap>&nbsp;4.0Mb"));
+  EXPECT_EQ(LinkOf(live.body, ".."),
+            std::string(kScript) + "?Command?stats=browse&path=%2F%2FPC1%2Fmusic%2Frock&t=c");
   EXPECT_THAT(Trail(live.body), EndsWith("%2F%2FPC1%2Fmusic%2Frock%2Flive'>live</a>"));
 
   // A computer and a share with apostrophes reach spDir quoted.
@@ -450,7 +471,8 @@ TEST_F(SitePages, BrowseFramesWalkFromComputerToShareToFolders) {
   ExpectWholePage(its, "O'Neil it's");
   EXPECT_THAT(its.body, HasSubstr("<p class='ptab'>notes.txt</p>"));
 
-  EXPECT_THAT(ShortReport(), HasSubstr(" browse [c - //PC2/docs/" + std::string(kOddFolder) + "]: "));
+  EXPECT_THAT(ShortReport(),
+              HasSubstr(" browse [c - //PC2/docs/" + std::string(kOddFolder) + "]: "));
   EXPECT_THAT(ShortReport(), HasSubstr(" browse [*]: "));
   EXPECT_THAT(DetailReport(), Not(HasSubstr("unexpected error")));
 }
@@ -672,7 +694,9 @@ TEST_F(SiteDownloads, RefusesWhenDownloadsAreOffOrTheCallerIsNoMember) {
   const std::string id = IdOf("plain.bin");
   for (const auto& [enabled, all, members] :
        std::vector<std::tuple<std::string, std::string, std::string>>{
-           {"0", "1", "|127.0.0.1"}, {"", "1", ""}, {"1", "0", "|10.0.0.9"},
+           {"0", "1", "|127.0.0.1"},
+           {"", "1", ""},
+           {"1", "0", "|10.0.0.9"},
            {"1", "0", "127.0.0.1"}}) {  // the list's first field is a placeholder
     Set("WebProxyEnabled", enabled);
     Set("SecurityAllAreMembers", all);
@@ -693,8 +717,7 @@ TEST_F(SiteDownloads, AnIdOutsideTheCatalogOrNotANumberIsAnInvalidFile) {
   Set("WebProxyEnabled", "1");
   Set("SecurityAllAreMembers", "1");
   const std::string rows = One("select count(*) from aall");
-  const std::string folder_id =
-      One("select id from aall where fn = '*' and d2 = 'sub dir'");
+  const std::string folder_id = One("select id from aall where fn = '*' and d2 = 'sub dir'");
   for (const std::string& id :
        {std::string("999999"), std::string("0"), folder_id, std::string("1%20or%201%3D1"),
         std::string("1%3Bdelete%20from%20aall"), std::string("-1"), std::string("0x10"),
@@ -718,8 +741,8 @@ TEST_F(SiteDownloads, StreamsALargeFileWithBoundedMemory) {
   // Warm: the request thread's SMB context and buffers exist.
   ASSERT_TRUE(Download(IdOf("plain.bin")).body == plain_);
   const long peak_before = kivweb_.PeakRssKb();
-  const Streamed big = StreamGet(kivweb_.port(), std::string(kScript) + "?Command?proxy=" +
-                                                     IdOf("big.iso"));
+  const Streamed big =
+      StreamGet(kivweb_.port(), std::string(kScript) + "?Command?proxy=" + IdOf("big.iso"));
   const long peak_after = kivweb_.PeakRssKb();
   EXPECT_EQ(big.status, 200) << big.head;
   EXPECT_THAT(big.head, HasSubstr("Content-Disposition: attachment; filename=\"big.iso\""));

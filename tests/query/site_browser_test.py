@@ -3,9 +3,11 @@
 by KIVIndexer /updatedb: the browse frames clicked through computer, share and
 folder with the trail and query time shown, a sortable table sorted by a click,
 the charts page switching kind and range and showing the image, the on-demand
-ping icon; no script error on any page."""
+ping icon, the results table sorted by size and by name; no script error on any
+page."""
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -127,6 +129,49 @@ def main():
         bt.wait_for(lambda: "stats=ping" in driver.js(
             "return document.querySelector('#tabletop img.fi').src"), "ping request")
         collect("top shares")
+
+        # The results table sorts as well: by size, by file name, a second
+        # click reversing; each row moves whole.
+        driver.go(site + script + "?Command?search=song&searchkind=any+word&recordfrom=0"
+                  "&recordto=199&dowait=1&dirs=on&files=on&pagesize=200")
+        bt.wait_for(loaded, "results page")
+        bt.check(driver.js("return document.getElementById('table3').getAttribute("
+                           "'data-sort-attached')") == "1", "results table is sortable")
+
+        def result_rows():
+            return driver.js("return Array.from(document.querySelectorAll('#table3 tbody tr'))"
+                             ".map(function (r) { return [r.cells[1].innerText.trim(),"
+                             " r.cells[2].innerText.trim(), r.cells[3].innerText.trim(),"
+                             " r.cells[4].innerText.trim()]; });")
+
+        def click_head(column):
+            driver.js("document.querySelector('#table3 thead tr:last-child').cells[%d].click();"
+                      % column)
+
+        def size_key(text):
+            # As the site writes sizes: "<1Kb", "123Kb", "1.2Mb"; words after numbers.
+            match = re.match(r"^<?\s*([\d.]+)\s*(kb|mb|gb|tb)$", text, re.I)
+            if match:
+                unit = {"kb": 1, "mb": 1024, "gb": 1048576, "tb": 1073741824}
+                return (0, float(match.group(1)) * unit[match.group(2).lower()], "")
+            return (1, 0, text.lower())
+
+        before = result_rows()
+        bt.check(len(before) >= 60, "result rows: %d" % len(before))
+        bt.check(sorted(before) == sorted(result_rows()), "rows unchanged before a click")
+        click_head(4)
+        by_size = result_rows()
+        keys = [size_key(row[3]) for row in by_size]
+        bt.check(keys == sorted(keys), "sorted by size: %s" % [row[3] for row in by_size])
+        bt.check(sorted(by_size) == sorted(before), "rows moved whole when sorted by size")
+        click_head(4)
+        keys = [size_key(row[3]) for row in result_rows()]
+        bt.check(keys == sorted(keys, reverse=True), "second click: largest first")
+        click_head(3)
+        by_name = [row[2] for row in result_rows()]
+        bt.check(by_name == sorted(by_name, key=str.lower), "sorted by file name: %s" % by_name)
+        bt.check(sorted(result_rows()) == sorted(before), "rows moved whole when sorted by name")
+        collect("results")
 
         # Charts: daily searches first, then accesses, then yearly.
         driver.go(site + script + "?Command?stats=yes&path=charts")

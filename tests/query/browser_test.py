@@ -169,7 +169,7 @@ def start_kivweb(bin_dir, webfiles, work, env):
     os.makedirs(scripts)
     for name in os.listdir(webfiles):
         path = os.path.join(webfiles, name)
-        if os.path.isfile(path) and re.search(r"\.(gif|ico|htm|htc)$", name):
+        if os.path.isfile(path) and re.search(r"\.(gif|ico|htm|htc|js)$", name):
             shutil.copy(path, root + "/kiv/" + name)
     shutil.copy(os.path.join(bin_dir, "KIVQuery.so"), scripts + "/KIVQuery.so")
     for name in ("pingyes.gif", "pingno.gif"):

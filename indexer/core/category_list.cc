@@ -101,11 +101,19 @@ std::string CategoryColumnsBatch(const std::vector<Category>& categories) {
 }
 
 std::string CategoryUpdateBatch(const std::vector<Category>& categories) {
-  std::string batch;
+  if (categories.empty()) return "";
+  // Every flag in one pass over the catalog: each row is read and written
+  // once, not twice per category. The flags are those of "set c=0" followed
+  // by "set c=1 where condition": a condition that is not true (false, or
+  // unknown for a NULL name) leaves 0.
+  std::string batch = " update temp_aall set ";
+  for (size_t i = 0; i < categories.size(); ++i) {
+    if (i) batch += ", ";
+    batch += categories[i].column + "=case when " + categories[i].condition + "then 1 else 0 end";
+  }
+  batch += "\n";
   for (const Category& category : categories) {
     const std::string& c = category.column;
-    batch += " update temp_aall set " + c + "=0 \n";
-    batch += "update temp_aall set " + c + "=1 where " + category.condition + "\n";
     batch += "create index i_" + c + " on temp_aall(" + c + ") \n";
     batch += " insert into temp_stat_categories select 'count_" + c + "', count(" + c +
              ") from temp_aall where " + c + "=1\n";

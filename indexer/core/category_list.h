@@ -41,10 +41,12 @@ std::vector<Category> BuildCategoryList(const std::string& categories_edit);
 // there is no category.
 std::string CategoryColumnsBatch(const std::vector<Category>& categories);
 
-// The batch run after the task "updating categories": per category, the flag
-// set to 0 then to 1 where the condition holds, an index on the column, the
-// rows count_, size_, origs_, name_, oname_ (consecutive ids) and one top_ row
-// per computer of temp_shares1 into temp_stat_categories.
+// The batch run after the task "updating categories": every category's flag
+// set in one pass over temp_aall (1 where its condition holds, else 0: the
+// flags of setting it to 0, then to 1 where the condition holds), then per
+// category an index on the column, the rows count_, size_, origs_, name_,
+// oname_ (consecutive ids) and one top_ row per computer of temp_shares1 into
+// temp_stat_categories. Empty when there is no category.
 std::string CategoryUpdateBatch(const std::vector<Category>& categories);
 
 }  // namespace tellwen::indexer

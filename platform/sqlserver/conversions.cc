@@ -36,8 +36,14 @@ std::string TypeSpec::ToString() const {
   if (length == -2) {
     r += "(max)";
   } else if (length >= 0) {
-    r += "(" + std::to_string(length);
-    if (scale >= 0) r += ", " + std::to_string(scale);
+    // Appended piece by piece: GCC 12 at -O3 reads "(" + to_string(...) as
+    // an overlapping copy (a false -Werror=restrict).
+    r += '(';
+    r += std::to_string(length);
+    if (scale >= 0) {
+      r += ", ";
+      r += std::to_string(scale);
+    }
     r += ")";
   }
   return r;

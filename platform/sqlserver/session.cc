@@ -274,6 +274,7 @@ const Value& Session::VariableValue(const std::string& name) {
 Value Session::Evaluate(const Expr& e) {
   if (e.kind == Expr::Kind::kLiteral) return e.value;
   if (e.kind == Expr::Kind::kVariable) return VariableValue(e.name);
+  ReadScope read(*this);
   Translator t(*this);
   const std::string sql = "SELECT " + t.Expression(e);
   Value v;
@@ -286,6 +287,7 @@ Value Session::Evaluate(const Expr& e) {
 }
 
 bool Session::Condition(const Expr& e) {
+  ReadScope read(*this);
   Translator t(*this);
   const std::string sql = "SELECT CASE WHEN " + t.Expression(e) + " THEN 1 ELSE 0 END";
   bool result = false;

@@ -168,6 +168,28 @@ class Session : public TranslatorContext {
   void DropSubstringIndexes(const std::string& table, const std::string& column = "");
   void RenameSubstringIndexes(const std::string& from, const std::string& to);
 
+  // A statement that reads through substring indexes reads the registry
+  // and the indexes as of one moment: another connection may swap the
+  // table and drop its old index between the look-up and the statement.
+  // Inside a ReadScope, the first index look-up of a session in autocommit
+  // mode opens a deferred transaction (its snapshot starts with that
+  // look-up); the scope that saw it open commits it at its end (rolls it
+  // back when left by an exception). Only for statements that write no
+  // file but temp: a deferred read cannot take a write lock once another
+  // connection has written after its snapshot.
+  class ReadScope {
+   public:
+    explicit ReadScope(Session& session);
+    ~ReadScope();
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+   private:
+    Session& session_;
+    bool outermost_;
+    int exceptions_;
+  };
+
   // session_exec.cc
   void RunExecProc(const Stmt& s);
   void RunExecString(const Stmt& s);
@@ -204,6 +226,8 @@ class Session : public TranslatorContext {
   std::vector<std::string> log_tables_;
   std::vector<std::string> substring_columns_;
   bool use_substring_indexes_ = true;
+  int read_scopes_ = 0;         // ReadScopes open
+  bool read_snapshot_ = false;  // the transaction a ReadScope's look-up opened
 
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
   std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;

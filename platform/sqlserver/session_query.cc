@@ -38,9 +38,15 @@ void Session::RunSelect(const Stmt& s) {
   const Select& select = *s.select;
   const SelectCore& first = select.cores[0];
   if (first.has_into) {
-    RunSelectInto(select);
+    if (first.into.IsTemp()) {
+      ReadScope read(*this);
+      RunSelectInto(select);
+    } else {
+      RunSelectInto(select);
+    }
     return;
   }
+  ReadScope read(*this);
   // SELECT @a = x, @b = y ...: the last row's values are assigned.
   bool assign = false;
   for (const SelectItem& item : first.items) {

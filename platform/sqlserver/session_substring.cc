@@ -3,6 +3,7 @@
 // sp_rename, looked up by the translator.
 #include <strings.h>
 
+#include <exception>
 #include <random>
 
 #include "platform/sqlserver/session.h"
@@ -69,6 +70,11 @@ std::string Session::SubstringIndex(const std::string& table, const std::string&
   auto* self = const_cast<Session*>(this);
   std::string fts;
   try {
+    if (read_scopes_ > 0 && !read_snapshot_ && trancount_ == 0 &&
+        sqlite3_get_autocommit(self->db_.handle())) {
+      self->RunSqlite("BEGIN", {});
+      self->read_snapshot_ = true;
+    }
     if (!self->HasSubstringRegistry()) return "";
     self->RunSqlite(
         "SELECT fts FROM main._tsql_substring WHERE tbl = ?1 AND col = ?2 AND valid = 1",
@@ -79,6 +85,26 @@ std::string Session::SubstringIndex(const std::string& table, const std::string&
     return "";
   }
   return fts;
+}
+
+Session::ReadScope::ReadScope(Session& session)
+    : session_(session),
+      outermost_(!session.read_snapshot_),
+      exceptions_(std::uncaught_exceptions()) {
+  ++session_.read_scopes_;
+}
+
+Session::ReadScope::~ReadScope() {
+  --session_.read_scopes_;
+  if (!outermost_ || !session_.read_snapshot_) return;
+  session_.read_snapshot_ = false;
+  sqlite3* db = session_.db_.handle();
+  if (sqlite3_get_autocommit(db)) return;
+  // Nothing but temp tables was written; a commit that fails undoes them.
+  const bool failed = std::uncaught_exceptions() > exceptions_;
+  if (failed || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
 }
 
 void Session::BuildSubstringIndex(const std::string& table, const std::string& column) {

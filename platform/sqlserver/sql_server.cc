@@ -78,7 +78,7 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
   connection->session_->set_substring_columns(options.substring_columns);
   const char* substring = getenv("TELLWEN_SQL_SUBSTRING_INDEX");
   connection->session_->set_use_substring_indexes(
-      options.use_substring_indexes && substring != nullptr && strcasecmp(substring, "on") == 0);
+      options.use_substring_indexes && (substring == nullptr || strcasecmp(substring, "off") != 0));
   return connection;
 }
 

@@ -52,10 +52,9 @@ struct ConnectOptions {
   // three or more characters on them then read candidates from it.
   std::vector<std::string> substring_columns;
   // Off: statements never read substring indexes (they still get built);
-  // the answers are the same, only slower. Reading them is opt-in with the
-  // environment variable TELLWEN_SQL_SUBSTRING_INDEX=on until a search that
-  // meets the catalog swap no longer finds the old index's table dropped
-  // under it ("vtable constructor failed"); off by default.
+  // the answers are the same, only slower. The environment variable
+  // TELLWEN_SQL_SUBSTRING_INDEX=off turns reading them off for every
+  // connection of the process (to compare, or to rule the index out).
   bool use_substring_indexes = true;
 };
 

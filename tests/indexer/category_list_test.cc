@@ -68,16 +68,20 @@ TEST(CategoryList, DefaultSettingGivesTenCategories) {
   EXPECT_THAT(list[3].condition, HasSubstr("(fn like 'makefile%.%') "));
 }
 
-TEST(CategoryBatches, AddColumnsThenFlagIndexAndStatisticsPerCategory) {
+TEST(CategoryBatches, AddColumnsThenFlagsInOnePassThenIndexAndStatisticsPerCategory) {
   const std::vector<Category> list = BuildCategoryList("0|Kid's games/*.sav|Docs/*.doc");
   EXPECT_EQ(CategoryColumnsBatch(list),
             " alter table temp_aall add gugu1 tinyint NULL "
             " alter table temp_aall add gugu2 tinyint NULL ");
   EXPECT_EQ(CategoryColumnsBatch({}), "");
 
+  EXPECT_EQ(CategoryUpdateBatch({}), "");
   const std::string batch = CategoryUpdateBatch(list);
-  const size_t zero = batch.find(" update temp_aall set gugu1=0 ");
-  const size_t one = batch.find("update temp_aall set gugu1=1 where (fn like '%.sav') ");
+  // Both flags in one statement, before any index or statistics row.
+  const size_t zero = batch.find(
+      " update temp_aall set gugu1=case when (fn like '%.sav') then 1 else 0 end, "
+      "gugu2=case when (fn like '%.doc') then 1 else 0 end\n");
+  const size_t one = batch.find("gugu2=case when");
   const size_t index = batch.find("create index i_gugu1 on temp_aall(gugu1) ");
   const size_t count =
       batch.find("insert into temp_stat_categories select 'count_gugu1', count(gugu1)");
@@ -87,7 +91,7 @@ TEST(CategoryBatches, AddColumnsThenFlagIndexAndStatisticsPerCategory) {
   const size_t oname = batch.find("'oname_gugu1', 'Kid''s games'");
   const size_t top =
       batch.find(" insert into temp_stat_categories(attr, value) select 'top_gugu1'");
-  const size_t second = batch.find("update temp_aall set gugu2=0");
+  const size_t second = batch.find("create index i_gugu2 on temp_aall(gugu2) ");
   for (size_t pos : {zero, one, index, count, size, origs, name, oname, top, second}) {
     ASSERT_NE(pos, std::string::npos) << batch;
   }

@@ -253,6 +253,14 @@ void Session::RunSpSpaceUsed(const std::vector<Value>& args) {
       params, [&](sqlite3_stmt* stmt) {
         (sqlite3_column_int(stmt, 0) ? data : index) += sqlite3_column_int64(stmt, 1);
       });
+  // The table's substring indexes are indexes too: their FTS5 tables
+  // ("<fts>_data", "<fts>_idx", "<fts>_config") count for its index size.
+  if (HasSubstringRegistry()) {
+    RunSqlite(
+        "SELECT sum(d.pgsize) FROM dbstat('main', 1) d JOIN main._tsql_substring s "
+        "ON s.tbl = ?1 AND substr(d.name, 1, length(s.fts) + 1) = s.fts || '_'",
+        params, [&](sqlite3_stmt* stmt) { index += sqlite3_column_int64(stmt, 0); });
+  }
   DeliverRow({Value::Text(table), Value::Text(std::to_string(rows)), Value::Text(kb(data + index)),
               Value::Text(kb(data)), Value::Text(kb(index)), Value::Text("0 KB")},
              {"name", "rows", "reserved", "data", "index_size", "unused"});

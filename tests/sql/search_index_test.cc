@@ -5,6 +5,7 @@
 // row for row, with the indexes read and with their use switched off; also
 // after a second update (the swap) and after an update that failed.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <random>
@@ -182,6 +183,34 @@ TEST_F(SearchIndex, TheIndexFollowsTheSwapAndSurvivesAFailedUpdate) {
   MustUpdate();
   EXPECT_EQ(One("select count(*) from _tsql_substring where tbl = 'aall' and valid = 1"), "3");
   EXPECT_EQ(One("select count(*) from _tsql_substring"), "3");
+}
+
+TEST_F(SearchIndex, SpaceUsedCountsTheIndexesOfTheTable) {
+  std::mt19937 rng(8);
+  WriteIndex(RandomCatalog(rng, 500));
+  MustUpdate();
+  const SqlRows used = Query("exec sp_spaceused 'aall'", 6);
+  ASSERT_EQ(used.size(), 1u);
+  // The pages of aall's B-tree indexes and of its substring indexes, read
+  // from the file itself.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((dir_.path() + "/data/kiv.sqlite").c_str(), &db, SQLITE_OPEN_READONLY,
+                            nullptr),
+            SQLITE_OK);
+  sqlite3_stmt* stmt = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(
+                db,
+                "SELECT sum(pgsize) FROM dbstat('main', 1) WHERE name LIKE '\\_tsql\\_sub$%' "
+                "ESCAPE '\\' OR name IN (SELECT name FROM sqlite_master WHERE type = 'index' "
+                "AND tbl_name = 'aall')",
+                -1, &stmt, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db);
+  ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+  const long long bytes = sqlite3_column_int64(stmt, 0);
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  EXPECT_EQ(used[0][4], std::to_string((bytes + 1023) / 1024) + " KB");
 }
 
 TEST_F(SearchIndex, SearchesMeetingTheSwapReadOneWholeCatalog) {

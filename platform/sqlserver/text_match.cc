@@ -456,12 +456,37 @@ LikePatternSet::LikePatternSet(const std::vector<std::optional<std::string>>& pa
       has_null_ = true;
     }
   }
+  for (uint32_t i = 0; i < patterns_.size(); ++i) {
+    const LikePattern& p = patterns_[i];
+    if (p.shape_ == LikePattern::Shape::kSuffix && !p.literal_.empty()) {
+      suffix_by_last_[static_cast<unsigned char>(p.literal_.back())].push_back(i);
+    } else {
+      unbucketed_.push_back(i);
+    }
+  }
 }
 
 std::optional<bool> LikePatternSet::Matches(std::string_view value) const {
   const ValueForm form = Classify(value);
   const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
   const size_t n = value.size(), trimmed = TrimmedLength(value);
+  if (form == ValueForm::kAscii) {
+    auto any = [&](const std::vector<uint32_t>& which) {
+      for (uint32_t i : which) {
+        if (patterns_[i].MatchesBytes(bytes, n, trimmed)) return true;
+      }
+      return false;
+    };
+    if (any(unbucketed_)) return true;
+    const unsigned char last = n > 0 ? kLower.map[bytes[n - 1]] : 0;
+    if (n > 0 && any(suffix_by_last_[last])) return true;
+    if (trimmed > 0 && trimmed < n) {
+      const unsigned char before_blanks = kLower.map[bytes[trimmed - 1]];
+      if (before_blanks != last && any(suffix_by_last_[before_blanks])) return true;
+    }
+    if (has_null_) return std::nullopt;
+    return false;
+  }
   for (const LikePattern& p : patterns_) {
     const bool by_bytes = form == ValueForm::kAscii ||
                           (form == ValueForm::kAsciiStandsAlone && p.bytes_for_non_ascii_);

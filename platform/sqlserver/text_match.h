@@ -91,6 +91,13 @@ class LikePatternSet {
 
  private:
   std::vector<LikePattern> patterns_;
+  // For ASCII values: the suffix patterns ("%.mp3") by the last byte of
+  // their literal, the other patterns apart (indexes into patterns_). A
+  // suffix pattern can only match a value whose last byte, or last byte
+  // before its trailing blanks, is that byte once folded; a category's
+  // dozens of extensions are tried as a few.
+  std::array<std::vector<uint32_t>, 256> suffix_by_last_;
+  std::vector<uint32_t> unbucketed_;
   bool has_null_ = false;
 };
 

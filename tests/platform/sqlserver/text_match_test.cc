@@ -130,6 +130,21 @@ TEST(LikePatternSet, IsTheOrOfItsPatterns) {
   }
 }
 
+TEST(LikePatternSet, SuffixPatternsTriedByTheirLastByteAgreeWithEachPattern) {
+  // Suffixes sharing and differing in their last byte, one ending in a
+  // blank, next to other shapes; values with trailing blanks and case.
+  const std::vector<std::optional<std::string>> patterns = {
+      "%.mp3", "%.MP2", "%3", "%a ", "%.xl%", "%x", "%[_]z", "%.C", "%.Mp3", "a%", "%b"};
+  const LikePatternSet set(patterns);
+  for (const std::string value :
+       {"song.mp3", "SONG.MP3  ", "a.mp2 ", "x3", "a ", "a  ", "b  ", "report.xls", "zx", "ZX ",
+        "a_z", "main.c", "main.C ", "", " ", "\xC3\xA4.mp3", ".mp3x", "q", "Q.MP3\t"}) {
+    bool any = false;
+    for (const auto& p : patterns) any = any || LikePattern(*p, 0).MatchesByCodePoints(value);
+    EXPECT_EQ(set.Matches(value), std::optional<bool>(any)) << "value '" << value << "'";
+  }
+}
+
 TEST(LikePatternSet, IsNullOnlyWhenNothingMatches) {
   const LikePatternSet set({std::string("%.mp3"), std::nullopt});
   EXPECT_EQ(set.Matches("a.mp3"), std::optional<bool>(true));

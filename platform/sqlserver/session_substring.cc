@@ -100,10 +100,12 @@ Session::ReadScope::~ReadScope() {
   session_.read_snapshot_ = false;
   sqlite3* db = session_.db_.handle();
   if (sqlite3_get_autocommit(db)) return;
-  // Nothing but temp tables was written; a commit that fails undoes them.
+  // Nothing but temp tables was written; a commit that fails undoes them
+  // (and the columns read of them).
   const bool failed = std::uncaught_exceptions() > exceptions_;
   if (failed || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    session_.SchemaChanged();
   }
 }
 

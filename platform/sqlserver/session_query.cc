@@ -151,11 +151,20 @@ void Session::RunSelectInto(const Select& select) {
   RunSqlite(create, {});
   if (target.IsTemp()) scopes_.back().temp_tables.push_back(target.name);
   SchemaChanged();
-  rowcount_ = RunSqlite("INSERT INTO " + TableName(target) + " " + query, t.params());
-  if (!identity_column.empty()) {
-    RunSqlite("UPDATE " + TableName(target) + " SET " + QuoteName(identity_column) + " = " +
-                  std::to_string(seed) + " + (rowid - 1) * " + std::to_string(step),
-              {});
+  try {
+    rowcount_ = RunSqlite("INSERT INTO " + TableName(target) + " " + query, t.params());
+    if (!identity_column.empty()) {
+      RunSqlite("UPDATE " + TableName(target) + " SET " + QuoteName(identity_column) + " = " +
+                    std::to_string(seed) + " + (rowid - 1) * " + std::to_string(step),
+                {});
+    }
+  } catch (...) {
+    // The statement is one: when its rows cannot all be copied, the table
+    // it made goes too (a failed SELECT INTO leaves no table behind).
+    sqlite3_exec(db_.handle(), ("DROP TABLE IF EXISTS " + TableName(target)).c_str(), nullptr,
+                 nullptr, nullptr);
+    SchemaChanged();
+    throw;
   }
 }
 

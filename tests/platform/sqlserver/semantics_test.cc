@@ -46,6 +46,16 @@ TEST_F(Semantics, AnErrorStopsTheBatchAndRollsBackItsOpenTransaction) {
   EXPECT_EQ(Error("select nope from t"), "Invalid column name 'nope'.");
 }
 
+TEST_F(Semantics, AFailedSelectIntoLeavesNoTable) {
+  Run("create table s (v varchar(10)) insert s values ('1') insert s values ('x')");
+  for (const std::string target : {"#t", "t2"}) {
+    EXPECT_THAT(Error("select convert(int, v) as n into " + target + " from s"),
+                HasSubstr("Conversion failed"));
+    EXPECT_EQ(One("select v into " + target + " from s select count(*) from " + target), "2")
+        << target;
+  }
+}
+
 TEST_F(Semantics, CommandTimeoutInterruptsARunningStatement) {
   auto slow = Connect("kiv", "sa", "", 1);
   ASSERT_TRUE(slow);

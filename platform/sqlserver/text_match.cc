@@ -488,8 +488,7 @@ std::optional<bool> LikePatternSet::Matches(std::string_view value) const {
     return false;
   }
   for (const LikePattern& p : patterns_) {
-    const bool by_bytes = form == ValueForm::kAscii ||
-                          (form == ValueForm::kAsciiStandsAlone && p.bytes_for_non_ascii_);
+    const bool by_bytes = form == ValueForm::kAsciiStandsAlone && p.bytes_for_non_ascii_;
     if (by_bytes ? p.MatchesBytes(bytes, n, trimmed) : p.MatchesByCodePoints(value)) {
       return true;
     }

@@ -19,16 +19,11 @@ class LogFile : public ServerTest {
   // A connection that places "hits" and "pings" in the log file; the
   // connection timeout (the longest wait for a lock) is one second.
   std::unique_ptr<Connection> ConnectWithLogs() {
-    ConnectOptions options;
-    options.data_source = "localhost";
-    options.database = "kiv";
-    options.user = "sa";
-    options.data_dir = dir_.path();
+    ConnectOptions options = Options("kiv");
     options.connection_timeout_seconds = 1;
     options.log_tables = {"hits", "pings", "temp_pings"};
-    SqlError error;
-    auto c = Connection::Open(options, &error);
-    EXPECT_TRUE(c) << error.description;
+    auto c = Open(options);
+    EXPECT_TRUE(c) << last_open_error_.description;
     return c;
   }
   // The tables of the log file, read from the file itself.

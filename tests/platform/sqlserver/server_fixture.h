@@ -27,19 +27,32 @@ class ServerTest : public ::testing::Test {
     ASSERT_TRUE(conn_);
   }
 
-  std::unique_ptr<Connection> Connect(const std::string& database, const std::string& user = "sa",
-                                      const std::string& password = "", int command_timeout = 30) {
+  // The options of a local connection to database as sa, for a test to
+  // adjust before Open.
+  ConnectOptions Options(const std::string& database) const {
     ConnectOptions options;
     options.data_source = "localhost";
     options.database = database;
-    options.user = user;
-    options.password = password;
+    options.user = "sa";
     options.data_dir = dir_.path();
-    options.command_timeout_seconds = command_timeout;
+    options.command_timeout_seconds = 30;
+    return options;
+  }
+
+  std::unique_ptr<Connection> Open(const ConnectOptions& options) {
     SqlError error;
     auto c = Connection::Open(options, &error);
     last_open_error_ = error;
     return c;
+  }
+
+  std::unique_ptr<Connection> Connect(const std::string& database, const std::string& user = "sa",
+                                      const std::string& password = "", int command_timeout = 30) {
+    ConnectOptions options = Options(database);
+    options.user = user;
+    options.password = password;
+    options.command_timeout_seconds = command_timeout;
+    return Open(options);
   }
 
   static Rows ToRows(const BatchResult& result) {

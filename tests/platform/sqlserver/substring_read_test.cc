@@ -14,15 +14,10 @@ using ::testing::HasSubstr;
 class SubstringRead : public ServerTest {
  protected:
   std::unique_ptr<Connection> ConnectIndexed() {
-    ConnectOptions options;
-    options.data_source = "localhost";
-    options.database = "kiv";
-    options.user = "sa";
-    options.data_dir = dir_.path();
+    ConnectOptions options = Options("kiv");
     options.substring_columns = {"fn"};
-    SqlError error;
-    auto c = Connection::Open(options, &error);
-    EXPECT_TRUE(c) << error.description;
+    auto c = Open(options);
+    EXPECT_TRUE(c) << last_open_error_.description;
     return c;
   }
 };

@@ -29,6 +29,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/bench_workspace.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "indexer/core/update_headless.h"
@@ -315,23 +316,9 @@ double TimeFixedCost(bool connection_only) {
 
 int main(int argc, char** argv) {
   const long entries = argc > 1 ? std::atol(argv[1]) : 1000000;
-  char pattern[] = "/tmp/tellwen-search-bench.XXXXXX";
-  const std::string dir = mkdtemp(pattern);
-  setenv("TELLWEN_REGISTRY", (dir + "/registry").c_str(), 1);
-  setenv("TELLWEN_DATA", (dir + "/data").c_str(), 1);
-  mkdir((dir + "/data").c_str(), 0700);
-  tellwen::CKIVRegistry settings;
-  settings.SetValue("TemporaryFolder", dir + "/");
-  settings.SetValue("SqlLogFolder", dir + "/");
-  settings.SetValue("SqlServer", "localhost");
-  settings.SetValue("SqlDatabase", "master");
-  if (tellwen::RunSql("create database [kiv]", 0, tellwen::SqlCaller::kSetupDatabase).error) {
-    std::cerr << "create database failed\n";
-    return 1;
-  }
-  settings.SetValue("SqlDatabase", "kiv");
-  settings.SetValue("LastIndexData", "2002-02-15 17:38:32");
-  settings.SetValue("CategoriesEdit", "0");
+  const std::string dir = tellwen::bench::MakeBenchWorkspace("tellwen-search-bench");
+  if (dir.empty()) return 1;
+  tellwen::CKIVRegistry().SetValue("CategoriesEdit", "0");
 
   std::printf("catalog: %ld entries in %s\n", entries, dir.c_str());
   const std::vector<std::string> names =

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_workspace.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "indexer/core/script_splitter.h"
@@ -90,25 +91,8 @@ void WriteIndex(const std::string& path, long lines) {
 
 int main(int argc, char** argv) {
   const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
-  char pattern[] = "/tmp/tellwen-update-bench.XXXXXX";
-  const std::string dir = mkdtemp(pattern);
-  setenv("TELLWEN_REGISTRY", (dir + "/registry").c_str(), 1);
-  setenv("TELLWEN_DATA", (dir + "/data").c_str(), 1);
-  mkdir((dir + "/data").c_str(), 0700);
-
-  tellwen::CKIVRegistry settings;
-  settings.SetValue("TemporaryFolder", dir + "/");
-  settings.SetValue("SqlLogFolder", dir + "/");
-  settings.SetValue("SqlServer", "localhost");
-  settings.SetValue("SqlDatabase", "master");
-  tellwen::SqlResult created =
-      tellwen::RunSql("create database [kiv]", 0, tellwen::SqlCaller::kSetupDatabase);
-  if (created.error) {
-    std::cerr << created.error_text << "\n";
-    return 1;
-  }
-  settings.SetValue("SqlDatabase", "kiv");
-  settings.SetValue("LastIndexData", "2002-02-15 17:38:32");
+  const std::string dir = tellwen::bench::MakeBenchWorkspace("tellwen-update-bench");
+  if (dir.empty()) return 1;
 
   const std::string index = dir + "/kivtmp.txt";
   std::cout << "index file: " << lines << " lines in " << dir << "\n";

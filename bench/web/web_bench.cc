@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_workspace.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "indexer/core/settings_access.h"
@@ -196,25 +197,8 @@ int main(int argc, char** argv) {
     std::cerr << "wrk is not installed (scripts/install-deps installs it)\n";
     return 1;
   }
-  char pattern[] = "/tmp/tellwen-web-bench.XXXXXX";
-  const std::string dir = mkdtemp(pattern);
-  setenv("TELLWEN_REGISTRY", (dir + "/registry").c_str(), 1);
-  setenv("TELLWEN_DATA", (dir + "/data").c_str(), 1);
-  mkdir((dir + "/data").c_str(), 0700);
-
-  tellwen::CKIVRegistry settings;
-  settings.SetValue("TemporaryFolder", dir + "/");
-  settings.SetValue("SqlLogFolder", dir + "/");
-  settings.SetValue("SqlServer", "localhost");
-  settings.SetValue("SqlDatabase", "master");
-  tellwen::SqlResult created =
-      tellwen::RunSql("create database [kiv]", 0, tellwen::SqlCaller::kSetupDatabase);
-  if (created.error) {
-    std::cerr << created.error_text << "\n";
-    return 1;
-  }
-  settings.SetValue("SqlDatabase", "kiv");
-  settings.SetValue("LastIndexData", "2002-02-15 17:38:32");
+  const std::string dir = tellwen::bench::MakeBenchWorkspace("tellwen-web-bench");
+  if (dir.empty()) return 1;
 
   std::cout << "catalog: " << lines << " index entries in " << dir << "\n" << std::flush;
   WriteIndex(dir + "/kivtmp.txt", lines);
@@ -226,7 +210,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("update job: %.1f s\n", Ms(Clock::now() - update_begin) / 1000);
-  settings.SetValue("WebStatus", "yes");
+  tellwen::CKIVRegistry().SetValue("WebStatus", "yes");
 
   const std::string site = dir + "/site";
   if (std::system(("'" + std::string(TELLWEN_SOURCE_DIR) + "/scripts/lay-out-site' '" +

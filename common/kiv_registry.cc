@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/host_name.h"
+#include "common/int_text.h"
 #include "common/user_messages.h"
 #include "platform/registry/registry.h"
 
@@ -121,12 +123,6 @@ void ShowFailure(const char* format, int code) {
   ShowMessage(text, MessageIcon::kError);
 }
 
-std::string HostName() {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return "localhost";
-  return name;
-}
-
 std::string TempFolder() {
   const char* env = std::getenv("TMPDIR");
   std::string folder = (env != nullptr && *env != '\0') ? env : "/tmp/";
@@ -194,21 +190,14 @@ std::string CKIVRegistry::ComputeDefault(const std::string& name) {
       case DefaultKind::kTempFolder:
         return TempFolder();
       case DefaultKind::kHostName:
-        return HostName() + entry.text;
+        return LocalHostName() + entry.text;
     }
   }
   return "";  // not in the table: an empty value fits every caller
 }
 
 int CKIVRegistry::GetIntValue(const std::string& name, int /*ignored*/, const std::string& mode) {
-  std::string text = GetValue(name, mode);
-  errno = 0;
-  char* end = nullptr;
-  long value = std::strtol(text.c_str(), &end, 10);
-  if (end == text.c_str()) return 0;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
+  return LeadingInt(GetValue(name, mode));
 }
 
 bool CKIVRegistry::GetBoolValue(const std::string& name, int /*ignored*/, const std::string& mode) {

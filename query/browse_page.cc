@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "common/kiv_registry.h"
-#include "query/deep_stack.h"
+#include "common/sql_session.h"
 #include "query/home_page.h"
 #include "query/query_server.h"
 #include "query/site_blocks.h"
@@ -203,7 +203,7 @@ void BrowsePage(Page& page, const std::string& t, const std::string& path) {
                       (frame == 'c' && !parsed.share.empty());
   const std::time_t start = std::time(nullptr);
   if (needed) {
-    SqlResult result = RunSqlDeep(SpDirStatement(frame, parsed), 3, SqlCaller::kQueryRowReader);
+    SqlResult result = MachineSql().Run(SpDirStatement(frame, parsed), 3, SqlCaller::kQueryRowReader);
     if (result.error) {
       page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);
       page.Append(FatalBlock(result.description, result.source,

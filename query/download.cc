@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "query/deep_stack.h"
+#include "common/sql_session.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
@@ -90,7 +90,7 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
     InvalidFile(ctx);
     return;
   }
-  SqlResult result = RunSqlDeep("spGetFullPathFileFromID " + std::to_string(id), 4,
+  SqlResult result = MachineSql().Run("spGetFullPathFileFromID " + std::to_string(id), 4,
                                 SqlCaller::kQueryStatementRunner);
   if (result.error) {
     reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);

@@ -3,7 +3,7 @@
 #include "common/kiv_registry.h"
 #include "platform/net/host_address.h"
 #include "query/access.h"
-#include "query/deep_stack.h"
+#include "common/sql_session.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
 
@@ -79,7 +79,7 @@ void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoServ
                 "]:  " + (alive ? "alive" : "dead") + "  (ip: " + net::AddressText(address) + ")");
   if (settings.GetBoolValue("GenerateLogForStatistics")) {
     const SqlResult result =
-        RunSqlDeep(StatPingStatement(SqlNow(), remote, alive, path.substr(0, 255)), 0,
+        MachineSql().Run(StatPingStatement(SqlNow(), remote, alive, path.substr(0, 255)), 0,
                    SqlCaller::kQueryStatementRunner);
     if (result.error) {
       reports.Detail("unexpected error [SQLQuery]: " + result.description +

@@ -13,7 +13,7 @@
 #include "query/access.h"
 #include "query/browse_page.h"
 #include "query/chart_page.h"
-#include "query/deep_stack.h"
+#include "common/sql_session.h"
 #include "query/download.h"
 #include "query/faq.h"
 #include "query/home_page.h"
@@ -49,7 +49,7 @@ void Page::ReportServerVariables() {
 }
 
 SqlRows Page::RunStatement(const std::string& sql, int columns) {
-  SqlResult result = RunSqlDeep(sql, columns, SqlCaller::kQueryStatementRunner);
+  SqlResult result = MachineSql().Run(sql, columns, SqlCaller::kQueryStatementRunner);
   if (result.error) {
     reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
     return SqlRows();

@@ -7,7 +7,7 @@
 
 #include "common/kiv_registry.h"
 #include "query/access.h"
-#include "query/deep_stack.h"
+#include "common/sql_session.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"
 #include "query/query_server.h"
@@ -134,7 +134,7 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
     // falls into that moment waits for spSearch to be back (nothing of the
     // call has run), for up to three seconds, before it reports the error.
     for (int attempt = 0;; ++attempt) {
-      result = RunSqlDeep(call, 10, SqlCaller::kQuerySearch);
+      result = MachineSql().Run(call, 10, SqlCaller::kQuerySearch);
       if (!result.error || attempt >= 30 ||
           result.description.find("Could not find stored procedure 'spSearch'") ==
               std::string::npos) {

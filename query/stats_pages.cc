@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "common/kiv_registry.h"
-#include "query/deep_stack.h"
+#include "common/sql_session.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"
 #include "query/query_server.h"
@@ -339,7 +339,7 @@ void StatsPage(Page& page, const CommandParams& p) {
     word = "misc";
   }
   auto run = [&](const std::string& sql, int columns, bool* failed) {
-    SqlResult result = RunSqlDeep(sql, columns, SqlCaller::kQueryRowReader);
+    SqlResult result = MachineSql().Run(sql, columns, SqlCaller::kQueryRowReader);
     if (result.error) {
       page.reports.Detail("unexpected error [stats]: " + result.description +
                           " src:" + result.source);

@@ -1,8 +1,8 @@
-#include "query/deep_stack.h"
+#include "common/deep_stack.h"
 
 #include <pthread.h>
 
-namespace tellwen::query {
+namespace tellwen {
 
 namespace {
 
@@ -42,10 +42,4 @@ void RunOnDeepStack(const std::function<void()>& work) {
   pthread_join(thread, nullptr);
 }
 
-SqlResult RunSqlDeep(const std::string& command, int column_count, SqlCaller caller) {
-  SqlResult result;
-  RunOnDeepStack([&] { result = RunSql(command, column_count, caller); });
-  return result;
-}
-
-}  // namespace tellwen::query
+}  // namespace tellwen

@@ -11,9 +11,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "common/db_session.h"
-
-namespace tellwen::query {
+namespace tellwen {
 
 inline constexpr size_t kMinStackBytes = size_t{16} << 20;
 
@@ -21,7 +19,4 @@ inline constexpr size_t kMinStackBytes = size_t{16} << 20;
 // it is big enough).
 void RunOnDeepStack(const std::function<void()>& work);
 
-// RunSql through RunOnDeepStack.
-SqlResult RunSqlDeep(const std::string& command, int column_count, SqlCaller caller);
-
-}  // namespace tellwen::query
+}  // namespace tellwen

@@ -1,9 +1,9 @@
-#include "query/deep_stack.h"
+#include "common/deep_stack.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>
 
-namespace tellwen::query {
+namespace tellwen {
 namespace {
 
 size_t StackOfThisThread() {
@@ -39,4 +39,4 @@ TEST(DeepStack, ResultsComeBackToTheCaller) {
 }
 
 }  // namespace
-}  // namespace tellwen::query
+}  // namespace tellwen

@@ -2,7 +2,7 @@
 // holding the settings store (TELLWEN_REGISTRY) and the data folder
 // (TELLWEN_DATA), both pointed to by this process's environment, the
 // settings the update job needs, and an empty database "kiv" that the
-// settings name.
+// settings name. WriteSampleIndex writes the index file the benchmarks load.
 //
 // Thread safety: call once, before any other thread starts (it sets
 // environment variables).
@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -43,6 +44,29 @@ inline std::string MakeBenchWorkspace(const std::string& prefix) {
   settings.SetValue("SqlDatabase", "kiv");
   settings.SetValue("LastIndexData", "2002-02-15 17:38:32");
   return dir;
+}
+
+// An index file of `lines` lines: a LAN of 250 computers, 4 shares each,
+// folders two deep, file names "song<i> track.<ext>" with the extensions of
+// the default categories.
+inline void WriteSampleIndex(const std::string& path, long lines) {
+  static const char* kExtensions[] = {"mp3", "avi", "doc", "txt", "jpg", "zip", "exe", "cpp",
+                                      "pdf", "htm", "wav", "iso", "dat", "log", "mdb", "png"};
+  std::ofstream out(path, std::ios::binary);
+  std::string line;
+  for (long i = 0; i < lines; ++i) {
+    const long computer = i / 4000, share = (i / 1000) % 4, top = (i / 100) % 10,
+               sub = (i / 10) % 10;
+    line = "//PC" + std::to_string(computer) + "\tshare" + std::to_string(share) + "\t";
+    if (i % 10 == 0) {
+      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\t*\t0\r\n";
+    } else {
+      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\tsong" +
+              std::to_string(i) + " track." + kExtensions[i % 16] + "\t" +
+              std::to_string((i * 7919) % 500000) + "\r\n";
+    }
+    out << line;
+  }
 }
 
 }  // namespace tellwen::bench

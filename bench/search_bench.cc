@@ -331,7 +331,7 @@ int main(int argc, char** argv) {
     tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
     tellwen::indexer::UpdateJobOptions options;
     options.silent = true;
-    tellwen::indexer::RegistrySettings job_settings;
+    tellwen::RegistrySettings job_settings;
     if (tellwen::indexer::RunUpdateJob(options, driver, job_settings) !=
         tellwen::indexer::UpdateJobOutcome::kSucceeded) {
       std::cerr << "the update did not complete; see " << dir << "/sql_log.txt\n";

@@ -27,7 +27,7 @@
 #include "bench/bench_workspace.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
-#include "indexer/core/settings_access.h"
+#include "common/settings.h"
 #include "indexer/core/update_headless.h"
 #include "indexer/core/update_job.h"
 
@@ -154,7 +154,7 @@ bool Update(const std::string& dir) {
   tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
   tellwen::indexer::UpdateJobOptions options;
   options.silent = true;
-  tellwen::indexer::RegistrySettings settings;
+  tellwen::RegistrySettings settings;
   return tellwen::indexer::RunUpdateJob(options, driver, settings) ==
          tellwen::indexer::UpdateJobOutcome::kSucceeded;
 }

@@ -40,12 +40,12 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 // Times every batch, by the task it belongs to (the loader's batches and the
 // category batches count for the task that drives them).
-class TimingExecutor : public tellwen::indexer::SessionSqlExecutor {
+class TimingExecutor : public tellwen::DatabaseSql {
  public:
   tellwen::SqlResult Run(const std::string& batch, int column_count,
                          tellwen::SqlCaller caller) override {
     const auto begin = Clock::now();
-    tellwen::SqlResult result = SessionSqlExecutor::Run(batch, column_count, caller);
+    tellwen::SqlResult result = DatabaseSql::Run(batch, column_count, caller);
     const double spent = Seconds(Clock::now() - begin);
     std::lock_guard<std::mutex> lock(mutex_);
     if (caller == tellwen::SqlCaller::kIndexerTaskBody) {
@@ -65,28 +65,6 @@ class TimingExecutor : public tellwen::indexer::SessionSqlExecutor {
   std::mutex mutex_;
 };
 
-// A LAN of 250 computers, 4 shares each, folders three deep, file names with
-// the extensions of the default categories.
-void WriteIndex(const std::string& path, long lines) {
-  static const char* kExtensions[] = {"mp3", "avi", "doc", "txt", "jpg", "zip", "exe", "cpp",
-                                      "pdf", "htm", "wav", "iso", "dat", "log", "mdb", "png"};
-  std::ofstream out(path, std::ios::binary);
-  std::string line;
-  for (long i = 0; i < lines; ++i) {
-    const long computer = i / 4000, share = (i / 1000) % 4, top = (i / 100) % 10,
-               sub = (i / 10) % 10;
-    line = "//PC" + std::to_string(computer) + "\tshare" + std::to_string(share) + "\t";
-    if (i % 10 == 0) {
-      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\t*\t0\r\n";
-    } else {
-      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\tsong" +
-              std::to_string(i) + " track." + kExtensions[i % 16] + "\t" +
-              std::to_string((i * 7919) % 500000) + "\r\n";
-    }
-    out << line;
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,7 +74,7 @@ int main(int argc, char** argv) {
 
   const std::string index = dir + "/kivtmp.txt";
   std::cout << "index file: " << lines << " lines in " << dir << "\n";
-  WriteIndex(index, lines);
+  tellwen::bench::WriteSampleIndex(index, lines);
 
   // Baseline: the same file into a plain table with the sqlite3 shell.
   const auto import_begin = Clock::now();
@@ -126,7 +104,7 @@ int main(int argc, char** argv) {
     tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
     tellwen::indexer::UpdateJobOptions options;
     options.silent = true;
-    tellwen::indexer::RegistrySettings settings;
+    tellwen::RegistrySettings settings;
     const auto update_begin = Clock::now();
     const tellwen::indexer::UpdateJobOutcome outcome =
         tellwen::indexer::RunUpdateJob(options, driver, settings, &executor);

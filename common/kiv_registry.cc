@@ -46,7 +46,7 @@ constexpr const char* kDefaultCategories =
     "*.rc; *.cxx; *.dsp; *.dsw; *.vcp; *.vcw; *.mak; *.mdp; *.bpr; *.bpg; *.bpk; *.dpr; "
     "makefile*.*";
 
-// The system's configuration vocabulary, in its documented order. The order
+// Every setting the programs know, with its default. The order
 // has no effect: the table is searched by exact, case-sensitive name.
 constexpr DefaultEntry kDefaults[] = {
     {"UnixStyleForFileNames", DefaultKind::kLiteral, "0"},

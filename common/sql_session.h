@@ -24,7 +24,7 @@ class SqlSession {
   virtual SqlResult Run(const std::string& batch, int column_count, SqlCaller caller) = 0;
 };
 
-class DatabaseSql final : public SqlSession {
+class DatabaseSql : public SqlSession {
  public:
   SqlResult Run(const std::string& batch, int column_count, SqlCaller caller) override;
 };

@@ -9,28 +9,17 @@
 #include <vector>
 
 #include "common/db_session.h"
+#include "common/settings.h"
+#include "common/stop_signals.h"
 #include "common/user_messages.h"
 #include "indexer/core/command_line.h"
 #include "indexer/core/index_headless.h"
 #include "indexer/core/index_job.h"
-#include "indexer/core/settings_access.h"
 #include "indexer/core/update_headless.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/net/smb_network.h"
 
 namespace {
-
-std::atomic<bool> stop_requested{false};
-
-void OnStopSignal(int) { stop_requested.store(true); }
-
-void InstallStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 int RunIndex() {
   using namespace tellwen;
@@ -38,18 +27,16 @@ int RunIndex() {
   net::SmbOptions smb;
   smb.port = net::SmbPortFromEnvironment();
   net::SmbNetwork network(smb);
-  indexer::RegistrySettings settings;
+  RegistrySettings settings;
   indexer::IndexJobDependencies deps;
   deps.network = &network;
   deps.settings = &settings;
-  deps.sql = [](const std::string& command, int columns, SqlCaller caller) {
-    return RunSql(command, columns, caller);
-  };
+  deps.sql = &MachineSql();
   indexer::IndexJob job(std::move(deps));
-  InstallStopSignals();
+  StopSignals stop_signals;
   indexer::HeadlessOptions options;
   options.terminal = isatty(fileno(stdout)) != 0;
-  return indexer::RunIndexJobHeadless(&job, &stop_requested, options);
+  return indexer::RunIndexJobHeadless(&job, &StopSignals::flag(), options);
 }
 
 int RunUpdate(bool setup_mode) { return tellwen::indexer::RunUpdateJobHeadless(setup_mode); }

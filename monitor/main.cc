@@ -15,11 +15,12 @@
 #include <string>
 #include <thread>
 
-#include "common/kiv_registry.h"
+#include "common/clock.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
+#include "common/stop_signals.h"
 #include "common/user_messages.h"
 #include "monitor/core/event_log.h"
-#include "monitor/core/monitor_clock.h"
-#include "monitor/core/monitor_settings.h"
 #include "monitor/core/monitor_worker.h"
 #include "monitor/core/status_line.h"
 #include "platform/desktop/single_instance.h"
@@ -28,18 +29,6 @@
 namespace {
 
 constexpr auto kStopWait = std::chrono::milliseconds(10000);
-
-std::atomic<bool> stop_requested{false};
-
-void OnStopSignal(int) { stop_requested.store(true); }
-
-void InstallStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 const char* kUsage =
     "usage: KIVMonitor [--headless]\n"
@@ -99,9 +88,9 @@ int main(int argc, char** argv) {
                stderr);
   }
 
-  InstallStopSignals();
+  StopSignals stop_signals;
   const std::string folder = OwnFolder();
-  if (!folder.empty()) CKIVRegistry().SetValue("KIVInstallPathExes", folder);
+  if (!folder.empty()) MachineSettings().SetValue("KIVInstallPathExes", folder);
 
   monitor::SyslogEventLog event_log;
   net::IcmpEcho echo;
@@ -112,14 +101,13 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
 
-  monitor::RegistryMonitorSettings settings;
-  monitor::SystemClock clock;
+  SystemClock clock;
   monitor::MonitorDependencies deps;
   deps.echo = &echo;
-  deps.settings = &settings;
+  deps.settings = &MachineSettings();
   deps.clock = &clock;
   deps.event_log = &event_log;
-  deps.sql = monitor::DatabaseSql();
+  deps.sql = &MachineSql();
   monitor::MonitorWorker worker(std::move(deps));
   worker.ReadSettings();
 
@@ -134,7 +122,7 @@ int main(int argc, char** argv) {
     ended.set_value();
   });
 
-  while (!stop_requested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  while (!StopSignals::Requested()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
   worker.RequestStop();
   worker.SaveSettings();

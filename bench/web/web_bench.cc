@@ -26,7 +26,7 @@
 #include "bench/bench_workspace.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
-#include "indexer/core/settings_access.h"
+#include "common/settings.h"
 #include "indexer/core/update_headless.h"
 #include "query/command_params.h"
 #include "query/search.h"
@@ -38,28 +38,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// The LAN of the update benchmark: 250 computers, 4 shares each, folders two
-// deep, file names "song<i> track.<ext>".
-void WriteIndex(const std::string& path, long lines) {
-  static const char* kExtensions[] = {"mp3", "avi", "doc", "txt", "jpg", "zip", "exe", "cpp",
-                                      "pdf", "htm", "wav", "iso", "dat", "log", "mdb", "png"};
-  std::ofstream out(path, std::ios::binary);
-  std::string line;
-  for (long i = 0; i < lines; ++i) {
-    const long computer = i / 4000, share = (i / 1000) % 4, top = (i / 100) % 10,
-               sub = (i / 10) % 10;
-    line = "//PC" + std::to_string(computer) + "\tshare" + std::to_string(share) + "\t";
-    if (i % 10 == 0) {
-      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\t*\t0\r\n";
-    } else {
-      line += "music" + std::to_string(top) + "\talbum" + std::to_string(sub) + "\tsong" +
-              std::to_string(i) + " track." + kExtensions[i % 16] + "\t" +
-              std::to_string((i * 7919) % 500000) + "\r\n";
-    }
-    out << line;
-  }
-}
 
 std::string Run(const std::string& command) {  // its stdout
   std::string output;
@@ -201,10 +179,10 @@ int main(int argc, char** argv) {
   if (dir.empty()) return 1;
 
   std::cout << "catalog: " << lines << " index entries in " << dir << "\n" << std::flush;
-  WriteIndex(dir + "/kivtmp.txt", lines);
+  tellwen::bench::WriteSampleIndex(dir + "/kivtmp.txt", lines);
   const auto update_begin = Clock::now();
   std::ofstream rows(dir + "/rows.txt");
-  tellwen::indexer::RegistrySettings update_settings;
+  tellwen::RegistrySettings update_settings;
   if (tellwen::indexer::RunUpdateJobHeadless(false, update_settings, nullptr, rows) != 0) {
     std::cerr << "the update failed; see " << dir << "/sql_log.txt\n";
     return 1;

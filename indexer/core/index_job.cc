@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/time_text.h"
 #include "common/user_messages.h"
 #include "indexer/core/discovery.h"
 #include "indexer/core/scanner.h"
@@ -16,12 +17,6 @@ namespace {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
-}
-
-std::string FormatTime(const char* format, const std::tm& tm) {
-  char buffer[128];
-  size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
-  return std::string(buffer, n);
 }
 
 }  // namespace
@@ -42,9 +37,9 @@ ScanStatusValues MakeScanStatusValues(long long files, std::time_t now) {
   localtime_r(&now, &tm);
   ScanStatusValues values;
   values.number_of_indexed_files = GroupThousands(files) + " files indexed";
-  values.data_of_the_index = "last index on " + FormatTime("%d-%b-%Y", tm);
-  values.last_index_data = FormatTime("%Y-%m-%d %H:%M:%S", tm);
-  values.last_successful_scan = FormatTime("%d %B %Y at %H:%M:%S", tm);
+  values.data_of_the_index = "last index on " + FormatTime(tm, "%d-%b-%Y");
+  values.last_index_data = FormatTime(tm, "%Y-%m-%d %H:%M:%S");
+  values.last_successful_scan = FormatTime(tm, "%d %B %Y at %H:%M:%S");
   return values;
 }
 
@@ -195,7 +190,8 @@ bool IndexJob::HandleEndIfIdle() {
     ShowMessage(std::string(kIndexJobFailedText) + "\n" + last_job_failure_, MessageIcon::kError);
   }
   if (!shared_.stop && last_job_failure_.empty() && settings_.insert_into_database) {
-    ScanStatusValues values = MakeScanStatusValues(status.files_found, deps_.clock());
+    ScanStatusValues values = MakeScanStatusValues(
+        status.files_found, (deps_.clock != nullptr ? *deps_.clock : MachineClock()).Now());
     deps_.settings->SetValue("NumberOfIndexedFiles", values.number_of_indexed_files);
     deps_.settings->SetValue("DataOfTheIndexForDB", values.data_of_the_index);
     deps_.settings->SetValue("LastIndexData", values.last_index_data);

@@ -29,10 +29,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/clock.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "indexer/core/dump.h"
 #include "indexer/core/index_settings.h"
 #include "indexer/core/job_shared.h"
-#include "indexer/core/settings_access.h"
 #include "indexer/core/skip_list.h"
 #include "platform/net/network.h"
 
@@ -50,11 +52,11 @@ inline constexpr const char* kStopQuestion = "Are you sure do you want to stop?"
 inline constexpr const char* kIndexJobFailedText = "The index job failed.";
 
 struct IndexJobDependencies {
-  net::Network* network = nullptr;     // not owned; outlives the job
-  SettingsAccess* settings = nullptr;  // not owned; outlives the job
-  SqlRunner sql;                       // reads the recently indexed computers
+  net::Network* network = nullptr;  // not owned; outlives the job
+  Settings* settings = nullptr;     // not owned; outlives the job
+  SqlSession* sql = nullptr;        // reads the recently indexed computers; not owned
   JobTiming timing;
-  std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+  Clock* clock = nullptr;    // the end-of-job time stamps; null: MachineClock(); not owned
   FileEnv* files = nullptr;  // null: FileEnv::Default(); not owned
 };
 

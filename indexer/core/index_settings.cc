@@ -12,7 +12,7 @@ std::string IndexFilePath(const std::string& temporary_folder) {
   return path + "kivtmp.txt";
 }
 
-IndexSettings ReadIndexSettings(SettingsAccess& settings) {
+IndexSettings ReadIndexSettings(Settings& settings) {
   IndexSettings s;
   s.split_share_and_directory = settings.GetBoolValue("SplitBetweenShareAndDirectory");
   s.split_directory_and_file = settings.GetBoolValue("SplitBetweenDirectoryAndFile");
@@ -30,7 +30,7 @@ IndexSettings ReadIndexSettings(SettingsAccess& settings) {
   return s;
 }
 
-JobStartSettings ReadJobStartSettings(SettingsAccess& settings) {
+JobStartSettings ReadJobStartSettings(Settings& settings) {
   JobStartSettings s;
   s.scan_priority = settings.GetIntValue("IndexerScanPriority");
   s.enumerate_network = settings.GetBoolValue("MustEnumerateResourcesFromNetwork");

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "indexer/core/settings_access.h"
+#include "common/settings.h"
 
 namespace tellwen::indexer {
 
@@ -36,8 +36,8 @@ struct JobStartSettings {
   int not_reindex_hours = 48;      // SqlNotReindexHours
 };
 
-IndexSettings ReadIndexSettings(SettingsAccess& settings);
-JobStartSettings ReadJobStartSettings(SettingsAccess& settings);
+IndexSettings ReadIndexSettings(Settings& settings);
+JobStartSettings ReadJobStartSettings(Settings& settings);
 
 // NumberOfThreads: a value outside 1..25 gives 3.
 int ThreadCountFromStored(int stored);

@@ -23,7 +23,7 @@ std::string LoaderError(const std::string& description) {
 }
 
 // Rows of zz as the server counts them, or -1 when the count fails.
-int64_t CountLoadedRows(SqlExecutor& executor) {
+int64_t CountLoadedRows(SqlSession& executor) {
   SqlResult result = executor.Run("select count(*) from zz", 1, SqlCaller::kIndexerBatch);
   if (result.error || result.rows.empty() || result.rows[0].empty()) return -1;
   char* end = nullptr;
@@ -34,7 +34,7 @@ int64_t CountLoadedRows(SqlExecutor& executor) {
 
 // Sends one batch of `lines` inserts; `committed` is the number of rows zz
 // held before it. Returns "" when the batch's rows are in zz exactly once.
-std::string SendBatch(SqlExecutor& executor, const std::string& batch, int64_t lines,
+std::string SendBatch(SqlSession& executor, const std::string& batch, int64_t lines,
                       int64_t committed) {
   std::string first_error;
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -108,7 +108,7 @@ void AppendInsertStatement(std::string_view line, std::string* batch) {
   batch->append("')\n");
 }
 
-LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor, const LoaderHooks& hooks,
+LoaderResult LoadIndexFile(const std::string& path, SqlSession& executor, const LoaderHooks& hooks,
                            FileEnv* env) {
   LoaderResult result;
   std::unique_ptr<ReadableFile> file;

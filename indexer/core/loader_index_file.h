@@ -31,7 +31,7 @@
 #include <string_view>
 
 #include "common/file_env.h"
-#include "indexer/core/update_sql_executor.h"
+#include "common/sql_session.h"
 
 namespace tellwen::indexer {
 
@@ -68,7 +68,7 @@ void AppendInsertStatement(std::string_view line, std::string* batch);
 // (a folder, a read error half way) is an error naming the file and the
 // reason, and the open batch is not sent: loading a part would swap a cut
 // or empty catalog in for the live one.
-LoaderResult LoadIndexFile(const std::string& path, SqlExecutor& executor, const LoaderHooks& hooks,
+LoaderResult LoadIndexFile(const std::string& path, SqlSession& executor, const LoaderHooks& hooks,
                            FileEnv* env = FileEnv::Default());
 
 }  // namespace tellwen::indexer

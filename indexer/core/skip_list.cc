@@ -14,12 +14,12 @@ std::string RecentComputersStatement(int hours) {
          std::to_string(hours) + ", getdate()))   select name from shares1 where data > @ultimii";
 }
 
-void BuildSkipList(int not_reindex_hours, const std::string& exclude_list, const SqlRunner& sql,
+void BuildSkipList(int not_reindex_hours, const std::string& exclude_list, SqlSession* sql,
                    SkipList* skip) {
   skip->Clear();
-  if (sql) {
+  if (sql != nullptr) {
     SqlResult result =
-        sql(RecentComputersStatement(not_reindex_hours), 1, SqlCaller::kIndexerSkipList);
+        sql->Run(RecentComputersStatement(not_reindex_hours), 1, SqlCaller::kIndexerSkipList);
     // On an error the rows read before it (if any) still count.
     for (const SqlRow& row : result.rows) {
       if (row.empty()) continue;

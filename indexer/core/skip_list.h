@@ -2,23 +2,19 @@
 // within SqlNotReindexHours (read from the catalog's shares1 table) and those
 // of IndexerExcludeList. Names are "\\" + name, compared ignoring case.
 //
-// The database is reached through a SkipListSql function so that tests give
-// a fake one; the program passes RunSql.
+// The database is reached through a SqlSession; without one (null) only the
+// exclude list counts.
 //
 // Thread safety: built by one thread before the job's threads start, then
 // only read (Contains is safe from any number of threads).
 #pragma once
 
-#include <functional>
 #include <string>
 #include <unordered_set>
 
-#include "common/db_session.h"
+#include "common/sql_session.h"
 
 namespace tellwen::indexer {
-
-using SqlRunner =
-    std::function<SqlResult(const std::string& command, int column_count, SqlCaller caller)>;
 
 class SkipList {
  public:
@@ -37,7 +33,7 @@ std::string RecentComputersStatement(int hours);
 // Clears *skip and fills it: the recently indexed computers (a database error
 // is swallowed and leaves what was read), then every computer of the exclude
 // list value.
-void BuildSkipList(int not_reindex_hours, const std::string& exclude_list, const SqlRunner& sql,
+void BuildSkipList(int not_reindex_hours, const std::string& exclude_list, SqlSession* sql,
                    SkipList* skip);
 
 }  // namespace tellwen::indexer

@@ -7,44 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include "common/stop_signals.h"
 #include "indexer/core/index_settings.h"
 
 namespace tellwen::indexer {
 namespace {
-
-volatile std::sig_atomic_t g_stop_signal = 0;
-
-// The first signal asks for a stop; a second one ends the process at once
-// with the signal's default action.
-extern "C" void OnStopSignal(int signal_number) {
-  if (g_stop_signal != 0) {
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-    return;
-  }
-  g_stop_signal = signal_number;
-}
-
-// Installs the stop handlers for the life of the object.
-class StopSignals {
- public:
-  StopSignals() {
-    g_stop_signal = 0;
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int_);
-    sigaction(SIGTERM, &action, &old_term_);
-  }
-  ~StopSignals() {
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
-  }
-
- private:
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
-};
 
 void PrintRow(std::ostream& out, const UpdateTaskRow& row) {
   out << std::left << std::setw(32) << row.name << std::setw(10) << row.start << std::setw(10)
@@ -72,7 +39,7 @@ bool HeadlessUpdateDriver::Drive(UpdateRunner& runner) {
   runner.Start();
   while (true) {
     const bool running = runner.Running();
-    if (g_stop_signal != 0 && !stop_announced) {
+    if (StopSignals::Requested() && !stop_announced) {
       runner.RequestStop();
       stop_announced = true;
       out_ << "Stopping... (the current task finishes first; a second signal ends at once)\n"
@@ -109,9 +76,9 @@ bool HeadlessUpdateDriver::Drive(UpdateRunner& runner) {
   return completed;
 }
 
-int RunUpdateJobHeadless(bool setup_mode, SettingsAccess& settings, SqlExecutor* executor,
+int RunUpdateJobHeadless(bool setup_mode, Settings& settings, SqlSession* executor,
                          std::ostream& out) {
-  StopSignals signals;
+  StopSignals signals(StopSignals::SecondSignal::kEndsProcess);
   HeadlessUpdateDriver driver(out, setup_mode);
   UpdateJobOptions options;
   options.setup_mode = setup_mode;

@@ -10,8 +10,8 @@
 
 #include <ostream>
 
+#include "common/sql_session.h"
 #include "indexer/core/update_job.h"
-#include "indexer/core/update_sql_executor.h"
 
 namespace tellwen::indexer {
 
@@ -21,7 +21,7 @@ int RunUpdateJobHeadless(bool setup_mode);
 
 // The same, with the settings, the statement executor and the output stream
 // chosen by the caller (tests).
-int RunUpdateJobHeadless(bool setup_mode, SettingsAccess& settings, SqlExecutor* executor,
+int RunUpdateJobHeadless(bool setup_mode, Settings& settings, SqlSession* executor,
                          std::ostream& out);
 
 // Prints the runner's rows as they change and forwards a stop when a signal

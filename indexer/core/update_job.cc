@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/time_text.h"
 #include "common/user_messages.h"
 #include "indexer/core/index_settings.h"
 #include "indexer/core/script_splitter.h"
@@ -23,7 +24,7 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
-                              SettingsAccess& registry, SqlExecutor* executor) {
+                              Settings& registry, SqlSession* executor) {
   if (!registry.GetBoolValue("AutomaticallyInsertIntoDatabase")) return UpdateJobOutcome::kDisabled;
 
   const std::string index_file = IndexFilePath(registry.GetValue("TemporaryFolder"));
@@ -62,7 +63,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   values.loginuser = registry.GetValue("SqlUser");
   values.maxhours = registry.GetValue("SqlComputerExpireHours");
 
-  SessionSqlExecutor session;
+  DatabaseSql session;
   UpdateRunnerConfig config;
   config.tasks = SplitScript(UpdateScriptTemplate(), values);
   config.setup_mode = options.setup_mode;
@@ -88,7 +89,8 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   if (succeeded) {
     const auto now = UpdateClock::now();
     registry.SetValue("DataOfTheIndex", registry.GetValue("DataOfTheIndexForDB"));
-    registry.SetValue("LastSuccessfulUpdateTime", FormatLocalTime(now, "%d %B %Y at %H:%M:%S"));
+    registry.SetValue("LastSuccessfulUpdateTime",
+                      FormatLocalTime(UpdateClock::to_time_t(now), "%d %B %Y at %H:%M:%S"));
     if (!options.silent) {
       ShowMessage("Database updating went OK!\nRunning time: " + FormatElapsed(now - job_start) +
                       "\nLock time: " + FormatElapsed(now - lock_start),

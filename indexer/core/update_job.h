@@ -16,9 +16,9 @@
 
 #include <string>
 
-#include "indexer/core/settings_access.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "indexer/core/update_runner.h"
-#include "indexer/core/update_sql_executor.h"
 
 namespace tellwen::indexer {
 
@@ -47,6 +47,6 @@ enum class UpdateJobOutcome {
 // index job's interface: RegistrySettings in the programs). `executor`
 // defaults to a database session per batch.
 UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
-                              SettingsAccess& settings, SqlExecutor* executor = nullptr);
+                              Settings& settings, SqlSession* executor = nullptr);
 
 }  // namespace tellwen::indexer

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/list_value.h"
+#include "common/time_text.h"
 #include "common/user_messages.h"
 #include "indexer/core/loader_index_file.h"
 #include "indexer/core/update_sql_log.h"
@@ -165,7 +166,7 @@ void UpdateRunner::Run() {
 std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
   const auto began = UpdateClock::now();
   SetRow(row, [&](UpdateTaskRow& r) {
-    r.start = FormatLocalTime(began, "%H:%M:%S");
+    r.start = FormatLocalTime(UpdateClock::to_time_t(began), "%H:%M:%S");
     r.status = "running";
   });
 
@@ -221,7 +222,7 @@ std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
   const auto ended = UpdateClock::now();
   AppendSqlLogRecord(config_.log_file, task.name, task.body, result, FormatElapsed(ended - began));
   SetRow(row, [&](UpdateTaskRow& r) {
-    r.stop = FormatLocalTime(ended, "%H:%M:%S");
+    r.stop = FormatLocalTime(UpdateClock::to_time_t(ended), "%H:%M:%S");
     r.elapsed = FormatElapsed(ended - began);
     r.status = result == "done" ? "done" : "error";
   });

@@ -26,11 +26,11 @@
 #include <thread>
 #include <vector>
 
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "common/thread_annotations.h"
 #include "indexer/core/category_list.h"
 #include "indexer/core/script_splitter.h"
-#include "indexer/core/settings_access.h"
-#include "indexer/core/update_sql_executor.h"
 #include "indexer/core/update_time_text.h"
 
 namespace tellwen::indexer {
@@ -52,12 +52,12 @@ struct UpdateRunnerConfig {
   std::vector<ScriptTask> tasks;
   bool setup_mode = false;
   bool stop_web_service = false;
-  std::string index_file;           // TemporaryFolder + "kivtmp.txt"
-  std::string log_file;             // SqlLogPath(SqlLogFolder)
-  std::string categories_edit;      // CategoriesEdit as read when the job started
-  SqlExecutor* executor = nullptr;  // REQUIRES: not null; not owned; outlives the runner
+  std::string index_file;          // TemporaryFolder + "kivtmp.txt"
+  std::string log_file;            // SqlLogPath(SqlLogFolder)
+  std::string categories_edit;     // CategoriesEdit as read when the job started
+  SqlSession* executor = nullptr;  // REQUIRES: not null; not owned; outlives the runner
   // Where CategoriesEditForWeb is written at the swap.
-  SettingsAccess* settings = nullptr;  // REQUIRES: not null; not owned; outlives the runner
+  Settings* settings = nullptr;  // REQUIRES: not null; not owned; outlives the runner
   // Called on the runner's thread at the task "locking database" when
   // stop_web_service is on: the job saves WebStatus and sets "updating".
   std::function<void()> on_locking;

@@ -40,10 +40,10 @@ std::string Unescape(const std::string& text) {
 
 }  // namespace
 
-UpdateSavedState::UpdateSavedState(std::string state_file, SettingsAccess& settings)
+UpdateSavedState::UpdateSavedState(std::string state_file, Settings& settings)
     : state_file_(std::move(state_file)), settings_(settings) {}
 
-void UpdateSavedState::RecoverLeftover(const std::string& state_file, SettingsAccess& registry) {
+void UpdateSavedState::RecoverLeftover(const std::string& state_file, Settings& registry) {
   std::vector<std::string> saved;
   {
     std::ifstream in(state_file, std::ios::binary);
@@ -76,7 +76,7 @@ void UpdateSavedState::WriteFile() {
 }
 
 void UpdateSavedState::SaveAndSetBanner() {
-  SettingsAccess& registry = settings_;
+  Settings& registry = settings_;
   {
     MutexLock lock(mutex_);
     web_status_ = registry.GetValue("WebStatus");
@@ -89,7 +89,7 @@ void UpdateSavedState::SaveAndSetBanner() {
 }
 
 void UpdateSavedState::SaveWebStatusForLock() {
-  SettingsAccess& registry = settings_;
+  Settings& registry = settings_;
   {
     MutexLock lock(mutex_);
     web_status_ = registry.GetValue("WebStatus");
@@ -99,7 +99,7 @@ void UpdateSavedState::SaveWebStatusForLock() {
 }
 
 void UpdateSavedState::Restore(bool restore_web_status) {
-  SettingsAccess& registry = settings_;
+  Settings& registry = settings_;
   MutexLock lock(mutex_);
   if (restore_web_status) registry.SetValue("WebStatus", web_status_);
   registry.SetValue("FirstPageInfo", first_page_info_);

@@ -15,8 +15,8 @@
 #include <mutex>
 #include <string>
 
+#include "common/settings.h"
 #include "common/thread_annotations.h"
-#include "indexer/core/settings_access.h"
 
 namespace tellwen::indexer {
 
@@ -29,12 +29,12 @@ class UpdateSavedState {
  public:
   // state_file: where the saved values are kept while the job runs.
   // settings: not owned; outlives the object.
-  UpdateSavedState(std::string state_file, SettingsAccess& settings);
+  UpdateSavedState(std::string state_file, Settings& settings);
 
   // Puts back what a dead job left changed (see above) and removes its file.
   // WebStatus left at "updating" without a file becomes "no": a closed search
   // is safer than opening one the administrator may have closed.
-  static void RecoverLeftover(const std::string& state_file, SettingsAccess& settings);
+  static void RecoverLeftover(const std::string& state_file, Settings& settings);
 
   // Saves WebStatus, FirstPageInfo and FirstPageInfoSeverity, then puts up the
   // busy banner ("high").
@@ -50,7 +50,7 @@ class UpdateSavedState {
   void WriteFile() REQUIRES(mutex_);
 
   std::string state_file_;
-  SettingsAccess& settings_;
+  Settings& settings_;
   Mutex mutex_;
   std::string web_status_ GUARDED_BY(mutex_);
   std::string first_page_info_ GUARDED_BY(mutex_);

@@ -5,15 +5,6 @@
 
 namespace tellwen::indexer {
 
-std::string FormatLocalTime(UpdateClock::time_point when, const char* format) {
-  const std::time_t seconds = UpdateClock::to_time_t(when);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char text[128];
-  const size_t length = std::strftime(text, sizeof text, format, &local);
-  return std::string(text, length);
-}
-
 std::string FormatElapsed(UpdateClock::duration elapsed) {
   long long total = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
   if (total < 0) total = 0;

@@ -4,21 +4,14 @@
 
 namespace tellwen::monitor {
 
-MonitorSql DatabaseSql() {
-  return [](const std::string& command, int column_count) {
-    return RunSql(command, column_count, SqlCaller::kMonitorRound);
-  };
-}
-
 MonitorWorker::MonitorWorker(MonitorDependencies deps) : deps_(std::move(deps)) {
   round_start_ms_ = deps_.clock->SteadyMs();
 }
 
 void MonitorWorker::ReadSettings() {
   state_.slider_position.store(
-      PingPositionFromSetting(LeadingInt(deps_.settings->GetValue("MonitorPingInterval"))));
-  state_.ping_timeout_ms.store(
-      PingTimeoutFromSetting(LeadingInt(deps_.settings->GetValue("PingTimeout"))));
+      PingPositionFromSetting(deps_.settings->GetIntValue("MonitorPingInterval")));
+  state_.ping_timeout_ms.store(PingTimeoutFromSetting(deps_.settings->GetIntValue("PingTimeout")));
 }
 
 void MonitorWorker::SaveSettings() {
@@ -134,7 +127,7 @@ void MonitorWorker::LoadList() {
 
 SqlResult MonitorWorker::RunMonitorSql(const std::string& command, int column_count) {
   state_.error.store(false);
-  SqlResult result = deps_.sql(command, column_count);
+  SqlResult result = deps_.sql->Run(command, column_count, SqlCaller::kMonitorRound);
   if (result.error) {
     state_.error.store(true);
     deps_.event_log->ReportError(kEventDatabaseError, result.error_text);

@@ -21,32 +21,25 @@
 // state() and RequestStop from any thread.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "common/db_session.h"
+#include "common/clock.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "monitor/core/event_log.h"
-#include "monitor/core/monitor_clock.h"
-#include "monitor/core/monitor_settings.h"
 #include "monitor/core/monitor_state.h"
 #include "monitor/core/ping_round.h"
 #include "platform/net/icmp_echo.h"
 
 namespace tellwen::monitor {
 
-// Runs one batch for the monitor: column_count as RunSql takes it.
-using MonitorSql = std::function<SqlResult(const std::string& command, int column_count)>;
-
-// The database session of the machine with the monitor's timeouts.
-MonitorSql DatabaseSql();
-
 struct MonitorDependencies {
   net::EchoService* echo = nullptr;
-  MonitorSettings* settings = nullptr;
-  MonitorClock* clock = nullptr;
+  Settings* settings = nullptr;
+  Clock* clock = nullptr;
   EventLog* event_log = nullptr;
-  MonitorSql sql;
+  SqlSession* sql = nullptr;  // batches run with the monitor's timeouts (kMonitorRound)
 };
 
 class MonitorWorker {

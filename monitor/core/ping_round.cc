@@ -2,24 +2,17 @@
 
 #include <cstdio>
 
-namespace tellwen::monitor {
+#include "common/sql_text.h"
+#include "common/time_text.h"
 
-std::string QuoteDoubled(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    out.push_back(c);
-    if (c == '\'') out.push_back('\'');
-  }
-  return out;
-}
+namespace tellwen::monitor {
 
 std::string BuildRewriteBatch(const std::vector<ComputerRecord>& records) {
   std::string batch = "begin transaction delete from monitor_pings ";
   for (const ComputerRecord& record : records) {
     batch += "insert into monitor_pings(name, status, ping_time) values('" +
-             QuoteDoubled(record.name) + "', '" + QuoteDoubled(record.status) + "', '" +
-             QuoteDoubled(record.ping_time) + "') ";
+             SqlQuoted(record.name) + "', '" + SqlQuoted(record.status) + "', '" +
+             SqlQuoted(record.ping_time) + "') ";
   }
   batch += "commit transaction";
   return batch;
@@ -30,9 +23,7 @@ std::string HostOf(const std::string& catalog_name) {
 }
 
 std::string PingTimeText(const std::tm& local) {
-  char text[64];
-  std::strftime(text, sizeof text, "%Y, %m, %d, %H, %M, %S", &local);
-  return text;
+  return FormatTime(local, "%Y, %m, %d, %H, %M, %S");
 }
 
 std::string RoundTimeText(uint64_t elapsed_ms) {

@@ -26,9 +26,6 @@ inline constexpr const char* kLoadListQuery = "select name from shares1";
 // list order, inside one transaction; single quotes of the texts doubled.
 std::string BuildRewriteBatch(const std::vector<ComputerRecord>& records);
 
-// text with every single quote doubled, for a T-SQL string literal.
-std::string QuoteDoubled(const std::string& text);
-
 // The name to ping and to show: the catalog name without its leading "//".
 std::string HostOf(const std::string& catalog_name);
 

@@ -1,25 +1,6 @@
 #include "monitor/core/ping_settings.h"
 
-#include <cctype>
-#include <climits>
-
 namespace tellwen::monitor {
-
-int LeadingInt(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) break;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
-}
 
 int PingPositionFromSetting(int value) {
   return value < 0 || value > 10 ? kDefaultPingPosition : value;

@@ -2,7 +2,7 @@
 //
 // MonitorPingInterval is a slider position 0..10 that selects the pause
 // between two pings; PingTimeout is the echo timeout in milliseconds. Both are
-// read as leading decimal integers (a text that is not a number reads as 0).
+// read with Settings::GetIntValue (a text that is not a number reads as 0).
 //
 // Thread safety: pure functions.
 #pragma once
@@ -15,10 +15,6 @@ inline constexpr int kDefaultPingPosition = 2;
 inline constexpr int kDefaultPingTimeoutMs = 1000;
 // The back-off of an empty computer list before it is queried again.
 inline constexpr int kIdleSleepMs = 300000;
-
-// Leading decimal integer of text ("%d" rules: blanks, optional sign,
-// digits); 0 when there is none. Out-of-range values saturate.
-int LeadingInt(const std::string& text);
 
 // A stored MonitorPingInterval: positions outside 0..10 give 2.
 int PingPositionFromSetting(int value);

@@ -17,10 +17,10 @@ bool IsLibraryName(const std::string& name) {
 
 }  // namespace
 
-std::string ExtensionSet::Load(const std::string& folder, std::vector<std::string>* log) {
+Status ExtensionSet::Load(const std::string& folder, std::vector<std::string>* log) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    return "cannot read scripts folder '" + folder + "': " + std::strerror(errno);
+    return Status::IoError("cannot read scripts folder '" + folder + "': " + std::strerror(errno));
   }
   std::vector<std::string> names;
   while (dirent* entry = readdir(dir)) {
@@ -69,7 +69,7 @@ std::string ExtensionSet::Load(const std::string& folder, std::vector<std::strin
     log->push_back("extension " + name + " loaded: " + extension->description);
     loaded_.push_back(std::move(extension));
   }
-  return "";
+  return Status::Ok();
 }
 
 const Extension* ExtensionSet::Find(const std::string& name) const {

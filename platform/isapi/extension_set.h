@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/status.h"
 #include "platform/isapi/httpext.h"
 
 namespace tellwen::isapi {
@@ -37,9 +38,9 @@ class ExtensionSet {
   ExtensionSet& operator=(const ExtensionSet&) = delete;
 
   // Loads the libraries of folder; one line per library (loaded or not) is
-  // appended to *log. Returns an error text when the folder cannot be read,
-  // empty otherwise (a library that fails to load is not an error here).
-  std::string Load(const std::string& folder, std::vector<std::string>* log);
+  // appended to *log. An error when the folder cannot be read (a library
+  // that fails to load is not an error here).
+  Status Load(const std::string& folder, std::vector<std::string>* log);
 
   // The loaded library of that exact name, or null.
   const Extension* Find(const std::string& name) const;

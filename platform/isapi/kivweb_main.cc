@@ -27,9 +27,10 @@ void LogLine(const std::string& text) {
 int main(int argc, char** argv) {
   using namespace tellwen::isapi;
   WebCommandLine line;
-  std::string error = ParseWebCommandLine(std::vector<std::string>(argv + 1, argv + argc), &line);
-  if (!error.empty()) {
-    LogLine(error);
+  tellwen::Status status =
+      ParseWebCommandLine(std::vector<std::string>(argv + 1, argv + argc), &line);
+  if (!status.ok()) {
+    LogLine(status.message());
     return 2;
   }
   if (line.help) {
@@ -37,9 +38,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   WebConfig config;
-  error = ResolveWebConfig(line, &config);
-  if (!error.empty()) {
-    LogLine(error);
+  status = ResolveWebConfig(line, &config);
+  if (!status.ok()) {
+    LogLine(status.message());
     return 2;
   }
 
@@ -55,9 +56,9 @@ int main(int argc, char** argv) {
   signal(SIGINT, SIG_DFL);
 
   WebServer server(&LogLine);
-  error = server.Start(config);
-  if (!error.empty()) {
-    LogLine(error);
+  status = server.Start(config);
+  if (!status.ok()) {
+    LogLine(status.message());
     return 1;
   }
   LogLine("serving http://" + config.listen_address + ":" + std::to_string(server.port()) +

@@ -32,26 +32,27 @@ bool ParseNumber(const std::string& text, long low, long high, long* value) {
 
 }  // namespace
 
-std::string ParseListen(const std::string& text, std::string* address, int* port) {
+Status ParseListen(const std::string& text, std::string* address, int* port) {
   const std::size_t colon = text.rfind(':');
   if (colon == std::string::npos) {
-    return "listen address '" + text + "' is not of the form ADDR:PORT";
+    return Status::InvalidArgument("listen address '" + text + "' is not of the form ADDR:PORT");
   }
   const std::string addr = text.substr(0, colon);
   in_addr parsed{};
   if (inet_pton(AF_INET, addr.c_str(), &parsed) != 1) {
-    return "listen address '" + addr + "' is not an IPv4 address";
+    return Status::InvalidArgument("listen address '" + addr + "' is not an IPv4 address");
   }
   long number = 0;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, &number)) {
-    return "listen port '" + text.substr(colon + 1) + "' is not a number from 0 to 65535";
+    return Status::InvalidArgument("listen port '" + text.substr(colon + 1) +
+                                   "' is not a number from 0 to 65535");
   }
   *address = addr;
   *port = static_cast<int>(number);
-  return "";
+  return Status::Ok();
 }
 
-std::string ParseWebConfig(const std::string& text, const std::string& source, WebConfig* config) {
+Status ParseWebConfig(const std::string& text, const std::string& source, WebConfig* config) {
   std::istringstream lines(text);
   std::string line;
   std::set<std::string> seen;
@@ -60,35 +61,40 @@ std::string ParseWebConfig(const std::string& text, const std::string& source, W
     const std::string trimmed = Trim(line);
     if (trimmed.empty() || trimmed[0] == '#') continue;
     const std::size_t equals = trimmed.find('=');
-    if (equals == std::string::npos) return where + "expected \"key = value\"";
+    if (equals == std::string::npos)
+      return Status::InvalidArgument(where + "expected \"key = value\"");
     const std::string key = Trim(trimmed.substr(0, equals));
     const std::string value = Trim(trimmed.substr(equals + 1));
-    if (!seen.insert(key).second) return where + "'" + key + "' is set twice";
+    if (!seen.insert(key).second)
+      return Status::InvalidArgument(where + "'" + key + "' is set twice");
     if (key == "listen") {
-      std::string error = ParseListen(value, &config->listen_address, &config->listen_port);
-      if (!error.empty()) return where + error;
+      Status error = ParseListen(value, &config->listen_address, &config->listen_port);
+      if (!error.ok()) return Status::InvalidArgument(where + error.message());
     } else if (key == "root" || key == "scripts") {
-      if (value.empty() || value[0] != '/') return where + key + " must be an absolute folder";
+      if (value.empty() || value[0] != '/')
+        return Status::InvalidArgument(where + key + " must be an absolute folder");
       (key == "root" ? config->root : config->scripts) = value;
     } else if (key == "account") {
-      if (value.empty()) return where + "account must not be empty";
+      if (value.empty()) return Status::InvalidArgument(where + "account must not be empty");
       config->account = value;
     } else if (key == "threads") {
       long threads = 0;
       if (!ParseNumber(value, 1, 1024, &threads)) {
-        return where + "threads must be a number from 1 to 1024";
+        return Status::InvalidArgument(where + "threads must be a number from 1 to 1024");
       }
       config->threads = static_cast<int>(threads);
     } else {
-      return where + "unknown key '" + key + "'";
+      return Status::InvalidArgument(where + "unknown key '" + key + "'");
     }
   }
-  return "";
+  return Status::Ok();
 }
 
-std::string LoadWebConfig(const std::string& path, WebConfig* config) {
+Status LoadWebConfig(const std::string& path, WebConfig* config) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot read configuration file '" + path + "': " + std::strerror(errno);
+  if (!in)
+    return Status::IoError("cannot read configuration file '" + path +
+                           "': " + std::strerror(errno));
   std::stringstream text;
   text << in.rdbuf();
   return ParseWebConfig(text.str(), path, config);
@@ -105,7 +111,7 @@ std::string FormatWebConfig(const WebConfig& config) {
   return out.str();
 }
 
-std::string SaveWebConfig(const std::string& path, const WebConfig& config) {
+Status SaveWebConfig(const std::string& path, const WebConfig& config) {
   const std::string temporary = path + ".tmp" + std::to_string(getpid());
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -114,18 +120,18 @@ std::string SaveWebConfig(const std::string& path, const WebConfig& config) {
     if (!out) {
       const std::string error = std::strerror(errno);
       unlink(temporary.c_str());
-      return "cannot write configuration file '" + path + "': " + error;
+      return Status::IoError("cannot write configuration file '" + path + "': " + error);
     }
   }
   if (rename(temporary.c_str(), path.c_str()) != 0) {
     const std::string error = std::strerror(errno);
     unlink(temporary.c_str());
-    return "cannot write configuration file '" + path + "': " + error;
+    return Status::IoError("cannot write configuration file '" + path + "': " + error);
   }
-  return "";
+  return Status::Ok();
 }
 
-std::string ParseWebCommandLine(const std::vector<std::string>& args, WebCommandLine* line) {
+Status ParseWebCommandLine(const std::vector<std::string>& args, WebCommandLine* line) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -137,29 +143,31 @@ std::string ParseWebCommandLine(const std::vector<std::string>& args, WebCommand
     if (arg == "--listen") target = &line->listen;
     if (arg == "--root") target = &line->root;
     if (arg == "--scripts") target = &line->scripts;
-    if (target == nullptr) return "unknown argument '" + arg + "' (see --help)";
-    if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a value";
+    if (target == nullptr)
+      return Status::InvalidArgument("unknown argument '" + arg + "' (see --help)");
+    if (i + 1 >= args.size() || args[i + 1].empty())
+      return Status::InvalidArgument(arg + " needs a value");
     *target = args[++i];
   }
-  return "";
+  return Status::Ok();
 }
 
-std::string ResolveWebConfig(const WebCommandLine& line, WebConfig* config) {
+Status ResolveWebConfig(const WebCommandLine& line, WebConfig* config) {
   *config = WebConfig();
   if (!line.config_path.empty()) {
-    std::string error = LoadWebConfig(line.config_path, config);
-    if (!error.empty()) return error;
+    Status error = LoadWebConfig(line.config_path, config);
+    if (!error.ok()) return error;
   } else if (access(kDefaultConfigPath, F_OK) == 0) {
-    std::string error = LoadWebConfig(kDefaultConfigPath, config);
-    if (!error.empty()) return error;
+    Status error = LoadWebConfig(kDefaultConfigPath, config);
+    if (!error.ok()) return error;
   }
   if (!line.listen.empty()) {
-    std::string error = ParseListen(line.listen, &config->listen_address, &config->listen_port);
-    if (!error.empty()) return "--listen: " + error;
+    Status error = ParseListen(line.listen, &config->listen_address, &config->listen_port);
+    if (!error.ok()) return Status::InvalidArgument("--listen: " + error.message());
   }
   if (!line.root.empty()) config->root = line.root;
   if (!line.scripts.empty()) config->scripts = line.scripts;
-  return "";
+  return Status::Ok();
 }
 
 std::string WebUsage() {

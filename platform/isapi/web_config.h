@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "common/status.h"
+
 namespace tellwen::isapi {
 
 struct WebConfig {
@@ -34,25 +36,23 @@ struct WebConfig {
 // Where kivweb looks for its file when --config is not given.
 inline constexpr const char* kDefaultConfigPath = "/etc/tellwen/kivweb.conf";
 
-// Parses "ADDR:PORT" into *address and *port. Returns an error text, empty on
-// success.
-std::string ParseListen(const std::string& text, std::string* address, int* port);
+// Parses "ADDR:PORT" into *address and *port. The error names what is wrong.
+Status ParseListen(const std::string& text, std::string* address, int* port);
 
 // Applies the "key = value" lines of text over *config. source names the
-// text in error messages ("kivweb.conf"). Returns an error text, empty on
-// success; *config may be partly updated on error.
-std::string ParseWebConfig(const std::string& text, const std::string& source, WebConfig* config);
+// text in error messages ("kivweb.conf"). The error names the line and what
+// is wrong; *config may be partly updated on error.
+Status ParseWebConfig(const std::string& text, const std::string& source, WebConfig* config);
 
-// Reads the file at path over *config. Returns an error text, empty on
-// success.
-std::string LoadWebConfig(const std::string& path, WebConfig* config);
+// Reads the file at path over *config. The error names what is wrong.
+Status LoadWebConfig(const std::string& path, WebConfig* config);
 
 // The file text for config (a short comment, then every key).
 std::string FormatWebConfig(const WebConfig& config);
 
 // Writes config to path atomically (a temporary file renamed over it).
-// Returns an error text, empty on success.
-std::string SaveWebConfig(const std::string& path, const WebConfig& config);
+// The error names what is wrong.
+Status SaveWebConfig(const std::string& path, const WebConfig& config);
 
 // What the command line asks for.
 struct WebCommandLine {
@@ -61,12 +61,12 @@ struct WebCommandLine {
   std::string listen, root, scripts;  // empty: not given
 };
 
-// Parses argv (without argv[0]). Returns an error text, empty on success.
-std::string ParseWebCommandLine(const std::vector<std::string>& args, WebCommandLine* line);
+// Parses argv (without argv[0]). The error names what is wrong.
+Status ParseWebCommandLine(const std::vector<std::string>& args, WebCommandLine* line);
 
 // The configuration the command line leads to: defaults, then the file, then
-// the overrides. Returns an error text, empty on success.
-std::string ResolveWebConfig(const WebCommandLine& line, WebConfig* config);
+// the overrides. The error names what is wrong.
+Status ResolveWebConfig(const WebCommandLine& line, WebConfig* config);
 
 // The text --help prints.
 std::string WebUsage();

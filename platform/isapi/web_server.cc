@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/host_name.h"
 #include "platform/isapi/url_path.h"
 
 namespace tellwen::isapi {
@@ -53,27 +54,32 @@ WebServer::WebServer(std::function<void(const std::string&)> log) : log_(std::mo
 
 WebServer::~WebServer() { Stop(); }
 
-std::string WebServer::Start(const WebConfig& config) {
+Status WebServer::Start(const WebConfig& config) {
   paths_.root = WithoutTrailingSlash(config.root);
   paths_.scripts = WithoutTrailingSlash(config.scripts);
-  if (!IsFolder(paths_.root)) return "web root '" + config.root + "' is not a folder";
-  if (!IsFolder(paths_.scripts)) return "scripts folder '" + config.scripts + "' is not a folder";
-  paths_.server_name = config.listen_address;
-  if (paths_.server_name == "0.0.0.0") {
-    char host[256] = {};
-    paths_.server_name = gethostname(host, sizeof host - 1) == 0 ? host : "localhost";
+  if (!IsFolder(paths_.root)) {
+    return Status::NotFound("web root '" + config.root + "' is not a folder");
   }
+  if (!IsFolder(paths_.scripts)) {
+    return Status::NotFound("scripts folder '" + config.scripts + "' is not a folder");
+  }
+  paths_.server_name = config.listen_address;
+  if (paths_.server_name == "0.0.0.0") paths_.server_name = LocalHostName();
 
   const bool as_root = geteuid() == 0;
   if (as_root) {
-    if (config.account.empty()) return "started as root, but no account is configured to run as";
+    if (config.account.empty()) {
+      return Status::InvalidArgument("started as root, but no account is configured to run as");
+    }
     const passwd* account = getpwnam(config.account.c_str());
     if (account == nullptr) {
-      return "account '" + config.account + "' does not exist: create it (useradd --system " +
-             config.account + ") or set another account in the configuration file";
+      return Status::InvalidArgument(
+          "account '" + config.account + "' does not exist: create it (useradd --system " +
+          config.account + ") or set another account in the configuration file");
     }
     if (account->pw_uid == 0)
-      return "account '" + config.account + "' is root; kivweb never runs as root";
+      return Status::InvalidArgument("account '" + config.account +
+                                     "' is root; kivweb never runs as root");
   }
 
   const std::string listen = config.listen_address + ":" + std::to_string(config.listen_port);
@@ -124,25 +130,26 @@ std::string WebServer::Start(const WebConfig& config) {
   context_ = mg_start(&callbacks, this, options.data());
   starting_server = nullptr;
   if (context_ == nullptr) {
-    return "cannot serve on " + listen + (start_error_.empty() ? "" : ": " + start_error_);
+    return Status::IoError("cannot serve on " + listen +
+                           (start_error_.empty() ? "" : ": " + start_error_));
   }
   if (as_root && (geteuid() == 0 || getuid() == 0)) {
     Stop();
-    return "could not drop root rights to account '" + config.account + "'";
+    return Status::IoError("could not drop root rights to account '" + config.account + "'");
   }
   mg_server_port ports[4] = {};
   if (mg_get_server_ports(context_, 4, ports) > 0) port_ = ports[0].port;
   mg_set_request_handler(context_, kScriptsUrl, &HandleScripts, this);
 
   std::vector<std::string> lines;
-  std::string error = extensions_.Load(paths_.scripts, &lines);
+  Status loaded = extensions_.Load(paths_.scripts, &lines);
   for (const std::string& line : lines) log_(line);
-  if (!error.empty()) {
+  if (!loaded.ok()) {
     Stop();
-    return error;
+    return loaded;
   }
   ready_ = true;
-  return "";
+  return Status::Ok();
 }
 
 void WebServer::Stop(int drain_ms) {

@@ -22,6 +22,7 @@
 #include <functional>
 #include <string>
 
+#include "common/status.h"
 #include "platform/isapi/extension_request.h"
 #include "platform/isapi/extension_set.h"
 #include "platform/isapi/web_config.h"
@@ -42,8 +43,8 @@ class WebServer {
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
-  // Starts serving config. Returns an error text, empty on success.
-  std::string Start(const WebConfig& config);
+  // Starts serving config. The error says why it cannot serve.
+  Status Start(const WebConfig& config);
 
   // Stops: new extension requests get 503, the extension requests in flight
   // may finish for up to drain_ms, then civetweb stops (which ends whatever

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "indexer/core/settings_access.h"
 #include "platform/net/network.h"
+#include "tests/support/fake_settings.h"
 
 namespace tellwen::testing {
 
@@ -101,18 +101,6 @@ class FakeNetwork : public net::Network {
   mutable std::mutex log_mutex_;
   mutable std::vector<std::string> connection_log_;
   mutable std::vector<std::string> listed_;
-};
-
-// Settings in a map; a missing value reads as "".
-class MapSettings : public indexer::SettingsAccess {
- public:
-  std::string GetValue(const std::string& name) override;
-  void SetValue(const std::string& name, const std::string& value) override;
-  bool Has(const std::string& name) const;
-
- private:
-  mutable std::mutex mutex_;
-  std::map<std::string, std::string> values_;
 };
 
 }  // namespace tellwen::testing

@@ -255,20 +255,4 @@ net::NetStatus FakeNetwork::GetFileAttributes(const std::string& path,
   return net::NetStatus::kOk;
 }
 
-std::string MapSettings::GetValue(const std::string& name) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto it = values_.find(name);
-  return it == values_.end() ? "" : it->second;
-}
-
-void MapSettings::SetValue(const std::string& name, const std::string& value) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  values_[name] = value;
-}
-
-bool MapSettings::Has(const std::string& name) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return values_.count(name) != 0;
-}
-
 }  // namespace tellwen::testing

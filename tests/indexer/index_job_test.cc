@@ -14,6 +14,8 @@
 #include "indexer/core/job_display.h"
 #include "tests/common/recording_messages.h"
 #include "tests/indexer/fake_network.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_sql.h"
 #include "tests/support/fault_file_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -74,8 +76,8 @@ class IndexJobTest : public ::testing::Test {
     IndexJobDependencies deps;
     deps.network = &net_;
     deps.settings = &settings_;
-    deps.sql = sql_;
-    deps.clock = [] {
+    deps.sql = &sql_;
+    clock_.epoch_seconds = [] {
       std::tm tm{};
       tm.tm_year = 2002 - 1900;
       tm.tm_mon = 5;
@@ -85,7 +87,8 @@ class IndexJobTest : public ::testing::Test {
       tm.tm_sec = 14;
       tm.tm_isdst = -1;
       return std::mktime(&tm);
-    };
+    }();
+    deps.clock = &clock_;
     auto job = std::make_unique<IndexJob>(std::move(deps));
     job->LoadSettings();
     return job;
@@ -101,8 +104,9 @@ class IndexJobTest : public ::testing::Test {
   testing::TempDir temp_;
   std::string dir_, index_file_, report_;
   testing::FakeNetwork net_;
-  testing::MapSettings settings_;
-  SqlRunner sql_ = [](const std::string&, int, SqlCaller) { return SqlResult{}; };
+  testing::FakeSettings settings_;
+  testing::FakeSql sql_;
+  testing::FakeClock clock_;
   testing::ScopedRecordingMessages messages_;  // questions answered "no"
 };
 
@@ -178,7 +182,7 @@ TEST_F(IndexJobTest, IndexFileThatCannotBeWrittenWholeFailsTheJobWithoutStatusVa
     IndexJobDependencies deps;
     deps.network = &net_;
     deps.settings = &settings_;
-    deps.sql = sql_;
+    deps.sql = &sql_;
     deps.files = &env;
     job = std::make_unique<IndexJob>(std::move(deps));
     job->LoadSettings();
@@ -268,20 +272,15 @@ TEST_F(IndexJobTest, EnumerationSkipsRecentlyIndexedAndExcludedComputers) {
   settings_.SetValue("MustEnumerateResourcesFromNetwork", "1");
   settings_.SetValue("IndexerExcludeList", "0|\\\\c");
   settings_.SetValue("SqlNotReindexHours", "12");
-  std::string statement;
-  sql_ = [&statement](const std::string& command, int, SqlCaller) {
-    statement = command;
-    SqlResult result;
-    result.rows = {{"//B"}};
-    return result;
-  };
+  sql_.set_rule([](const std::string&, int, SqlResult* result) { result->rows = {{"//B"}}; });
   net_.AddWorkgroup("WG", {"\\\\A", "\\\\b", "\\\\C"});
   net_.AddFile("\\\\A\\s\\a", 1024);
   net_.AddFile("\\\\B\\s\\b", 1024);
   net_.AddFile("\\\\C\\s\\c", 1024);
   std::unique_ptr<IndexJob> job = MakeJob();
   RunToEnd(job.get());
-  EXPECT_NE(statement.find("DATEADD(hh, -12, getdate())"), std::string::npos);
+  ASSERT_EQ(sql_.calls().size(), 1u);
+  EXPECT_NE(sql_.calls()[0].batch.find("DATEADD(hh, -12, getdate())"), std::string::npos);
   EXPECT_THAT(Lines(ReadAll(index_file_)), ElementsAre("//A\ts\t\t\ta\t1"));
   EXPECT_EQ(job->status().computers_skipped, 2);
   EXPECT_EQ(job->status().computers_queued, 1);
@@ -327,7 +326,7 @@ TEST(IndexSettingsRules, ThreadCountAndLevels) {
   EXPECT_EQ(LevelsFromStored(0), 0);
   EXPECT_EQ(IndexFilePath("/var/tmp/"), "/var/tmp/kivtmp.txt");
   EXPECT_EQ(IndexFilePath("/var/tmp"), "/var/tmp/kivtmp.txt");
-  testing::MapSettings settings;
+  testing::FakeSettings settings;
   settings.SetValue("NumberOfThreads", " 7 threads");
   settings.SetValue("Levels", "5");
   IndexSettings s = ReadIndexSettings(settings);

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/indexer/update_fake_executor.h"
+#include "tests/indexer/update_fake_sql.h"
 #include "tests/support/fault_file_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
 namespace {
 
-using tellwen::testing::FakeSqlExecutor;
 using tellwen::testing::TempDir;
+using tellwen::testing::UpdateFakeSql;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -46,7 +46,7 @@ class Loader : public ::testing::Test {
   }
 
   TempDir dir_;
-  FakeSqlExecutor executor_;
+  UpdateFakeSql executor_;
   std::vector<int64_t> progress_;
   std::vector<std::string> rejected_;
 };
@@ -58,14 +58,14 @@ TEST_F(Loader, SplitsBatchesAt3000Lines) {
   EXPECT_EQ(executor_.load_batches().size(), 1u);
   EXPECT_THAT(progress_, ::testing::ElementsAre(3000));
 
-  FakeSqlExecutor second;
+  UpdateFakeSql second;
   LoaderResult more = LoadIndexFile(WriteIndex(Lines(3001)), second, {});
   EXPECT_TRUE(more.ok);
   EXPECT_EQ(more.batches, 2);
   const std::vector<std::string> batches = second.load_batches();
   ASSERT_EQ(batches.size(), 2u);
-  EXPECT_EQ(FakeSqlExecutor::CountInserts(batches[0]), 3000);
-  EXPECT_EQ(FakeSqlExecutor::CountInserts(batches[1]), 1);
+  EXPECT_EQ(UpdateFakeSql::CountInserts(batches[0]), 3000);
+  EXPECT_EQ(UpdateFakeSql::CountInserts(batches[1]), 1);
   for (const std::string& batch : batches) {
     EXPECT_THAT(batch, StartsWith("begin tran\n"));
     EXPECT_THAT(batch, ::testing::EndsWith(")\ncommit tran\n"));
@@ -105,7 +105,7 @@ TEST_F(Loader, RefusesMalformedLinesAndReportsEach) {
   EXPECT_EQ(rejected_[0], "2: the line has 5 fields instead of six");
   EXPECT_EQ(rejected_[1], "3: the line has 7 fields instead of six");
   EXPECT_THAT(rejected_[4], HasSubstr("longer than 255 bytes"));
-  EXPECT_EQ(FakeSqlExecutor::CountInserts(executor_.load_batches()[0]), 2);
+  EXPECT_EQ(UpdateFakeSql::CountInserts(executor_.load_batches()[0]), 2);
 }
 
 TEST_F(Loader, LineEndsInTheWrongOrderDoNotLoadComputersNamedWithACr) {
@@ -145,7 +145,7 @@ TEST_F(Loader, IndexFileThatCannotBeReadWholeIsAnErrorNamingFileAndReason) {
 
   // A read error half way: the batches before it reached zz, but the load
   // fails and the lines read since the last batch are not sent.
-  FakeSqlExecutor second;
+  UpdateFakeSql second;
   tellwen::testing::FaultFileEnv env;
   const std::string text = Lines(7000);
   env.read_budget = text.size() / 2;

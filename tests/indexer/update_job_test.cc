@@ -14,16 +14,16 @@
 #include "indexer/core/update_saved_state.h"
 #include "tests/common/recording_messages.h"
 #include "tests/indexer/fake_network.h"
-#include "tests/indexer/update_fake_executor.h"
+#include "tests/indexer/update_fake_sql.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
 namespace {
 
-using tellwen::testing::FakeSqlExecutor;
-using tellwen::testing::MapSettings;
+using tellwen::testing::FakeSettings;
 using tellwen::testing::ScopedRecordingMessages;
 using tellwen::testing::TempDir;
+using tellwen::testing::UpdateFakeSql;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
@@ -42,7 +42,7 @@ class WaitingDriver : public UpdateJobDriver {
 class UpdateJobTest : public ::testing::Test {
  protected:
   UpdateJobTest() {
-    MapSettings& settings = settings_;
+    FakeSettings& settings = settings_;
     settings.SetValue("AutomaticallyInsertIntoDatabase", "1");
     settings.SetValue("DataOfTheIndex", "Never indexed");
     settings.SetValue("LastSuccessfulUpdateTime", "N/A");
@@ -65,18 +65,18 @@ class UpdateJobTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  MapSettings settings_;
+  FakeSettings settings_;
   ScopedRecordingMessages messages_;
   std::string index_file_ = dir_.path() + "/kivtmp.txt";
   std::string state_file_ = dir_.path() + "/kivupdate.state";
-  FakeSqlExecutor executor_;
+  UpdateFakeSql executor_;
   WaitingDriver driver_;
 };
 
 TEST_F(UpdateJobTest, SuccessRecordsTheUpdateRestoresSettingsAndDeletesTheIndexFile) {
   std::string banner_during, status_at_swap, status_before_lock;
   executor_.set_on_run([&] {
-    const std::vector<FakeSqlExecutor::Call> calls = executor_.calls();
+    const std::vector<UpdateFakeSql::Call> calls = executor_.calls();
     const std::string& last = calls.back().batch;
     if (last.find("create table [dbo].[zz]") != std::string::npos ||
         last.find("CREATE TABLE [dbo].[zz]") != std::string::npos) {
@@ -139,7 +139,7 @@ TEST_F(UpdateJobTest, UnreadableIndexFileFailsBeforeTheSwapAndRecordsNoSuccess) 
   EXPECT_EQ(RunUpdateJob(options, driver_, settings_, &executor_), UpdateJobOutcome::kFailed);
   EXPECT_EQ(Setting("LastSuccessfulUpdateTime"), "N/A");
   EXPECT_EQ(Setting("DataOfTheIndex"), "Never indexed");
-  for (const FakeSqlExecutor::Call& call : executor_.calls()) {
+  for (const UpdateFakeSql::Call& call : executor_.calls()) {
     EXPECT_EQ(call.batch.find("exec sp_rename 'temp_aall', 'aall'"), std::string::npos)
         << "the swap ran";
   }
@@ -196,7 +196,7 @@ TEST_F(UpdateJobTest, SetupCreatesAMissingIndexFileAndDeletesItAfterwards) {
 
 TEST_F(UpdateJobTest, KilledJobsSettingsArePutBackByTheNextJob) {
   // What a job killed after "locking database" leaves behind.
-  MapSettings& settings = settings_;
+  FakeSettings& settings = settings_;
   settings.SetValue("WebStatus", "updating");
   settings.SetValue("FirstPageInfo", kUpdateBanner);
   settings.SetValue("FirstPageInfoSeverity", "high");

@@ -11,15 +11,15 @@
 #include "indexer/core/update_sql_log.h"
 #include "sql/update_script_template.h"
 #include "tests/indexer/fake_network.h"
-#include "tests/indexer/update_fake_executor.h"
+#include "tests/indexer/update_fake_sql.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
 namespace {
 
-using tellwen::testing::FakeSqlExecutor;
-using tellwen::testing::MapSettings;
+using tellwen::testing::FakeSettings;
 using tellwen::testing::TempDir;
+using tellwen::testing::UpdateFakeSql;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -40,7 +40,7 @@ class UpdateRunnerTest : public ::testing::Test {
 
   // The index of the first call whose batch contains `text`, or -1.
   int CallWith(const std::string& text) {
-    const std::vector<FakeSqlExecutor::Call> calls = executor_.calls();
+    const std::vector<UpdateFakeSql::Call> calls = executor_.calls();
     for (size_t i = 0; i < calls.size(); ++i) {
       if (calls[i].batch.find(text) != std::string::npos) return static_cast<int>(i);
     }
@@ -55,9 +55,9 @@ class UpdateRunnerTest : public ::testing::Test {
   std::string Setting(const std::string& name) { return settings_.GetValue(name); }
 
   TempDir dir_;
-  MapSettings settings_;
+  FakeSettings settings_;
   std::string index_file_ = dir_.path() + "/kivtmp.txt";
-  FakeSqlExecutor executor_;
+  UpdateFakeSql executor_;
   UpdateRunnerConfig config_;
   std::vector<std::string> failures_;
 };
@@ -70,7 +70,7 @@ TEST_F(UpdateRunnerTest, RunsEveryTaskAndTheRunnerStepsInOrder) {
   EXPECT_FALSE(runner.Running());
   EXPECT_TRUE(failures_.empty());
 
-  const std::vector<FakeSqlExecutor::Call> calls = executor_.calls();
+  const std::vector<UpdateFakeSql::Call> calls = executor_.calls();
   ASSERT_EQ(calls.size(), 29u + 3u);  // tasks, one load batch, two category batches
   const int load_body = CallWith("the index file is loaded into zz");
   const int load = CallWith("insert into zz values('//PC1','s','','','a.txt','1')");
@@ -268,11 +268,11 @@ TEST_F(UpdateRunnerTest, LockingHookRunsOnlyWithStopWebService) {
   }
   EXPECT_EQ(locked_before_swap, -1);
 
-  FakeSqlExecutor fresh;
+  UpdateFakeSql fresh;
   config_.executor = &fresh;
   config_.on_locking = [&] {
     locked_before_swap = 0;
-    for (const FakeSqlExecutor::Call& call : fresh.calls()) {
+    for (const UpdateFakeSql::Call& call : fresh.calls()) {
       if (call.batch.find("BEGIN TRAN") != std::string::npos) return;
     }
     locked_before_swap = 1;
@@ -288,7 +288,7 @@ TEST_F(UpdateRunnerTest, SetupModeDropsEveryCatalogTableFirst) {
   UpdateRunner runner(config_);
   runner.Run();
   EXPECT_TRUE(runner.Completed());
-  const FakeSqlExecutor::Call first = executor_.calls()[0];
+  const UpdateFakeSql::Call first = executor_.calls()[0];
   EXPECT_EQ(first.batch, SetupDropBatch());
   EXPECT_EQ(first.caller, SqlCaller::kIndexerBatch);
   EXPECT_THAT(first.batch,

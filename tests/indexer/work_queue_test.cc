@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "indexer/core/skip_list.h"
+#include "tests/support/fake_sql.h"
 
 namespace tellwen::indexer {
 namespace {
@@ -47,31 +48,26 @@ TEST(WorkQueue, ResetStartsAFreshJob) {
   EXPECT_EQ(queue.Push(Computer("\\\\PC1")), 1);
 }
 
-SqlResult Rows(std::vector<std::string> names, bool error = false) {
-  SqlResult result;
-  for (auto& n : names) result.rows.push_back({n});
-  result.error = error;
-  return result;
+// Answers every batch with one row per name (and an error when asked).
+void AnswerRows(testing::FakeSql* sql, std::vector<std::string> names, bool error = false) {
+  sql->set_rule([names, error](const std::string&, int, SqlResult* result) {
+    for (const auto& n : names) result->rows.push_back({n});
+    if (error) testing::FakeSql::Fail(result, "failed");
+  });
 }
 
 TEST(SkipList, ReadsRecentComputersAndTheExcludeList) {
-  std::string statement;
-  SqlCaller caller = SqlCaller::kQuerySearch;
-  int columns = 0;
-  SqlRunner sql = [&](const std::string& command, int column_count, SqlCaller who) {
-    statement = command;
-    columns = column_count;
-    caller = who;
-    return Rows({"//Recent", "//", "x", ""});
-  };
+  testing::FakeSql sql;
+  AnswerRows(&sql, {"//Recent", "//", "x", ""});
   SkipList skip;
   skip.Add("\\\\STALE");
-  BuildSkipList(48, "0|\\\\Excluded|127.0.0.1-127.0.0.2", sql, &skip);
-  EXPECT_EQ(statement,
+  BuildSkipList(48, "0|\\\\Excluded|127.0.0.1-127.0.0.2", &sql, &skip);
+  ASSERT_EQ(sql.calls().size(), 1u);
+  EXPECT_EQ(sql.calls()[0].batch,
             "declare @ultimii datetime    set @ultimii = (select DATEADD(hh, -48, getdate()))   "
             "select name from shares1 where data > @ultimii");
-  EXPECT_EQ(columns, 1);
-  EXPECT_EQ(caller, SqlCaller::kIndexerSkipList);
+  EXPECT_EQ(sql.calls()[0].column_count, 1);
+  EXPECT_EQ(sql.calls()[0].caller, SqlCaller::kIndexerSkipList);
   EXPECT_FALSE(skip.Contains("\\\\STALE"));  // cleared first
   EXPECT_TRUE(skip.Contains("\\\\recent"));  // letter case ignored
   EXPECT_TRUE(skip.Contains("\\\\excluded"));
@@ -80,13 +76,14 @@ TEST(SkipList, ReadsRecentComputersAndTheExcludeList) {
 }
 
 TEST(SkipList, DatabaseErrorKeepsRowsReadAndTheExcludeList) {
-  SqlRunner sql = [](const std::string&, int, SqlCaller) { return Rows({"//A"}, true); };
+  testing::FakeSql sql;
+  AnswerRows(&sql, {"//A"}, true);
   SkipList skip;
-  BuildSkipList(1, "0|\\\\B", sql, &skip);
+  BuildSkipList(1, "0|\\\\B", &sql, &skip);
   EXPECT_TRUE(skip.Contains("\\\\A"));
   EXPECT_TRUE(skip.Contains("\\\\B"));
   SkipList without_database;
-  BuildSkipList(1, "0|\\\\B", SqlRunner{}, &without_database);
+  BuildSkipList(1, "0|\\\\B", nullptr, &without_database);
   EXPECT_TRUE(without_database.Contains("\\\\B"));
 }
 

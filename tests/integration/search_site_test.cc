@@ -122,7 +122,7 @@ TEST_F(SearchSite, AnswersThePingWithTheScriptsFolderImage) {
 
 // 50 clients at once for a bounded time while the update job swaps the
 // catalog again and again: every answer whole, no error block but the
-// designed updating page, kivweb alive, its memory flat.
+// "updating" page, kivweb alive, its memory flat.
 TEST_F(SearchSite, StaysWholeUnderLoadWhileTheCatalogIsSwapped) {
   const std::vector<Entry> entries = Catalog(300);
   ServeCatalog(entries);

@@ -53,8 +53,8 @@ class MonitorDatabaseTest : public ::testing::Test {
     return result.rows;
   }
   // One whole round of the two computers with the given database calls.
-  void Round(MonitorSql sql) {
-    MonitorDependencies deps{&echo_, &settings_, &clock_, &log_, std::move(sql)};
+  void Round(SqlSession& sql) {
+    MonitorDependencies deps{&echo_, &settings_, &clock_, &log_, &sql};
     MonitorWorker worker(std::move(deps));
     worker.ReadSettings();
     worker.LoopOnce();
@@ -68,11 +68,12 @@ class MonitorDatabaseTest : public ::testing::Test {
   testing::FakeEcho echo_;
   testing::FakeClock clock_;
   testing::RecordingEventLog log_;
-  RegistryMonitorSettings settings_;
+  RegistrySettings settings_;
+  DatabaseSql database_;
 };
 
 TEST_F(MonitorDatabaseTest, ARoundReplacesTheTableWithStatusesAndTimes) {
-  Round(DatabaseSql());
+  Round(database_);
   EXPECT_THAT(log_.reports, ::testing::IsEmpty());
   EXPECT_THAT(Pings(), ElementsAre(SqlRow{"//o'brien", "2", "2026, 12, 07, 09, 00, 00"},
                                    SqlRow{"//pc1", "1", "2026, 12, 07, 09, 00, 00"}));
@@ -80,20 +81,23 @@ TEST_F(MonitorDatabaseTest, ARoundReplacesTheTableWithStatusesAndTimes) {
 }
 
 TEST_F(MonitorDatabaseTest, AFailingRewriteLeavesTheTableAsItWas) {
-  Round(DatabaseSql());
+  Round(database_);
   const SqlRows before = Pings();
   const std::string last_ping = CKIVRegistry().GetValue("LastPingTime");
   echo_.alive.clear();
   clock_.now_ms += 60000;
   // The rewrite fails after its delete and inserts have run, just before
   // the commit: the transaction must take all of them back.
-  Round([](const std::string& command, int columns) {
-    std::string batch = command;
-    const size_t commit = batch.rfind("commit transaction");
-    if (commit != std::string::npos)
-      batch.insert(commit, "insert into no_such_table (x) values (1) ");
-    return RunSql(batch, columns, SqlCaller::kMonitorRound);
-  });
+  class FailingBeforeCommit : public SqlSession {
+    SqlResult Run(const std::string& command, int columns, SqlCaller caller) override {
+      std::string batch = command;
+      const size_t commit = batch.rfind("commit transaction");
+      if (commit != std::string::npos)
+        batch.insert(commit, "insert into no_such_table (x) values (1) ");
+      return RunSql(batch, columns, caller);
+    }
+  } failing;
+  Round(failing);
   EXPECT_EQ(Pings(), before);
   EXPECT_EQ(CKIVRegistry().GetValue("LastPingTime"), last_ping);
   ASSERT_EQ(log_.reports.size(), 1u);
@@ -102,7 +106,7 @@ TEST_F(MonitorDatabaseTest, AFailingRewriteLeavesTheTableAsItWas) {
 
 TEST_F(MonitorDatabaseTest, AMissingComputerTableIsADatabaseErrorAndAnEmptyList) {
   Must("drop table shares1");
-  Round(DatabaseSql());
+  Round(database_);
   ASSERT_FALSE(log_.reports.empty());
   EXPECT_THAT(log_.reports[0], HasSubstr("Database error: unexpected error: "));
   EXPECT_THAT(log_.reports[0], HasSubstr("shares1"));

@@ -18,18 +18,19 @@ namespace {
 using ::testing::ElementsAre;
 using testing::FakeClock;
 using testing::FakeEcho;
+using testing::FakeSettings;
+using testing::FakeSql;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using testing::MemorySettings;
 using testing::RecordingEventLog;
 
 class WorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings_.values["WebStatus"] = "yes";
-    settings_.values["MonitorPingInterval"] = "2";
-    settings_.values["PingTimeout"] = "1000";
-    settings_.values["LastPingTime"] = "0";
+    settings_.SetValue("WebStatus", "yes");
+    settings_.SetValue("MonitorPingInterval", "2");
+    settings_.SetValue("PingTimeout", "1000");
+    settings_.SetValue("LastPingTime", "0");
     echo_.alive = {"pc1", "10.0.0.3"};
   }
 
@@ -40,32 +41,29 @@ class WorkerTest : public ::testing::Test {
       deps.settings = &settings_;
       deps.clock = &clock_;
       deps.event_log = &log_;
-      deps.sql = [this](const std::string& command, int columns) {
+      sql_.set_rule([this](const std::string& command, int, SqlResult* result) {
+        const int columns = sql_.calls().back().column_count;
         commands_.push_back(command);
-        SqlResult result;
         if (command == kLoadListQuery) {
           EXPECT_EQ(columns, 1);
-          if (fail_load_) return Failed();
-          for (const std::string& name : shares1_) result.rows.push_back({name});
+          if (fail_load_) return Failed(result);
+          for (const std::string& name : shares1_) result->rows.push_back({name});
         } else {
           EXPECT_EQ(columns, 0);
-          if (fail_rewrite_) return Failed();
+          if (fail_rewrite_) return Failed(result);
           rewrites_.push_back(command);
         }
-        return result;
-      };
+      });
+      deps.sql = &sql_;
       worker_ = std::make_unique<MonitorWorker>(std::move(deps));
       worker_->ReadSettings();
     }
     return *worker_;
   }
-  static SqlResult Failed() {
-    SqlResult result;
-    result.error = true;
-    result.description = "table shares1 is locked";
-    result.source = "Microsoft OLE DB Provider for SQL Server";
-    result.error_text = "unexpected error: " + result.description + " src:" + result.source;
-    return result;
+  static void Failed(SqlResult* result) {
+    result->error = true;
+    result->description = "table shares1 is locked";
+    result->source = "Microsoft OLE DB Provider for SQL Server";
   }
   int Loads() const {
     int n = 0;
@@ -79,7 +77,8 @@ class WorkerTest : public ::testing::Test {
 
   FakeEcho echo_;
   FakeClock clock_;
-  MemorySettings settings_;
+  FakeSettings settings_;
+  FakeSql sql_;
   RecordingEventLog log_;
   std::vector<std::string> shares1_ = {"//pc1", "//pc2", "//10.0.0.3"};
   bool fail_load_ = false;
@@ -99,7 +98,7 @@ TEST_F(WorkerTest, ShowsNotAvailableBeforeTheFirstStep) {
 
 TEST_F(WorkerTest, WebStatusOtherThanYesNeverPingsAndWaits) {
   for (const char* status : {"no", "updating", ""}) {
-    settings_.values["WebStatus"] = status;
+    settings_.SetValue("WebStatus", status);
     Loops(20);
     EXPECT_EQ(Status(), "waiting...") << status;
   }
@@ -110,10 +109,10 @@ TEST_F(WorkerTest, WebStatusOtherThanYesNeverPingsAndWaits) {
 }
 
 TEST_F(WorkerTest, YesStartsARoundFromTheFirstComputerWithinOnePause) {
-  settings_.values["WebStatus"] = "no";
+  settings_.SetValue("WebStatus", "no");
   Loops(3);
   clock_.sleeps.clear();
-  settings_.values["WebStatus"] = "yes";
+  settings_.SetValue("WebStatus", "yes");
   Loops(1);
   EXPECT_THAT(clock_.sleeps, ElementsAre(500));
   EXPECT_THAT(echo_.Hosts(), ElementsAre("pc1"));
@@ -139,7 +138,7 @@ TEST_F(WorkerTest, ARoundPingsEveryComputerThenRewritesTheTableAndStartsAgain) {
             "insert into monitor_pings(name, status, ping_time) values('//10.0.0.3', '1', "
             "'2026, 12, 07, 09, 00, 01') "
             "commit transaction");
-  EXPECT_EQ(settings_.values["LastPingTime"], std::to_string(clock_.TickCount()));
+  EXPECT_EQ(settings_.GetValue("LastPingTime"), std::to_string(clock_.TickCount()));
   EXPECT_EQ(Worker().state().Texts().last_round_time, "00:00:01");
   EXPECT_EQ(Loads(), 2);  // the next round has a fresh list
   EXPECT_EQ(Worker().state().position.load(), 0);
@@ -198,8 +197,8 @@ TEST_F(WorkerTest, PingIntervalAndTimeoutFollowTheirRules) {
       {"0", "50", 50, 50},     {"10", "10000", 60000, 10000}, {"7", " 250", 7500, 250},
   };
   for (const Case& c : cases) {
-    settings_.values["MonitorPingInterval"] = c.interval;
-    settings_.values["PingTimeout"] = c.timeout;
+    settings_.SetValue("MonitorPingInterval", c.interval);
+    settings_.SetValue("PingTimeout", c.timeout);
     worker_.reset();
     echo_.calls.clear();
     clock_.sleeps.clear();
@@ -218,25 +217,25 @@ TEST_F(WorkerTest, TheSliderTakesEffectAtTheNextPause) {
   Loops(1);
   EXPECT_THAT(clock_.sleeps, ElementsAre(500, 30000, 500));
   Worker().SaveSettings();
-  EXPECT_EQ(settings_.values["MonitorPingInterval"], "42");
+  EXPECT_EQ(settings_.GetValue("MonitorPingInterval"), "42");
 }
 
 TEST_F(WorkerTest, SavedIntervalIsThePositionInUse) {
-  settings_.values["MonitorPingInterval"] = "11";
+  settings_.SetValue("MonitorPingInterval", "11");
   Worker().SaveSettings();
-  EXPECT_EQ(settings_.values["MonitorPingInterval"], "2");
+  EXPECT_EQ(settings_.GetValue("MonitorPingInterval"), "2");
 }
 
 TEST_F(WorkerTest, LeavingYesMidRoundAbandonsTheRoundWithoutRewrite) {
   Loops(2);  // pc1, pc2
-  settings_.values["WebStatus"] = "updating";
+  settings_.SetValue("WebStatus", "updating");
   Loops(5);
   EXPECT_EQ(Status(), "waiting...");
   EXPECT_THAT(rewrites_, IsEmpty());
   EXPECT_EQ(echo_.calls.size(), 2u);
-  EXPECT_EQ(settings_.values["LastPingTime"], "0");
+  EXPECT_EQ(settings_.GetValue("LastPingTime"), "0");
 
-  settings_.values["WebStatus"] = "yes";
+  settings_.SetValue("WebStatus", "yes");
   Loops(3);
   EXPECT_THAT(echo_.Hosts(), ElementsAre("pc1", "pc2", "pc1", "pc2", "10.0.0.3"));
   ASSERT_EQ(rewrites_.size(), 1u);
@@ -261,7 +260,7 @@ TEST_F(WorkerTest, FailingRewriteIsReportedOnceAndIdlesWithoutTouchingLastPingTi
             "Database error: unexpected error: table shares1 is locked "
             "src:Microsoft OLE DB Provider for SQL Server");
   EXPECT_TRUE(Worker().state().error.load());
-  EXPECT_EQ(settings_.values["LastPingTime"], "0");
+  EXPECT_EQ(settings_.GetValue("LastPingTime"), "0");
   EXPECT_EQ(Loads(), 1);  // not loaded again after the failure
 
   fail_rewrite_ = false;
@@ -307,13 +306,13 @@ TEST_F(WorkerTest, StopDuringTheIdleBackOffEndsTheLoopWithoutAnotherQuery) {
 
 TEST(WorkerOnSystemClock, StopEndsASleepingWorkerAtOnce) {
   FakeEcho echo;
-  MemorySettings settings;
-  settings.values["WebStatus"] = "yes";
-  settings.values["MonitorPingInterval"] = "10";  // a minute between pings
+  FakeSettings settings;
+  settings.SetValue("WebStatus", "yes");
+  settings.SetValue("MonitorPingInterval", "10");  // a minute between pings
   SystemClock clock;
   RecordingEventLog log;
-  MonitorDependencies deps{&echo, &settings, &clock, &log,
-                           [](const std::string&, int) { return SqlResult{}; }};
+  FakeSql sql;
+  MonitorDependencies deps{&echo, &settings, &clock, &log, &sql};
   MonitorWorker worker(std::move(deps));
   worker.ReadSettings();
   auto ended = std::async(std::launch::async, [&worker] { worker.Run(); });

@@ -7,6 +7,7 @@
 
 #include <sstream>
 
+#include "common/int_text.h"
 #include "monitor/core/event_log.h"
 #include "monitor/core/ping_settings.h"
 #include "monitor/core/status_line.h"

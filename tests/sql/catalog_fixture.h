@@ -65,7 +65,7 @@ class CatalogTest : public ::testing::Test {
 
   // Runs /updatedb (or /setup) headless; the exit code. The printed rows
   // are kept in output_ for failure messages.
-  int Update(bool setup_mode = false, SqlExecutor* executor = nullptr) {
+  int Update(bool setup_mode = false, SqlSession* executor = nullptr) {
     std::ostringstream out;
     RegistrySettings settings;
     const int code = RunUpdateJobHeadless(setup_mode, settings, executor, out);

@@ -21,7 +21,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 // The real session, with one batch changed or cut short on cue.
-class FaultySession : public SessionSqlExecutor {
+class FaultySession : public DatabaseSql {
  public:
   // Appends `extra` to the batch that contains `marker`.
   void AppendTo(const std::string& marker, const std::string& extra) {
@@ -43,7 +43,7 @@ class FaultySession : public SessionSqlExecutor {
       const size_t commit = text.rfind("COMMIT TRAN");
       text.insert(commit == std::string::npos ? text.size() : commit, extra_ + "\n");
     }
-    SqlResult result = SessionSqlExecutor::Run(text, column_count, caller);
+    SqlResult result = DatabaseSql::Run(text, column_count, caller);
     if (index == kill_at_) raise(SIGKILL);
     return result;
   }

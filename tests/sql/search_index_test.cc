@@ -164,13 +164,13 @@ TEST_F(SearchIndex, TheIndexFollowsTheSwapAndSurvivesAFailedUpdate) {
   // A failed update leaves temp_aall and its indexes behind; the live
   // catalog still answers from its own.
   WriteIndex(RandomCatalog(rng, 200));
-  struct Failing : SessionSqlExecutor {
+  struct Failing : DatabaseSql {
     SqlResult Run(const std::string& batch, int column_count, SqlCaller caller) override {
       if (batch.find("insert into temp_stat_filesize") != std::string::npos) {
-        return SessionSqlExecutor::Run(batch + "\nselect convert(int, 'not a number')",
-                                       column_count, caller);
+        return DatabaseSql::Run(batch + "\nselect convert(int, 'not a number')", column_count,
+                                caller);
       }
-      return SessionSqlExecutor::Run(batch, column_count, caller);
+      return DatabaseSql::Run(batch, column_count, caller);
     }
   } failing;
   EXPECT_EQ(Update(false, &failing), 1);

@@ -8,12 +8,12 @@
 
 #include <fstream>
 
+#include "common/sql_session.h"
 #include "indexer/core/category_list.h"
 #include "indexer/core/loader_index_file.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/skip_list.h"
 #include "indexer/core/update_runner.h"
-#include "indexer/core/update_sql_executor.h"
 #include "platform/sqlserver/loader_batch.h"
 #include "sql/update_script_template.h"
 #include "tests/platform/sqlserver/server_fixture.h"
@@ -46,7 +46,7 @@ class Corpus : public ServerTest {
  protected:
   // Every batch on a fresh session of the test database, as the update job
   // sends them; the batches are kept.
-  class Executor : public indexer::SqlExecutor {
+  class Executor : public SqlSession {
    public:
     explicit Executor(Corpus* test) : test_(test) {}
     SqlResult Run(const std::string& batch, int column_count, SqlCaller) override {

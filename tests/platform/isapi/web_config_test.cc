@@ -15,7 +15,8 @@ TEST(WebConfig, ReadsEveryKeyAroundCommentsAndBlanks) {
   WebConfig config;
   EXPECT_EQ(ParseWebConfig("# comment\n\n listen=10.1.2.3:8080 \r\n  # another\n"
                            "root = /srv/www/\nscripts = /srv/scripts\naccount = web\nthreads=7\n",
-                           "f", &config),
+                           "f", &config)
+                .message(),
             "");
   EXPECT_EQ(config.listen_address, "10.1.2.3");
   EXPECT_EQ(config.listen_port, 8080);
@@ -43,7 +44,7 @@ TEST(WebConfig, RejectsWhatItCannotUseNamingTheLine) {
   };
   for (const Case& c : cases) {
     WebConfig config;
-    EXPECT_THAT(ParseWebConfig(c.text, "f", &config), HasSubstr(c.message)) << c.text;
+    EXPECT_THAT(ParseWebConfig(c.text, "f", &config).message(), HasSubstr(c.message)) << c.text;
   }
 }
 
@@ -57,12 +58,12 @@ TEST(WebConfig, SavedFileReadsBackTheSame) {
   config.account = "kiv_user";
   config.threads = 12;
   const std::string path = dir.path() + "/kivweb.conf";
-  ASSERT_EQ(SaveWebConfig(path, config), "");
+  ASSERT_EQ(SaveWebConfig(path, config).message(), "");
   WebConfig back;
   back.threads = 1;
-  ASSERT_EQ(LoadWebConfig(path, &back), "");
+  ASSERT_EQ(LoadWebConfig(path, &back).message(), "");
   EXPECT_EQ(FormatWebConfig(back), FormatWebConfig(config));
-  EXPECT_THAT(SaveWebConfig(dir.path() + "/no/such/folder/x.conf", config),
+  EXPECT_THAT(SaveWebConfig(dir.path() + "/no/such/folder/x.conf", config).message(),
               HasSubstr("cannot write configuration file"));
 }
 
@@ -73,25 +74,28 @@ TEST(WebConfig, CommandLineOverridesTheFile) {
   file.listen_address = "10.0.0.1";
   file.root = "/from/file";
   file.scripts = "/file/scripts";
-  ASSERT_EQ(SaveWebConfig(path, file), "");
+  ASSERT_EQ(SaveWebConfig(path, file).message(), "");
   WebCommandLine line;
   ASSERT_EQ(
-      ParseWebCommandLine({"--config", path, "--listen", "127.0.0.1:0", "--scripts", "/s"}, &line),
+      ParseWebCommandLine({"--config", path, "--listen", "127.0.0.1:0", "--scripts", "/s"}, &line)
+          .message(),
       "");
   WebConfig config;
-  ASSERT_EQ(ResolveWebConfig(line, &config), "");
+  ASSERT_EQ(ResolveWebConfig(line, &config).message(), "");
   EXPECT_EQ(config.listen_address, "127.0.0.1");
   EXPECT_EQ(config.listen_port, 0);
   EXPECT_EQ(config.root, "/from/file");
   EXPECT_EQ(config.scripts, "/s");
 
   WebCommandLine help;
-  EXPECT_EQ(ParseWebCommandLine({"--help"}, &help), "");
+  EXPECT_EQ(ParseWebCommandLine({"--help"}, &help).message(), "");
   EXPECT_TRUE(help.help);
   WebCommandLine bad;
-  EXPECT_THAT(ParseWebCommandLine({"--root"}, &bad), HasSubstr("--root needs a value"));
-  EXPECT_THAT(ParseWebCommandLine({"--root", ""}, &bad), HasSubstr("--root needs a value"));
-  EXPECT_THAT(ParseWebCommandLine({"/index"}, &bad), HasSubstr("unknown argument '/index'"));
+  EXPECT_THAT(ParseWebCommandLine({"--root"}, &bad).message(), HasSubstr("--root needs a value"));
+  EXPECT_THAT(ParseWebCommandLine({"--root", ""}, &bad).message(),
+              HasSubstr("--root needs a value"));
+  EXPECT_THAT(ParseWebCommandLine({"/index"}, &bad).message(),
+              HasSubstr("unknown argument '/index'"));
 }
 
 }  // namespace

@@ -203,7 +203,8 @@ void BrowsePage(Page& page, const std::string& t, const std::string& path) {
                       (frame == 'c' && !parsed.share.empty());
   const std::time_t start = std::time(nullptr);
   if (needed) {
-    SqlResult result = MachineSql().Run(SpDirStatement(frame, parsed), 3, SqlCaller::kQueryRowReader);
+    SqlResult result =
+        MachineSql().Run(SpDirStatement(frame, parsed), 3, SqlCaller::kQueryRowReader);
     if (result.error) {
       page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);
       page.Append(FatalBlock(result.description, result.source,

@@ -1,7 +1,7 @@
 #include "query/chart_page.h"
 
-#include "query/charts/chart_request.h"
 #include "common/deep_stack.h"
+#include "query/charts/chart_request.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
 

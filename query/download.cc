@@ -91,7 +91,7 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
     return;
   }
   SqlResult result = MachineSql().Run("spGetFullPathFileFromID " + std::to_string(id), 4,
-                                SqlCaller::kQueryStatementRunner);
+                                      SqlCaller::kQueryStatementRunner);
   if (result.error) {
     reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
   }

@@ -1,9 +1,9 @@
 #include "query/ping_page.h"
 
 #include "common/kiv_registry.h"
+#include "common/sql_session.h"
 #include "platform/net/host_address.h"
 #include "query/access.h"
-#include "common/sql_session.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
 
@@ -80,7 +80,7 @@ void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoServ
   if (settings.GetBoolValue("GenerateLogForStatistics")) {
     const SqlResult result =
         MachineSql().Run(StatPingStatement(SqlNow(), remote, alive, path.substr(0, 255)), 0,
-                   SqlCaller::kQueryStatementRunner);
+                         SqlCaller::kQueryStatementRunner);
     if (result.error) {
       reports.Detail("unexpected error [SQLQuery]: " + result.description +
                      " src:" + result.source);

@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "common/kiv_registry.h"
+#include "common/sql_session.h"
 #include "query/access.h"
 #include "query/browse_page.h"
 #include "query/chart_page.h"
-#include "common/sql_session.h"
 #include "query/download.h"
 #include "query/faq.h"
 #include "query/home_page.h"

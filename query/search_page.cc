@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "common/kiv_registry.h"
-#include "query/access.h"
 #include "common/sql_session.h"
+#include "query/access.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"
 #include "query/query_server.h"

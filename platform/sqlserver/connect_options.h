@@ -31,6 +31,7 @@ struct EnvironmentOptions {
 // The environment's settings as they are now.
 EnvironmentOptions ReadEnvironmentOptions();
 
+// What Connection::Open takes.
 struct ConnectOptions {
   std::string data_source;  // must name this machine
   std::string database;     // "" means master
@@ -57,8 +58,8 @@ struct ConnectOptions {
   // three or more characters on them then read candidates from it.
   std::vector<std::string> substring_columns;
   // Off: statements never read substring indexes (they still get built);
-  // the answers are the same, only slower. environment may turn them off
-  // too.
+  // the answers are the same, only slower. The environment's setting
+  // (below) may turn them off too.
   bool use_substring_indexes = true;
   // The process environment's settings, read once, when the options are
   // built.

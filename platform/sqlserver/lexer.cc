@@ -15,14 +15,16 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* error) {
-  tokens->clear();
-  tokens->reserve(sql.size() / 4 + 8);
-  size_t i = 0;
+bool NextToken(std::string_view sql, LexPosition* position, Token* token, std::string* error) {
+  size_t i = position->offset;
   const size_t n = sql.size();
-  int line = 1;
-  auto push = [&](TokenKind kind, std::string text, size_t start) {
-    tokens->push_back(Token{kind, std::move(text), start, line});
+  int line = position->line;
+  // The token is complete at i; its line is the one it ends on.
+  auto finish = [&](TokenKind kind, std::string text, size_t start) {
+    *token = Token{kind, std::move(text), start, line};
+    position->offset = i;
+    position->line = line;
+    return true;
   };
   while (i < n) {
     unsigned char c = sql[i];
@@ -81,8 +83,7 @@ bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* err
         if (sql[i] == '\n') ++line;
         text.push_back(sql[i++]);
       }
-      push(national ? TokenKind::kNString : TokenKind::kString, std::move(text), start);
-      continue;
+      return finish(national ? TokenKind::kNString : TokenKind::kString, std::move(text), start);
     }
     if (c == '[' || c == '"') {
       const char close = c == '[' ? ']' : '"';
@@ -105,27 +106,23 @@ bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* err
         if (sql[i] == '\n') ++line;
         text.push_back(sql[i++]);
       }
-      push(TokenKind::kQuotedIdentifier, std::move(text), start);
-      continue;
+      return finish(TokenKind::kQuotedIdentifier, std::move(text), start);
     }
     if (c == '@') {
       const bool system = i + 1 < n && sql[i + 1] == '@';
       i += system ? 2 : 1;
       while (i < n && IsIdentPart(sql[i])) ++i;
-      push(system ? TokenKind::kSystemVariable : TokenKind::kVariable,
-           std::string(sql.substr(start, i - start)), start);
-      continue;
+      return finish(system ? TokenKind::kSystemVariable : TokenKind::kVariable,
+                    std::string(sql.substr(start, i - start)), start);
     }
     if (IsIdentStart(c)) {
       while (i < n && IsIdentPart(sql[i])) ++i;
-      push(TokenKind::kIdentifier, std::string(sql.substr(start, i - start)), start);
-      continue;
+      return finish(TokenKind::kIdentifier, std::string(sql.substr(start, i - start)), start);
     }
     if (c == '0' && i + 1 < n && (sql[i + 1] == 'x' || sql[i + 1] == 'X')) {
       i += 2;
       while (i < n && isxdigit(static_cast<unsigned char>(sql[i]))) ++i;
-      push(TokenKind::kBinary, std::string(sql.substr(start, i - start)), start);
-      continue;
+      return finish(TokenKind::kBinary, std::string(sql.substr(start, i - start)), start);
     }
     if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(sql[i + 1]))) {
       bool decimal = false;
@@ -144,9 +141,8 @@ bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* err
           while (i < n && IsDigit(sql[i])) ++i;
         }
       }
-      push(decimal ? TokenKind::kDecimal : TokenKind::kInteger,
-           std::string(sql.substr(start, i - start)), start);
-      continue;
+      return finish(decimal ? TokenKind::kDecimal : TokenKind::kInteger,
+                    std::string(sql.substr(start, i - start)), start);
     }
     // Operators: the two-character ones first.
     if (i + 1 < n) {
@@ -154,21 +150,31 @@ bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* err
       if ((c == '<' && (d == '>' || d == '=')) || (c == '>' && d == '=') ||
           (c == '!' && (d == '=' || d == '<' || d == '>'))) {
         i += 2;
-        push(TokenKind::kOperator, std::string(sql.substr(start, 2)), start);
-        continue;
+        return finish(TokenKind::kOperator, std::string(sql.substr(start, 2)), start);
       }
     }
     static constexpr std::string_view kSingle = "+-*/%=<>(),.;~&|^:";
     if (kSingle.find(static_cast<char>(c)) != std::string_view::npos) {
       ++i;
-      push(TokenKind::kOperator, std::string(1, static_cast<char>(c)), start);
-      continue;
+      return finish(TokenKind::kOperator, std::string(1, static_cast<char>(c)), start);
     }
     *error = "Incorrect syntax near '" + std::string(1, static_cast<char>(c)) + "'.";
     return false;
   }
-  tokens->push_back(Token{TokenKind::kEnd, "", n, line});
-  return true;
+  return finish(TokenKind::kEnd, "", n);
+}
+
+bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* error) {
+  tokens->clear();
+  tokens->reserve(sql.size() / 4 + 8);
+  LexPosition position;
+  for (;;) {
+    Token token;
+    if (!NextToken(sql, &position, &token, error)) return false;
+    const bool end = token.kind == TokenKind::kEnd;
+    tokens->push_back(std::move(token));
+    if (end) return true;
+  }
 }
 
 }  // namespace tellwen::sqlserver

@@ -1,13 +1,13 @@
 // T-SQL tokenizer: the first stage of the embedded SQL server.
 //
-// Turns a batch text into tokens: identifiers (plain, [bracketed] or
-// "quoted"; #temp names are plain identifiers), @variables, @@globals,
-// '...' and N'...' strings, numbers and operators. Comments (-- and nested
-// /* */) are skipped. Keywords are not told apart here: the parser compares
-// plain identifiers case-insensitively, so a [bracketed] word is never a
-// keyword.
+// Turns a batch text into tokens, one at a time (NextToken) or all at once
+// (Tokenize): identifiers (plain, [bracketed] or "quoted"; #temp names are
+// plain identifiers), @variables, @@globals, '...' and N'...' strings,
+// numbers and operators. Comments (-- and nested /* */) are skipped.
+// Keywords are not told apart here: the parser compares plain identifiers
+// case-insensitively, so a [bracketed] word is never a keyword.
 //
-// Thread safety: pure function.
+// Thread safety: pure functions.
 #pragma once
 
 #include <string>
@@ -37,8 +37,24 @@ struct Token {
   int line = 1;
 };
 
-// Splits sql into tokens ending with one kEnd token. On an unterminated
-// string, identifier or comment returns false with an error description.
+// Where the next token of a text is looked for.
+struct LexPosition {
+  size_t offset = 0;  // byte offset in the text
+  int line = 1;       // line of that offset
+};
+
+// Reads one token: skips blanks and comments from *position, fills *token
+// with the token found there and moves *position past it. At the end of sql
+// the token is kEnd (offset sql.size()) and *position stays at the end, so
+// further calls return kEnd again. A token's line is the line it ends on.
+// On an unterminated string, identifier or comment, or a character that
+// starts no token, returns false with an error description and leaves
+// *position as it was.
+bool NextToken(std::string_view sql, LexPosition* position, Token* token, std::string* error);
+
+// Splits sql into tokens ending with one kEnd token, by NextToken from the
+// start. On an error returns false with its description (*tokens then holds
+// the tokens before it).
 bool Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* error);
 
 }  // namespace tellwen::sqlserver

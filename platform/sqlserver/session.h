@@ -52,6 +52,9 @@ class Session : public TranslatorContext {
     substring_columns_ = std::move(names);
   }
   void set_use_substring_indexes(bool use) { use_substring_indexes_ = use; }
+  // Whether every SQLite statement compiled is written to stderr (see
+  // ConnectOptions).
+  void set_trace_statements(bool trace) { db_.set_trace_statements(trace); }
 
   // TranslatorContext
   const TypeSpec* VariableType(const std::string& name) const override;

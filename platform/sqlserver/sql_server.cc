@@ -1,7 +1,6 @@
 #include "platform/sqlserver/sql_server.h"
 
 #include <sqlite3.h>
-#include <stdlib.h>
 #include <strings.h>
 
 #include "platform/sqlserver/functions.h"
@@ -76,9 +75,9 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
   connection->session_->set_command_timeout(options.command_timeout_seconds);
   connection->session_->set_log_tables(options.log_tables);
   connection->session_->set_substring_columns(options.substring_columns);
-  const char* substring = getenv("TELLWEN_SQL_SUBSTRING_INDEX");
-  connection->session_->set_use_substring_indexes(
-      options.use_substring_indexes && (substring == nullptr || strcasecmp(substring, "off") != 0));
+  connection->session_->set_use_substring_indexes(options.use_substring_indexes &&
+                                                  options.environment.substring_index_reads);
+  connection->session_->set_trace_statements(options.environment.trace_statements);
   return connection;
 }
 

@@ -1,7 +1,8 @@
 // The embedded SQL server: takes T-SQL batches, answers as SQL Server does,
 // and stores each database in SQLite.
 //
-// Files live in the data folder the caller names in ConnectOptions:
+// Files live in the data folder the caller names in ConnectOptions
+// (connect_options.h):
 // master.sqlite holds the logins and the list of databases, <name>.sqlite
 // each database (WAL journal, so readers never wait for a writer). A
 // Connection is one login to one database: Open checks the data source (it
@@ -22,41 +23,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sqlserver/connect_options.h"
 #include "platform/sqlserver/value.h"
 
 namespace tellwen::sqlserver {
-
-struct ConnectOptions {
-  std::string data_source;  // must name this machine
-  std::string database;     // "" means master
-  std::string user;
-  std::string password;
-  // The folder of master.sqlite and the database files (the database
-  // session fills it in). REQUIRES: not empty.
-  std::string data_dir;
-  int connection_timeout_seconds = 15;  // longest wait for a locked database; 0 = no limit
-  int command_timeout_seconds = 30;     // longest run of one batch; 0 = no limit
-  // A bulk job (the catalog update) that rewrites whole tables: the
-  // connection gets a large page cache so that a batch rewriting a table
-  // reads and writes it in memory and spills nothing to the log before its
-  // commit. Durability is the same as for any other connection.
-  bool bulk = false;
-  // Tables that CREATE TABLE places in the database's log file (master.h):
-  // those that programs write often and briefly while the catalog is being
-  // rebuilt. Every program connecting to one database should pass the same
-  // list; a table already present in the catalog's file stays there.
-  std::vector<std::string> log_tables;
-  // Text columns that get a substring (trigram) index beside their ordinary
-  // one when CREATE INDEX names them alone, in a table with an INTEGER
-  // PRIMARY KEY (substring_index.h). LIKE conditions with a literal run of
-  // three or more characters on them then read candidates from it.
-  std::vector<std::string> substring_columns;
-  // Off: statements never read substring indexes (they still get built);
-  // the answers are the same, only slower. The environment variable
-  // TELLWEN_SQL_SUBSTRING_INDEX=off turns reading them off for every
-  // connection of the process (to compare, or to rule the index out).
-  bool use_substring_indexes = true;
-};
 
 struct SqlError {
   std::string description;

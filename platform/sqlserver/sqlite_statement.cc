@@ -1,7 +1,6 @@
 #include "platform/sqlserver/sqlite_statement.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/sql_error.h"
@@ -70,7 +69,7 @@ void SqliteDb::Throw(int rc) const {
 }
 
 sqlite3_stmt* SqliteDb::Compile(const std::string& sql) {
-  if (getenv("TELLWEN_SQL_TRACE")) fprintf(stderr, "sqlite: %s\n", sql.c_str());
+  if (trace_statements_) fprintf(stderr, "sqlite: %s\n", sql.c_str());
   sqlite3_stmt* stmt = nullptr;
   const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
                                     SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);

@@ -71,6 +71,9 @@ class SqliteDb {
   // once the command timeout has interrupted the statement.
   [[noreturn]] void Throw(int rc) const;
 
+  // On: every statement compiled is written to stderr ("sqlite: <text>").
+  void set_trace_statements(bool trace) { trace_statements_ = trace; }
+
   // Set by the session's deadline check when the command timeout passed.
   void set_timed_out(bool timed_out) { timed_out_ = timed_out; }
   bool timed_out() const { return timed_out_; }
@@ -84,6 +87,7 @@ class SqliteDb {
 
   sqlite3* db_;
   bool timed_out_ = false;
+  bool trace_statements_ = false;
   std::unordered_map<std::string, Cached> cache_;
 };
 

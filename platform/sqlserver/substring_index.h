@@ -14,7 +14,7 @@
 // in the database's main file, drops it with its table and follows
 // sp_rename of the table (the registry is updated in the same transaction).
 //
-// The index only narrows the candidates: the planner (translator.cc) ANDs
+// The index only narrows the candidates: the planner (planner.h) ANDs
 // the candidate filter to the statement's own condition, so every row is
 // checked with the server's LIKE and the answer is that of a scan. FTS5
 // never sees a T-SQL pattern: only trigrams of its literal runs, each a

@@ -5,7 +5,6 @@
 
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/sql_error.h"
-#include "platform/sqlserver/substring_index.h"
 
 namespace tellwen::sqlserver {
 
@@ -140,22 +139,6 @@ int SqliteBinding(const std::string& sql_op) {
 
 // Operands per flat tsql_add / tsql_xor call; SQLite takes at most 127.
 constexpr int kOperandsPerCall = 100;
-
-// The terms of a chain of one logical operator ("a and b and c"), in text
-// order, without recursion.
-void LogicalTerms(const Expr& e, const std::string& op, std::vector<const Expr*>* out) {
-  std::vector<const Expr*> stack{&e};
-  while (!stack.empty()) {
-    const Expr* n = stack.back();
-    stack.pop_back();
-    if (n->kind == Expr::Kind::kBinary && n->op == op) {
-      stack.push_back(n->args[1].get());
-      stack.push_back(n->args[0].get());
-    } else {
-      out->push_back(n);
-    }
-  }
-}
 
 }  // namespace
 
@@ -310,7 +293,7 @@ std::string Translator::Expression(const Expr& e) {
         if (i) r += ".";
         r += QuoteName(e.parts[i]);
       }
-      if (plus_rowid_ && IsRowidRef(e)) return "(+" + r + ")";
+      if (plus_rowid_ && IsRowidRef(e, *plus_rowid_)) return "(+" + r + ")";
       return r;
     }
     case Expr::Kind::kStar:
@@ -654,7 +637,7 @@ std::string Translator::Select(const struct Select& s, bool identity_as_null) {
     for (size_t i = 0; i < s.order_by.size(); ++i) {
       if (i) r += ", ";
       RowidTable rowid;
-      if (!compound && RowidOrder(*s.order_by[i].expr, s.cores[0], &rowid)) {
+      if (!compound && planner_.RowidOrder(*s.order_by[i].expr, s.cores[0], &rowid)) {
         // The rowid itself, not an expression of it: SQLite walks the
         // table in that order and stops at the LIMIT.
         r += QuoteName(rowid.qualifier) + "." + QuoteName(rowid.column);
@@ -666,30 +649,6 @@ std::string Translator::Select(const struct Select& s, bool identity_as_null) {
   }
   if (!compound && s.cores[0].top) r += " LIMIT " + Expression(*s.cores[0].top);
   return r;
-}
-
-namespace {
-
-void BaseTables(const TableRef& ref, std::vector<const TableRef*>* out) {
-  if (ref.kind == TableRef::Kind::kTable) {
-    if (!EqualsNoCase(ref.table.name, "sysobjects")) out->push_back(&ref);
-  } else if (ref.kind == TableRef::Kind::kJoin) {
-    BaseTables(*ref.left, out);
-    BaseTables(*ref.right, out);
-  }
-}
-
-bool IsIntConversion(const Expr& e) {
-  return e.kind == Expr::Kind::kCast && e.args.size() == 1 &&
-         (e.type.name == "int" || e.type.name == "bigint");
-}
-
-}  // namespace
-
-bool Translator::IsRowidRef(const Expr& e) const {
-  if (e.kind != Expr::Kind::kColumn || e.parts.empty() || e.parts.size() > 2) return false;
-  if (!EqualsNoCase(e.parts.back(), plus_rowid_->column.c_str())) return false;
-  return e.parts.size() == 1 || EqualsNoCase(e.parts[0], plus_rowid_->qualifier.c_str());
 }
 
 std::string Translator::WalkingWhere(const Expr& where, const RowidTable& walk) {
@@ -711,29 +670,8 @@ std::string Translator::WalkingWhere(const Expr& where, const RowidTable& walk) 
       throw;
     }
     plus_rowid_ = nullptr;
-    // The bounds of "key BETWEEN lo AND hi" in every branch, if each has one.
-    std::vector<const Expr*> branches, lows, highs;
-    LogicalTerms(term, "or", &branches);
-    for (const Expr* branch : branches) {
-      std::vector<const Expr*> parts;
-      LogicalTerms(*branch, "and", &parts);
-      for (const Expr* part : parts) {
-        if (part->kind == Expr::Kind::kBetween && !part->negated && IsColumn(*part->args[0])) {
-          plus_rowid_ = &walk;
-          const bool key = IsRowidRef(*part->args[0]);
-          plus_rowid_ = nullptr;
-          const auto constant = [](const Expr& x) {
-            return x.kind == Expr::Kind::kLiteral || x.kind == Expr::Kind::kVariable;
-          };
-          if (key && constant(*part->args[1]) && constant(*part->args[2])) {
-            lows.push_back(part->args[1].get());
-            highs.push_back(part->args[2].get());
-            break;
-          }
-        }
-      }
-    }
-    if (lows.size() == branches.size() && branches.size() > 1) {
+    std::vector<const Expr*> lows, highs;
+    if (planner_.CoveringRange(term, walk, &lows, &highs)) {
       r += " AND " + QuoteName(walk.qualifier) + "." + QuoteName(walk.column) + " BETWEEN min(";
       for (size_t k = 0; k < lows.size(); ++k) r += (k ? ", " : "") + Expression(*lows[k]);
       r += ") AND max(";
@@ -744,114 +682,12 @@ std::string Translator::WalkingWhere(const Expr& where, const RowidTable& walk) 
   return r + ")";
 }
 
-bool Translator::RowidOrder(const Expr& e, const SelectCore& core, RowidTable* out) {
-  if (core.distinct || !core.group_by.empty() || core.having) return false;
-  if (e.kind != Expr::Kind::kColumn || e.parts.empty() || e.parts.size() > 2) return false;
-  const Expr* column = &e;
-  if (e.parts.size() == 1) {
-    // ORDER BY names the select list's alias first, as in SQL Server; the
-    // conversion of an integer key to int keeps its order.
-    for (const SelectItem& item : core.items) {
-      if (item.kind != SelectItem::Kind::kExpr || item.alias.empty() ||
-          !EqualsNoCase(item.alias, e.parts[0].c_str())) {
-        continue;
-      }
-      const Expr* x = item.expr.get();
-      if (IsIntConversion(*x)) x = x->args[0].get();
-      if (x->kind != Expr::Kind::kColumn || x->parts.empty() || x->parts.size() > 2) return false;
-      column = x;
-      break;
-    }
-  }
-  const std::string& name = column->parts.back();
-  const std::string qualifier = column->parts.size() == 2 ? column->parts[0] : "";
-  std::vector<const TableRef*> tables;
-  for (const auto& ref : core.from) BaseTables(*ref, &tables);
-  const TableRef* found = nullptr;
-  for (const TableRef* t : tables) {
-    const std::string& q = t->alias.empty() ? t->table.name : t->alias;
-    if (!qualifier.empty() && !EqualsNoCase(q, qualifier.c_str())) continue;
-    if (!context_.IsRowidColumn(t->table.name, name)) continue;
-    if (found) return false;
-    found = t;
-  }
-  if (!found) return false;
-  out->table = found->table.name;
-  out->qualifier = found->alias.empty() ? found->table.name : found->alias;
-  out->column = name;
-  return true;
-}
-
-bool Translator::Candidates(const Expr& e, const RowidTable& t,
-                            std::map<std::string, std::string>* out) {
-  if (e.kind == Expr::Kind::kLike) {
-    if (e.negated || e.args.size() != 2) return false;
-    const Expr& subject = *e.args[0];
-    const Expr& pattern = *e.args[1];
-    if (subject.kind != Expr::Kind::kColumn || subject.parts.empty() || subject.parts.size() > 2) {
-      return false;
-    }
-    if (subject.parts.size() == 2 && !EqualsNoCase(subject.parts[0], t.qualifier.c_str())) {
-      return false;
-    }
-    if (pattern.kind != Expr::Kind::kLiteral || pattern.value.type != Value::Type::kText) {
-      return false;
-    }
-    const std::string index = context_.SubstringIndex(t.table, subject.parts.back());
-    if (index.empty()) return false;
-    std::string query = SubstringMatchQuery(pattern.value.s);
-    if (query.empty()) return false;
-    (*out)[index] = std::move(query);
-    return true;
-  }
-  if (e.kind != Expr::Kind::kBinary || (e.op != "and" && e.op != "or")) return false;
-  std::vector<const Expr*> terms;
-  LogicalTerms(e, e.op, &terms);
-  std::map<std::string, std::string> result;
-  if (e.op == "or") {
-    // Every branch must be narrowed; the candidates are their union.
-    for (const Expr* term : terms) {
-      std::map<std::string, std::string> branch;
-      if (!Candidates(*term, t, &branch)) return false;
-      for (auto& [index, query] : branch) {
-        auto it = result.find(index);
-        if (it == result.end()) {
-          result.emplace(index, std::move(query));
-        } else {
-          it->second = "(" + it->second + ") OR (" + query + ")";
-        }
-      }
-    }
-  } else {
-    // One narrowed term is enough: the fewest indexes, and the terms on
-    // that same single index together.
-    bool have = false;
-    for (const Expr* term : terms) {
-      std::map<std::string, std::string> narrowed;
-      if (!Candidates(*term, t, &narrowed)) continue;
-      if (!have || narrowed.size() < result.size()) {
-        result = std::move(narrowed);
-        have = true;
-      } else if (narrowed.size() == 1 && result.size() == 1 &&
-                 narrowed.begin()->first == result.begin()->first) {
-        result.begin()->second =
-            "(" + result.begin()->second + ") AND (" + narrowed.begin()->second + ")";
-      }
-    }
-    if (!have) return false;
-  }
-  *out = std::move(result);
-  return true;
-}
-
 std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_null) {
-  if (s.cores.size() != 1 || s.order_by.size() != 1 || s.order_by[0].desc) return "";
+  IndexedSelectPlan plan;
+  if (!planner_.IndexedSelect(s, &plan)) return "";
   const SelectCore& core = s.cores[0];
-  if (!core.where) return "";
-  RowidTable t;
-  if (!RowidOrder(*s.order_by[0].expr, core, &t)) return "";
-  std::map<std::string, std::string> queries;
-  if (!Candidates(*core.where, t, &queries) || queries.empty()) return "";
+  const RowidTable& t = plan.key;
+  const std::map<std::string, std::string>& queries = plan.queries;
   // SELECT ... WHERE cond AND key IN (the first n keys of the candidates
   // that satisfy cond, in key order) ORDER BY key LIMIT n. Each index is
   // read in rowid order and the branches are merged, so the IN list costs
@@ -909,8 +745,7 @@ std::string Translator::Core(const SelectCore& core, bool identity_as_null,
   if (!core.from.empty()) r += " FROM " + FromList(core.from);
   if (core.where) {
     RowidTable walk;
-    const bool walking = core.top && order_by_ && order_by_->size() == 1 &&
-                         RowidOrder(*(*order_by_)[0].expr, core, &walk);
+    const bool walking = planner_.RowidWalk(core, order_by_, &walk);
     r += " WHERE " + (walking ? WalkingWhere(*core.where, walk) : Expression(*core.where));
   }
   if (and_also) r += " AND " + and_also();

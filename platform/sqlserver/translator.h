@@ -10,24 +10,19 @@
 // do not involve a column get the TSQL collation explicitly, and an OR of
 // LIKEs on one column becomes one tsql_like_any call.
 //
+// Which SELECTs walk a rowid order or read substring indexes is the
+// planner's decision (planner.h); the translator writes those plans.
+//
 // Thread safety: a Translator is used by one thread; create one per
 // statement.
-//
-// Plans it chooses: an ORDER BY that names a table's rowid (directly or as
-// the alias of its conversion to int) is written as that column, so SQLite
-// walks the rowid order and stops at TOP n; a SELECT ordered so whose
-// condition implies, in every branch, a LIKE with a literal run on a column
-// with a substring index reads its candidates from those indexes in rowid
-// order (merged, so TOP n stops early there too) and still tests the whole
-// condition on every candidate row.
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/sqlserver/ast.h"
+#include "platform/sqlserver/planner.h"
 
 namespace tellwen::sqlserver {
 
@@ -68,7 +63,7 @@ class Translator {
   // With inline_literals the constants are written into the text (DDL, where
   // SQLite takes no parameters).
   Translator(const TranslatorContext& context, bool inline_literals = false)
-      : context_(context), inline_literals_(inline_literals) {}
+      : context_(context), planner_(context), inline_literals_(inline_literals) {}
 
   std::string Expression(const Expr& e);
   // A whole SELECT (all cores, ORDER BY, TOP). Assignment items translate to
@@ -102,18 +97,7 @@ class Translator {
   // as tsql_like_any(c, p1, p2, ...); "" when e is not such a chain.
   std::string LikeAny(const Expr& e);
   std::string OrderTerm(const Expr& e, bool compound, const std::vector<SelectItem>* items);
-  // The base table whose rowid an ORDER BY term of a single core names.
-  struct RowidTable {
-    std::string table;      // its name
-    std::string qualifier;  // its alias, else its name
-    std::string column;     // its rowid column
-  };
-  bool RowidOrder(const Expr& e, const SelectCore& core, RowidTable* out);
-  // The substring indexes that narrow e's rows on t: per index, an FTS5
-  // query every row satisfying e matches. false when e cannot be narrowed.
-  bool Candidates(const Expr& e, const RowidTable& t, std::map<std::string, std::string>* out);
-  // The planned form of a single-core SELECT ordered by t's rowid whose
-  // condition the indexes narrow; "" when it is not that case.
+  // The SQL of the planner's IndexedSelect plan for s; "" when s has none.
   std::string IndexedSelect(const struct Select& s, bool identity_as_null);
   static bool IsColumn(const Expr& e) { return e.kind == Expr::Kind::kColumn; }
   bool IsNumeric(const Expr& e) {
@@ -126,13 +110,13 @@ class Translator {
   // and, when each branch bounds the rowid with BETWEEN, also the range
   // that covers them all (the walk starts there).
   std::string WalkingWhere(const Expr& where, const RowidTable& walk);
-  bool IsRowidRef(const Expr& e) const;
 
   const TranslatorContext& context_;
+  Planner planner_;
   bool inline_literals_;
-  const RowidTable* plus_rowid_ = nullptr;
+  const RowidTable* plus_rowid_ = nullptr;  // set while WalkingWhere writes an OR
   // The ORDER BY of the single-core SELECT being written, for its core.
-  const std::vector<OrderItem>* order_by_ = nullptr;  // set while WalkingWhere writes an OR
+  const std::vector<OrderItem>* order_by_ = nullptr;
   std::vector<BoundParam> params_;
 };
 

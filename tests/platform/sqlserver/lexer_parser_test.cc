@@ -50,6 +50,30 @@ TEST(Lexer, ReportsUnterminatedTexts) {
   EXPECT_FALSE(Tokenize("select [x", &tokens, &error));
 }
 
+TEST(Lexer, NextTokenReadsOneTokenAtATime) {
+  const std::string sql = "a\n 'b\nc' /* x";
+  LexPosition position;
+  Token token;
+  std::string error;
+  ASSERT_TRUE(NextToken(sql, &position, &token, &error));
+  EXPECT_EQ(token.text, "a");
+  EXPECT_EQ(position.offset, 1u);
+  ASSERT_TRUE(NextToken(sql, &position, &token, &error));
+  EXPECT_EQ(token.kind, TokenKind::kString);
+  EXPECT_EQ(token.offset, 3u);
+  EXPECT_EQ(token.line, 3);  // the line it ends on
+  const LexPosition before = position;
+  EXPECT_FALSE(NextToken(sql, &position, &token, &error));
+  EXPECT_THAT(error, HasSubstr("Missing end comment mark"));
+  EXPECT_EQ(position.offset, before.offset);
+  position = LexPosition{1, 1};
+  ASSERT_TRUE(NextToken("x ", &position, &token, &error));
+  EXPECT_EQ(token.kind, TokenKind::kEnd);
+  EXPECT_EQ(token.offset, 2u);
+  ASSERT_TRUE(NextToken("x ", &position, &token, &error));
+  EXPECT_EQ(token.kind, TokenKind::kEnd);
+}
+
 size_t Count(const std::string& sql) {
   Batch batch;
   std::string error;

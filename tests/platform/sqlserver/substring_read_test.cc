@@ -1,10 +1,15 @@
 // Reads through a substring index on one connection: the read snapshot a
 // statement opens with its index look-up ends with the statement, also when
-// the statement fails, so the connection's next batches start clean.
+// the statement fails, so the connection's next batches start clean. The
+// switch that turns the reads off comes from the environment when a
+// connection's options are built.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/platform/sqlserver/server_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::sqlserver {
 namespace {
@@ -47,6 +52,19 @@ TEST_F(SubstringRead, AFailedIndexedReadLeavesNoTransactionBehind) {
   EXPECT_EQ(One("select count(*) from t where fn like '%abc%'", c.get()), "2");
   EXPECT_EQ(One("select count(*) from _tsql_substring where tbl = 't' and valid = 1", c.get()),
             "1");
+}
+
+// The environment is read when the options are built: options built while
+// TELLWEN_SQL_SUBSTRING_INDEX is "off" (any letter case) keep the reads off.
+TEST(SubstringReadSwitch, IsReadWhenTheOptionsAreBuilt) {
+  std::optional<ConnectOptions> off;
+  {
+    ::tellwen::testing::ScopedEnv env("TELLWEN_SQL_SUBSTRING_INDEX", "OFF");
+    off.emplace();
+  }
+  ::tellwen::testing::ScopedEnv env("TELLWEN_SQL_SUBSTRING_INDEX", "on");
+  EXPECT_FALSE(off->environment.substring_index_reads);
+  EXPECT_TRUE(ConnectOptions().environment.substring_index_reads);
 }
 
 }  // namespace

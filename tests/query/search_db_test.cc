@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/clock.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "query/query_server.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/sql/catalog_fixture.h"
@@ -51,7 +54,7 @@ class SearchPageTest : public CatalogTest {
     return n;
   }
 
-  query::CQueryServer server_;
+  query::CQueryServer server_{MachineSettings(), MachineSql(), MachineClock()};
 };
 
 TEST_F(SearchPageTest, PostedFormSearchShowsRowsAndLogsTheSearch) {

@@ -6,7 +6,6 @@
 
 #include "common/int_text.h"
 #include "query/charts/chart_kinds.h"
-#include "query/charts/chart_request.h"
 
 namespace tellwen::query {
 

@@ -1,10 +1,9 @@
 #include "query/access.h"
 
-#include <ctime>
-
 #include "common/list_value.h"
-#include "query/search.h"
-#include "query/text_utils.h"
+#include "common/sql_text.h"
+#include "common/time_text.h"
+#include "query/escape.h"
 
 namespace tellwen::query {
 
@@ -19,14 +18,19 @@ bool InList(const std::string& list, const std::string& address) {
 
 }  // namespace
 
-bool IsRestricted(const std::string& remote_addr, CKIVRegistry& settings) {
-  if (settings.GetBoolValue("SecurityAllowAllIPs")) {
-    return InList(settings.GetValue("WebBanList"), remote_addr);
-  }
-  return !InList(settings.GetValue("WebGrantList"), remote_addr);
+bool IsRestricted(const std::string& remote_addr, const AccessSettings& access) {
+  if (access.allow_all_ips) return InList(access.ban_list, remote_addr);
+  return !InList(access.grant_list, remote_addr);
 }
 
-bool IsServiceClosed(CKIVRegistry& settings) { return settings.GetValue("WebStatus") != "yes"; }
+bool IsServiceClosed(const AccessSettings& access) { return access.web_status != "yes"; }
+
+AccessVerdict CheckAccess(const std::string& remote_addr, const AccessSettings& access) {
+  AccessVerdict verdict;
+  verdict.restricted = IsRestricted(remote_addr, access);
+  verdict.closed = IsServiceClosed(access);
+  return verdict;
+}
 
 int NextVisitorNumber(int stored) {
   long long value = stored;
@@ -36,18 +40,11 @@ int NextVisitorNumber(int stored) {
   return static_cast<int>(value);
 }
 
-std::string SqlNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  localtime_r(&now, &parts);
-  char text[32];
-  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
+std::string SqlNow(Clock& clock) { return FormatTime(clock.LocalNow(), kSqlTimeFormat); }
 
 std::string RefusalBlock(bool restricted, const std::string& web_status,
                          const std::string& remote_addr, const std::string& admin_contact,
-                         RefusalReport* report) {
+                         const std::string& now, RefusalReport* report) {
   static const char* const kBig =
       "<p style=\"color:red; font-family:Courier New, monospace; font-weight:bold; "
       "font-size:x-large; margin-top:30pt;\">";
@@ -61,13 +58,13 @@ std::string RefusalBlock(bool restricted, const std::string& web_status,
   } else if (web_status == "updating") {
     text += std::string(kBig) + "Service is UPDATING...</p>" + kSmall + "Please try again later.";
     report->short_line = remote_addr + " updating";
-    report->statement = "insert stat_access_failure values ('" + SqlNow() + "', '" +
-                        SqlQuoted(remote_addr) + "', 1)";
+    report->statement =
+        "insert stat_access_failure values ('" + now + "', '" + SqlQuoted(remote_addr) + "', 1)";
   } else {
     text += std::string(kBig) + "Service is temporary DOWN.";
     report->short_line = remote_addr + " down";
-    report->statement = "insert stat_access_failure values ('" + SqlNow() + "', '" +
-                        SqlQuoted(remote_addr) + "', 2)";
+    report->statement =
+        "insert stat_access_failure values ('" + now + "', '" + SqlQuoted(remote_addr) + "', 2)";
   }
   text +=
       "</p><p style=\"color:darkblue; font-family:Courier New, monospace; font-weight:bold; "

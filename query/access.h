@@ -1,29 +1,39 @@
 // The two gates of every framed page (may this address use the site, is the
-// service open), the refusal block a refused caller sees, the visitor
-// counter and the statistics rows of accesses.
+// service open), decided once per request on the request's settings; the
+// refusal block a refused caller sees and the visitor counter.
 //
-// Thread safety: functions read the settings afresh; any thread.
+// Thread safety: pure functions.
 #pragma once
 
 #include <string>
 
-#include "common/kiv_registry.h"
+#include "common/clock.h"
+#include "query/site_settings.h"
 
 namespace tellwen::query {
 
-// With SecurityAllowAllIPs set: restricted when the address is an entry of
-// WebBanList; otherwise restricted unless it is an entry of WebGrantList.
-// Every "|" field of a list is an entry, whole-text and case-sensitive.
-bool IsRestricted(const std::string& remote_addr, CKIVRegistry& settings);
+// In ban list mode (SecurityAllowAllIPs set): restricted when the address is
+// an entry of WebBanList; otherwise restricted unless it is an entry of
+// WebGrantList. Every "|" field of a list is an entry, whole-text and
+// case-sensitive.
+bool IsRestricted(const std::string& remote_addr, const AccessSettings& access);
 // WebStatus is not exactly "yes".
-bool IsServiceClosed(CKIVRegistry& settings);
+bool IsServiceClosed(const AccessSettings& access);
+
+// The verdict of both gates for one request.
+struct AccessVerdict {
+  bool restricted = false;
+  bool closed = false;
+  bool refused() const { return restricted || closed; }
+};
+AccessVerdict CheckAccess(const std::string& remote_addr, const AccessSettings& access);
 
 // The visitor number after stored: a stored value outside 0..9999999 counts
 // as 0; one is added; a result outside 0..9999999 becomes 0.
 int NextVisitorNumber(int stored);
 
-// "%Y-%m-%d %H:%M:%S" of local time now.
-std::string SqlNow();
+// The local time now in the database's datetime form.
+std::string SqlNow(Clock& clock);
 
 // The refusal block for a refused page (restricted first, then updating,
 // then down), with its short-report line and statistics row. Returns the
@@ -34,6 +44,6 @@ struct RefusalReport {
 };
 std::string RefusalBlock(bool restricted, const std::string& web_status,
                          const std::string& remote_addr, const std::string& admin_contact,
-                         RefusalReport* report);
+                         const std::string& now, RefusalReport* report);
 
 }  // namespace tellwen::query

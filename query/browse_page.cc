@@ -1,9 +1,7 @@
 #include "query/browse_page.h"
 
-#include <ctime>
-
-#include "common/kiv_registry.h"
-#include "common/sql_session.h"
+#include "common/sql_text.h"
+#include "query/escape.h"
 #include "query/home_page.h"
 #include "query/query_server.h"
 #include "query/site_blocks.h"
@@ -13,18 +11,8 @@ namespace tellwen::query {
 
 namespace {
 
-std::string Quoted(const std::string& text) { return ReplaceAll(text, "'", "''"); }
-
 std::string LinkBase(const std::string& script_name) {
   return HtmlAttrEscape(script_name) + "?Command?stats=browse&path=";
-}
-
-// A request text in a report line: control bytes shown as "?".
-std::string LogSafe(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';
-  }
-  return text;
 }
 
 const std::string& Col(const SqlRow& row, size_t i) {
@@ -32,8 +20,9 @@ const std::string& Col(const SqlRow& row, size_t i) {
   return i < row.size() ? row[i] : kEmpty;
 }
 
-// The script that sets an element of the outer page: the designed test for
-// the old browser, and the element looked up by id for today's browsers.
+// The script that sets an element of the outer page: the element as a
+// property of the outer window for old browsers, and looked up by id for
+// today's browsers.
 std::string OuterScript(const char* id, const char* property, const std::string& js_text) {
   return "<SCRIPT language=javascript>if ('[object]' == parent." + std::string(id) + ") {parent." +
          id + "." + property + "=\"" + js_text +
@@ -61,9 +50,9 @@ BrowsePath ParseBrowsePath(const std::string& path) {
 
 std::string SpDirStatement(char frame, const BrowsePath& path) {
   if (frame == 'a') return "spDir '', '', '';";
-  if (frame == 'b') return "spDir '" + Quoted(path.computer) + "', '', '';";
-  return "spDir '" + Quoted(path.computer) + "', '" + Quoted(path.share) + "', '" +
-         Quoted(path.folder) + "';";
+  if (frame == 'b') return "spDir '" + SqlQuoted(path.computer) + "', '', '';";
+  return "spDir '" + SqlQuoted(path.computer) + "', '" + SqlQuoted(path.share) + "', '" +
+         SqlQuoted(path.folder) + "';";
 }
 
 std::string BrowseDate(const std::string& date) {
@@ -201,19 +190,17 @@ void BrowsePage(Page& page, const std::string& t, const std::string& path) {
   SqlRows rows;
   const bool needed = frame == 'a' || (frame == 'b' && !parsed.computer.empty()) ||
                       (frame == 'c' && !parsed.share.empty());
-  const std::time_t start = std::time(nullptr);
+  const std::time_t start = page.clock.Now();
   if (needed) {
-    SqlResult result =
-        MachineSql().Run(SpDirStatement(frame, parsed), 3, SqlCaller::kQueryRowReader);
+    SqlResult result = page.sql.Run(SpDirStatement(frame, parsed), 3, SqlCaller::kQueryRowReader);
     if (result.error) {
       page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);
-      page.Append(FatalBlock(result.description, result.source,
-                             CKIVRegistry().GetValue("AdministratorContact")));
+      page.Append(FatalBlock(result.description, result.source, page.site.admin_contact));
       return;
     }
     rows = std::move(result.rows);
   }
-  const long long seconds = static_cast<long long>(std::time(nullptr) - start);
+  const long long seconds = static_cast<long long>(page.clock.Now() - start);
   const std::string query_time =
       ZeroPadded(seconds / 60 % 100, 2) + ":" + ZeroPadded(seconds % 60, 2);
   std::string text = BrowseFrameRows(frame, parsed, rows, page.script_name);

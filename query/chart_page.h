@@ -8,13 +8,15 @@
 
 #include <string>
 
-#include "query/charts/chart_cache.h"
+#include "common/clock.h"
+#include "common/sql_session.h"
 #include "query/http_server.h"
 #include "query/reports.h"
 
 namespace tellwen::query {
 
+// The chart statement runs through sql; clock tells the current period.
 void ChartRequest(CHttpServerContext* ctx, const std::string& path, const std::string& t,
-                  const ChartServices& services, RequestReports& reports);
+                  SqlSession& sql, Clock& clock, RequestReports& reports);
 
 }  // namespace tellwen::query

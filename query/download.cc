@@ -2,27 +2,19 @@
 
 #include <vector>
 
-#include "common/sql_session.h"
+#include "common/list_value.h"
+#include "query/escape.h"
+#include "query/file_sender.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
 
-bool DownloadPermitted(const std::string& remote_addr, CKIVRegistry& settings) {
-  if (settings.GetValue("WebProxyEnabled") != "1") return false;
-  if (settings.GetValue("SecurityAllAreMembers") == "1") return true;
+bool DownloadPermitted(const std::string& remote_addr, const DownloadSettings& settings) {
+  if (!settings.proxy_enabled) return false;
+  if (settings.all_are_members) return true;
   if (remote_addr.empty()) return false;
-  const std::string list = settings.GetValue("WebMembersList");
-  size_t start = 0;
-  bool first = true;
-  while (start <= list.size()) {
-    size_t bar = list.find('|', start);
-    if (bar == std::string::npos) bar = list.size();
-    if (!first && list.compare(start, bar - start, remote_addr) == 0 &&
-        bar - start == remote_addr.size()) {
-      return true;
-    }
-    first = false;
-    start = bar + 1;
+  for (const std::string& member : ReadListValue(settings.members_list)) {
+    if (member == remote_addr) return true;
   }
   return false;
 }
@@ -40,20 +32,8 @@ std::string ContentDisposition(const std::string& file_name) {
     plain += safe ? static_cast<char>(c) : '_';
   }
   if (plain.empty()) plain = "download";
-  std::string encoded;
-  static const char kHex[] = "0123456789ABCDEF";
-  for (unsigned char c : file_name) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '.' || c == '-' || c == '_';
-    if (keep) {
-      encoded += static_cast<char>(c);
-    } else {
-      encoded += '%';
-      encoded += kHex[c >> 4];
-      encoded += kHex[c & 15];
-    }
-  }
-  return "attachment; filename=\"" + plain + "\"; filename*=UTF-8''" + encoded;
+  return "attachment; filename=\"" + plain + "\"; filename*=UTF-8''" +
+         Escape(file_name, Escaping::kHeaderValue);
 }
 
 std::string ShareFilePath(const std::string& full_path) {
@@ -74,24 +54,19 @@ std::string ShareFilePath(const std::string& full_path) {
 
 namespace {
 
-void InvalidFile(CHttpServerContext* ctx) {
-  ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
-  ctx->WriteClient(
-      "<html><head><title>execution results</title></head><body>Error: Invalid "
-      "file</body></html>");
-}
+void InvalidFile(CHttpServerContext* ctx) { WriteAnswerPage(ctx, "Error: Invalid file"); }
 
 }  // namespace
 
 void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
-                     RequestReports& reports) {
+                     SqlSession& sql, RequestReports& reports) {
   long long id = 0;
   if (!ParseCatalogId(proxy, &id)) {
     InvalidFile(ctx);
     return;
   }
-  SqlResult result = MachineSql().Run("spGetFullPathFileFromID " + std::to_string(id), 4,
-                                      SqlCaller::kQueryStatementRunner);
+  SqlResult result =
+      sql.Run("spGetFullPathFileFromID " + std::to_string(id), 4, SqlCaller::kQueryStatementRunner);
   if (result.error) {
     reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
   }
@@ -107,12 +82,8 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
   std::unique_ptr<net::FileReader> reader = network.OpenFile(path, &status);
   if (!reader) {
     reports.Detail("download: " + std::string(net::NetStatusText(status)) + " on " + path);
-    ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
-    ctx->WriteClient(
-        "<html><head><title>execution results</title></head><body>FileOpen&nbsp;"
-        "failed&nbsp;on&nbsp;'" +
-        HtmlEscapeSpaces(path) + "'.<br>Error was: '" + net::NetStatusText(status) +
-        "'<br></body></html>");
+    WriteAnswerPage(ctx, "FileOpen&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) +
+                             "'.<br>Error was: '" + net::NetStatusText(status) + "'<br>");
     return;
   }
   ctx->SendResponseHeader("200 OK",

@@ -17,14 +17,15 @@
 
 #include <string>
 
-#include "common/kiv_registry.h"
+#include "common/sql_session.h"
 #include "platform/net/network.h"
 #include "query/http_server.h"
 #include "query/reports.h"
+#include "query/site_settings.h"
 
 namespace tellwen::query {
 
-bool DownloadPermitted(const std::string& remote_addr, CKIVRegistry& settings);
+bool DownloadPermitted(const std::string& remote_addr, const DownloadSettings& settings);
 
 // True and *id set when text is 1 to 18 decimal digits (a catalog id).
 bool ParseCatalogId(const std::string& text, long long* id);
@@ -43,8 +44,9 @@ std::string ShareFilePath(const std::string& full_path);
 // Size of the blocks a download is read and sent in.
 inline constexpr size_t kDownloadBlock = 64 * 1024;
 
-// The download of catalog id text `proxy` (the caller has the permission).
+// The download of catalog id text `proxy` (the caller has the permission);
+// the id is looked up through sql.
 void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
-                     RequestReports& reports);
+                     SqlSession& sql, RequestReports& reports);
 
 }  // namespace tellwen::query

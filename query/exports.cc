@@ -1,11 +1,16 @@
-// The three exports the web server looks up in KIVQuery.so.
+// The three exports the web server looks up in KIVQuery.so. The one
+// extension object works on this machine's settings, catalog database and
+// clock.
+#include "common/clock.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "platform/isapi/httpext.h"
 #include "query/query_server.h"
 
 namespace tellwen::query {
 
 CQueryServer* TheQueryServer() {
-  static CQueryServer server;
+  static CQueryServer server(MachineSettings(), MachineSql(), MachineClock());
   return &server;
 }
 

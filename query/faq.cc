@@ -1,5 +1,6 @@
 #include "query/faq.h"
 
+#include "query/escape.h"
 #include "query/search.h"
 #include "query/text_utils.h"
 

@@ -7,19 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "query/text_utils.h"
+#include "query/escape.h"
 
 namespace tellwen::query {
 
 namespace {
-
-// The framework's minimal page, as CHttpServer writes it, for the sender's
-// error texts.
-void ErrorPage(CHttpServerContext* ctx, const std::string& body) {
-  ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
-  ctx->WriteClient("<html><head><title>execution results</title></head><body>" + body +
-                   "</body></html>");
-}
 
 std::string ErrorText(const char* what, const std::string& path, int error) {
   return std::string(what) + "&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) +
@@ -28,6 +20,19 @@ std::string ErrorText(const char* what, const std::string& path, int error) {
 }
 
 }  // namespace
+
+void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body) {
+  ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
+  ctx->WriteClient("<html><head><title>execution results</title></head><body>" + body +
+                   "</body></html>");
+}
+
+bool ExtensionFolderOrAnswer(CHttpServerContext* ctx, std::string* folder) {
+  std::string url;
+  if (ExtensionFolder(ctx, folder, &url)) return true;
+  WriteAnswerPage(ctx, "Weird response from GetServerVariable: " + HtmlEscape(url) + "<br>");
+  return false;
+}
 
 bool ExtensionFolder(CHttpServerContext* ctx, std::string* folder, std::string* url) {
   *url = ctx->GetServerVariable("URL");
@@ -47,7 +52,7 @@ bool SendFile(CHttpServerContext* ctx, const std::string& path, const std::strin
   if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const int error = fd < 0 ? (path.empty() ? ENOENT : errno) : EISDIR;
     if (fd >= 0) close(fd);
-    ErrorPage(ctx, ErrorText("FileOpen", path, error));
+    WriteAnswerPage(ctx, ErrorText("FileOpen", path, error));
     return false;
   }
   const std::string head = "HTTP/1.0 200 OK\r\n" + content_type +
@@ -62,7 +67,7 @@ bool SendFile(CHttpServerContext* ctx, const std::string& path, const std::strin
       ecb->ServerSupportFunction(ecb->ConnID, kHseReqTransmitFile, &info, nullptr, nullptr);
   const int error = errno;
   close(fd);
-  if (!sent) ErrorPage(ctx, ErrorText("TransmitFile", path, error));
+  if (!sent) WriteAnswerPage(ctx, ErrorText("TransmitFile", path, error));
   return sent;
 }
 

@@ -17,6 +17,15 @@ namespace tellwen::query {
 // then holds the variable's value for the "Weird response" page.
 bool ExtensionFolder(CHttpServerContext* ctx, std::string* folder, std::string* url);
 
+// The extension's minimal page ("execution results") with its own header,
+// holding body: the answer of an image or download request that fails.
+void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body);
+
+// ExtensionFolder; when the folder cannot be told, answers the page
+// "Weird response from GetServerVariable: " + the URL escaped + "<br>" and
+// returns false.
+bool ExtensionFolderOrAnswer(CHttpServerContext* ctx, std::string* folder);
+
 // Sends the file at path as the whole response with the head
 // "HTTP/1.0 200 OK\r\n" + content_type + "\r\nContent-length: N\r\n\r\n".
 // A file that cannot be opened (an empty path names nothing) or sent gets

@@ -1,5 +1,6 @@
 #include "query/home_page.h"
 
+#include "query/escape.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {

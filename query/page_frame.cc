@@ -1,13 +1,11 @@
 // The page frame of CQueryServer: BeginPage (header, head, access gates,
 // body tag, style sheet, logo bar, refusal) and EndPage (closing scripts,
 // the one write of the page buffer).
-#include "common/db_session.h"
-#include "common/kiv_registry.h"
 #include "query/access.h"
+#include "query/escape.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"
 #include "query/query_server.h"
-#include "query/text_utils.h"
 
 namespace tellwen::query {
 
@@ -52,26 +50,27 @@ constexpr const char* kFrameStyle =
 
 }  // namespace
 
-void CQueryServer::BeginPage(Page& page, bool home, bool stats, bool browse, bool frame, bool d,
-                             bool e, const std::string& title, bool f) {
+void CQueryServer::BeginPage(Page& page, const PageFrame& frame) {
   // The header names the type and the encoding of the page: network names
   // arrive as UTF-8, and a browser must not guess either.
   page.ctx->SendResponseHeader("200 OK", "Content-Type: text/html; charset=utf-8\r\n");
 
-  CKIVRegistry settings;
-  const bool closed = IsServiceClosed(settings);
-  const bool restricted = IsRestricted(page.remote_addr, settings);
+  const bool home = frame.kind == PageKind::kHome;
+  const bool stats = frame.kind == PageKind::kStatistics;
+  const bool browse = frame.kind == PageKind::kBrowse;
+  const bool closed = page.access.closed;
+  const bool restricted = page.access.restricted;
   if (restricted) {
     page.reports.Detail("restricted");
     page.ReportServerVariables();
   }
-  const bool refused = restricted || closed;
-  const std::string web_status = closed ? settings.GetValue("WebStatus") : "yes";
+  const bool refused = page.access.refused();
+  const std::string web_status = closed ? page.site.access.web_status : "yes";
   const bool updating = closed && !restricted && web_status == "updating";
 
   std::string head = kHeadStart;
   head += "<title>Tellwen";
-  if (!title.empty()) head += " - " + title;
+  if (!frame.title.empty()) head += " - " + frame.title;
   head += "</title>\n";
   if (!refused) head += PageScripts(page.script_name, home);
   if (updating) head += CountdownScript();
@@ -84,11 +83,11 @@ void CQueryServer::BeginPage(Page& page, bool home, bool stats, bool browse, boo
   } else if (updating) {
     head += "onload=\"setInterval('clock()', 1000);\" ";
   }
-  head += std::string("background='") + (frame ? "/kiv/backsmall.gif" : "/kiv/back.gif") +
+  head += std::string("background='") + (frame.in_frame ? "/kiv/backsmall.gif" : "/kiv/back.gif") +
           "' bgcolor=white text=black>\n";
   head += kCommonStyle;
   if (stats || browse) head += kFrameStyle;
-  if (frame) {
+  if (frame.in_frame) {
     page.Write(head);
     return;
   }
@@ -102,21 +101,22 @@ void CQueryServer::BeginPage(Page& page, bool home, bool stats, bool browse, boo
   if (refused) {
     head += "&nbsp;";
   } else {
-    head += NavLinks(page.script_name, stats, browse, d, e, f, settings.GetValue("DataOfTheIndex"));
+    head += NavLinks(page.script_name, stats, browse, frame.home_link, home,
+                     frame.kind == PageKind::kFaq, page.site.data_of_index);
   }
   head += "</td></tr></table>\n";
 
   if (refused) {
     RefusalReport report;
-    head += RefusalBlock(restricted, web_status, page.remote_addr,
-                         settings.GetValue("AdministratorContact"), &report);
+    head += RefusalBlock(restricted, web_status, page.remote_addr, page.site.admin_contact,
+                         SqlNow(page.clock), &report);
     if (updating) {
       head +=
           "<center><p style=\"font-family:Courier New, monospace; font-size:small;\">automatic "
           "page refresh in <b id=ceasu>05:00</b> minutes</p></center>";
     }
     page.reports.Short(report.short_line);
-    if (!report.statement.empty() && settings.GetBoolValue("GenerateLogForStatistics")) {
+    if (!report.statement.empty() && page.site.log_statistics) {
       page.RunStatement(report.statement);
     }
   }

@@ -1,6 +1,6 @@
 #include "query/page_scripts.h"
 
-#include "query/text_utils.h"
+#include "query/escape.h"
 
 namespace tellwen::query {
 
@@ -161,9 +161,7 @@ std::string CountdownScript() {
          "}\n</script>\n";
 }
 
-std::string ClockScript(std::time_t now) {
-  std::tm t{};
-  localtime_r(&now, &t);
+std::string ClockScript(const std::tm& t) {
   return "<script language='javascript'>\nvar timpucandvinepagina = new Date();\n"
          "var timpullaserver = new Date(" +
          std::to_string(t.tm_year + 1900) + ", " + std::to_string(t.tm_mon) + ", " +

@@ -3,9 +3,10 @@
 // updating page's countdown, the results page's clock with the ping-age
 // tooltip, and the closing scripts of EndPage.
 //
-// The scripts keep the designed names (LoadSettings, SaveSettings,
-// toggleSize, checkstuff, ping, getRelTime, clock) and reach elements by id
-// (document.getElementById), so they run in today's browsers as in old ones.
+// The pages call the scripts by these names (LoadSettings, SaveSettings,
+// toggleSize, checkstuff, ping, getRelTime, clock), and the scripts reach
+// elements by id (document.getElementById), so they run in today's browsers
+// as in old ones.
 //
 // Thread safety: pure functions.
 #pragma once
@@ -19,9 +20,9 @@ namespace tellwen::query {
 std::string PageScripts(const std::string& script_name, bool home);
 // Counts "05":00 down in element "ceasu" once a second, reloads at 0:00.
 std::string CountdownScript();
-// The clock script of a results page: page arrival time, server time now
-// and getRelTime.
-std::string ClockScript(std::time_t now);
+// The clock script of a results page: page arrival time, the server's local
+// time now and getRelTime.
+std::string ClockScript(const std::tm& local_now);
 // EndPage's script for a page that is not the home page: hides "tdDisp",
 // shows "quicklinks", "table1".."table3" and "tablenav1".."tablenavN" (by
 // clearing their display:none, so tables keep their table layout).

@@ -1,7 +1,7 @@
 #include "query/ping_page.h"
 
-#include "common/kiv_registry.h"
-#include "common/sql_session.h"
+#include "common/int_text.h"
+#include "common/sql_text.h"
 #include "platform/net/host_address.h"
 #include "query/access.h"
 #include "query/file_sender.h"
@@ -10,8 +10,6 @@
 namespace tellwen::query {
 
 namespace {
-
-std::string SqlQuoted(const std::string& text) { return ReplaceAll(text, "'", "''"); }
 
 // A request text in a report line: control bytes shown as "?", at most 100
 // bytes, so a request can neither add lines nor flood the report.
@@ -26,7 +24,7 @@ std::string ReportText(const std::string& text) {
 }  // namespace
 
 int PingTimeoutMs(const std::string& setting) {
-  const int value = IsDigits(setting) ? ParseInt(setting) : 0;
+  const int value = IsDigits(setting) ? LeadingInt(setting) : 0;
   return value >= 50 && value <= 10000 ? value : 1000;
 }
 
@@ -49,19 +47,10 @@ std::string StatPingStatement(const std::string& now, const std::string& remote_
 }
 
 void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoService& echo,
-                 RequestReports& reports) {
+                 const SiteSettings& site, SqlSession& sql, Clock& clock, RequestReports& reports) {
   std::string folder;
-  std::string url;
-  if (!ExtensionFolder(ctx, &folder, &url)) {
-    ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
-    ctx->WriteClient(
-        "<html><head><title>execution results</title></head><body>"
-        "Weird response from GetServerVariable: " +
-        HtmlEscape(url) + "<br></body></html>");
-    return;
-  }
-  CKIVRegistry settings;
-  const int timeout = PingTimeoutMs(settings.GetValue("PingTimeout"));
+  if (!ExtensionFolderOrAnswer(ctx, &folder)) return;
+  const int timeout = PingTimeoutMs(site.ping_timeout);
   const std::string name = PingTargetName(path);
   uint32_t address = 0;
   bool alive = false;
@@ -77,10 +66,10 @@ void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoServ
   const std::string remote = ctx->GetServerVariable("REMOTE_ADDR");
   reports.Short(PadLeft(remote, 16) + " ping  [" + ReportText(path) +
                 "]:  " + (alive ? "alive" : "dead") + "  (ip: " + net::AddressText(address) + ")");
-  if (settings.GetBoolValue("GenerateLogForStatistics")) {
+  if (site.log_statistics) {
     const SqlResult result =
-        MachineSql().Run(StatPingStatement(SqlNow(), remote, alive, path.substr(0, 255)), 0,
-                         SqlCaller::kQueryStatementRunner);
+        sql.Run(StatPingStatement(SqlNow(clock), remote, alive, path.substr(0, 255)), 0,
+                SqlCaller::kQueryStatementRunner);
     if (result.error) {
       reports.Detail("unexpected error [SQLQuery]: " + result.description +
                      " src:" + result.source);

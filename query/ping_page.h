@@ -12,9 +12,12 @@
 
 #include <string>
 
+#include "common/clock.h"
+#include "common/sql_session.h"
 #include "platform/net/icmp_echo.h"
 #include "query/http_server.h"
 #include "query/reports.h"
+#include "query/site_settings.h"
 
 namespace tellwen::query {
 
@@ -31,9 +34,10 @@ std::string PingTargetName(const std::string& path);
 std::string StatPingStatement(const std::string& now, const std::string& remote_addr, bool alive,
                               const std::string& computer);
 
-// Runs the ping request: echo, image answer, short-report line and (with
-// GenerateLogForStatistics) the stat_ping row.
+// Runs the ping request: echo (PingTimeout of site), image answer,
+// short-report line and (with GenerateLogForStatistics) the stat_ping row,
+// stamped by clock and run through sql.
 void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoService& echo,
-                 RequestReports& reports);
+                 const SiteSettings& site, SqlSession& sql, Clock& clock, RequestReports& reports);
 
 }  // namespace tellwen::query

@@ -3,22 +3,15 @@
 // requests.
 #include "query/query_server.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 
-#include "common/kiv_registry.h"
-#include "common/sql_session.h"
-#include "query/access.h"
 #include "query/browse_page.h"
 #include "query/chart_page.h"
 #include "query/download.h"
+#include "query/escape.h"
 #include "query/faq.h"
 #include "query/home_page.h"
 #include "query/ping_page.h"
-#include "query/search.h"
 #include "query/stats_pages.h"
 #include "query/text_utils.h"
 
@@ -26,17 +19,30 @@ namespace tellwen::query {
 
 namespace {
 
-// Control bytes of a request text would split a report line; they are shown
-// as "?".
-std::string LogSafe(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+// The title of the statistics page that path names.
+std::string StatisticsTitle(const CommandParams& p) {
+  if (p.path == "charts") return "Statistics - Charts";
+  if (p.path == "files") return "Statistics - Files";
+  if (p.path == "topshares") {
+    return p.t != kDefault ? "Statistics - Top category shares" : "Statistics - Top shares";
   }
-  return out;
+  if (p.path == "lastqueries") return "Statistics - Last queries";
+  if (p.path == "categories") return "Statistics - Categories";
+  return "Statistics - Miscellaneous";
 }
 
 }  // namespace
+
+Page::Page(CHttpServerContext* context, Settings& settings_in, SqlSession& sql_in, Clock& clock_in)
+    : ctx(context),
+      settings(settings_in),
+      sql(sql_in),
+      clock(clock_in),
+      site(ReadSiteSettings(settings_in)),
+      reports(site.reports, clock_in),
+      script_name(context->GetServerVariable("SCRIPT_NAME")),
+      remote_addr(context->GetServerVariable("REMOTE_ADDR")),
+      access(CheckAccess(remote_addr, site.access)) {}
 
 void Page::ReportServerVariables() {
   if (!reports.detailed_on()) return;
@@ -48,8 +54,8 @@ void Page::ReportServerVariables() {
   }
 }
 
-SqlRows Page::RunStatement(const std::string& sql, int columns) {
-  SqlResult result = MachineSql().Run(sql, columns, SqlCaller::kQueryStatementRunner);
+SqlRows Page::RunStatement(const std::string& statement, int columns) {
+  SqlResult result = sql.Run(statement, columns, SqlCaller::kQueryStatementRunner);
   if (result.error) {
     reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
     return SqlRows();
@@ -57,7 +63,8 @@ SqlRows Page::RunStatement(const std::string& sql, int columns) {
   return std::move(result.rows);
 }
 
-CQueryServer::CQueryServer() : CHttpServer('&') {
+CQueryServer::CQueryServer(Settings& settings, SqlSession& sql, Clock& clock)
+    : CHttpServer('&'), settings_(settings), sql_(sql), clock_(clock) {
   parse_map_.AddCommand("Command", CommandParamList());
   parse_map_.AddCommand("Default", "");
   parse_map_.SetDefaultCommand("Default");
@@ -76,8 +83,7 @@ bool CQueryServer::GetExtensionVersion(HseVersionInfo* version) {
 }
 
 bool CQueryServer::OnParseError(CHttpServerContext* ctx, int cause) {
-  Page page;
-  page.ctx = ctx;
+  Page page(ctx, settings_, sql_, clock_);
   page.reports.Detail("[!]Parse Error");
   page.ReportServerVariables();
   page.reports.Detail("[!]parseerror");
@@ -89,11 +95,6 @@ bool CQueryServer::OnParseError(CHttpServerContext* ctx, int cause) {
   return true;
 }
 
-bool CQueryServer::HasDownloadPermission(CHttpServerContext* ctx) const {
-  CKIVRegistry settings;
-  return DownloadPermitted(ctx->GetServerVariable("REMOTE_ADDR"), settings);
-}
-
 void CQueryServer::CallHandler(CHttpServerContext* ctx, const ParsedRequest& request) {
   if (request.command == "Command") {
     Command(ctx, CommandParams::FromValues(request.values));
@@ -103,44 +104,38 @@ void CQueryServer::CallHandler(CHttpServerContext* ctx, const ParsedRequest& req
 }
 
 void CQueryServer::Default(CHttpServerContext* ctx) {
-  Page page;
-  page.ctx = ctx;
+  Page page(ctx, settings_, sql_, clock_);
   page.buffer = buffers_.Create(ctx->ConnId());
-  page.script_name = ctx->GetServerVariable("SCRIPT_NAME");
-  page.remote_addr = ctx->GetServerVariable("REMOTE_ADDR");
-  BeginPage(page, false, false, false, false, false, false, "", false);
+  BeginPage(page, {});
   ctx->html += TitleBlock();
   page.Append("yoooooooo");
   page.reports.Detail("[!]yoooooooo");
   EndPage(page, true, 0, "");
-  // The framework's own response text follows the page, as it always did.
+  // The framework's own response text follows the page.
   ctx->WriteClient(ctx->html);
 }
 
 void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
-  Page page;
-  page.ctx = ctx;
+  Page page(ctx, settings_, sql_, clock_);
   page.buffer = buffers_.Create(ctx->ConnId());
-  page.script_name = ctx->GetServerVariable("SCRIPT_NAME");
-  page.remote_addr = ctx->GetServerVariable("REMOTE_ADDR");
-  const bool download = HasDownloadPermission(ctx);
+  const bool download = DownloadPermitted(page.remote_addr, page.site.download);
   // The requests that answer without a framed page drop their entry.
   auto no_page = [&] { buffers_.Take(ctx->ConnId()); };
 
   if (p.stats == "ping") {
     no_page();
-    PingRequest(ctx, p.path, *echo_, page.reports);
+    PingRequest(ctx, p.path, *echo_, page.site, sql_, clock_, page.reports);
     return;
   }
   if (p.proxy != kDefault) {
     // Without the download permission the answer is empty.
     no_page();
-    if (download) DownloadRequest(ctx, p.proxy, *network_, page.reports);
+    if (download) DownloadRequest(ctx, p.proxy, *network_, sql_, page.reports);
     return;
   }
   if (p.stats == "chart") {
     no_page();
-    ChartRequest(ctx, p.path, p.t, chart_services_, page.reports);
+    ChartRequest(ctx, p.path, p.t, sql_, clock_, page.reports);
     return;
   }
   if (p.page == "suggestions") {
@@ -148,14 +143,15 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
     return;
   }
   if (p.page == "faq") {
-    BeginPage(page, false, false, false, false, true, false, "Frequently Asked Questions", true);
-    page.Append(FaqBody(CKIVRegistry().GetValue("AdministratorContact")));
+    BeginPage(page,
+              {.kind = PageKind::kFaq, .title = "Frequently Asked Questions", .home_link = true});
+    page.Append(FaqBody(page.site.admin_contact));
     page.Append(HomeLink(page.script_name, true, 20));
     EndPage(page, true, 0, "");
     return;
   }
   if (p.page != kDefault) {
-    BeginPage(page, false, false, false, false, false, false, "", false);
+    BeginPage(page, {});
     EndPage(page, true, 0, "");
     return;
   }
@@ -170,53 +166,39 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
       (p.search == kDefault && p.recordfrom == "0") || TrimChar(p.search, ' ').empty()) {
     search.clear();
   }
-  bool home = search.empty();
-  const bool frame = p.t == "a" || p.t == "b" || p.t == "c";
-  bool stats = false;
-  bool browse = false;
+  PageFrame frame;
+  frame.kind = search.empty() ? PageKind::kHome : PageKind::kSearch;
   if (p.stats == "yes") {
-    stats = true;
-    home = false;
+    frame.kind = PageKind::kStatistics;
   } else if (p.stats == "browse") {
-    browse = true;
-    home = false;
+    frame.kind = PageKind::kBrowse;
   }
+  const bool home = frame.kind == PageKind::kHome;
+  frame.in_frame = p.t == "a" || p.t == "b" || p.t == "c";
+  frame.home_link = !home;
 
-  {
-    CKIVRegistry settings;
-    if (IsRestricted(page.remote_addr, settings) || IsServiceClosed(settings)) {
-      BeginPage(page, home, stats, browse, frame, !home, home, "", false);
-      EndPage(page, home, 0, "");
-      return;
-    }
+  if (page.access.refused()) {
+    BeginPage(page, frame);
+    EndPage(page, home, 0, "");
+    return;
   }
-
-  if (browse) {
-    BeginPage(page, home, stats, browse, frame, !home, home, "Browser", false);
+  if (frame.kind == PageKind::kBrowse) {
+    frame.title = "Browser";
+    BeginPage(page, frame);
     BrowsePage(page, p.t, p.path);
     EndPage(page, home, 0, "");
     return;
   }
-  if (stats) {
-    std::string title = "Statistics - Miscellaneous";
-    if (p.path == "charts")
-      title = "Statistics - Charts";
-    else if (p.path == "files")
-      title = "Statistics - Files";
-    else if (p.path == "topshares")
-      title = p.t != kDefault ? "Statistics - Top category shares" : "Statistics - Top shares";
-    else if (p.path == "lastqueries")
-      title = "Statistics - Last queries";
-    else if (p.path == "categories")
-      title = "Statistics - Categories";
-    BeginPage(page, home, stats, browse, frame, !home, home, title, false);
+  if (frame.kind == PageKind::kStatistics) {
+    frame.title = StatisticsTitle(p);
+    BeginPage(page, frame);
     StatsPage(page, p);
     EndPage(page, home, 0, "");
     return;
   }
 
-  BeginPage(page, home, stats, browse, frame, !home, home,
-            home ? "" : "Searching...&nbsp;&nbsp;&nbsp;please wait!", false);
+  if (!home) frame.title = "Searching...&nbsp;&nbsp;&nbsp;please wait!";
+  BeginPage(page, frame);
   if (home) {
     HomePage(page);
     EndPage(page, true, 0, "");

@@ -2,6 +2,12 @@
 // library's load to its unload; every request runs Command (or Default) on
 // the server's request threads, each with its own Page.
 //
+// The server reaches the settings, the catalog database and the time only
+// through the Settings, SqlSession and Clock it is made with (the machine's
+// in the library, fakes in tests). Each request reads its settings once into
+// the Page's snapshot (query/site_settings.h) and decides the access gates
+// once on it.
+//
 // Command decides by the dispatch rules which page to produce; BeginPage
 // sends the header and the page head straight to the client and applies the
 // access gates; the page body is appended to the request's page buffer, which
@@ -9,29 +15,45 @@
 //
 // Thread safety: every member function may run on many threads at once; the
 // only shared state is the guarded page-buffer map and the request counter.
+// The Settings, SqlSession and Clock must allow calls from many threads.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "common/clock.h"
 #include "common/db_session.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "platform/net/icmp_echo.h"
 #include "platform/net/smb_network.h"
-#include "query/charts/chart_cache.h"
+#include "query/access.h"
 #include "query/command_params.h"
 #include "query/http_server.h"
 #include "query/page_buffer.h"
 #include "query/reports.h"
+#include "query/site_settings.h"
 
 namespace tellwen::query {
 
-// One request's page: its context, its page-buffer entry and its reports.
+// One request's page: its context, the seams it reaches the world through,
+// its settings snapshot and access verdict, its page-buffer entry and its
+// reports.
 struct Page {
-  CHttpServerContext* ctx = nullptr;
+  // Reads the request's settings and decides its access gates.
+  Page(CHttpServerContext* context, Settings& settings, SqlSession& sql, Clock& clock);
+
+  CHttpServerContext* ctx;
+  // For the values read at their moment and the values the request writes.
+  Settings& settings;
+  SqlSession& sql;
+  Clock& clock;
+  const SiteSettings site;  // read once when the request starts
   std::string* buffer = nullptr;
   RequestReports reports;
   std::string script_name;  // SCRIPT_NAME: the extension's own URL
   std::string remote_addr;  // REMOTE_ADDR
+  AccessVerdict access;
 
   void Append(std::string_view text) { buffer->append(text); }
   // Straight to the client, ahead of the page buffer.
@@ -43,9 +65,29 @@ struct Page {
   SqlRows RunStatement(const std::string& sql, int columns = 0);
 };
 
+// What kind of page a framed page is: it chooses the logo, the scripts and
+// styles of the head and which navigation link is the page's own.
+enum class PageKind {
+  kPlain,       // no page of the site's own (the Default page, an unknown page)
+  kHome,        // the home page
+  kSearch,      // the search results
+  kStatistics,  // a statistics page
+  kBrowse,      // the browse page or one of its frames
+  kFaq,         // the FAQ page
+};
+
+// What BeginPage frames a page with.
+struct PageFrame {
+  PageKind kind = PageKind::kPlain;
+  std::string title;       // after "Tellwen - " in the head's title; "" for none
+  bool in_frame = false;   // the page is an inner frame: the head stops after the body tag
+  bool home_link = false;  // the navigation offers "<< home"
+};
+
 class CQueryServer : public CHttpServer {
  public:
-  CQueryServer();
+  // settings, sql and clock outlive the server.
+  CQueryServer(Settings& settings, SqlSession& sql, Clock& clock);
   ~CQueryServer() override;
 
   bool OnParseError(CHttpServerContext* ctx, int cause) override;
@@ -54,18 +96,13 @@ class CQueryServer : public CHttpServer {
   bool GetExtensionVersion(HseVersionInfo* version) override;
   const CParseMap& GetParseMap() const override { return parse_map_; }
 
-  // The page frame (see the file comment). d, e and f pass on to the
-  // navigation links: not-home, home and faq.
-  virtual void BeginPage(Page& page, bool home, bool stats, bool browse, bool frame, bool d, bool e,
-                         const std::string& title, bool f);
+  // The page frame (see the file comment).
+  virtual void BeginPage(Page& page, const PageFrame& frame);
   virtual void EndPage(Page& page, bool home, int nav_count, const std::string& title);
 
   // The handlers.
   void Default(CHttpServerContext* ctx);
   void Command(CHttpServerContext* ctx, const CommandParams& params);
-
-  // The download permission of a request (query/download.h gives the rule).
-  bool HasDownloadPermission(CHttpServerContext* ctx) const;
 
   PageBuffers& buffers() { return buffers_; }
   // The echo the on-demand ping uses (tests give a fake); the ICMP echo by
@@ -73,8 +110,6 @@ class CQueryServer : public CHttpServer {
   void SetEchoService(net::EchoService* echo) { echo_ = echo; }
   // The network downloads read files from (SMB by default; tests give a fake).
   void SetNetwork(net::Network* network) { network_ = network; }
-  // What chart drawing takes from outside (tests give a clock and rows).
-  void SetChartServices(ChartServices services) { chart_services_ = std::move(services); }
 
  protected:
   void CallHandler(CHttpServerContext* ctx, const ParsedRequest& request) override;
@@ -87,13 +122,15 @@ class CQueryServer : public CHttpServer {
   // The home page body: banner, counter, search form and the access record.
   void HomePage(Page& page);
 
+  Settings& settings_;
+  SqlSession& sql_;
+  Clock& clock_;
   CParseMap parse_map_;
   PageBuffers buffers_;
   net::IcmpEcho icmp_echo_;
   net::EchoService* echo_ = &icmp_echo_;
   net::SmbNetwork smb_network_;
   net::Network* network_ = &smb_network_;
-  ChartServices chart_services_ = DefaultChartServices();
 };
 
 // The one extension object of the library.

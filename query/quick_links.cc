@@ -1,6 +1,7 @@
 #include "query/quick_links.h"
 
-#include "query/search.h"
+#include "common/sql_text.h"
+#include "query/escape.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {

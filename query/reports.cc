@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "common/kiv_registry.h"
+#include "common/time_text.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
@@ -16,20 +16,10 @@ namespace {
 
 std::atomic<unsigned> request_counter{0};
 
-std::string FormatLocal(std::time_t now, const char* format) {
-  std::tm parts{};
-  localtime_r(&now, &parts);
-  char text[64];
-  strftime(text, sizeof text, format, &parts);
-  return text;
-}
-
 }  // namespace
 
-std::string MakeRequestId() {
-  // Seeded from the current second at each id, as the ids always were; the
-  // counter keeps ids of one second apart when the random parts repeat.
-  std::minstd_rand generator(static_cast<unsigned>(std::time(nullptr)) ^
+std::string MakeRequestId(std::time_t now) {
+  std::minstd_rand generator(static_cast<unsigned>(now) ^
                              static_cast<unsigned>(reinterpret_cast<uintptr_t>(&generator)));
   const unsigned first = generator() % 10000;
   const unsigned second = generator() % 10000;
@@ -39,11 +29,19 @@ std::string MakeRequestId() {
 
 std::string ShortReportPath(const std::string& file, bool daily, std::time_t now) {
   if (!daily || file.size() < 4 || file[file.size() - 4] != '.') return file;
-  return file.substr(0, file.size() - 4) + " - " + FormatLocal(now, "%Y-%b-%d") +
+  return file.substr(0, file.size() - 4) + " - " + FormatLocalTime(now, "%Y-%b-%d") +
          file.substr(file.size() - 4);
 }
 
-std::string ReportTime(std::time_t now) { return FormatLocal(now, "%d-%m-%Y %H:%M:%S"); }
+std::string ReportTime(std::time_t now) { return FormatLocalTime(now, "%d-%m-%Y %H:%M:%S"); }
+
+std::string LogSafe(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+  }
+  return out;
+}
 
 bool AppendToFile(const std::string& file, const std::string& text) {
   int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
@@ -60,32 +58,24 @@ bool AppendToFile(const std::string& file, const std::string& text) {
   return ok;
 }
 
-RequestReports::RequestReports() {
-  CKIVRegistry settings;
-  detailed_on_ = settings.GetBoolValue("ShouldReport");
-  short_on_ = settings.GetBoolValue("ShouldShortReport");
-  if (detailed_on_) detailed_file_ = settings.GetValue("ReportFile");
-  if (short_on_) {
-    short_file_ = settings.GetValue("ReportFileShort");
-    short_daily_ = settings.GetValue("ReportFileShortDaily") == "1";
-  }
-}
+RequestReports::RequestReports(const ReportSettings& settings, Clock& clock)
+    : settings_(settings), clock_(clock) {}
 
 const std::string& RequestReports::id() {
-  if (id_.empty()) id_ = MakeRequestId();
+  if (id_.empty()) id_ = MakeRequestId(clock_.Now());
   return id_;
 }
 
 void RequestReports::Detail(const std::string& text) {
-  if (!detailed_on_) return;
-  AppendToFile(detailed_file_,
-               "[" + ReportTime(std::time(nullptr)) + " id:" + id() + "]: " + text + "\n");
+  if (!settings_.detailed_on) return;
+  AppendToFile(settings_.detailed_file,
+               "[" + ReportTime(clock_.Now()) + " id:" + id() + "]: " + text + "\n");
 }
 
 void RequestReports::Short(const std::string& text) {
-  if (!short_on_) return;
-  const std::time_t now = std::time(nullptr);
-  AppendToFile(ShortReportPath(short_file_, short_daily_, now),
+  if (!settings_.short_on) return;
+  const std::time_t now = clock_.Now();
+  AppendToFile(ShortReportPath(settings_.short_file, settings_.short_daily, now),
                "[" + ReportTime(now) + "]: " + text + "\n");
 }
 

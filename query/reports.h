@@ -2,7 +2,8 @@
 // ShouldReport is set) and the short report (ReportFileShort, written when
 // ShouldShortReport is set, one file per day when ReportFileShortDaily is
 // "1"). Both are append-only text files; each line is written with a single
-// append, so lines of concurrent requests never interleave.
+// append, so lines of concurrent requests never interleave. Lines are stamped
+// with the local time of the request's clock.
 //
 // Thread safety: MakeRequestId and the file appends may run on any thread;
 // a RequestReports object belongs to one request.
@@ -11,11 +12,15 @@
 #include <ctime>
 #include <string>
 
+#include "common/clock.h"
+#include "query/site_settings.h"
+
 namespace tellwen::query {
 
 // Ten digits: two random numbers below 10000, each zero-padded to 4, and a
-// process-wide counter 0..99 (wrapping) zero-padded to 2.
-std::string MakeRequestId();
+// process-wide counter 0..99 (wrapping) zero-padded to 2. The random numbers
+// are seeded from now (seconds), so the counter keeps ids of one second apart.
+std::string MakeRequestId(std::time_t now);
 
 // The short report's file for a day: with daily set and a three-letter
 // extension, " - " and the date "%Y-%b-%d" go before the extension.
@@ -24,12 +29,16 @@ std::string ShortReportPath(const std::string& file, bool daily, std::time_t now
 // "%d-%m-%Y %H:%M:%S" of local time.
 std::string ReportTime(std::time_t now);
 
+// A request text in a report line: control bytes shown as "?", so that a
+// request cannot add lines to a report.
+std::string LogSafe(const std::string& text);
+
 class RequestReports {
  public:
-  // Reads the four report settings once for the request.
-  RequestReports();
+  // The request's report settings; clock stamps the lines and outlives this.
+  RequestReports(const ReportSettings& settings, Clock& clock);
 
-  bool detailed_on() const { return detailed_on_; }
+  bool detailed_on() const { return settings_.detailed_on; }
   const std::string& id();
 
   // "[" time " id:" id "]: " + text + "\n" to the detailed report.
@@ -38,11 +47,8 @@ class RequestReports {
   void Short(const std::string& text);
 
  private:
-  bool detailed_on_ = false;
-  bool short_on_ = false;
-  bool short_daily_ = false;
-  std::string detailed_file_;
-  std::string short_file_;
+  ReportSettings settings_;
+  Clock& clock_;
   std::string id_;
 };
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "query/escape.h"
 #include "query/home_page.h"
 #include "query/search.h"
+#include "query/site_blocks.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
@@ -44,8 +46,6 @@ std::string PageLink(const std::string& script_name, const std::string& search,
                           "&recordto=" + std::to_string(to) + "&dowait=1" + extra;
   return "<a href=\"" + HtmlAttrEscape(url) + "\">";
 }
-
-constexpr char kHex[] = "0123456789ABCDEF";
 
 }  // namespace
 
@@ -158,9 +158,7 @@ std::string PagingBar(const std::string& script_name, const std::string& search,
   if (state.previous_enabled) text += "</a>";
   text += "</td><td width=30% style=\"text-align:center\">";
   text += "<table align=center><tr><td>";
-  text += "<a href='" + HtmlAttrEscape(script_name) +
-          "?Command?'><p title=\"Jump to main page\" style=\"margin:0pt; font-family:Courier "
-          "New, monospace; font-weight:bold; font-size:small;\">Home</p></a>";
+  text += HomeLink(script_name, false);
   text += "</td></tr></table>";
   text += "</td><td width=35% style=\"text-align:right\">";
   if (state.next_enabled) {
@@ -193,24 +191,6 @@ std::string ResultsTableEnd() {
   return "</tbody></table><script language='javascript' src='/kiv/sorttable.js'></script>";
 }
 
-std::string HrefPathEncode(const std::string& path) {
-  std::string out;
-  out.reserve(path.size() + 16);
-  for (char ch : path) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7f || ch == '"' || ch == '\'' || ch == '#' || ch == '%' || ch == '?' ||
-        ch == '<' || ch == '>' || ch == '`' || ch == '{' || ch == '}' || ch == '|' || ch == '^' ||
-        ch == '[' || ch == ']') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += ch;
-    }
-  }
-  return out;
-}
-
 void AppendResultRow(const std::vector<std::string>& row, bool automatic_ping, bool download,
                      const std::string& script_name, std::string* out) {
   static const std::string kEmpty;
@@ -231,15 +211,9 @@ void AppendResultRow(const std::vector<std::string>& row, bool automatic_ping, b
   if (target.size() >= 3 && target.compare(0, 2, "//") == 0) target = target.substr(2);
 
   const std::string& status = col(8);
-  const char* icon = "/kiv/pingfinger.gif";
-  int autoping = 0;
-  if (automatic_ping && status == "1") {
-    icon = "/kiv/pingyes.gif";
-    autoping = 1;
-  } else if (automatic_ping && status == "2") {
-    icon = "/kiv/pingno.gif";
-    autoping = 1;
-  }
+  const bool known = automatic_ping && (status == "1" || status == "2");
+  const char* icon = PingIcon(known ? status : "");
+  const int autoping = known ? 1 : 0;
   const std::string status_arg = IsDigits(status) && status.size() < 6 ? status : "0";
   const std::string target_js = JsEscape(target);
 
@@ -266,7 +240,7 @@ void AppendResultRow(const std::vector<std::string>& row, bool automatic_ping, b
     }
   }
   auto link = [&](size_t i, const std::string& text, bool with_title) {
-    std::string a = "<a href=\"" + HtmlAttrEscape(HrefPathEncode(targets[i])) + "\"";
+    std::string a = "<a href=\"" + HtmlAttrEscape(Escape(targets[i], Escaping::kUrlPath)) + "\"";
     if (with_title) a += " title=\"" + HtmlAttrEscape("scan time: " + col(6)) + "\"";
     a += ">" + text + "</a>";
     return a;

@@ -49,8 +49,4 @@ void AppendResultRow(const std::vector<std::string>& row, bool automatic_ping, b
 std::string NoRecordsBox();
 std::string InvalidStringBlock(const std::string& script_name);
 
-// A path for an href: bytes that would change a URL's meaning (space, quote,
-// "#", "%", "?", "<", ">", control and non-ASCII bytes) percent-encoded.
-std::string HrefPathEncode(const std::string& path);
-
 }  // namespace tellwen::query

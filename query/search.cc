@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/int_text.h"
+#include "common/sql_text.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
@@ -13,8 +15,6 @@ const char* const kAllowedCharsMessage =
 namespace {
 
 constexpr long long kMaxSize = 2147483647;
-
-long long Integer(const std::string& text) { return ParseInt(text); }
 
 }  // namespace
 
@@ -66,8 +66,8 @@ void SizeBounds(const CommandParams& p, long long* min_kb, long long* max_kb) {
   const long long min_unit = p.sizeminunit == "M" ? 1024 : 1;
   const long long max_unit = p.sizemaxunit == "M" ? 1024 : 1;
   // A negative bound means nothing for a size; it counts as 0.
-  long long min = std::max<long long>(0, Integer(p.sizemin));
-  long long max = std::max<long long>(0, Integer(p.sizemax));
+  long long min = std::max<long long>(0, LeadingInt(p.sizemin));
+  long long max = std::max<long long>(0, LeadingInt(p.sizemax));
   min = std::min(min, kMaxSize / min_unit) * min_unit;
   max = std::min(max, kMaxSize / max_unit) * max_unit;
   if (p.sizemax == "max") max = kMaxSize;
@@ -99,7 +99,7 @@ std::string CategoryClause(const std::string& categories, const std::string& nam
 
 int PageSize(const std::string& pagesize) {
   if (!IsDigits(pagesize) || pagesize.size() > 6) return 200;
-  const int size = ParseInt(pagesize);
+  const int size = LeadingInt(pagesize);
   return size >= 5 && size <= 2900 ? size : 200;
 }
 
@@ -122,8 +122,8 @@ SearchPlan PlanSearch(const std::string& search, const CommandParams& p,
   if (p.recordfrom.size() >= 10 || p.recordto.size() >= 10 || p.dowait.size() >= 10) {
     plan.valid = false;
   }
-  plan.from = p.recordfrom.size() < 10 ? Integer(p.recordfrom) : 0;
-  plan.to = p.recordto.size() < 10 ? Integer(p.recordto) : 0;
+  plan.from = p.recordfrom.size() < 10 ? LeadingInt(p.recordfrom) : 0;
+  plan.to = p.recordto.size() < 10 ? LeadingInt(p.recordto) : 0;
   if (plan.valid) {
     if (plan.from < 0 || plan.from >= 1000000000 || plan.to < 0 || plan.to >= 1000000000 ||
         plan.from > plan.to || plan.to - plan.from >= 2900) {
@@ -154,8 +154,6 @@ SearchPlan PlanSearch(const std::string& search, const CommandParams& p,
   return plan;
 }
 
-std::string SqlQuoted(std::string_view text) { return ReplaceAll(text, "'", "''"); }
-
 std::string SpSearchCall(const SearchPlan& plan, const std::string& search, bool alive,
                          const std::string& query_date, const std::string& request_id) {
   return "spSearch '" + std::to_string(plan.from) + "', '" +
@@ -184,21 +182,9 @@ std::string FailureMark(const std::string& request_id) {
          SqlQuoted(request_id) + "' commit tran";
 }
 
-}  // namespace tellwen::query
-
-#include <time.h>
-
-namespace tellwen::query {
-
 bool PingResultsFresh(long long last_ms, long long now_ms, long long max_minutes) {
   if (last_ms > now_ms) return false;
   return (now_ms - last_ms) / 60000 <= max_minutes;
-}
-
-long long TickCountMs() {
-  timespec now{};
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 long long ParseLong(std::string_view text) {

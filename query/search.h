@@ -62,19 +62,13 @@ std::string SearchLogInsert(const SearchPlan& plan, const std::string& search,
 // The failure mark of a request id.
 std::string FailureMark(const std::string& request_id);
 
-// A text for a quoted SQL literal: every "'" doubled.
-std::string SqlQuoted(std::string_view text);
-
-}  // namespace tellwen::query
-
-namespace tellwen::query {
-
 // The monitor's ping results are fresh when its last round (last_ms, a tick
 // count) is not later than now_ms and at most max_minutes old (whole minutes).
 bool PingResultsFresh(long long last_ms, long long now_ms, long long max_minutes);
-// Milliseconds since the system started (the tick count LastPingTime uses).
-long long TickCountMs();
-// Leading decimal integer of a text, as a 64-bit number (0 when none).
+// Leading decimal integer of a text as a 64-bit number (0 when none): spaces,
+// an optional sign, then digits. Tick counts outgrow int after 24 days, so
+// this reader is not common/int_text.h's LeadingInt, which saturates at the
+// int range.
 long long ParseLong(std::string_view text);
 
 }  // namespace tellwen::query

@@ -1,40 +1,22 @@
 // The search page and the home page of CQueryServer: the search run through
 // the database session between the wait block and the results, with its
 // logs, and the home page with its counter and access record.
-#include <chrono>
-#include <ctime>
-#include <thread>
-
-#include "common/kiv_registry.h"
-#include "common/sql_session.h"
+#include "common/sql_text.h"
+#include "common/time_text.h"
 #include "query/access.h"
+#include "query/escape.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"
 #include "query/query_server.h"
 #include "query/quick_links.h"
 #include "query/results.h"
 #include "query/search.h"
+#include "query/site_blocks.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
 
 namespace {
-
-std::string LogSafe(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';
-  }
-  return out;
-}
-
-std::string FormatTime(std::time_t t, const char* format) {
-  std::tm parts{};
-  localtime_r(&t, &parts);
-  char text[64];
-  strftime(text, sizeof text, format, &parts);
-  return text;
-}
 
 void ReportParams(Page& page, const CommandParams& p) {
   if (!page.reports.detailed_on()) return;
@@ -94,8 +76,7 @@ std::string SearchShortLine(const std::string& search, const SearchPlan& plan,
 
 int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::string& search,
                              bool download, bool* invalid_string) {
-  CKIVRegistry settings;
-  const SearchPlan plan = PlanSearch(search, p, settings.GetValue("CategoriesEditForWeb"));
+  const SearchPlan plan = PlanSearch(search, p, page.site.categories);
   if (!plan.valid) {
     if (plan.invalid_chars) {
       *invalid_string = true;
@@ -116,14 +97,14 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
   page.reports.Detail("querystring=" + LogSafe(page.ctx->query_string));
   page.reports.Detail("querystring=" + LogSafe(page.ctx->posted));
 
-  const std::time_t start = std::time(nullptr);
-  page.Write(WaitBlock() + ClockScript(start));
+  const std::time_t start = page.clock.Now();
+  const std::tm started = page.clock.LocalNow();
+  page.Write(WaitBlock() + ClockScript(started));
 
-  const bool fresh = PingResultsFresh(ParseLong(settings.GetValue("LastPingTime")), TickCountMs(),
-                                      ParseLong(settings.GetValue("MaxPingRoundtripTime")));
+  const bool fresh = PingResultsFreshNow(page.settings, page.clock);
   const bool automatic_ping = p.automaticping == "on" && fresh;
   const bool alive_only = p.alives == "on" && fresh;
-  const std::string query_date = FormatTime(start, "%Y-%m-%d %H:%M:%S");
+  const std::string query_date = FormatTime(started, kSqlTimeFormat);
   const std::string& request_id = page.reports.id();
 
   SqlResult result;
@@ -134,24 +115,18 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
     // falls into that moment waits for spSearch to be back (nothing of the
     // call has run), for up to three seconds, before it reports the error.
     for (int attempt = 0;; ++attempt) {
-      result = MachineSql().Run(call, 10, SqlCaller::kQuerySearch);
+      result = page.sql.Run(call, 10, SqlCaller::kQuerySearch);
       if (!result.error || attempt >= 30 ||
           result.description.find("Could not find stored procedure 'spSearch'") ==
               std::string::npos) {
         break;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      page.clock.SleepFor(100);
     }
   }
   if (result.error) {
     page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);
-    const std::string admin = settings.GetValue("AdministratorContact");
-    page.Append(
-        "<p style=\"font-family:Courier New, monospace; font-weight:bold; margin-left:20pt;\">"
-        "KIVQuery fatal ERROR<br>type: <span style=\"color:red;\">\"" +
-        HtmlEscape(result.description) + "\"</span><br>source: <span style=\"color:red;\">\"" +
-        HtmlEscape(result.source) + "\"</span><br>Please contact your <a href=\"" +
-        HtmlAttrEscape(admin) + "\"><b>KIV</b> administrator</a>.</p>");
+    page.Append(FatalBlock(result.description, result.source, page.site.admin_contact));
     page.Append(HomeLink(page.script_name, true, 20));
     page.Append(
         "<script language='javascript'>var kivw = document.getElementById('tdDisp'); if (kivw) "
@@ -163,12 +138,12 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
   }
 
   const long long count = static_cast<long long>(result.rows.size());
-  const long long elapsed = std::max<long long>(0, std::time(nullptr) - start);
+  const long long elapsed = std::max<long long>(0, page.clock.Now() - start);
   const std::string query_time =
       ZeroPadded(elapsed / 60 % 60, 2) + ":" + ZeroPadded(elapsed % 60, 2);
   page.reports.Detail("query time: " + query_time);
   page.reports.Detail("no of results: " + std::to_string(count));
-  if (settings.GetBoolValue("GenerateLogForStatistics")) {
+  if (page.site.log_statistics) {
     page.RunStatement(SearchLogInsert(plan, search, query_date, count, page.remote_addr, elapsed));
   }
   page.reports.Short(SearchShortLine(search, plan, p, count, page.remote_addr, automatic_ping,
@@ -207,18 +182,18 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
 }
 
 void CQueryServer::HomePage(Page& page) {
-  CKIVRegistry settings;
-  const int visitor = NextVisitorNumber(settings.GetIntValue("WebCounter"));
-  settings.SetValue("WebCounter", std::to_string(visitor));
+  // The counter is the stored value at this moment: other requests count too.
+  const int visitor = NextVisitorNumber(page.settings.GetIntValue("WebCounter"));
+  page.settings.SetValue("WebCounter", std::to_string(visitor));
   page.reports.Detail("visitor no. " + std::to_string(visitor));
-  page.Append(BannerAndCounter(settings.GetValue("FirstPageInfo"),
-                               settings.GetValue("FirstPageInfoSeverity"), visitor));
-  page.Append(SearchForm(page.script_name, settings.GetValue("CategoriesEditForWeb")));
+  page.Append(
+      BannerAndCounter(page.site.first_page_info, page.site.first_page_info_severity, visitor));
+  page.Append(SearchForm(page.script_name, page.site.categories));
   page.reports.Short("[" + ZeroPadded(visitor, 7) + "] " + PadLeft(LogSafe(page.remote_addr), 16) +
                      "   \"" + LogSafe(page.ctx->GetServerVariable("HTTP_REFERER")) + "\"");
-  if (settings.GetBoolValue("GenerateLogForStatistics")) {
-    page.RunStatement("insert stat_access values ('" + SqlNow() + "', " + std::to_string(visitor) +
-                      ",  '" + SqlQuoted(page.remote_addr) + "')");
+  if (page.site.log_statistics) {
+    page.RunStatement("insert stat_access values ('" + SqlNow(page.clock) + "', " +
+                      std::to_string(visitor) + ",  '" + SqlQuoted(page.remote_addr) + "')");
   }
   page.reports.Detail("displaying first page OK");
 }

@@ -1,6 +1,6 @@
 #include "query/site_blocks.h"
 
-#include "query/text_utils.h"
+#include "query/escape.h"
 
 namespace tellwen::query {
 
@@ -13,18 +13,17 @@ std::string FatalBlock(const std::string& description, const std::string& source
          HtmlAttrEscape(admin_contact) + "\"><b>KIV</b> administrator</a>.</p>";
 }
 
-std::string PingCell(const std::string& name, const std::string& status,
-                     const std::string& ping_time) {
-  const char* icon = "/kiv/pingfinger.gif";
-  if (status == "1") icon = "/kiv/pingyes.gif";
-  if (status == "2") icon = "/kiv/pingno.gif";
-  (void)ping_time;
-  return "<img height=15 class=fi title=\"click to ping\" onclick=\"ping(this, '" + JsEscape(name) +
-         "')\" src='" + icon + "'/>";
+const char* PingIcon(const std::string& status) {
+  if (status == "1") return "/kiv/pingyes.gif";
+  if (status == "2") return "/kiv/pingno.gif";
+  return "/kiv/pingfinger.gif";
 }
 
-std::string ScriptLabel(const std::string& text) {
-  return ReplaceAll(ReplaceAll(text, "<", "&lt;"), ">", "&gt;");
+std::string PingCell(const std::string& name, const std::string& status,
+                     const std::string& ping_time) {
+  (void)ping_time;
+  return "<img height=15 class=fi title=\"click to ping\" onclick=\"ping(this, '" + JsEscape(name) +
+         "')\" src='" + PingIcon(status) + "'/>";
 }
 
 }  // namespace tellwen::query

@@ -1,13 +1,11 @@
 #include "query/stats_pages.h"
 
-#include <unistd.h>
-
 #include <cctype>
-#include <ctime>
 #include <fstream>
 
-#include "common/kiv_registry.h"
-#include "common/sql_session.h"
+#include "common/host_name.h"
+#include "common/int_text.h"
+#include "query/escape.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"
 #include "query/query_server.h"
@@ -160,15 +158,13 @@ std::string TopSharesTable(const SqlRows& rows, const std::string& category_titl
   return o + "</tbody></table>\n<script language='javascript' src='/kiv/sorttable.js'></script>\n";
 }
 
-std::string CategoriesTable(const SqlRows& rows, const std::string& categories,
-                            const std::string& script_name) {
+std::string CategoriesTable(const SqlRows& rows, const std::string& script_name) {
   std::string o = std::string(kTableStart) + " width='80%'>\n" +
                   TitleRow("&nbsp;Categories&nbsp;", 4) +
                   HeadRow({"&nbsp;name&nbsp;", "search&nbsp;", "&nbsp;count", "&nbsp;size"});
   if (rows.empty()) {
     return o + "<tr bgcolor='white'><td colspan=4><p class='stattext'>N/A</p></td></tr></table>\n";
   }
-  const std::vector<std::string> pieces = SplitText(categories, '|');
   int n = 0;
   for (const SqlRow& row : rows) {
     ++n;
@@ -182,7 +178,6 @@ std::string CategoriesTable(const SqlRows& rows, const std::string& categories,
     o += "<td align=right><p class='stattext'>&nbsp;" + Count(Col(row, 0)) + "</p></td>";
     o += "<td align=right><p class='stattext'>" + Size(Col(row, 1)) + "</p></td></tr>\n";
   }
-  (void)pieces;
   return o + "</table>\n";
 }
 
@@ -214,7 +209,8 @@ std::string FilesTable(const SqlRows& rows) {
   for (const SqlRow& row : rows) {
     const long long count = std::max(0LL, ParseLong(Col(row, 2)));
     const long long width = largest > 0 ? count * 200 / largest + 2 : 2;
-    o += "<tr bgcolor='white'><td nowrap><p class='stattext'>" + ScriptLabel(Col(row, 1)) +
+    o += "<tr bgcolor='white'><td nowrap><p class='stattext'>" +
+         Escape(Col(row, 1), Escaping::kMarkupFree) +
          "</p></td><td><p style='border-color:#b7b8ca; background-color:#e7e8ea; border-style:"
          "solid; border-width:1px; margin:0px; font-size:6pt; width:" +
          std::to_string(width) + "px;'>&nbsp;</p></td><td align=right><p class='stattext'>&nbsp;" +
@@ -284,7 +280,7 @@ std::string ChartsPanel(const std::string& script_name, bool charting_on) {
 
 int TopSharesCategory(const std::string& t) {
   if (!IsDigits(t) || t.size() > 6) return 0;
-  return ParseInt(t);
+  return LeadingInt(t);
 }
 
 std::string TopSharesStatement(int category) {
@@ -313,10 +309,9 @@ std::string CategoryName(const std::string& categories, int n) {
 
 namespace {
 
+// The web server's name in capitals ("" when the system cannot tell it).
 std::string HostName() {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return std::string();
-  std::string text = name;
+  std::string text = LocalHostName("");
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
@@ -331,21 +326,19 @@ long long UptimeSeconds() {
 }  // namespace
 
 void StatsPage(Page& page, const CommandParams& p) {
-  CKIVRegistry settings;
   const std::string addr = PadLeft(page.remote_addr, 16);
   std::string word = p.path;
   if (word != "topshares" && word != "charts" && word != "files" && word != "lastqueries" &&
       word != "categories") {
     word = "misc";
   }
-  auto run = [&](const std::string& sql, int columns, bool* failed) {
-    SqlResult result = MachineSql().Run(sql, columns, SqlCaller::kQueryRowReader);
+  auto run = [&](const std::string& statement, int columns, bool* failed) {
+    SqlResult result = page.sql.Run(statement, columns, SqlCaller::kQueryRowReader);
     if (result.error) {
       page.reports.Detail("unexpected error [stats]: " + result.description +
                           " src:" + result.source);
-      page.Append(
-          FatalBlock(result.description, result.source, settings.GetValue("AdministratorContact")) +
-          "<p>An error has occurred!</p>");
+      page.Append(FatalBlock(result.description, result.source, page.site.admin_contact) +
+                  "<p>An error has occurred!</p>");
       *failed = true;
       return SqlRows();
     }
@@ -368,11 +361,10 @@ void StatsPage(Page& page, const CommandParams& p) {
     SqlRows rows;
     if (!category_view || n > 0) rows = run(TopSharesStatement(n), 5, &failed);
     if (failed) return;
-    const bool fresh = PingResultsFresh(ParseLong(settings.GetValue("LastPingTime")), TickCountMs(),
-                                        ParseLong(settings.GetValue("MaxPingRoundtripTime")));
-    page.Write(ClockScript(std::time(nullptr)));
-    body = TopSharesTable(rows, CategoryName(settings.GetValue("CategoriesEditForWeb"), n),
-                          category_view, fresh, page.script_name);
+    const bool fresh = PingResultsFreshNow(page.settings, page.clock);
+    page.Write(ClockScript(page.clock.LocalNow()));
+    body = TopSharesTable(rows, CategoryName(page.site.categories, n), category_view, fresh,
+                          page.script_name);
     if (category_view) short_line = addr + " stats/topshares  [" + std::to_string(n) + "]";
   } else if (word == "categories") {
     const std::string sql =
@@ -384,7 +376,7 @@ void StatsPage(Page& page, const CommandParams& p) {
         "= c.id - 2 and a.id = d.id - 4 order by a.id";
     SqlRows rows = run(sql, 4, &failed);
     if (failed) return;
-    body = CategoriesTable(rows, settings.GetValue("CategoriesEditForWeb"), page.script_name);
+    body = CategoriesTable(rows, page.script_name);
   } else if (word == "lastqueries") {
     SqlRows rows =
         run("select top 15 query_data, stringu, query_status from stat_last_queries order by "
@@ -397,7 +389,7 @@ void StatsPage(Page& page, const CommandParams& p) {
     if (failed) return;
     body = FilesTable(rows);
   } else {
-    body = ChartsPanel(page.script_name, settings.GetBoolValue("GenerateLogForStatistics"));
+    body = ChartsPanel(page.script_name, page.site.log_statistics);
   }
   page.Append(StatsNavigation(page.script_name, word));
   page.Append(body);

@@ -31,8 +31,7 @@ std::string MiscTable(const std::string& web_server, const std::string& uptime,
 // category_title: "" for all computers, else the category's display name.
 std::string TopSharesTable(const SqlRows& rows, const std::string& category_title,
                            bool category_view, bool ping_fresh, const std::string& script_name);
-std::string CategoriesTable(const SqlRows& rows, const std::string& categories,
-                            const std::string& script_name);
+std::string CategoriesTable(const SqlRows& rows, const std::string& script_name);
 std::string LastQueriesTable(const SqlRows& rows);
 std::string FilesTable(const SqlRows& rows);
 std::string ChartsPanel(const std::string& script_name, bool charting_on);

@@ -1,15 +1,8 @@
 #include "query/text_utils.h"
 
-#include <climits>
-#include <cstdio>
-
 namespace tellwen::query {
 
 namespace {
-
-bool IsAlnum(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -18,100 +11,7 @@ int HexValue(char c) {
   return -1;
 }
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
 }  // namespace
-
-std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-std::string HtmlEscapeSpaces(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case ' ':
-        out += "&nbsp;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-std::string HtmlAttrEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      case '`':
-        out += "&#96;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-std::string UrlEncode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() * 3);
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (IsAlnum(c)) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
 
 std::string UrlDecode(std::string_view text) {
   std::string out;
@@ -126,27 +26,6 @@ std::string UrlDecode(std::string_view text) {
       i += 2;
     } else {
       out += c;
-    }
-  }
-  return out;
-}
-
-std::string JsEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (ch == '\'') {
-      out += "\\'";
-    } else if (ch == '\\') {
-      out += "\\\\";
-    } else if (c < 0x20 || c == 0x7f || ch == '"' || ch == '<' || ch == '>' || ch == '&' ||
-               ch == '`') {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += ch;
     }
   }
   return out;
@@ -223,33 +102,9 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return out;
 }
 
-std::string NumberText(long long value) { return std::to_string(value); }
-
 std::string ZeroPadded(long long value, size_t width) {
   if (value < 0) return "-" + PadLeft(std::to_string(-value), width > 0 ? width - 1 : 0, '0');
   return PadLeft(std::to_string(value), width, '0');
-}
-
-int ParseInt(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
-                             text[i] == '\r' || text[i] == '\v' || text[i] == '\f')) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  if (value < INT_MIN) value = INT_MIN;
-  return static_cast<int>(value);
 }
 
 bool IsDigits(std::string_view text) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/time_text.h"
 #include "query/charts/chart_kinds.h"
 #include "query/charts/chart_lock.h"
 #include "query/charts/chart_request.h"
@@ -26,27 +27,7 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string FormatTime(const std::tm& time, const char* format) {
-  char text[64];
-  const size_t length = std::strftime(text, sizeof text, format, &time);
-  return std::string(text, length);
-}
-
 }  // namespace
-
-ChartServices DefaultChartServices() {
-  ChartServices services;
-  services.local_now = [] {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-  };
-  services.run_statement = [](const std::string& statement) {
-    return RunSql(statement, kStatChartsColumns, SqlCaller::kQueryRowReader);
-  };
-  return services;
-}
 
 std::string ChartFileName(int kind, int range_index, const std::tm& local_time) {
   const ChartRange& range = RangeAt(range_index);
@@ -58,7 +39,7 @@ std::string ChartFileName(int kind, int range_index, const std::tm& local_time) 
 
 std::string ChartStatement(int range_index, const std::tm& local_time) {
   return "spStatCharts " + std::to_string(RangeAt(range_index).procedure_range) + ", '" +
-         FormatTime(local_time, "%Y-%m-%d %H:%M:%S") + "'";
+         FormatTime(local_time, kSqlTimeFormat) + "'";
 }
 
 int RemoveRangeCharts(int range_index, const std::string& chart_folder) {
@@ -88,10 +69,9 @@ int RemoveRangeCharts(int range_index, const std::string& chart_folder) {
 }
 
 bool GenerateCharts(int range_index, const std::tm& local_time, const std::string& chart_folder,
-                    const ChartServices& services, std::string* error) {
-  const std::string statement = ChartStatement(range_index, local_time);
-  const SqlResult result = services.run_statement ? services.run_statement(statement)
-                                                  : DefaultChartServices().run_statement(statement);
+                    SqlSession& sql, std::string* error) {
+  const SqlResult result = sql.Run(ChartStatement(range_index, local_time), kStatChartsColumns,
+                                   SqlCaller::kQueryRowReader);
   if (result.error) {
     if (error) *error = result.error_text;
     return false;
@@ -118,24 +98,24 @@ bool GenerateCharts(int range_index, const std::tm& local_time, const std::strin
 }
 
 ChartFile GetChartFile(std::string_view range_code, std::string_view kind_text,
-                       const std::string& chart_folder, const ChartServices& services) {
+                       const std::string& chart_folder, SqlSession& sql, Clock& clock,
+                       std::chrono::milliseconds lock_wait) {
   const int range_index = RangeIndexFromCode(range_code);
   const int kind = KindFromText(kind_text);
-  const std::tm now =
-      services.local_now ? services.local_now() : DefaultChartServices().local_now();
+  const std::tm now = clock.LocalNow();
   const std::string folder = Folder(chart_folder);
   const std::string name = ChartFileName(kind, range_index, now);
   const std::string path = folder + name;
   if (FileExists(path)) return ChartFile{name, path, ""};
 
   ChartLock lock;
-  lock.Acquire(folder + kChartLockName, services.lock_wait);
+  lock.Acquire(folder + kChartLockName, lock_wait);
   // Whoever owned the lock before us may have drawn the range meanwhile.
   if (FileExists(path)) return ChartFile{name, path, ""};
 
   RemoveRangeCharts(range_index, folder);
   std::string error;
-  const bool generated = GenerateCharts(range_index, now, folder, services, &error);
+  const bool generated = GenerateCharts(range_index, now, folder, sql, &error);
   lock.Release();
   if (FileExists(path)) return ChartFile{name, path, ""};
   if (generated) error = "the chart " + path + " is missing after drawing";

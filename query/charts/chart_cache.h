@@ -19,42 +19,40 @@
 // The chart handler of the extension uses it so:
 //   ChartUrlFolder(URL variable, &url_folder)   (else the "Weird response" page)
 //   map url_folder to its physical path, append "/": the chart folder
-//   ChartFile file = GetChartFile(path, t, chart_folder, DefaultChartServices());
+//   ChartFile file = GetChartFile(path, t, chart_folder, sql, clock);
 //   transmit file.path as "image/png" (an empty path fails to open and
 //   gives the transmit routine's error page); file.error says why
 //   report: REMOTE_ADDR right-aligned in 16 + ChartReportText(path, t)
 //
+// The statement runs through the caller's SqlSession (the row reader's
+// timeouts, 13 columns per row); the period is the local time of the
+// caller's Clock.
+//
 // Thread safety: GetChartFile and GenerateCharts may run on any number of
-// threads and processes at once; they share nothing in memory.
+// threads and processes at once; they share nothing in memory (the
+// SqlSession and Clock given must allow that).
 #pragma once
 
 #include <chrono>
 #include <ctime>
-#include <functional>
 #include <string>
 #include <string_view>
 
-#include "common/db_session.h"
+#include "common/clock.h"
+#include "common/sql_session.h"
 
 namespace tellwen::query {
 
-// What chart generation takes from outside. The defaults: the local clock,
-// and RunSql through the database session with the row reader's timeouts,
-// reading 13 columns per row.
-struct ChartServices {
-  std::function<std::tm()> local_now;
-  std::function<SqlResult(const std::string& statement)> run_statement;
-  std::chrono::milliseconds lock_wait{30000};
-};
-ChartServices DefaultChartServices();
+// How long a request waits for another drawing the same range.
+inline constexpr std::chrono::milliseconds kChartLockWait{30000};
 
 // "kiv_chart_" + range word + "_" + kind as two digits + "_" + the time in
 // the range's date format + ".png", e.g. kiv_chart_weekly_03_2002-05-06.png.
 // REQUIRES: 0 <= kind < 6, 0 <= range_index < 3.
 std::string ChartFileName(int kind, int range_index, const std::tm& local_time);
 
-// The statement GenerateCharts runs: "spStatCharts " + N + ", '" + time as
-// "%Y-%m-%d %H:%M:%S" + "'".
+// The statement GenerateCharts runs: "spStatCharts " + N + ", '" + time in
+// the database's datetime form + "'".
 std::string ChartStatement(int range_index, const std::tm& local_time);
 
 struct ChartFile {
@@ -68,14 +66,15 @@ struct ChartFile {
 // drawing the range when its file is missing. chart_folder may end in "/"
 // or not. Out-of-range or missing texts fall back as chart_request.h says.
 ChartFile GetChartFile(std::string_view range_code, std::string_view kind,
-                       const std::string& chart_folder, const ChartServices& services);
+                       const std::string& chart_folder, SqlSession& sql, Clock& clock,
+                       std::chrono::milliseconds lock_wait = kChartLockWait);
 
 // Runs spStatCharts for the range and time and draws all six charts into
 // the folder. True when the procedure gave at least two rows and every chart
 // was written; otherwise *error says what failed (a chart that could not be
 // written is missing afterwards, the others stay).
 bool GenerateCharts(int range_index, const std::tm& local_time, const std::string& chart_folder,
-                    const ChartServices& services, std::string* error);
+                    SqlSession& sql, std::string* error);
 
 // Deletes the range's chart files of every kind and period from the folder
 // (names "kiv_chart_" + range word + "*.png"), and temporary files that an

@@ -1,7 +1,6 @@
 #include "query/charts/chart_request.h"
 
-#include <climits>
-
+#include "common/int_text.h"
 #include "query/charts/chart_kinds.h"
 
 namespace tellwen::query {
@@ -18,35 +17,16 @@ std::string Printable(std::string_view text) {
 
 }  // namespace
 
-int ReadInteger(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > INT_MAX) {
-      value = static_cast<long long>(INT_MAX) + 1;  // saturates below
-      break;
-    }
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
-}
-
 int RangeIndexFromCode(std::string_view code) {
   if (code.empty()) return 0;
-  const int value = ReadInteger(code);
+  const int value = LeadingInt(code);
   if (value < 1 || value > 3) return 0;
   return value - 1;
 }
 
 int KindFromText(std::string_view text) {
   if (text.empty()) return 1;
-  const int value = ReadInteger(text);
+  const int value = LeadingInt(text);
   if (value < 0 || value > 5) return 1;
   return value;
 }

@@ -13,10 +13,7 @@
 
 namespace tellwen::query {
 
-// The integer value of a text read as atoi reads it: leading blanks, an
-// optional sign, then digits up to the first other character; text that is
-// not a number reads as 0. Values beyond the int range saturate.
-int ReadInteger(std::string_view text);
+// Codes and kinds are read as numbers by LeadingInt (common/int_text.h).
 
 // The range index (0, 1, 2) of a request's range code: "1" daily, "2"
 // weekly, "3" yearly; an empty code or one whose value is outside 1 to 3

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/int_text.h"
 #include "query/charts/chart_kinds.h"
-#include "query/charts/chart_request.h"
 
 namespace tellwen::query {
 
@@ -76,11 +76,11 @@ void CStatChart::Fill(const SqlRows& rows, int kind) {
   const size_t m = rows.size();
   const SqlRow& totals = rows[m - 2];
   const SqlRow& averages = rows[m - 1];
-  total1_ = FormatChartNumber(ReadInteger(Cell(totals, k.column1)), number_format_);
-  average1_ = FormatChartNumber(ReadInteger(Cell(averages, k.column1)) * 0.01, number_format_);
+  total1_ = FormatChartNumber(LeadingInt(Cell(totals, k.column1)), number_format_);
+  average1_ = FormatChartNumber(LeadingInt(Cell(averages, k.column1)) * 0.01, number_format_);
   if (two_series_) {
-    total2_ = FormatChartNumber(ReadInteger(Cell(totals, k.column2)), number_format_);
-    average2_ = FormatChartNumber(ReadInteger(Cell(averages, k.column2)) * 0.01, number_format_);
+    total2_ = FormatChartNumber(LeadingInt(Cell(totals, k.column2)), number_format_);
+    average2_ = FormatChartNumber(LeadingInt(Cell(averages, k.column2)) * 0.01, number_format_);
   }
   const size_t data_rows = std::min(m - 2, series1_.size());
   for (size_t i = 0; i < data_rows; ++i) {
@@ -88,16 +88,16 @@ void CStatChart::Fill(const SqlRows& rows, int kind) {
     ChartPoint& point = series1_[i];
     point.label = Cell(row, 1);
     point.start_of_period = Cell(row, 1) == "0";
-    point.value = ReadInteger(Cell(row, k.column1));
+    point.value = LeadingInt(Cell(row, k.column1));
     if (two_series_) {
-      series2_[i] = ChartPoint{"", false, static_cast<double>(ReadInteger(Cell(row, k.column2)))};
+      series2_[i] = ChartPoint{"", false, static_cast<double>(LeadingInt(Cell(row, k.column2)))};
     }
   }
 }
 
 void CStatChart::RewriteLabels() {
   for (ChartPoint& point : series1_) {
-    const int index = ReadInteger(point.label);
+    const int index = LeadingInt(point.label);
     switch (range_index_) {
       case 0:
         point.label = std::to_string(index);

@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "query/escape.h"
 #include "tests/integration/search_site.h"
 #include "tests/integration/smbd_server.h"
 
@@ -46,29 +47,6 @@ size_t Count(const std::string& text, const std::string& piece) {
   size_t n = 0;
   for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
   return n;
-}
-
-std::string HtmlText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 // An attribute value as the browser reads it.
@@ -246,7 +224,7 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_THAT(misc.body, HasSubstr("&nbsp;web server:&nbsp;</p></td><td align=right><p "
                                    "class='stattext'>&nbsp;&nbsp;" +
-                                   HtmlText(upper) + "&nbsp;</p>"));
+                                   query::HtmlEscape(upper) + "&nbsp;</p>"));
   EXPECT_TRUE(std::regex_search(
       misc.body, std::regex("uptime:&nbsp;</p></td><td align=right><p class='stattext'>&nbsp;"
                             "&nbsp;(\\d+ days? )?\\d\\d:\\d\\d:\\d\\d&nbsp;")))
@@ -417,7 +395,7 @@ TEST_F(SitePages, BrowseFramesWalkFromComputerToShareToFolders) {
   ExpectWholePage(c, "frame c at the share");
   EXPECT_THAT(c.body, Not(HasSubstr(">..</p>")));
   // Names as text, never as markup.
-  EXPECT_THAT(c.body, HasSubstr("<p class='ptab'>" + HtmlText(kHostile) +
+  EXPECT_THAT(c.body, HasSubstr("<p class='ptab'>" + query::HtmlEscape(kHostile) +
                                 "</p></td><td class=rrr nowrap>&nbsp;3Kb</td>"));
   EXPECT_THAT(c.body,
               HasSubstr("<p class='ptab'>report.doc</p></td><td class=rrr nowrap>&nbsp;12Kb</td>"));
@@ -428,11 +406,11 @@ TEST_F(SitePages, BrowseFramesWalkFromComputerToShareToFolders) {
 
   // The odd folder: its link encodes every byte, its file listed, ".."
   // leads back to the share, the trail shows the folder escaped.
-  const std::string to_odd = LinkOf(c.body, HtmlText(kOddFolder));
+  const std::string to_odd = LinkOf(c.body, query::HtmlEscape(kOddFolder));
   ASSERT_EQ(to_odd,
             std::string(kScript) +
                 "?Command?stats=browse&path=%2F%2FPC2%2Fdocs%2F%3Ci%3Ex%20%26%20%27q%27&t=c");
-  EXPECT_THAT(c.body, HasSubstr(">" + HtmlText(kOddFolder) +
+  EXPECT_THAT(c.body, HasSubstr(">" + query::HtmlEscape(kOddFolder) +
                                 "</p></a></td><td class=rrr nowrap>&lt;dir&gt;</td>"));
   const HttpResponse odd = Follow(to_odd);
   ExpectWholePage(odd, "frame c in the odd folder");

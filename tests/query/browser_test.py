@@ -284,7 +284,7 @@ def main():
                         " return '';") == "", "every image of the home page loads")
         collect("home")
 
-        # The form's controls enable and disable with the search kind.
+        # The form's controls enable and disable with the boxes they depend on.
         form = "document.getElementById('kivform')."
         check(driver.js("return " + form + "sizemin.disabled") is True, "size fields start disabled")
         check(driver.js("return " + form + "alives.disabled") is True, "alives starts disabled")

@@ -10,12 +10,16 @@
 #include <sstream>
 
 #include "common/kiv_registry.h"
+#include "common/settings.h"
 #include "query/download.h"
 #include "query/ping_page.h"
 #include "query/query_server.h"
 #include "tests/common/recording_messages.h"
+#include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
 #include "tests/query/fake_ecb.h"
+#include "tests/support/fake_settings.h"
+#include "tests/support/fake_sql.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -77,7 +81,9 @@ class ImageAnswers : public ::testing::Test {
   ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
   ScopedRecordingMessages messages_;
   RecordingEcho echo_;
-  query::CQueryServer server_;
+  FakeSql sql_;
+  ChartClock clock_;
+  query::CQueryServer server_{MachineSettings(), sql_, clock_};
 };
 
 TEST(PingRules, TimeoutOutsideItsBoundsIsOneSecond) {
@@ -166,23 +172,17 @@ TEST(RealEcho, TheLocalHostAnswersAndAnInvalidNameSendsNothing) {
 
 TEST_F(ImageAnswers, ChartRequestDrawsOnceAndSendsThePng) {
   int runs = 0;
-  query::ChartServices services;
-  services.local_now = [] {
-    std::tm t{};
-    t.tm_year = 102;
-    t.tm_mon = 4;
-    t.tm_mday = 6;
-    t.tm_hour = 14;
-    t.tm_min = 30;
-    return t;
-  };
-  services.run_statement = [&runs](const std::string& statement) {
+  clock_.local_time.tm_year = 102;
+  clock_.local_time.tm_mon = 4;
+  clock_.local_time.tm_mday = 6;
+  clock_.local_time.tm_hour = 14;
+  clock_.local_time.tm_min = 30;
+  sql_.set_rule([&runs](const std::string& statement, int, SqlResult* result) {
     ++runs;
     EXPECT_THAT(statement, StartsWith("spStatCharts 2, '2002-05-06 14:30:00'"));
-    return RowsResult(StatRows(
+    *result = RowsResult(StatRows(
         8, [](int i) { return i; }, [](int i, int) { return i * 3; }));
-  };
-  server_.SetChartServices(services);
+  });
   FakeRequest first = Get("Command?stats=chart&path=2&t=3&src=1");
   ASSERT_THAT(first.transmitted, StartsWith("\x89PNG"));
   EXPECT_THAT(first.headers, HasSubstr("Content-Type: image/png"));
@@ -194,10 +194,6 @@ TEST_F(ImageAnswers, ChartRequestDrawsOnceAndSendsThePng) {
 }
 
 TEST_F(ImageAnswers, ChartWithoutRowsGivesTheFileOpenPage) {
-  query::ChartServices services;
-  services.local_now = [] { return std::tm{}; };
-  services.run_statement = [](const std::string&) { return RowsResult({}); };
-  server_.SetChartServices(services);
   FakeRequest r = Get("Command?stats=chart&path=1&t=1");
   EXPECT_TRUE(r.transmitted.empty());
   EXPECT_THAT(r.body, HasSubstr("FileOpen&nbsp;failed"));
@@ -252,25 +248,25 @@ class Downloads : public ImageAnswers {
 };
 
 TEST(DownloadRules, NobodyUnlessTheProxyIsOnThenMembersOnly) {
-  TempDir dir;
-  ScopedEnv root{"TELLWEN_REGISTRY", dir.path() + "/registry"};
-  ScopedRecordingMessages messages;
-  CKIVRegistry settings;
+  FakeSettings settings;
+  auto permitted = [&](const std::string& address) {
+    return query::DownloadPermitted(address, query::ReadSiteSettings(settings).download);
+  };
   settings.SetValue("WebProxyEnabled", "0");
   settings.SetValue("SecurityAllAreMembers", "1");
-  EXPECT_FALSE(query::DownloadPermitted("10.0.0.1", settings));
+  EXPECT_FALSE(permitted("10.0.0.1"));
   settings.SetValue("WebProxyEnabled", "1");
-  EXPECT_TRUE(query::DownloadPermitted("10.0.0.1", settings));
+  EXPECT_TRUE(permitted("10.0.0.1"));
   settings.SetValue("SecurityAllAreMembers", "0");
   settings.SetValue("WebMembersList", "0|10.0.0.1|10.0.0.22");
-  EXPECT_TRUE(query::DownloadPermitted("10.0.0.1", settings));
-  EXPECT_TRUE(query::DownloadPermitted("10.0.0.22", settings));
-  EXPECT_FALSE(query::DownloadPermitted("10.0.0.2", settings));  // exact text only
-  EXPECT_FALSE(query::DownloadPermitted("10.0.0.11", settings));
-  EXPECT_FALSE(query::DownloadPermitted("0", settings));  // the placeholder
-  EXPECT_FALSE(query::DownloadPermitted("", settings));
+  EXPECT_TRUE(permitted("10.0.0.1"));
+  EXPECT_TRUE(permitted("10.0.0.22"));
+  EXPECT_FALSE(permitted("10.0.0.2"));  // exact text only
+  EXPECT_FALSE(permitted("10.0.0.11"));
+  EXPECT_FALSE(permitted("0"));  // the placeholder
+  EXPECT_FALSE(permitted(""));
   settings.SetValue("WebMembersList", "10.0.0.1");
-  EXPECT_FALSE(query::DownloadPermitted("10.0.0.1", settings));
+  EXPECT_FALSE(permitted("10.0.0.1"));
 }
 
 TEST(DownloadRules, IdsNamesAndPaths) {

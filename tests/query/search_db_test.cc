@@ -1,12 +1,22 @@
 // The search page over a real catalog: the update job loads an index into
 // the embedded SQL server, and the extension runs spSearch through the
 // database session as it does under kivweb.
+
+// The catalog fixture comes first: it brings the update job's names in with a
+// using-directive, and the indexer's RegistrySettings must be the only one it
+// can see.
+// clang-format off
+#include "tests/sql/catalog_fixture.h"
+// clang-format on
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/clock.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "query/query_server.h"
 #include "tests/query/fake_ecb.h"
-#include "tests/sql/catalog_fixture.h"
 
 namespace tellwen::testing {
 namespace {
@@ -51,7 +61,7 @@ class SearchPageTest : public CatalogTest {
     return n;
   }
 
-  query::CQueryServer server_;
+  query::CQueryServer server_{MachineSettings(), MachineSql(), MachineClock()};
 };
 
 TEST_F(SearchPageTest, PostedFormSearchShowsRowsAndLogsTheSearch) {

@@ -11,11 +11,17 @@
 #include <sstream>
 #include <thread>
 
+#include "common/clock.h"
 #include "common/kiv_registry.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "query/access.h"
 #include "query/query_server.h"
 #include "tests/common/recording_messages.h"
 #include "tests/query/fake_ecb.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_settings.h"
+#include "tests/support/fake_sql.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -58,7 +64,7 @@ class ServerTest : public ::testing::Test {
   ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
   ScopedEnv data_root_{"TELLWEN_DATA", dir_.path() + "/data"};
   ScopedRecordingMessages messages_;
-  query::CQueryServer server_;
+  query::CQueryServer server_{MachineSettings(), MachineSql(), MachineClock()};
 };
 
 TEST_F(ServerTest, NoQueryStringAnswersTheDefaultPage) {
@@ -254,17 +260,20 @@ TEST_F(ServerTest, NoAllowAllAndAnEmptyGrantListForbidsEveryone) {
 }
 
 TEST_F(ServerTest, BanListMatchesWholeAddressesOnly) {
-  CKIVRegistry settings;
+  Settings& settings = MachineSettings();
+  auto restricted = [&](const std::string& address) {
+    return query::IsRestricted(address, query::ReadSiteSettings(settings).access);
+  };
   settings.SetValue("WebBanList", "0|127.0.0.1 |10.0.0.1");
-  EXPECT_FALSE(query::IsRestricted("127.0.0.1", settings));
-  EXPECT_TRUE(query::IsRestricted("10.0.0.1", settings));
-  EXPECT_FALSE(query::IsRestricted("10.0.0.10", settings));
+  EXPECT_FALSE(restricted("127.0.0.1"));
+  EXPECT_TRUE(restricted("10.0.0.1"));
+  EXPECT_FALSE(restricted("10.0.0.10"));
   // Every field is an entry, the leading one included.
-  EXPECT_TRUE(query::IsRestricted("0", settings));
+  EXPECT_TRUE(restricted("0"));
   settings.SetValue("SecurityAllowAllIPs", "0");
   settings.SetValue("WebGrantList", "127.0.0.1|10.0.0.2");
-  EXPECT_FALSE(query::IsRestricted("127.0.0.1", settings));
-  EXPECT_TRUE(query::IsRestricted("127.0.0.2", settings));
+  EXPECT_FALSE(restricted("127.0.0.1"));
+  EXPECT_TRUE(restricted("127.0.0.2"));
 }
 
 TEST_F(ServerTest, UpdatingServiceReloadsAfterFiveMinutes) {
@@ -349,7 +358,7 @@ TEST_F(ServerTest, ShortReportSplitsPerDayBeforeAThreeLetterExtension) {
 TEST_F(ServerTest, RequestIdsAreTenDigitsWithAWrappingCounter) {
   std::set<std::string> counters;
   for (int i = 0; i < 150; ++i) {
-    const std::string id = query::MakeRequestId();
+    const std::string id = query::MakeRequestId(1796633640);
     ASSERT_EQ(id.size(), 10u);
     EXPECT_EQ(id.find_first_not_of("0123456789"), std::string::npos);
     counters.insert(id.substr(8));
@@ -358,7 +367,10 @@ TEST_F(ServerTest, RequestIdsAreTenDigitsWithAWrappingCounter) {
 }
 
 TEST(Exports, VersionDescriptionAndTermination) {
-  query::CQueryServer server;
+  FakeSettings settings;
+  FakeSql sql;
+  FakeClock clock;
+  query::CQueryServer server(settings, sql, clock);
   HseVersionInfo version{};
   EXPECT_TRUE(server.GetExtensionVersion(&version));
   EXPECT_STREQ(version.lpszExtensionDesc, "KIVQuery Extension");

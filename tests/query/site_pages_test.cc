@@ -85,13 +85,13 @@ TEST(StatsPages, OnlyACategoryNumberReachesTheTopSharesStatement) {
 }
 
 TEST(StatsPages, EmptyTablesShowNA) {
-  EXPECT_THAT(CategoriesTable({}, "", "/s"), HasSubstr("N/A"));
+  EXPECT_THAT(CategoriesTable({}, "/s"), HasSubstr("N/A"));
   EXPECT_THAT(LastQueriesTable({}), HasSubstr("N/A"));
 }
 
 TEST(StatsPages, CategoriesLinkTheirTopSharesByNumber) {
   SqlRows rows = {{"10", "2048", "*.avi; *.mpg", "movies"}, {"1234", "0", "*.mp3", "<music>"}};
-  const std::string html = CategoriesTable(rows, "", "/s");
+  const std::string html = CategoriesTable(rows, "/s");
   EXPECT_THAT(html, HasSubstr("path=topshares&t=1'>view top shares"));
   EXPECT_THAT(html, HasSubstr("path=topshares&t=2'>view top shares"));
   EXPECT_THAT(html, HasSubstr("&lt;music&gt;"));

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/int_text.h"
+#include "query/escape.h"
+
 namespace tellwen::query {
 namespace {
 
@@ -23,18 +26,6 @@ TEST(FormatSizeKb, TruncatesToTheUnitOfEachDigitCount) {
   EXPECT_EQ(FormatSizeKb("1234567890123"), "&nbsp;1234Tb");
 }
 
-TEST(Escaping, HtmlEscapeLeavesQuotesAndTheAttributeFormDoesNot) {
-  EXPECT_EQ(HtmlEscape("a<b>&\"'"), "a&lt;b&gt;&amp;\"'");
-  EXPECT_EQ(HtmlEscapeSpaces("a b<"), "a&nbsp;b&lt;");
-  EXPECT_EQ(HtmlAttrEscape("x\"y'z<&`"), "x&quot;y&#39;z&lt;&amp;&#96;");
-}
-
-TEST(Escaping, UrlEncodeKeepsOnlyLettersAndDigits) {
-  EXPECT_EQ(UrlEncode(""), "");
-  EXPECT_EQ(UrlEncode("aZ9"), "aZ9");
-  EXPECT_EQ(UrlEncode("a b&c=d/\xC3\xA9"), "a%20b%26c%3Dd%2F%C3%A9");
-}
-
 TEST(Escaping, UrlDecodeUndoesEncodingAndPlus) {
   EXPECT_EQ(UrlDecode("a%20b+c%26d%3d"), "a b c&d=");
   EXPECT_EQ(UrlDecode(UrlEncode("x&y=z %\x01")), "x&y=z %\x01");
@@ -42,13 +33,6 @@ TEST(Escaping, UrlDecodeUndoesEncodingAndPlus) {
   EXPECT_EQ(UrlDecode("100%"), "100%");
   EXPECT_EQ(UrlDecode("%4"), "%4");
   EXPECT_EQ(UrlDecode("%zz"), "%zz");
-}
-
-TEST(Escaping, JsEscapeCannotEndTheStringTheAttributeOrTheScript) {
-  EXPECT_EQ(JsEscape("o'brien"), "o\\'brien");
-  EXPECT_EQ(JsEscape("a\\b"), "a\\\\b");
-  EXPECT_EQ(JsEscape("\"</script>&\n"), "\\x22\\x3C/script\\x3E\\x26\\x0A");
-  EXPECT_EQ(JsEscape("caf\xC3\xA9"), "caf\xC3\xA9");
 }
 
 TEST(TextHelpers, PadSplitTrimReplace) {
@@ -63,12 +47,12 @@ TEST(TextHelpers, PadSplitTrimReplace) {
   EXPECT_EQ(ZeroPadded(7, 7), "0000007");
 }
 
-TEST(TextHelpers, ParseIntReadsALeadingNumberOnly) {
-  EXPECT_EQ(ParseInt("12x"), 12);
-  EXPECT_EQ(ParseInt("abc"), 0);
-  EXPECT_EQ(ParseInt(" -5"), -5);
-  EXPECT_EQ(ParseInt("99999999999999"), 2147483647);
-  EXPECT_EQ(ParseInt("-99999999999999"), -2147483647 - 1);
+TEST(TextHelpers, LeadingIntReadsALeadingNumberOnly) {
+  EXPECT_EQ(LeadingInt("12x"), 12);
+  EXPECT_EQ(LeadingInt("abc"), 0);
+  EXPECT_EQ(LeadingInt(" -5"), -5);
+  EXPECT_EQ(LeadingInt("99999999999999"), 2147483647);
+  EXPECT_EQ(LeadingInt("-99999999999999"), -2147483647 - 1);
   EXPECT_TRUE(IsDigits("0123"));
   EXPECT_FALSE(IsDigits(""));
   EXPECT_FALSE(IsDigits("1 "));

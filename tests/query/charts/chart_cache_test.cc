@@ -15,13 +15,17 @@
 #include <thread>
 
 #include "query/charts/chart_lock.h"
+#include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
 #include "tests/query/charts/png_reader.h"
+#include "tests/support/fake_sql.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::query {
 namespace {
 
+using ::tellwen::testing::ChartClock;
+using ::tellwen::testing::FakeSql;
 using ::tellwen::testing::ReadPng;
 using ::tellwen::testing::RowsResult;
 using ::tellwen::testing::StatRows;
@@ -58,19 +62,14 @@ TEST(ChartFileName, StatementNamesTheRangeAndTheTime) {
   EXPECT_EQ(ChartStatement(2, t), "spStatCharts 3, '2002-05-06 14:30:00'");
 }
 
-// Services over fixed rows: the clock stands at 2002-05-06 14:30 and every
-// statement run is counted.
+// Fixed rows: the clock stands at 2002-05-06 14:30 and every statement run
+// is recorded.
 class ChartCache : public ::testing::Test {
  protected:
-  ChartServices Services() {
-    ChartServices services;
-    services.local_now = [this] { return now_; };
-    services.run_statement = [this](const std::string& statement) {
-      statements_.push_back(statement);
-      return result_;
-    };
-    return services;
+  void SetUp() override {
+    sql_.set_rule([this](const std::string&, int, SqlResult* result) { *result = result_; });
   }
+  std::vector<std::string> Statements() const { return sql_.batches(); }
   std::string Folder() const { return dir_.path() + "/"; }
   void Touch(const std::string& name) { std::ofstream(Folder() + name) << "old"; }
   std::vector<std::string> Files() const {
@@ -83,10 +82,10 @@ class ChartCache : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::tm now_ = At(2002, 5, 6, 14, 30);
+  ChartClock clock_{At(2002, 5, 6, 14, 30)};
   SqlResult result_ = RowsResult(StatRows(
       8, [](int i) { return (4 + i) % 7; }, [](int i, int) { return i; }));
-  std::vector<std::string> statements_;
+  FakeSql sql_;
 };
 
 TEST_F(ChartCache, AMissingChartDrawsItsWholeRangeAndDropsTheRangesOlderFiles) {
@@ -96,11 +95,11 @@ TEST_F(ChartCache, AMissingChartDrawsItsWholeRangeAndDropsTheRangesOlderFiles) {
   Touch("kiv_chart_yearly_00_2002-04.png");
   Touch("notes.txt");
 
-  const ChartFile file = GetChartFile("2", "3", Folder(), Services());
+  const ChartFile file = GetChartFile("2", "3", Folder(), sql_, clock_);
   ASSERT_TRUE(file.ok()) << file.error;
   EXPECT_EQ(file.name, "kiv_chart_weekly_03_2002-05-06.png");
   EXPECT_EQ(file.path, Folder() + file.name);
-  EXPECT_THAT(statements_, ElementsAre("spStatCharts 2, '2002-05-06 14:30:00'"));
+  EXPECT_THAT(Statements(), ElementsAre("spStatCharts 2, '2002-05-06 14:30:00'"));
   EXPECT_THAT(
       Files(),
       ElementsAre("kiv_chart_daily__03_2002-05-06-13.png", kChartLockName,
@@ -117,19 +116,19 @@ TEST_F(ChartCache, AMissingChartDrawsItsWholeRangeAndDropsTheRangesOlderFiles) {
 }
 
 TEST_F(ChartCache, AFileOfTheCurrentPeriodIsServedWithoutTheDatabase) {
-  ASSERT_TRUE(GetChartFile("2", "3", Folder(), Services()).ok());
+  ASSERT_TRUE(GetChartFile("2", "3", Folder(), sql_, clock_).ok());
   const auto written = fs::last_write_time(Folder() + "kiv_chart_weekly_00_2002-05-06.png");
-  now_ = At(2002, 5, 6, 23, 59);
-  const ChartFile again = GetChartFile("2", "0", dir_.path(), Services());  // no "/" at the end
+  clock_.local_time = At(2002, 5, 6, 23, 59);
+  const ChartFile again = GetChartFile("2", "0", dir_.path(), sql_, clock_);  // no "/" at the end
   ASSERT_TRUE(again.ok()) << again.error;
   EXPECT_EQ(again.path, Folder() + "kiv_chart_weekly_00_2002-05-06.png");
-  EXPECT_EQ(statements_.size(), 1u);
+  EXPECT_EQ(Statements().size(), 1u);
   EXPECT_EQ(fs::last_write_time(again.path), written);
 
   // The next day is a new period: drawn afresh, yesterday's files go.
-  now_ = At(2002, 5, 7, 0, 1);
-  ASSERT_TRUE(GetChartFile("2", "0", Folder(), Services()).ok());
-  EXPECT_EQ(statements_.size(), 2u);
+  clock_.local_time = At(2002, 5, 7, 0, 1);
+  ASSERT_TRUE(GetChartFile("2", "0", Folder(), sql_, clock_).ok());
+  EXPECT_EQ(Statements().size(), 2u);
   EXPECT_FALSE(fs::exists(Folder() + "kiv_chart_weekly_00_2002-05-06.png"));
   EXPECT_TRUE(fs::exists(Folder() + "kiv_chart_weekly_05_2002-05-07.png"));
 }
@@ -137,25 +136,25 @@ TEST_F(ChartCache, AFileOfTheCurrentPeriodIsServedWithoutTheDatabase) {
 TEST_F(ChartCache, RequestTextsFallBackAndNeverReachTheName) {
   result_ = RowsResult(StatRows(
       25, [](int i) { return i % 24; }, [](int, int) { return 1; }));
-  EXPECT_EQ(GetChartFile("", "", Folder(), Services()).name,
+  EXPECT_EQ(GetChartFile("", "", Folder(), sql_, clock_).name,
             "kiv_chart_daily__01_2002-05-06-14.png");
-  EXPECT_EQ(GetChartFile("7", "9", Folder(), Services()).name,
+  EXPECT_EQ(GetChartFile("7", "9", Folder(), sql_, clock_).name,
             "kiv_chart_daily__01_2002-05-06-14.png");
-  EXPECT_EQ(GetChartFile("1", "x", Folder(), Services()).name,
+  EXPECT_EQ(GetChartFile("1", "x", Folder(), sql_, clock_).name,
             "kiv_chart_daily__00_2002-05-06-14.png");
-  EXPECT_EQ(GetChartFile("1/../../x", "5/../y", Folder(), Services()).name,
+  EXPECT_EQ(GetChartFile("1/../../x", "5/../y", Folder(), sql_, clock_).name,
             "kiv_chart_daily__05_2002-05-06-14.png");
-  EXPECT_EQ(GetChartFile("3'; drop table aall --", "2", Folder(), Services()).name,
+  EXPECT_EQ(GetChartFile("3'; drop table aall --", "2", Folder(), sql_, clock_).name,
             "kiv_chart_yearly_02_2002-05.png");
-  EXPECT_THAT(statements_, ElementsAre("spStatCharts 1, '2002-05-06 14:30:00'",
-                                       "spStatCharts 3, '2002-05-06 14:30:00'"));
+  EXPECT_THAT(Statements(), ElementsAre("spStatCharts 1, '2002-05-06 14:30:00'",
+                                        "spStatCharts 3, '2002-05-06 14:30:00'"));
 }
 
 TEST_F(ChartCache, ADatabaseErrorGivesNoChartAndSaysWhy) {
   result_ = SqlResult{};
   result_.error = true;
   result_.error_text = "unexpected error: Could not find stored procedure 'spStatCharts'. src:x";
-  const ChartFile file = GetChartFile("1", "1", Folder(), Services());
+  const ChartFile file = GetChartFile("1", "1", Folder(), sql_, clock_);
   EXPECT_FALSE(file.ok());
   EXPECT_TRUE(file.path.empty());
   EXPECT_THAT(file.error, HasSubstr("Could not find stored procedure"));
@@ -164,20 +163,20 @@ TEST_F(ChartCache, ADatabaseErrorGivesNoChartAndSaysWhy) {
 
 TEST_F(ChartCache, FewerThanTwoRowsGiveNoChart) {
   result_ = RowsResult({SqlRow(13, "1")});
-  const ChartFile file = GetChartFile("1", "1", Folder(), Services());
+  const ChartFile file = GetChartFile("1", "1", Folder(), sql_, clock_);
   EXPECT_FALSE(file.ok());
   EXPECT_THAT(file.error, HasSubstr("returned 1 row"));
   result_ = SqlResult{};
-  EXPECT_THAT(GetChartFile("1", "1", Folder(), Services()).error, HasSubstr("returned 0 rows"));
-  EXPECT_EQ(statements_.size(), 2u);  // nothing cached: each request asks again
+  EXPECT_THAT(GetChartFile("1", "1", Folder(), sql_, clock_).error, HasSubstr("returned 0 rows"));
+  EXPECT_EQ(Statements().size(), 2u);  // nothing cached: each request asks again
 }
 
 TEST_F(ChartCache, AFolderThatCannotBeWrittenGivesNoChart) {
-  const ChartFile file = GetChartFile("2", "1", Folder() + "gone/", Services());
+  const ChartFile file = GetChartFile("2", "1", Folder() + "gone/", sql_, clock_);
   EXPECT_FALSE(file.ok());
   EXPECT_THAT(file.error, HasSubstr("cannot create"));
   std::string error;
-  EXPECT_FALSE(GenerateCharts(1, now_, Folder() + "gone/", Services(), &error));
+  EXPECT_FALSE(GenerateCharts(1, clock_.local_time, Folder() + "gone/", sql_, &error));
   EXPECT_THAT(error, HasSubstr("gone"));
 }
 
@@ -205,15 +204,15 @@ TEST_F(ChartCache, CleanUpTakesTheRangesPngsAndStaleTemporaryFilesOnly) {
   char byte;
   while (::read(start_pipe, &byte, 1) > 0) {
   }
-  ChartServices services;
-  services.local_now = [] { return At(2002, 5, 6, 14, 30); };
-  services.run_statement = [&runs](const std::string&) {
+  ChartClock clock(At(2002, 5, 6, 14, 30));
+  FakeSql sql;
+  sql.set_rule([&runs](const std::string&, int, SqlResult* result) {
     std::ofstream(runs, std::ios::app) << "run\n";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    return RowsResult(StatRows(
+    *result = RowsResult(StatRows(
         8, [](int i) { return i % 7; }, [](int i, int) { return i; }));
-  };
-  const ChartFile file = GetChartFile("2", "3", folder, services);
+  });
+  const ChartFile file = GetChartFile("2", "3", folder, sql, clock);
   ::_exit(file.ok() && ReadPng(file.path).ok ? 0 : 1);
 }
 
@@ -249,19 +248,19 @@ TEST(ChartLockAcrossProcesses, TwoProcessesAskingAtOnceDrawTheRangeOnce) {
 TEST(ChartLockAcrossProcesses, ThreadsOfOneProcessAlsoDrawOnce) {
   TempDir dir;
   std::atomic<int> runs{0};
-  ChartServices services;
-  services.local_now = [] { return At(2002, 5, 6, 14, 30); };
-  services.run_statement = [&runs](const std::string&) {
+  ChartClock clock(At(2002, 5, 6, 14, 30));
+  FakeSql sql;
+  sql.set_rule([&runs](const std::string&, int, SqlResult* result) {
     ++runs;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    return RowsResult(StatRows(
+    *result = RowsResult(StatRows(
         13, [](int i) { return i % 12; }, [](int i, int) { return i; }));
-  };
+  });
   std::atomic<int> served{0};
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i) {
     threads.emplace_back([&, i] {
-      if (GetChartFile("3", std::to_string(i), dir.path(), services).ok()) ++served;
+      if (GetChartFile("3", std::to_string(i), dir.path(), sql, clock).ok()) ++served;
     });
   }
   for (auto& t : threads) t.join();
@@ -312,14 +311,13 @@ TEST(ChartLockAcrossProcesses, AHolderThatDiesLeavesTheLockFree) {
 TEST_F(ChartCache, AWaitThatTimesOutGoesAheadWithoutTheLock) {
   const pid_t holder = HoldLockInChild(Folder() + kChartLockName);
   ASSERT_GT(holder, 0);
-  ChartServices services = Services();
-  services.lock_wait = std::chrono::milliseconds(100);
-  const ChartFile file = GetChartFile("1", "2", Folder(), services);
+  const ChartFile file =
+      GetChartFile("1", "2", Folder(), sql_, clock_, std::chrono::milliseconds(100));
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
   result_ = SqlResult{};
   EXPECT_TRUE(file.ok()) << file.error;
-  EXPECT_EQ(statements_.size(), 1u);
+  EXPECT_EQ(Statements().size(), 1u);
 }
 
 TEST(ChartLock, AFolderWithoutTheLockFileCannotBeLocked) {

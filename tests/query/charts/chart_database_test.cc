@@ -5,16 +5,20 @@
 #include <filesystem>
 #include <string>
 
+#include "common/clock.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
+#include "common/sql_session.h"
 #include "query/charts/chart_cache.h"
 #include "sql/update_script_template.h"
+#include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/png_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::query {
 namespace {
 
+using ::tellwen::testing::ChartClock;
 using ::tellwen::testing::ReadPng;
 using ::tellwen::testing::ScopedEnv;
 using ::tellwen::testing::TempDir;
@@ -65,18 +69,14 @@ TEST_F(ChartDatabase, TheProcedureFeedsAllSixChartsOfARange) {
   Search("2002-05-06 10:15:00", 425);
   Search("2002-05-06 10:45:00", 30);
   Search("2002-05-06 13:05:00", 7230);
-  ChartServices services = DefaultChartServices();
-  services.local_now = [] {
-    std::tm t{};
-    t.tm_year = 102;
-    t.tm_mon = 4;
-    t.tm_mday = 6;
-    t.tm_hour = 14;
-    t.tm_min = 30;
-    return t;
-  };
+  ChartClock clock;
+  clock.local_time.tm_year = 102;
+  clock.local_time.tm_mon = 4;
+  clock.local_time.tm_mday = 6;
+  clock.local_time.tm_hour = 14;
+  clock.local_time.tm_min = 30;
   const std::string folder = dir_.path() + "/charts/";
-  const ChartFile file = GetChartFile("1", "3", folder, services);
+  const ChartFile file = GetChartFile("1", "3", folder, MachineSql(), clock);
   ASSERT_TRUE(file.ok()) << file.error;
   EXPECT_EQ(file.name, "kiv_chart_daily__03_2002-05-06-14.png");
   for (int kind = 0; kind < 6; ++kind) {
@@ -88,8 +88,8 @@ TEST_F(ChartDatabase, TheProcedureFeedsAllSixChartsOfARange) {
 
 TEST_F(ChartDatabase, AMissingDatabaseIsAnErrorWithTheSessionsText) {
   CKIVRegistry().SetValue("SqlDatabase", "nosuchdb");
-  ChartServices services = DefaultChartServices();
-  const ChartFile file = GetChartFile("2", "1", dir_.path() + "/charts/", services);
+  const ChartFile file =
+      GetChartFile("2", "1", dir_.path() + "/charts/", MachineSql(), MachineClock());
   EXPECT_FALSE(file.ok());
   EXPECT_NE(file.error.find("unexpected error: "), std::string::npos) << file.error;
 }

@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "common/int_text.h"
 #include "query/charts/chart_canvas.h"
 #include "query/charts/chart_kinds.h"
 #include "query/charts/chart_request.h"
@@ -37,11 +38,11 @@ TEST(ChartNumberFormat, IntegerIsTruncatedTowardZero) {
 }
 
 TEST(ChartRequest, TextsReadAsNumbersWithTheirFallbacks) {
-  EXPECT_EQ(ReadInteger("12abc"), 12);
-  EXPECT_EQ(ReadInteger("  -7"), -7);
-  EXPECT_EQ(ReadInteger("abc"), 0);
-  EXPECT_EQ(ReadInteger("99999999999999999999"), INT_MAX);
-  EXPECT_EQ(ReadInteger("-99999999999999999999"), INT_MIN);
+  EXPECT_EQ(LeadingInt("12abc"), 12);
+  EXPECT_EQ(LeadingInt("  -7"), -7);
+  EXPECT_EQ(LeadingInt("abc"), 0);
+  EXPECT_EQ(LeadingInt("99999999999999999999"), INT_MAX);
+  EXPECT_EQ(LeadingInt("-99999999999999999999"), INT_MIN);
 
   EXPECT_EQ(RangeIndexFromCode("1"), 0);
   EXPECT_EQ(RangeIndexFromCode("2"), 1);

@@ -49,8 +49,9 @@ class SystemClock final : public Clock {
   bool woken_ = false;
 };
 
-// A process-wide SystemClock for code that reads the time but never sleeps
-// on it (pages, reports). Anything that calls Wake owns a clock of its own.
+// A process-wide SystemClock for code that reads the time or takes short
+// sleeps (pages, reports). Wake would end every later sleep of the process:
+// anything that calls it owns a SystemClock of its own.
 Clock& MachineClock();
 
 }  // namespace tellwen

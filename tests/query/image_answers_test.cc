@@ -18,6 +18,7 @@
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
 #include "tests/query/fake_ecb.h"
+#include "tests/support/fake_echo.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/temp_dir.h"
@@ -27,26 +28,6 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-// Records every host it is asked to echo; answers alive for the hosts given.
-class RecordingEcho : public net::EchoService {
- public:
-  net::EchoReply Echo(const std::string& host, int timeout_ms) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hosts.push_back(host);
-    timeouts.push_back(timeout_ms);
-    net::EchoReply reply;
-    reply.sent = true;
-    reply.status = host == alive_host ? net::EchoStatus::kAlive : net::EchoStatus::kDead;
-    return reply;
-  }
-  std::string alive_host = "127.0.0.1";
-  std::vector<std::string> hosts;
-  std::vector<int> timeouts;
-
- private:
-  std::mutex mutex_;
-};
 
 class ImageAnswers : public ::testing::Test {
  protected:
@@ -80,7 +61,7 @@ class ImageAnswers : public ::testing::Test {
   TempDir dir_;
   ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
   ScopedRecordingMessages messages_;
-  RecordingEcho echo_;
+  FakeEcho echo_{{"127.0.0.1"}};
   FakeSql sql_;
   ChartClock clock_;
   query::CQueryServer server_{MachineSettings(), sql_, clock_};
@@ -120,9 +101,8 @@ TEST_F(ImageAnswers, PingOfTheLocalHostAnswersPingYes) {
   EXPECT_EQ(r.transmitted, "GIF89a-yes");
   EXPECT_THAT(r.headers, HasSubstr("Content-Type: image/gif"));
   EXPECT_THAT(r.headers, HasSubstr("Content-length: 10"));
-  ASSERT_EQ(echo_.hosts.size(), 1u);
-  EXPECT_EQ(echo_.hosts[0], "127.0.0.1");
-  EXPECT_EQ(echo_.timeouts[0], 1000);
+  ASSERT_EQ(echo_.calls.size(), 1u);
+  EXPECT_EQ(echo_.calls[0], std::make_pair(std::string("127.0.0.1"), 1000));
   EXPECT_THAT(Short(), HasSubstr("       127.0.0.1 ping  [127.0.0.1]:  alive  (ip: 127.0.0.1)"));
 }
 
@@ -131,7 +111,7 @@ TEST_F(ImageAnswers, NamesThatDoNotResolveOrAreNotNamesAreDeadAndNothingIsSent) 
     FakeRequest r = Get(std::string("Command?stats=ping&path=") + path);
     EXPECT_EQ(r.transmitted, "GIF89a-no") << path;
   }
-  EXPECT_TRUE(echo_.hosts.empty());
+  EXPECT_TRUE(echo_.calls.empty());
   EXPECT_THAT(Short(), HasSubstr("ping  [nobody.invalid]:  dead  (ip: 0.0.0.0)"));
   EXPECT_THAT(Short(), HasSubstr("ping  [';drop]:  dead"));
 }

@@ -1,14 +1,6 @@
 // The search page over a real catalog: the update job loads an index into
 // the embedded SQL server, and the extension runs spSearch through the
 // database session as it does under kivweb.
-
-// The catalog fixture comes first: it brings the update job's names in with a
-// using-directive, and the indexer's RegistrySettings must be the only one it
-// can see.
-// clang-format off
-#include "tests/sql/catalog_fixture.h"
-// clang-format on
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -17,6 +9,7 @@
 #include "common/sql_session.h"
 #include "query/query_server.h"
 #include "tests/query/fake_ecb.h"
+#include "tests/sql/catalog_fixture.h"
 
 namespace tellwen::testing {
 namespace {

@@ -2,9 +2,11 @@
 // records every echo (host and timeout); `unavailable` makes every echo fail
 // as when no ICMP socket can be opened.
 //
-// Thread safety: one thread at a time.
+// Thread safety: Echo may be called from any number of threads; read the
+// record once they are done.
 #pragma once
 
+#include <mutex>
 #include <set>
 #include <string>
 #include <utility>
@@ -17,7 +19,11 @@ namespace tellwen::testing {
 // Answers for the hosts in alive, dead for any other.
 class FakeEcho : public net::EchoService {
  public:
+  FakeEcho() = default;
+  explicit FakeEcho(std::set<std::string> alive_hosts) : alive(std::move(alive_hosts)) {}
+
   net::EchoReply Echo(const std::string& host, int timeout_ms) override {
+    std::lock_guard<std::mutex> lock(mutex_);
     calls.emplace_back(host, timeout_ms);
     if (unavailable) return {net::EchoStatus::kError, false, "no socket"};
     return {alive.count(host) ? net::EchoStatus::kAlive : net::EchoStatus::kDead, true, ""};
@@ -31,6 +37,9 @@ class FakeEcho : public net::EchoService {
   std::set<std::string> alive;
   bool unavailable = false;
   std::vector<std::pair<std::string, int>> calls;
+
+ private:
+  std::mutex mutex_;
 };
 
 }  // namespace tellwen::testing

@@ -1,5 +1,6 @@
 #include "indexer/core/update_headless.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iomanip>
@@ -12,7 +13,12 @@
 namespace tellwen::indexer {
 namespace {
 
-volatile std::sig_atomic_t g_stop_signal = 0;
+// Written by the stop handler, read by the thread that drives the update. A
+// process-directed signal runs its handler on any thread (often the
+// runner's), so the flag is a lock-free atomic, which a handler may touch; a
+// volatile sig_atomic_t only orders against the thread it interrupted.
+std::atomic<int> g_stop_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // The first signal asks for a stop; a second one ends the process at once
 // with the signal's default action.

@@ -187,6 +187,19 @@ int WebServer::ServeScript(mg_connection* conn) {
   // The handler sees every URL that begins with the scripts URL's letters.
   const std::string prefix = kScriptsUrl;
   if (url != prefix && url.compare(0, prefix.size() + 1, prefix + "/") != 0) return 0;
+  ++in_flight_;
+  struct Leave {
+    std::atomic<int>& count;
+    ~Leave() { --count; }
+  } leave{in_flight_};
+  // The extensions are loaded after this handler is registered (once
+  // civetweb has dropped root), and ready_ is stored after the load: the set
+  // is read only once ready_ says so.
+  if (!ready_) {
+    mg_disable_connection_keep_alive(conn);
+    SendPlainError(conn, 503, "Service Unavailable", "The server is starting or stopping.");
+    return 503;
+  }
   std::string name, path_info;
   const Extension* extension = nullptr;
   if (SplitScriptUrl(url, &name, &path_info)) extension = extensions_.Find(name);
@@ -198,16 +211,6 @@ int WebServer::ServeScript(mg_connection* conn) {
     }
     SendPlainError(conn, 404, "Not Found", "Not found.");
     return 404;
-  }
-  ++in_flight_;
-  struct Leave {
-    std::atomic<int>& count;
-    ~Leave() { --count; }
-  } leave{in_flight_};
-  if (!ready_) {
-    mg_disable_connection_keep_alive(conn);
-    SendPlainError(conn, 503, "Service Unavailable", "The server is starting or stopping.");
-    return 503;
   }
   const char* method = info->request_method;
   if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "POST") != 0 &&

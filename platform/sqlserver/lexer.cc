@@ -13,6 +13,27 @@ bool IsIdentPart(unsigned char c) {
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
+// Reads a quoted text from sql[*i] (just past its opening quote) through its
+// closing `close`, where a doubled `close` stands for one; newlines inside
+// count in *line. False when the text ends first (*text holds what was read).
+bool ReadQuoted(std::string_view sql, char close, size_t* i, int* line, std::string* text) {
+  const size_t n = sql.size();
+  while (*i < n) {
+    if (sql[*i] == close) {
+      if (*i + 1 < n && sql[*i + 1] == close) {
+        text->push_back(close);
+        *i += 2;
+        continue;
+      }
+      ++*i;
+      return true;
+    }
+    if (sql[*i] == '\n') ++*line;
+    text->push_back(sql[(*i)++]);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool NextToken(std::string_view sql, LexPosition* position, Token* token, std::string* error) {
@@ -66,22 +87,9 @@ bool NextToken(std::string_view sql, LexPosition* position, Token* token, std::s
       const bool national = c != '\'';
       i += national ? 2 : 1;
       std::string text;
-      for (;;) {
-        if (i >= n) {
-          *error = "Unclosed quotation mark after the character string '" + text + "'.";
-          return false;
-        }
-        if (sql[i] == '\'') {
-          if (i + 1 < n && sql[i + 1] == '\'') {
-            text.push_back('\'');
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        if (sql[i] == '\n') ++line;
-        text.push_back(sql[i++]);
+      if (!ReadQuoted(sql, '\'', &i, &line, &text)) {
+        *error = "Unclosed quotation mark after the character string '" + text + "'.";
+        return false;
       }
       return finish(national ? TokenKind::kNString : TokenKind::kString, std::move(text), start);
     }
@@ -89,22 +97,9 @@ bool NextToken(std::string_view sql, LexPosition* position, Token* token, std::s
       const char close = c == '[' ? ']' : '"';
       ++i;
       std::string text;
-      for (;;) {
-        if (i >= n) {
-          *error = "Unclosed quotation mark before the character string '" + text + "'.";
-          return false;
-        }
-        if (sql[i] == close) {
-          if (i + 1 < n && sql[i + 1] == close) {
-            text.push_back(close);
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        if (sql[i] == '\n') ++line;
-        text.push_back(sql[i++]);
+      if (!ReadQuoted(sql, close, &i, &line, &text)) {
+        *error = "Unclosed quotation mark before the character string '" + text + "'.";
+        return false;
       }
       return finish(TokenKind::kQuotedIdentifier, std::move(text), start);
     }

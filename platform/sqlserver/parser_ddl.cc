@@ -104,12 +104,7 @@ StmtPtr Parser::ParseCreate(bool first_in_batch) {
     ExpectOp(")");
     if (AcceptWord("with")) {
       if (AcceptOp("(")) {
-        int nesting = 1;
-        while (nesting > 0 && !AtEnd()) {
-          if (PeekOp("(")) ++nesting;
-          if (PeekOp(")")) --nesting;
-          Next();
-        }
+        SkipToClosingParenthesis();
       } else {
         do {
           ExpectAnyName();

@@ -84,6 +84,16 @@ class Parser {
   void ExpectOp(std::string_view op) {
     if (!AcceptOp(op)) SyntaxError();
   }
+  // After an accepted "(": skips everything up to and including its matching
+  // ")" (options that are accepted and ignored), or to the end.
+  void SkipToClosingParenthesis() {
+    int nesting = 1;
+    while (nesting > 0 && !AtEnd()) {
+      if (PeekOp("(")) ++nesting;
+      if (PeekOp(")")) --nesting;
+      Next();
+    }
+  }
   // Throws "Incorrect syntax near" the current token (the last one at the end).
   [[noreturn]] void SyntaxError() const;
   // True when t is a word that ends an expression or a statement and can

@@ -205,12 +205,7 @@ void Parser::ParseTableHints() {
     if (Peek().kind != TokenKind::kIdentifier) SyntaxError();
     Next();
     if (AcceptOp("(")) {
-      int nesting = 1;
-      while (nesting > 0 && !AtEnd()) {
-        if (PeekOp("(")) ++nesting;
-        if (PeekOp(")")) --nesting;
-        Next();
-      }
+      SkipToClosingParenthesis();
     }
   } while (AcceptOp(","));
   ExpectOp(")");

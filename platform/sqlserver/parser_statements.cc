@@ -125,12 +125,7 @@ StmtPtr Parser::ParseStatementInner(bool first_in_batch) {
     auto s = std::make_unique<Stmt>(Stmt::Kind::kDbcc);
     s->dbcc_command = Lower(ExpectAnyName());
     if (AcceptOp("(")) {
-      int nesting = 1;
-      while (nesting > 0 && !AtEnd()) {
-        if (PeekOp("(")) ++nesting;
-        if (PeekOp(")")) --nesting;
-        Next();
-      }
+      SkipToClosingParenthesis();
     }
     if (PeekWord("with")) {
       Next();

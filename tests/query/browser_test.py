@@ -201,7 +201,27 @@ def start_kivweb(bin_dir, webfiles, work, env):
     return process, wait_for(serving, "kivweb")
 
 
-def main():
+class Session:
+    """What a browser test's body works with: the browser, the site's address,
+    the scratch folder and its environment, and the script errors seen."""
+
+    def __init__(self, driver, site, work, env, errors):
+        self.driver, self.site, self.work, self.env, self.errors = driver, site, work, env, errors
+
+    def collect(self, page):
+        for entry in self.driver.logs():
+            if entry.get("level") == "SEVERE":
+                self.errors.append("%s: %s" % (page, entry.get("message")))
+
+    def loaded(self):
+        return self.driver.js("return document.readyState") == "complete"
+
+
+def run_session(name, body, prepare=None):
+    """Lays out a catalog and kivweb in a scratch folder, starts chromedriver
+    and headless Chromium, and runs body(session); prepare(args, work, env),
+    when given, runs once the catalog exists and before kivweb starts. Fails
+    on any script error. Returns the exit code."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
     parser.add_argument("--webfiles", required=True)
@@ -211,18 +231,17 @@ def main():
             print("missing " + tool)
             return 1
 
-    work = tempfile.mkdtemp(prefix="tellwen-browser.")
+    work = tempfile.mkdtemp(prefix="tellwen-%s." % name)
     env = dict(os.environ)
     env["TELLWEN_REGISTRY"] = work + "/registry"
     env["TELLWEN_DATA"] = work + "/data"
     env["XDG_RUNTIME_DIR"] = work + "/run"
     os.makedirs(work + "/run", mode=0o700)
     # Keep every request on 127.0.0.1, whatever the machine's proxy settings.
-    for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy"):
-        env.pop(name, None)
+    for proxy in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy"):
+        env.pop(proxy, None)
+        os.environ.pop(proxy, None)
     env["no_proxy"] = "127.0.0.1"
-    os.environ.pop("http_proxy", None)
-    os.environ.pop("HTTP_PROXY", None)
     urllib.request.install_opener(urllib.request.build_opener(urllib.request.ProxyHandler({})))
 
     kivweb = driver_process = None
@@ -230,6 +249,8 @@ def main():
     errors = []
     try:
         make_catalog(args.bin, work, env)
+        if prepare:
+            prepare(args, work, env)
         kivweb, port = start_kivweb(args.bin, args.webfiles, work, env)
         site = "http://127.0.0.1:%d" % port
         driver_port = free_port()
@@ -246,132 +267,9 @@ def main():
 
         wait_for(ready, "chromedriver")
         driver.start(work + "/profile")
-
-        def collect(page):
-            for entry in driver.logs():
-                if entry.get("level") == "SEVERE":
-                    errors.append("%s: %s" % (page, entry.get("message")))
-
-        def loaded():
-            return driver.js("return document.readyState") == "complete"
-
-        def shown(element_id):
-            return driver.js("var e = document.getElementById(arguments[0]);"
-                             "return !!e && getComputedStyle(e).display != 'none';", element_id)
-
-        def rows():
-            return driver.js("return document.querySelectorAll('#table3 tr.ab').length")
-
-        def header():
-            return driver.js("var e = document.getElementById('table1');"
-                             "return e ? e.innerText : ''")
-
-        # The console log must reach the test, or "no script error" means nothing.
-        driver.go(site + "/kiv/default.htm#stay")
-        driver.js("console.error('kiv-selfcheck');")
-        check(any("kiv-selfcheck" in str(e.get("message")) for e in driver.logs()),
-              "the browser's console log is collected")
-
-        # The entry page leads to the home page.
-        driver.go(site + "/")
-        wait_for(lambda: driver.js("return !!document.getElementById('kivform')"), "home page")
-        wait_for(loaded, "home page load")
-        check(driver.js("return document.title") == "Tellwen", "home title")
-        check("last index on 07-Dec-2026" in driver.js("return document.body.innerText"),
-              "index date on the home page")
-        check(driver.js("var i = document.images; for (var k = 0; k < i.length; k++)"
-                        " if (!i[k].complete || i[k].naturalWidth == 0) return i[k].src;"
-                        " return '';") == "", "every image of the home page loads")
-        collect("home")
-
-        # The form's controls enable and disable with the boxes they depend on.
-        form = "document.getElementById('kivform')."
-        check(driver.js("return " + form + "sizemin.disabled") is True, "size fields start disabled")
-        check(driver.js("return " + form + "alives.disabled") is True, "alives starts disabled")
-        driver.click("input[name=sizebetween]")
-        check(driver.js("return " + form + "sizemin.disabled") is False, "size enabled by sizebetween")
-        check(driver.js("return " + form + "shares.disabled && " + form + "dirs.disabled") is True,
-              "shares and dirs disabled while a size range is chosen")
-        driver.click("input[name=files]")
-        check(driver.js("return " + form + "sizemin.disabled && " + form + "sizebetween.disabled")
-              is True, "size controls need files")
-        driver.click("input[name=files]")
-        driver.click("input[name=sizebetween]")
-        check(driver.js("return " + form + "dirs.disabled") is False, "dirs enabled again")
-        driver.click("input[name=automaticping]")
-        check(driver.js("return " + form + "alives.disabled") is False, "alives follows autoping")
-        driver.click("input[name=automaticping]")
-
-        # An empty search is refused in the page.
-        driver.click("input[type=submit]")
-        check(driver.alert_text() == "Please enter your search string.", "empty search alert")
-        driver.accept_alert()
-        check(driver.js("return !!document.getElementById('kivform')"), "still on the home page")
-
-        # A search with 25 rows a page, then forward and back.
-        driver.js(form + "pagesize.selectedIndex = 0;")  # 25
-        driver.type("input[name=search]", "song")
-        driver.click("input[type=submit]")
-        wait_for(lambda: "displaying results 1 to 25" in header(), "first results page")
-        wait_for(loaded, "results load")
-        check(rows() == 25, "25 rows on the first page, got %s" % rows())
-        check(not shown("tdDisp"), "the wait block disappears")
-        check(shown("table3") and shown("tablenav1") and shown("tablenav2"), "results shown")
-        check("Search results for 'song'" in driver.js("return document.title"), "results title")
-        collect("results 1")
-        driver.click("#tablenav1 > tbody > tr > td:last-child > a")
-        wait_for(lambda: "displaying results 26 to 50" in header(), "second results page")
-        wait_for(loaded, "page 2 load")
-        check(rows() == 25, "25 rows on the second page")
-        collect("results 2")
-        driver.click("#tablenav2 > tbody > tr > td:last-child > a")
-        wait_for(lambda: "displaying results 51 to" in header(), "third results page")
-        wait_for(loaded, "page 3 load")
-        check(rows() == 12, "the last page holds the rest (12), got %s" % rows())
-        check(driver.js("return document.querySelectorAll('#tablenav1 > tbody > tr > td:last-child > a').length")
-              == 0, "no next link on the last page")
-        driver.click("#tablenav1 > tbody > tr > td:first-child > a")
-        wait_for(lambda: "displaying results 26 to 50" in header(), "back to the second page")
-        wait_for(loaded, "back load")
-        collect("results back")
-
-        # A hostile file name is text, and runs nothing.
-        driver.go(site + "/scripts/KIVQuery.so?Command?search=onerror&files=on&recordfrom=0")
-        wait_for(lambda: "displaying results 1 to 1" in header(), "hostile search")
-        wait_for(loaded, "hostile load")
-        check(driver.alert_text() is None, "no script ran from a file name")
-        check("<img src=x onerror=alert(1)>.txt" in driver.js("return document.body.innerText"),
-              "the hostile name is shown as text")
-        check(driver.js("return document.querySelectorAll('img[src=\"x\"]').length") == 0,
-              "no element made from a file name")
-        collect("hostile")
-
-        # Settings saved in cookies come back on the next visit.
-        driver.go(site + "/scripts/KIVQuery.so?Command?")
-        wait_for(loaded, "home again")
-        driver.click("input[name=dirs]")
-        driver.js(form + "pagesize.selectedIndex = 1;")  # 100
-        driver.js(form + "searchkind.selectedIndex = 2;")  # exact
-        driver.type("input[name=search]", "abc")
-        driver.click("#savesettings")
-        check(driver.alert_text() == "Settings saved successful!", "settings saved alert")
-        driver.accept_alert()
-        driver.go(site + "/scripts/KIVQuery.so?Command?")
-        wait_for(loaded, "home after saving")
-        state = driver.js("var f = document.getElementById('kivform');"
-                          "return [f.dirs.checked, f.files.checked, f.pagesize.selectedIndex,"
-                          " f.searchkind.selectedIndex, f.search.value];")
-        check(state == [False, True, 1, 2, "abc"], "settings restored, got %s" % state)
-        collect("home restored")
-
-        # The FAQ page.
-        driver.go(site + "/scripts/KIVQuery.so?Command?page=faq")
-        wait_for(loaded, "faq")
-        check("frequently asked questions" in driver.js("return document.body.innerText"), "faq")
-        collect("faq")
-
+        body(Session(driver, site, work, env, errors))
         check(not errors, "script errors:\n" + "\n".join(errors))
-        print("browser test passed")
+        print("%s test passed" % name)
         return 0
     except Failure as failure:
         print("FAILED: %s" % failure)
@@ -389,6 +287,130 @@ def main():
                 except subprocess.TimeoutExpired:
                     process.kill()
         shutil.rmtree(work, ignore_errors=True)
+
+
+def browse(session):
+    driver, site = session.driver, session.site
+    collect, loaded = session.collect, session.loaded
+
+    def shown(element_id):
+        return driver.js("var e = document.getElementById(arguments[0]);"
+                         "return !!e && getComputedStyle(e).display != 'none';", element_id)
+
+    def rows():
+        return driver.js("return document.querySelectorAll('#table3 tr.ab').length")
+
+    def header():
+        return driver.js("var e = document.getElementById('table1');"
+                         "return e ? e.innerText : ''")
+
+    # The console log must reach the test, or "no script error" means nothing.
+    driver.go(site + "/kiv/default.htm#stay")
+    driver.js("console.error('kiv-selfcheck');")
+    check(any("kiv-selfcheck" in str(e.get("message")) for e in driver.logs()),
+          "the browser's console log is collected")
+
+    # The entry page leads to the home page.
+    driver.go(site + "/")
+    wait_for(lambda: driver.js("return !!document.getElementById('kivform')"), "home page")
+    wait_for(loaded, "home page load")
+    check(driver.js("return document.title") == "Tellwen", "home title")
+    check("last index on 07-Dec-2026" in driver.js("return document.body.innerText"),
+          "index date on the home page")
+    check(driver.js("var i = document.images; for (var k = 0; k < i.length; k++)"
+                    " if (!i[k].complete || i[k].naturalWidth == 0) return i[k].src;"
+                    " return '';") == "", "every image of the home page loads")
+    collect("home")
+
+    # The form's controls enable and disable with the boxes they depend on.
+    form = "document.getElementById('kivform')."
+    check(driver.js("return " + form + "sizemin.disabled") is True, "size fields start disabled")
+    check(driver.js("return " + form + "alives.disabled") is True, "alives starts disabled")
+    driver.click("input[name=sizebetween]")
+    check(driver.js("return " + form + "sizemin.disabled") is False, "size enabled by sizebetween")
+    check(driver.js("return " + form + "shares.disabled && " + form + "dirs.disabled") is True,
+          "shares and dirs disabled while a size range is chosen")
+    driver.click("input[name=files]")
+    check(driver.js("return " + form + "sizemin.disabled && " + form + "sizebetween.disabled")
+          is True, "size controls need files")
+    driver.click("input[name=files]")
+    driver.click("input[name=sizebetween]")
+    check(driver.js("return " + form + "dirs.disabled") is False, "dirs enabled again")
+    driver.click("input[name=automaticping]")
+    check(driver.js("return " + form + "alives.disabled") is False, "alives follows autoping")
+    driver.click("input[name=automaticping]")
+
+    # An empty search is refused in the page.
+    driver.click("input[type=submit]")
+    check(driver.alert_text() == "Please enter your search string.", "empty search alert")
+    driver.accept_alert()
+    check(driver.js("return !!document.getElementById('kivform')"), "still on the home page")
+
+    # A search with 25 rows a page, then forward and back.
+    driver.js(form + "pagesize.selectedIndex = 0;")  # 25
+    driver.type("input[name=search]", "song")
+    driver.click("input[type=submit]")
+    wait_for(lambda: "displaying results 1 to 25" in header(), "first results page")
+    wait_for(loaded, "results load")
+    check(rows() == 25, "25 rows on the first page, got %s" % rows())
+    check(not shown("tdDisp"), "the wait block disappears")
+    check(shown("table3") and shown("tablenav1") and shown("tablenav2"), "results shown")
+    check("Search results for 'song'" in driver.js("return document.title"), "results title")
+    collect("results 1")
+    driver.click("#tablenav1 > tbody > tr > td:last-child > a")
+    wait_for(lambda: "displaying results 26 to 50" in header(), "second results page")
+    wait_for(loaded, "page 2 load")
+    check(rows() == 25, "25 rows on the second page")
+    collect("results 2")
+    driver.click("#tablenav2 > tbody > tr > td:last-child > a")
+    wait_for(lambda: "displaying results 51 to" in header(), "third results page")
+    wait_for(loaded, "page 3 load")
+    check(rows() == 12, "the last page holds the rest (12), got %s" % rows())
+    check(driver.js("return document.querySelectorAll('#tablenav1 > tbody > tr > td:last-child > a').length")
+          == 0, "no next link on the last page")
+    driver.click("#tablenav1 > tbody > tr > td:first-child > a")
+    wait_for(lambda: "displaying results 26 to 50" in header(), "back to the second page")
+    wait_for(loaded, "back load")
+    collect("results back")
+
+    # A hostile file name is text, and runs nothing.
+    driver.go(site + "/scripts/KIVQuery.so?Command?search=onerror&files=on&recordfrom=0")
+    wait_for(lambda: "displaying results 1 to 1" in header(), "hostile search")
+    wait_for(loaded, "hostile load")
+    check(driver.alert_text() is None, "no script ran from a file name")
+    check("<img src=x onerror=alert(1)>.txt" in driver.js("return document.body.innerText"),
+          "the hostile name is shown as text")
+    check(driver.js("return document.querySelectorAll('img[src=\"x\"]').length") == 0,
+          "no element made from a file name")
+    collect("hostile")
+
+    # Settings saved in cookies come back on the next visit.
+    driver.go(site + "/scripts/KIVQuery.so?Command?")
+    wait_for(loaded, "home again")
+    driver.click("input[name=dirs]")
+    driver.js(form + "pagesize.selectedIndex = 1;")  # 100
+    driver.js(form + "searchkind.selectedIndex = 2;")  # exact
+    driver.type("input[name=search]", "abc")
+    driver.click("#savesettings")
+    check(driver.alert_text() == "Settings saved successful!", "settings saved alert")
+    driver.accept_alert()
+    driver.go(site + "/scripts/KIVQuery.so?Command?")
+    wait_for(loaded, "home after saving")
+    state = driver.js("var f = document.getElementById('kivform');"
+                      "return [f.dirs.checked, f.files.checked, f.pagesize.selectedIndex,"
+                      " f.searchkind.selectedIndex, f.search.value];")
+    check(state == [False, True, 1, 2, "abc"], "settings restored, got %s" % state)
+    collect("home restored")
+
+    # The FAQ page.
+    driver.go(site + "/scripts/KIVQuery.so?Command?page=faq")
+    wait_for(loaded, "faq")
+    check("frequently asked questions" in driver.js("return document.body.innerText"), "faq")
+    collect("faq")
+
+
+def main():
+    return run_session("browser", browse)
 
 
 if __name__ == "__main__":

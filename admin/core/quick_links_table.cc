@@ -77,13 +77,20 @@ Status QuickLinksTable::CommitRow(size_t row) {
 }
 
 Status QuickLinksTable::DeleteRow(size_t row) {
+  Status status = DeleteStored(row);
+  if (status.ok()) Forget(row);
+  return status;
+}
+
+Status QuickLinksTable::DeleteStored(size_t row) {
   const QuickLink& link = rows_.at(row);
-  if (!link.id.empty()) {
-    SqlResult result = sql_.Run(DeleteStatement(link.id), 0, kCaller);
-    if (result.error) return Failed(result);
-  }
+  if (link.id.empty()) return Status::Ok();
+  SqlResult result = sql_.Run(DeleteStatement(link.id), 0, kCaller);
+  return result.error ? Failed(result) : Status::Ok();
+}
+
+void QuickLinksTable::Forget(size_t row) {
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row));
-  return Status::Ok();
 }
 
 }  // namespace tellwen::admin

@@ -49,6 +49,11 @@ class QuickLinksTable {
   // Deletes the row: from the table when it is stored, then from the list.
   // On an error the row stays.
   Status DeleteRow(size_t row);
+  // The two halves of DeleteRow, for a model that announces the removal in
+  // between: the delete statement (ok for a row not stored), and dropping
+  // the row from the list.
+  Status DeleteStored(size_t row);
+  void Forget(size_t row);
 
   // The statements, for the editor's tests and the session log.
   static std::string UpdateStatement(const QuickLink& row);

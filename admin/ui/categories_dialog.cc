@@ -20,6 +20,8 @@ CategoriesDialog::CategoriesDialog(Settings& settings, QWidget* parent)
   list_->setHorizontalHeaderLabels({"Name", "Search string"});
   list_->verticalHeader()->hide();
   list_->setShowGrid(true);
+  list_->setWordWrap(false);
+  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -51,8 +51,13 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
       exclude_(Named<QListWidget>("excludeList")) {
   setWindowTitle("Network search");
   setObjectName("networkSearchDialog");
-  include_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  exclude_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  // Wide enough for the longest range without scrolling.
+  const int list_width =
+      include_->fontMetrics().horizontalAdvance("255.255.255.255 - 255.255.255.255") + 40;
+  for (QListWidget* list : {include_, exclude_}) {
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setMinimumWidth(list_width);
+  }
 
   auto* add_server = new QGroupBox("Add server");
   auto* server_layout = new QVBoxLayout(add_server);

@@ -9,6 +9,7 @@
 #include "admin/core/report_options.h"
 #include "common/password.h"
 #include "tests/support/fake_settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::admin {
 namespace {
@@ -133,6 +134,35 @@ TEST(DatabaseValues, PasswordIsStoredScrambledAndTestedAsTyped) {
   EXPECT_EQ(values.connection_timeout, "15");
   EXPECT_EQ(values.command_timeout, "120");
   EXPECT_EQ(settings.Stored("QueryConnectionTimeout"), "7");  // the store untouched
+}
+
+}  // namespace
+}  // namespace tellwen::admin
+
+namespace tellwen::admin {
+namespace {
+
+// The connection test against the embedded server: a password holding ";"
+// (and a quote) reaches the server as typed, and no failure text carries
+// the typed password.
+TEST(ConnectionTest, PasswordWithSemicolonWorksAgainstTheServer) {
+  testing::TempDir dir;
+  testing::ScopedEnv data("TELLWEN_DATA", dir.path());
+  const SqlTimeouts timeouts{15, 120};
+  SqlResult changed = RunSqlOn(SqlConnectionSettings{"localhost", "master", "sa", ""},
+                               "ALTER LOGIN sa WITH PASSWORD = 'pa;ss''w'", 0, timeouts);
+  ASSERT_FALSE(changed.error) << changed.error_text;
+
+  DatabaseValues values{"localhost", "master", "sa", "pa;ss'w", "15", "120"};
+  ConnectionTestResult passed = RunConnectionTest(values);
+  EXPECT_TRUE(passed.passed) << passed.text;
+  EXPECT_EQ(passed.text, "Test PASSED!");
+
+  values.password = "pa;wrong";
+  ConnectionTestResult failed = RunConnectionTest(values);
+  EXPECT_FALSE(failed.passed);
+  EXPECT_EQ(failed.text.rfind("Test FAILED!\nSource: '", 0), 0u) << failed.text;
+  EXPECT_EQ(failed.text.find("pa;wrong"), std::string::npos) << failed.text;
 }
 
 }  // namespace

@@ -55,9 +55,22 @@ AboutPage::AboutPage(AdminServices& services, QWidget* parent)
   }
 }
 
+AboutPage::~AboutPage() {
+  for (std::thread& opener : openers_) opener.join();
+}
+
 void AboutPage::OpenTarget(const std::string& target) {
-  const desktop::LinkOpenResult result = services_.open_link(target);
-  if (!result.ok()) ShowMessage(LinkErrorText(result), MessageIcon::kError);
+  auto open = services_.open_link;
+  openers_.emplace_back([this, open, target] {
+    const desktop::LinkOpenResult result = open(target);
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+          if (!result.ok()) ShowMessage(LinkErrorText(result), MessageIcon::kError);
+          emit linkOpened(result.ok());
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 }  // namespace tellwen::admin

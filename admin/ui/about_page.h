@@ -1,12 +1,16 @@
 // The About page (CPageAbout): the program's icon, "KIVAdmin v1.0" and two
 // links, to the product's home page and to its support address. A link
-// shows the pointing hand and opens with the desktop's opener; when that
+// shows the pointing hand and opens with the desktop's opener, on a thread
+// of its own (an opener may wait for the browser it starts); when that
 // fails the reason is shown ("Can't open link:" ...).
 //
-// Thread safety: the window thread only.
+// Thread safety: the window thread only; the opener threads touch no widget
+// and are joined before the page goes.
 #pragma once
 
 #include <QLabel>
+#include <thread>
+#include <vector>
 
 #include "admin/ui/admin_services.h"
 #include "admin/ui/settings_page.h"
@@ -21,9 +25,15 @@ class AboutPage : public SettingsPage {
 
  public:
   AboutPage(AdminServices& services, QWidget* parent = nullptr);
+  ~AboutPage() override;
 
-  // Opens target; shows the failure's text.
+  // Opens target in the background; a failure's text is shown when the
+  // opener has given up.
   void OpenTarget(const std::string& target);
+
+ signals:
+  // The opener of a link has ended (ok or not).
+  void linkOpened(bool ok);
 
  protected:
   void Load() override {}
@@ -31,6 +41,7 @@ class AboutPage : public SettingsPage {
 
  private:
   AdminServices& services_;
+  std::vector<std::thread> openers_;
 };
 
 }  // namespace tellwen::admin

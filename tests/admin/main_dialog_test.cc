@@ -187,7 +187,9 @@ TEST_F(MainDialogTest, AboutEntryShowsTheAboutPageAndLinkFailuresAreShown) {
   about->trigger();
   EXPECT_EQ(dialog_->sheet()->currentIndex(), static_cast<int>(PageIndex::kAbout));
   auto* page = static_cast<AboutPage*>(dialog_->page(PageIndex::kAbout));
+  QSignalSpy opened(page, &AboutPage::linkOpened);
   emit Find<QLabel>(page, "homeLink")->linkActivated(kHomePageLink);
+  ASSERT_TRUE(opened.wait(5000));
   EXPECT_EQ(messages_->shown(),
             std::vector<std::string>{"Can't open link:\n\nThe specified file was not found."});
 }

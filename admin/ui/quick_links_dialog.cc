@@ -88,10 +88,23 @@ void QuickLinksDialog::Delete() {
   }
 }
 
-void QuickLinksDialog::accept() {
+bool QuickLinksDialog::CommitAll() {
   table_->CommitOpenEditor();
-  if (table_->currentIndex().isValid() && !Commit(table_->currentIndex().row())) return;
+  bool all = true;
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    if (model_->RowChanged(row) && !Commit(row)) all = false;
+  }
+  return all;
+}
+
+void QuickLinksDialog::accept() {
+  if (!CommitAll()) return;
   QDialog::accept();
+}
+
+void QuickLinksDialog::reject() {
+  CommitAll();
+  QDialog::reject();
 }
 
 }  // namespace tellwen::admin

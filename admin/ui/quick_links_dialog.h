@@ -1,10 +1,12 @@
 // "QuickLinks editor": an editable table over quick_links (id hidden and
 // locked; word, display and link editable), sorted as the table is read.
 // A row is committed when the current row moves to another row, before a
-// row is added, and on "O&K"; each commit is one statement. A database
-// error is shown, the row stays as typed (and is committed again at the
-// next chance); on "O&K" the dialog then stays open, so nothing typed is
-// lost. "Add" appends an empty row, "Delete" deletes the selected one.
+// row is added, and when the dialog closes (every row still holding edits);
+// each commit is one statement. A database error is shown and the row stays
+// as typed (committed again at the next chance); "O&K" then keeps the
+// dialog open, so nothing typed is lost; closing the window otherwise
+// (Escape, the title bar) closes it anyway. "Add" appends an empty row,
+// "Delete" deletes the selected one.
 //
 // Thread safety: the window thread only.
 #pragma once
@@ -34,8 +36,12 @@ class QuickLinksDialog : public QDialog {
 
   QuickLinksModel* model() const { return model_; }
   void accept() override;
+  void reject() override;
 
  private:
+  // Commits the open editor's text and every row holding edits; false when
+  // one of them failed (each failure shown).
+  bool CommitAll();
   // Commits row; false (after showing the error) when it failed.
   bool Commit(int row);
   void Add();

@@ -86,6 +86,10 @@ TEST_F(QuickLinksDialogTest, DatabaseErrorIsShownAndTheRowStaysAsTyped) {
   EXPECT_EQ(dialog.model()->index(0, 1).data().toString(), "helpme");
   EXPECT_TRUE(dialog.model()->RowChanged(0));
   EXPECT_EQ(dialog.model()->index(1, 1).data().toString(), "faq");
+  // Moving to another row tries the failed row again; the edit is still there.
+  view->setCurrentIndex(dialog.model()->index(1, 1));
+  EXPECT_EQ(messages_->shown().size(), 2u);
+  EXPECT_EQ(dialog.model()->index(0, 1).data().toString(), "helpme");
 }
 
 }  // namespace

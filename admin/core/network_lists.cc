@@ -43,7 +43,8 @@ std::optional<Refusal> CheckNewEntry(const std::string& text, EntryKind kind,
                    MessageIcon::kInformation};
   }
   std::string normalised = NormaliseEntry(text, kind);
-  if (normalised.size() <= 2) {
+  // A "|" would split the stored list value into two entries.
+  if (normalised.size() <= 2 || normalised.find('|') != std::string::npos) {
     return Refusal{computer ? "Invalid server name." : "Invalid range.", MessageIcon::kError};
   }
   const std::string key = Upper(normalised);

@@ -39,8 +39,9 @@ std::string NormaliseEntry(const std::string& text, EntryKind kind);
 
 // Checks an entry typed for a list named list_name ("include list" or
 // "exclude list") holding lines: on success *line is the line to append.
-// Refusals in their order: empty text, a line of two characters or fewer,
-// a line already listed (compared without regard to case).
+// Refusals in their order: empty text, a line of two characters or fewer
+// (or holding "|", which the stored list value cannot carry), a line
+// already listed (compared without regard to case).
 std::optional<Refusal> CheckNewEntry(const std::string& text, EntryKind kind,
                                      const std::string& list_name,
                                      const std::vector<std::string>& lines, std::string* line);

@@ -23,6 +23,7 @@ TEST(NetworkEntries, ComputersAreUpperCasedPrefixedAndUnique) {
   EXPECT_EQ(Added("\\FILESERVER"), "\\\\FILESERVER");
   EXPECT_EQ(Added("\\\\FILESERVER"), "\\\\FILESERVER");
   EXPECT_EQ(Added("\\\\"), "refused: Invalid server name.");
+  EXPECT_EQ(Added("pc1|pc2"), "refused: Invalid server name.");  // would split the list
   EXPECT_EQ(Added(""), "refused: Enter a valid server to add to include list.");
   EXPECT_EQ(Added("\\\\fileserver", {"\\\\FILESERVER"}),
             "refused: Server '\\\\FILESERVER' already in include list.");

@@ -78,14 +78,19 @@ MiscPage::MiscPage(AdminServices& services, QWidget* parent)
   web_layout->addWidget(detailed_reports_);
   web_layout->addWidget(log_statistics_);
 
+  const int ping_width = ping_timeout_->fontMetrics().horizontalAdvance("0000000000") + 12;
+  ping_timeout_->setFixedWidth(ping_width);
+  max_roundtrip_->setFixedWidth(ping_width);
   auto* ping = new QGroupBox("Ping");
   auto* ping_form = new QFormLayout(ping);
   auto* timeout_row = new QHBoxLayout;
   timeout_row->addWidget(ping_timeout_);
   timeout_row->addWidget(new QLabel("ms"));
+  timeout_row->addStretch(1);
   auto* roundtrip_row = new QHBoxLayout;
   roundtrip_row->addWidget(max_roundtrip_);
   roundtrip_row->addWidget(new QLabel("mins"));
+  roundtrip_row->addStretch(1);
   ping_form->addRow("Timeout:", timeout_row);
   ping_form->addRow("Max roundtrip:", roundtrip_row);
 

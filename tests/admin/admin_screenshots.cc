@@ -2,12 +2,16 @@
 // person to look at: admin_screenshots DIR. Runs on the offscreen platform
 // with a settings hive of its own (every value at its default, a few lists
 // filled in) and canned quick links; it touches no store of the machine.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "admin/ui/admin_services.h"
 #include "admin/ui/categories_dialog.h"
@@ -18,6 +22,7 @@
 #include "admin/ui/quick_links_dialog.h"
 #include "admin/ui/report_dialog.h"
 #include "common/settings.h"
+#include "common/user_messages.h"
 #include "tests/admin/fake_picker.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/temp_dir.h"
@@ -68,6 +73,15 @@ int main(int argc, char** argv) {
   tellwen::testing::FakePicker picker;
   tellwen::admin::AdminServices services{settings, sql, picker};
 
+  // The connection test holds until the page has been rendered mid-test.
+  std::atomic<bool> release{false};
+  services.open_connection = [&release](const std::string&, tellwen::SqlTimeouts, std::string*,
+                                        std::string*) {
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return true;
+  };
+  tellwen::SetUserMessages(std::make_shared<tellwen::StderrMessages>());
+
   bool ok = true;
   tellwen::admin::MainDialog main(services);
   const char* pages[] = {"main-database", "main-files",     "main-misc", "main-security",
@@ -76,6 +90,11 @@ int main(int argc, char** argv) {
     main.sheet()->setCurrentIndex(i);
     ok = Save(&main, folder, pages[i]) && ok;
   }
+  main.sheet()->setCurrentIndex(0);
+  main.findChild<QAbstractButton*>("test")->click();
+  ok = Save(&main, folder, "main-database-testing") && ok;
+  release = true;
+
   tellwen::admin::NetworkSearchDialog network(settings);
   ok = Save(&network, folder, "network-search") && ok;
   tellwen::admin::IndexerOptionsDialog options(settings);

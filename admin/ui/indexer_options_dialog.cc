@@ -35,7 +35,6 @@ IndexerOptionsDialog::IndexerOptionsDialog(Settings& settings, QWidget* parent)
   auto* threads_form = new QFormLayout(threads_box);
   threads_->setEditable(true);
   for (const char* choice : kThreadChoices) threads_->addItem(choice);
-  threads_->setValidator(nullptr);
   for (const char* name : kPriorityNames) priority_->addItem(name);
   threads_form->addRow("Number:", threads_);
   threads_form->addRow("Priority:", priority_);

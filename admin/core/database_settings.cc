@@ -1,0 +1,66 @@
+#include "admin/core/database_settings.h"
+
+#include "common/int_text.h"
+#include "common/password.h"
+
+namespace tellwen::admin {
+
+DatabaseValues LoadDatabaseValues(Settings& settings) {
+  DatabaseValues values;
+  values.server = settings.GetValue("SqlServer");
+  values.database = settings.GetValue("SqlDatabase");
+  values.user = settings.GetValue("SqlUser");
+  values.password = UnscramblePassword(settings.GetValue("SqlPassword"));
+  values.connection_timeout = settings.GetValue("QueryConnectionTimeout");
+  values.command_timeout = settings.GetValue("QueryCommandTimeout");
+  return values;
+}
+
+void StoreDatabaseValues(Settings& settings, const DatabaseValues& values) {
+  settings.SetValue("SqlServer", values.server);
+  settings.SetValue("SqlDatabase", values.database);
+  settings.SetValue("SqlUser", values.user);
+  settings.SetValue("SqlPassword", ScramblePassword(values.password));
+  settings.SetValue("QueryConnectionTimeout", values.connection_timeout);
+  settings.SetValue("QueryCommandTimeout", values.command_timeout);
+}
+
+void PutDefaultTimeouts(Settings& settings, DatabaseValues* values) {
+  values->connection_timeout = settings.DefaultValue("QueryConnectionTimeout");
+  values->command_timeout = settings.DefaultValue("QueryCommandTimeout");
+}
+
+bool OpenDatabaseConnection(const std::string& connection_string, SqlTimeouts timeouts,
+                            std::string* source, std::string* description) {
+  SqlConnectionSettings parsed;
+  if (!ParseConnectionString(connection_string, &parsed)) {
+    *source = "KIVAdmin";
+    *description = "The connection string is malformed.";
+    return false;
+  }
+  return TestConnection(parsed.server, parsed.database, parsed.user, parsed.password, timeouts,
+                        source, description);
+}
+
+ConnectionTestResult RunConnectionTest(const DatabaseValues& values,
+                                       const ConnectionOpener& opener) {
+  const std::string connection_string =
+      BuildConnectionString({values.server, values.database, values.user, values.password});
+  SqlTimeouts timeouts;
+  timeouts.connection_seconds = LeadingInt(values.connection_timeout);
+  timeouts.command_seconds = LeadingInt(values.command_timeout);
+  std::string source;
+  std::string description;
+  ConnectionTestResult result;
+  if (opener(connection_string, timeouts, &source, &description)) {
+    result.passed = true;
+    result.text = "Test PASSED!";
+    result.icon = MessageIcon::kInformation;
+  } else {
+    result.text = "Test FAILED!\nSource: '" + source + "'\nDescription: '" + description + "'";
+    result.icon = MessageIcon::kError;
+  }
+  return result;
+}
+
+}  // namespace tellwen::admin

@@ -1,0 +1,112 @@
+#include "admin/ui/database_page.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "admin/ui/widgets.h"
+#include "common/user_messages.h"
+
+namespace tellwen::admin {
+
+DatabasePage::DatabasePage(AdminServices& services, QWidget* parent)
+    : SettingsPage(parent),
+      services_(services),
+      server_(Named<QLineEdit>("server")),
+      database_(Named<QLineEdit>("database")),
+      user_(Named<QLineEdit>("user")),
+      password_(Named<QLineEdit>("password")),
+      connection_timeout_(DigitsEdit("connectionTimeout")),
+      command_timeout_(DigitsEdit("commandTimeout")),
+      defaults_(Named<QPushButton>("defaults", "&Defaults")),
+      test_(Named<QPushButton>("test", "&Test")),
+      status_testing_(Named<QLabel>("statusTesting")),
+      status_wait_(Named<QLabel>("statusWait")) {
+  password_->setEchoMode(QLineEdit::Password);
+
+  auto* connection = new QGroupBox("Connection");
+  auto* connection_form = new QFormLayout(connection);
+  connection_form->addRow("Server: ", server_);
+  connection_form->addRow("Database: ", database_);
+  connection_form->addRow("User: ", user_);
+  connection_form->addRow("Password: ", password_);
+
+  auto* timeouts = new QGroupBox("Timeouts (seconds)");
+  auto* timeouts_row = new QHBoxLayout(timeouts);
+  auto* timeouts_form = new QFormLayout;
+  timeouts_form->addRow("Connection: ", connection_timeout_);
+  timeouts_form->addRow("Command: ", command_timeout_);
+  timeouts_row->addLayout(timeouts_form);
+  timeouts_row->addWidget(defaults_, 0, Qt::AlignBottom);
+
+  auto* test_row = new QHBoxLayout;
+  test_row->addWidget(test_);
+  auto* status = new QVBoxLayout;
+  status->addWidget(status_testing_);
+  status->addWidget(status_wait_);
+  test_row->addLayout(status, 1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(connection);
+  layout->addWidget(timeouts);
+  layout->addLayout(test_row);
+  layout->addStretch(1);
+
+  for (QLineEdit* edit :
+       {server_, database_, user_, password_, connection_timeout_, command_timeout_}) {
+    Watch(edit);
+  }
+  connect(defaults_, &QPushButton::clicked, this, [this] {
+    DatabaseValues values = Typed();
+    PutDefaultTimeouts(services_.settings, &values);
+    connection_timeout_->setText(Q(values.connection_timeout));
+    command_timeout_->setText(Q(values.command_timeout));
+  });
+  connect(test_, &QPushButton::clicked, this, &DatabasePage::StartTest);
+}
+
+DatabasePage::~DatabasePage() {
+  if (test_thread_.joinable()) test_thread_.join();
+}
+
+void DatabasePage::Load() {
+  const DatabaseValues values = LoadDatabaseValues(services_.settings);
+  server_->setText(Q(values.server));
+  database_->setText(Q(values.database));
+  user_->setText(Q(values.user));
+  password_->setText(Q(values.password));
+  connection_timeout_->setText(Q(values.connection_timeout));
+  command_timeout_->setText(Q(values.command_timeout));
+}
+
+void DatabasePage::Store() { StoreDatabaseValues(services_.settings, Typed()); }
+
+DatabaseValues DatabasePage::Typed() const {
+  return {S(server_->text()),   S(database_->text()),           S(user_->text()),
+          S(password_->text()), S(connection_timeout_->text()), S(command_timeout_->text())};
+}
+
+void DatabasePage::StartTest() {
+  if (test_thread_.joinable()) test_thread_.join();  // the previous one has ended
+  status_testing_->setText(kTestingConnection);
+  status_wait_->setText(kPleaseWait);
+  test_->setEnabled(false);
+  const DatabaseValues values = Typed();
+  ConnectionOpener opener = services_.open_connection;
+  test_thread_ = std::thread([this, values, opener] {
+    const ConnectionTestResult result = RunConnectionTest(values, opener);
+    QMetaObject::invokeMethod(
+        this, [this, result] { FinishTest(result); }, Qt::QueuedConnection);
+  });
+}
+
+void DatabasePage::FinishTest(const ConnectionTestResult& result) {
+  ShowMessage(result.text, result.icon);
+  status_testing_->clear();
+  status_wait_->clear();
+  test_->setEnabled(true);
+  emit testFinished(result.passed);
+}
+
+}  // namespace tellwen::admin

@@ -1,0 +1,208 @@
+#include "admin/ui/network_search_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "admin/ui/widgets.h"
+#include "common/user_messages.h"
+
+namespace tellwen::admin {
+namespace {
+
+std::vector<std::string> Lines(const QListWidget* list) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < list->count(); ++i) lines.push_back(S(list->item(i)->text()));
+  return lines;
+}
+
+void Fill(QListWidget* list, const std::vector<std::string>& lines) {
+  list->clear();
+  for (const std::string& line : lines) list->addItem(Q(line));
+}
+
+QLineEdit* AddressEdit(const char* name) {
+  auto* edit = Named<QLineEdit>(name);
+  const QString octet = "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])";
+  edit->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(octet + "(\\." + octet + "){0,3}\\.?"), edit));
+  edit->setPlaceholderText("0.0.0.0");
+  return edit;
+}
+
+}  // namespace
+
+NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
+    : QDialog(parent),
+      settings_(settings),
+      entire_network_(Named<QCheckBox>("searchEntireNetwork", "Search entire network")),
+      server_(Named<QLineEdit>("server")),
+      from_(AddressEdit("from")),
+      to_(AddressEdit("to")),
+      ignore_zero_(Named<QCheckBox>("ignoreZero", "Ignore IP zero")),
+      ignore_255_(Named<QCheckBox>("ignore255", "Ignore IP 255")),
+      include_(Named<QListWidget>("includeList")),
+      exclude_(Named<QListWidget>("excludeList")) {
+  setWindowTitle("Network search");
+  setObjectName("networkSearchDialog");
+  // Wide enough for the longest range without scrolling.
+  const int list_width =
+      include_->fontMetrics().horizontalAdvance("255.255.255.255 - 255.255.255.255") + 40;
+  for (QListWidget* list : {include_, exclude_}) {
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setMinimumWidth(list_width);
+  }
+
+  auto* add_server = new QGroupBox("Add server");
+  auto* server_layout = new QVBoxLayout(add_server);
+  auto* to_include = Named<QPushButton>("toInclude", "To include list >> ");
+  auto* to_exclude = Named<QPushButton>("toExclude", "To exclude list >>");
+  server_layout->addWidget(server_);
+  server_layout->addWidget(to_include);
+  server_layout->addWidget(to_exclude);
+
+  auto* range = new QGroupBox("Add IP range");
+  auto* range_grid = new QGridLayout(range);
+  auto* previous = Named<QPushButton>("prevC", "PrevC");
+  auto* next = Named<QPushButton>("nextC", "NextC");
+  auto* whole = Named<QPushButton>("wholeC", "1..254");
+  auto* add_range = Named<QPushButton>("addRange", "Add IP range to include list >>");
+  range_grid->addWidget(new QLabel("From:"), 0, 0);
+  range_grid->addWidget(from_, 0, 1, 1, 3);
+  range_grid->addWidget(new QLabel("To:"), 1, 0);
+  range_grid->addWidget(to_, 1, 1, 1, 3);
+  range_grid->addWidget(previous, 2, 1);
+  range_grid->addWidget(next, 2, 2);
+  range_grid->addWidget(whole, 2, 3);
+  range_grid->addWidget(ignore_zero_, 3, 1, 1, 3);
+  range_grid->addWidget(ignore_255_, 4, 1, 1, 3);
+  range_grid->addWidget(add_range, 5, 0, 1, 4);
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(entire_network_);
+  left->addWidget(add_server);
+  left->addWidget(range);
+  left->addStretch(1);
+
+  auto* include_box = new QGroupBox("Including these servers");
+  auto* include_layout = new QVBoxLayout(include_box);
+  auto* remove_include = Named<QPushButton>("removeInclude", "Remove selected servers");
+  include_layout->addWidget(include_);
+  include_layout->addWidget(remove_include);
+  auto* exclude_box = new QGroupBox("Excluding these servers");
+  auto* exclude_layout = new QVBoxLayout(exclude_box);
+  auto* remove_exclude = Named<QPushButton>("removeExclude", "Remove selected servers");
+  exclude_layout->addWidget(exclude_);
+  exclude_layout->addWidget(remove_exclude);
+  auto* right = new QVBoxLayout;
+  right->addWidget(include_box);
+  right->addWidget(exclude_box);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  connect(buttons, &QDialogButtonBox::accepted, this, &NetworkSearchDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &NetworkSearchDialog::reject);
+
+  auto* columns = new QHBoxLayout;
+  columns->addLayout(left);
+  columns->addLayout(right, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(columns);
+  layout->addWidget(buttons);
+
+  // Opening: empty address boxes; the flags and both lists from the store.
+  const NetworkSearch values = LoadNetworkSearch(settings_);
+  entire_network_->setChecked(values.search_entire_network);
+  ignore_zero_->setChecked(values.ignore_zero);
+  ignore_255_->setChecked(values.ignore_255);
+  Fill(include_, values.include);
+  Fill(exclude_, values.exclude);
+
+  connect(to_include, &QPushButton::clicked, this, [this] {
+    AddEntry(S(server_->text()), include_, kIncludeListName, server_, EntryKind::kComputer);
+  });
+  connect(to_exclude, &QPushButton::clicked, this, [this] {
+    AddEntry(S(server_->text()), exclude_, kExcludeListName, server_, EntryKind::kComputer);
+  });
+  connect(previous, &QPushButton::clicked, this, [this] {
+    ShowRange(PreviousClassC(From(), ignore_zero_->isChecked(), ignore_255_->isChecked()));
+  });
+  connect(next, &QPushButton::clicked, this, [this] {
+    ShowRange(NextClassC(From(), ignore_zero_->isChecked(), ignore_255_->isChecked()));
+  });
+  connect(whole, &QPushButton::clicked, this, [this] {
+    ShowRange(WholeClassC(From(), ignore_zero_->isChecked(), ignore_255_->isChecked()));
+  });
+  connect(add_range, &QPushButton::clicked, this, &NetworkSearchDialog::AddRange);
+  connect(remove_include, &QPushButton::clicked, this,
+          [this] { RemoveSelected(include_, kNoSelectedInclude); });
+  connect(remove_exclude, &QPushButton::clicked, this,
+          [this] { RemoveSelected(exclude_, kNoSelectedExclude); });
+}
+
+void NetworkSearchDialog::AddEntry(const std::string& text, QListWidget* list,
+                                   const char* list_name, QLineEdit* clear, EntryKind kind) {
+  std::string line;
+  if (std::optional<Refusal> refusal = CheckNewEntry(text, kind, list_name, Lines(list), &line)) {
+    ShowMessage(refusal->text, refusal->icon);
+  } else {
+    list->addItem(Q(line));
+    if (clear != nullptr) clear->clear();
+  }
+  if (clear != nullptr) clear->setFocus();
+}
+
+void NetworkSearchDialog::RemoveSelected(QListWidget* list, const char* none_selected) {
+  const QList<QListWidgetItem*> selected = list->selectedItems();
+  if (selected.isEmpty()) {
+    ShowMessage(none_selected, MessageIcon::kInformation);
+    return;
+  }
+  for (QListWidgetItem* item : selected) delete item;
+}
+
+Octets NetworkSearchDialog::From() const { return ParseAddress(S(from_->text())); }
+
+void NetworkSearchDialog::ShowRange(const AddressRange& range) {
+  from_->setText(Q(FormatAddress(range.from)));
+  to_->setText(Q(FormatAddress(range.to)));
+}
+
+void NetworkSearchDialog::AddRange() {
+  const std::string from_text = S(from_->text());
+  const std::string to_text = S(to_->text());
+  const AddressRange range{ParseAddress(from_text), ParseAddress(to_text)};
+  // A box holding less than a whole address is not a range at all.
+  if (FormatAddress(range.from) != from_text || FormatAddress(range.to) != to_text) {
+    ShowMessage("IP range '" + from_text + "' - '" + to_text + "' is invalid!",
+                MessageIcon::kError);
+    return;
+  }
+  const RangeCheck check = CheckRange(range);
+  if (check.refusal) {
+    ShowMessage(check.refusal->text, check.refusal->icon);
+    return;
+  }
+  if (!check.question.empty() && !AskYesNo(check.question, MessageIcon::kQuestion)) return;
+  AddEntry(check.entry, include_, kIncludeListName, nullptr, check.kind);
+}
+
+void NetworkSearchDialog::accept() {
+  NetworkSearch values;
+  values.search_entire_network = entire_network_->isChecked();
+  values.include = Lines(include_);
+  values.exclude = Lines(exclude_);
+  values.ignore_zero = ignore_zero_->isChecked();
+  values.ignore_255 = ignore_255_->isChecked();
+  StoreNetworkSearch(settings_, values);
+  QDialog::accept();
+}
+
+}  // namespace tellwen::admin

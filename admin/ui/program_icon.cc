@@ -1,0 +1,47 @@
+#include "admin/ui/program_icon.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+
+namespace tellwen::admin {
+
+QIcon ProgramIcon() {
+  QPixmap pixmap(64, 64);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(30, 90, 160));
+  painter.setPen(Qt::NoPen);
+  painter.drawRoundedRect(2, 2, 60, 60, 10, 10);
+  // A magnifying glass over a folder: the search of shared files.
+  painter.setBrush(QColor(240, 200, 90));
+  painter.drawRect(12, 24, 30, 22);
+  painter.drawRect(12, 20, 12, 6);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(Qt::white, 5));
+  painter.drawEllipse(30, 14, 18, 18);
+  painter.drawLine(45, 30, 54, 50);
+  return QIcon(pixmap);
+}
+
+QPixmap PictureStrip(int width, int height) {
+  QPixmap pixmap(width, height);
+  QPainter painter(&pixmap);
+  QLinearGradient gradient(0, 0, 0, height);
+  gradient.setColorAt(0, QColor(20, 60, 120));
+  gradient.setColorAt(1, QColor(80, 150, 210));
+  painter.fillRect(pixmap.rect(), gradient);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.drawPixmap((width - 48) / 2, 16, ProgramIcon().pixmap(48, 48));
+  QFont font = painter.font();
+  font.setPointSize(20);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(QColor(255, 255, 255, 220));
+  painter.translate(width / 2 + 10, height - 20);
+  painter.rotate(-90);
+  painter.drawText(0, 0, "Tellwen Administrator");
+  return pixmap;
+}
+
+}  // namespace tellwen::admin

@@ -1,0 +1,37 @@
+#include "platform/desktop/file_filter.h"
+
+#include <vector>
+
+#include "common/list_value.h"
+#include "common/text_trim.h"
+
+namespace tellwen::desktop {
+
+std::string QtFileFilter(const std::string& list_filter) {
+  std::vector<std::string> fields = SplitListValue(list_filter);
+  std::string out;
+  for (size_t i = 0; i + 1 < fields.size(); i += 2) {
+    std::string label = Trim(fields[i]);
+    if (label.empty()) break;  // the closing "||"
+    // The label's own "(...)" repeats the patterns; Qt reads the patterns
+    // from the parentheses, so they are written once, in Qt's form.
+    const size_t open = label.rfind(" (");
+    if (open != std::string::npos && label.back() == ')') label = Trim(label.substr(0, open));
+    std::string patterns;
+    size_t begin = 0;
+    const std::string& text = fields[i + 1];
+    while (begin <= text.size()) {
+      size_t end = text.find(';', begin);
+      if (end == std::string::npos) end = text.size();
+      std::string pattern = Trim(text.substr(begin, end - begin));
+      if (pattern == "*.*") pattern = "*";
+      if (!pattern.empty()) patterns += (patterns.empty() ? "" : " ") + pattern;
+      begin = end + 1;
+    }
+    if (!out.empty()) out += ";;";
+    out += label + " (" + patterns + ")";
+  }
+  return out;
+}
+
+}  // namespace tellwen::desktop

@@ -1,0 +1,44 @@
+#include "platform/desktop/file_picker.h"
+
+#include <QFileDialog>
+
+#include "platform/desktop/file_filter.h"
+
+namespace tellwen::desktop {
+namespace {
+
+std::optional<std::string> Chosen(const QString& path) {
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+}  // namespace
+
+std::optional<std::string> QtFilePicker::PickFolder(QWidget* parent, const std::string& title,
+                                                    const std::string& start) {
+  return Chosen(QFileDialog::getExistingDirectory(parent, QString::fromStdString(title),
+                                                  QString::fromStdString(start)));
+}
+
+std::optional<std::string> QtFilePicker::PickOpenFile(QWidget* parent, const std::string& title,
+                                                      const std::string& list_filter,
+                                                      const std::string& start) {
+  return Chosen(QFileDialog::getOpenFileName(parent, QString::fromStdString(title),
+                                             QString::fromStdString(start),
+                                             QString::fromStdString(QtFileFilter(list_filter))));
+}
+
+std::optional<std::string> QtFilePicker::PickSaveFile(QWidget* parent, const std::string& title,
+                                                      const std::string& list_filter,
+                                                      const std::string& start) {
+  return Chosen(QFileDialog::getSaveFileName(parent, QString::fromStdString(title),
+                                             QString::fromStdString(start),
+                                             QString::fromStdString(QtFileFilter(list_filter))));
+}
+
+FilePicker& MachineFilePicker() {
+  static QtFilePicker picker;
+  return picker;
+}
+
+}  // namespace tellwen::desktop

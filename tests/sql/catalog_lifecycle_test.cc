@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -59,6 +60,19 @@ class CatalogLifecycle : public CatalogTest {
  protected:
   std::vector<std::string> Files() {
     return Column("select s1 + '/' + fn from aall where fn <> '' order by id");
+  }
+  // A file search through spSearch (as the site sends it) finds the first
+  // page of the catalog's files, and spDir lists the folder "d" of //PC1/s.
+  void ExpectSearchAndBrowseWork(int files) {
+    SqlResult search = RunSql(
+        "spSearch '0', '20', '0', '2147483647', 0, 0, 1, '(1=1)', '(1=1)', "
+        "'( fn like ''%.txt%'' )', '0', '.txt', '2002-02-15 10:00:00', '0000000001', ''",
+        -1, SqlCaller::kQuerySearch);
+    EXPECT_FALSE(search.error) << search.error_text;
+    EXPECT_EQ(search.rows.size(), static_cast<size_t>(std::min(files, 20)));
+    SqlResult browse = RunSql("spDir '//PC1', 's', 'd'", 3, SqlCaller::kQueryRowReader);
+    EXPECT_FALSE(browse.error) << browse.error_text;
+    EXPECT_EQ(browse.rows.size(), static_cast<size_t>(files));
   }
 };
 
@@ -153,7 +167,7 @@ TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFini
   Set("WebStatus", "yes");
   Set("FirstPageInfo", "Welcome");
   Set("CategoriesEdit", "0|Text/*.txt");
-  WriteIndex({{"//PC1", "s", "", "", "f0.txt", 1}});
+  WriteIndex({{"//PC1", "s", "", "d", "f0.txt", 1}});
   MustUpdate();
   int previous_files = 1;
   const int kBatches = 29 + 3;  // the tasks, one load batch, two category batches
@@ -186,6 +200,9 @@ TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFini
     EXPECT_EQ(Constant("f_stop"), One("select max(id) from aall"));
     EXPECT_EQ(One("select value from stat where property = 'files number:'"), count);
     EXPECT_TRUE(std::filesystem::exists(IndexFile()));
+    // The site works at once, before anything is repaired: the catalog has
+    // its procedures, and they read it whole.
+    ExpectSearchAndBrowseWork(std::stoi(count));
 
     MustUpdate();
     EXPECT_EQ(One("select count(*) from aall where fn <> ''"), std::to_string(files));

@@ -9,6 +9,7 @@
 #include "indexer/core/index_settings.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/update_saved_state.h"
+#include "indexer/core/update_sql.h"
 #include "indexer/core/update_sql_log.h"
 #include "indexer/core/update_time_text.h"
 #include "sql/update_script_template.h"
@@ -63,7 +64,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   values.loginuser = registry.GetValue("SqlUser");
   values.maxhours = registry.GetValue("SqlComputerExpireHours");
 
-  DatabaseSql session;
+  UpdateSql session;
   UpdateRunnerConfig config;
   config.tasks = SplitScript(UpdateScriptTemplate(), values);
   config.setup_mode = options.setup_mode;

@@ -45,7 +45,8 @@ enum class UpdateJobOutcome {
 
 // Runs the job with its settings read from and written to `settings` (the
 // index job's interface: RegistrySettings in the programs). `executor`
-// defaults to a database session per batch.
+// defaults to UpdateSql (indexer/core/update_sql.h): the task bodies on one
+// kept connection, every other batch on a session of its own.
 UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
                               Settings& settings, SqlSession* executor = nullptr);
 

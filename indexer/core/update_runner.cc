@@ -16,6 +16,7 @@ constexpr const char* kAddColumnsTask = "DONT-inserting categories";
 constexpr const char* kCategoriesTask = "updating categories";
 constexpr const char* kLockTask = "locking database";
 constexpr const char* kSwapTask = "switching to new database";
+constexpr const char* kSwapCommitTask = "DONT-commit switch";
 constexpr size_t kMaxLoggedRejections = 1000;
 // A rejected line is logged by its start: enough to find it in the file, and
 // the log stays small when a hostile index file holds lines of megabytes.
@@ -136,11 +137,15 @@ void UpdateRunner::Run() {
   }
 
   categories_ = BuildCategoryList(config_.categories_edit);
+  bool in_swap = false;  // between the swap's BEGIN and its COMMIT
   for (size_t i = 0; all_done && i < config_.tasks.size(); ++i) {
-    if (stop_requested_) {
+    if (stop_requested_ && !in_swap) {
       all_done = false;
       break;
     }
+    const std::string& name = config_.tasks[i].name;
+    if (name == kSwapTask) in_swap = true;
+    if (name == kSwapCommitTask) in_swap = false;
     const std::string result = RunTask(config_.tasks[i], row_of_task_[i]);
     if (result != "done") {
       MutexLock lock(mutex_);
@@ -213,7 +218,7 @@ std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
           config_.executor->Run(CategoryUpdateBatch(categories_), 0, SqlCaller::kIndexerBatch);
       if (filled.error) result = filled.error_text;
     }
-    if (task.name == kSwapTask) {
+    if (task.name == kSwapCommitTask) {
       // The live catalog now has exactly these category columns.
       config_.settings->SetValue("CategoriesEditForWeb", CategoriesForWeb(categories_));
     }

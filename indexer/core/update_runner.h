@@ -8,10 +8,14 @@
 // a confirmed stop with RequestStop; the current task then finishes and the
 // runner ends without the completed flag.
 //
-// The live catalog changes only in the task "switching to new database". A
-// failure of any task before it leaves the live tables as they were;
-// CategoriesEditForWeb is written only once that task has succeeded, so the
-// web search never offers a category column the live catalog lacks.
+// The live catalog changes only in the transaction that the task "switching
+// to new database" begins and "DONT-commit switch" commits, with the stored
+// procedures re-created inside it (the executor keeps the task bodies on one
+// connection: indexer/core/update_sql.h). A failure of any task before the
+// commit leaves the live tables and procedures as they were; a stop request
+// does not end the run between those two tasks (that would roll the swap
+// back). CategoriesEditForWeb is written only once the commit has succeeded,
+// so the web search never offers a category column the live catalog lacks.
 //
 // Thread safety: Start runs the tasks on a thread of the runner's own; every
 // public accessor may be called from any thread while it runs. The object
@@ -52,10 +56,12 @@ struct UpdateRunnerConfig {
   std::vector<ScriptTask> tasks;
   bool setup_mode = false;
   bool stop_web_service = false;
-  std::string index_file;          // TemporaryFolder + "kivtmp.txt"
-  std::string log_file;            // SqlLogPath(SqlLogFolder)
-  std::string categories_edit;     // CategoriesEdit as read when the job started
-  SqlSession* executor = nullptr;  // REQUIRES: not null; not owned; outlives the runner
+  std::string index_file;       // TemporaryFolder + "kivtmp.txt"
+  std::string log_file;         // SqlLogPath(SqlLogFolder)
+  std::string categories_edit;  // CategoriesEdit as read when the job started
+  // REQUIRES: not null; not owned; outlives the runner. Task bodies
+  // (kIndexerTaskBody) must share one connection (UpdateSql does).
+  SqlSession* executor = nullptr;
   // Where CategoriesEditForWeb is written at the swap.
   Settings* settings = nullptr;  // REQUIRES: not null; not owned; outlives the runner
   // Called on the runner's thread at the task "locking database" when

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "indexer/core/update_sql.h"
 #include "tests/sql/catalog_fixture.h"
 
 namespace tellwen::testing {
@@ -21,8 +22,8 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// The real session, with one batch changed or cut short on cue.
-class FaultySession : public DatabaseSql {
+// The update job's real executor, with one batch changed or cut short on cue.
+class FaultySession : public UpdateSql {
  public:
   // Appends `extra` to the batch that contains `marker`.
   void AppendTo(const std::string& marker, const std::string& extra) {
@@ -44,7 +45,7 @@ class FaultySession : public DatabaseSql {
       const size_t commit = text.rfind("COMMIT TRAN");
       text.insert(commit == std::string::npos ? text.size() : commit, extra_ + "\n");
     }
-    SqlResult result = DatabaseSql::Run(text, column_count, caller);
+    SqlResult result = UpdateSql::Run(text, column_count, caller);
     if (index == kill_at_) raise(SIGKILL);
     return result;
   }
@@ -160,6 +161,28 @@ TEST_F(CatalogLifecycle, FailureInsideTheSwapRollsTheWholeSwapBack) {
   EXPECT_THAT(Files(), ElementsAre("//PC1/new.txt"));
 }
 
+// The procedures are created again inside the swap's transaction: a failure
+// after the last of them, at the commit, still rolls back the tables and the
+// procedures together.
+TEST_F(CatalogLifecycle, FailureAtTheSwapsCommitKeepsTheOldCatalogAndItsProcedures) {
+  Set("CategoriesEdit", "0|Text/*.txt");
+  WriteIndex({{"//PC1", "s", "", "d", "old.txt", 1}});
+  MustUpdate();
+  const std::string categories = Setting("CategoriesEditForWeb");
+  Set("CategoriesEdit", "0|Text/*.txt|Docs/*.doc");
+  WriteIndex({{"//PC1", "s", "", "d", "new.txt", 1}, {"//PC1", "s", "", "d", "two.txt", 1}});
+  FaultySession session;
+  session.AppendTo("COMMIT TRAN", "exec sp_rename 'no_such_table', 'x'");
+  EXPECT_EQ(Update(false, &session), 1);
+  EXPECT_THAT(output_, HasSubstr("update failed at \"DONT-commit switch\""));
+  EXPECT_THAT(Files(), ElementsAre("//PC1/old.txt"));
+  ExpectSearchAndBrowseWork(1);
+  EXPECT_EQ(Setting("CategoriesEditForWeb"), categories);
+  MustUpdate();
+  EXPECT_THAT(Files(), ElementsAre("//PC1/new.txt", "//PC1/two.txt"));
+  ExpectSearchAndBrowseWork(2);
+}
+
 // A run killed (SIGKILL) before or after any of its batches: the live tables
 // stay whole, the settings come back, and the next run finishes.
 TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFinishes) {
@@ -170,7 +193,7 @@ TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFini
   WriteIndex({{"//PC1", "s", "", "d", "f0.txt", 1}});
   MustUpdate();
   int previous_files = 1;
-  const int kBatches = 29 + 3;  // the tasks, one load batch, two category batches
+  const int kBatches = 30 + 3;  // the tasks, one load batch, two category batches
   for (int step = -1; step < kBatches; ++step) {
     SCOPED_TRACE("killed " + std::string(step < 0 ? "before the first batch" : "after batch ") +
                  (step < 0 ? "" : std::to_string(step)));

@@ -10,6 +10,12 @@
 // and deletes the index file. A failed or stopped run keeps the index file, so
 // the next run loads it again.
 //
+// From before it changes a setting until it has put them back, the job holds
+// the update lock of the update state folder and keeps the values it owes
+// back in its state file (common/update_state.h): a job that dies on the way
+// is recognised by any program that finds the lock free. Under the lock the
+// job first puts back what a dead job left.
+//
 // Thread safety: one job at a time per machine (the program's single-instance
 // rule); RunUpdateJob runs on the caller's thread, the runner on its own.
 #pragma once
@@ -40,7 +46,8 @@ enum class UpdateJobOutcome {
   kDisabled,     // AutomaticallyInsertIntoDatabase is off: nothing was done
   kNoIndexFile,  // the index file is missing (and not setup mode)
   kSucceeded,    // every task done; index file deleted
-  kFailed,       // a task failed or the run was stopped
+  kFailed,       // a task failed, the run was stopped, or the update lock or
+                 // state file could not be had (nothing was changed then)
 };
 
 // Runs the job with its settings read from and written to `settings` (the

@@ -21,6 +21,7 @@ namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FakeSettings;
+using tellwen::testing::ScopedEnv;
 using tellwen::testing::ScopedRecordingMessages;
 using tellwen::testing::TempDir;
 using tellwen::testing::UpdateFakeSql;
@@ -65,6 +66,8 @@ class UpdateJobTest : public ::testing::Test {
   }
 
   TempDir dir_;
+  // The update state folder (the lock and state files).
+  ScopedEnv data_folder_{"TELLWEN_DATA", dir_.path()};
   FakeSettings settings_;
   ScopedRecordingMessages messages_;
   std::string index_file_ = dir_.path() + "/kivtmp.txt";

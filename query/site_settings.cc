@@ -1,10 +1,16 @@
 #include "query/site_settings.h"
 
+#include "common/update_state.h"
 #include "query/search.h"
 
 namespace tellwen::query {
 
 SiteSettings ReadSiteSettings(Settings& settings) {
+  // An update that did not finish leaves the site closed ("updating") or the
+  // busy banner up: put its values back first, unless it is still running.
+  if (MayBeLeftByUpdate(settings.GetValue("WebStatus"), settings.GetValue("FirstPageInfo"))) {
+    RecoverUnfinishedUpdate(UpdateStateFolder(), settings);
+  }
   SiteSettings site;
   site.reports.detailed_on = settings.GetBoolValue("ShouldReport");
   site.reports.short_on = settings.GetBoolValue("ShouldShortReport");

@@ -88,6 +88,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   config.categories_edit = registry.GetValue("CategoriesEdit");
   config.executor = executor != nullptr ? executor : &session;
   config.settings = &registry;
+  config.pause_before_task = options.pause_before_task;
   config.on_locking = [&saved, &lock_start] {
     lock_start = UpdateClock::now();
     saved.SaveWebStatusForLock();

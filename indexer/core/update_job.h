@@ -31,6 +31,8 @@ namespace tellwen::indexer {
 struct UpdateJobOptions {
   bool setup_mode = false;  // /setup: drop every catalog table first
   bool silent = false;      // /updatedb, /setup: no "not found" or "went OK" box
+  // The runner's debug pause (UpdateRunnerConfig::pause_before_task); 0: none.
+  int pause_before_task = 0;
 };
 
 // Shows the runner's progress while it works. Drive starts the runner (Start),

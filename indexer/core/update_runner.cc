@@ -1,5 +1,7 @@
 #include "indexer/core/update_runner.h"
 
+#include <chrono>
+#include <cstdio>
 #include <utility>
 
 #include "common/list_value.h"
@@ -139,6 +141,7 @@ void UpdateRunner::Run() {
   categories_ = BuildCategoryList(config_.categories_edit);
   bool in_swap = false;  // between the swap's BEGIN and its COMMIT
   for (size_t i = 0; all_done && i < config_.tasks.size(); ++i) {
+    PauseIfAsked(i + 1, config_.tasks[i].name);
     if (stop_requested_ && !in_swap) {
       all_done = false;
       break;
@@ -155,6 +158,7 @@ void UpdateRunner::Run() {
     }
   }
 
+  if (all_done) PauseIfAsked(config_.tasks.size() + 1, "(after the last task)");
   completed_ = all_done;
   const bool failed = !FailedTask().empty();
   running_ = false;
@@ -166,6 +170,15 @@ void UpdateRunner::Run() {
       ShowMessage(kUpdateFailedMessage, MessageIcon::kError);
     }
   }
+}
+
+void UpdateRunner::PauseIfAsked(size_t number, const std::string& name) {
+  if (config_.pause_before_task <= 0 || static_cast<size_t>(config_.pause_before_task) != number) {
+    return;
+  }
+  std::fprintf(stderr, "update paused before task %zu: %s\n", number, name.c_str());
+  std::fflush(stderr);
+  while (!stop_requested_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {

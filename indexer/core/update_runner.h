@@ -69,6 +69,12 @@ struct UpdateRunnerConfig {
   std::function<void()> on_locking;
   // Shows the failure message; defaults to ShowMessage (common/user_messages.h).
   std::function<void(const std::string&)> show_failure;
+  // A debug switch, for testing what a crash at a given point leaves: n > 0
+  // makes the runner stop before task number n (counted from 1, hidden tasks
+  // included; one more than the number of tasks means after the last one),
+  // print "update paused before task n: <name>" on stderr, and wait there
+  // until a stop is requested. 0 (the default): never.
+  int pause_before_task = 0;
 };
 
 inline constexpr const char* kUpdateFailedMessage =
@@ -110,6 +116,8 @@ class UpdateRunner {
 
  private:
   std::string RunTask(const ScriptTask& task, int row);
+  // The debug pause before task number `number` (see pause_before_task).
+  void PauseIfAsked(size_t number, const std::string& name);
   void SetRow(int row, const std::function<void(UpdateTaskRow&)>& change);
 
   UpdateRunnerConfig config_;

@@ -3,9 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "indexer/core/update_sql_log.h"
@@ -283,6 +285,26 @@ TEST_F(UpdateRunnerTest, StopRequestInsideTheSwapTakesEffectAfterItsCommit) {
   EXPECT_EQ(runner.Rows()[17].name, "terminating...");
   EXPECT_EQ(runner.Rows()[17].status, "waiting...");
   EXPECT_EQ(Setting("CategoriesEditForWeb"), "0|Audio/*.mp3|Docs/*.doc");
+}
+
+// The debug pause: the run waits before the chosen task, runs nothing more,
+// and a stop ends it there.
+TEST_F(UpdateRunnerTest, DebugPauseWaitsBeforeTheChosenTaskUntilAStop) {
+  config_.pause_before_task = 5;  // DONT-temp aall
+  UpdateRunner runner(config_);
+  ::testing::internal::CaptureStderr();
+  runner.Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(runner.Running());
+  EXPECT_GE(CallWith("insert into temp_shares1"), 0);
+  EXPECT_EQ(CallWith("CREATE TABLE [dbo].[temp_aall]"), -1);
+  runner.RequestStop();
+  runner.Wait();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "update paused before task 5: DONT-temp aall\n");
+  EXPECT_FALSE(runner.Completed());
+  EXPECT_TRUE(runner.FailedTask().empty());
+  EXPECT_EQ(CallWith("CREATE TABLE [dbo].[temp_aall]"), -1);
 }
 
 TEST_F(UpdateRunnerTest, LockingHookRunsOnlyWithStopWebService) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/update_state.h"
 #include "indexer/core/update_sql.h"
 #include "tests/sql/catalog_fixture.h"
 
@@ -184,11 +185,13 @@ TEST_F(CatalogLifecycle, FailureAtTheSwapsCommitKeepsTheOldCatalogAndItsProcedur
 }
 
 // A run killed (SIGKILL) before or after any of its batches: the live tables
-// stay whole, the settings come back, and the next run finishes.
+// stay whole with their procedures, the dead run is recognised and its
+// settings put back without another update, and the next run finishes.
 TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFinishes) {
   Set("StopWebService", "1");
   Set("WebStatus", "yes");
   Set("FirstPageInfo", "Welcome");
+  Set("FirstPageInfoSeverity", "low");
   Set("CategoriesEdit", "0|Text/*.txt");
   WriteIndex({{"//PC1", "s", "", "d", "f0.txt", 1}});
   MustUpdate();
@@ -226,6 +229,14 @@ TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFini
     // The site works at once, before anything is repaired: the catalog has
     // its procedures, and they read it whole.
     ExpectSearchAndBrowseWork(std::stoi(count));
+    // The dead run is recognised (its lock is free) and its settings put back.
+    RegistrySettings settings;
+    UpdateRecovery recovery = UpdateRecovery::kNothingLeft;
+    ASSERT_TRUE(RecoverUnfinishedUpdate(UpdateStateFolder(), settings, &recovery).ok());
+    EXPECT_EQ(recovery, UpdateRecovery::kPutBack);
+    EXPECT_EQ(Setting("WebStatus"), "yes");
+    EXPECT_EQ(Setting("FirstPageInfo"), "Welcome");
+    EXPECT_EQ(Setting("FirstPageInfoSeverity"), "low");
 
     MustUpdate();
     EXPECT_EQ(One("select count(*) from aall where fn <> ''"), std::to_string(files));

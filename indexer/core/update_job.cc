@@ -1,5 +1,6 @@
 #include "indexer/core/update_job.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

@@ -198,16 +198,8 @@ sqlserver::ConnectOptions ConnectOptionsFor(const SqlConnectionSettings& setting
   return options;
 }
 
-SqlResult RunSqlWith(const SqlConnectionSettings& settings, const std::string& command,
-                     int column_count, SqlTimeouts timeouts, bool bulk) {
-  sqlserver::ConnectOptions options = ConnectOptionsFor(settings, timeouts, bulk);
-  sqlserver::SqlError error;
-  std::unique_ptr<sqlserver::Connection> connection = sqlserver::Connection::Open(options, &error);
-  if (!connection) return Failure(error.description, error.source);
-  sqlserver::BatchResult batch;
-  if (!connection->Execute(command, &batch, &error)) {
-    return Failure(error.description, error.source);
-  }
+// The rows of a batch that ran, as RunSql hands them out.
+SqlResult ResultOf(const sqlserver::BatchResult& batch, int column_count) {
   SqlResult result;
   if (column_count == 0) return result;
   if (!batch.has_rowset) {
@@ -229,6 +221,25 @@ SqlResult RunSqlWith(const SqlConnectionSettings& settings, const std::string& c
     result.rows.push_back(std::move(out));
   }
   return result;
+}
+
+SqlResult ExecuteOn(sqlserver::Connection& connection, const std::string& command,
+                    int column_count) {
+  sqlserver::SqlError error;
+  sqlserver::BatchResult batch;
+  if (!connection.Execute(command, &batch, &error)) {
+    return Failure(error.description, error.source);
+  }
+  return ResultOf(batch, column_count);
+}
+
+SqlResult RunSqlWith(const SqlConnectionSettings& settings, const std::string& command,
+                     int column_count, SqlTimeouts timeouts, bool bulk) {
+  sqlserver::ConnectOptions options = ConnectOptionsFor(settings, timeouts, bulk);
+  sqlserver::SqlError error;
+  std::unique_ptr<sqlserver::Connection> connection = sqlserver::Connection::Open(options, &error);
+  if (!connection) return Failure(error.description, error.source);
+  return ExecuteOn(*connection, command, column_count);
 }
 
 }  // namespace
@@ -270,5 +281,22 @@ bool TestConnection(const std::string& server, const std::string& database, cons
   *description = error.description;
   return false;
 }
+
+KeptSqlConnection::KeptSqlConnection(SqlCaller caller) : caller_(caller) {}
+
+KeptSqlConnection::~KeptSqlConnection() = default;
+
+SqlResult KeptSqlConnection::Run(const std::string& command, int column_count) {
+  if (!connection_) {
+    sqlserver::ConnectOptions options =
+        ConnectOptionsFor(ReadConnectionSettings(), TimeoutsFor(caller_), IsBulkCaller(caller_));
+    sqlserver::SqlError error;
+    connection_ = sqlserver::Connection::Open(options, &error);
+    if (!connection_) return Failure(error.description, error.source);
+  }
+  return ExecuteOn(*connection_, command, column_count);
+}
+
+void KeptSqlConnection::Close() { connection_.reset(); }
 
 }  // namespace tellwen

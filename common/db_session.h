@@ -10,10 +10,15 @@
 // on any threads and in any processes.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tellwen {
+
+namespace sqlserver {
+class Connection;
+}  // namespace sqlserver
 
 using SqlRow = std::vector<std::string>;
 using SqlRows = std::vector<SqlRow>;
@@ -55,6 +60,33 @@ struct SqlResult {
 // set gives no rows.
 SqlResult RunSql(const std::string& command, int column_count, SqlCaller caller);
 SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeouts);
+
+// The one exception to "a session lives for one call": a connection kept
+// open across batches, for a job whose transaction spans several batches (the
+// update job's swap and the stored procedures it re-creates commit together).
+// It opens with the stored connection settings and the caller's timeouts on
+// its first Run. A transaction that a batch leaves open goes on in the next
+// batch, and is rolled back when the connection closes, or the process dies,
+// before its COMMIT; a batch that fails rolls the open transaction back, as on
+// any session. After a failed open the next Run tries again.
+//
+// Thread safety: one call at a time (from any thread).
+class KeptSqlConnection {
+ public:
+  explicit KeptSqlConnection(SqlCaller caller);
+  ~KeptSqlConnection();
+  KeptSqlConnection(const KeptSqlConnection&) = delete;
+  KeptSqlConnection& operator=(const KeptSqlConnection&) = delete;
+
+  // Runs one batch; column_count as RunSql takes it.
+  SqlResult Run(const std::string& command, int column_count);
+  // Closes the connection, rolling back a transaction left open.
+  void Close();
+
+ private:
+  SqlCaller caller_;
+  std::unique_ptr<sqlserver::Connection> connection_;
+};
 
 // The four connection values with the password in plain text.
 struct SqlConnectionSettings {

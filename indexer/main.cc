@@ -11,6 +11,7 @@
 #include "common/db_session.h"
 #include "common/settings.h"
 #include "common/stop_signals.h"
+#include "common/update_state.h"
 #include "common/user_messages.h"
 #include "indexer/core/command_line.h"
 #include "indexer/core/index_headless.h"
@@ -61,6 +62,15 @@ int main(int argc, char** argv) {
   if (lock == desktop::InstanceResult::kError) {
     std::fprintf(stderr, "KIVIndexer: %s; going on without the one-instance lock\n",
                  instance.ErrorText().c_str());
+  }
+
+  // An update that did not finish (killed, power cut) must not keep the site
+  // closed or the busy banner up: whatever this run does, put back what it
+  // left (the update job does it again under its own lock).
+  {
+    RegistrySettings settings;
+    const Status recovered = RecoverUnfinishedUpdate(UpdateStateFolder(), settings);
+    if (!recovered.ok()) std::fprintf(stderr, "KIVIndexer: %s\n", recovered.message().c_str());
   }
 
   if (line.update) return RunUpdate(line.setup);

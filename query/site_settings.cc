@@ -1,10 +1,13 @@
 #include "query/site_settings.h"
 
+#include "common/update_state.h"
 #include "query/search.h"
 
 namespace tellwen::query {
 
-SiteSettings ReadSiteSettings(Settings& settings) {
+namespace {
+
+SiteSettings ReadSnapshot(Settings& settings) {
   SiteSettings site;
   site.reports.detailed_on = settings.GetBoolValue("ShouldReport");
   site.reports.short_on = settings.GetBoolValue("ShouldShortReport");
@@ -27,6 +30,20 @@ SiteSettings ReadSiteSettings(Settings& settings) {
   site.first_page_info_severity = settings.GetValue("FirstPageInfoSeverity");
   site.log_statistics = settings.GetBoolValue("GenerateLogForStatistics");
   site.ping_timeout = settings.GetValue("PingTimeout");
+  return site;
+}
+
+}  // namespace
+
+SiteSettings ReadSiteSettings(Settings& settings) {
+  SiteSettings site = ReadSnapshot(settings);
+  // An update that did not finish leaves the site closed ("updating") or the
+  // busy banner up: its values are put back first, unless it is still running.
+  if (MayBeLeftByUpdate(site.access.web_status, site.first_page_info)) {
+    UpdateRecovery recovery = UpdateRecovery::kNothingLeft;
+    RecoverUnfinishedUpdate(UpdateStateFolder(), settings, &recovery);
+    if (recovery == UpdateRecovery::kPutBack) site = ReadSnapshot(settings);
+  }
   return site;
 }
 

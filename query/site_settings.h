@@ -57,6 +57,8 @@ struct SiteSettings {
   std::string ping_timeout;              // PingTimeout
 };
 
+// First puts back what an update that did not finish left in the settings
+// (common/update_state.h); never while an update runs.
 SiteSettings ReadSiteSettings(Settings& settings);
 
 // Whether the monitor's ping results are fresh now: LastPingTime and

@@ -12,7 +12,12 @@
 -- Every task below is sent to the server as one batch. A CREATE PROCEDURE has
 -- to stand alone in its batch, so each procedure has a task of its own.
 -- The live tables are replaced only by the task "switching to new database";
--- every task before it works on zz and the temp_ tables.
+-- every task before it works on zz and the temp_ tables. That task begins one
+-- transaction that replaces the live tables and drops the stored procedures;
+-- the procedure tasks after it create them again inside it, and the task
+-- "DONT-commit switch" commits it. The runner sends these tasks on one
+-- connection, so the live catalog is never without its procedures: a run that
+-- dies before the commit leaves the old catalog whole.
 --#-start indexing...
 use [$$$database$$$]
 if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[zz]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)
@@ -382,8 +387,6 @@ exec sp_rename 'temp_stat', 'stat'
 exec sp_rename 'temp_stat_topmegi', 'stat_topmegi'
 exec sp_rename 'temp_stat_filesize', 'stat_filesize'
 exec sp_rename 'temp_stat_categories', 'stat_categories'
-COMMIT TRAN
---#-reinsert stored procedures
 if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[spStatCharts]') and OBJECTPROPERTY(id, N'IsProcedure') = 1)
 drop procedure [dbo].[spStatCharts]
 if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[spSearch]') and OBJECTPROPERTY(id, N'IsProcedure') = 1)
@@ -392,6 +395,9 @@ if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[spDir]') a
 drop procedure [dbo].[spDir]
 if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[spGetFullPathFileFromID]') and OBJECTPROPERTY(id, N'IsProcedure') = 1)
 drop procedure [dbo].[spGetFullPathFileFromID]
+--#-reinsert stored procedures
+-- the procedures were dropped in the swap's transaction above; the next tasks
+-- create them again in that transaction
 --#-DONT-spStatCharts
 CREATE PROCEDURE spStatCharts
 	@range decimal,
@@ -641,6 +647,8 @@ CREATE PROCEDURE spGetFullPathFileFromID
 AS
 set nocount on
 select s1 + '/' + s2 + '/' + d1 + '/' + d2 + '/' + fn, fn, s1, s2 from aall where id = @idul
+--#-DONT-commit switch
+COMMIT TRAN
 --#-terminating...
 dbcc shrinkdatabase ([$$$database$$$])
 --#-DONT-zzzz

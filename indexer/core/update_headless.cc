@@ -2,11 +2,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <thread>
 #include <vector>
 
+#include "common/int_text.h"
 #include "common/stop_signals.h"
 #include "indexer/core/index_settings.h"
 
@@ -77,12 +79,13 @@ bool HeadlessUpdateDriver::Drive(UpdateRunner& runner) {
 }
 
 int RunUpdateJobHeadless(bool setup_mode, Settings& settings, SqlSession* executor,
-                         std::ostream& out) {
+                         std::ostream& out, int pause_before_task) {
   StopSignals signals(StopSignals::SecondSignal::kEndsProcess);
   HeadlessUpdateDriver driver(out, setup_mode);
   UpdateJobOptions options;
   options.setup_mode = setup_mode;
   options.silent = true;
+  options.pause_before_task = pause_before_task;
   switch (RunUpdateJob(options, driver, settings, executor)) {
     case UpdateJobOutcome::kSucceeded:
       return 0;
@@ -101,7 +104,9 @@ int RunUpdateJobHeadless(bool setup_mode, Settings& settings, SqlSession* execut
 
 int RunUpdateJobHeadless(bool setup_mode) {
   RegistrySettings settings;
-  return RunUpdateJobHeadless(setup_mode, settings, nullptr, std::cout);
+  const char* pause = std::getenv("TELLWEN_UPDATE_PAUSE_BEFORE_TASK");
+  return RunUpdateJobHeadless(setup_mode, settings, nullptr, std::cout,
+                              pause != nullptr ? LeadingInt(pause) : 0);
 }
 
 }  // namespace tellwen::indexer

@@ -17,12 +17,15 @@ namespace tellwen::indexer {
 
 // The process exit code: 0 when the update completed, 1 otherwise (failed,
 // stopped, no index file, or AutomaticallyInsertIntoDatabase off).
+// TELLWEN_UPDATE_PAUSE_BEFORE_TASK=n (a debug switch for crash tests) pauses
+// the run before task n until SIGINT or SIGTERM stops it (see
+// UpdateRunnerConfig::pause_before_task).
 int RunUpdateJobHeadless(bool setup_mode);
 
 // The same, with the settings, the statement executor and the output stream
-// chosen by the caller (tests).
+// chosen by the caller (tests); pause_before_task as the variable above.
 int RunUpdateJobHeadless(bool setup_mode, Settings& settings, SqlSession* executor,
-                         std::ostream& out);
+                         std::ostream& out, int pause_before_task = 0);
 
 // Prints the runner's rows as they change and forwards a stop when a signal
 // came; used by RunUpdateJobHeadless, public for tests.

@@ -1,20 +1,27 @@
 #include "indexer/core/update_job.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "common/time_text.h"
+#include "common/update_state.h"
 #include "common/user_messages.h"
 #include "indexer/core/index_settings.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/update_saved_state.h"
+#include "indexer/core/update_sql.h"
 #include "indexer/core/update_sql_log.h"
 #include "indexer/core/update_time_text.h"
 #include "sql/update_script_template.h"
 
 namespace tellwen::indexer {
 namespace {
+
+// How long the job waits for the update lock: a program putting back what a
+// dead job left holds it for milliseconds; another update job for hours.
+constexpr std::chrono::seconds kUpdateLockWait{10};
 
 bool FileExists(const std::string& path) {
   std::error_code ignored;
@@ -28,10 +35,6 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   if (!registry.GetBoolValue("AutomaticallyInsertIntoDatabase")) return UpdateJobOutcome::kDisabled;
 
   const std::string index_file = IndexFilePath(registry.GetValue("TemporaryFolder"));
-  // Next to the index file.
-  const std::string state_file =
-      index_file.substr(0, index_file.size() - std::string("kivtmp.txt").size()) +
-      "kivupdate.state";
   if (!FileExists(index_file)) {
     if (options.setup_mode) {
       std::ofstream create(index_file, std::ios::binary | std::ios::trunc);
@@ -43,8 +46,17 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
     }
   }
 
-  // The job.
-  UpdateSavedState::RecoverLeftover(state_file, registry);
+  // The job. It holds the update lock from here to its end, so that no other
+  // program takes its changed settings for those of a dead job; under it the
+  // job first puts back what a dead one left.
+  const std::string state_folder = UpdateStateFolder();
+  UpdateLock update_lock;
+  const Status locked = update_lock.Acquire(state_folder, kUpdateLockWait);
+  if (!locked.ok()) {
+    ShowMessage(locked.message(), MessageIcon::kError);
+    return UpdateJobOutcome::kFailed;
+  }
+  PutBackWhatAnUpdateLeft(state_folder, registry);
   const bool stop_web_service = registry.GetBoolValue("StopWebService");
   const auto job_start = UpdateClock::now();
   if (!FileExists(index_file)) {
@@ -52,8 +64,12 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
     return UpdateJobOutcome::kNoIndexFile;
   }
 
-  UpdateSavedState saved(state_file, registry);
-  saved.SaveAndSetBanner();
+  UpdateSavedState saved(state_folder, registry);
+  const Status saved_state = saved.SaveAndSetBanner();
+  if (!saved_state.ok()) {
+    ShowMessage(saved_state.message() + "\nCannot update database.", MessageIcon::kError);
+    return UpdateJobOutcome::kFailed;
+  }
   auto lock_start = UpdateClock::now();
 
   ScriptPlaceholders values;
@@ -63,7 +79,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   values.loginuser = registry.GetValue("SqlUser");
   values.maxhours = registry.GetValue("SqlComputerExpireHours");
 
-  DatabaseSql session;
+  UpdateSql session;
   UpdateRunnerConfig config;
   config.tasks = SplitScript(UpdateScriptTemplate(), values);
   config.setup_mode = options.setup_mode;
@@ -73,6 +89,7 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   config.categories_edit = registry.GetValue("CategoriesEdit");
   config.executor = executor != nullptr ? executor : &session;
   config.settings = &registry;
+  config.pause_before_task = options.pause_before_task;
   config.on_locking = [&saved, &lock_start] {
     lock_start = UpdateClock::now();
     saved.SaveWebStatusForLock();

@@ -10,6 +10,12 @@
 // and deletes the index file. A failed or stopped run keeps the index file, so
 // the next run loads it again.
 //
+// From before it changes a setting until it has put them back, the job holds
+// the update lock of the update state folder and keeps the values it owes
+// back in its state file (common/update_state.h): a job that dies on the way
+// is recognised by any program that finds the lock free. Under the lock the
+// job first puts back what a dead job left.
+//
 // Thread safety: one job at a time per machine (the program's single-instance
 // rule); RunUpdateJob runs on the caller's thread, the runner on its own.
 #pragma once
@@ -25,6 +31,8 @@ namespace tellwen::indexer {
 struct UpdateJobOptions {
   bool setup_mode = false;  // /setup: drop every catalog table first
   bool silent = false;      // /updatedb, /setup: no "not found" or "went OK" box
+  // The runner's debug pause (UpdateRunnerConfig::pause_before_task); 0: none.
+  int pause_before_task = 0;
 };
 
 // Shows the runner's progress while it works. Drive starts the runner (Start),
@@ -40,12 +48,14 @@ enum class UpdateJobOutcome {
   kDisabled,     // AutomaticallyInsertIntoDatabase is off: nothing was done
   kNoIndexFile,  // the index file is missing (and not setup mode)
   kSucceeded,    // every task done; index file deleted
-  kFailed,       // a task failed or the run was stopped
+  kFailed,       // a task failed, the run was stopped, or the update lock or
+                 // state file could not be had (nothing was changed then)
 };
 
 // Runs the job with its settings read from and written to `settings` (the
 // index job's interface: RegistrySettings in the programs). `executor`
-// defaults to a database session per batch.
+// defaults to UpdateSql (indexer/core/update_sql.h): the task bodies on one
+// kept connection, every other batch on a session of its own.
 UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& driver,
                               Settings& settings, SqlSession* executor = nullptr);
 

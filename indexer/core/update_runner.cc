@@ -1,5 +1,7 @@
 #include "indexer/core/update_runner.h"
 
+#include <chrono>
+#include <cstdio>
 #include <utility>
 
 #include "common/list_value.h"
@@ -16,6 +18,7 @@ constexpr const char* kAddColumnsTask = "DONT-inserting categories";
 constexpr const char* kCategoriesTask = "updating categories";
 constexpr const char* kLockTask = "locking database";
 constexpr const char* kSwapTask = "switching to new database";
+constexpr const char* kSwapCommitTask = "DONT-commit switch";
 constexpr size_t kMaxLoggedRejections = 1000;
 // A rejected line is logged by its start: enough to find it in the file, and
 // the log stays small when a hostile index file holds lines of megabytes.
@@ -136,11 +139,16 @@ void UpdateRunner::Run() {
   }
 
   categories_ = BuildCategoryList(config_.categories_edit);
+  bool in_swap = false;  // between the swap's BEGIN and its COMMIT
   for (size_t i = 0; all_done && i < config_.tasks.size(); ++i) {
-    if (stop_requested_) {
+    PauseIfAsked(i + 1, config_.tasks[i].name);
+    if (stop_requested_ && !in_swap) {
       all_done = false;
       break;
     }
+    const std::string& name = config_.tasks[i].name;
+    if (name == kSwapTask) in_swap = true;
+    if (name == kSwapCommitTask) in_swap = false;
     const std::string result = RunTask(config_.tasks[i], row_of_task_[i]);
     if (result != "done") {
       MutexLock lock(mutex_);
@@ -150,6 +158,7 @@ void UpdateRunner::Run() {
     }
   }
 
+  if (all_done) PauseIfAsked(config_.tasks.size() + 1, "(after the last task)");
   completed_ = all_done;
   const bool failed = !FailedTask().empty();
   running_ = false;
@@ -161,6 +170,15 @@ void UpdateRunner::Run() {
       ShowMessage(kUpdateFailedMessage, MessageIcon::kError);
     }
   }
+}
+
+void UpdateRunner::PauseIfAsked(size_t number, const std::string& name) {
+  if (config_.pause_before_task <= 0 || static_cast<size_t>(config_.pause_before_task) != number) {
+    return;
+  }
+  std::fprintf(stderr, "update paused before task %zu: %s\n", number, name.c_str());
+  std::fflush(stderr);
+  while (!stop_requested_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
@@ -213,7 +231,7 @@ std::string UpdateRunner::RunTask(const ScriptTask& task, int row) {
           config_.executor->Run(CategoryUpdateBatch(categories_), 0, SqlCaller::kIndexerBatch);
       if (filled.error) result = filled.error_text;
     }
-    if (task.name == kSwapTask) {
+    if (task.name == kSwapCommitTask) {
       // The live catalog now has exactly these category columns.
       config_.settings->SetValue("CategoriesEditForWeb", CategoriesForWeb(categories_));
     }

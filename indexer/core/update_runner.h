@@ -8,10 +8,14 @@
 // a confirmed stop with RequestStop; the current task then finishes and the
 // runner ends without the completed flag.
 //
-// The live catalog changes only in the task "switching to new database". A
-// failure of any task before it leaves the live tables as they were;
-// CategoriesEditForWeb is written only once that task has succeeded, so the
-// web search never offers a category column the live catalog lacks.
+// The live catalog changes only in the transaction that the task "switching
+// to new database" begins and "DONT-commit switch" commits, with the stored
+// procedures re-created inside it (the executor keeps the task bodies on one
+// connection: indexer/core/update_sql.h). A failure of any task before the
+// commit leaves the live tables and procedures as they were; a stop request
+// does not end the run between those two tasks (that would roll the swap
+// back). CategoriesEditForWeb is written only once the commit has succeeded,
+// so the web search never offers a category column the live catalog lacks.
 //
 // Thread safety: Start runs the tasks on a thread of the runner's own; every
 // public accessor may be called from any thread while it runs. The object
@@ -52,10 +56,12 @@ struct UpdateRunnerConfig {
   std::vector<ScriptTask> tasks;
   bool setup_mode = false;
   bool stop_web_service = false;
-  std::string index_file;          // TemporaryFolder + "kivtmp.txt"
-  std::string log_file;            // SqlLogPath(SqlLogFolder)
-  std::string categories_edit;     // CategoriesEdit as read when the job started
-  SqlSession* executor = nullptr;  // REQUIRES: not null; not owned; outlives the runner
+  std::string index_file;       // TemporaryFolder + "kivtmp.txt"
+  std::string log_file;         // SqlLogPath(SqlLogFolder)
+  std::string categories_edit;  // CategoriesEdit as read when the job started
+  // REQUIRES: not null; not owned; outlives the runner. Task bodies
+  // (kIndexerTaskBody) must share one connection (UpdateSql does).
+  SqlSession* executor = nullptr;
   // Where CategoriesEditForWeb is written at the swap.
   Settings* settings = nullptr;  // REQUIRES: not null; not owned; outlives the runner
   // Called on the runner's thread at the task "locking database" when
@@ -63,6 +69,12 @@ struct UpdateRunnerConfig {
   std::function<void()> on_locking;
   // Shows the failure message; defaults to ShowMessage (common/user_messages.h).
   std::function<void(const std::string&)> show_failure;
+  // A debug switch, for testing what a crash at a given point leaves: n > 0
+  // makes the runner stop before task number n (counted from 1, hidden tasks
+  // included; one more than the number of tasks means after the last one),
+  // print "update paused before task n: <name>" on stderr, and wait there
+  // until a stop is requested. 0 (the default): never.
+  int pause_before_task = 0;
 };
 
 inline constexpr const char* kUpdateFailedMessage =
@@ -104,6 +116,8 @@ class UpdateRunner {
 
  private:
   std::string RunTask(const ScriptTask& task, int row);
+  // The debug pause before task number `number` (see pause_before_task).
+  void PauseIfAsked(size_t number, const std::string& name);
   void SetRow(int row, const std::function<void(UpdateTaskRow&)>& change);
 
   UpdateRunnerConfig config_;

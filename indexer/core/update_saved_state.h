@@ -3,10 +3,13 @@
 //
 // The job saves the values before it changes them and writes them back in
 // every outcome. So that a job killed on the way (kill -9, power loss) does
-// not leave the web search at "updating" or the busy banner up for good, the
-// saved values are also kept in a small state file next to the index file
-// until they are written back; the next job finds the file and puts back each
-// value that still holds what the dead job had set.
+// not leave the web search at "updating" or the busy banner up, the saved
+// values are also kept in the state file of the update state folder
+// (common/update_state.h) until they are written back; any program that finds
+// the job's lock free puts them back from there.
+//
+// REQUIRES: the job holds its UpdateLock on the folder while the object saves
+// and restores.
 //
 // Thread safety: an object belongs to one job; SaveWebStatusForLock may run on
 // the runner thread while the job thread waits for it.
@@ -16,29 +19,23 @@
 #include <string>
 
 #include "common/settings.h"
+#include "common/status.h"
 #include "common/thread_annotations.h"
+#include "common/update_state.h"
 
 namespace tellwen::indexer {
 
-inline constexpr const char* kUpdateBanner =
-    "High server load: updating...&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;Response may be slow.";
-inline constexpr const char* kUpdateBannerSeverity = "high";
-inline constexpr const char* kWebStatusUpdating = "updating";
-
 class UpdateSavedState {
  public:
-  // state_file: where the saved values are kept while the job runs.
+  // state_folder: where the state file is kept while the job runs.
   // settings: not owned; outlives the object.
-  UpdateSavedState(std::string state_file, Settings& settings);
+  UpdateSavedState(std::string state_folder, Settings& settings);
 
-  // Puts back what a dead job left changed (see above) and removes its file.
-  // WebStatus left at "updating" without a file becomes "no": a closed search
-  // is safer than opening one the administrator may have closed.
-  static void RecoverLeftover(const std::string& state_file, Settings& settings);
-
-  // Saves WebStatus, FirstPageInfo and FirstPageInfoSeverity, then puts up the
-  // busy banner ("high").
-  void SaveAndSetBanner();
+  // Saves WebStatus, FirstPageInfo and FirstPageInfoSeverity in the object
+  // and the state file, then puts up the busy banner ("high"). When the file
+  // cannot be written nothing is changed and the error is returned: a job
+  // that could not be recovered after a crash must not start.
+  Status SaveAndSetBanner();
   // At the task "locking database" with StopWebService on: saves WebStatus
   // afresh and sets it to "updating".
   void SaveWebStatusForLock();
@@ -47,14 +44,10 @@ class UpdateSavedState {
   void Restore(bool restore_web_status);
 
  private:
-  void WriteFile() REQUIRES(mutex_);
-
-  std::string state_file_;
+  std::string state_folder_;
   Settings& settings_;
   Mutex mutex_;
-  std::string web_status_ GUARDED_BY(mutex_);
-  std::string first_page_info_ GUARDED_BY(mutex_);
-  std::string first_page_info_severity_ GUARDED_BY(mutex_);
+  UpdateSavedValues saved_ GUARDED_BY(mutex_);
 };
 
 }  // namespace tellwen::indexer

@@ -1,5 +1,6 @@
 #include "monitor/core/monitor_worker.h"
 
+#include "common/update_state.h"
 #include "monitor/core/ping_settings.h"
 
 namespace tellwen::monitor {
@@ -28,7 +29,7 @@ void MonitorWorker::RequestStop() {
 }
 
 void MonitorWorker::LoopOnce() {
-  if (state_.waiting.load() && deps_.settings->GetValue("WebStatus") == "yes") {
+  if (state_.waiting.load() && WebStatus() == "yes") {
     LoadList();
     state_.waiting.store(false);
   }
@@ -37,6 +38,17 @@ void MonitorWorker::LoopOnce() {
   deps_.clock->SleepFor(pause);
   if (state_.stop.load()) return;
   Step();
+}
+
+std::string MonitorWorker::WebStatus() {
+  std::string status = deps_.settings->GetValue("WebStatus");
+  if (status == kWebStatusUpdating) {
+    // An update that did not finish would keep the monitor waiting for good.
+    UpdateRecovery recovery = UpdateRecovery::kNothingLeft;
+    RecoverUnfinishedUpdate(UpdateStateFolder(), *deps_.settings, &recovery);
+    if (recovery == UpdateRecovery::kPutBack) status = deps_.settings->GetValue("WebStatus");
+  }
+  return status;
 }
 
 void MonitorWorker::SetStatus(const char* status) {
@@ -62,7 +74,7 @@ void MonitorWorker::Step() {
     LoadList();
     return;
   }
-  if (deps_.settings->GetValue("WebStatus") != "yes") {
+  if (WebStatus() != "yes") {
     state_.waiting.store(true);
     SetStatus(kStatusWaiting);
     return;

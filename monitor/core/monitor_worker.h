@@ -66,6 +66,9 @@ class MonitorWorker {
   void Step();
 
  private:
+  // WebStatus; "updating" left by an update that did not finish is first put
+  // back (common/update_state.h).
+  std::string WebStatus();
   SqlResult RunMonitorSql(const std::string& command, int column_count);
   void LoadList();
   void PingNext();

@@ -75,6 +75,32 @@ TEST_F(DbSession, UpdateJobConnectionsCommitAndRollBackLikeAnyOther) {
             (SqlRows{{"3000", "y"}}));
 }
 
+// A kept connection carries a transaction from batch to batch: other
+// sessions see nothing of it before its COMMIT, and closing the connection
+// (as a process that dies does) rolls it back; a failing batch rolls it back
+// too, and the connection serves the next batch.
+TEST_F(DbSession, KeptConnectionCarriesATransactionAcrossBatches) {
+  ASSERT_FALSE(RunSql("create table t (a int)", 0, SqlCaller::kIndexerBatch).error);
+  const auto rows = [] { return RunSql("select count(*) from t", 1, SqlCaller::kQueryRowReader); };
+  {
+    KeptSqlConnection kept(SqlCaller::kIndexerTaskBody);
+    ASSERT_FALSE(kept.Run("BEGIN TRAN insert t values (1)", 0).error);
+    ASSERT_FALSE(kept.Run("insert t values (2)", 0).error);
+    EXPECT_EQ(kept.Run("select count(*) from t", 1).rows, (SqlRows{{"2"}}));
+    EXPECT_EQ(rows().rows, (SqlRows{{"0"}}));
+    ASSERT_FALSE(kept.Run("COMMIT TRAN", 0).error);
+    EXPECT_EQ(rows().rows, (SqlRows{{"2"}}));
+
+    ASSERT_FALSE(kept.Run("BEGIN TRAN insert t values (3)", 0).error);
+    EXPECT_TRUE(kept.Run("insert t values (4) select convert(int, 'x')", 0).error);
+    EXPECT_TRUE(kept.Run("COMMIT TRAN", 0).error) << "the failing batch ended the transaction";
+    EXPECT_EQ(rows().rows, (SqlRows{{"2"}}));
+
+    ASSERT_FALSE(kept.Run("BEGIN TRAN insert t values (5)", 0).error);
+  }
+  EXPECT_EQ(rows().rows, (SqlRows{{"2"}})) << "closed before its COMMIT";
+}
+
 TEST_F(DbSession, ErrorsCarryDescriptionAndSource) {
   SqlResult r = RunSql("select * from nope", 1, SqlCaller::kQueryStatementRunner);
   EXPECT_TRUE(r.error);

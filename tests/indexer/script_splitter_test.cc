@@ -14,6 +14,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 std::vector<std::string> Names(const std::vector<ScriptTask>& tasks) {
   std::vector<std::string> names;
@@ -78,7 +79,7 @@ TEST(ScriptSplitter, ReplacementsAreNotRescannedForLaterPlaceholders) {
   EXPECT_EQ(tasks[0].body, "336 $$$maxhours$$$\n");
 }
 
-TEST(UpdateScript, HasTheTwentyNineTasksInOrder) {
+TEST(UpdateScript, HasTheThirtyTasksInOrder) {
   const std::vector<ScriptTask> tasks = SplitScript(UpdateScriptTemplate(), Values());
   EXPECT_THAT(
       Names(tasks),
@@ -90,8 +91,8 @@ TEST(UpdateScript, HasTheTwentyNineTasksInOrder) {
                   "DONT-temp constants", "DONT-monitor pings", "checking logs tables",
                   "DONT-preparing stats", "running statistics", "locking database",
                   "switching to new database", "reinsert stored procedures", "DONT-spStatCharts",
-                  "DONT-spSearch", "DONT-spDir", "DONT-spGetFullPathFileFromID", "terminating...",
-                  "DONT-zzzz"));
+                  "DONT-spSearch", "DONT-spDir", "DONT-spGetFullPathFileFromID",
+                  "DONT-commit switch", "terminating...", "DONT-zzzz"));
 }
 
 TEST(UpdateScript, HeaderOpensWithTheFixedLinesAndNeverReachesATask) {
@@ -126,6 +127,28 @@ TEST(UpdateScript, ProceduresStandAloneInTheirTasks) {
   EXPECT_THAT(tasks[26].body, HasSubstr("CREATE PROCEDURE spGetFullPathFileFromID"));
 }
 
+// The swap of the live tables and the re-created procedures are one
+// transaction: begun by "switching to new database" (which also drops the
+// procedures), committed by "DONT-commit switch" after the last procedure, and
+// neither committed nor begun again by any task in between.
+TEST(UpdateScript, SwapAndProceduresShareOneTransaction) {
+  const std::vector<ScriptTask> tasks = SplitScript(UpdateScriptTemplate(), Values());
+  ASSERT_EQ(tasks[21].name, "switching to new database");
+  ASSERT_EQ(tasks[27].name, "DONT-commit switch");
+  EXPECT_THAT(tasks[21].body, StartsWith("BEGIN TRAN\n"));
+  EXPECT_THAT(tasks[21].body, Not(HasSubstr("COMMIT")));
+  EXPECT_THAT(tasks[21].body, HasSubstr("drop procedure [dbo].[spSearch]"));
+  EXPECT_THAT(tasks[21].body, HasSubstr("drop procedure [dbo].[spDir]"));
+  for (int i = 22; i < 27; ++i) {
+    EXPECT_THAT(tasks[i].body, Not(HasSubstr("TRAN\n"))) << tasks[i].name;
+  }
+  EXPECT_EQ(tasks[27].body, "COMMIT TRAN\n");
+  for (size_t i = 0; i < tasks.size(); ++i) {
+    if (i == 21 || i == 27) continue;
+    EXPECT_THAT(tasks[i].body, Not(HasSubstr("drop procedure"))) << tasks[i].name;
+  }
+}
+
 TEST(UpdateScript, PlaceholdersLandWhereTheyAreUsed) {
   const std::vector<ScriptTask> tasks = SplitScript(UpdateScriptTemplate(), Values());
   EXPECT_THAT(tasks[0].body, HasSubstr("use [kiv]"));
@@ -133,7 +156,7 @@ TEST(UpdateScript, PlaceholdersLandWhereTheyAreUsed) {
   EXPECT_THAT(tasks[3].body, HasSubstr("dateadd(hour, -336, @indexdata)"));
   EXPECT_THAT(tasks[9].body, HasSubstr("dbcc shrinkdatabase ([kiv])"));
   EXPECT_THAT(tasks[19].body, HasSubstr("convert(datetime, '2002-06-13 12:54:14')"));
-  EXPECT_THAT(tasks[27].body, HasSubstr("dbcc shrinkdatabase ([kiv])"));
+  EXPECT_THAT(tasks[28].body, HasSubstr("dbcc shrinkdatabase ([kiv])"));
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "common/update_state.h"
 #include "indexer/core/update_headless.h"
 #include "indexer/core/update_saved_state.h"
 #include "tests/common/recording_messages.h"
@@ -21,6 +23,7 @@ namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FakeSettings;
+using tellwen::testing::ScopedEnv;
 using tellwen::testing::ScopedRecordingMessages;
 using tellwen::testing::TempDir;
 using tellwen::testing::UpdateFakeSql;
@@ -65,6 +68,8 @@ class UpdateJobTest : public ::testing::Test {
   }
 
   TempDir dir_;
+  // The update state folder (the lock and state files).
+  ScopedEnv data_folder_{"TELLWEN_DATA", dir_.path()};
   FakeSettings settings_;
   ScopedRecordingMessages messages_;
   std::string index_file_ = dir_.path() + "/kivtmp.txt";
@@ -221,6 +226,44 @@ TEST_F(UpdateJobTest, LeftoverUpdatingWithoutStateFileClosesTheSearch) {
   RunUpdateJob({}, driver_, settings_, &executor_);
   EXPECT_EQ(Setting("WebStatus"), "no");
   EXPECT_EQ(Setting("FirstPageInfo"), "Welcome");
+}
+
+// The job holds the update lock for its whole run: it waits for a program
+// that holds it briefly (one putting back a dead job's values) and changes
+// nothing before it has it.
+TEST_F(UpdateJobTest, JobWaitsForTheUpdateLockBeforeChangingAnything) {
+  auto other = std::make_unique<UpdateLock>();
+  ASSERT_TRUE(other->Acquire(dir_.path(), std::chrono::milliseconds(0)).ok());
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Setting("FirstPageInfo"), "Welcome") << "changed before the lock was had";
+    other.reset();
+  });
+  std::string lock_during_run;
+  executor_.set_on_run([&] {
+    if (lock_during_run.empty()) {
+      UpdateRecovery recovery = UpdateRecovery::kNothingLeft;
+      RecoverUnfinishedUpdate(dir_.path(), settings_, &recovery);
+      lock_during_run = recovery == UpdateRecovery::kUpdateRunning ? "held" : "free";
+    }
+  });
+  UpdateJobOptions options;
+  options.silent = true;
+  EXPECT_EQ(RunUpdateJob(options, driver_, settings_, &executor_), UpdateJobOutcome::kSucceeded);
+  release.join();
+  EXPECT_EQ(lock_during_run, "held");
+}
+
+TEST_F(UpdateJobTest, NoUsableStateFolderMeansNoUpdate) {
+  ScopedEnv missing("TELLWEN_DATA", dir_.path() + "/missing");
+  UpdateJobOptions options;
+  options.silent = true;
+  EXPECT_EQ(RunUpdateJob(options, driver_, settings_, &executor_), UpdateJobOutcome::kFailed);
+  ASSERT_EQ(messages_->shown().size(), 1u);
+  EXPECT_THAT(messages_->shown()[0], HasSubstr("Cannot open the update lock file"));
+  EXPECT_TRUE(executor_.calls().empty());
+  EXPECT_EQ(Setting("FirstPageInfo"), "Welcome");
+  EXPECT_TRUE(IndexFileExists());
 }
 
 TEST_F(UpdateJobTest, HeadlessRunPrintsRowsAndExitsZeroOnSuccess) {

@@ -3,9 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "indexer/core/update_sql_log.h"
@@ -71,7 +73,7 @@ TEST_F(UpdateRunnerTest, RunsEveryTaskAndTheRunnerStepsInOrder) {
   EXPECT_TRUE(failures_.empty());
 
   const std::vector<UpdateFakeSql::Call> calls = executor_.calls();
-  ASSERT_EQ(calls.size(), 29u + 3u);  // tasks, one load batch, two category batches
+  ASSERT_EQ(calls.size(), 30u + 3u);  // tasks, one load batch, two category batches
   const int load_body = CallWith("the index file is loaded into zz");
   const int load = CallWith("insert into zz values('//PC1','s','','','a.txt','1')");
   const int columns = CallWith(" alter table temp_aall add gugu1 tinyint NULL ");
@@ -120,7 +122,7 @@ TEST_F(UpdateRunnerTest, LogHasARecordPerTaskHiddenOnesIncluded) {
        pos = log.find("job   : ", pos + 1)) {
     ++records;
   }
-  EXPECT_EQ(records, 29u);
+  EXPECT_EQ(records, 30u);
   EXPECT_EQ(log.find("\n\n"), std::string::npos) << "a line end without its CR";
 }
 
@@ -152,16 +154,21 @@ TEST_F(UpdateRunnerTest, FailingTaskEndsTheRunAndLeavesLaterRowsWaiting) {
   EXPECT_EQ(Setting("CategoriesEditForWeb"), "0|Old/*.old");
 }
 
-TEST_F(UpdateRunnerTest, CategoriesForWebFollowTheSwapAndNumberTheKeptOnes) {
+TEST_F(UpdateRunnerTest, CategoriesForWebFollowTheSwapsCommitAndNumberTheKeptOnes) {
   settings_.SetValue("CategoriesEditForWeb", "0|Old/*.old");
-  std::string at_swap;
+  std::string at_swap, at_commit;
   executor_.set_on_run([&] {
-    if (at_swap.empty() && CallWith("BEGIN TRAN") >= 0) at_swap = Setting("CategoriesEditForWeb");
+    const std::vector<UpdateFakeSql::Call> calls = executor_.calls();
+    if (calls.back().batch.find("BEGIN TRAN") != std::string::npos)
+      at_swap = Setting("CategoriesEditForWeb");
+    if (calls.back().batch.find("COMMIT TRAN") != std::string::npos)
+      at_commit = Setting("CategoriesEditForWeb");
   });
   UpdateRunner runner(config_);
   runner.Start();
   runner.Wait();
   EXPECT_EQ(at_swap, "0|Old/*.old") << "written before the live catalog had the columns";
+  EXPECT_EQ(at_commit, "0|Old/*.old") << "written before the swap was committed";
   // "Bad" has no column, so the web must number Docs as 2, like the catalog.
   EXPECT_EQ(Setting("CategoriesEditForWeb"), "0|Audio/*.mp3|Docs/*.doc");
 }
@@ -256,6 +263,48 @@ TEST_F(UpdateRunnerTest, StopRequestFinishesTheCurrentTaskOnly) {
   EXPECT_EQ(runner.Rows()[8].name, "create index on shares");
   EXPECT_EQ(runner.Rows()[8].status, "done");
   EXPECT_EQ(runner.Rows()[9].status, "waiting...");
+}
+
+// Between the swap's BEGIN and its COMMIT a stop would roll the swap back
+// (and leave the new catalog unused): the run goes on to the commit, then stops.
+TEST_F(UpdateRunnerTest, StopRequestInsideTheSwapTakesEffectAfterItsCommit) {
+  UpdateRunner* runner_ptr = nullptr;
+  executor_.set_on_run([&] {
+    if (runner_ptr != nullptr && CallWith("BEGIN TRAN") >= 0) runner_ptr->RequestStop();
+  });
+  UpdateRunner runner(config_);
+  runner_ptr = &runner;
+  runner.Start();
+  runner.Wait();
+  EXPECT_FALSE(runner.Completed());
+  EXPECT_TRUE(runner.FailedTask().empty());
+  EXPECT_GE(CallWith("CREATE PROCEDURE spGetFullPathFileFromID"), 0);
+  EXPECT_GE(CallWith("COMMIT TRAN"), 0);
+  EXPECT_EQ(runner.Rows()[16].name, "reinsert stored procedures");
+  EXPECT_EQ(runner.Rows()[16].status, "done");
+  EXPECT_EQ(runner.Rows()[17].name, "terminating...");
+  EXPECT_EQ(runner.Rows()[17].status, "waiting...");
+  EXPECT_EQ(Setting("CategoriesEditForWeb"), "0|Audio/*.mp3|Docs/*.doc");
+}
+
+// The debug pause: the run waits before the chosen task, runs nothing more,
+// and a stop ends it there.
+TEST_F(UpdateRunnerTest, DebugPauseWaitsBeforeTheChosenTaskUntilAStop) {
+  config_.pause_before_task = 5;  // DONT-temp aall
+  UpdateRunner runner(config_);
+  ::testing::internal::CaptureStderr();
+  runner.Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(runner.Running());
+  EXPECT_GE(CallWith("insert into temp_shares1"), 0);
+  EXPECT_EQ(CallWith("CREATE TABLE [dbo].[temp_aall]"), -1);
+  runner.RequestStop();
+  runner.Wait();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "update paused before task 5: DONT-temp aall\n");
+  EXPECT_FALSE(runner.Completed());
+  EXPECT_TRUE(runner.FailedTask().empty());
+  EXPECT_EQ(CallWith("CREATE TABLE [dbo].[temp_aall]"), -1);
 }
 
 TEST_F(UpdateRunnerTest, LockingHookRunsOnlyWithStopWebService) {

@@ -9,8 +9,10 @@
 #include <future>
 #include <thread>
 
+#include "common/update_state.h"
 #include "monitor/core/ping_settings.h"
 #include "tests/monitor/monitor_fakes.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::monitor {
 namespace {
@@ -23,6 +25,8 @@ using testing::FakeSql;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using testing::RecordingEventLog;
+using tellwen::testing::ScopedEnv;
+using tellwen::testing::TempDir;
 
 class WorkerTest : public ::testing::Test {
  protected:
@@ -75,6 +79,8 @@ class WorkerTest : public ::testing::Test {
     for (int i = 0; i < n; ++i) Worker().LoopOnce();
   }
 
+  TempDir state_dir_;  // the update state folder (the data folder)
+  ScopedEnv data_folder_{"TELLWEN_DATA", state_dir_.path()};
   FakeEcho echo_;
   FakeClock clock_;
   FakeSettings settings_;
@@ -106,6 +112,23 @@ TEST_F(WorkerTest, WebStatusOtherThanYesNeverPingsAndWaits) {
   EXPECT_THAT(commands_, IsEmpty());  // not even the list is loaded
   // Waiting is not idling: no five-minute back-off, only the pauses.
   for (int sleep : clock_.sleeps) EXPECT_EQ(sleep, 500);
+}
+
+// "updating" left by an update that died is put back, and the pings start;
+// while the update runs (it holds the lock) the monitor only waits.
+TEST_F(WorkerTest, UpdatingLeftByADeadUpdateIsPutBackAndPingsResume) {
+  settings_.SetValue("WebStatus", "updating");
+  {
+    UpdateLock job;
+    ASSERT_TRUE(job.Acquire(state_dir_.path(), std::chrono::milliseconds(0)).ok());
+    ASSERT_TRUE(WriteUpdateStateFile(state_dir_.path(), {"yes", "Welcome", "low"}).ok());
+    Loops(3);
+    EXPECT_EQ(Status(), "waiting...");
+    EXPECT_EQ(settings_.GetValue("WebStatus"), "updating");
+  }  // the job dies
+  Loops(1);
+  EXPECT_EQ(settings_.GetValue("WebStatus"), "yes");
+  EXPECT_THAT(echo_.Hosts(), ElementsAre("pc1"));
 }
 
 TEST_F(WorkerTest, YesStartsARoundFromTheFirstComputerWithinOnePause) {

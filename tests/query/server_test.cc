@@ -15,6 +15,7 @@
 #include "common/kiv_registry.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
+#include "common/update_state.h"
 #include "query/access.h"
 #include "query/query_server.h"
 #include "tests/common/recording_messages.h"
@@ -286,6 +287,30 @@ TEST_F(ServerTest, UpdatingServiceReloadsAfterFiveMinutes) {
   EXPECT_THAT(r.body, HasSubstr("onload=\"setInterval('clock()', 1000);\""));
   EXPECT_THAT(r.body, HasSubstr("automatic page refresh in <b id=ceasu>"));
   EXPECT_THAT(ReadFile("short.txt"), HasSubstr("127.0.0.1 updating"));
+}
+
+// What an update job left when it died (the lock free): the next request
+// puts the saved values back and is served. While the job runs (it holds the
+// lock) the site shows the updating page and writes nothing back.
+TEST_F(ServerTest, UpdatingLeftByADeadUpdateIsPutBackButNeverWhileOneRuns) {
+  const std::string folder = dir_.path() + "/data";
+  std::filesystem::create_directories(folder);
+  Set("WebStatus", "updating");
+  Set("FirstPageInfo", kUpdateBanner);
+  Set("FirstPageInfoSeverity", "high");
+  {
+    UpdateLock job;
+    ASSERT_TRUE(job.Acquire(folder, std::chrono::milliseconds(0)).ok());
+    ASSERT_TRUE(WriteUpdateStateFile(folder, {"yes", "Welcome", "low"}).ok());
+    EXPECT_THAT(Get("Command?search=abc").body, HasSubstr("Service is UPDATING..."));
+    EXPECT_EQ(Setting("WebStatus"), "updating");
+    EXPECT_EQ(Setting("FirstPageInfo"), kUpdateBanner);
+  }  // the job dies
+  const FakeRequest r = Get("Command?search=abc");
+  EXPECT_THAT(r.body, Not(HasSubstr("UPDATING")));
+  EXPECT_EQ(Setting("WebStatus"), "yes");
+  EXPECT_EQ(Setting("FirstPageInfo"), "Welcome");
+  EXPECT_EQ(Setting("FirstPageInfoSeverity"), "low");
 }
 
 TEST_F(ServerTest, ClosedServiceIsDownAndARestrictedCallerStillSeesForbidden) {

@@ -5,11 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "common/update_state.h"
+#include "indexer/core/update_sql.h"
 #include "tests/sql/catalog_fixture.h"
 
 namespace tellwen::testing {
@@ -20,8 +23,8 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// The real session, with one batch changed or cut short on cue.
-class FaultySession : public DatabaseSql {
+// The update job's real executor, with one batch changed or cut short on cue.
+class FaultySession : public UpdateSql {
  public:
   // Appends `extra` to the batch that contains `marker`.
   void AppendTo(const std::string& marker, const std::string& extra) {
@@ -43,7 +46,7 @@ class FaultySession : public DatabaseSql {
       const size_t commit = text.rfind("COMMIT TRAN");
       text.insert(commit == std::string::npos ? text.size() : commit, extra_ + "\n");
     }
-    SqlResult result = DatabaseSql::Run(text, column_count, caller);
+    SqlResult result = UpdateSql::Run(text, column_count, caller);
     if (index == kill_at_) raise(SIGKILL);
     return result;
   }
@@ -59,6 +62,19 @@ class CatalogLifecycle : public CatalogTest {
  protected:
   std::vector<std::string> Files() {
     return Column("select s1 + '/' + fn from aall where fn <> '' order by id");
+  }
+  // A file search through spSearch (as the site sends it) finds the first
+  // page of the catalog's files, and spDir lists the folder "d" of //PC1/s.
+  void ExpectSearchAndBrowseWork(int files) {
+    SqlResult search = RunSql(
+        "spSearch '0', '20', '0', '2147483647', 0, 0, 1, '(1=1)', '(1=1)', "
+        "'( fn like ''%.txt%'' )', '0', '.txt', '2002-02-15 10:00:00', '0000000001', ''",
+        -1, SqlCaller::kQuerySearch);
+    EXPECT_FALSE(search.error) << search.error_text;
+    EXPECT_EQ(search.rows.size(), static_cast<size_t>(std::min(files, 20)));
+    SqlResult browse = RunSql("spDir '//PC1', 's', 'd'", 3, SqlCaller::kQueryRowReader);
+    EXPECT_FALSE(browse.error) << browse.error_text;
+    EXPECT_EQ(browse.rows.size(), static_cast<size_t>(files));
   }
 };
 
@@ -146,17 +162,41 @@ TEST_F(CatalogLifecycle, FailureInsideTheSwapRollsTheWholeSwapBack) {
   EXPECT_THAT(Files(), ElementsAre("//PC1/new.txt"));
 }
 
+// The procedures are created again inside the swap's transaction: a failure
+// after the last of them, at the commit, still rolls back the tables and the
+// procedures together.
+TEST_F(CatalogLifecycle, FailureAtTheSwapsCommitKeepsTheOldCatalogAndItsProcedures) {
+  Set("CategoriesEdit", "0|Text/*.txt");
+  WriteIndex({{"//PC1", "s", "", "d", "old.txt", 1}});
+  MustUpdate();
+  const std::string categories = Setting("CategoriesEditForWeb");
+  Set("CategoriesEdit", "0|Text/*.txt|Docs/*.doc");
+  WriteIndex({{"//PC1", "s", "", "d", "new.txt", 1}, {"//PC1", "s", "", "d", "two.txt", 1}});
+  FaultySession session;
+  session.AppendTo("COMMIT TRAN", "exec sp_rename 'no_such_table', 'x'");
+  EXPECT_EQ(Update(false, &session), 1);
+  EXPECT_THAT(output_, HasSubstr("update failed at \"DONT-commit switch\""));
+  EXPECT_THAT(Files(), ElementsAre("//PC1/old.txt"));
+  ExpectSearchAndBrowseWork(1);
+  EXPECT_EQ(Setting("CategoriesEditForWeb"), categories);
+  MustUpdate();
+  EXPECT_THAT(Files(), ElementsAre("//PC1/new.txt", "//PC1/two.txt"));
+  ExpectSearchAndBrowseWork(2);
+}
+
 // A run killed (SIGKILL) before or after any of its batches: the live tables
-// stay whole, the settings come back, and the next run finishes.
+// stay whole with their procedures, the dead run is recognised and its
+// settings put back without another update, and the next run finishes.
 TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFinishes) {
   Set("StopWebService", "1");
   Set("WebStatus", "yes");
   Set("FirstPageInfo", "Welcome");
+  Set("FirstPageInfoSeverity", "low");
   Set("CategoriesEdit", "0|Text/*.txt");
-  WriteIndex({{"//PC1", "s", "", "", "f0.txt", 1}});
+  WriteIndex({{"//PC1", "s", "", "d", "f0.txt", 1}});
   MustUpdate();
   int previous_files = 1;
-  const int kBatches = 29 + 3;  // the tasks, one load batch, two category batches
+  const int kBatches = 30 + 3;  // the tasks, one load batch, two category batches
   for (int step = -1; step < kBatches; ++step) {
     SCOPED_TRACE("killed " + std::string(step < 0 ? "before the first batch" : "after batch ") +
                  (step < 0 ? "" : std::to_string(step)));
@@ -186,6 +226,17 @@ TEST_F(CatalogLifecycle, RunKilledAtAnyStepLeavesAUsableCatalogAndTheNextRunFini
     EXPECT_EQ(Constant("f_stop"), One("select max(id) from aall"));
     EXPECT_EQ(One("select value from stat where property = 'files number:'"), count);
     EXPECT_TRUE(std::filesystem::exists(IndexFile()));
+    // The site works at once, before anything is repaired: the catalog has
+    // its procedures, and they read it whole.
+    ExpectSearchAndBrowseWork(std::stoi(count));
+    // The dead run is recognised (its lock is free) and its settings put back.
+    RegistrySettings settings;
+    UpdateRecovery recovery = UpdateRecovery::kNothingLeft;
+    ASSERT_TRUE(RecoverUnfinishedUpdate(UpdateStateFolder(), settings, &recovery).ok());
+    EXPECT_EQ(recovery, UpdateRecovery::kPutBack);
+    EXPECT_EQ(Setting("WebStatus"), "yes");
+    EXPECT_EQ(Setting("FirstPageInfo"), "Welcome");
+    EXPECT_EQ(Setting("FirstPageInfoSeverity"), "low");
 
     MustUpdate();
     EXPECT_EQ(One("select count(*) from aall where fn <> ''"), std::to_string(files));

@@ -81,10 +81,12 @@ class Corpus : public ServerTest {
     const indexer::ScriptPlaceholders values{"/tmp/", "kiv", "2002-02-15 17:38:32", "sa", "336"};
     const std::vector<indexer::Category> categories = indexer::BuildCategoryList("0|Text/*.txt");
     ASSERT_EQ(categories.size(), 1u);
+    // One connection for every task body, as the runner's executor keeps it
+    // (the swap's transaction spans several tasks).
+    auto c = Connect("kiv");
     for (const indexer::ScriptTask& task : indexer::SplitScript(UpdateScriptTemplate(), values)) {
       BatchResult result;
       SqlError error;
-      auto c = Connect("kiv");  // a fresh session per task, as the runner does
       ASSERT_TRUE(c->Execute(task.body, &result, &error)) << task.name << ": " << error.description;
       if (task.name == "inserting data into database") {
         const std::string path = dir_.path() + "/index.txt";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/host_name.h"
+#include "platform/isapi/privilege_drop.h"
 #include "platform/isapi/url_path.h"
 
 namespace tellwen::isapi {
@@ -80,6 +81,24 @@ Status WebServer::Start(const WebConfig& config) {
     if (account->pw_uid == 0)
       return Status::InvalidArgument("account '" + config.account +
                                      "' is root; kivweb never runs as root");
+    // Root is left before any extension code runs; a port below 1024 is
+    // bound with the one capability that allows it, given up once bound.
+    holds_bind_ = config.listen_port > 0 && config.listen_port < 1024;
+    Status dropped = DropRootTo(config.account, holds_bind_ ? kBindCapability : 0);
+    if (!dropped.ok()) {
+      return Status::IoError("could not drop root rights to account '" + config.account +
+                             "': " + dropped.message());
+    }
+  }
+
+  // The extensions are loaded before the port opens, and the set does not
+  // change until the server has stopped: a request never finds it loading.
+  std::vector<std::string> lines;
+  Status loaded = extensions_.Load(paths_.scripts, &lines);
+  for (const std::string& line : lines) log_(line);
+  if (!loaded.ok()) {
+    extensions_.Unload(nullptr);
+    return loaded;
   }
 
   const std::string listen = config.listen_address + ":" + std::to_string(config.listen_port);
@@ -111,44 +130,33 @@ Status WebServer::Start(const WebConfig& config) {
       "",
       "extra_mime_types",
       ".htc=text/x-component,.ico=image/x-icon",
+      nullptr,
   };
-  if (as_root) {
-    options.push_back("run_as_user");
-    options.push_back(config.account.c_str());
-  }
-  options.push_back(nullptr);
 
   mg_callbacks callbacks{};
   callbacks.begin_request = &BeginRequest;
   callbacks.log_message = &LogMessage;
   callbacks.log_access = &LogAccess;
   callbacks.http_error = &HttpError;
+  callbacks.init_thread = &InitThread;
 
   mg_init_library(0);
   start_error_.clear();
+  ready_ = true;
   starting_server = this;
   context_ = mg_start(&callbacks, this, options.data());
   starting_server = nullptr;
+  if (holds_bind_) {
+    Status limited = LimitThreadCapabilities(0);
+    if (!limited.ok()) log_(limited.message());
+  }
   if (context_ == nullptr) {
+    Stop();
     return Status::IoError("cannot serve on " + listen +
                            (start_error_.empty() ? "" : ": " + start_error_));
   }
-  if (as_root && (geteuid() == 0 || getuid() == 0)) {
-    Stop();
-    return Status::IoError("could not drop root rights to account '" + config.account + "'");
-  }
   mg_server_port ports[4] = {};
   if (mg_get_server_ports(context_, 4, ports) > 0) port_ = ports[0].port;
-  mg_set_request_handler(context_, kScriptsUrl, &HandleScripts, this);
-
-  std::vector<std::string> lines;
-  Status loaded = extensions_.Load(paths_.scripts, &lines);
-  for (const std::string& line : lines) log_(line);
-  if (!loaded.ok()) {
-    Stop();
-    return loaded;
-  }
-  ready_ = true;
   return Status::Ok();
 }
 
@@ -168,23 +176,31 @@ void WebServer::Stop(int drain_ms) {
   for (const std::string& line : lines) log_(line);
 }
 
+void* WebServer::InitThread(const mg_context* context, int /*thread_type*/) {
+  auto* server = static_cast<WebServer*>(mg_get_user_data(context));
+  // Made while the main thread held the bind capability: give it up before
+  // any connection is taken.
+  if (server != nullptr && server->holds_bind_) {
+    Status limited = LimitThreadCapabilities(0);
+    if (!limited.ok()) server->log_(limited.message());
+  }
+  return nullptr;
+}
+
 int WebServer::BeginRequest(mg_connection* conn) {
   const mg_request_info* info = mg_get_request_info(conn);
   if (info->local_uri != nullptr && std::strcmp(info->local_uri, "/") == 0) {
     mg_send_http_redirect(conn, kEntryPage, 302);
     return 302;
   }
-  return 0;
-}
-
-int WebServer::HandleScripts(mg_connection* conn, void* self) {
-  return static_cast<WebServer*>(self)->ServeScript(conn);
+  // The scripts URL is routed here rather than by a handler registered after
+  // the start, so that it is answered from the first connection on.
+  return ServerOf(conn)->ServeScript(conn);
 }
 
 int WebServer::ServeScript(mg_connection* conn) {
   const mg_request_info* info = mg_get_request_info(conn);
   const std::string url = info->local_uri ? info->local_uri : "";
-  // The handler sees every URL that begins with the scripts URL's letters.
   const std::string prefix = kScriptsUrl;
   if (url != prefix && url.compare(0, prefix.size() + 1, prefix + "/") != 0) return 0;
   ++in_flight_;
@@ -192,9 +208,7 @@ int WebServer::ServeScript(mg_connection* conn) {
     std::atomic<int>& count;
     ~Leave() { --count; }
   } leave{in_flight_};
-  // The extensions are loaded after this handler is registered (once
-  // civetweb has dropped root), and ready_ is stored after the load: the set
-  // is read only once ready_ says so.
+  // Stopping: no new extension request begins.
   if (!ready_) {
     mg_disable_connection_keep_alive(conn);
     SendPlainError(conn, 503, "Service Unavailable", "The server is starting or stopping.");

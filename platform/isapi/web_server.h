@@ -8,14 +8,16 @@
 // that names neither a file of the web root nor a loaded library is 404;
 // folders are never listed; CGI and server-side includes are off.
 //
-// Start() validates the folders, resolves the account, binds the port and,
-// when the process runs as root, lets civetweb drop to the account before
-// any request thread starts; only then are the extensions loaded, so their
-// code never runs as root. Requests to /scripts/ before the libraries are
-// loaded get 503.
+// Start() validates the folders and the account; when the process runs as
+// root it leaves root for the account (privilege_drop.h) before anything
+// else, so extension code never runs as root. It then loads the extensions
+// and only then opens the port: every request a started kivweb accepts finds
+// its extensions loaded. While Stop() drains, requests to /scripts/ get 503.
 //
-// Thread safety: Start() and Stop() on one thread; civetweb's request
-// threads call the handlers in between.
+// Thread safety: Start() and Stop() on one thread, Start() before any other
+// thread of the process exists; civetweb's request threads call the
+// handlers in between. The extension set is written only while no request
+// thread runs (before the start, after the stop).
 #pragma once
 
 #include <atomic>
@@ -56,8 +58,8 @@ class WebServer {
   int port() const { return port_; }
 
  private:
+  static void* InitThread(const mg_context* context, int thread_type);
   static int BeginRequest(mg_connection* conn);
-  static int HandleScripts(mg_connection* conn, void* self);
   static int LogMessage(const mg_connection* conn, const char* message);
   static int LogAccess(const mg_connection* conn, const char* message);
   static int HttpError(mg_connection* conn, int status, const char* message);
@@ -72,6 +74,7 @@ class WebServer {
   std::atomic<int> in_flight_{0};  // extension requests being served
   std::string start_error_;        // civetweb's last message during mg_start
   int port_ = 0;
+  bool holds_bind_ = false;  // the start holds the bind capability
 };
 
 }  // namespace tellwen::isapi

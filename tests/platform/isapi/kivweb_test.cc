@@ -3,7 +3,9 @@
 // callbacks, framing, concurrency, stopping and configuration.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,6 +33,22 @@ namespace fs = std::filesystem;
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A TCP port of 127.0.0.1 that is free now.
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  close(fd);
+  return port;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -204,6 +222,36 @@ TEST_F(KivwebTest, NeverSendsOtherFilesOfTheScriptsFolder) {
     HttpResponse response = Get(port(), path);
     EXPECT_THAT(response.body, Not(HasSubstr("GIF89a"))) << path;
     EXPECT_THAT(response.body, Not(HasSubstr("ELF"))) << path;
+  }
+}
+
+TEST_F(KivwebTest, AnswersExtensionsFromTheFirstConnectionItAccepts) {
+  MakeReadable(dir_.path(), /*writable=*/true);
+  for (int round = 0; round < 8; ++round) {
+    const int free_port = FreePort();
+    ASSERT_NE(free_port, 0);
+    KivwebProcess process;
+    std::string error;
+    std::thread starter([&] {
+      error = process.Start({"--config", config_, "--root", root_, "--scripts", scripts_,
+                             "--listen", "127.0.0.1:" + std::to_string(free_port)},
+                            dir_.path() + "/start.log", {"KIVWEB_TEST_RECORD=" + record_});
+    });
+    // The first connection the port takes gets the extension's answer.
+    HttpResponse first;
+    bool connected = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!connected && std::chrono::steady_clock::now() < deadline) {
+      HttpConnection connection(free_port);
+      connected = connection.connected();
+      if (!connected) continue;
+      connection.Send("GET /scripts/Echo.so?vars HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+      first = connection.Read();
+    }
+    starter.join();
+    ASSERT_EQ(error, "");
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(first.status, 200) << "round " << round << ": " << first.body;
   }
 }
 

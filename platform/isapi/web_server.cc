@@ -81,10 +81,13 @@ Status WebServer::Start(const WebConfig& config) {
     if (account->pw_uid == 0)
       return Status::InvalidArgument("account '" + config.account +
                                      "' is root; kivweb never runs as root");
-    // Root is left before any extension code runs; a port below 1024 is
-    // bound with the one capability that allows it, given up once bound.
+    // Root is left before any extension code runs. What stays is the raw
+    // ICMP socket of the on-demand ping (where unprivileged ICMP sockets are
+    // not allowed to the account, every computer would ping dead) and, for a
+    // port below 1024, the capability to bind it, given up once bound.
     holds_bind_ = config.listen_port > 0 && config.listen_port < 1024;
-    Status dropped = DropRootTo(config.account, holds_bind_ ? kBindCapability : 0);
+    Status dropped =
+        DropRootTo(config.account, kRawSocketCapability | (holds_bind_ ? kBindCapability : 0));
     if (!dropped.ok()) {
       return Status::IoError("could not drop root rights to account '" + config.account +
                              "': " + dropped.message());
@@ -147,7 +150,7 @@ Status WebServer::Start(const WebConfig& config) {
   context_ = mg_start(&callbacks, this, options.data());
   starting_server = nullptr;
   if (holds_bind_) {
-    Status limited = LimitThreadCapabilities(0);
+    Status limited = LimitThreadCapabilities(kRawSocketCapability);
     if (!limited.ok()) log_(limited.message());
   }
   if (context_ == nullptr) {
@@ -181,7 +184,7 @@ void* WebServer::InitThread(const mg_context* context, int /*thread_type*/) {
   // Made while the main thread held the bind capability: give it up before
   // any connection is taken.
   if (server != nullptr && server->holds_bind_) {
-    Status limited = LimitThreadCapabilities(0);
+    Status limited = LimitThreadCapabilities(kRawSocketCapability);
     if (!limited.ok()) server->log_(limited.message());
   }
   return nullptr;

@@ -10,7 +10,8 @@
 //
 // Start() validates the folders and the account; when the process runs as
 // root it leaves root for the account (privilege_drop.h) before anything
-// else, so extension code never runs as root. It then loads the extensions
+// else, so extension code never runs as root; it keeps CAP_NET_RAW alone,
+// for the on-demand ping's raw ICMP socket. It then loads the extensions
 // and only then opens the port: every request a started kivweb accepts finds
 // its extensions loaded. While Stop() drains, requests to /scripts/ get 503.
 //

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -569,6 +570,62 @@ TEST_F(KivwebTest, AsRootNeverRunsWithoutItsAccount) {
       EXPECT_THAT(line, Not(HasSubstr("\t0\t"))) << line;
     }
   }
+}
+
+// A TCP port of 127.0.0.1 below 1024 that is free now (0 when none is).
+int FreeLowPort() {
+  for (int port = 1000; port > 900; --port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    if (bound) return port;
+  }
+  return 0;
+}
+
+// Every thread of kivweb: CAP_NET_RAW (bit 13) permitted and effective,
+// nothing else, nothing inheritable or ambient, and no root id.
+void ExpectOnlyTheRawSocketCapability(pid_t pid) {
+  int threads = 0;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      for (const char* field : {"CapPrm:", "CapEff:"}) {
+        if (line.compare(0, std::strlen(field), field) == 0) {
+          EXPECT_THAT(line, HasSubstr("0000000000002000")) << task.path() << " " << line;
+        }
+      }
+      for (const char* field : {"CapInh:", "CapAmb:"}) {
+        if (line.compare(0, std::strlen(field), field) == 0) {
+          EXPECT_THAT(line, HasSubstr("0000000000000000")) << task.path() << " " << line;
+        }
+      }
+      if (line.compare(0, 4, "Uid:") == 0 || line.compare(0, 4, "Gid:") == 0) {
+        EXPECT_THAT(line, Not(HasSubstr("\t0"))) << line;
+      }
+    }
+    ++threads;
+  }
+  EXPECT_GT(threads, 2);
+}
+
+TEST_F(KivwebTest, AsRootKeepsOnlyTheCapabilityThePingNeeds) {
+  if (geteuid() != 0) GTEST_SKIP() << "only a root start drops to an account";
+  Serve();
+  ASSERT_EQ(Ext("vars").status, 200);  // the request threads have started
+  ExpectOnlyTheRawSocketCapability(server_.pid());
+  EXPECT_EQ(server_.Stop(), 0);
+  // A port below 1024 is bound with a capability given up once bound.
+  const int low = FreeLowPort();
+  if (low == 0) GTEST_SKIP() << "no free port from 901 to 1000";
+  Serve({"--listen", "127.0.0.1:" + std::to_string(low)});
+  EXPECT_EQ(Get(low, "/scripts/Echo.so?vars").status, 200);
+  ExpectOnlyTheRawSocketCapability(server_.pid());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "common/host_name.h"
 #include "platform/isapi/privilege_drop.h"
+#include "platform/isapi/request_framing.h"
 #include "platform/isapi/url_path.h"
 
 namespace tellwen::isapi {
@@ -39,12 +40,15 @@ bool IsFolder(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-void SendPlainError(mg_connection* conn, int status, const char* reason, const std::string& text) {
+// A short plain-text answer. With close, the connection ends after it.
+void SendPlainError(mg_connection* conn, int status, const char* reason, const std::string& text,
+                    bool close = false) {
   const std::string body = text + "\n";
+  if (close) mg_disable_connection_keep_alive(conn);
   mg_printf(conn,
             "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %zu\r\n"
-            "Cache-Control: no-cache\r\n\r\n",
-            status, reason, body.size());
+            "Cache-Control: no-cache\r\n%s\r\n",
+            status, reason, body.size(), close ? "Connection: close\r\n" : "");
   const mg_request_info* info = mg_get_request_info(conn);
   if (std::strcmp(info->request_method, "HEAD") != 0) mg_write(conn, body.data(), body.size());
 }
@@ -192,6 +196,16 @@ void* WebServer::InitThread(const mg_context* context, int /*thread_type*/) {
 
 int WebServer::BeginRequest(mg_connection* conn) {
   const mg_request_info* info = mg_get_request_info(conn);
+  std::vector<std::pair<std::string, std::string>> headers;
+  for (int i = 0; i < info->num_headers; ++i) {
+    headers.emplace_back(info->http_headers[i].name, info->http_headers[i].value);
+  }
+  const std::string fault = FramingFault(info->http_version ? info->http_version : "1.0", headers);
+  if (!fault.empty()) {
+    SendPlainError(conn, 400, "Bad Request", "The request's length is ambiguous: " + fault + ".",
+                   /*close=*/true);
+    return 400;
+  }
   if (info->local_uri != nullptr && std::strcmp(info->local_uri, "/") == 0) {
     mg_send_http_redirect(conn, kEntryPage, 302);
     return 302;

@@ -151,6 +151,39 @@ TEST_F(KivwebTest, RefusesOversizedHeadsAndGoesOnServing) {
   EXPECT_EQ(Get(port(), "/kiv/default.htm").status, 200);
 }
 
+TEST_F(KivwebTest, RefusesRequestsWhoseBodyLengthCanBeReadTwoWaysAndCloses) {
+  Serve();
+  // Each is followed by a request hidden where one reading ends the body.
+  const std::string hidden = "GET /kiv/hidden-request.htm HTTP/1.1\r\nHost: x\r\n\r\n";
+  const std::string heads[] = {
+      "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n"
+      "Content-Length: " +
+          std::to_string(5 + hidden.size()) + "\r\n\r\nhello",
+      "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+          std::to_string(5 + hidden.size()) + "\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+      "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nContent-Length: 8x\r\n\r\nabcdefgh",
+      "POST /kiv/default.htm HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\nContent-Length: "
+      "4\r\n\r\nabc",
+      "POST /scripts/Echo.so?post HTTP/1.0\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
+      "0\r\n\r\n",
+      "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: gzip, "
+      "chunked\r\n\r\n0\r\n\r\n",
+  };
+  for (const std::string& head : heads) {
+    HttpConnection connection(port());
+    ASSERT_TRUE(connection.Send(head + hidden));
+    HttpResponse response = connection.Read();
+    EXPECT_EQ(response.status, 400) << head;
+    EXPECT_EQ(response.Header("connection"), "close") << head;
+    EXPECT_TRUE(connection.ClosedByServer(5000)) << head;
+  }
+  EXPECT_EQ(Get(port(), "/kiv/default.htm").status, 200);
+  EXPECT_TRUE(server_.WaitForLog("\"GET /kiv/default.htm HTTP/1.1\" 200"));
+  EXPECT_THAT(server_.Log(), Not(HasSubstr("hidden-request"))) << server_.Log();
+  EXPECT_THAT(server_.Log(), Not(HasSubstr("?post HTTP/1.1\" 200")));
+  EXPECT_THAT(server_.Log(), Not(HasSubstr("?post HTTP/1.0\" 200")));
+}
+
 TEST_F(KivwebTest, RefusesPathsThatLeaveTheWebRoot) {
   fs::create_directories(root_ + "/scripts");  // a folder the handler must not shadow wrongly
   Serve();

@@ -288,6 +288,24 @@ int WebServer::HttpError(mg_connection* conn, int status, const char* /*message*
     SendPlainError(conn, 404, "Not Found", "Not found.");
     return 0;
   }
+  // civetweb's own texts of server errors name files of this machine
+  // ("fopen(/srv/...): Permission denied"): never sent. A file of the web
+  // root that kivweb's account may not read reads as missing.
+  if (status >= 500) {
+    const mg_request_info* info = mg_get_request_info(conn);
+    const WebServer* server = ServerOf(conn);
+    std::string path;
+    if (server != nullptr && info->local_uri != nullptr &&
+        MapUrlToPath(info->local_uri, server->paths_.root, server->paths_.scripts, &path) &&
+        access(path.c_str(), F_OK) == 0 && access(path.c_str(), R_OK) != 0) {
+      SendPlainError(conn, 404, "Not Found", "Not found.");
+      return 0;
+    }
+    SendPlainError(conn, status, "Internal Server Error",
+                   "The server could not answer this request.",
+                   /*close=*/true);
+    return 0;
+  }
   return 1;
 }
 

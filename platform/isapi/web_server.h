@@ -6,7 +6,9 @@
 // scripts folder (the ping images, cached charts, the libraries themselves)
 // are never sent as files; extensions send them through transmit-file. A URL
 // that names neither a file of the web root nor a loaded library is 404;
-// folders are never listed; CGI and server-side includes are off.
+// folders are never listed; CGI and server-side includes are off. A file the
+// account may not read is 404 too; error pages never name a path of the
+// machine.
 //
 // Start() validates the folders and the account; when the process runs as
 // root it leaves root for the account (privilege_drop.h) before anything

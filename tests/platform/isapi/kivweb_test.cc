@@ -135,6 +135,24 @@ TEST_F(KivwebTest, AnswersNotFoundForWhatIsNeitherAFileNorALibrary) {
   EXPECT_EQ(Get(port(), "/scriptsx").status, 404);
 }
 
+TEST_F(KivwebTest, AnswersAnUnreadableFileWithoutNamingAnyPath) {
+  WriteFile(root_ + "/kiv/locked.htm", "<html>locked</html>");
+  Serve();
+  fs::permissions(root_ + "/kiv/locked.htm", fs::perms::none);
+  if (geteuid() != 0 && access((root_ + "/kiv/locked.htm").c_str(), R_OK) == 0) {
+    GTEST_SKIP() << "this user reads files whatever their mode";
+  }
+  for (const char* method : {"GET", "HEAD"}) {
+    HttpConnection connection(port());
+    connection.Send(std::string(method) + " /kiv/locked.htm HTTP/1.1\r\nHost: x\r\n\r\n");
+    HttpResponse response = connection.Read(std::string(method) == "HEAD");
+    EXPECT_EQ(response.status, 404) << method;
+    EXPECT_THAT(response.body, Not(HasSubstr(root_))) << method;
+    EXPECT_THAT(response.body, Not(HasSubstr("locked"))) << method;
+  }
+  EXPECT_EQ(Get(port(), "/kiv/default.htm").status, 200);
+}
+
 TEST_F(KivwebTest, RefusesOversizedHeadsAndGoesOnServing) {
   Serve();
   const std::string huge(64 << 10, 'a');

@@ -13,6 +13,7 @@
 #include "common/host_name.h"
 #include "platform/isapi/privilege_drop.h"
 #include "platform/isapi/request_framing.h"
+#include "platform/isapi/static_range.h"
 #include "platform/isapi/url_path.h"
 
 namespace tellwen::isapi {
@@ -136,7 +137,7 @@ Status WebServer::Start(const WebConfig& config) {
       "access_control_allow_origin",
       "",
       "extra_mime_types",
-      ".htc=text/x-component,.ico=image/x-icon",
+      kExtraMimeTypes,
       nullptr,
   };
 
@@ -212,7 +213,10 @@ int WebServer::BeginRequest(mg_connection* conn) {
   }
   // The scripts URL is routed here rather than by a handler registered after
   // the start, so that it is answered from the first connection on.
-  return ServerOf(conn)->ServeScript(conn);
+  WebServer* server = ServerOf(conn);
+  const int status = server->ServeScript(conn);
+  if (status != 0) return status;
+  return ServeStaticRange(conn, server->paths_.root, server->paths_.scripts);
 }
 
 int WebServer::ServeScript(mg_connection* conn) {

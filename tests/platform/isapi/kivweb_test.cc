@@ -135,6 +135,62 @@ TEST_F(KivwebTest, AnswersNotFoundForWhatIsNeitherAFileNorALibrary) {
   EXPECT_EQ(Get(port(), "/scriptsx").status, 404);
 }
 
+TEST_F(KivwebTest, ServesSingleByteRangesOfStaticFiles) {
+  WriteFile(root_ + "/kiv/digits.txt", "0123456789");
+  Serve();
+  struct Case {
+    std::string range;
+    int status;
+    std::string body;
+    std::string content_range;
+  } cases[] = {
+      {"bytes=-1", 206, "9", "bytes 9-9/10"},
+      {"bytes=3-5", 206, "345", "bytes 3-5/10"},
+      {"bytes=8-", 206, "89", "bytes 8-9/10"},
+      {"bytes=5-100", 206, "56789", "bytes 5-9/10"},
+      {"bytes=-20", 206, "0123456789", "bytes 0-9/10"},
+      {"BYTES = 0-0", 206, "0", "bytes 0-0/10"},
+      {"bytes=10-", 416, "", "bytes */10"},
+      {"bytes=10-20", 416, "", "bytes */10"},
+      {"bytes=-0", 416, "", "bytes */10"},
+      // Not a single well-formed range: the whole file.
+      {"bytes=5-2", 200, "0123456789", ""},
+      {"bytes=0-1,3-4", 200, "0123456789", ""},
+      {"bytes=1-x", 200, "0123456789", ""},
+      {"items=0-1", 200, "0123456789", ""},
+  };
+  HttpConnection connection(port());  // one connection: each answer keeps its framing
+  for (const Case& c : cases) {
+    ASSERT_TRUE(connection.Send("GET /kiv/digits.txt HTTP/1.1\r\nHost: x\r\nRange: " + c.range +
+                                "\r\n\r\n"));
+    HttpResponse response = connection.Read();
+    EXPECT_EQ(response.status, c.status) << c.range;
+    EXPECT_EQ(response.Header("content-range"), c.content_range) << c.range;
+    if (c.status != 416) {
+      EXPECT_EQ(response.body, c.body) << c.range;
+      EXPECT_EQ(response.Header("content-type"), "text/plain") << c.range;
+    }
+  }
+  // A range that was asked for a version of the file other than this one:
+  // the whole file.
+  HttpResponse whole = Get(port(), "/kiv/digits.txt",
+                           "Range: bytes=0-1\r\nIf-Range: Tue, 01 Jan 2019 00:00:00 GMT\r\n");
+  EXPECT_EQ(whole.status, 200);
+  EXPECT_EQ(whole.body, "0123456789");
+  const std::string modified = whole.Header("last-modified");
+  ASSERT_NE(modified, "");
+  EXPECT_EQ(
+      Get(port(), "/kiv/digits.txt", "Range: bytes=0-1\r\nIf-Range: " + modified + "\r\n").body,
+      "01");
+  // A resumed page (folder entry) and a head request.
+  EXPECT_EQ(Get(port(), "/kiv/", "Range: bytes=-7\r\n").body, "</html>");
+  HttpConnection head(port());
+  ASSERT_TRUE(head.Send("HEAD /kiv/digits.txt HTTP/1.1\r\nHost: x\r\nRange: bytes=-1\r\n\r\n"));
+  HttpResponse head_response = head.Read(/*head_only=*/true);
+  EXPECT_EQ(head_response.status, 200);
+  EXPECT_EQ(head_response.Header("content-length"), "10");
+}
+
 TEST_F(KivwebTest, AnswersAnUnreadableFileWithoutNamingAnyPath) {
   WriteFile(root_ + "/kiv/locked.htm", "<html>locked</html>");
   Serve();

@@ -31,11 +31,14 @@ std::string VariableNameOf(const char* header) {
 }  // namespace
 
 ExtensionRequest::ExtensionRequest(mg_connection* conn, const ServerPaths& paths,
-                                   const Extension& extension, std::string path_info)
+                                   const Extension& extension, std::string path_info,
+                                   std::string client_address, int client_port)
     : conn_(conn),
       info_(mg_get_request_info(conn)),
       paths_(paths),
       extension_(extension),
+      client_address_(std::move(client_address)),
+      client_port_(client_port),
       script_name_(std::string(kScriptsUrl) + "/" + extension.name),
       path_info_(std::move(path_info)) {
   query_string_ = info_->query_string ? info_->query_string : "";
@@ -296,9 +299,9 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
 
 bool ExtensionRequest::Variable(const std::string& name, std::string* value) const {
   if (name == "REMOTE_ADDR" || name == "REMOTE_HOST") {
-    *value = info_->remote_addr;
+    *value = client_address_;
   } else if (name == "REMOTE_PORT") {
-    *value = std::to_string(info_->remote_port);
+    *value = std::to_string(client_port_);
   } else if (name == "REMOTE_USER" || name == "LOGON_USER" || name == "AUTH_USER" ||
              name == "AUTH_TYPE" || name == "AUTH_PASSWORD") {
     *value = info_->remote_user ? info_->remote_user : "";
@@ -326,7 +329,7 @@ bool ExtensionRequest::Variable(const std::string& name, std::string* value) con
     }
     *value = text.empty() ? paths_.server_name : text;
   } else if (name == "SERVER_PORT") {
-    *value = std::to_string(info_->server_port);
+    *value = std::to_string(paths_.server_port);
   } else if (name == "SERVER_PORT_SECURE") {
     *value = "0";
   } else if (name == "SERVER_PROTOCOL") {

@@ -30,6 +30,7 @@ struct ServerPaths {
   std::string root;         // web root, without trailing "/"
   std::string scripts;      // scripts folder, without trailing "/"
   std::string server_name;  // SERVER_NAME when the request has no Host header
+  int server_port = 0;      // SERVER_PORT: the port clients connect to
 };
 
 // The most posted data kivweb accepts for one request.
@@ -41,8 +42,10 @@ class ExtensionRequest {
  public:
   // REQUIRES: the request's posted data fits kMaxPostedBytes (checked by the
   // caller).
+  // client_address and client_port: the client the front took the request
+  // from (civetweb's own peer is the front).
   ExtensionRequest(mg_connection* conn, const ServerPaths& paths, const Extension& extension,
-                   std::string path_info);
+                   std::string path_info, std::string client_address, int client_port);
   ExtensionRequest(const ExtensionRequest&) = delete;
   ExtensionRequest& operator=(const ExtensionRequest&) = delete;
 
@@ -77,6 +80,8 @@ class ExtensionRequest {
   const mg_request_info* info_;
   const ServerPaths& paths_;
   const Extension& extension_;
+  std::string client_address_;
+  int client_port_ = 0;
   std::string script_name_, path_info_, path_translated_, query_string_, content_type_;
   ExtensionControlBlock ecb_{};
   std::string posted_;            // lpbData

@@ -17,8 +17,7 @@ Status Refused(const std::string& step) {
   return Status::IoError(step + ": " + std::strerror(errno));
 }
 
-}  // namespace
-
+// Narrows the calling thread's permitted and effective capabilities to keep.
 Status LimitThreadCapabilities(CapabilityMask keep) {
   __user_cap_header_struct header{};
   header.version = _LINUX_CAPABILITY_VERSION_3;
@@ -29,6 +28,8 @@ Status LimitThreadCapabilities(CapabilityMask keep) {
   if (syscall(SYS_capset, &header, data) != 0) return Refused("cannot set the capabilities");
   return Status::Ok();
 }
+
+}  // namespace
 
 Status DropRootTo(const std::string& account, CapabilityMask keep) {
   const passwd* entry = getpwnam(account.c_str());

@@ -2,6 +2,7 @@
 
 #include <civetweb.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +35,25 @@ WebServer* ServerOf(const mg_connection* conn) {
 std::string TrimNewlines(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
+}
+
+// Raises the soft open-file limit to the hard one (and, as root, both to
+// kWantedFiles when lower). Returns a line for the log when it stays low.
+std::string RaiseOpenFileLimit() {
+  constexpr rlim_t kWantedFiles = 65536;
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return "";
+  if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < kWantedFiles) {
+    rlimit raised{kWantedFiles, kWantedFiles};
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) return "";
+  }
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < 4096) {
+    return "open-file limit " + std::to_string(limit.rlim_cur) +
+           ": few idle clients can be held (raise LimitNOFILE or ulimit -n)";
+  }
+  return "";
 }
 
 bool IsFolder(const std::string& path) {
@@ -86,13 +106,25 @@ Status WebServer::Start(const WebConfig& config) {
     if (account->pw_uid == 0)
       return Status::InvalidArgument("account '" + config.account +
                                      "' is root; kivweb never runs as root");
+  }
+
+  // The port is bound first, as root when started as root: no capability
+  // is kept for it.
+  const std::string listen = config.listen_address + ":" + std::to_string(config.listen_port);
+  Status listening = front_.Listen(config.listen_address, config.listen_port);
+  if (!listening.ok())
+    return Status::IoError("cannot serve on " + listen + ": " + listening.message());
+  port_ = front_.port();
+  paths_.server_port = port_;
+  // Each idle client holds one open file, each request in hand two.
+  const std::string files = RaiseOpenFileLimit();
+  if (!files.empty()) log_(files);
+
+  if (as_root) {
     // Root is left before any extension code runs. What stays is the raw
-    // ICMP socket of the on-demand ping (where unprivileged ICMP sockets are
-    // not allowed to the account, every computer would ping dead) and, for a
-    // port below 1024, the capability to bind it, given up once bound.
-    holds_bind_ = config.listen_port > 0 && config.listen_port < 1024;
-    Status dropped =
-        DropRootTo(config.account, kRawSocketCapability | (holds_bind_ ? kBindCapability : 0));
+    // ICMP socket of the on-demand ping: where unprivileged ICMP sockets are
+    // not allowed to the account, every computer would ping dead.
+    Status dropped = DropRootTo(config.account, kRawSocketCapability);
     if (!dropped.ok()) {
       return Status::IoError("could not drop root rights to account '" + config.account +
                              "': " + dropped.message());
@@ -109,11 +141,11 @@ Status WebServer::Start(const WebConfig& config) {
     return loaded;
   }
 
-  const std::string listen = config.listen_address + ":" + std::to_string(config.listen_port);
+  // civetweb serves only the front's connections, one request each.
   const std::string threads = std::to_string(config.threads);
   std::vector<const char*> options = {
       "listening_ports",
-      listen.c_str(),
+      "127.0.0.1:0",
       "document_root",
       paths_.root.c_str(),
       "num_threads",
@@ -123,7 +155,7 @@ Status WebServer::Start(const WebConfig& config) {
       "index_files",
       "default.htm",
       "enable_keep_alive",
-      "yes",
+      "no",
       "keep_alive_timeout_ms",
       "5000",
       "request_timeout_ms",
@@ -146,7 +178,6 @@ Status WebServer::Start(const WebConfig& config) {
   callbacks.log_message = &LogMessage;
   callbacks.log_access = &LogAccess;
   callbacks.http_error = &HttpError;
-  callbacks.init_thread = &InitThread;
 
   mg_init_library(0);
   start_error_.clear();
@@ -154,27 +185,32 @@ Status WebServer::Start(const WebConfig& config) {
   starting_server = this;
   context_ = mg_start(&callbacks, this, options.data());
   starting_server = nullptr;
-  if (holds_bind_) {
-    Status limited = LimitThreadCapabilities(kRawSocketCapability);
-    if (!limited.ok()) log_(limited.message());
-  }
   if (context_ == nullptr) {
     Stop();
     return Status::IoError("cannot serve on " + listen +
                            (start_error_.empty() ? "" : ": " + start_error_));
   }
   mg_server_port ports[4] = {};
-  if (mg_get_server_ports(context_, 4, ports) > 0) port_ = ports[0].port;
+  if (mg_get_server_ports(context_, 4, ports) <= 0) {
+    Stop();
+    return Status::IoError("cannot serve on " + listen + ": no port for the request threads");
+  }
+  Status front = front_.Start(ports[0].port);
+  if (!front.ok()) {
+    Stop();
+    return front;
+  }
   return Status::Ok();
 }
 
 void WebServer::Stop(int drain_ms) {
   ready_ = false;
   // civetweb refuses to write once it is stopping, so answers in flight are
-  // let finish first.
+  // let finish (and the front relay them) first.
   for (int waited = 0; in_flight_.load() > 0 && waited < drain_ms; waited += 10) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  front_.Stop();
   if (context_ != nullptr) {
     mg_stop(context_);
     context_ = nullptr;
@@ -184,19 +220,17 @@ void WebServer::Stop(int drain_ms) {
   for (const std::string& line : lines) log_(line);
 }
 
-void* WebServer::InitThread(const mg_context* context, int /*thread_type*/) {
-  auto* server = static_cast<WebServer*>(mg_get_user_data(context));
-  // Made while the main thread held the bind capability: give it up before
-  // any connection is taken.
-  if (server != nullptr && server->holds_bind_) {
-    Status limited = LimitThreadCapabilities(kRawSocketCapability);
-    if (!limited.ok()) server->log_(limited.message());
-  }
-  return nullptr;
-}
-
 int WebServer::BeginRequest(mg_connection* conn) {
   const mg_request_info* info = mg_get_request_info(conn);
+  WebServer* server = ServerOf(conn);
+  // Only the front's connections are served: civetweb's port is reachable
+  // from this machine, and the client is known only for those.
+  std::string address;
+  int client_port = 0;
+  if (!server->front_.PeerOf(info->remote_port, &address, &client_port)) {
+    SendPlainError(conn, 403, "Forbidden", "Forbidden.", /*close=*/true);
+    return 403;
+  }
   std::vector<std::pair<std::string, std::string>> headers;
   for (int i = 0; i < info->num_headers; ++i) {
     headers.emplace_back(info->http_headers[i].name, info->http_headers[i].value);
@@ -213,13 +247,13 @@ int WebServer::BeginRequest(mg_connection* conn) {
   }
   // The scripts URL is routed here rather than by a handler registered after
   // the start, so that it is answered from the first connection on.
-  WebServer* server = ServerOf(conn);
-  const int status = server->ServeScript(conn);
+  const int status = server->ServeScript(conn, address, client_port);
   if (status != 0) return status;
   return ServeStaticRange(conn, server->paths_.root, server->paths_.scripts);
 }
 
-int WebServer::ServeScript(mg_connection* conn) {
+int WebServer::ServeScript(mg_connection* conn, const std::string& client_address,
+                           int client_port) {
   const mg_request_info* info = mg_get_request_info(conn);
   const std::string url = info->local_uri ? info->local_uri : "";
   const std::string prefix = kScriptsUrl;
@@ -259,7 +293,7 @@ int WebServer::ServeScript(mg_connection* conn) {
     SendPlainError(conn, 413, "Payload Too Large", "The posted data is too large.");
     return 413;
   }
-  ExtensionRequest request(conn, paths_, *extension, path_info);
+  ExtensionRequest request(conn, paths_, *extension, path_info, client_address, client_port);
   const int status = request.Serve();
   request_log_data = request.log_data();
   return status;
@@ -278,6 +312,14 @@ int WebServer::LogAccess(const mg_connection* conn, const char* message) {
   WebServer* server = ServerOf(conn);
   if (server == nullptr) return 0;
   std::string line = TrimNewlines(message ? message : "");
+  // civetweb's line starts with its peer, the front: the client instead.
+  std::string address;
+  int client_port = 0;
+  const std::size_t blank = line.find(' ');
+  if (conn != nullptr && blank != std::string::npos &&
+      server->front_.PeerOf(mg_get_request_info(conn)->remote_port, &address, &client_port)) {
+    line = address + line.substr(blank);
+  }
   if (!request_log_data.empty()) {
     line += " [" + request_log_data + "]";
     request_log_data.clear();

@@ -10,12 +10,17 @@
 // account may not read is 404 too; error pages never name a path of the
 // machine.
 //
-// Start() validates the folders and the account; when the process runs as
-// root it leaves root for the account (privilege_drop.h) before anything
-// else, so extension code never runs as root; it keeps CAP_NET_RAW alone,
-// for the on-demand ping's raw ICMP socket. It then loads the extensions
-// and only then opens the port: every request a started kivweb accepts finds
-// its extensions loaded. While Stop() drains, requests to /scripts/ get 503.
+// Clients reach civetweb only through the accepting front (accept_front.h),
+// which holds idle and slow connections without a request thread and hands
+// civetweb whole requests, one per connection on 127.0.0.1.
+//
+// Start() validates the folders and the account and binds the port; when
+// the process runs as root it then leaves root for the account
+// (privilege_drop.h) before any extension code runs, keeping CAP_NET_RAW
+// alone, for the on-demand ping's raw ICMP socket. It then loads the
+// extensions and only then starts taking connections: every request a
+// started kivweb accepts finds its extensions loaded. While Stop() drains, requests to /scripts/
+// get 503.
 //
 // Thread safety: Start() and Stop() on one thread, Start() before any other
 // thread of the process exists; civetweb's request threads call the
@@ -28,6 +33,7 @@
 #include <string>
 
 #include "common/status.h"
+#include "platform/isapi/accept_front.h"
 #include "platform/isapi/extension_request.h"
 #include "platform/isapi/extension_set.h"
 #include "platform/isapi/web_config.h"
@@ -61,13 +67,13 @@ class WebServer {
   int port() const { return port_; }
 
  private:
-  static void* InitThread(const mg_context* context, int thread_type);
   static int BeginRequest(mg_connection* conn);
   static int LogMessage(const mg_connection* conn, const char* message);
   static int LogAccess(const mg_connection* conn, const char* message);
   static int HttpError(mg_connection* conn, int status, const char* message);
 
-  int ServeScript(mg_connection* conn);
+  // 0 when the URL is not under the scripts URL.
+  int ServeScript(mg_connection* conn, const std::string& client_address, int client_port);
 
   std::function<void(const std::string&)> log_;
   mg_context* context_ = nullptr;
@@ -77,7 +83,7 @@ class WebServer {
   std::atomic<int> in_flight_{0};  // extension requests being served
   std::string start_error_;        // civetweb's last message during mg_start
   int port_ = 0;
-  bool holds_bind_ = false;  // the start holds the bind capability
+  AcceptFront front_{[this](const std::string& line) { log_(line); }};
 };
 
 }  // namespace tellwen::isapi

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/isapi/byte_range.h"
 #include "platform/isapi/url_path.h"
 
 namespace tellwen::isapi {
@@ -236,6 +237,7 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
     errno = EBADF;
     return false;
   }
+  std::uint64_t offset = info.Offset;
   std::uint64_t count = info.BytesToWrite;
   if (count == 0) {
     const std::uint64_t size = file.st_size > 0 ? static_cast<std::uint64_t>(file.st_size) : 0;
@@ -267,6 +269,7 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
         prefix = raw;
       }
     }
+    if (prefix.empty()) OfferRanges(file, &head, &offset, &count);
     StartResponse(head, Framing::kContentLength, prefix.size() + count);
     whole_response = true;
   } else {
@@ -276,7 +279,6 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
   // connection.
   if (!WriteBody(prefix.data(), prefix.size())) return false;
   std::vector<char> block(kFileBlock);
-  std::uint64_t offset = info.Offset;
   std::uint64_t left = count;
   while (left > 0) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kFileBlock));
@@ -295,6 +297,38 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
   }
   if (whole_response) complete_ = true;
   return true;
+}
+
+void ExtensionRequest::OfferRanges(const struct stat& file, ResponseHead* head,
+                                   std::uint64_t* offset, std::uint64_t* count) const {
+  const std::uint64_t size = file.st_size > 0 ? static_cast<std::uint64_t>(file.st_size) : 0;
+  if (!S_ISREG(file.st_mode) || head->status != 200 || *offset != 0 || *count != size ||
+      HasHeader(*head, "Content-Range") || HasHeader(*head, "Accept-Ranges")) {
+    return;
+  }
+  const std::string modified = HttpDate(file.st_mtime);
+  head->headers.emplace_back("Accept-Ranges", "bytes");
+  if (!HasHeader(*head, "Last-Modified")) head->headers.emplace_back("Last-Modified", modified);
+  const char* range_header = mg_get_header(conn_, "Range");
+  const char* if_range = mg_get_header(conn_, "If-Range");
+  if (range_header == nullptr || head_only_ || (if_range != nullptr && modified != if_range)) {
+    return;
+  }
+  const ByteRange range = ParseByteRange(range_header, size);
+  if (range.kind == ByteRange::Kind::kPart) {
+    head->status = 206;
+    head->reason = "Partial Content";
+    head->headers.emplace_back("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                                    std::to_string(range.first + range.length - 1) +
+                                                    "/" + std::to_string(size));
+    *offset = range.first;
+    *count = range.length;
+  } else if (range.kind == ByteRange::Kind::kUnsatisfiable) {
+    head->status = 416;
+    head->reason = "Range Not Satisfiable";
+    head->headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
+    *count = 0;
+  }
 }
 
 bool ExtensionRequest::Variable(const std::string& name, std::string* value) const {

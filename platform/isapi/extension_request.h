@@ -7,14 +7,16 @@
 // first body bytes (or the end) so that head and first write leave in one
 // send. Bodies of HTTP/1.1 requests go out chunked, so the connection stays
 // open for the next request; a file sent by transmit-file as the whole
-// response goes out with its Content-Length; HTTP/1.0 answers end with the
-// connection.
+// response goes out with its Content-Length, and a regular file sent whole
+// with status 200 is served in ranges too, so a broken download resumes;
+// HTTP/1.0 answers end with the connection.
 //
 // Thread safety: an ExtensionRequest lives on the request thread that serves
 // it; its callbacks are called by the extension on that thread.
 #pragma once
 
 #include <civetweb.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
@@ -72,6 +74,11 @@ class ExtensionRequest {
   bool SendResponseHeader(const char* status, const char* lines);
   bool MapUrl(char* buffer, uint32_t* size) const;
   bool TransmitFile(const HseTfInfo& info);
+  // For a file sent whole as a 200 response: says ranges are served, gives
+  // the file's Last-Modified, and turns the answer into the range the
+  // request asks for (206 or 416, as static files; see byte_range.h).
+  void OfferRanges(const struct stat& file, ResponseHead* head, std::uint64_t* offset,
+                   std::uint64_t* count) const;
   // The response head goes out with this framing; pending_head_ holds it.
   void StartResponse(const ResponseHead& head, Framing framing, std::uint64_t length);
   void Finish(uint32_t result);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/isapi/byte_range.h"
+#include "platform/isapi/http_head.h"
 #include "platform/isapi/url_path.h"
 
 namespace tellwen::isapi {
@@ -17,14 +18,6 @@ namespace {
 
 // The bytes of a file sent per read and write.
 constexpr std::size_t kFileBlock = 64 << 10;
-
-std::string HttpDate(std::time_t when) {
-  std::tm utc{};
-  gmtime_r(&when, &utc);
-  char text[64];
-  std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-  return text;
-}
 
 // Whether a segment of url starts with "." (such files are civetweb's to
 // refuse or serve).

@@ -494,6 +494,46 @@ TEST_F(KivwebTest, AnswersFreshRequestsWhileIdleAndTricklingClientsHoldConnectio
   }
 }
 
+// The TCP ports process pid listens on.
+std::vector<int> ListeningPorts(pid_t pid) {
+  std::set<std::string> inodes;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+    std::error_code error;
+    const std::string target = fs::read_symlink(fd.path(), error).string();
+    if (target.compare(0, 8, "socket:[") == 0) inodes.insert(target.substr(8, target.size() - 9));
+  }
+  std::vector<int> ports;
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // column names
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+    fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+        timeout >> inode;
+    if (state == "0A" && inodes.count(inode) != 0) {
+      ports.push_back(std::stoi(local.substr(local.find(':') + 1), nullptr, 16));
+    }
+  }
+  return ports;
+}
+
+TEST_F(KivwebTest, ServesOnlyThroughItsFront) {
+  Serve();
+  const std::vector<int> ports = ListeningPorts(server_.pid());
+  ASSERT_EQ(ports.size(), 2u);  // the front's and the request threads'
+  for (int listening : ports) {
+    if (listening == port()) continue;
+    // A client of this machine that finds the request threads' port is
+    // refused: the front alone knows the client of a request.
+    HttpResponse direct = Get(listening, "/scripts/Echo.so?vars");
+    EXPECT_EQ(direct.status, 403);
+    EXPECT_THAT(direct.body, Not(HasSubstr("REMOTE_ADDR")));
+    EXPECT_EQ(Get(listening, "/kiv/default.htm").status, 403);
+  }
+  EXPECT_EQ(Get(port(), "/kiv/default.htm").status, 200);
+}
+
 TEST_F(KivwebTest, RefusesALibraryWhoseVersionCallFails) {
   Serve({}, {"KIVWEB_TEST_REFUSE_LOAD=1"});
   EXPECT_EQ(Ext("vars").status, 500);

@@ -160,8 +160,9 @@ Status AcceptFront::Start(int upstream_port) {
   return Status::Ok();
 }
 
-void AcceptFront::Stop() {
+void AcceptFront::Stop(int drain_ms) {
   if (!thread_.joinable()) return;
+  drain_ms_ = drain_ms;
   stop_ = true;
   const std::uint64_t one = 1;
   ssize_t ignored = write(wake_fd_, &one, sizeof one);
@@ -187,9 +188,31 @@ bool AcceptFront::PeerOf(int local_port, std::string* address, int* port) const 
 void AcceptFront::Run() {
   std::vector<epoll_event> events(256);
   auto last_check = Clock::now();
-  while (!stop_) {
+  bool draining = false;
+  Clock::time_point drain_end;
+  for (;;) {
+    if (stop_ && !draining) {
+      // No new connection; the answers under way may finish.
+      draining = true;
+      drain_end = Clock::now() + std::chrono::milliseconds(drain_ms_.load());
+      epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, listen_fd_, nullptr);
+      accept_paused_ = false;
+    }
+    if (draining) {
+      std::vector<std::uint64_t> done;
+      bool relaying = false;
+      for (const auto& [id, c] : connections_) {
+        if (c->state == Connection::State::kRelaying) {
+          relaying = true;
+        } else {
+          done.push_back(id);
+        }
+      }
+      for (std::uint64_t id : done) Close(id);
+      if (!relaying || Clock::now() >= drain_end) return;
+    }
     const int count = epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), 250);
-    for (int i = 0; i < count && !stop_; ++i) {
+    for (int i = 0; i < count; ++i) {
       const std::uint64_t key = events[i].data.u64;
       if (key == 0) {
         Accept();
@@ -324,7 +347,12 @@ void AcceptFront::OnClient(Connection& c, std::uint32_t events) {
       break;
     }
     if (c.state == Connection::State::kClosing) continue;  // read and dropped
+    if (buffered_ + static_cast<std::size_t>(got) > kMaxBufferedBytes) {
+      Answer(c, 503, "Service Unavailable", "The server is too busy; try again.");
+      return;
+    }
     c.in.append(block, static_cast<std::size_t>(got));
+    buffered_ += static_cast<std::size_t>(got);
     if (c.in.size() > kMaxHeadBytes + kMaxPostedBytes + (1 << 20)) break;
   }
   if (c.state == Connection::State::kWaiting) TryRequest(c);
@@ -437,6 +465,7 @@ void AcceptFront::TryRequest(Connection& c) {
   forwarded += "Connection: close\r\n\r\n";
   forwarded.append(c.in, head_end, end - head_end);
   c.in.erase(0, end);
+  buffered_ -= end;
   c.request_started = false;
   c.sent_continue = false;
   Forward(c, forwarded);
@@ -609,11 +638,12 @@ void AcceptFront::Close(std::uint64_t id) {
   auto it = connections_.find(id);
   if (it == connections_.end()) return;
   Connection& c = *it->second;
+  buffered_ -= c.in.size();
   CloseUpstream(c);
   epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.client, nullptr);
   close(c.client);
   connections_.erase(it);
-  if (accept_paused_) {
+  if (accept_paused_ && !stop_) {
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = 0;

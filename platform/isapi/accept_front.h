@@ -13,7 +13,8 @@
 //    than kMinBodyBytesPerSecond after that; a request late is answered 408
 //    and its connection closed. Heads over kMaxHeadBytes get 431, bodies
 //    over kMaxPostedBytes 413, ambiguous lengths (request_framing.h) 400, all
-//    closing the connection;
+//    closing the connection; a client whose bytes would take the requests
+//    waiting in the front over kMaxBufferedBytes gets 503;
 //  - hands each whole request to civetweb over a fresh connection on
 //    127.0.0.1 (its "Connection" lines replaced by "Connection: close"), and
 //    relays the answer back with bounded buffers;
@@ -43,6 +44,8 @@ inline constexpr int kHeadSeconds = 10;
 inline constexpr std::uint64_t kMinBodyBytesPerSecond = 16 << 10;
 inline constexpr int kIdleSeconds = 15;
 inline constexpr std::size_t kMaxHeadBytes = 16 << 10;
+// The request bytes all clients together may have waiting in the front.
+inline constexpr std::size_t kMaxBufferedBytes = std::size_t{256} << 20;
 
 class AcceptFront {
  public:
@@ -58,8 +61,10 @@ class AcceptFront {
 
   // Serves the port, handing requests to 127.0.0.1:upstream_port.
   Status Start(int upstream_port);
-  // Closes the port and every connection. Safe to call twice.
-  void Stop();
+  // Closes the port and the connections waiting for a request; the answers
+  // under way may finish for up to drain_ms, then every connection is
+  // closed. Safe to call twice.
+  void Stop(int drain_ms = 5000);
 
   // The client ("1.2.3.4", port) behind the front's connection whose local
   // port is local_port. False for a connection the front did not open.
@@ -89,10 +94,12 @@ class AcceptFront {
   int epoll_fd_ = -1;
   int wake_fd_ = -1;
   std::atomic<bool> stop_{false};
+  std::atomic<int> drain_ms_{0};
   std::thread thread_;
   std::map<std::uint64_t, std::unique_ptr<Connection>> connections_;
   std::uint64_t next_id_ = 1;
   bool accept_paused_ = false;
+  std::size_t buffered_ = 0;  // the bytes of every connection's `in`
 
   mutable std::mutex peers_mutex_;
   std::map<int, std::pair<std::string, int>> peers_;  // local port -> client

@@ -100,7 +100,6 @@ struct AcceptFront::Connection {
   std::string to_client;
   bool sent_continue = false;
   bool keep_alive = false;  // the client may send another request
-  bool head_request = false;
   bool response_head_done = false;
   std::string response_head;  // the answer's head while it arrives
   bool upstream_done = false;
@@ -393,7 +392,6 @@ void AcceptFront::TryRequest(Connection& c) {
     return;
   }
   const bool http11 = version == "HTTP/1.1";
-  c.head_request = request_line.compare(0, first_space, "HEAD") == 0;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string forwarded = request_line + "\r\n";
   bool close_asked = !http11, expect_continue = false, chunked = false;

@@ -58,9 +58,10 @@ class WebServer {
   Status Start(const WebConfig& config);
 
   // Stops: new extension requests get 503, the extension requests in flight
-  // may finish for up to drain_ms, then civetweb stops (which ends whatever
-  // is still running or waiting) and the extensions are terminated and
-  // unloaded. Safe to call twice.
+  // may finish for up to drain_ms, the front relays the answers under way
+  // (up to 5 s) and closes every connection, then civetweb stops (which ends
+  // whatever is still running or waiting) and the extensions are terminated
+  // and unloaded. Safe to call twice.
   void Stop(int drain_ms = 60000);
 
   // The port bound (useful with port 0).

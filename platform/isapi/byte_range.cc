@@ -29,11 +29,11 @@ ByteRange ParseByteRange(const std::string& header, std::uint64_t size) {
   const std::size_t equals = header.find('=');
   if (equals == std::string::npos) return whole;
   if (strcasecmp(TrimBlanks(header.substr(0, equals)).c_str(), "bytes") != 0) return whole;
-  const std::string spec = TrimBlanks(header.substr(equals + 1));
-  const std::size_t dash = spec.find('-');
-  if (dash == std::string::npos || spec.find(',') != std::string::npos) return whole;
-  const std::string first_text = TrimBlanks(spec.substr(0, dash));
-  const std::string last_text = TrimBlanks(spec.substr(dash + 1));
+  const std::string range_set = TrimBlanks(header.substr(equals + 1));
+  const std::size_t dash = range_set.find('-');
+  if (dash == std::string::npos || range_set.find(',') != std::string::npos) return whole;
+  const std::string first_text = TrimBlanks(range_set.substr(0, dash));
+  const std::string last_text = TrimBlanks(range_set.substr(dash + 1));
   ByteRange range;
   range.kind = ByteRange::Kind::kPart;
   if (first_text.empty()) {

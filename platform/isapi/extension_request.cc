@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/isapi/byte_range.h"
 #include "platform/isapi/url_path.h"
 
 namespace tellwen::isapi {
@@ -31,11 +32,14 @@ std::string VariableNameOf(const char* header) {
 }  // namespace
 
 ExtensionRequest::ExtensionRequest(mg_connection* conn, const ServerPaths& paths,
-                                   const Extension& extension, std::string path_info)
+                                   const Extension& extension, std::string path_info,
+                                   std::string client_address, int client_port)
     : conn_(conn),
       info_(mg_get_request_info(conn)),
       paths_(paths),
       extension_(extension),
+      client_address_(std::move(client_address)),
+      client_port_(client_port),
       script_name_(std::string(kScriptsUrl) + "/" + extension.name),
       path_info_(std::move(path_info)) {
   query_string_ = info_->query_string ? info_->query_string : "";
@@ -233,6 +237,7 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
     errno = EBADF;
     return false;
   }
+  std::uint64_t offset = info.Offset;
   std::uint64_t count = info.BytesToWrite;
   if (count == 0) {
     const std::uint64_t size = file.st_size > 0 ? static_cast<std::uint64_t>(file.st_size) : 0;
@@ -264,6 +269,7 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
         prefix = raw;
       }
     }
+    if (prefix.empty()) OfferRanges(file, &head, &offset, &count);
     StartResponse(head, Framing::kContentLength, prefix.size() + count);
     whole_response = true;
   } else {
@@ -273,7 +279,6 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
   // connection.
   if (!WriteBody(prefix.data(), prefix.size())) return false;
   std::vector<char> block(kFileBlock);
-  std::uint64_t offset = info.Offset;
   std::uint64_t left = count;
   while (left > 0) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kFileBlock));
@@ -294,11 +299,43 @@ bool ExtensionRequest::TransmitFile(const HseTfInfo& info) {
   return true;
 }
 
+void ExtensionRequest::OfferRanges(const struct stat& file, ResponseHead* head,
+                                   std::uint64_t* offset, std::uint64_t* count) const {
+  const std::uint64_t size = file.st_size > 0 ? static_cast<std::uint64_t>(file.st_size) : 0;
+  if (!S_ISREG(file.st_mode) || head->status != 200 || *offset != 0 || *count != size ||
+      HasHeader(*head, "Content-Range") || HasHeader(*head, "Accept-Ranges")) {
+    return;
+  }
+  const std::string modified = HttpDate(file.st_mtime);
+  head->headers.emplace_back("Accept-Ranges", "bytes");
+  if (!HasHeader(*head, "Last-Modified")) head->headers.emplace_back("Last-Modified", modified);
+  const char* range_header = mg_get_header(conn_, "Range");
+  const char* if_range = mg_get_header(conn_, "If-Range");
+  if (range_header == nullptr || head_only_ || (if_range != nullptr && modified != if_range)) {
+    return;
+  }
+  const ByteRange range = ParseByteRange(range_header, size);
+  if (range.kind == ByteRange::Kind::kPart) {
+    head->status = 206;
+    head->reason = "Partial Content";
+    head->headers.emplace_back("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                                    std::to_string(range.first + range.length - 1) +
+                                                    "/" + std::to_string(size));
+    *offset = range.first;
+    *count = range.length;
+  } else if (range.kind == ByteRange::Kind::kUnsatisfiable) {
+    head->status = 416;
+    head->reason = "Range Not Satisfiable";
+    head->headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
+    *count = 0;
+  }
+}
+
 bool ExtensionRequest::Variable(const std::string& name, std::string* value) const {
   if (name == "REMOTE_ADDR" || name == "REMOTE_HOST") {
-    *value = info_->remote_addr;
+    *value = client_address_;
   } else if (name == "REMOTE_PORT") {
-    *value = std::to_string(info_->remote_port);
+    *value = std::to_string(client_port_);
   } else if (name == "REMOTE_USER" || name == "LOGON_USER" || name == "AUTH_USER" ||
              name == "AUTH_TYPE" || name == "AUTH_PASSWORD") {
     *value = info_->remote_user ? info_->remote_user : "";
@@ -326,7 +363,7 @@ bool ExtensionRequest::Variable(const std::string& name, std::string* value) con
     }
     *value = text.empty() ? paths_.server_name : text;
   } else if (name == "SERVER_PORT") {
-    *value = std::to_string(info_->server_port);
+    *value = std::to_string(paths_.server_port);
   } else if (name == "SERVER_PORT_SECURE") {
     *value = "0";
   } else if (name == "SERVER_PROTOCOL") {

@@ -7,14 +7,16 @@
 // first body bytes (or the end) so that head and first write leave in one
 // send. Bodies of HTTP/1.1 requests go out chunked, so the connection stays
 // open for the next request; a file sent by transmit-file as the whole
-// response goes out with its Content-Length; HTTP/1.0 answers end with the
-// connection.
+// response goes out with its Content-Length, and a regular file sent whole
+// with status 200 is served in ranges too, so a broken download resumes;
+// HTTP/1.0 answers end with the connection.
 //
 // Thread safety: an ExtensionRequest lives on the request thread that serves
 // it; its callbacks are called by the extension on that thread.
 #pragma once
 
 #include <civetweb.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
@@ -30,6 +32,7 @@ struct ServerPaths {
   std::string root;         // web root, without trailing "/"
   std::string scripts;      // scripts folder, without trailing "/"
   std::string server_name;  // SERVER_NAME when the request has no Host header
+  int server_port = 0;      // SERVER_PORT: the port clients connect to
 };
 
 // The most posted data kivweb accepts for one request.
@@ -41,8 +44,10 @@ class ExtensionRequest {
  public:
   // REQUIRES: the request's posted data fits kMaxPostedBytes (checked by the
   // caller).
+  // client_address and client_port: the client the front took the request
+  // from (civetweb's own peer is the front).
   ExtensionRequest(mg_connection* conn, const ServerPaths& paths, const Extension& extension,
-                   std::string path_info);
+                   std::string path_info, std::string client_address, int client_port);
   ExtensionRequest(const ExtensionRequest&) = delete;
   ExtensionRequest& operator=(const ExtensionRequest&) = delete;
 
@@ -69,6 +74,11 @@ class ExtensionRequest {
   bool SendResponseHeader(const char* status, const char* lines);
   bool MapUrl(char* buffer, uint32_t* size) const;
   bool TransmitFile(const HseTfInfo& info);
+  // For a file sent whole as a 200 response: says ranges are served, gives
+  // the file's Last-Modified, and turns the answer into the range the
+  // request asks for (206 or 416, as static files; see byte_range.h).
+  void OfferRanges(const struct stat& file, ResponseHead* head, std::uint64_t* offset,
+                   std::uint64_t* count) const;
   // The response head goes out with this framing; pending_head_ holds it.
   void StartResponse(const ResponseHead& head, Framing framing, std::uint64_t length);
   void Finish(uint32_t result);
@@ -77,6 +87,8 @@ class ExtensionRequest {
   const mg_request_info* info_;
   const ServerPaths& paths_;
   const Extension& extension_;
+  std::string client_address_;
+  int client_port_ = 0;
   std::string script_name_, path_info_, path_translated_, query_string_, content_type_;
   ExtensionControlBlock ecb_{};
   std::string posted_;            // lpbData

@@ -108,18 +108,19 @@ bool HasHeader(const ResponseHead& head, const std::string& name) {
   return false;
 }
 
+std::string HttpDate(std::time_t when) {
+  std::tm utc{};
+  gmtime_r(&when, &utc);
+  char text[64];
+  std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+  return text;
+}
+
 std::string FormatHead(const std::string& http_version, const ResponseHead& head, Framing framing,
                        unsigned long long length) {
   std::string out = "HTTP/" + http_version + " " + std::to_string(head.status) + " " +
                     (head.reason.empty() ? std::string("OK") : head.reason) + "\r\n";
-  char date[64];
-  std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-  out += "Date: ";
-  out += date;
-  out += "\r\n";
+  out += "Date: " + HttpDate(std::time(nullptr)) + "\r\n";
   for (const auto& [name, value] : head.headers) out += name + ": " + value + "\r\n";
   if (!HasHeader(head, "Content-Type")) out += "Content-Type: text/html\r\n";
   switch (framing) {

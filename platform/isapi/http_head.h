@@ -12,6 +12,7 @@
 // Thread safety: pure functions over values.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,9 @@ std::size_t ParseRawHead(const std::string& raw, ResponseHead* head);
 
 // Whether head has a header of this name (ASCII case ignored).
 bool HasHeader(const ResponseHead& head, const std::string& name);
+
+// when as an HTTP date ("Tue, 08 Dec 2026 07:00:00 GMT").
+std::string HttpDate(std::time_t when);
 
 // How the body of a response is delimited.
 enum class Framing { kContentLength, kChunked, kClose };

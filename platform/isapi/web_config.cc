@@ -176,8 +176,8 @@ std::string WebUsage() {
          "The Tellwen web server: serves the web root as static files and the\n"
          "extension libraries of the scripts folder under /scripts/NAME.so.\n"
          "Runs in the foreground, logs one line per request to stderr and stops\n"
-         "on SIGTERM or SIGINT. Started as root, it binds its port and then runs\n"
-         "as the configured account.\n"
+         "on SIGTERM or SIGINT. Started as root, it binds its port, then runs as\n"
+         "the configured account, keeping only the right to send pings (CAP_NET_RAW).\n"
          "\n"
          "  --config FILE      configuration file (default " +
          std::string(kDefaultConfigPath) +

@@ -13,8 +13,6 @@
 namespace tellwen::testing {
 namespace {
 
-constexpr int kReadTimeoutMs = 60000;
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -33,10 +31,16 @@ HttpConnection::HttpConnection(int port) {
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  // A server that accepts nothing (its backlog full) is not waited for long.
+  timeval limit{10, 0};
+  setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     close(fd_);
     fd_ = -1;
+    return;
   }
+  timeval none{0, 0};
+  setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &none, sizeof none);
 }
 
 HttpConnection::~HttpConnection() {
@@ -56,7 +60,7 @@ bool HttpConnection::Send(const std::string& bytes) {
 bool HttpConnection::Fill() {
   if (fd_ < 0) return false;
   pollfd wait{fd_, POLLIN, 0};
-  if (poll(&wait, 1, kReadTimeoutMs) <= 0) return false;
+  if (poll(&wait, 1, read_timeout_ms_) <= 0) return false;
   char block[64 << 10];
   const ssize_t n = recv(fd_, block, sizeof block, 0);
   if (n <= 0) return false;

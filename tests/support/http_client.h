@@ -31,6 +31,8 @@ class HttpConnection {
   HttpConnection& operator=(const HttpConnection&) = delete;
 
   bool connected() const { return fd_ >= 0; }
+  // How long Read waits for each block of the answer (60 s unless set).
+  void set_read_timeout_ms(int ms) { read_timeout_ms_ = ms; }
   bool Send(const std::string& bytes);
   // Reads one response; head_only for the answer to a HEAD request.
   HttpResponse Read(bool head_only = false);
@@ -41,6 +43,7 @@ class HttpConnection {
   bool Fill();  // reads more bytes into buffer_; false at EOF or error
   bool ReadLine(std::string* line);
   int fd_ = -1;
+  int read_timeout_ms_ = 60000;
   std::string buffer_;
 };
 

@@ -1,0 +1,58 @@
+#include "platform/isapi/request_framing.h"
+
+#include <strings.h>
+
+namespace tellwen::isapi {
+namespace {
+
+std::string TrimBlanks(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// 1 to 18 digits: a length that fits its type.
+bool IsLength(const std::string& text) {
+  if (text.empty() || text.size() > 18) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FramingFault(const std::string& http_version,
+                         const std::vector<std::pair<std::string, std::string>>& headers) {
+  std::string length;
+  bool has_length = false;
+  std::vector<std::string> codings;
+  for (const auto& [name, raw_value] : headers) {
+    const std::string value = TrimBlanks(raw_value);
+    if (strcasecmp(name.c_str(), "Content-Length") == 0) {
+      if (!IsLength(value)) return "Content-Length '" + value + "' is not a number";
+      const std::string number =
+          value.substr(std::min(value.find_first_not_of('0'), value.size() - 1));
+      if (has_length && number != length) return "two different Content-Length values";
+      length = number;
+      has_length = true;
+    } else if (strcasecmp(name.c_str(), "Transfer-Encoding") == 0) {
+      std::size_t start = 0;
+      for (;;) {
+        const std::size_t comma = value.find(',', start);
+        codings.push_back(TrimBlanks(value.substr(start, comma - start)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    }
+  }
+  if (codings.empty()) return "";
+  if (http_version != "1.1") return "Transfer-Encoding in an HTTP/" + http_version + " request";
+  if (has_length) return "both Content-Length and Transfer-Encoding";
+  if (codings.size() != 1 || strcasecmp(codings[0].c_str(), "chunked") != 0) {
+    return "a transfer coding other than chunked";
+  }
+  return "";
+}
+
+}  // namespace tellwen::isapi

@@ -24,7 +24,7 @@ std::string QtFileFilter(const std::string& list_filter) {
       size_t end = text.find(';', begin);
       if (end == std::string::npos) end = text.size();
       std::string pattern = Trim(text.substr(begin, end - begin));
-      if (pattern == "*.*") pattern = "*";
+      if (pattern == "*.*") pattern.erase(1);  // "*": Qt's "every file"
       if (!pattern.empty()) {
         if (!patterns.empty()) patterns += ' ';
         patterns += pattern;

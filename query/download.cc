@@ -81,7 +81,7 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
   net::NetStatus status = net::NetStatus::kOk;
   std::unique_ptr<net::FileReader> reader = network.OpenFile(path, &status);
   if (!reader) {
-    reports.Detail("download: " + std::string(net::NetStatusText(status)) + " on " + path);
+    reports.Detail("download: " + std::string(net::NetStatusText(status)) + " on " + LogSafe(path));
     WriteAnswerPage(ctx, "FileOpen&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) +
                              "'.<br>Error was: '" + net::NetStatusText(status) + "'<br>");
     return;
@@ -95,7 +95,7 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
     size_t got = 0;
     const net::NetStatus read = reader->Read(block.data(), block.size(), &got);
     if (read != net::NetStatus::kOk) {
-      reports.Detail("download: read failed on " + path);
+      reports.Detail("download: read failed on " + LogSafe(path));
       break;
     }
     if (got == 0) break;

@@ -123,7 +123,8 @@ constexpr DefaultEntry kDefaults[] = {
 // every request of the site, and each would otherwise add a line to the log.
 void ShowFailure(const char* format, int code, const std::string& folder,
                  const std::string& value) {
-  static RepeatedMessages repeats(MachineClock());
+  // Never destroyed: a thread may report while the process exits.
+  static RepeatedMessages& repeats = *new RepeatedMessages(MachineClock());
   char text[200];
   std::snprintf(text, sizeof text, format, code);
   const std::string where = folder.empty() ? registry::HiveRoot() : folder;

@@ -65,6 +65,7 @@ class SiteDownloadsHungHost : public SearchSiteTest {
     std::vector<std::thread> threads;
     std::vector<HttpResponse> answers;
     std::vector<double> seconds;
+    std::atomic<int> finished{0};
   };
   void StartHung(int count, Hung* hung) {
     hung->answers.resize(count);
@@ -76,6 +77,7 @@ class SiteDownloadsHungHost : public SearchSiteTest {
         const Steady::time_point start = Steady::now();
         hung->answers[i] = Page("Command?proxy=" + id);
         hung->seconds[i] = SecondsSince(start);
+        ++hung->finished;
       });
     }
   }
@@ -91,8 +93,10 @@ class SiteDownloadsHungHost : public SearchSiteTest {
 TEST_F(SiteDownloadsHungHost, HungDownloadsEndWithinTheTimeoutAndHealthyOnesAreServedMeanwhile) {
   Hung hung;
   StartHung(5, &hung);
-  // Once the five hang at the silent computer, the healthy one is read.
-  for (int i = 0; i < 100 && hung_.accepted() < 5; ++i) {
+  // Once the five hang at the silent computer (each download probes it with
+  // one connection, then opens its session on another), the healthy one is
+  // read.
+  for (int i = 0; i < 100 && hung_.accepted() < 2 * 5; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   const Steady::time_point start = Steady::now();
@@ -113,9 +117,13 @@ TEST_F(SiteDownloadsHungHost, DownloadsPastTheCapGetTheBusyPageAndTheSiteStaysSe
   Hung hung;
   const int count = static_cast<int>(query::kMaxDownloads) + 4;
   StartHung(count, &hung);
-  for (int i = 0; i < 100 && hung_.accepted() < static_cast<int>(query::kMaxDownloads); ++i) {
+  // The downloads past the cap are answered at once; then every slot is held
+  // by a download that hangs.
+  const int past_cap = count - static_cast<int>(query::kMaxDownloads);
+  for (int i = 0; i < 200 && hung.finished < past_cap; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  ASSERT_GE(hung.finished.load(), past_cap) << "downloads past the cap were not answered at once";
   // With every download slot taken the site's files and pages still answer.
   Steady::time_point start = Steady::now();
   EXPECT_EQ(Get(kivweb_.port(), "/kiv/default.htm").status, 200);
@@ -136,7 +144,7 @@ TEST_F(SiteDownloadsHungHost, DownloadsPastTheCapGetTheBusyPageAndTheSiteStaysSe
       EXPECT_THAT(hung.answers[i].body, HasSubstr("FileOpen&nbsp;failed")) << i;
     }
   }
-  EXPECT_EQ(busy, count - static_cast<int>(query::kMaxDownloads));
+  EXPECT_EQ(busy, past_cap);
   // The slots come back: the healthy file is served again.
   EXPECT_TRUE(Download("healthy.bin").body == healthy_bytes_);
 }

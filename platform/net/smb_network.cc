@@ -378,13 +378,21 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
         ctx = nullptr;
       }
       // The configuration is the library's global state; loading it after
-      // the context's start makes it override the system's for every context.
+      // the first context's start makes it override the system's for every
+      // context. It is loaded once per file: a load also replaces the
+      // library's character-set converters, which other threads' calls are
+      // using.
       const std::string config = SmbConfigFile(options);
-      if (ctx != nullptr && !config.empty() && smbc_setConfiguration(ctx, config.c_str()) != 0) {
-        static std::atomic<bool> told{false};
-        if (!told.exchange(true)) {
+      static std::string loaded_config;
+      static bool loaded = false;
+      if (ctx != nullptr && !config.empty() && config != loaded_config) {
+        loaded_config = config;
+        loaded = smbc_setConfiguration(ctx, config.c_str()) == 0;
+        if (!loaded) {
           std::fprintf(stderr, "SMB client configuration %s cannot be loaded\n", config.c_str());
         }
+      }
+      if (ctx != nullptr && !config.empty() && !loaded) {
         smbc_free_context(ctx, 1);
         ctx = nullptr;
       }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/clock.h"
 #include "common/host_name.h"
 #include "common/int_text.h"
 #include "common/user_messages.h"
@@ -116,11 +117,18 @@ constexpr DefaultEntry kDefaults[] = {
 };
 
 // Formats a message the way the store reports hive failures: a text of at
-// most 200 bytes naming the call and its code.
-void ShowFailure(const char* format, int code) {
+// most 200 bytes naming the call and its code. A failure is shown once per
+// key folder (the hive root while there is none), value and text, then
+// counted (common/user_messages.h): a store that cannot be written fails on
+// every request of the site, and each would otherwise add a line to the log.
+void ShowFailure(const char* format, int code, const std::string& folder,
+                 const std::string& value) {
+  // Never destroyed: a thread may report while the process exits.
+  static RepeatedMessages& repeats = *new RepeatedMessages(MachineClock());
   char text[200];
   std::snprintf(text, sizeof text, format, code);
-  ShowMessage(text, MessageIcon::kError);
+  const std::string where = folder.empty() ? registry::HiveRoot() : folder;
+  repeats.Show(where + '\n' + value + '\n' + text, text, MessageIcon::kError);
 }
 
 std::string TempFolder() {
@@ -138,7 +146,7 @@ CKIVRegistry::CKIVRegistry() {
   disposition_ = created ? 1 : 2;  // created new key / opened existing key
   if (last_result_ != 0) {
     key_.clear();
-    ShowFailure("RegCreateKeyEx in CKIVRegistry::CKIVRegistry() return %d", last_result_);
+    ShowFailure("RegCreateKeyEx in CKIVRegistry::CKIVRegistry() return %d", last_result_, key_, "");
   }
 }
 
@@ -157,7 +165,7 @@ std::string CKIVRegistry::GetValue(const std::string& name, const std::string& m
   // is: replacing it with the default would lose the administrator's data.
   const bool unreadable = last_result_ != 0 && last_result_ != ENOENT && last_result_ != EBADF;
   if (unreadable && !default_mode) {
-    ShowFailure("RegQueryValueEx in CKIVRegistry::GetValue() return %d", last_result_);
+    ShowFailure("RegQueryValueEx in CKIVRegistry::GetValue() return %d", last_result_, key_, name);
   }
   std::string value = ComputeDefault(name);
   if (!default_mode && !unreadable) {
@@ -172,7 +180,8 @@ std::string CKIVRegistry::GetValue(const std::string& name, const std::string& m
       }
     }
     if (last_result_ != 0) {
-      ShowFailure("RegSetKeyEx in CKIVRegistry::OnInitDialog() return %d", last_result_);
+      ShowFailure("RegSetKeyEx in CKIVRegistry::OnInitDialog() return %d", last_result_, key_,
+                  name);
     }
   }
   return value;
@@ -207,7 +216,7 @@ bool CKIVRegistry::GetBoolValue(const std::string& name, int /*ignored*/, const 
 void CKIVRegistry::SetValue(const std::string& name, const std::string& value) {
   last_result_ = key_.empty() ? EBADF : registry::SetValue(key_, name, value);
   if (last_result_ != 0) {
-    ShowFailure("RegSetKeyEx in CKIVRegistry::SetValue() return %d", last_result_);
+    ShowFailure("RegSetKeyEx in CKIVRegistry::SetValue() return %d", last_result_, key_, name);
   }
 }
 

@@ -9,7 +9,11 @@
 // read of any other.
 //
 // Failures of the hive are shown as message boxes (common/user_messages.h)
-// that name the call and its errno code; the operation then goes on.
+// that name the call and its errno code; the operation then goes on. Each
+// failure is shown once per value and cause, then only counted: a message of
+// the same value and cause again comes at most once a minute, with the count
+// of its repeats (RepeatedMessages), so a store that cannot be written does
+// not fill a program's log however often it is asked.
 //
 // Thread safety: an object is used by one thread at a time; create one per
 // operation. Any number of objects in any threads and processes may read and

@@ -55,4 +55,37 @@ bool AskYesNo(const std::string& text, MessageIcon icon) {
   return CurrentSink()->AskYesNo(text, icon);
 }
 
+RepeatedMessages::RepeatedMessages(Clock& clock, uint64_t interval_ms, size_t max_keys)
+    : clock_(clock), interval_ms_(interval_ms), max_keys_(max_keys) {}
+
+void RepeatedMessages::Show(const std::string& key, const std::string& text, MessageIcon icon) {
+  std::string shown;
+  {
+    MutexLock lock(mutex_);
+    const uint64_t now = clock_.SteadyMs();
+    Seen* seen = nullptr;
+    if (auto it = seen_.find(key); it != seen_.end()) {
+      seen = &it->second;
+    } else if (seen_.size() < max_keys_) {
+      seen_.emplace(key, Seen{now, 0});
+      shown = text;
+    } else if (!overflow_used_) {
+      overflow_used_ = true;
+      overflow_ = Seen{now, 0};
+      shown = text;
+    } else {
+      seen = &overflow_;
+    }
+    if (seen != nullptr) {
+      ++seen->repeats;
+      const uint64_t since = now - seen->shown_ms;
+      if (since < interval_ms_) return;
+      shown = text + " (" + std::to_string(seen->repeats) + " times in the last " +
+              std::to_string(since / 1000) + " seconds)";
+      *seen = Seen{now, 0};
+    }
+  }
+  ShowMessage(shown, icon);
+}
+
 }  // namespace tellwen

@@ -9,20 +9,6 @@
 
 namespace tellwen::query {
 
-namespace {
-
-// A request text in a report line: control bytes shown as "?", at most 100
-// bytes, so a request can neither add lines nor flood the report.
-std::string ReportText(const std::string& text) {
-  std::string out = text.substr(0, 100);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  return out;
-}
-
-}  // namespace
-
 int PingTimeoutMs(const std::string& setting) {
   const int value = IsDigits(setting) ? LeadingInt(setting) : 0;
   return value >= 50 && value <= 10000 ? value : 1000;
@@ -54,9 +40,10 @@ void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoServ
   const std::string name = PingTargetName(path);
   uint32_t address = 0;
   bool alive = false;
-  // Only a valid name that resolves is pinged; an echo of a name that does
-  // not resolve would go to address 0, which is the local host.
-  if (!name.empty() && net::ResolveIPv4(name, &address)) {
+  // Only a valid name that resolves within the ping's timeout is pinged; an
+  // echo of a name that does not resolve would go to address 0, which is the
+  // local host.
+  if (!name.empty() && net::ResolveIPv4(name, &address, timeout)) {
     alive = echo.Echo(net::AddressText(address), timeout).status == net::EchoStatus::kAlive;
   } else {
     address = 0;
@@ -64,7 +51,7 @@ void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoServ
   SendFile(ctx, folder + (alive ? "pingyes.gif" : "pingno.gif"), "Content-Type: image/gif");
 
   const std::string remote = ctx->GetServerVariable("REMOTE_ADDR");
-  reports.Short(PadLeft(remote, 16) + " ping  [" + ReportText(path) +
+  reports.Short(PadLeft(remote, 16) + " ping  [" + LogSafe(path) +
                 "]:  " + (alive ? "alive" : "dead") + "  (ip: " + net::AddressText(address) + ")");
   if (site.log_statistics) {
     const SqlResult result =

@@ -35,14 +35,6 @@ std::string ShortReportPath(const std::string& file, bool daily, std::time_t now
 
 std::string ReportTime(std::time_t now) { return FormatLocalTime(now, "%d-%m-%Y %H:%M:%S"); }
 
-std::string LogSafe(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';
-  }
-  return out;
-}
-
 bool AppendToFile(const std::string& file, const std::string& text) {
   int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {

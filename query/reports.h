@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/clock.h"
+#include "query/report_text.h"
 #include "query/site_settings.h"
 
 namespace tellwen::query {
@@ -28,10 +29,6 @@ std::string ShortReportPath(const std::string& file, bool daily, std::time_t now
 
 // "%d-%m-%Y %H:%M:%S" of local time.
 std::string ReportTime(std::time_t now);
-
-// A request text in a report line: control bytes shown as "?", so that a
-// request cannot add lines to a report.
-std::string LogSafe(const std::string& text);
 
 class RequestReports {
  public:

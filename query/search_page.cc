@@ -58,7 +58,7 @@ std::string SearchShortLine(const std::string& search, const SearchPlan& plan,
                             bool automatic_ping, bool alive_only, const std::string& query_time) {
   const char* kind = plan.kind == 0 ? "ANY" : plan.kind == 2 ? "EXC" : "ALL";
   std::string line =
-      PadLeft("\"" + search + "\"", 25) + " [" + kind + "] [" +
+      PadLeft("\"" + LogSafe(search) + "\"", 25) + " [" + kind + "] [" +
       PadLeft(std::to_string(plan.from), 4) + "; " +
       (count < 0 ? std::string(" ERR/") : PadLeft(std::to_string(count), 4) + "/") +
       PadLeft(std::to_string(plan.page_size), 4) + "] " + PadLeft(LogSafe(remote_addr), 16) + " " +

@@ -234,6 +234,16 @@ def sort_arrow(up):
     return c
 
 
+def download_arrow(colour):
+    # The results' download column: an arrow pointing down onto a tray, in
+    # the site's blue where the file can be downloaded, greyed out where not.
+    c = Canvas(12, 12, [WHITE, colour])
+    c.rect(5, 1, 7, 6, 1)
+    c.triangle([(1.5, 5), (10.5, 5), (6, 9.5)], 1)
+    c.rect(1, 10, 11, 11, 1)
+    return c
+
+
 def waiting_frames():
     frames = []
     greys = [(34, 68, 153), (90, 120, 190), (150, 170, 215), (205, 215, 235)]
@@ -271,6 +281,8 @@ def main():
         "sortup.gif": gif([sort_arrow(True)], transparent=0),
         "sortdown.gif": gif([sort_arrow(False)], transparent=0),
         "sortblank.gif": gif([sort_arrow(None)], transparent=0),
+        "dload.gif": gif([download_arrow(BLUE)], transparent=0),
+        "dloadna.gif": gif([download_arrow((190, 190, 190))], transparent=0),
         "waiting.gif": gif(waiting_frames(), delay_cs=10),
         "badge.gif": gif([badge()]),
         "kiv.ico": ico(icon()),

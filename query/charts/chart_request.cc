@@ -2,20 +2,9 @@
 
 #include "common/int_text.h"
 #include "query/charts/chart_kinds.h"
+#include "query/report_text.h"
 
 namespace tellwen::query {
-
-namespace {
-
-std::string Printable(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  return out;
-}
-
-}  // namespace
 
 int RangeIndexFromCode(std::string_view code) {
   if (code.empty()) return 0;
@@ -36,13 +25,13 @@ std::string ChartReportText(std::string_view code, std::string_view kind) {
   if (code == "1" || code == "2" || code == "3") {
     range_word = RangeAt(code[0] - '1').log_word;
   } else {
-    range_word = Printable(code);
+    range_word = LogSafe(code);
   }
   std::string kind_word;
   if (kind.size() == 1 && kind[0] >= '0' && kind[0] <= '5') {
     kind_word = KindAt(kind[0] - '0').log_word;
   } else {
-    kind_word = Printable(kind);
+    kind_word = LogSafe(kind);
   }
   return " chart  [" + range_word + ", " + kind_word + "]";
 }

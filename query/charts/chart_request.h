@@ -27,8 +27,8 @@ int KindFromText(std::string_view text);
 
 // The request report's part after the caller's address: " chart  [" +
 // range log word + ", " + kind log word + "]". A code other than "1", "2",
-// "3" or a kind other than "0" to "5" is logged as it came, with control
-// characters shown as "?" so that a request cannot add lines to the report.
+// "3" or a kind other than "0" to "5" is logged as it came, through LogSafe
+// (query/report_text.h).
 std::string ChartReportText(std::string_view code, std::string_view kind);
 
 // The URL folder of the extension's own URL (the server variable `URL`):

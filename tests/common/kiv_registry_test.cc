@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <string>
@@ -218,6 +219,33 @@ TEST_F(SettingsStore, DefaultCreatedByAReadNeverOverwritesAConcurrentSet) {
     if (Stored(name) != std::optional<std::string>("77")) ++lost;
   }
   EXPECT_EQ(lost, 0);
+}
+
+TEST_F(SettingsStore, AFailureThatRepeatsIsShownOncePerValueAndCause) {
+  // The hive root is a plain file: every construction, every default that a
+  // read stores and every write fails, as for an account that may not write.
+  std::string root = dir_.path() + "/not-a-folder";
+  std::ofstream(root) << "x";
+  ScopedEnv env("TELLWEN_REGISTRY", root);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([] {
+      for (int i = 0; i < 500; ++i) {
+        CKIVRegistry settings;
+        settings.GetValue("NumberOfThreads");
+        settings.GetValue("Levels");
+        settings.SetValue("WebCounter", std::to_string(i));
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::vector<std::string> shown = messages_->shown();
+  std::sort(shown.begin(), shown.end());
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_THAT(shown[0], HasSubstr("RegCreateKeyEx in CKIVRegistry::CKIVRegistry() return "));
+  EXPECT_THAT(shown[1], HasSubstr("RegSetKeyEx in CKIVRegistry::OnInitDialog() return "));
+  EXPECT_THAT(shown[2], HasSubstr("RegSetKeyEx in CKIVRegistry::OnInitDialog() return "));
+  EXPECT_THAT(shown[3], HasSubstr("RegSetKeyEx in CKIVRegistry::SetValue() return "));
 }
 
 }  // namespace

@@ -33,8 +33,9 @@ std::atomic<uint64_t> next_network_id{1};
 // (smbc_thread_posix), but its utility library exports the one underneath,
 // smb_thread_set_functions, which takes the table below (the seven functions
 // of smbc_thread_impl in libsmbclient.h, in that order). With the table in
-// place every thread calls the library through its own context at once, and
-// only the library's process-wide set-up is serialised: creating, starting
+// place every thread calls the library through its own context at once
+// (once a first call has succeeded, see library_warm), and only the
+// library's process-wide set-up is serialised: creating, starting
 // and freeing a context, the debug level and the client configuration. Where
 // the table cannot be installed, every call is serialised as before (said
 // once on stderr) and a server that does not answer holds the others up to
@@ -126,15 +127,25 @@ bool LibraryRunsPerThread() {
 
 std::atomic<bool> library_per_thread{false};
 
+// The library also makes process-wide state lazily during the first
+// connection that gets through (character-set converters, security
+// mechanisms); first connections made at once in several threads fail now
+// and then. Until one call has succeeded, calls are serialised.
+std::atomic<bool> library_warm{false};
+
 // Held around a call into the library that may wait on the network: nothing
-// where the library runs per thread, else the library's one lock.
+// where the library runs per thread and has made its lazy state, else the
+// library's one lock.
 class NetworkCallLock {
  public:
   NetworkCallLock() {
-    if (!library_per_thread.load(std::memory_order_acquire)) {
+    if (!library_per_thread.load(std::memory_order_acquire) ||
+        !library_warm.load(std::memory_order_acquire)) {
       lock_ = std::unique_lock<std::mutex>(LibraryMutex());
     }
   }
+  // The call reached a server and succeeded.
+  void Succeeded() { library_warm.store(true, std::memory_order_release); }
 
  private:
   std::unique_lock<std::mutex> lock_;
@@ -230,6 +241,7 @@ NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
     entries->emplace_back(entry->smbc_type, DirentName(entry));
   }
   smbc_getFunctionClosedir(ctx)(ctx, dir);
+  lock.Succeeded();
   return NetStatus::kOk;
 }
 
@@ -563,6 +575,7 @@ std::unique_ptr<FolderListing> SmbNetwork::FindFirst(const std::string& folder, 
       *status = StatusFromErrno(errno);
       return nullptr;
     }
+    lock.Succeeded();
   }
   *status = NetStatus::kOk;
   return std::make_unique<SmbFolderListing>(tc, dir, folder);
@@ -583,6 +596,7 @@ NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes*
       *attributes = FileAttributes{};
       return StatusFromErrno(errno);
     }
+    lock.Succeeded();
   }
   attributes->file_id = static_cast<uint64_t>(st.st_ino);
   if (S_ISDIR(st.st_mode)) {
@@ -654,6 +668,7 @@ std::unique_ptr<FileReader> SmbNetwork::OpenFile(const std::string& path, NetSta
     *status = StatusFromErrno(errno);
     return nullptr;
   }
+  lock.Succeeded();
   *status = NetStatus::kOk;
   return std::make_unique<SmbFileReader>(tc->ctx, file, static_cast<uint64_t>(st.st_size));
 }

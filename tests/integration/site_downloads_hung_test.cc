@@ -91,6 +91,8 @@ class SiteDownloadsHungHost : public SearchSiteTest {
 };
 
 TEST_F(SiteDownloadsHungHost, HungDownloadsEndWithinTheTimeoutAndHealthyOnesAreServedMeanwhile) {
+  // SMB calls run side by side once one call of the process has succeeded.
+  ASSERT_TRUE(Download("healthy.bin").body == healthy_bytes_);
   Hung hung;
   StartHung(5, &hung);
   // Once the five hang at the silent computer (each download probes it with
@@ -114,6 +116,7 @@ TEST_F(SiteDownloadsHungHost, HungDownloadsEndWithinTheTimeoutAndHealthyOnesAreS
 }
 
 TEST_F(SiteDownloadsHungHost, DownloadsPastTheCapGetTheBusyPageAndTheSiteStaysServed) {
+  ASSERT_TRUE(Download("healthy.bin").body == healthy_bytes_);
   Hung hung;
   const int count = static_cast<int>(query::kMaxDownloads) + 4;
   StartHung(count, &hung);

@@ -224,6 +224,9 @@ TEST_F(SmbNetworkTest, AServerThatNeverAnswersHoldsOnlyItsOwnCallersAndOnlyUntil
   SmbOptions options = Options();
   options.timeout_ms = 2000;
   SmbNetwork network(options);
+  // Calls run side by side once one call of the process has succeeded.
+  NetStatus warm_status = NetStatus::kError;
+  ASSERT_NE(network.OpenFile("\\\\127.0.0.1\\files\\a.txt", &warm_status), nullptr);
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
   auto seconds = [&start] { return std::chrono::duration<double>(Clock::now() - start).count(); };

@@ -17,6 +17,8 @@
 namespace tellwen::monitor {
 namespace {
 
+using tellwen::testing::ScopedEnv;
+using tellwen::testing::TempDir;
 using ::testing::ElementsAre;
 using testing::FakeClock;
 using testing::FakeEcho;
@@ -25,8 +27,6 @@ using testing::FakeSql;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using testing::RecordingEventLog;
-using tellwen::testing::ScopedEnv;
-using tellwen::testing::TempDir;
 
 class WorkerTest : public ::testing::Test {
  protected:

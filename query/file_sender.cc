@@ -21,9 +21,8 @@ std::string ErrorText(const char* what, const std::string& path, int error) {
 
 }  // namespace
 
-void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body, const std::string& status,
-                     const std::string& extra_headers) {
-  ctx->SendResponseHeader(status, "Content-Type: text/html\r\n" + extra_headers);
+void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body) {
+  ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
   ctx->WriteClient("<html><head><title>execution results</title></head><body>" + body +
                    "</body></html>");
 }

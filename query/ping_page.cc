@@ -40,9 +40,10 @@ void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoServ
   const std::string name = PingTargetName(path);
   uint32_t address = 0;
   bool alive = false;
-  // Only a valid name that resolves is pinged; an echo of a name that does
-  // not resolve would go to address 0, which is the local host.
-  if (!name.empty() && net::ResolveIPv4(name, &address)) {
+  // Only a valid name that resolves within the ping's timeout is pinged; an
+  // echo of a name that does not resolve would go to address 0, which is the
+  // local host.
+  if (!name.empty() && net::ResolveIPv4(name, &address, timeout)) {
     alive = echo.Echo(net::AddressText(address), timeout).status == net::EchoStatus::kAlive;
   } else {
     address = 0;

@@ -4,21 +4,33 @@
 // may hold any bytes. A name under the reserved top-level domain "invalid"
 // (RFC 6761: such names never exist and look-ups must fail at once) is
 // answered here without asking the system resolver, so no DNS query leaves
-// the machine for it. Any other name goes to getaddrinfo, which reads
-// /etc/hosts and the configured name servers.
+// the machine for it. Any other name goes to the system resolver, which
+// reads /etc/hosts and the configured name servers, for no longer than the
+// caller's timeout.
 //
 // Thread safety: callable from any thread at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace tellwen::net {
 
-// True and *address (network byte order) set when name has an IPv4 address;
-// false when it does not resolve (empty names and names holding a NUL
-// included).
-bool ResolveIPv4(const std::string& name, uint32_t* address);
+// True and *address (network byte order) set when name has an IPv4 address
+// found within timeout_ms milliseconds; false when it does not resolve in
+// that time (empty names and names holding a NUL included).
+//
+// A dotted address is read without a look-up. Other names are looked up by
+// the C library's asynchronous look-up (getaddrinfo_a), waited for at most
+// timeout_ms: a name server that never answers holds the caller no longer.
+// A look-up still running at its deadline is cancelled, or left to finish on
+// the library's own thread and its memory freed by a later call; while
+// kMaxAbandonedLookUps such look-ups are pending, further names are answered
+// "does not resolve" at once, so a silent name server cannot pile up threads.
+inline constexpr size_t kMaxAbandonedLookUps = 16;
+
+bool ResolveIPv4(const std::string& name, uint32_t* address, int timeout_ms);
 
 // True for names under the reserved "invalid" domain ("invalid",
 // "x.invalid", "x.INVALID.", ...).

@@ -124,7 +124,7 @@ IcmpEcho::IcmpEcho(Notice unavailable) : unavailable_(std::move(unavailable)) {
 
 EchoReply IcmpEcho::Echo(const std::string& host, int timeout_ms) {
   uint32_t address = 0;
-  if (!ResolveIPv4(host, &address)) return {EchoStatus::kDead, false, ""};
+  if (!ResolveIPv4(host, &address, timeout_ms)) return {EchoStatus::kDead, false, ""};
   return EchoAddress(address, timeout_ms);
 }
 

@@ -4,10 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "common/kiv_registry.h"
 #include "common/settings.h"
@@ -114,6 +119,31 @@ TEST_F(ImageAnswers, NamesThatDoNotResolveOrAreNotNamesAreDeadAndNothingIsSent) 
   EXPECT_TRUE(echo_.calls.empty());
   EXPECT_THAT(Short(), HasSubstr("ping  [nobody.invalid]:  dead  (ip: 0.0.0.0)"));
   EXPECT_THAT(Short(), HasSubstr("ping  [';drop]:  dead"));
+}
+
+// Run by tests/platform/net/silent-resolver-check, whose name server never
+// answers: the ping's look-up ends within PingTimeout, so a ping holds its
+// request thread no longer than that (skipped elsewhere).
+TEST_F(ImageAnswers, SilentResolverPingOfAHungNameIsDeadWithinThePingTimeout) {
+  if (std::getenv("TELLWEN_SILENT_RESOLVER") == nullptr) {
+    GTEST_SKIP() << "runs under tests/platform/net/silent-resolver-check only";
+  }
+  CKIVRegistry().SetValue("PingTimeout", "300");
+  std::vector<std::thread> pings;
+  std::atomic<int> late{0}, alive{0};
+  for (int i = 0; i < 12; ++i) {
+    pings.emplace_back([&, i] {
+      const auto start = std::chrono::steady_clock::now();
+      FakeRequest r = Get("Command?stats=ping&path=hung-" + std::to_string(i) + ".example");
+      if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(1300)) ++late;
+      if (r.transmitted != "GIF89a-no") ++alive;
+    });
+  }
+  for (std::thread& ping : pings) ping.join();
+  EXPECT_EQ(late.load(), 0);
+  EXPECT_EQ(alive.load(), 0);
+  EXPECT_TRUE(echo_.calls.empty());
+  EXPECT_THAT(Short(), HasSubstr("ping  [hung-3.example]:  dead  (ip: 0.0.0.0)"));
 }
 
 TEST_F(ImageAnswers, PingIsAnsweredForARestrictedCaller) {

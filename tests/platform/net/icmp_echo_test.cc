@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -33,22 +35,90 @@ TEST(HostAddress, ReservedInvalidNamesNeverResolve) {
   for (const char* name : {"invalid", "nosuchhost.invalid", "A.B.INVALID", "x.invalid."}) {
     EXPECT_TRUE(IsReservedInvalidName(name)) << name;
     uint32_t address = 1;
-    EXPECT_FALSE(ResolveIPv4(name, &address)) << name;
+    EXPECT_FALSE(ResolveIPv4(name, &address, 1000)) << name;
   }
   for (const char* name : {"invalidhost", "x.invalid.lan", "notinvalid", ""}) {
     EXPECT_FALSE(IsReservedInvalidName(name)) << name;
   }
   uint32_t address = 0;
-  EXPECT_FALSE(ResolveIPv4("", &address));
-  EXPECT_FALSE(ResolveIPv4(std::string("127.0.0.1\0x", 11), &address));
+  EXPECT_FALSE(ResolveIPv4("", &address, 1000));
+  EXPECT_FALSE(ResolveIPv4(std::string("127.0.0.1\0x", 11), &address, 1000));
 }
 
 TEST(HostAddress, DottedAddressesAndLocalhostResolveWithoutTheNetwork) {
   uint32_t address = 0;
-  ASSERT_TRUE(ResolveIPv4("127.0.0.1", &address));
+  ASSERT_TRUE(ResolveIPv4("127.0.0.1", &address, 1000));
   EXPECT_EQ(AddressText(address), "127.0.0.1");
-  ASSERT_TRUE(ResolveIPv4("127.1.2.3", &address));
+  ASSERT_TRUE(ResolveIPv4("127.1.2.3", &address, 1000));
   EXPECT_EQ(AddressText(address), "127.1.2.3");
+}
+
+// Run by silent-resolver-check, whose name server reads every query and never
+// answers (skipped elsewhere: no test asks a real name server).
+class SilentResolver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("TELLWEN_SILENT_RESOLVER") == nullptr) {
+      GTEST_SKIP() << "runs under tests/platform/net/silent-resolver-check only";
+    }
+  }
+  // Milliseconds that f takes.
+  template <typename F>
+  static long long Ms(F f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+  }
+};
+
+TEST_F(SilentResolver, ALookUpEndsAtItsTimeoutAndKnownNamesStillResolve) {
+  uint32_t address = 0;
+  bool found = true;
+  const long long one = Ms([&] { found = ResolveIPv4("hung-host.example", &address, 300); });
+  EXPECT_FALSE(found);
+  EXPECT_GE(one, 250);
+  EXPECT_LT(one, 1300);
+  // Names the machine knows itself and dotted addresses still resolve.
+  EXPECT_LT(Ms([&] { found = ResolveIPv4("localhost", &address, 2000); }), 1300);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(AddressText(address), "127.0.0.1");
+  ASSERT_TRUE(ResolveIPv4("127.0.0.9", &address, 300));
+  EXPECT_EQ(AddressText(address), "127.0.0.9");
+}
+
+TEST_F(SilentResolver, AnEchoOfAHungNameIsDeadWithinItsTimeoutAndSendsNothing) {
+  IcmpEcho echo([](const std::string&) {});
+  EchoReply reply;
+  const long long took = Ms([&] { reply = echo.Echo("hung-echo.example", 300); });
+  EXPECT_GE(took, 250);
+  EXPECT_LT(took, 1300);
+  EXPECT_EQ(reply.status, EchoStatus::kDead);
+  EXPECT_FALSE(reply.sent);
+}
+
+// Last of its kind: it leaves the most look-ups pending.
+TEST_F(SilentResolver, ManyHungLookUpsAtOnceEachEndWithinTheBound) {
+  std::vector<std::thread> threads;
+  std::atomic<int> late{0}, resolved{0};
+  for (int i = 0; i < 40; ++i) {
+    threads.emplace_back([&, i] {
+      uint32_t a = 0;
+      bool ok = false;
+      const std::string name = "hung-" + std::to_string(i) + ".example";
+      if (Ms([&] { ok = ResolveIPv4(name, &a, 300); }) >= 1300) ++late;
+      if (ok) ++resolved;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(late.load(), 0);
+  EXPECT_EQ(resolved.load(), 0);
+  // With the most look-ups left pending, a name is answered at once.
+  uint32_t address = 0;
+  EXPECT_LT(Ms([&] { EXPECT_FALSE(ResolveIPv4("one-more.example", &address, 5000)); }), 100);
+  uint32_t dotted = 0;
+  EXPECT_TRUE(ResolveIPv4("127.0.0.1", &dotted, 300));
 }
 
 TEST(HostAddress, ForbiddenTargetsAreThisNetworkAndBroadcast) {

@@ -1,5 +1,6 @@
 #include "query/download.h"
 
+#include <atomic>
 #include <vector>
 
 #include "common/list_value.h"
@@ -56,6 +57,29 @@ namespace {
 
 void InvalidFile(CHttpServerContext* ctx) { WriteAnswerPage(ctx, "Error: Invalid file"); }
 
+std::atomic<size_t> running_downloads{0};
+
+// One of the kMaxDownloads places, held for the span of a download.
+class DownloadSlot {
+ public:
+  DownloadSlot() {
+    size_t running = running_downloads.load();
+    while (running < kMaxDownloads &&
+           !running_downloads.compare_exchange_weak(running, running + 1)) {
+    }
+    taken_ = running < kMaxDownloads;
+  }
+  ~DownloadSlot() {
+    if (taken_) running_downloads.fetch_sub(1);
+  }
+  DownloadSlot(const DownloadSlot&) = delete;
+  DownloadSlot& operator=(const DownloadSlot&) = delete;
+  bool taken() const { return taken_; }
+
+ private:
+  bool taken_ = false;
+};
+
 }  // namespace
 
 void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
@@ -63,6 +87,12 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
   long long id = 0;
   if (!ParseCatalogId(proxy, &id)) {
     InvalidFile(ctx);
+    return;
+  }
+  const DownloadSlot slot;
+  if (!slot.taken()) {
+    reports.Detail("download: refused, " + std::to_string(kMaxDownloads) + " running");
+    WriteAnswerPage(ctx, kDownloadsBusyText, "503 Service Unavailable", "Retry-After: 60\r\n");
     return;
   }
   SqlResult result =

@@ -41,6 +41,19 @@ std::string ContentDisposition(const std::string& file_name);
 // does not name a file below a share ("." or ".." pieces, a "*" name).
 std::string ShareFilePath(const std::string& full_path);
 
+// At most this many downloads run at once in the process. A download holds
+// one of the web server's request threads (64 by default) for as long as the
+// file takes to come from its computer and go to the browser, and a computer
+// that accepts a connection and never answers holds it up to the SMB
+// timeout: the cap keeps most request threads free for the site's pages and
+// files whatever the downloads do.
+inline constexpr size_t kMaxDownloads = 16;
+
+// The page body of a download past the cap (sent as "503 Service
+// Unavailable" with "Retry-After: 60").
+inline constexpr const char* kDownloadsBusyText =
+    "Error: Too many downloads at the moment. Please try again in a minute.";
+
 // Size of the blocks a download is read and sent in.
 inline constexpr size_t kDownloadBlock = 64 * 1024;
 

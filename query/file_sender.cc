@@ -21,8 +21,9 @@ std::string ErrorText(const char* what, const std::string& path, int error) {
 
 }  // namespace
 
-void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body) {
-  ctx->SendResponseHeader("200 OK", "Content-Type: text/html\r\n");
+void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body, const std::string& status,
+                     const std::string& extra_headers) {
+  ctx->SendResponseHeader(status, "Content-Type: text/html\r\n" + extra_headers);
   ctx->WriteClient("<html><head><title>execution results</title></head><body>" + body +
                    "</body></html>");
 }

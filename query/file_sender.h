@@ -18,8 +18,11 @@ namespace tellwen::query {
 bool ExtensionFolder(CHttpServerContext* ctx, std::string* folder, std::string* url);
 
 // The extension's minimal page ("execution results") with its own header,
-// holding body: the answer of an image or download request that fails.
-void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body);
+// holding body: the answer of an image or download request that fails. The
+// status is "200 OK" unless given; extra_headers are header lines, each
+// ending in "\r\n".
+void WriteAnswerPage(CHttpServerContext* ctx, const std::string& body,
+                     const std::string& status = "200 OK", const std::string& extra_headers = "");
 
 // ExtensionFolder; when the folder cannot be told, answers the page
 // "Weird response from GetServerVariable: " + the URL escaped + "<br>" and

@@ -1,9 +1,11 @@
 #include "platform/net/smb_network.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <libsmbclient.h>
 #include <netdb.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,15 +27,129 @@ namespace {
 
 std::atomic<uint64_t> next_network_id{1};
 
-// The library keeps per-call scratch memory in process-wide state (its
-// talloc stack frames), which this build offers no way to make per-thread:
-// every call into it is made under this lock. Calls are short (a listing is
-// fetched whole by opendir and then read from memory); the one slow case, a
-// computer that does not answer, is found by ProbeComputer outside the lock.
+// The library keeps per-call scratch memory (its talloc stack frames) in
+// process-wide state unless it is given thread functions: then each thread
+// has its own. This build of the library does not export its own setter
+// (smbc_thread_posix), but its utility library exports the one underneath,
+// smb_thread_set_functions, which takes the table below (the seven functions
+// of smbc_thread_impl in libsmbclient.h, in that order). With the table in
+// place every thread calls the library through its own context at once
+// (once a first call has succeeded, see library_warm), and only the
+// library's process-wide set-up is serialised: creating, starting
+// and freeing a context, the debug level and the client configuration. Where
+// the table cannot be installed, every call is serialised as before (said
+// once on stderr) and a server that does not answer holds the others up to
+// the timeout. The table lives as long as the process image that holds the
+// library (a web extension is unloaded only with its libraries).
 std::mutex& LibraryMutex() {
   static std::mutex mutex;
   return mutex;
 }
+
+enum class ThreadLockType { kLock = 1, kUnlock = 2 };
+
+struct LibraryThreadFunctions {
+  int (*create_mutex)(const char* name, void** lock, const char* location);
+  void (*destroy_mutex)(void* lock, const char* location);
+  int (*lock_mutex)(void* lock, ThreadLockType type, const char* location);
+  int (*create_tls)(const char* name, void** key, const char* location);
+  void (*destroy_tls)(void** key, const char* location);
+  int (*set_tls)(void* key, const void* value, const char* location);
+  void* (*get_tls)(void* key, const char* location);
+};
+
+int CreateMutex(const char*, void** lock, const char*) {
+  auto* mutex = static_cast<pthread_mutex_t*>(std::malloc(sizeof(pthread_mutex_t)));
+  if (mutex == nullptr) return ENOMEM;
+  pthread_mutex_init(mutex, nullptr);
+  *lock = mutex;
+  return 0;
+}
+void DestroyMutex(void* lock, const char*) {
+  pthread_mutex_destroy(static_cast<pthread_mutex_t*>(lock));
+  std::free(lock);
+}
+int LockMutex(void* lock, ThreadLockType type, const char*) {
+  auto* mutex = static_cast<pthread_mutex_t*>(lock);
+  return type == ThreadLockType::kUnlock ? pthread_mutex_unlock(mutex) : pthread_mutex_lock(mutex);
+}
+int CreateTls(const char*, void** key, const char*) {
+  auto* tls = static_cast<pthread_key_t*>(std::malloc(sizeof(pthread_key_t)));
+  if (tls == nullptr) return ENOMEM;
+  if (const int error = pthread_key_create(tls, nullptr); error != 0) {
+    std::free(tls);
+    return error;
+  }
+  *key = tls;
+  return 0;
+}
+void DestroyTls(void** key, const char*) {
+  if (*key == nullptr) return;
+  pthread_key_delete(*static_cast<pthread_key_t*>(*key));
+  std::free(*key);
+  *key = nullptr;
+}
+int SetTls(void* key, const void* value, const char*) {
+  if (key == nullptr) return EINVAL;
+  return pthread_setspecific(*static_cast<pthread_key_t*>(key), value);
+}
+// The library asks for a value before it has made the key (the first stack
+// frame of the process): no value yet.
+void* GetTls(void* key, const char*) {
+  return key == nullptr ? nullptr : pthread_getspecific(*static_cast<pthread_key_t*>(key));
+}
+
+const LibraryThreadFunctions kThreadFunctions = {CreateMutex, DestroyMutex, LockMutex, CreateTls,
+                                                 DestroyTls,  SetTls,       GetTls};
+
+// Installs the thread functions, once, before the first context is made (a
+// stack frame made before would be read as a thread key afterwards). True
+// when the library keeps its scratch memory per thread from then on.
+// REQUIRES: LibraryMutex held.
+bool LibraryRunsPerThread() {
+  static const bool per_thread = [] {
+    void* utility = dlopen("libsamba-util.so.0", RTLD_NOW | RTLD_NOLOAD);
+    using Setter = int (*)(const LibraryThreadFunctions*);
+    auto set = utility == nullptr
+                   ? nullptr
+                   : reinterpret_cast<Setter>(dlsym(utility, "smb_thread_set_functions"));
+    const bool ok = set != nullptr && set(&kThreadFunctions) == 0;
+    if (utility != nullptr) dlclose(utility);  // libsmbclient keeps it loaded
+    if (!ok) {
+      std::fprintf(stderr,
+                   "SMB client library: no thread support found; SMB calls are made one at a "
+                   "time\n");
+    }
+    return ok;
+  }();
+  return per_thread;
+}
+
+std::atomic<bool> library_per_thread{false};
+
+// The library also makes process-wide state lazily during the first
+// connection that gets through (character-set converters, security
+// mechanisms); first connections made at once in several threads fail now
+// and then. Until one call has succeeded, calls are serialised.
+std::atomic<bool> library_warm{false};
+
+// Held around a call into the library that may wait on the network: nothing
+// where the library runs per thread and has made its lazy state, else the
+// library's one lock.
+class NetworkCallLock {
+ public:
+  NetworkCallLock() {
+    if (!library_per_thread.load(std::memory_order_acquire) ||
+        !library_warm.load(std::memory_order_acquire)) {
+      lock_ = std::unique_lock<std::mutex>(LibraryMutex());
+    }
+  }
+  // The call reached a server and succeeded.
+  void Succeeded() { library_warm.store(true, std::memory_order_release); }
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+};
 
 struct Account {
   std::string user;
@@ -117,7 +233,7 @@ std::string DirentName(const struct smbc_dirent* entry) {
 // (SMBC_FILE_SHARE, SMBC_DIR, ...); the callers pick the types they want.
 NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
                       std::vector<std::pair<unsigned, std::string>>* entries) {
-  std::lock_guard<std::mutex> lock(LibraryMutex());
+  NetworkCallLock lock;
   errno = 0;
   SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
   if (dir == nullptr) return StatusFromErrno(errno);
@@ -125,6 +241,7 @@ NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
     entries->emplace_back(entry->smbc_type, DirentName(entry));
   }
   smbc_getFunctionClosedir(ctx)(ctx, dir);
+  lock.Succeeded();
   return NetStatus::kOk;
 }
 
@@ -159,7 +276,7 @@ class SmbFolderListing : public FolderListing {
 
   ~SmbFolderListing() override {
     {
-      std::lock_guard<std::mutex> lock(LibraryMutex());
+      NetworkCallLock lock;
       smbc_getFunctionClosedir(tc_->ctx)(tc_->ctx, dir_);
     }
     auto& open = tc_->open_listings;
@@ -174,7 +291,7 @@ class SmbFolderListing : public FolderListing {
 
   NetStatus Next(FindData* entry) override {
     {
-      std::lock_guard<std::mutex> lock(LibraryMutex());
+      NetworkCallLock lock;
       struct stat st {};
       const struct libsmb_file_info* info =
           smbc_getFunctionReaddirPlus2(tc_->ctx)(tc_->ctx, dir_, &st);
@@ -256,6 +373,7 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
   auto tc = std::make_unique<ThreadContext>();
   {
     std::lock_guard<std::mutex> lock(LibraryMutex());
+    library_per_thread.store(LibraryRunsPerThread(), std::memory_order_release);
     SMBCCTX* ctx = smbc_new_context();
     if (ctx != nullptr) {
       smbc_setDebug(ctx, 0);
@@ -272,13 +390,21 @@ ThreadContext* ContextFor(uint64_t id, const SmbOptions& options) {
         ctx = nullptr;
       }
       // The configuration is the library's global state; loading it after
-      // the context's start makes it override the system's for every context.
+      // the first context's start makes it override the system's for every
+      // context. It is loaded once per file: a load also replaces the
+      // library's character-set converters, which other threads' calls are
+      // using.
       const std::string config = SmbConfigFile(options);
-      if (ctx != nullptr && !config.empty() && smbc_setConfiguration(ctx, config.c_str()) != 0) {
-        static std::atomic<bool> told{false};
-        if (!told.exchange(true)) {
+      static std::string loaded_config;
+      static bool loaded = false;
+      if (ctx != nullptr && !config.empty() && config != loaded_config) {
+        loaded_config = config;
+        loaded = smbc_setConfiguration(ctx, config.c_str()) == 0;
+        if (!loaded) {
           std::fprintf(stderr, "SMB client configuration %s cannot be loaded\n", config.c_str());
         }
+      }
+      if (ctx != nullptr && !config.empty() && !loaded) {
         smbc_free_context(ctx, 1);
         ctx = nullptr;
       }
@@ -330,7 +456,7 @@ NetStatus SmbNetwork::CancelConnection(const std::string& name, bool /*force*/) 
   ThreadContext* tc = ContextFor(id_, options_);
   if (tc->ctx == nullptr) return NetStatus::kError;
   tc->accounts.erase(Upper(ComputerOfUnc(name)));
-  std::lock_guard<std::mutex> lock(LibraryMutex());
+  NetworkCallLock lock;
   // Sessions still used by an open listing of this thread are kept by the
   // library; the others are closed.
   smbc_getFunctionPurgeCachedServers(tc->ctx)(tc->ctx);
@@ -442,13 +568,14 @@ std::unique_ptr<FolderListing> SmbNetwork::FindFirst(const std::string& folder, 
   }
   SMBCFILE* dir;
   {
-    std::lock_guard<std::mutex> lock(LibraryMutex());
+    NetworkCallLock lock;
     errno = 0;
     dir = smbc_getFunctionOpendir(tc->ctx)(tc->ctx, UncToSmbUrl(folder).c_str());
     if (dir == nullptr) {
       *status = StatusFromErrno(errno);
       return nullptr;
     }
+    lock.Succeeded();
   }
   *status = NetStatus::kOk;
   return std::make_unique<SmbFolderListing>(tc, dir, folder);
@@ -463,12 +590,13 @@ NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes*
   }
   struct stat st {};
   {
-    std::lock_guard<std::mutex> lock(LibraryMutex());
+    NetworkCallLock lock;
     errno = 0;
     if (smbc_getFunctionStat(tc->ctx)(tc->ctx, UncToSmbUrl(path).c_str(), &st) != 0) {
       *attributes = FileAttributes{};
       return StatusFromErrno(errno);
     }
+    lock.Succeeded();
   }
   attributes->file_id = static_cast<uint64_t>(st.st_ino);
   if (S_ISDIR(st.st_mode)) {
@@ -488,12 +616,12 @@ class SmbFileReader : public FileReader {
   SmbFileReader(SMBCCTX* ctx, SMBCFILE* file, uint64_t size)
       : ctx_(ctx), file_(file), size_(size) {}
   ~SmbFileReader() override {
-    std::lock_guard<std::mutex> lock(LibraryMutex());
+    NetworkCallLock lock;
     smbc_getFunctionClose(ctx_)(ctx_, file_);
   }
   uint64_t size() const override { return size_; }
   NetStatus Read(char* buffer, size_t capacity, size_t* got) override {
-    std::lock_guard<std::mutex> lock(LibraryMutex());
+    NetworkCallLock lock;
     errno = 0;
     const ssize_t n = smbc_getFunctionRead(ctx_)(ctx_, file_, buffer, capacity);
     if (n < 0) {
@@ -518,8 +646,13 @@ std::unique_ptr<FileReader> SmbNetwork::OpenFile(const std::string& path, NetSta
     *status = NetStatus::kError;
     return nullptr;
   }
+  const std::string computer = ComputerOfUnc(path);
+  if (!ProbeComputer(computer, options_.port, options_.timeout_ms)) {
+    *status = NetStatus::kUnreachable;
+    return nullptr;
+  }
   const std::string url = UncToSmbUrl(path);
-  std::lock_guard<std::mutex> lock(LibraryMutex());
+  NetworkCallLock lock;
   struct stat st {};
   errno = 0;
   if (smbc_getFunctionStat(tc->ctx)(tc->ctx, url.c_str(), &st) != 0) {
@@ -535,6 +668,7 @@ std::unique_ptr<FileReader> SmbNetwork::OpenFile(const std::string& path, NetSta
     *status = StatusFromErrno(errno);
     return nullptr;
   }
+  lock.Succeeded();
   *status = NetStatus::kOk;
   return std::make_unique<SmbFileReader>(tc->ctx, file, static_cast<uint64_t>(st.st_size));
 }

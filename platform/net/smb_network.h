@@ -12,7 +12,15 @@
 // guest account is used as well.
 //
 // Each thread gets its own libsmbclient context on first use, freed when the
-// thread ends. The SMB port is options.port, else $TELLWEN_SMB_PORT, else the
+// thread ends. Once a call of the process has succeeded, threads call the
+// library at once, each through its own context (only making, starting and
+// freeing contexts is serialised), so a computer that does not answer holds
+// up only the threads that asked it (before that first success, calls are
+// made one at a time: the library sets up shared state during it);
+// each call to a server waits at most options.timeout_ms, and a computer
+// named by a dotted address is first probed with a TCP connection (OpenEnum,
+// ShareList, OpenFile) so one that takes none is unreachable within that
+// time. The SMB port is options.port, else $TELLWEN_SMB_PORT, else the
 // library's choice (445, then 139). Kerberos is never tried. The client
 // configuration is SmbConfigFile(options); one that cannot be loaded makes
 // every call fail with kError (and says so once on stderr), rather than

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
 
+#include "tests/integration/silent_listener.h"
 #include "tests/integration/smbd_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,6 +20,7 @@ namespace tellwen::net {
 namespace {
 
 using ::testing::ElementsAre;
+using namespace std::chrono_literals;
 
 constexpr uint64_t kBigSize = 5ull * 1024 * 1024 * 1024 + 1000;
 const char kOddFolder[] = "sp ace %#;@ \xC3\xBC";
@@ -211,6 +214,51 @@ TEST_F(SmbNetworkTest, GuestConnectionsComeAndGoPerThread) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_THAT(listed, ::testing::Each(5));
+}
+
+TEST_F(SmbNetworkTest, AServerThatNeverAnswersHoldsOnlyItsOwnCallersAndOnlyUntilTheTimeout) {
+  // 127.0.0.2 accepts at the server's port and never answers.
+  testing::SilentListener hung;
+  std::string error;
+  ASSERT_TRUE(hung.Start("127.0.0.2", server_->port(), &error)) << error;
+  SmbOptions options = Options();
+  options.timeout_ms = 2000;
+  SmbNetwork network(options);
+  // Calls run side by side once one call of the process has succeeded.
+  NetStatus warm_status = NetStatus::kError;
+  ASSERT_NE(network.OpenFile("\\\\127.0.0.1\\files\\a.txt", &warm_status), nullptr);
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  auto seconds = [&start] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+  std::vector<std::thread> waiting;
+  std::vector<double> ended(5, 0);
+  std::vector<NetStatus> statuses(5, NetStatus::kOk);
+  for (int i = 0; i < 5; ++i) {
+    waiting.emplace_back([&, i] {
+      NetStatus status = NetStatus::kOk;
+      auto reader = network.OpenFile("\\\\127.0.0.2\\files\\a.txt", &status);
+      statuses[i] = reader ? NetStatus::kOk : status;
+      ended[i] = seconds();
+    });
+  }
+  // Meanwhile the healthy server is read at once.
+  while (hung.accepted() < 5 && seconds() < 1.5) std::this_thread::sleep_for(10ms);
+  NetStatus status = NetStatus::kError;
+  const double healthy_start = seconds();
+  auto reader = network.OpenFile("\\\\127.0.0.1\\files\\a.txt", &status);
+  ASSERT_NE(reader, nullptr) << NetStatusText(status);
+  std::vector<char> bytes(4096);
+  size_t got = 0;
+  EXPECT_EQ(reader->Read(bytes.data(), bytes.size(), &got), NetStatus::kOk);
+  EXPECT_EQ(got, 1023u);
+  const double healthy_took = seconds() - healthy_start;
+  reader.reset();
+  for (std::thread& thread : waiting) thread.join();
+  EXPECT_LT(healthy_took, 1.0) << "the healthy server waited behind the hung one";
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_NE(statuses[i], NetStatus::kOk) << i;
+    EXPECT_LT(ended[i], 2.0 + 2.5) << "open " << i << " was not bounded by the timeout";
+  }
 }
 
 }  // namespace

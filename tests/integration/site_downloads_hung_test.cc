@@ -1,0 +1,156 @@
+// Downloads through kivweb when a computer accepts SMB connections and never
+// answers (a listener on 127.0.0.2 at the private smbd's port): each such
+// download ends within the SMB timeout with the open's error page, a
+// download from the healthy smbd on 127.0.0.1 is served meanwhile, and
+// downloads past the cap get the busy page at once while the site's pages
+// and files stay served.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "query/download.h"
+#include "tests/integration/search_site.h"
+#include "tests/integration/silent_listener.h"
+#include "tests/integration/smbd_server.h"
+
+namespace tellwen::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using Steady = std::chrono::steady_clock;
+
+double SecondsSince(Steady::time_point start) {
+  return std::chrono::duration<double>(Steady::now() - start).count();
+}
+
+class SiteDownloadsHungHost : public SearchSiteTest {
+ protected:
+  void SetUp() override {
+    SearchSiteTest::SetUp();
+    const std::string files = dir_.path() + "/tree/files";
+    std::filesystem::create_directories(files);
+    healthy_bytes_ = std::string(100 * 1024 + 7, 'h');
+    std::ofstream(files + "/healthy.bin", std::ios::binary) << healthy_bytes_;
+    std::string error;
+    ASSERT_TRUE(smbd_.Start(
+        dir_.path(), "[files]\n  path = " + files + "\n  guest ok = yes\n  read only = yes\n",
+        &error))
+        << error;
+    ASSERT_TRUE(hung_.Start("127.0.0.2", smbd_.port(), &error)) << error;
+    std::vector<Entry> entries = {{"//127.0.0.1", "files", "", "", "*", 0},
+                                  {"//127.0.0.1", "files", "", "", "healthy.bin", 101},
+                                  {"//127.0.0.2", "files", "", "", "*", 0}};
+    for (int i = 0; i < kHungFiles; ++i) {
+      entries.push_back({"//127.0.0.2", "files", "", "", "hung" + std::to_string(i) + ".bin", 1});
+    }
+    ServeCatalog(entries, {"TELLWEN_SMB_PORT=" + std::to_string(smbd_.port()),
+                           "TELLWEN_SMB_CONF=" + SmbdServer::ClientConfig()});
+    Set("WebProxyEnabled", "1");
+    Set("SecurityAllAreMembers", "1");
+  }
+  std::string IdOf(const std::string& file) {
+    return One("select id from aall where fn = '" + file + "'");
+  }
+  HttpResponse Download(const std::string& file) { return Page("Command?proxy=" + IdOf(file)); }
+
+  // Downloads count hung files at once on threads of their own; each one's
+  // answer and the seconds it took.
+  struct Hung {
+    std::vector<std::thread> threads;
+    std::vector<HttpResponse> answers;
+    std::vector<double> seconds;
+    std::atomic<int> finished{0};
+  };
+  void StartHung(int count, Hung* hung) {
+    hung->answers.resize(count);
+    hung->seconds.resize(count);
+    std::vector<std::string> ids;
+    for (int i = 0; i < count; ++i) ids.push_back(IdOf("hung" + std::to_string(i) + ".bin"));
+    for (int i = 0; i < count; ++i) {
+      hung->threads.emplace_back([this, hung, i, id = ids[i]] {
+        const Steady::time_point start = Steady::now();
+        hung->answers[i] = Page("Command?proxy=" + id);
+        hung->seconds[i] = SecondsSince(start);
+        ++hung->finished;
+      });
+    }
+  }
+
+  static constexpr int kHungFiles = 24;
+  // The web extension's SMB timeout (SmbOptions' default) and some slack.
+  static constexpr double kBound = 20.0 + 8.0;
+  SmbdServer smbd_;
+  SilentListener hung_;
+  std::string healthy_bytes_;
+};
+
+TEST_F(SiteDownloadsHungHost, HungDownloadsEndWithinTheTimeoutAndHealthyOnesAreServedMeanwhile) {
+  // SMB calls run side by side once one call of the process has succeeded.
+  ASSERT_TRUE(Download("healthy.bin").body == healthy_bytes_);
+  Hung hung;
+  StartHung(5, &hung);
+  // Once the five hang at the silent computer (each download probes it with
+  // one connection, then opens its session on another), the healthy one is
+  // read.
+  for (int i = 0; i < 100 && hung_.accepted() < 2 * 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const Steady::time_point start = Steady::now();
+  const HttpResponse healthy = Download("healthy.bin");
+  const double healthy_seconds = SecondsSince(start);
+  for (std::thread& thread : hung.threads) thread.join();
+  EXPECT_EQ(healthy.status, 200);
+  EXPECT_TRUE(healthy.body == healthy_bytes_) << healthy.body.substr(0, 300);
+  EXPECT_LT(healthy_seconds, 5.0) << "the healthy download waited behind the hung ones";
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(hung.answers[i].status, 200) << i;
+    EXPECT_THAT(hung.answers[i].body, HasSubstr("FileOpen&nbsp;failed&nbsp;on&nbsp;")) << i;
+    EXPECT_LT(hung.seconds[i], kBound) << "download " << i;
+  }
+}
+
+TEST_F(SiteDownloadsHungHost, DownloadsPastTheCapGetTheBusyPageAndTheSiteStaysServed) {
+  ASSERT_TRUE(Download("healthy.bin").body == healthy_bytes_);
+  Hung hung;
+  const int count = static_cast<int>(query::kMaxDownloads) + 4;
+  StartHung(count, &hung);
+  // The downloads past the cap are answered at once; then every slot is held
+  // by a download that hangs.
+  const int past_cap = count - static_cast<int>(query::kMaxDownloads);
+  for (int i = 0; i < 200 && hung.finished < past_cap; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_GE(hung.finished.load(), past_cap) << "downloads past the cap were not answered at once";
+  // With every download slot taken the site's files and pages still answer.
+  Steady::time_point start = Steady::now();
+  EXPECT_EQ(Get(kivweb_.port(), "/kiv/default.htm").status, 200);
+  const HttpResponse home = Page("Command");
+  EXPECT_THAT(home.body, HasSubstr("name=search"));
+  EXPECT_LT(SecondsSince(start), 5.0);
+  const HttpResponse refused = Download("healthy.bin");
+  EXPECT_EQ(refused.status, 503);
+  EXPECT_THAT(refused.body, HasSubstr(query::kDownloadsBusyText));
+  for (std::thread& thread : hung.threads) thread.join();
+  int busy = 0;
+  for (int i = 0; i < count; ++i) {
+    EXPECT_LT(hung.seconds[i], kBound) << "download " << i;
+    if (hung.answers[i].status == 503) {
+      ++busy;
+      EXPECT_LT(hung.seconds[i], 5.0) << "a refused download " << i << " waited";
+    } else {
+      EXPECT_THAT(hung.answers[i].body, HasSubstr("FileOpen&nbsp;failed")) << i;
+    }
+  }
+  EXPECT_EQ(busy, past_cap);
+  // The slots come back: the healthy file is served again.
+  EXPECT_TRUE(Download("healthy.bin").body == healthy_bytes_);
+}
+
+}  // namespace
+}  // namespace tellwen::testing

@@ -1,17 +1,20 @@
 #include "platform/net/host_address.h"
 
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
-#include <ctime>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <vector>
+#include <system_error>
+#include <thread>
 
 namespace tellwen::net {
 
@@ -43,39 +46,20 @@ std::string AddressText(uint32_t address) {
 
 namespace {
 
-// One asynchronous look-up: the request and everything it points to, kept
-// together so that a look-up left running at its deadline can be kept alive
-// until the library has finished with it.
+// One look-up, shared by the caller that waits for it and the thread that
+// runs it: whichever leaves last frees it.
 struct LookUp {
-  std::string name;
-  addrinfo hints{};
-  gaicb request{};
+  explicit LookUp(std::string n) : name(std::move(n)) {}
+  const std::string name;
+  std::mutex mutex;
+  std::condition_variable done_changed;
+  bool done = false;     // guarded by mutex
+  bool found = false;    // guarded by mutex
+  uint32_t address = 0;  // guarded by mutex
 };
 
-// Look-ups left running at their deadline. They run on the C library's own
-// threads (no code of this program runs there, so the web extension may be
-// unloaded meanwhile); each is freed by the first call that finds it done.
-std::mutex abandoned_mutex;
-std::vector<std::unique_ptr<LookUp>> abandoned;
-
-void FreeResult(LookUp& look_up) {
-  if (look_up.request.ar_result != nullptr) freeaddrinfo(look_up.request.ar_result);
-  look_up.request.ar_result = nullptr;
-}
-
-// Frees the abandoned look-ups that have finished; the number still running.
-size_t SweepAbandoned() {
-  std::lock_guard<std::mutex> lock(abandoned_mutex);
-  for (auto it = abandoned.begin(); it != abandoned.end();) {
-    if (gai_error(&(*it)->request) == EAI_INPROGRESS) {
-      ++it;
-    } else {
-      FreeResult(**it);
-      it = abandoned.erase(it);
-    }
-  }
-  return abandoned.size();
-}
+// Look-ups whose thread has not ended yet, waited for or abandoned.
+std::atomic<size_t> running_look_ups{0};
 
 bool FirstIPv4(const addrinfo* found, uint32_t* address) {
   for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
@@ -88,6 +72,34 @@ bool FirstIPv4(const addrinfo* found, uint32_t* address) {
   return false;
 }
 
+void RunLookUp(const std::shared_ptr<LookUp>& look_up) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  uint32_t address = 0;
+  const bool ok = getaddrinfo(look_up->name.c_str(), nullptr, &hints, &found) == 0 &&
+                  FirstIPv4(found, &address);
+  if (found != nullptr) freeaddrinfo(found);
+  std::lock_guard<std::mutex> lock(look_up->mutex);
+  look_up->done = true;
+  look_up->found = ok;
+  look_up->address = address;
+  look_up->done_changed.notify_all();
+}
+
+// This code may live in a library that its host unloads (the web
+// extension). A look-up thread can outlive its caller, so the first one
+// pins the library that holds this code for the rest of the process.
+void PinThisCode() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&PinThisCode), &info) != 0 && info.dli_fname != nullptr)
+      dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  });
+}
+
 }  // namespace
 
 bool ResolveIPv4(const std::string& name, uint32_t* address, int timeout_ms) {
@@ -98,42 +110,29 @@ bool ResolveIPv4(const std::string& name, uint32_t* address, int timeout_ms) {
     *address = dotted.s_addr;
     return true;
   }
-  if (SweepAbandoned() >= kMaxAbandonedLookUps) return false;
+  // Claim a slot; a silent name server cannot pile up threads.
+  size_t running = running_look_ups.load();
+  do {
+    if (running >= kMaxRunningLookUps) return false;
+  } while (!running_look_ups.compare_exchange_weak(running, running + 1));
 
-  auto look_up = std::make_unique<LookUp>();
-  look_up->name = name;
-  look_up->hints.ai_family = AF_INET;
-  look_up->hints.ai_socktype = SOCK_DGRAM;
-  look_up->request.ar_name = look_up->name.c_str();
-  look_up->request.ar_request = &look_up->hints;
-  gaicb* requests[] = {&look_up->request};
-  if (getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) != 0) return false;
-
-  // The wait is a real one (the name server's answer), measured on the
-  // steady clock.
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 1));
-  while (gai_error(&look_up->request) == EAI_INPROGRESS) {
-    const auto left = deadline - std::chrono::steady_clock::now();
-    if (left <= std::chrono::nanoseconds::zero()) break;
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    const gaicb* waiting[] = {&look_up->request};
-    gai_suspend(waiting, 1, &wait);  // returns at completion, timeout or a signal
+  PinThisCode();
+  auto look_up = std::make_shared<LookUp>(name);
+  try {
+    std::thread([look_up] {
+      RunLookUp(look_up);
+      running_look_ups.fetch_sub(1);
+    }).detach();
+  } catch (const std::system_error&) {
+    running_look_ups.fetch_sub(1);
+    return false;
   }
-  if (gai_error(&look_up->request) == EAI_INPROGRESS &&
-      gai_cancel(&look_up->request) != EAI_CANCELED) {
-    // Running on the library's thread: it still writes into the request.
-    if (gai_error(&look_up->request) == EAI_INPROGRESS) {
-      std::lock_guard<std::mutex> lock(abandoned_mutex);
-      abandoned.push_back(std::move(look_up));
-      return false;
-    }
-  }
-  const bool ok =
-      gai_error(&look_up->request) == 0 && FirstIPv4(look_up->request.ar_result, address);
-  FreeResult(*look_up);
-  return ok;
+  std::unique_lock<std::mutex> lock(look_up->mutex);
+  look_up->done_changed.wait_for(lock, std::chrono::milliseconds(std::max(timeout_ms, 1)),
+                                 [&] { return look_up->done; });
+  if (!look_up->done || !look_up->found) return false;
+  *address = look_up->address;
+  return true;
 }
 
 }  // namespace tellwen::net

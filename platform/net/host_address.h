@@ -22,13 +22,14 @@ namespace tellwen::net {
 // that time (empty names and names holding a NUL included).
 //
 // A dotted address is read without a look-up. Other names are looked up by
-// the C library's asynchronous look-up (getaddrinfo_a), waited for at most
+// getaddrinfo on a detached thread of their own, waited for at most
 // timeout_ms: a name server that never answers holds the caller no longer.
-// A look-up still running at its deadline is cancelled, or left to finish on
-// the library's own thread and its memory freed by a later call; while
-// kMaxAbandonedLookUps such look-ups are pending, further names are answered
-// "does not resolve" at once, so a silent name server cannot pile up threads.
-inline constexpr size_t kMaxAbandonedLookUps = 16;
+// A look-up still running at its deadline is left to end by the resolver's
+// own time-out; while kMaxRunningLookUps look-ups are running, further
+// names are answered "does not resolve" at once, so a silent name server
+// cannot pile up threads. The first look-up pins the library holding this
+// code (a host that unloads it cannot pull the code from under a thread).
+inline constexpr size_t kMaxRunningLookUps = 16;
 
 bool ResolveIPv4(const std::string& name, uint32_t* address, int timeout_ms);
 

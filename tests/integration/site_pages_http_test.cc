@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -22,6 +23,7 @@
 #include "query/escape.h"
 #include "tests/integration/search_site.h"
 #include "tests/integration/smbd_server.h"
+#include "tests/support/slow_clients.h"
 
 namespace tellwen::testing {
 namespace {
@@ -472,6 +474,26 @@ bool KivwebMayPing() {
 
 std::string ScriptsImage(const std::string& site, const char* name) {
   return ReadAll(site + "/scripts/" + name);
+}
+
+// The site's pages stay reachable while slow clients hold connections: the
+// server's own test measures a test extension, this one the FAQ page that the
+// site serves with its settings read and its access checks run.
+TEST_F(SitePages, FaqAndHomePageAnswerWhileIdleAndTricklingClientsHoldConnections) {
+  if (!RaiseOpenFileLimit(1000 + 4 * 64 + 256)) GTEST_SKIP() << "ulimit -n too low";
+  ServeCatalog(SiteCatalog(1));
+  SlowClients clients(kivweb_.port());
+  ASSERT_TRUE(clients.HoldIdle(1000));
+  ASSERT_TRUE(clients.Trickle(64, std::string(kScript) + "?Command", "/kiv/default.htm"));
+  const long faq =
+      SlowestFreshAnswer(kivweb_.port(), std::string(kScript) + "?Command?page=faq", 4);
+  const long home = SlowestFreshAnswer(kivweb_.port(), "/kiv/default.htm", 4);
+  std::cout << "slowest fresh answer under 1000 idle and 128 trickling connections: FAQ page "
+            << faq << " ms, home page file " << home << " ms\n";
+  EXPECT_GE(faq, 0) << "the FAQ page was not answered";
+  EXPECT_LT(faq, 1000);
+  EXPECT_GE(home, 0) << "the home page file was not answered";
+  EXPECT_LT(home, 1000);
 }
 
 TEST_F(SitePages, PingOfANameThatDoesNotResolveIsDeadWithNothingSent) {

@@ -23,6 +23,7 @@
 
 #include "tests/support/http_client.h"
 #include "tests/support/kivweb_process.h"
+#include "tests/support/slow_clients.h"
 #include "tests/support/temp_dir.h"
 
 #ifndef TEST_EXTENSION_PATH
@@ -367,125 +368,31 @@ TEST_F(KivwebTest, AnswersExtensionsFromTheFirstConnectionItAccepts) {
   }
 }
 
-// A connection to 127.0.0.1:port that sends only what the test writes.
-int RawConnection(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  timeval limit{3, 0};  // a server that accepts nothing fails the test in time
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
-  if (fd >= 0) close(fd);
-  return -1;
-}
-
-// The slowest of a few fresh requests for path over a span: milliseconds, or
-// -1 when one was not answered 200 within the timeout.
-long SlowestFreshAnswer(int port, const std::string& path, int requests) {
-  long slowest = 0;
-  for (int i = 0; i < requests; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    HttpConnection connection(port);
-    connection.set_read_timeout_ms(3000);
-    if (!connection.connected() ||
-        !connection.Send("GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n") ||
-        connection.Read().status != 200) {
-      return -1;
-    }
-    const long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - start)
-                        .count();
-    slowest = std::max(slowest, ms);
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  }
-  return slowest;
-}
-
 TEST_F(KivwebTest, AnswersFreshRequestsWhileIdleAndTricklingClientsHoldConnections) {
   constexpr int kIdle = 1000, kTrickling = 64;
   // This test holds over a thousand sockets: its own open-file limit first.
-  rlimit files{};
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &files), 0);
-  const rlim_t wanted = kIdle + 4 * kTrickling + 256;
-  if (files.rlim_cur < wanted) {
-    if (files.rlim_max < wanted && geteuid() == 0) files.rlim_max = wanted;
-    files.rlim_cur = std::min<rlim_t>(wanted, files.rlim_max);
-    setrlimit(RLIMIT_NOFILE, &files);
-    getrlimit(RLIMIT_NOFILE, &files);
-    if (files.rlim_cur < wanted) GTEST_SKIP() << "ulimit -n is " << files.rlim_cur;
-  }
+  if (!RaiseOpenFileLimit(kIdle + 4 * kTrickling + 256)) GTEST_SKIP() << "ulimit -n too low";
   Serve();
-  std::vector<int> held;
-  struct Closer {
-    std::vector<int>& fds;
-    ~Closer() {
-      for (int fd : fds) close(fd);
-    }
-  } closer{held};
-  auto hold = [&](int count, const std::string& first_bytes) -> std::vector<int> {
-    std::vector<int> fds;
-    for (int i = 0; i < count; ++i) {
-      const int fd = RawConnection(port());
-      if (fd < 0) {
-        ADD_FAILURE() << "connection " << i << " refused";
-        break;
-      }
-      held.push_back(fd);
-      fds.push_back(fd);
-      if (!first_bytes.empty()) send(fd, first_bytes.data(), first_bytes.size(), MSG_NOSIGNAL);
-    }
-    return fds;
-  };
+  SlowClients clients(port());
   std::map<std::string, long> slowest;
   auto measure = [&](const std::string& load) {
     slowest[load + ", a static file"] = SlowestFreshAnswer(port(), "/kiv/default.htm", 4);
     slowest[load + ", an extension page"] = SlowestFreshAnswer(port(), "/scripts/Echo.so?vars", 4);
   };
 
-  hold(kIdle, "");
+  ASSERT_TRUE(clients.HoldIdle(kIdle));
   measure("1000 idle connections");
   // Posted bodies that promise 100 kB and come a byte at a time, and heads
   // that never end, one line at a time.
   const auto trickle_start = std::chrono::steady_clock::now();
-  std::vector<int> bodies, heads;
-  [&] {
-    bodies =
-        hold(kTrickling,
-             "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\na");
-    heads = hold(kTrickling, "GET /kiv/default.htm HTTP/1.1\r\nHost: x\r\n");
-  }();
-  std::atomic<bool> done{false};
-  std::thread trickle([&] {
-    while (!done) {
-      for (int fd : bodies) send(fd, "a", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
-      for (int fd : heads) send(fd, "X-More: a\r\n", 11, MSG_NOSIGNAL | MSG_DONTWAIT);
-      for (int i = 0; i < 10 && !done; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      }
-    }
-  });
+  ASSERT_TRUE(clients.Trickle(kTrickling, "/scripts/Echo.so?post", "/kiv/default.htm"));
   measure("1000 idle, 64 trickling bodies and 64 unending heads");
   std::this_thread::sleep_for(std::chrono::seconds(2));
   measure("the same, 2 s on");
-  done = true;
-  trickle.join();
   // Each trickler is let go with 408 once its time is up: the head's 10 s,
   // and for the bodies 100 kB at 16 KiB/s more.
   std::this_thread::sleep_until(trickle_start + std::chrono::milliseconds(17500));
-  int timed_out = 0;
-  for (const std::vector<int>* fds : {&bodies, &heads}) {
-    for (int fd : *fds) {
-      pollfd wait{fd, POLLIN, 0};
-      char answer[64] = "";
-      if (poll(&wait, 1, 1000) == 1 && recv(fd, answer, sizeof answer - 1, MSG_DONTWAIT) > 0 &&
-          std::string(answer).compare(0, 12, "HTTP/1.1 408") == 0) {
-        ++timed_out;
-      }
-    }
-  }
-  EXPECT_EQ(timed_out, 2 * kTrickling);
+  EXPECT_EQ(clients.TimedOut(), 2 * kTrickling);
 
   for (const auto& [load, ms] : slowest) {
     std::cout << "slowest fresh answer with " << load << ": " << ms << " ms\n";

@@ -1,6 +1,7 @@
 #include "tests/integration/search_site.h"
 
 #include <filesystem>
+#include <iostream>
 
 #include "tests/integration/smbd_server.h"
 
@@ -20,6 +21,14 @@ void SearchSiteTest::Reload(const std::vector<Entry>& entries) {
   WriteIndex(entries);
   MustUpdate();
   MakeReadable(dir_.path(), /*writable=*/true);
+}
+
+void SearchSiteTest::TearDown() {
+  if (!HasFailure() || kivweb_.pid() <= 0) return;
+  const std::string log = kivweb_.Log();
+  constexpr size_t kShown = 6000;
+  std::cerr << "end of kivweb's log:\n"
+            << (log.size() > kShown ? log.substr(log.size() - kShown) : log) << "\n";
 }
 
 void SearchSiteTest::ServeCatalog(const std::vector<Entry>& entries,

@@ -18,6 +18,10 @@ namespace tellwen::testing {
 
 class SearchSiteTest : public CatalogTest {
  protected:
+  // A failed test shows the end of kivweb's log (its stderr and access
+  // lines): a server that hung or died says so there.
+  void TearDown() override;
+
   // Loads entries with the update job, lays out the site, opens the service
   // and starts kivweb, with kivweb_env ("NAME=value") added to its
   // environment.

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/fault_file_env.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
@@ -17,12 +18,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ReadAll(const std::string& path) { return FileText(path); }
 
 class DumpTest : public ::testing::Test {
  protected:

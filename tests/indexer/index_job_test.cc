@@ -17,6 +17,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/fault_file_env.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
@@ -25,12 +26,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ReadAll(const std::string& path) { return FileText(path); }
 
 bool Exists(const std::string& path) {
   struct stat st {};

@@ -14,6 +14,7 @@
 #include "sql/update_script_template.h"
 #include "tests/indexer/fake_network.h"
 #include "tests/indexer/update_fake_sql.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
@@ -48,12 +49,7 @@ class UpdateRunnerTest : public ::testing::Test {
     }
     return -1;
   }
-  std::string Log() {
-    std::ifstream in(config_.log_file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Log() { return FileText(config_.log_file); }
   std::string Setting(const std::string& name) { return settings_.GetValue(name); }
 
   TempDir dir_;

@@ -14,6 +14,7 @@
 
 #include "common/kiv_registry.h"
 #include "tests/integration/smbd_server.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen {
@@ -25,12 +26,7 @@ using ::testing::UnorderedElementsAreArray;
 
 constexpr uint64_t kBigSize = 5ull * 1024 * 1024 * 1024 + 1000;  // 5242880 KiB
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ReadAll(const std::string& path) { return FileText(path); }
 
 // Lines of a CR LF file; a line without its CR LF fails the test.
 std::vector<std::string> CrLfLines(const std::string& path) {

@@ -20,6 +20,7 @@
 #include "common/tick_count.h"
 #include "platform/net/icmp_echo.h"
 #include "tests/sql/catalog_fixture.h"
+#include "tests/support/file_text.h"
 
 extern char** environ;
 
@@ -80,10 +81,7 @@ class MonitorHeadless : public CatalogTest {
     }
   }
   std::string Output(const std::string& name) {
-    std::ifstream in(dir_.path() + "/" + name + ".out");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return FileText(dir_.path() + "/" + name + ".out");
   }
   // Waits until check() holds; false after the time.
   template <typename Check>

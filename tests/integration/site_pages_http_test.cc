@@ -23,6 +23,7 @@
 #include "query/escape.h"
 #include "tests/integration/search_site.h"
 #include "tests/integration/smbd_server.h"
+#include "tests/support/file_text.h"
 #include "tests/support/slow_clients.h"
 
 namespace tellwen::testing {
@@ -38,12 +39,7 @@ const char kHostile[] = "<img src=x onerror=alert(1)>.txt";
 // A folder name that needs escaping in HTML, in a URL and in SQL.
 const char kOddFolder[] = "<i>x & 'q'";
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadAll(const std::string& path) { return FileText(path); }
 
 size_t Count(const std::string& text, const std::string& piece) {
   size_t n = 0;

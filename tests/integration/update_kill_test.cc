@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "tests/sql/catalog_fixture.h"
+#include "tests/support/file_text.h"
 
 extern char** environ;
 
@@ -69,12 +70,7 @@ class UpdateKill : public CatalogTest {
     return running_;
   }
   std::string Output() const { return dir_.path() + "/indexer.out"; }
-  std::string ReadOutput() const {
-    std::ifstream in(Output(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string ReadOutput() const { return FileText(Output()); }
   // Waits until the output holds `text`; false after `within`.
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds within) {
     const auto deadline = Clock::now() + within;

@@ -22,10 +22,12 @@
 #include "tests/common/recording_messages.h"
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
+#include "tests/query/extension_fixture.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/support/fake_echo.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -34,38 +36,21 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-class ImageAnswers : public ::testing::Test {
+class ImageAnswers : public ExtensionTest {
  protected:
   void SetUp() override {
-    CKIVRegistry settings;
-    settings.SetValue("WebStatus", "yes");
-    settings.SetValue("SqlServer", "localhost");
-    settings.SetValue("SqlDatabase", "nothere");
-    settings.SetValue("ShouldShortReport", "1");
-    settings.SetValue("ReportFileShort", dir_.path() + "/short.txt");
-    settings.SetValue("ReportFileShortDaily", "0");
-    std::filesystem::create_directories(Scripts());
-    std::ofstream(Scripts() + "pingyes.gif") << "GIF89a-yes";
-    std::ofstream(Scripts() + "pingno.gif") << "GIF89a-no";
+    ExtensionTest::SetUp();
+    Set("ShouldShortReport", "1");
+    Set("ReportFileShort", dir_.path() + "/short.txt");
     server_.SetEchoService(&echo_);
   }
-  std::string Scripts() const { return dir_.path() + "/scripts/"; }
   FakeRequest Get(const std::string& query) {
-    FakeRequest request(query);
-    request.scripts_folder = Scripts();
+    FakeRequest request = Request(query);
     EXPECT_EQ(request.Run(server_), kHseStatusSuccess);
     return request;
   }
-  std::string Short() {
-    std::ifstream in(dir_.path() + "/short.txt");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Short() const { return Read("short.txt"); }
 
-  TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
-  ScopedRecordingMessages messages_;
   FakeEcho echo_{{"127.0.0.1"}};
   FakeSql sql_;
   ChartClock clock_;

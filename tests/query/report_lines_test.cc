@@ -14,10 +14,12 @@
 #include "query/report_text.h"
 #include "tests/common/recording_messages.h"
 #include "tests/query/charts/chart_clock.h"
+#include "tests/query/extension_fixture.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/support/fake_echo.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -40,35 +42,21 @@ TEST(LogSafe, CutsAfterTheLimitAndShowsControlBytesAsQuestionMarks) {
   EXPECT_EQ(query::LogSafe(std::string(1000, '\x80')).size(), query::kReportTextLimit);
 }
 
-class ReportLines : public ::testing::Test {
+class ReportLines : public ExtensionTest {
  protected:
   void SetUp() override {
-    CKIVRegistry settings;
-    settings.SetValue("WebStatus", "yes");
-    settings.SetValue("SqlServer", "localhost");
-    settings.SetValue("SqlDatabase", "nothere");
-    settings.SetValue("ShouldShortReport", "1");
-    settings.SetValue("ReportFileShort", dir_.path() + "/short.txt");
-    settings.SetValue("ReportFileShortDaily", "0");
-    settings.SetValue("ShouldReport", "1");
-    settings.SetValue("ReportFile", dir_.path() + "/detail.txt");
-    std::filesystem::create_directories(Scripts());
-    std::ofstream(Scripts() + "pingno.gif") << "GIF89a-no";
+    ExtensionTest::SetUp();
+    Set("ShouldShortReport", "1");
+    Set("ReportFileShort", dir_.path() + "/short.txt");
+    Set("ShouldReport", "1");
+    Set("ReportFile", dir_.path() + "/detail.txt");
     server_.SetEchoService(&echo_);
   }
-  std::string Scripts() const { return dir_.path() + "/scripts/"; }
   // Posts the form; long texts come as a body, as a browser sends them.
   void Post(const std::string& form) {
-    FakeRequest request("Command", "POST", form);
+    FakeRequest request = Request("Command", "POST", form);
     request.vars["HTTP_REFERER"] = "http://x/" + Long('r');
-    request.scripts_folder = Scripts();
     EXPECT_EQ(request.Run(server_), kHseStatusSuccess);
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir_.path() + "/" + name);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
   }
   static std::string Long(char c) { return std::string(256 * 1024, c); }
   // The longest line of a report file.
@@ -79,9 +67,6 @@ class ReportLines : public ::testing::Test {
     return longest;
   }
 
-  TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
-  ScopedRecordingMessages messages_;
   FakeEcho echo_{{"127.0.0.1"}};
   FakeSql sql_;
   ChartClock clock_;

@@ -19,10 +19,12 @@
 #include "query/access.h"
 #include "query/query_server.h"
 #include "tests/common/recording_messages.h"
+#include "tests/query/extension_fixture.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -33,38 +35,21 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-class ServerTest : public ::testing::Test {
+class ServerTest : public ExtensionTest {
  protected:
   void SetUp() override {
-    CKIVRegistry settings;
-    settings.SetValue("WebStatus", "yes");
-    settings.SetValue("SqlServer", "localhost");
-    settings.SetValue("SqlDatabase", "nothere");
-    settings.SetValue("ShouldReport", "1");
-    settings.SetValue("ReportFile", dir_.path() + "/reports/report.txt");
-    settings.SetValue("ReportFileShort", dir_.path() + "/reports/short.txt");
-    settings.SetValue("ReportFileShortDaily", "0");
+    ExtensionTest::SetUp();
+    Set("ShouldReport", "1");
+    Set("ReportFile", dir_.path() + "/reports/report.txt");
+    Set("ReportFileShort", dir_.path() + "/reports/short.txt");
   }
-  void Set(const std::string& name, const std::string& value) {
-    CKIVRegistry().SetValue(name, value);
-  }
-  std::string Setting(const std::string& name) { return CKIVRegistry().GetValue(name); }
   FakeRequest Get(const std::string& query) {
     FakeRequest request(query);
     EXPECT_EQ(request.Run(server_), kHseStatusSuccess);
     return request;
   }
-  std::string ReadFile(const std::string& name) {
-    std::ifstream in(dir_.path() + "/reports/" + name);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
 
-  TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
   ScopedEnv data_root_{"TELLWEN_DATA", dir_.path() + "/data"};
-  ScopedRecordingMessages messages_;
   query::CQueryServer server_{MachineSettings(), MachineSql(), MachineClock()};
 };
 
@@ -73,14 +58,14 @@ TEST_F(ServerTest, NoQueryStringAnswersTheDefaultPage) {
   EXPECT_THAT(r.body, StartsWith("<html><head>"));
   EXPECT_THAT(r.body, HasSubstr("yoooooooo</body></html>"));
   EXPECT_THAT(r.body, EndsWith("<title>execution results</title></head><body>"));
-  EXPECT_THAT(ReadFile("report.txt"), HasSubstr("[!]yoooooooo"));
+  EXPECT_THAT(Read("reports/report.txt"), HasSubstr("[!]yoooooooo"));
 }
 
 TEST_F(ServerTest, ALoneQuoteAnswersTheMinimalPageAndLogsItsCause) {
   const FakeRequest r = Get("Command?search=%22abc");
   EXPECT_EQ(r.headers, "Content-Type: text/html\r\n");
   EXPECT_EQ(r.body, "<html><head><title>execution results</title></head><body></body></html>");
-  const std::string report = ReadFile("report.txt");
+  const std::string report = Read("reports/report.txt");
   EXPECT_THAT(report, HasSubstr("[!]Parse Error"));
   EXPECT_THAT(report, HasSubstr("cause: 8"));
   EXPECT_THAT(report, HasSubstr("A parameter had a bad format (ie, only one quote)"));
@@ -89,10 +74,7 @@ TEST_F(ServerTest, ALoneQuoteAnswersTheMinimalPageAndLogsItsCause) {
 
 TEST_F(ServerTest, PingIsAnsweredWithAnImageEvenForARestrictedCaller) {
   Set("SecurityAllowAllIPs", "0");
-  std::filesystem::create_directories(dir_.path() + "/scripts");
-  std::ofstream(dir_.path() + "/scripts/pingno.gif") << "GIF89a-no";
-  FakeRequest r("Command?search=&recordfrom=&recordto=&dowait=&stats=ping&path=PC1&t=1");
-  r.scripts_folder = dir_.path() + "/scripts/";
+  FakeRequest r = Request("Command?search=&recordfrom=&recordto=&dowait=&stats=ping&path=PC1&t=1");
   r.Run(server_);
   EXPECT_EQ(r.transmitted, "GIF89a-no");
   EXPECT_EQ(r.headers, "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-length: 9\r\n\r\n");
@@ -112,10 +94,7 @@ TEST_F(ServerTest, RequestsWithoutAPageAnswerEmpty) {
 }
 
 TEST_F(ServerTest, DispatchRulesApplyInTheirOrder) {
-  std::filesystem::create_directories(dir_.path() + "/scripts");
-  std::ofstream(dir_.path() + "/scripts/pingno.gif") << "GIF89a-no";
-  FakeRequest ping("Command?stats=ping&proxy=7&page=faq&path=PC1");
-  ping.scripts_folder = dir_.path() + "/scripts/";
+  FakeRequest ping = Request("Command?stats=ping&proxy=7&page=faq&path=PC1");
   ping.Run(server_);
   EXPECT_EQ(ping.transmitted, "GIF89a-no");                         // ping before download
   EXPECT_EQ(Get("Command?proxy=7&stats=chart&page=faq").body, "");  // download before all pages
@@ -286,7 +265,7 @@ TEST_F(ServerTest, UpdatingServiceReloadsAfterFiveMinutes) {
   EXPECT_THAT(r.body, HasSubstr("document.location.reload()"));
   EXPECT_THAT(r.body, HasSubstr("onload=\"setInterval('clock()', 1000);\""));
   EXPECT_THAT(r.body, HasSubstr("automatic page refresh in <b id=ceasu>"));
-  EXPECT_THAT(ReadFile("short.txt"), HasSubstr("127.0.0.1 updating"));
+  EXPECT_THAT(Read("reports/short.txt"), HasSubstr("127.0.0.1 updating"));
 }
 
 // What an update job left when it died (the lock free): the next request
@@ -325,7 +304,7 @@ TEST_F(ServerTest, ClosedServiceIsDownAndARestrictedCallerStillSeesForbidden) {
   EXPECT_THAT(forbidden, HasSubstr("Access is FORBIDDEN from your address."));
   EXPECT_THAT(forbidden, Not(HasSubstr("UPDATING")));
   EXPECT_THAT(forbidden, Not(HasSubstr("ceasu")));
-  EXPECT_THAT(ReadFile("short.txt"), HasSubstr("127.0.0.1 restricted"));
+  EXPECT_THAT(Read("reports/short.txt"), HasSubstr("127.0.0.1 restricted"));
 }
 
 TEST_F(ServerTest, InvalidCharactersShowTheInvalidStringPageWithoutWaiting) {
@@ -334,14 +313,14 @@ TEST_F(ServerTest, InvalidCharactersShowTheInvalidStringPageWithoutWaiting) {
   EXPECT_THAT(r.body, HasSubstr("document.title='KIV - You have entered an invalid string';"));
   EXPECT_THAT(r.body, HasSubstr("<title>Tellwen - Searching...&nbsp;&nbsp;&nbsp;please wait!"));
   EXPECT_THAT(r.body, Not(HasSubstr("<TABLE ID=tdDisp")));
-  EXPECT_THAT(ReadFile("report.txt"), HasSubstr("invalid string OK"));
+  EXPECT_THAT(Read("reports/report.txt"), HasSubstr("invalid string OK"));
 }
 
 TEST_F(ServerTest, OutOfRangeNumbersGetTheRefusalText) {
   const FakeRequest r = Get("Command?search=abc&recordfrom=0&recordto=2900&dirs=on");
   EXPECT_THAT(r.body, HasSubstr("yooo man, what the heck r u doing??"));
   EXPECT_THAT(r.body, Not(HasSubstr("<TABLE ID=tdDisp")));
-  EXPECT_THAT(ReadFile("report.txt"), HasSubstr("[!]SHIT HAPPENS"));
+  EXPECT_THAT(Read("reports/report.txt"), HasSubstr("[!]SHIT HAPPENS"));
 }
 
 TEST_F(ServerTest, ADatabaseFailureShowsTheFatalBlockAndEndsThePage) {
@@ -354,9 +333,9 @@ TEST_F(ServerTest, ADatabaseFailureShowsTheFatalBlockAndEndsThePage) {
   EXPECT_THAT(r.body, HasSubstr("type: <span style=\"color:red;\">\""));
   EXPECT_THAT(r.body, HasSubstr("kivw.style.display = 'none'"));
   EXPECT_THAT(r.body, EndsWith("</html>"));
-  EXPECT_THAT(ReadFile("report.txt"), HasSubstr("unexpected error: "));
-  EXPECT_THAT(ReadFile("short.txt"), HasSubstr(";  ERR/ 200]"));
-  EXPECT_THAT(ReadFile("short.txt"), HasSubstr("  --:--  ["));
+  EXPECT_THAT(Read("reports/report.txt"), HasSubstr("unexpected error: "));
+  EXPECT_THAT(Read("reports/short.txt"), HasSubstr(";  ERR/ 200]"));
+  EXPECT_THAT(Read("reports/short.txt"), HasSubstr("  --:--  ["));
 }
 
 TEST_F(ServerTest, NoScopeGivesZeroResultsWithoutTheDatabase) {

@@ -18,6 +18,7 @@
 #include "common/kiv_registry.h"
 #include "indexer/core/update_headless.h"
 #include "tests/common/recording_messages.h"
+#include "tests/support/file_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -77,12 +78,7 @@ class CatalogTest : public ::testing::Test {
     ASSERT_EQ(Update(setup_mode), 0) << output_ << "\nlog:\n" << LogTail();
   }
 
-  std::string Log() {
-    std::ifstream in(dir_.path() + "/sql_log.txt", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Log() { return FileText(dir_.path() + "/sql_log.txt"); }
   // The end of the update log, for failure messages.
   std::string LogTail() {
     const std::string log = Log();

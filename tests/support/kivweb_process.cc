@@ -13,6 +13,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/file_text.h"
+
 #ifndef KIVWEB_PATH
 #error "KIVWEB_PATH must name the kivweb executable"
 #endif
@@ -23,12 +25,7 @@ KivwebProcess::~KivwebProcess() {
   if (pid_ > 0) Stop();
 }
 
-std::string KivwebProcess::Log() const {
-  std::ifstream in(log_path_, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string KivwebProcess::Log() const { return FileText(log_path_); }
 
 std::string KivwebProcess::Start(const std::vector<std::string>& args, const std::string& log_path,
                                  const std::vector<std::string>& extra_env) {

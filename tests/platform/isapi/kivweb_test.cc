@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/file_text.h"
 #include "tests/support/http_client.h"
 #include "tests/support/kivweb_process.h"
 #include "tests/support/slow_clients.h"
@@ -57,12 +58,7 @@ int FreePort() {
   return port;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadFile(const std::string& path) { return FileText(path); }
 
 class KivwebTest : public ::testing::Test {
  protected:

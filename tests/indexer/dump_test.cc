@@ -18,6 +18,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
+using tellwen::testing::FileText;
 std::string ReadAll(const std::string& path) { return FileText(path); }
 
 class DumpTest : public ::testing::Test {

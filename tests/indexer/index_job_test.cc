@@ -23,6 +23,8 @@
 namespace tellwen::indexer {
 namespace {
 
+using tellwen::testing::FileText;
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 

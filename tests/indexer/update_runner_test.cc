@@ -20,6 +20,8 @@
 namespace tellwen::indexer {
 namespace {
 
+using tellwen::testing::FileText;
+
 using tellwen::testing::FakeSettings;
 using tellwen::testing::TempDir;
 using tellwen::testing::UpdateFakeSql;

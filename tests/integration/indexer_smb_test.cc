@@ -20,6 +20,8 @@
 namespace tellwen {
 namespace {
 
+using tellwen::testing::FileText;
+
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAreArray;

@@ -162,8 +162,10 @@ void MiscPage::StoreAutoload() {
     if (int code = WriteAutostart(folder, monitor); code != 0) {
       ShowMessage(AutostartWriteError(code), MessageIcon::kError);
     }
-  } else if (int code = RemoveAutostart(folder); code != 0) {
-    ShowMessage(AutostartRemoveError(code), MessageIcon::kError);
+  } else if (AutostartPresent(folder)) {
+    if (int code = RemoveAutostart(folder); code != 0) {
+      ShowMessage(AutostartRemoveError(code), MessageIcon::kError);
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 #include "admin/core/crontab_text.h"
 #include "admin/core/service_status.h"
 #include "admin/core/work_items.h"
+#include "tests/admin/fake_crontab.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::admin {
@@ -104,32 +105,12 @@ TEST(WorkItems, JobLinesCarryOnceDisabledAndQuotedApplications) {
   EXPECT_EQ(error, "Error: SetApplicationName Failed.");
 }
 
-// A crontab program standing in for cron's: it keeps the crontab in a file
-// of the test's folder, or fails on cue.
 class WorkItemStore : public ::testing::Test {
  protected:
-  WorkItemStore() {
-    program_.path = dir_.path() + "/crontab";
-    std::ofstream script(program_.path);
-    script << "#!/bin/sh\n"
-              "store='" << dir_.path() << "/tab'\n"
-              "[ -e '" << dir_.path() << "/fail' ] && { echo 'cron is broken' >&2; exit 2; }\n"
-              "case \"$1\" in\n"
-              "  -l) [ -e \"$store\" ] || { echo \"no crontab for $USER\" >&2; exit 1; }; cat \"$store\" ;;\n"
-              "  -) cat > \"$store\" ;;\n"
-              "esac\n";
-    script.close();
-    chmod(program_.path.c_str(), 0755);
-  }
-  std::string Tab() {
-    std::ifstream in(dir_.path() + "/tab");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Tab() { return crontab_.Tab(); }
 
-  testing::TempDir dir_;
-  CrontabProgram program_;
+  testing::FakeCrontab crontab_;
+  CrontabProgram& program_ = crontab_.program;
 };
 
 TEST_F(WorkItemStore, SecondOpenFindsTheSameItemAndKeepsForeignLines) {
@@ -157,7 +138,7 @@ TEST_F(WorkItemStore, SecondOpenFindsTheSameItemAndKeepsForeignLines) {
 }
 
 TEST_F(WorkItemStore, FailuresCarryTheStepTextAndTheProgramsMessage) {
-  std::ofstream(dir_.path() + "/fail").close();
+  crontab_.Fail();
   WorkItem item;
   Status opened = OpenWorkItem(program_, kUpdateJob, "/x/KIVIndexer", &item);
   EXPECT_EQ(opened.message(),
@@ -165,7 +146,7 @@ TEST_F(WorkItemStore, FailuresCarryTheStepTextAndTheProgramsMessage) {
                 " failed (exit code 2): cron is broken");
   item.application = "/x/KIVIndexer";
   EXPECT_FALSE(SaveWorkItem(program_, kUpdateJob, item).ok());
-  CrontabProgram missing{dir_.path() + "/no-such-crontab", ""};
+  CrontabProgram missing{program_.path + "-missing", ""};
   std::string crontab;
   EXPECT_EQ(ReadCrontab(missing, &crontab).code(), Status::Code::kNotFound);
 }

@@ -47,6 +47,14 @@ ServiceStatus FromPidFile(const CronProbe& probe) {
   if (!comm || !std::getline(comm, name) || name != "cron") {
     return ViewServiceStatus(ServiceQuery::kOk, ServiceState::kStopped);
   }
+  // A daemon that has ended but not yet been reaped is a zombie: stopped.
+  std::ifstream stat(probe.proc + "/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t close = line.rfind(')');
+  if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') {
+    return ViewServiceStatus(ServiceQuery::kOk, ServiceState::kStopped);
+  }
   return ViewServiceStatus(ServiceQuery::kOk, ServiceState::kRunning);
 }
 

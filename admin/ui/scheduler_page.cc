@@ -14,12 +14,8 @@ namespace tellwen::admin {
 SchedulerPage::SchedulerPage(AdminServices& services, QWidget* parent)
     : SettingsPage(parent),
       services_(services),
-      service_status_(Named<QLabel>("serviceStatus")),
+      service_status_(StatusLabel("serviceStatus")),
       hint_(Named<QWidget>("serviceHint")) {
-  service_status_->setAlignment(Qt::AlignCenter);
-  service_status_->setMinimumHeight(28);
-  service_status_->setFrameShape(QFrame::Panel);
-  service_status_->setFrameShadow(QFrame::Sunken);
   auto* hint_text = new QLabel(kServiceHint);
   hint_text->setWordWrap(true);
   auto* hint_layout = new QHBoxLayout(hint_);

@@ -17,15 +17,11 @@ namespace tellwen::admin {
 WebPage::WebPage(AdminServices& services, QWidget* parent)
     : SettingsPage(parent),
       services_(services),
-      status_(Named<QLabel>("webStatus")),
+      status_(StatusLabel("webStatus")),
       start_stop_(Named<QPushButton>("startStop", "START")),
       counter_(DigitsEdit("counter")),
       proxy_(Named<QCheckBox>("webProxy", "Enable web proxy\n(members only)")),
       contact_(Named<QLineEdit>("contact")) {
-  status_->setAlignment(Qt::AlignCenter);
-  status_->setMinimumHeight(28);
-  status_->setFrameShape(QFrame::Panel);
-  status_->setFrameShadow(QFrame::Sunken);
   counter_->setMaxLength(7);
 
   auto* status_group = new QGroupBox("Tellwen status");

@@ -43,6 +43,15 @@ std::string Address(const QLineEdit* edit) {
   return address;
 }
 
+QLabel* StatusLabel(const char* name) {
+  auto* label = Named<QLabel>(name);
+  label->setAlignment(Qt::AlignCenter);
+  label->setMinimumHeight(28);
+  label->setFrameShape(QFrame::Panel);
+  label->setFrameShadow(QFrame::Sunken);
+  return label;
+}
+
 void Tint(QWidget* label, bool green) {
   QColor face = label->palette().color(QPalette::Button);
   if (green) {

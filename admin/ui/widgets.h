@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -37,6 +38,10 @@ std::string Address(const QLineEdit* edit);
 // A list box's lines: set from and read back as texts.
 void SetLines(QListWidget* list, const std::vector<std::string>& lines);
 std::vector<std::string> Lines(const QListWidget* list);
+
+// A sunken, centred status label (the site's and the scheduler service's),
+// to be tinted by Tint.
+QLabel* StatusLabel(const char* name);
 
 // Gives label the button-face colour with its green (running) or red
 // component raised by 30, at most 255.

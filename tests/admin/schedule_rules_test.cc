@@ -185,6 +185,8 @@ TEST(ServiceStatus, TableAndProbeWithoutSystemd) {
   EXPECT_FALSE(QueryCronStatus(probe).running);  // a stale pid reused by another program
   std::ofstream(probe.proc + "/4242/comm") << "cron\n";
   EXPECT_TRUE(QueryCronStatus(probe).running);
+  std::ofstream(probe.proc + "/4242/stat") << "4242 (cron) Z 1 4242\n";
+  EXPECT_FALSE(QueryCronStatus(probe).running);  // ended, not yet reaped
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ inline constexpr const char* kNoMembersSelected =
     "There are no selected items in the 'members' list.";
 
 struct SecurityValues {
-  bool allow_all = false;        // SecurityAllowAllIPs
-  bool all_are_members = false;  // SecurityAllAreMembers
+  bool allow_all = false;               // SecurityAllowAllIPs
+  bool all_are_members = false;         // SecurityAllAreMembers
   std::vector<std::string> restricted;  // WebBanList
   std::vector<std::string> granted;     // WebGrantList
 };

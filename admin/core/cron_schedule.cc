@@ -51,7 +51,8 @@ int Value(const std::string& text, const Field& field) {
   if (digits) return std::stoi(text);
   if (field.names == nullptr || text.size() != 3) return -1;
   std::string lower;
-  for (char c : text) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  for (char c : text)
+    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   for (int i = 0; i <= field.high - field.low && i < (field.names == kDayNames ? 7 : 12); ++i) {
     if (lower == field.names[i]) return field.low + i;
   }

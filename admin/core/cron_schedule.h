@@ -19,17 +19,25 @@
 
 namespace tellwen::admin {
 
-enum class ScheduleKind { kOnce, kDaily, kWeekly, kMonthly, kEveryMinutes, kEveryHours, kExpression };
+enum class ScheduleKind {
+  kOnce,
+  kDaily,
+  kWeekly,
+  kMonthly,
+  kEveryMinutes,
+  kEveryHours,
+  kExpression
+};
 
 struct Schedule {
   ScheduleKind kind = ScheduleKind::kDaily;
   int hour = 2;
   int minute = 0;
-  int day = 1;         // once, monthly: day of the month, 1..31
-  int month = 1;       // once: 1..12
-  int year = 0;        // once
-  unsigned weekdays = 0;  // weekly: bit d set for day d, 0 = Sunday
-  int every = 1;       // minutes, hours
+  int day = 1;             // once, monthly: day of the month, 1..31
+  int month = 1;           // once: 1..12
+  int year = 0;            // once
+  unsigned weekdays = 0;   // weekly: bit d set for day d, 0 = Sunday
+  int every = 1;           // minutes, hours
   std::string expression;  // expression: the five fields as typed
 
   bool operator==(const Schedule&) const = default;

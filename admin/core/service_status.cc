@@ -32,7 +32,8 @@ ServiceStatus FromSystemd(const CronProbe& probe) {
   if (shown.exit_code != 0) return ViewServiceStatus(ServiceQuery::kQueryFailed, {});
   const std::string load = ShownValue(shown.out, "LoadState");
   if (load == "not-found" || load.empty()) return ViewServiceStatus(ServiceQuery::kNoService, {});
-  return ViewServiceStatus(ServiceQuery::kOk, StateFromSystemd(ShownValue(shown.out, "ActiveState")));
+  return ViewServiceStatus(ServiceQuery::kOk,
+                           StateFromSystemd(ShownValue(shown.out, "ActiveState")));
 }
 
 ServiceStatus FromPidFile(const CronProbe& probe) {

@@ -43,7 +43,7 @@ std::optional<std::string> CounterToStore(const std::string& text);
 std::string CounterToShow(const std::string& stored);
 
 struct WebValues {
-  bool proxy_enabled = false;      // WebProxyEnabled
+  bool proxy_enabled = false;         // WebProxyEnabled
   std::string administrator_contact;  // AdministratorContact
 };
 WebValues LoadWebValues(Settings& settings);

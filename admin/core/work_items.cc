@@ -184,7 +184,8 @@ std::string CurrentAccount() {
   struct passwd entry;
   struct passwd* found = nullptr;
   std::vector<char> buffer(4096);
-  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+      found == nullptr) {
     return "";
   }
   return found->pw_name;

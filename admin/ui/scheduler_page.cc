@@ -41,8 +41,8 @@ QWidget* SchedulerPage::JobGroup(const char* title, const char* name, const char
   *last_run = Named<QLabel>((prefix + "LastRun").c_str(), "N/A");
   auto* setup = Named<QPushButton>(
       (std::string("setup") + (prefix == "scan" ? "Scan" : "Update")).c_str(), setup_text);
-  auto* run = Named<QPushButton>((std::string("run") + (prefix == "scan" ? "Scan" : "Update")).c_str(),
-                                 "Run");
+  auto* run = Named<QPushButton>(
+      (std::string("run") + (prefix == "scan" ? "Scan" : "Update")).c_str(), "Run");
   auto* group = new QGroupBox(title);
   auto* row = new QHBoxLayout(group);
   row->addWidget(new QLabel("Last run time: "));

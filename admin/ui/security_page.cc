@@ -22,8 +22,7 @@ SecurityPage::SecurityPage(AdminServices& services, QWidget* parent)
       granted_label_(Named<QLabel>("grantedLabel", "Granted IPs")),
       granted_(Named<QListWidget>("grantedList")),
       address_(AddressEdit("address")),
-      all_are_members_(
-          Named<QCheckBox>("allAreMembers", "All users has members privileges")) {
+      all_are_members_(Named<QCheckBox>("allAreMembers", "All users has members privileges")) {
   mode_text_->setWordWrap(true);
   for (QListWidget* list : {restricted_, granted_}) {
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -89,7 +88,8 @@ void SecurityPage::Store() {
 void SecurityPage::ShowMode() {
   const bool allow_all = allow_all_->isChecked();
   mode_text_->setText(allow_all ? kAllowAllText : kGrantedOnlyText);
-  for (QWidget* widget : {static_cast<QWidget*>(restricted_label_), static_cast<QWidget*>(restricted_)}) {
+  for (QWidget* widget :
+       {static_cast<QWidget*>(restricted_label_), static_cast<QWidget*>(restricted_)}) {
     widget->setEnabled(allow_all);
     widget->setVisible(allow_all);
   }
@@ -105,7 +105,8 @@ QListWidget* SecurityPage::ActiveList() const {
 
 void SecurityPage::AddAddress() {
   const std::string address = Address(address_);
-  const AddressList kind = allow_all_->isChecked() ? AddressList::kRestricted : AddressList::kGranted;
+  const AddressList kind =
+      allow_all_->isChecked() ? AddressList::kRestricted : AddressList::kGranted;
   bool add = false;
   if (auto refusal = CheckNewAddress(address, kind, Lines(ActiveList()), &add)) {
     ShowMessage(*refusal, MessageIcon::kInformation);

@@ -12,9 +12,8 @@ namespace tellwen::admin {
 namespace {
 
 // The kind list's rows, in ScheduleKind order.
-constexpr const char* kKindNames[] = {"Once",          "Daily",         "Weekly",
-                                      "Monthly",       "Every N minutes", "Every N hours",
-                                      "Cron expression"};
+constexpr const char* kKindNames[] = {
+    "Once", "Daily", "Weekly", "Monthly", "Every N minutes", "Every N hours", "Cron expression"};
 // Monday first, as the week is read; the bit is cron's day number.
 constexpr int kWeekOrder[] = {1, 2, 3, 4, 5, 6, 0};
 constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -127,9 +126,8 @@ void WorkItemDialog::Show(const WorkItem& item) {
   day_->setValue(s.day);
   every_->setValue(s.every);
   std::string error;
-  expression_->setText(Q(s.kind == ScheduleKind::kExpression
-                             ? s.expression
-                             : CronExpression(s, &error).value_or("")));
+  expression_->setText(Q(
+      s.kind == ScheduleKind::kExpression ? s.expression : CronExpression(s, &error).value_or("")));
   kind_->setCurrentIndex(static_cast<int>(s.kind));
   KindChosen();
 }

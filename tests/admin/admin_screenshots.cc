@@ -2,11 +2,12 @@
 // person to look at: admin_screenshots DIR. Runs on the offscreen platform
 // with a settings hive of its own (every value at its default, a few lists
 // filled in) and canned quick links; it touches no store of the machine.
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
-#include <sys/stat.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -17,8 +18,8 @@
 #include "admin/ui/admin_services.h"
 #include "admin/ui/categories_dialog.h"
 #include "admin/ui/category_item_dialog.h"
-#include "admin/ui/indexer_options_dialog.h"
 #include "admin/ui/first_page_info_dialog.h"
+#include "admin/ui/indexer_options_dialog.h"
 #include "admin/ui/main_dialog.h"
 #include "admin/ui/members_dialog.h"
 #include "admin/ui/network_search_dialog.h"

@@ -60,9 +60,9 @@ TEST(CronSchedule, EachKindWritesItsExpressionAndReadsBack) {
 
 TEST(CronSchedule, RefusesWhatCronWouldRefuse) {
   std::string error;
-  for (const char* bad : {"60 * * * *", "* 24 * * *", "* * 0 * *", "* * * 13 *", "* * * * 8",
-                          "5-1 * * * *", "*/0 * * * *", "* * * *", "a b c d e", "@sometimes",
-                          "* * * * * *"}) {
+  for (const char* bad :
+       {"60 * * * *", "* 24 * * *", "* * 0 * *", "* * * 13 *", "* * * * 8", "5-1 * * * *",
+        "*/0 * * * *", "* * * *", "a b c d e", "@sometimes", "* * * * * *"}) {
     EXPECT_EQ(ScheduleFromExpression(bad, &error), std::nullopt) << bad;
     EXPECT_FALSE(error.empty());
   }
@@ -87,8 +87,9 @@ TEST(WorkItems, JobLinesCarryOnceDisabledAndQuotedApplications) {
   std::string error;
   std::optional<std::string> line = JobLine(item, &error);
   ASSERT_TRUE(line) << error;
-  EXPECT_EQ(*line,
-            "#30 3 9 12 * [ \"$(date +\\%Y)\" = 2026 ] && '/opt/tell wen/100\\%/KIVIndexer' /index");
+  EXPECT_EQ(
+      *line,
+      "#30 3 9 12 * [ \"$(date +\\%Y)\" = 2026 ] && '/opt/tell wen/100\\%/KIVIndexer' /index");
   std::optional<WorkItem> back = ParseJobLine(*line);
   ASSERT_TRUE(back);
   EXPECT_EQ(*back, item);
@@ -141,9 +142,8 @@ TEST_F(WorkItemStore, FailuresCarryTheStepTextAndTheProgramsMessage) {
   crontab_.Fail();
   WorkItem item;
   Status opened = OpenWorkItem(program_, kUpdateJob, "/x/KIVIndexer", &item);
-  EXPECT_EQ(opened.message(),
-            "Error: NewWorkItem Failed.\n" + program_.path +
-                " failed (exit code 2): cron is broken");
+  EXPECT_EQ(opened.message(), "Error: NewWorkItem Failed.\n" + program_.path +
+                                  " failed (exit code 2): cron is broken");
   item.application = "/x/KIVIndexer";
   EXPECT_FALSE(SaveWorkItem(program_, kUpdateJob, item).ok());
   CrontabProgram missing{program_.path + "-missing", ""};

@@ -23,8 +23,8 @@ class CrontabAccountTest : public ::testing::Test {
       GTEST_SKIP() << "no crontab program (Debian package cron)";
     }
     account_ = "twcron" + std::to_string(getpid());
-    RunResult made = RunProgram({"useradd", "--system", "--no-create-home", "--shell",
-                                 "/usr/sbin/nologin", account_});
+    RunResult made = RunProgram(
+        {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", account_});
     ASSERT_TRUE(made.ok()) << made.err;
     program_.user = account_;
   }

@@ -210,6 +210,21 @@ TEST_F(IndexerSmbTest, SortedRunWritesEveryEntryInServerOrderWithFullPathReport)
   EXPECT_THAT(Get("DataOfTheIndexForDB"), HasSubstr("last index on "));
 }
 
+TEST_F(IndexerSmbTest, IndexRunWithItsWindowOnTheOffscreenPlatformWritesTheIndexFile) {
+  Set("SortedOutput", "1");
+  std::string output;
+  ASSERT_EQ(testing::RunCommand(env_ + "QT_QPA_PLATFORM=offscreen " + KIVINDEXER_PATH +
+                                    " /index 2>&1 </dev/null",
+                                &output),
+            0)
+      << output;
+  // The window showed the progress: no headless progress line was printed.
+  EXPECT_THAT(output, ::testing::Not(HasSubstr("computers 2 of 2")));
+  std::vector<std::string> lines = CrLfLines(index_file_);
+  EXPECT_THAT(lines, UnorderedElementsAreArray(DeepIndexLines()));
+  EXPECT_EQ(Get("NumberOfIndexedFiles"), std::to_string(lines.size()) + " files indexed");
+}
+
 TEST_F(IndexerSmbTest, UnsortedRunWithTwoLevelsAndSplitReport) {
   Set("SortedOutput", "0");
   Set("Levels", "2");

@@ -13,26 +13,15 @@
 
 #include "tests/admin/ui_test_support.h"
 #include "tests/common/recording_messages.h"
+#include "tests/monitor/fake_worker.h"
 #include "tests/support/fake_settings.h"
 
 namespace tellwen::monitor {
 namespace {
 
 using testing::Click;
+using testing::FakeWorker;
 using testing::Find;
-
-class FakeWorker : public WorkerControl {
- public:
-  MonitorState& state() override { return state_; }
-  void Start() override { ++starts; }
-  void RequestStop() override { state_.stop = true; }
-  bool WaitEnded(std::chrono::milliseconds) override { return true; }
-  void SaveSettings() override { saved_position = state_.slider_position; }
-
-  MonitorState state_;
-  int starts = 0;
-  int saved_position = -1;
-};
 
 class MonitorWindowTest : public ::testing::Test {
  protected:

@@ -13,13 +13,13 @@
 namespace tellwen::indexer {
 
 struct CommandLine {
-  bool index = false;   // /index
-  bool update = false;  // /updatedb or /setup
-  bool setup = false;   // /setup
-  bool silent = false;  // any of the three
-  bool help = false;    // --help
+  bool index = false;     // /index
+  bool update = false;    // /updatedb or /setup
+  bool setup = false;     // /setup
+  bool silent = false;    // any of the three
+  bool help = false;      // --help
   bool headless = false;  // --headless: no windows even with a display
-  std::string text;     // the command-line text as compared
+  std::string text;       // the command-line text as compared
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);

@@ -60,8 +60,7 @@ class MainWindow : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QLabel* AddValue(QGridLayout* grid, int row, int column, const char* text,
-                   const char* name);
+  QLabel* AddValue(QGridLayout* grid, int row, int column, const char* text, const char* name);
   void Refresh();
   void CopyWorkerRows();
   void ApplyButtons();

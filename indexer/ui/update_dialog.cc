@@ -1,7 +1,7 @@
 #include "indexer/ui/update_dialog.h"
 
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QVBoxLayout>
 
 #include "common/user_messages.h"

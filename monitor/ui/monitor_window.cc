@@ -152,8 +152,7 @@ MonitorWindow::MonitorWindow(MonitorWindowServices services, QWidget* parent)
 
 MonitorWindow::~MonitorWindow() = default;
 
-QLabel* MonitorWindow::AddPair(QGridLayout* grid, int row, const char* caption,
-                               const char* name) {
+QLabel* MonitorWindow::AddPair(QGridLayout* grid, int row, const char* caption, const char* name) {
   auto* value = new QLabel(kNotAvailable);
   value->setObjectName(name);
   grid->addWidget(new QLabel(caption), row, 0);
@@ -170,8 +169,9 @@ void MonitorWindow::Refresh() {
   computers_->setText(Q(texts.computers_number));
   // The worker writes its interval text only when it takes its pause; once
   // it runs, the label follows the slider at each refresh.
-  interval_->setText(texts.interval == kNotAvailable ? QString(kNotAvailable)
-                                                     : QString::number(PauseMilliseconds(position)));
+  interval_->setText(texts.interval == kNotAvailable
+                         ? QString(kNotAvailable)
+                         : QString::number(PauseMilliseconds(position)));
   status_->setText(Q(texts.status));
   last_computer_->setText(Q(texts.last_computer));
   last_status_->setText(Q(texts.last_computer_status));

@@ -54,9 +54,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   QString Text(QWidget* window, const char* name) { return Find<QLabel>(window, name)->text(); }
-  QPushButton* Button(QWidget* window, const char* name) {
-    return Find<QPushButton>(window, name);
-  }
+  QPushButton* Button(QWidget* window, const char* name) { return Find<QPushButton>(window, name); }
 
   testing::TempDir temp_;
   testing::FakeNetwork net_;
@@ -70,8 +68,8 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, BeforeAJobShowsTheInitialTextsAndOneRowPerWorker) {
   MainWindow window(*job_, {});
   EXPECT_EQ(window.windowTitle(), "Tellwen Indexer");
-  for (const char* name : {"threadsBusy", "threadCount", "computersDone", "filesDumped",
-                           "filesFound"}) {
+  for (const char* name :
+       {"threadsBusy", "threadCount", "computersDone", "filesDumped", "filesFound"}) {
     EXPECT_EQ(Text(&window, name), "0") << name;
   }
   EXPECT_EQ(Text(&window, "computersQueued"), "0 (-0)");

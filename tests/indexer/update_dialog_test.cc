@@ -42,9 +42,8 @@ class UpdateDialogTest : public ::testing::Test {
     std::vector<std::string> rows;
     for (int i = 0; i < tasks->topLevelItemCount(); ++i) {
       QTreeWidgetItem* item = tasks->topLevelItem(i);
-      rows.push_back(item->text(0).toStdString() + "|" +
-                     (item->text(1) == "n/a" ? "n/a" : "time") + "|" +
-                     item->text(4).toStdString());
+      rows.push_back(item->text(0).toStdString() + "|" + (item->text(1) == "n/a" ? "n/a" : "time") +
+                     "|" + item->text(4).toStdString());
     }
     return rows;
   }

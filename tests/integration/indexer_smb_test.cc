@@ -213,9 +213,9 @@ TEST_F(IndexerSmbTest, SortedRunWritesEveryEntryInServerOrderWithFullPathReport)
 TEST_F(IndexerSmbTest, IndexRunWithItsWindowOnTheOffscreenPlatformWritesTheIndexFile) {
   Set("SortedOutput", "1");
   std::string output;
-  ASSERT_EQ(testing::RunCommand(env_ + "QT_QPA_PLATFORM=offscreen " + KIVINDEXER_PATH +
-                                    " /index 2>&1 </dev/null",
-                                &output),
+  ASSERT_EQ(testing::RunCommand(
+                env_ + "QT_QPA_PLATFORM=offscreen " + KIVINDEXER_PATH + " /index 2>&1 </dev/null",
+                &output),
             0)
       << output;
   // The window showed the progress: no headless progress line was printed.

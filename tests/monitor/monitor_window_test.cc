@@ -49,7 +49,7 @@ TEST_F(MonitorWindowTest, LabelsReadNAUntilTheWorkerHasTextsAndTheSliderAppliesA
   worker_.state_.slider_position = 2;
   MonitorWindow window(Services(false));
   EXPECT_EQ(window.windowTitle(), "KIV Monitor");
-  const char* values[] = {"computersNumber", "pingInterval", "status", "lastComputer",
+  const char* values[] = {"computersNumber",    "pingInterval",  "status",        "lastComputer",
                           "lastComputerStatus", "lastRoundTime", "overallPercent"};
   window.Refresh();
   for (const char* name : values) EXPECT_EQ(Text(&window, name), "N/A") << name;
@@ -119,9 +119,9 @@ TEST_F(MonitorWindowTest, WithATrayEscapeHidesAndTheMenuStartsThePrograms) {
   for (QAction* action : window.menu()->actions()) {
     entries << (action->isSeparator() ? "-" : action->text());
   }
-  EXPECT_EQ(entries, (QStringList{"Launch &administrator", "&Index network now",
-                                  "&Update database now", "-", "&Restore", "&About", "-",
-                                  "E&xit"}));
+  EXPECT_EQ(entries,
+            (QStringList{"Launch &administrator", "&Index network now", "&Update database now", "-",
+                         "&Restore", "&About", "-", "E&xit"}));
   for (const char* name : {"actionAdministrator", "actionIndex", "actionUpdate"}) {
     Find<QAction>(window.menu(), name)->trigger();
   }
@@ -141,7 +141,7 @@ TEST_F(MonitorWindowTest, NoToTheExitQuestionLeavesEverythingRunningYesStopsAndS
   Click(&window, "exitButton");
   window.close();
   EXPECT_EQ(messages_->asked(), (std::vector<std::string>{"Are you sure do you want to exit?",
-                                                         "Are you sure do you want to exit?"}));
+                                                          "Are you sure do you want to exit?"}));
   EXPECT_FALSE(worker_.state_.stop);
   EXPECT_TRUE(window.refreshing());
   EXPECT_TRUE(window.isVisible());

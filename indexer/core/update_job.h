@@ -35,6 +35,11 @@ inline constexpr const char* kSetupTitle = "Tellwen Indexer - Setting up the dat
 inline constexpr const char* kStopUpdateQuestion =
     "Stopping Tellwen Indexer while updating the database is not recommended!\nAre you sure do "
     "you want to stop updating?";
+// Said when the update is asked for from a window while
+// AutomaticallyInsertIntoDatabase is off.
+inline constexpr const char* kUpdateDisabledText =
+    "Inserting into the database is turned off (AutomaticallyInsertIntoDatabase):\nthe database "
+    "is not updated.";
 inline const char* UpdateTitle(bool setup_mode) { return setup_mode ? kSetupTitle : kUpdateTitle; }
 
 struct UpdateJobOptions {

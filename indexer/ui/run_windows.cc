@@ -29,7 +29,12 @@ bool RunUpdate(QWidget* parent, bool setup_mode, bool from_switch) {
   UpdateJobOptions options;
   options.setup_mode = setup_mode;
   options.silent = from_switch;
-  return RunUpdateJob(options, driver, settings) == UpdateJobOutcome::kSucceeded;
+  const UpdateJobOutcome outcome = RunUpdateJob(options, driver, settings);
+  // The button must not do nothing without a word.
+  if (outcome == UpdateJobOutcome::kDisabled && !from_switch) {
+    ShowMessage(kUpdateDisabledText, MessageIcon::kInformation);
+  }
+  return outcome == UpdateJobOutcome::kSucceeded;
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ namespace tellwen::monitor {
 
 int RunWithWindow(int argc, char** argv, const std::string& own_folder) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName("Tellwen Monitor");
+  // The window's own title: the desktop adds a display name that differs
+  // from it to every title.
+  QApplication::setApplicationDisplayName("KIV Monitor");
   QApplication::setWindowIcon(MonitorIcon());
   // The window hides to the tray; only its exit ends the program.
   QApplication::setQuitOnLastWindowClosed(false);

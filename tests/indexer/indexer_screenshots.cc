@@ -22,18 +22,10 @@
 #include "tests/indexer/update_fake_sql.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/screenshot.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-bool Save(QWidget* widget, const QString& folder, const char* name) {
-  widget->show();
-  QApplication::processEvents();
-  const QString path = folder + "/" + name + ".png";
-  const bool saved = widget->grab().save(path);
-  std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
-  return saved;
-}
 
 void Pause(int ms) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -49,12 +41,8 @@ int main(int argc, char** argv) {
   using namespace tellwen;
   setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: indexer_screenshots DIR\n");
-    return 2;
-  }
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  QDir().mkpath(folder);
+  const QString folder = tellwen::testing::ScreenshotFolder(argc, argv, "indexer_screenshots");
+  if (folder.isEmpty()) return 2;
   testing::TempDir temp;
   bool ok = true;
 
@@ -87,14 +75,14 @@ int main(int argc, char** argv) {
   {
     indexer::IndexJob job(std::move(deps));
     indexer::MainWindow window(job, {});
-    ok &= Save(&window, folder, "indexer-main-window");
+    ok &= testing::SaveScreenshot(&window, folder, "indexer-main-window");
     QTimer::singleShot(0, &window, &indexer::MainWindow::StartOrStop);
     Pause(2300);
-    ok &= Save(&window, folder, "indexer-main-window-job");
+    ok &= testing::SaveScreenshot(&window, folder, "indexer-main-window-job");
     QTimer::singleShot(0, &window, &indexer::MainWindow::ShowAbout);
     QTimer::singleShot(300, [&] {
       if (QWidget* box = QApplication::activeModalWidget()) {
-        ok &= Save(box, folder, "indexer-about");
+        ok &= testing::SaveScreenshot(box, folder, "indexer-about");
         box->close();
       }
     });
@@ -102,7 +90,7 @@ int main(int argc, char** argv) {
     hold = false;
     job.WaitUntilIdle(std::chrono::seconds(10));
     Pause(400);
-    ok &= Save(&window, folder, "indexer-main-window-done");
+    ok &= testing::SaveScreenshot(&window, folder, "indexer-main-window-done");
   }
 
   // The update dialog held at the task that creates the files' index.
@@ -133,7 +121,7 @@ int main(int argc, char** argv) {
     runner.Start();
     dialog.show();
     Pause(2200);
-    ok &= Save(&dialog, folder, "indexer-update-dialog");
+    ok &= testing::SaveScreenshot(&dialog, folder, "indexer-update-dialog");
     hold_update = false;
     runner.Wait();
   }

@@ -15,30 +15,14 @@
 #include "monitor/ui/monitor_window.h"
 #include "tests/monitor/fake_worker.h"
 #include "tests/support/fake_settings.h"
-
-namespace {
-
-bool Save(QWidget* widget, const QString& folder, const char* name) {
-  widget->show();
-  QApplication::processEvents();
-  const QString path = folder + "/" + name + ".png";
-  const bool saved = widget->grab().save(path);
-  std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
-  return saved;
-}
-
-}  // namespace
+#include "tests/support/screenshot.h"
 
 int main(int argc, char** argv) {
   using namespace tellwen;
   setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: monitor_screenshots DIR\n");
-    return 2;
-  }
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  QDir().mkpath(folder);
+  const QString folder = tellwen::testing::ScreenshotFolder(argc, argv, "monitor_screenshots");
+  if (folder.isEmpty()) return 2;
   bool ok = true;
 
   testing::FakeWorker worker;
@@ -49,7 +33,7 @@ int main(int argc, char** argv) {
   services.use_tray = false;
   services.refresh_ms = 60000;
   monitor::MonitorWindow window(services);
-  ok &= Save(&window, folder, "monitor-window");
+  ok &= testing::SaveScreenshot(&window, folder, "monitor-window");
 
   worker.state_.UpdateTexts([](monitor::MonitorTexts& t) {
     t.status = "pinging...";
@@ -62,16 +46,16 @@ int main(int argc, char** argv) {
   worker.state_.computers = 42;
   worker.state_.position = 17;
   window.Refresh();
-  ok &= Save(&window, folder, "monitor-window-round");
+  ok &= testing::SaveScreenshot(&window, folder, "monitor-window-round");
 
   window.menu()->popup(window.mapToGlobal(QPoint(20, 20)));
   QApplication::processEvents();
-  ok &= Save(window.menu(), folder, "monitor-menu");
+  ok &= testing::SaveScreenshot(window.menu(), folder, "monitor-menu");
   window.menu()->hide();
 
   QTimer::singleShot(300, [&] {
     if (QWidget* box = QApplication::activeModalWidget()) {
-      ok &= Save(box, folder, "monitor-about");
+      ok &= testing::SaveScreenshot(box, folder, "monitor-about");
       box->close();
     }
   });

@@ -127,7 +127,8 @@ class IndexerSmbTest : public ::testing::Test {
     std::filesystem::create_directories(root_ + "/run");
     std::filesystem::create_directories(root_ + "/tmp");
     // Headless runs unless a test asks for the window, on a desktop too.
-    env_ = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TELLWEN_REGISTRY=" + testing::SmbdServer::Quote(root_ + "/registry") +
+    env_ = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TELLWEN_REGISTRY=" +
+           testing::SmbdServer::Quote(root_ + "/registry") +
            " TELLWEN_DATA=" + testing::SmbdServer::Quote(root_ + "/data") +
            " XDG_RUNTIME_DIR=" + testing::SmbdServer::Quote(root_ + "/run") +
            " TELLWEN_SMB_PORT=" + std::to_string(server_.port()) +

@@ -1,5 +1,7 @@
-// KIVIndexer: start-up and command line. Runs the index job (/index) or the
-// update job (/updatedb, /setup) headless; one instance per machine.
+// KIVIndexer: start-up and command line. With a display the main window and
+// the update dialog run the jobs (indexer/ui); with --headless, or when no
+// display is available, the index job (/index) or the update job (/updatedb,
+// /setup) runs headless without starting Qt. One instance per machine.
 #include <signal.h>
 #include <unistd.h>
 
@@ -17,6 +19,8 @@
 #include "indexer/core/index_headless.h"
 #include "indexer/core/index_job.h"
 #include "indexer/core/update_headless.h"
+#include "indexer/ui/run_windows.h"
+#include "platform/desktop/display.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/net/smb_network.h"
 
@@ -42,6 +46,16 @@ int RunIndex() {
 
 int RunUpdate(bool setup_mode) { return tellwen::indexer::RunUpdateJobHeadless(setup_mode); }
 
+// An update that did not finish (killed, power cut) must not keep the site
+// closed or the busy banner up: whatever this run does, put back what it
+// left (the update job does it again under its own lock).
+void RecoverUpdate() {
+  using namespace tellwen;
+  RegistrySettings settings;
+  const Status recovered = RecoverUnfinishedUpdate(UpdateStateFolder(), settings);
+  if (!recovered.ok()) std::fprintf(stderr, "KIVIndexer: %s\n", recovered.message().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,6 +65,10 @@ int main(int argc, char** argv) {
   if (line.help) {
     std::fputs(indexer::UsageText().c_str(), stdout);
     return 0;
+  }
+
+  if (desktop::UseWindows(line.headless)) {
+    return indexer::RunWithWindows(argc, argv, line, RecoverUpdate);
   }
 
   desktop::SingleInstance instance("KIVIndexer");
@@ -64,20 +82,12 @@ int main(int argc, char** argv) {
                  instance.ErrorText().c_str());
   }
 
-  // An update that did not finish (killed, power cut) must not keep the site
-  // closed or the busy banner up: whatever this run does, put back what it
-  // left (the update job does it again under its own lock).
-  {
-    RegistrySettings settings;
-    const Status recovered = RecoverUnfinishedUpdate(UpdateStateFolder(), settings);
-    if (!recovered.ok()) std::fprintf(stderr, "KIVIndexer: %s\n", recovered.message().c_str());
-  }
+  RecoverUpdate();
 
   if (line.update) return RunUpdate(line.setup);
   if (line.index) return RunIndex();
 
-  std::fputs("KIVIndexer: the main window is not available here; run a job with a switch.\n",
-             stderr);
+  std::fputs("KIVIndexer: the main window needs a display; run a job with a switch.\n", stderr);
   std::fputs(indexer::UsageText().c_str(), stderr);
   return 2;
 }

@@ -1,6 +1,7 @@
-// KIVMonitor: start-up. Runs the ping worker headless (with --headless, or
-// when no display is available): one instance per machine, a status line on
-// every change, a clean stop on SIGTERM or SIGINT.
+// KIVMonitor: start-up. With a display the window and the tray icon run the
+// ping worker (monitor/ui); with --headless, or when no display is available,
+// it runs headless without starting Qt: one instance per machine, a status
+// line on every change, a clean stop on SIGTERM or SIGINT.
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <future>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -23,6 +23,9 @@
 #include "monitor/core/event_log.h"
 #include "monitor/core/monitor_worker.h"
 #include "monitor/core/status_line.h"
+#include "monitor/core/worker_thread.h"
+#include "monitor/ui/run_window.h"
+#include "platform/desktop/display.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/net/icmp_echo.h"
 
@@ -34,6 +37,8 @@ const char* kUsage =
     "usage: KIVMonitor [--headless]\n"
     "  Pings every computer of the catalog in turn while the web service is open\n"
     "  (WebStatus \"yes\") and rewrites monitor_pings after each round.\n"
+    "  With a display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set) it shows its\n"
+    "  window and tray icon.\n"
     "  --headless  run without a window, printing a status line on every change\n"
     "              (the default when no display is available)\n"
     "  SIGTERM or SIGINT ends it.\n";
@@ -46,12 +51,6 @@ std::string OwnFolder() {
   std::string folder = self.parent_path().string();
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
-}
-
-bool DisplayAvailable() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
 }  // namespace
@@ -73,6 +72,8 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (desktop::UseWindows(headless)) return monitor::RunWithWindow(argc, argv, OwnFolder());
+
   desktop::SingleInstance instance("KIVMonitor");
   const desktop::InstanceResult lock = instance.TryAcquire();
   if (lock == desktop::InstanceResult::kAlreadyRunning) {
@@ -83,11 +84,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "KIVMonitor: %s; going on without the one-instance lock\n",
                  instance.ErrorText().c_str());
   }
-  if (!headless && DisplayAvailable()) {
-    std::fputs("KIVMonitor: the window is not available in this build; running headless.\n",
-               stderr);
-  }
-
   StopSignals stop_signals;
   const std::string folder = OwnFolder();
   if (!folder.empty()) MachineSettings().SetValue("KIVInstallPathExes", folder);
@@ -115,23 +111,18 @@ int main(int argc, char** argv) {
   worker.state().SetObserver(
       [&status_line](const monitor::MonitorTexts& texts) { status_line.OnTexts(texts); });
 
-  std::promise<void> ended;
-  std::future<void> worker_ended = ended.get_future();
-  std::thread thread([&worker, &ended] {
-    worker.Run();
-    ended.set_value();
-  });
+  monitor::WorkerThread thread(worker);
+  thread.Start();
 
   while (!StopSignals::Requested()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
-  worker.RequestStop();
-  worker.SaveSettings();
-  if (worker_ended.wait_for(kStopWait) != std::future_status::ready) {
+  thread.RequestStop();
+  thread.SaveSettings();
+  if (!thread.WaitEnded(kStopWait)) {
     std::fputs("KIVMonitor: the worker did not end within 10 seconds; closing anyway\n", stderr);
     std::fflush(stdout);
     std::_Exit(0);
   }
-  thread.join();
   std::cout << "KIVMonitor: stopped" << std::endl;
   return 0;
 }

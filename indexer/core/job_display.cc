@@ -39,7 +39,27 @@ JobFigures Refresh(JobStatus& status, std::chrono::steady_clock::time_point now,
   f.search_state = SearchStateText(status.search_state);
   f.scan_state = ScanStateText(status.scan_state);
   f.dump_state = DumpStateText(status.dump_state);
+  f.progress_range = queued > 0 ? queued : 0;
+  f.progress_position = done < 0 ? 0 : (done > f.progress_range ? f.progress_range : done);
   return f;
+}
+
+WindowButtons ButtonsFor(bool job_running, bool stop_requested, bool a_job_ended) {
+  WindowButtons buttons;
+  if (job_running) {
+    buttons.start_text = stop_requested ? kStoppingButtonText : kStopButtonText;
+    buttons.start_enabled = !stop_requested;
+    buttons.update_enabled = false;
+    buttons.exit_enabled = false;
+  } else if (a_job_ended) {
+    buttons.start_text = kAfterJobButtonText;
+  }
+  return buttons;
+}
+
+std::string CloseRefusal(bool job_running, bool stop_requested) {
+  if (!job_running) return "";
+  return stop_requested ? kJobStoppingText : kJobInProgressText;
 }
 
 std::string ProgressLine(const JobFigures& f) {

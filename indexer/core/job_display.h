@@ -1,5 +1,6 @@
 // The figures the main window shows for an index job, computed from its
-// JobStatus, and the one-line form the headless run prints.
+// JobStatus, the one-line form the headless run prints, and the main
+// window's buttons and close rule for each phase of a job.
 //
 // Thread safety: Refresh raises status.files_found (a relaxed atomic
 // update); otherwise pure.
@@ -24,7 +25,32 @@ struct JobFigures {
   std::string search_state;              // "search done"
   std::string scan_state;
   std::string dump_state;
+  int progress_range = 0;     // the progress bar runs from 0 to computers queued
+  int progress_position = 0;  // at computers done
 };
+
+inline constexpr const char* kStartButtonText = "Intranet &index";
+inline constexpr const char* kStopButtonText = "&Stop";
+inline constexpr const char* kStoppingButtonText = "Stopping...";
+inline constexpr const char* kAfterJobButtonText = "Intranet &search";
+inline constexpr const char* kJobInProgressText =
+    "Tellwen Indexer in progress. Please stop it first!";
+inline constexpr const char* kJobStoppingText = "Tellwen Indexer is stopping.\nPlease wait!";
+
+// The main window's buttons in one phase: before the first job, while a job
+// runs (UpdateDB and Exit disabled), after a confirmed stop (the start
+// button disabled too), and after a job.
+struct WindowButtons {
+  std::string start_text = kStartButtonText;
+  bool start_enabled = true;
+  bool update_enabled = true;
+  bool exit_enabled = true;
+};
+WindowButtons ButtonsFor(bool job_running, bool stop_requested, bool a_job_ended);
+
+// Why the window may not close now ("" when it may): a job runs, or is
+// stopping.
+std::string CloseRefusal(bool job_running, bool stop_requested);
 
 // "%H:%M:%S" of a duration; hours keep counting past 24.
 std::string FormatDuration(long long seconds);

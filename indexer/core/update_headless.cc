@@ -27,9 +27,7 @@ HeadlessUpdateDriver::HeadlessUpdateDriver(std::ostream& out, bool setup_mode)
     : out_(out), setup_mode_(setup_mode) {}
 
 bool HeadlessUpdateDriver::Drive(UpdateRunner& runner) {
-  out_ << (setup_mode_ ? "Tellwen Indexer - Setting up the database"
-                       : "Tellwen Indexer  -  Inserting data into MS SQL Server database")
-       << '\n';
+  out_ << UpdateTitle(setup_mode_) << '\n';
   UpdateTaskRow header{"task", "start", "stop", "elapsed", "status"};
   PrintRow(out_, header);
   std::vector<UpdateTaskRow> shown = runner.Rows();

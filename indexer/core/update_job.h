@@ -28,6 +28,20 @@
 
 namespace tellwen::indexer {
 
+// The update's display (the update dialog, the headless printer).
+inline constexpr const char* kUpdateTitle =
+    "Tellwen Indexer  -  Inserting data into MS SQL Server database";
+inline constexpr const char* kSetupTitle = "Tellwen Indexer - Setting up the database";
+inline constexpr const char* kStopUpdateQuestion =
+    "Stopping Tellwen Indexer while updating the database is not recommended!\nAre you sure do "
+    "you want to stop updating?";
+// Said when the update is asked for from a window while
+// AutomaticallyInsertIntoDatabase is off.
+inline constexpr const char* kUpdateDisabledText =
+    "Inserting into the database is turned off (AutomaticallyInsertIntoDatabase):\nthe database "
+    "is not updated.";
+inline const char* UpdateTitle(bool setup_mode) { return setup_mode ? kSetupTitle : kUpdateTitle; }
+
 struct UpdateJobOptions {
   bool setup_mode = false;  // /setup: drop every catalog table first
   bool silent = false;      // /updatedb, /setup: no "not found" or "went OK" box

@@ -31,16 +31,13 @@
 #include "common/user_messages.h"
 #include "tests/admin/fake_picker.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/screenshot.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 bool Save(QWidget* widget, const QString& folder, const char* name) {
-  widget->show();
-  QApplication::processEvents();
-  const QString path = folder + "/" + name + ".png";
-  const bool saved = widget->grab().save(path);
-  std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
+  const bool saved = tellwen::testing::SaveScreenshot(widget, folder, name);
   widget->hide();
   return saved;
 }
@@ -50,12 +47,8 @@ bool Save(QWidget* widget, const QString& folder, const char* name) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: admin_screenshots DIR\n");
-    return 2;
-  }
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  QDir().mkpath(folder);
+  const QString folder = tellwen::testing::ScreenshotFolder(argc, argv, "admin_screenshots");
+  if (folder.isEmpty()) return 2;
   tellwen::testing::TempDir hive;
   tellwen::testing::ScopedEnv registry("TELLWEN_REGISTRY", hive.path() + "/registry");
   tellwen::RegistrySettings settings;

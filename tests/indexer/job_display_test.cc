@@ -36,6 +36,8 @@ TEST(JobDisplay, ProjectsTotalTimeFromComputersDoneAndRaisesFilesToDumped) {
   f = Refresh(status, start + std::chrono::seconds(3600), true);
   EXPECT_EQ(f.projected, "02:30:00");
   EXPECT_EQ(f.computers_queued_skipped, "10 (-2)");
+  EXPECT_EQ(f.progress_range, 10);
+  EXPECT_EQ(f.progress_position, 4);
   EXPECT_EQ(FormatDuration(100 * 3600 + 61), "100:01:01");
   EXPECT_EQ(ProgressLine(f),
             "threads 0/0 | computers 4 of 10 (-2) | files 8/8 | time 01:00:00 of 02:30:00 | "
@@ -56,6 +58,31 @@ TEST(CommandLine, SwitchesAreComparedWhole) {
     EXPECT_FALSE(line.index || line.update || line.silent) << line.text;
   }
   EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+  // --headless is no part of the compared text.
+  CommandLine headless = ParseCommandLine({"--headless", "/index"});
+  EXPECT_TRUE(headless.headless && headless.index);
+  EXPECT_TRUE(ParseCommandLine({"/updatedb", "--headless"}).update);
+  EXPECT_FALSE(ParseCommandLine({"/index"}).headless);
+}
+
+TEST(JobDisplay, ButtonsAndCloseFollowTheJobsPhase) {
+  WindowButtons before = ButtonsFor(false, false, false);
+  EXPECT_EQ(before.start_text, "Intranet &index");
+  EXPECT_TRUE(before.start_enabled && before.update_enabled && before.exit_enabled);
+  WindowButtons running = ButtonsFor(true, false, false);
+  EXPECT_EQ(running.start_text, "&Stop");
+  EXPECT_TRUE(running.start_enabled);
+  EXPECT_FALSE(running.update_enabled || running.exit_enabled);
+  WindowButtons stopping = ButtonsFor(true, true, true);
+  EXPECT_EQ(stopping.start_text, "Stopping...");
+  EXPECT_FALSE(stopping.start_enabled || stopping.update_enabled || stopping.exit_enabled);
+  WindowButtons after = ButtonsFor(false, false, true);
+  EXPECT_EQ(after.start_text, "Intranet &search");
+  EXPECT_TRUE(after.start_enabled && after.update_enabled && after.exit_enabled);
+
+  EXPECT_EQ(CloseRefusal(false, false), "");
+  EXPECT_EQ(CloseRefusal(true, false), "Tellwen Indexer in progress. Please stop it first!");
+  EXPECT_EQ(CloseRefusal(true, true), "Tellwen Indexer is stopping.\nPlease wait!");
 }
 
 }  // namespace

@@ -124,7 +124,9 @@ class IndexerSmbTest : public ::testing::Test {
 
     std::filesystem::create_directories(root_ + "/run");
     std::filesystem::create_directories(root_ + "/tmp");
-    env_ = "env TELLWEN_REGISTRY=" + testing::SmbdServer::Quote(root_ + "/registry") +
+    // Headless runs unless a test asks for the window, on a desktop too.
+    env_ = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TELLWEN_REGISTRY=" +
+           testing::SmbdServer::Quote(root_ + "/registry") +
            " TELLWEN_DATA=" + testing::SmbdServer::Quote(root_ + "/data") +
            " XDG_RUNTIME_DIR=" + testing::SmbdServer::Quote(root_ + "/run") +
            " TELLWEN_SMB_PORT=" + std::to_string(server_.port()) +
@@ -206,6 +208,21 @@ TEST_F(IndexerSmbTest, SortedRunWritesEveryEntryInServerOrderWithFullPathReport)
 
   EXPECT_EQ(Get("NumberOfIndexedFiles"), std::to_string(lines.size()) + " files indexed");
   EXPECT_THAT(Get("DataOfTheIndexForDB"), HasSubstr("last index on "));
+}
+
+TEST_F(IndexerSmbTest, IndexRunWithItsWindowOnTheOffscreenPlatformWritesTheIndexFile) {
+  Set("SortedOutput", "1");
+  std::string output;
+  ASSERT_EQ(testing::RunCommand(
+                env_ + "QT_QPA_PLATFORM=offscreen " + KIVINDEXER_PATH + " /index 2>&1 </dev/null",
+                &output),
+            0)
+      << output;
+  // The window showed the progress: no headless progress line was printed.
+  EXPECT_THAT(output, ::testing::Not(HasSubstr("computers 2 of 2")));
+  std::vector<std::string> lines = CrLfLines(index_file_);
+  EXPECT_THAT(lines, UnorderedElementsAreArray(DeepIndexLines()));
+  EXPECT_EQ(Get("NumberOfIndexedFiles"), std::to_string(lines.size()) + " files indexed");
 }
 
 TEST_F(IndexerSmbTest, UnsortedRunWithTwoLevelsAndSplitReport) {

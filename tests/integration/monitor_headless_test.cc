@@ -50,16 +50,17 @@ class MonitorHeadless : public CatalogTest {
     }
   }
 
-  // Starts KIVMonitor with its output in <dir>/<name>.out.
-  pid_t Start(const std::string& name) {
+  // Starts KIVMonitor (headless unless told) with its output in
+  // <dir>/<name>.out.
+  pid_t Start(const std::string& name, bool headless = true) {
     const std::string out = dir_.path() + "/" + name + ".out";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::string program = KIVMONITOR_PATH;
-    std::string headless = "--headless";
-    char* argv[] = {program.data(), headless.data(), nullptr};
+    std::string headless_switch = "--headless";
+    char* argv[] = {program.data(), headless ? headless_switch.data() : nullptr, nullptr};
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -134,6 +135,30 @@ TEST_F(MonitorHeadless, OneRoundWritesBothStatusesAndSigtermEndsIt) {
   EXPECT_EQ(Setting("MonitorPingInterval"), "0");
   EXPECT_EQ(Setting("KIVInstallPathExes"),
             std::filesystem::path(KIVMONITOR_PATH).parent_path().string() + "/");
+}
+
+TEST_F(MonitorHeadless, WithItsWindowOnTheOffscreenPlatformItPingsTheLoopback) {
+  std::string why;
+  if (net::ProbeEchoSocket(&why) == net::EchoSocketKind::kNone) {
+    GTEST_SKIP() << "no ICMP socket can be opened on this machine (" << why << ")";
+  }
+  ScopedEnv platform("QT_QPA_PLATFORM", "offscreen");
+  const pid_t pid = Start("window", /*headless=*/false);
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(WaitFor([&] { return Setting("LastPingTime") != "0"; }, std::chrono::seconds(30)))
+      << Output("window");
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(pid, std::chrono::seconds(15)), 0) << Output("window");
+
+  SqlRows pings = Query("select name, status from monitor_pings order by name", 2);
+  ASSERT_EQ(pings.size(), 2u) << Output("window");
+  EXPECT_EQ(pings[0][0], "//127.0.0.1");
+  EXPECT_EQ(pings[0][1], "1");
+  const std::string output = Output("window");
+  // The window, not the headless status line, showed the progress.
+  EXPECT_THAT(output, ::testing::Not(HasSubstr("last computer:")));
+  EXPECT_THAT(output, HasSubstr("KIVMonitor: stopped"));
+  EXPECT_EQ(Setting("MonitorPingInterval"), "0");
 }
 
 TEST_F(MonitorHeadless, WaitsWhileTheWebIsClosedAndKeepsOneInstance) {

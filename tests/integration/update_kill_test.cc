@@ -120,6 +120,10 @@ class UpdateKill : public CatalogTest {
   }
 
   ScopedEnv runtime_{"XDG_RUNTIME_DIR", dir_.path() + "/run"};  // the one-instance lock
+  // Headless runs, on a desktop too (empty means no display).
+  ScopedEnv no_x11_{"DISPLAY", ""};
+  ScopedEnv no_wayland_{"WAYLAND_DISPLAY", ""};
+  ScopedEnv no_qt_platform_{"QT_QPA_PLATFORM", ""};
   pid_t running_ = -1;
 };
 

@@ -9,6 +9,7 @@
 
 #include "common/int_text.h"
 #include "monitor/core/event_log.h"
+#include "monitor/core/overall_progress.h"
 #include "monitor/core/ping_settings.h"
 #include "monitor/core/status_line.h"
 
@@ -49,6 +50,21 @@ TEST(RoundTexts, PingTimeAndRoundTime) {
   EXPECT_EQ(RoundTimeText(0), "00:00:00");
   EXPECT_EQ(RoundTimeText(3723999), "01:02:03");
   EXPECT_EQ(RoundTimeText(100ull * 3600 * 1000), "100:00:00");
+}
+
+TEST(OverallProgress, MovesOnlyForMoreThanOneComputerAndClamps) {
+  EXPECT_FALSE(OverallFor(0, 0).update);
+  EXPECT_FALSE(OverallFor(0, 1).update);
+  OverallProgress two = OverallFor(1, 2);
+  ASSERT_TRUE(two.update);
+  EXPECT_EQ(two.maximum, 1);
+  EXPECT_EQ(two.position, 1);
+  EXPECT_EQ(two.percent, "100%");
+  EXPECT_EQ(OverallFor(2, 6).percent, "40%");
+  // Past the last computer (the rewrite's moment) stays at 100.
+  EXPECT_EQ(OverallFor(6, 6).percent, "100%");
+  EXPECT_EQ(OverallFor(6, 6).position, 5);
+  EXPECT_EQ(OverallFor(-1, 6).percent, "0%");
 }
 
 TEST(PingSettings, PauseTableAndItsFallback) {

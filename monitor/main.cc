@@ -23,6 +23,7 @@
 #include "monitor/core/event_log.h"
 #include "monitor/core/monitor_worker.h"
 #include "monitor/core/status_line.h"
+#include "platform/desktop/program_folder.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/net/icmp_echo.h"
 
@@ -37,22 +38,6 @@ const char* kUsage =
     "  --headless  run without a window, printing a status line on every change\n"
     "              (the default when no display is available)\n"
     "  SIGTERM or SIGINT ends it.\n";
-
-// The folder of this executable with a trailing "/"; empty when unknown.
-std::string OwnFolder() {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || self.empty()) return "";
-  std::string folder = self.parent_path().string();
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
-}
-
-bool DisplayAvailable() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
-}
 
 }  // namespace
 
@@ -83,13 +68,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "KIVMonitor: %s; going on without the one-instance lock\n",
                  instance.ErrorText().c_str());
   }
-  if (!headless && DisplayAvailable()) {
+  if (!headless && tellwen::desktop::DisplayAvailable()) {
     std::fputs("KIVMonitor: the window is not available in this build; running headless.\n",
                stderr);
   }
 
   StopSignals stop_signals;
-  const std::string folder = OwnFolder();
+  const std::string folder = tellwen::desktop::OwnFolder();
   if (!folder.empty()) MachineSettings().SetValue("KIVInstallPathExes", folder);
 
   monitor::SyslogEventLog event_log;

@@ -1,6 +1,7 @@
 #include "setup/core/program_starters.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/desktop/program_launcher.h"
 #include "platform/desktop/program_run.h"
@@ -20,7 +21,9 @@ int WaitingStarter::Start(const std::string& program, const std::vector<std::str
   }
   std::vector<std::string> argv{settings_.GetValue("KIVInstallPathExes") + program};
   argv.insert(argv.end(), args.begin(), args.end());
-  const desktop::ProgramRun run = desktop::RunProgram(argv, "", /*capture=*/false);
+  // Its progress is shown only when it fails, below the task's line.
+  const desktop::ProgramRun run = desktop::RunProgram(argv);
+  if (!run.ok()) std::fputs(run.output.c_str(), stderr);
   return run.spawn_error != 0 ? run.spawn_error : run.exit_code;
 }
 

@@ -1,7 +1,8 @@
 // The two ways setup starts the programs of the install folder
 // (KIVInstallPathExes): the wizard's, detached as the shell's "open" does;
 // the headless run's, which waits for the database set-up ("/setup") so that
-// its exit code tells whether the database is ready, and starts the others
+// its exit code tells whether the database is ready (the set-up's output is
+// printed to stderr when it fails), and starts the others
 // detached.
 //
 // Thread safety: any thread; no state beyond the settings reference.

@@ -7,6 +7,7 @@
 #include "admin/core/crontab_program.h"
 #include "admin/core/crontab_text.h"
 #include "platform/desktop/program_run.h"
+#include "query/charts/chart_lock.h"
 #include "setup/core/drop_batch.h"
 #include "setup/core/web_files.h"
 
@@ -82,6 +83,8 @@ void RemoveChartCache(Settings& settings) {
   const std::string scripts = settings.GetValue("IISScriptsFolder");
   if (scripts.empty()) return;
   for (const std::string& file : Matching(scripts, "kiv_chart_", ".png")) RemoveQuietly(file);
+  // The lock file through which the site's request threads share the cache.
+  RemoveQuietly(scripts + query::kChartLockName);
 }
 
 void RemoveExtensionAgain(Settings& settings) {

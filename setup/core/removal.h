@@ -33,7 +33,8 @@ void RemoveAutostartEntry(const SetupPaths& paths);
 void RemoveReportFiles(Settings& settings);
 // 5. The SQL log and the temporary index file.
 void RemoveLogFiles(Settings& settings);
-// 6. The cached chart images "kiv_chart_*.png" of the scripts folder.
+// 6. The cached chart images "kiv_chart_*.png" of the scripts folder and
+// the cache's lock file.
 void RemoveChartCache(Settings& settings);
 // 7. KIVQuery.so once more, when it is still there (a running kivweb keeps
 // its copy open; the name goes all the same).

@@ -44,7 +44,8 @@ TEST_F(RemovalTest, RemovesWhatSetupAndTheProgramsMadeAndNothingElse) {
   for (const char* name : kScriptsFiles) WriteFile(machine.scripts() + name, "x");
   for (const char* name : kSiteFiles) WriteFile(machine.root() + "kiv/" + name, "x");
   const std::vector<std::string> made = {
-      machine.scripts() + "kiv_chart_day_1_2.png", machine.base() + "/autostart/KIVMonitor.desktop",
+      machine.scripts() + "kiv_chart_day_1_2.png", machine.scripts() + "kiv_chart_mutex1.lock",
+      machine.base() + "/autostart/KIVMonitor.desktop",
       machine.base() + "/reports/report.txt", machine.base() + "/log/sql_log.txt",
       machine.base() + "/tmp/kivtmp.txt"};
   const std::vector<std::string> foreign = {

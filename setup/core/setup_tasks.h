@@ -63,13 +63,21 @@ SetupValues ConfirmValues(Settings& settings, const std::string& root, const std
 // the question of the "Create a database?" offer (upper and lower text).
 std::string DatabaseOffer(SetupDatabase& database, const SqlConnectionSettings& values);
 
-class SetupTasks {
+// Runs one of the five tasks: "" on success, else the task's error text.
+// The wizard runs it on a thread of its own; tests put a fake in its place.
+class TaskRunner {
+ public:
+  virtual ~TaskRunner() = default;
+  // REQUIRES: 1 <= task <= kTaskCount.
+  virtual std::string Run(int task, const SetupValues& values) = 0;
+};
+
+class SetupTasks final : public TaskRunner {
  public:
   SetupTasks(Settings& settings, SetupDatabase& database, ProgramStarter& starter,
              SetupPaths paths);
 
-  // Runs task 1 to 5. REQUIRES: 1 <= task <= kTaskCount.
-  std::string Run(int task, const SetupValues& values);
+  std::string Run(int task, const SetupValues& values) override;
 
   std::string InstallApplication(const SetupValues& values);  // 1
   std::string InstallDataFiles(const SetupValues& values);    // 2

@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::vector<std::string> args(argv + 1, argv + argc);
-  const bool headless = (!args.empty() && args[0] == "--headless") ||
-                        (args.empty() && !desktop::DisplayAvailable());
+  const bool headless =
+      (!args.empty() && args[0] == "--headless") || (args.empty() && !desktop::DisplayAvailable());
   if (!headless) return setup::RunWizard(argc, argv);
 
   if (!args.empty() && args[0] == "--headless") args.erase(args.begin());

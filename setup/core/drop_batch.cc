@@ -4,12 +4,12 @@ namespace tellwen::setup {
 
 std::string BuildDropBatch() {
   static const char* const kTables[] = {
-      "monitor_pings",        "quick_links",       "stat_access",        "stat_access_failure",
-      "stat_last_queries",    "stat_ping",         "stat_searchs",       "tmp1",
-      "stat_categories",      "stat_filesize",     "stat_topmegi",       "stat",
-      "constants",            "shares1",           "aall",               "temp_stat_categories",
-      "temp_stat_filesize",   "temp_stat_topmegi", "temp_stat",          "temp_monitor_pings",
-      "temp_constants",       "temp_shares1",      "temp_aall",          "zz"};
+      "monitor_pings",      "quick_links",       "stat_access",  "stat_access_failure",
+      "stat_last_queries",  "stat_ping",         "stat_searchs", "tmp1",
+      "stat_categories",    "stat_filesize",     "stat_topmegi", "stat",
+      "constants",          "shares1",           "aall",         "temp_stat_categories",
+      "temp_stat_filesize", "temp_stat_topmegi", "temp_stat",    "temp_monitor_pings",
+      "temp_constants",     "temp_shares1",      "temp_aall",    "zz"};
   static const char* const kProcedures[] = {"spStatCharts", "spSearch", "spDir",
                                             "spGetFullPathFileFromID"};
   std::string batch;

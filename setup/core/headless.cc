@@ -135,8 +135,8 @@ int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabas
     if (!create && terminal != nullptr) {
       out << "Create the database? [y/N]: " << std::flush;
       std::string answer;
-      create = std::getline(*terminal, answer) && (answer == "y" || answer == "Y" ||
-                                                    answer == "yes" || answer == "Yes");
+      create = std::getline(*terminal, answer) &&
+               (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes");
     }
     out << (create ? "Yes" : "No") << "\n";
     if (create) database.Create(typed);

@@ -28,7 +28,8 @@ std::vector<std::string> Matching(const std::string& folder, const std::string& 
   for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
        it.increment(error)) {
     const std::string name = it->path().filename().string();
-    if (name.size() >= prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+    if (name.size() >= prefix.size() + suffix.size() &&
+        name.compare(0, prefix.size(), prefix) == 0 &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
       found.push_back(it->path().string());
     }
@@ -92,9 +93,7 @@ void RemoveExtensionAgain(Settings& settings) {
   if (!scripts.empty()) RemoveQuietly(scripts + kExtensionFile);
 }
 
-void RemoveAccount(const SetupPaths& paths) {
-  desktop::RunProgram({paths.userdel, paths.account});
-}
+void RemoveAccount(const SetupPaths& paths) { desktop::RunProgram({paths.userdel, paths.account}); }
 
 void RemoveCronWorkItems(const SetupPaths& paths) {
   admin::CrontabProgram program;

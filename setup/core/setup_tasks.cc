@@ -39,7 +39,7 @@ std::string GiveToGroup(const std::string& folder, gid_t gid, bool recursive) {
   std::error_code error;
   fs::create_directories(folder, error);
   auto fix = [gid](const fs::path& path, bool is_folder) -> std::string {
-    struct stat info{};
+    struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode)) return "";
     if (::chown(path.c_str(), static_cast<uid_t>(-1), gid) != 0) {
       return "'" + path.string() + "': " + std::generic_category().message(errno);
@@ -65,11 +65,16 @@ std::string GiveToGroup(const std::string& folder, gid_t gid, bool recursive) {
 
 const char* TaskTitle(int task) {
   switch (task) {
-    case 1: return "1. Install web server application:";
-    case 2: return "2. Install web server data files:";
-    case 3: return "3. Create Tellwen user:";
-    case 4: return "4. Assign user to application:";
-    case 5: return "5. Setting up the database:";
+    case 1:
+      return "1. Install web server application:";
+    case 2:
+      return "2. Install web server data files:";
+    case 3:
+      return "3. Create Tellwen user:";
+    case 4:
+      return "4. Assign user to application:";
+    case 5:
+      return "5. Setting up the database:";
   }
   return "";
 }
@@ -87,9 +92,10 @@ std::string DatabaseOffer(SetupDatabase& database, const SqlConnectionSettings& 
   text += source;
   text += "'\nDescription: '";
   text += description;
-  text += "'\n\nIf you want to manually create a database please click 'No' after you created the "
-          "database, otherwise, if you are unsure, please click 'Yes' to automatically create the "
-          "database.";
+  text +=
+      "'\n\nIf you want to manually create a database please click 'No' after you created the "
+      "database, otherwise, if you are unsure, please click 'Yes' to automatically create the "
+      "database.";
   return text;
 }
 
@@ -113,11 +119,16 @@ SetupTasks::SetupTasks(Settings& settings, SetupDatabase& database, ProgramStart
 
 std::string SetupTasks::Run(int task, const SetupValues& values) {
   switch (task) {
-    case 1: return InstallApplication(values);
-    case 2: return InstallDataFiles(values);
-    case 3: return CreateUser();
-    case 4: return AssignUser(values);
-    case 5: return SetUpDatabase();
+    case 1:
+      return InstallApplication(values);
+    case 2:
+      return InstallDataFiles(values);
+    case 3:
+      return CreateUser();
+    case 4:
+      return AssignUser(values);
+    case 5:
+      return SetUpDatabase();
   }
   return "Error: no such task";
 }
@@ -156,7 +167,8 @@ std::string SetupTasks::InstallDataFiles(const SetupValues& values) {
 
 std::string SetupTasks::CreateUser() {
   if (::getgrnam(paths_.group.c_str()) == nullptr) {
-    const desktop::ProgramRun run = desktop::RunProgram({paths_.groupadd, "--system", paths_.group});
+    const desktop::ProgramRun run =
+        desktop::RunProgram({paths_.groupadd, "--system", paths_.group});
     if (!run.ok()) {
       return "Error: Cannot connect to the '" + paths_.group + "' group" +
              ErrorCodeText(RunCode(run)) + ToolReason(run);
@@ -166,9 +178,9 @@ std::string SetupTasks::CreateUser() {
   desktop::RunProgram({paths_.userdel, paths_.account});
   // A system account: no home, no login shell, no password (locked), its
   // one group the site's group; no administrator rights.
-  const std::vector<std::string> shape = {"--gid",   paths_.group,       "--home-dir",
-                                          "/nonexistent", "--shell", "/usr/sbin/nologin",
-                                          "--comment", "Tellwen Account"};
+  const std::vector<std::string> shape = {"--gid",        paths_.group,     "--home-dir",
+                                          "/nonexistent", "--shell",        "/usr/sbin/nologin",
+                                          "--comment",    "Tellwen Account"};
   std::vector<std::string> add = {paths_.useradd, "--system", "--no-create-home"};
   add.insert(add.end(), shape.begin(), shape.end());
   add.push_back(paths_.account);
@@ -194,7 +206,8 @@ std::string SetupTasks::AssignUser(const SetupValues& values) {
   config.scripts = kDefaultScriptsFolder;
   if (fs::exists(path)) {
     const Status loaded = isapi::LoadWebConfig(path, &config);
-    if (!loaded.ok()) return "Error: SetObjectAccess::ADsGetObject failed on " + path + ": " + loaded.message();
+    if (!loaded.ok())
+      return "Error: SetObjectAccess::ADsGetObject failed on " + path + ": " + loaded.message();
   }
   config.root = values.root;
   config.scripts = values.scripts;
@@ -202,7 +215,8 @@ std::string SetupTasks::AssignUser(const SetupValues& values) {
   std::error_code error;
   fs::create_directories(fs::path(path).parent_path(), error);
   const Status saved = isapi::SaveWebConfig(path, config);
-  if (!saved.ok()) return "Error: SetObjectAccess::SetInfo failed on " + path + ": " + saved.message();
+  if (!saved.ok())
+    return "Error: SetObjectAccess::SetInfo failed on " + path + ": " + saved.message();
   if (!paths_.change_ownership) return "";
 
   const group* site_group = ::getgrnam(paths_.group.c_str());
@@ -216,9 +230,8 @@ std::string SetupTasks::AssignUser(const SetupValues& values) {
     std::string folder;
     bool recursive;
   };
-  std::vector<Target> targets = {{values.scripts, false},
-                                 {paths_.registry_folder, true},
-                                 {paths_.data_folder, true}};
+  std::vector<Target> targets = {
+      {values.scripts, false}, {paths_.registry_folder, true}, {paths_.data_folder, true}};
   // The report files, where their folders exist.
   for (const char* name : {"ReportFile", "ReportFileShort"}) {
     const std::string folder = fs::path(settings_.GetValue(name)).parent_path().string();

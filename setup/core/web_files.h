@@ -14,11 +14,11 @@ inline constexpr std::array<const char*, 3> kScriptsFiles = {"KIVQuery.so", "pin
                                                              "pingno.gif"};
 // In the order they are copied; "badge.gif" is the footer badge.
 inline constexpr std::array<const char*, 24> kSiteFiles = {
-    "back.gif",     "backsmall.gif", "badge.gif",   "favicon.ico", "kiv.ico",
-    "finger.gif",   "default.htm",   "logo.gif",    "logosmall.gif", "pingfinger.gif",
-    "pingno.gif",   "pingyes.gif",   "sort.htc",    "sort1.htc",   "sort2.htc",
-    "sort3.htc",    "sort4.htc",     "sortblank.gif", "sortdown.gif", "sortup.gif",
-    "waiting.gif",  "dload.gif",     "dloadna.gif", "sorttable.js"};
+    "back.gif",    "backsmall.gif", "badge.gif",     "favicon.ico",   "kiv.ico",
+    "finger.gif",  "default.htm",   "logo.gif",      "logosmall.gif", "pingfinger.gif",
+    "pingno.gif",  "pingyes.gif",   "sort.htc",      "sort1.htc",     "sort2.htc",
+    "sort3.htc",   "sort4.htc",     "sortblank.gif", "sortdown.gif",  "sortup.gif",
+    "waiting.gif", "dload.gif",     "dloadna.gif",   "sorttable.js"};
 
 inline constexpr const char* kSiteFolder = "kiv/";
 inline constexpr const char* kWebFilesFolder = "webfiles/";

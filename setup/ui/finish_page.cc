@@ -65,8 +65,9 @@ void FinishPage::initializePage() {
         isapi::LoadWebConfig(services_.paths.web_config, &config).ok() ? config.listen_port : 80;
     const QString address = QString::fromStdString(SiteAddress(services_.host, port));
     result_->setText("Tellwen Setup has successfully installed.");
-    text_->setText("You can access Tellwen service entering the following\naddress in your web "
-                   "browser:");
+    text_->setText(
+        "You can access Tellwen service entering the following\naddress in your web "
+        "browser:");
     link_->setText("<a href=\"" + address.toHtmlEscaped() + "\">" + address.toHtmlEscaped() +
                    "</a>");
   } else {

@@ -29,8 +29,8 @@ int RunWizard(int argc, char** argv) {
   DetachedStarter starter(settings);
   SetupPaths paths;
   SetupTasks tasks(settings, database, starter, paths);
-  SetupServices services{settings, database, tasks, starter, desktop::MachineFilePicker(), paths,
-                         LocalHostName()};
+  SetupServices services{settings, database,       tasks, starter, desktop::MachineFilePicker(),
+                         paths,    LocalHostName()};
   SetupWizard wizard(services);
   // The install folder: where this program and the files it installs live.
   settings.SetValue("KIVInstallPathExes", desktop::OwnFolder());

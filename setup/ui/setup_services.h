@@ -27,8 +27,8 @@ struct SetupServices {
 
 // What the pages share while the wizard runs.
 struct WizardState {
-  SetupValues values;         // stored when leaving the database page
-  bool failed = false;        // a task failed in the last run
+  SetupValues values;             // stored when leaving the database page
+  bool failed = false;            // a task failed in the last run
   bool database_offered = false;  // the creation offer comes only once
 };
 

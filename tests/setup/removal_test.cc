@@ -1,8 +1,8 @@
 #include "setup/core/removal.h"
 
-#include <filesystem>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "common/db_session.h"
 #include "common/settings.h"
@@ -28,8 +28,8 @@ class RemovalTest : public ::testing::Test {
     settings.SetValue("ReportFileShort", machine.base() + "/reports/short_report.txt");
     settings.SetValue("SqlLogFolder", machine.base() + "/log/");
     settings.SetValue("TemporaryFolder", machine.base() + "/tmp/");
-    for (const char* folder : {"/reports", "/log", "/tmp", "/autostart", "/www/root/kiv",
-                               "/www/scripts"}) {
+    for (const char* folder :
+         {"/reports", "/log", "/tmp", "/autostart", "/www/root/kiv", "/www/scripts"}) {
       fs::create_directories(machine.base() + folder);
     }
   }
@@ -43,11 +43,12 @@ class RemovalTest : public ::testing::Test {
 TEST_F(RemovalTest, RemovesWhatSetupAndTheProgramsMadeAndNothingElse) {
   for (const char* name : kScriptsFiles) WriteFile(machine.scripts() + name, "x");
   for (const char* name : kSiteFiles) WriteFile(machine.root() + "kiv/" + name, "x");
-  const std::vector<std::string> made = {
-      machine.scripts() + "kiv_chart_day_1_2.png", machine.scripts() + "kiv_chart_mutex1.lock",
-      machine.base() + "/autostart/KIVMonitor.desktop",
-      machine.base() + "/reports/report.txt", machine.base() + "/log/sql_log.txt",
-      machine.base() + "/tmp/kivtmp.txt"};
+  const std::vector<std::string> made = {machine.scripts() + "kiv_chart_day_1_2.png",
+                                         machine.scripts() + "kiv_chart_mutex1.lock",
+                                         machine.base() + "/autostart/KIVMonitor.desktop",
+                                         machine.base() + "/reports/report.txt",
+                                         machine.base() + "/log/sql_log.txt",
+                                         machine.base() + "/tmp/kivtmp.txt"};
   const std::vector<std::string> foreign = {
       machine.scripts() + "other.so", machine.scripts() + "kiv_chart_day.gif",
       machine.base() + "/autostart/other.desktop", machine.base() + "/tmp/other.txt"};
@@ -112,8 +113,7 @@ TEST(DropBatchTest, DropsTheCatalogObjectsThatExistAndKeepsTheRest) {
                         "create table mine (c int)",
                         0, SqlTimeouts{})
                    .error);
-  ASSERT_FALSE(
-      RunSqlOn(values, "create procedure spDir as select 1", 0, SqlTimeouts{}).error);
+  ASSERT_FALSE(RunSqlOn(values, "create procedure spDir as select 1", 0, SqlTimeouts{}).error);
   RegistrySettings settings;
   settings.SetValue("SqlServer", values.server);
   settings.SetValue("SqlDatabase", values.database);
@@ -121,9 +121,9 @@ TEST(DropBatchTest, DropsTheCatalogObjectsThatExistAndKeepsTheRest) {
   settings.SetValue("SqlPassword", "");
   DatabaseSql sql;
   DropDatabaseObjects(sql);
-  const SqlResult left = RunSqlOn(
-      values, "select name from dbo.sysobjects where name in ('stat','zz','mine','spDir')", 1,
-      SqlTimeouts{});
+  const SqlResult left =
+      RunSqlOn(values, "select name from dbo.sysobjects where name in ('stat','zz','mine','spDir')",
+               1, SqlTimeouts{});
   ASSERT_FALSE(left.error) << left.error_text;
   ASSERT_EQ(left.rows.size(), 1u);
   EXPECT_EQ(left.rows[0][0], "mine");

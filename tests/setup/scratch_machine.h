@@ -6,10 +6,11 @@
 // holds webfiles/ with every file setup copies.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 
 #include "setup/core/setup_paths.h"
 #include "setup/core/setup_tasks.h"
@@ -48,8 +49,8 @@ class ScratchMachine {
     paths.autostart_folder = base + "/autostart/";
     paths.registry_folder = base + "/registry";
     paths.data_folder = base + "/data";
-    for (auto* tool : {&paths.useradd, &paths.usermod, &paths.userdel, &paths.groupadd,
-                       &paths.crontab}) {
+    for (auto* tool :
+         {&paths.useradd, &paths.usermod, &paths.userdel, &paths.groupadd, &paths.crontab}) {
       *tool = base + "/bin/" + *tool;
     }
     // A group nobody has: the group is always made.

@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
   tellwen::testing::ScratchMachine machine;
   machine.paths.account = "kiv_user";
   std::filesystem::create_directories(machine.base() + "/etc");
-  tellwen::testing::WriteFile(machine.paths.web_config,
-                              "root = /var/www/tellwen/wwwroot\nscripts = /var/www/tellwen/scripts\n");
+  tellwen::testing::WriteFile(
+      machine.paths.web_config,
+      "root = /var/www/tellwen/wwwroot\nscripts = /var/www/tellwen/scripts\n");
   tellwen::testing::FakeSettings settings;
   settings.SetValue("SqlServer", "localhost");
   settings.SetValue("SqlDatabase", "kiv");
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
   tellwen::testing::RecordingStarter starter;
   tellwen::testing::FakePicker picker;
   HeldRunner tasks;
-  tellwen::setup::SetupServices services{settings, database, tasks,      starter,
+  tellwen::setup::SetupServices services{settings, database,      tasks,       starter,
                                          picker,   machine.paths, "fileserver"};
   bool ok = true;
   {
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
   {
     tellwen::testing::FakeTaskRunner failing;
     failing.Fail(3);
-    tellwen::setup::SetupServices failing_services{settings, database, failing, starter,
+    tellwen::setup::SetupServices failing_services{settings, database,      failing,     starter,
                                                    picker,   machine.paths, "fileserver"};
     SetupWizard wizard(failing_services);
     wizard.show();

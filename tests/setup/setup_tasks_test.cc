@@ -1,12 +1,11 @@
 #include "setup/core/setup_tasks.h"
 
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "common/password.h"
 #include "platform/isapi/web_config.h"
@@ -78,9 +77,9 @@ TEST_F(SetupTasksTest, ApplicationTaskStoresFoldersAndRewritesTheScriptsFilesOnE
 
 TEST_F(SetupTasksTest, CopyFailureNamesSourceTargetAndCode) {
   std::filesystem::remove(machine.install() + "webfiles/pingyes.gif");
-  EXPECT_EQ(tasks.Run(1, machine.Values()),
-            "Operation failed when trying to copy '" + machine.install() +
-                "webfiles/pingyes.gif' to '" + machine.scripts() + "pingyes.gif'  (Error: 0x2).");
+  EXPECT_EQ(tasks.Run(1, machine.Values()), "Operation failed when trying to copy '" +
+                                                machine.install() + "webfiles/pingyes.gif' to '" +
+                                                machine.scripts() + "pingyes.gif'  (Error: 0x2).");
 }
 
 TEST_F(SetupTasksTest, DataFilesTaskReusesTheKivFolderAndCopiesEveryWebFile) {
@@ -94,8 +93,8 @@ TEST_F(SetupTasksTest, DataFilesTaskReusesTheKivFolderAndCopiesEveryWebFile) {
 TEST_F(SetupTasksTest, DataFilesTaskFailsWhenTheFolderCannotBeMade) {
   std::filesystem::create_directories(machine.root());
   WriteFile(machine.root() + "kiv", "a file in the way");
-  EXPECT_EQ(tasks.Run(2, machine.Values()).rfind("Unable to create directory '" + machine.root() +
-                                                  "kiv' (Error: 0x", 0),
+  EXPECT_EQ(tasks.Run(2, machine.Values())
+                .rfind("Unable to create directory '" + machine.root() + "kiv' (Error: 0x", 0),
             0u);
 }
 
@@ -144,13 +143,13 @@ TEST_F(SetupTasksTest, AssignGivesTheGroupWriteAndSetgidButNothingToOthers) {
   ASSERT_EQ(owning.Run(4, machine.Values()), "");
   for (const std::string& folder :
        {machine.scripts(), machine.paths.registry_folder, machine.paths.data_folder}) {
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(::stat(folder.c_str(), &info), 0);
     EXPECT_TRUE(info.st_mode & S_ISGID) << folder;
     EXPECT_TRUE(info.st_mode & S_IWGRP) << folder;
     EXPECT_FALSE(info.st_mode & S_IWOTH) << folder;
   }
-  struct stat file{};
+  struct stat file {};
   ASSERT_EQ(::stat((machine.paths.data_folder + "/kiv.db").c_str(), &file), 0);
   EXPECT_EQ(file.st_mode & 0777, 0664u);
 }
@@ -169,11 +168,12 @@ TEST_F(SetupTasksTest, DatabaseTaskTestsThenStartsTheIndexerSetup) {
 TEST_F(SetupTasksTest, CreationIsOfferedOnlyWhenTheTestFails) {
   EXPECT_EQ(DatabaseOffer(database, {}), "");
   database.connects = false;
-  EXPECT_EQ(DatabaseOffer(database, {}).rfind(
-                "Failed to connect to the database:\nSource: 'Microsoft OLE DB Provider for SQL "
-                "Server'\nDescription: 'Cannot open database requested in login 'kiv'.'",
-                0),
-            0u);
+  EXPECT_EQ(
+      DatabaseOffer(database, {})
+          .rfind("Failed to connect to the database:\nSource: 'Microsoft OLE DB Provider for SQL "
+                 "Server'\nDescription: 'Cannot open database requested in login 'kiv'.'",
+                 0),
+      0u);
 }
 
 }  // namespace

@@ -77,8 +77,8 @@ TEST_F(SetupWizardTest, NextWalksThePagesStoresTheValuesAndFinishAppliesTheOptio
   EXPECT_TRUE(messages->asked().empty());  // the database connects: no offer
   Next();
   EXPECT_EQ(Find<QLabel>(&wizard, "result")->text(), "Tellwen Setup has successfully installed.");
-  EXPECT_TRUE(Find<QLabel>(&wizard, "link")->text().contains(
-      "http://fileserver:8080/kiv/default.htm"));
+  EXPECT_TRUE(
+      Find<QLabel>(&wizard, "link")->text().contains("http://fileserver:8080/kiv/default.htm"));
   EXPECT_TRUE(Find<QCheckBox>(&wizard, "autoloadMonitor")->isChecked());
   Find<QCheckBox>(&wizard, "launchMonitor")->setChecked(false);
   Click(&wizard, "finish");
@@ -126,8 +126,8 @@ TEST_F(SetupWizardTest, MissingFoldersAreWarnedAboutAndBrowseAsksForADirectory) 
   std::filesystem::remove(machine.paths.web_config);
   Next();
   ASSERT_EQ(messages->shown().size(), 1u);
-  EXPECT_EQ(messages->shown()[0].rfind("Setup was unable to detect your IIS web root directory.", 0),
-            0u);
+  EXPECT_EQ(
+      messages->shown()[0].rfind("Setup was unable to detect your IIS web root directory.", 0), 0u);
   EXPECT_EQ(Field("root"), kDefaultWebRoot);
   picker.answer = "/data/web";
   Click(&wizard, "rootBrowse");

@@ -1,0 +1,33 @@
+#include "platform/desktop/program_run.h"
+
+#include <cerrno>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace tellwen::desktop {
+namespace {
+
+TEST(RunProgram, FeedsStdinCollectsBothOutputsAndReportsTheExitCode) {
+  const ProgramRun run =
+      RunProgram({"sh", "-c", "tr a-z A-Z; echo oops >&2; exit 3"}, "crontab line\n");
+  EXPECT_EQ(run.spawn_error, 0);
+  EXPECT_EQ(run.exit_code, 3);
+  EXPECT_EQ(run.output, "CRONTAB LINE\noops\n");
+  EXPECT_FALSE(run.ok());
+}
+
+TEST(RunProgram, ALargeInputToAProgramThatDoesNotReadItNeitherBlocksNorKills) {
+  const ProgramRun run = RunProgram({"sh", "-c", "echo early; exit 0"}, std::string(1 << 20, 'x'));
+  EXPECT_TRUE(run.ok());
+  EXPECT_EQ(run.output, "early\n");
+}
+
+TEST(RunProgram, AMissingProgramIsASpawnError) {
+  const ProgramRun run = RunProgram({"/nonexistent/tool"});
+  EXPECT_EQ(run.spawn_error, ENOENT);
+  EXPECT_FALSE(run.ok());
+}
+
+}  // namespace
+}  // namespace tellwen::desktop

@@ -25,6 +25,7 @@
 #include "setup/core/program_starters.h"
 #include "setup/core/removal.h"
 #include "setup/core/setup_database.h"
+#include "setup/core/stored_settings.h"
 #include "setup/ui/run_wizard.h"
 
 namespace {
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
   ::umask(002);
   if (argc == 2 && std::string(argv[1]) == "/uninstall") {
     SetUserMessages(std::make_shared<SilentMessages>());
-    setup::Uninstall(MachineSettings(), MachineSql(), setup::SetupPaths());
+    setup::StoredSettings stored;
+    setup::Uninstall(stored, MachineSql(), setup::SetupPaths());
     return 0;
   }
   std::vector<std::string> args(argv + 1, argv + argc);

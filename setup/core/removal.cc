@@ -116,7 +116,8 @@ void Uninstall(Settings& settings, SqlSession& sql, const SetupPaths& paths) {
   RemoveExtensionAgain(settings);
   RemoveAccount(paths);
   RemoveCronWorkItems(paths);
-  DropDatabaseObjects(sql);
+  // Without stored connection values there is no database of ours to reach.
+  if (!settings.GetValue("SqlDatabase").empty()) DropDatabaseObjects(sql);
 }
 
 }  // namespace tellwen::setup

@@ -4,6 +4,10 @@
 // installed it removes nothing. The database itself stays (only its
 // objects are dropped).
 //
+// The settings are read as stored (StoredSettings for the machine): a value
+// that was never stored is "" and its step removes nothing; without a stored
+// SqlDatabase no database is contacted.
+//
 // Each step is a function of its own so that tests run them one by one
 // against a scratch root; Uninstall runs the ten in order.
 //

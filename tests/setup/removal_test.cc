@@ -8,6 +8,7 @@
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "setup/core/drop_batch.h"
+#include "setup/core/stored_settings.h"
 #include "tests/setup/scratch_machine.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
@@ -28,6 +29,7 @@ class RemovalTest : public ::testing::Test {
     settings.SetValue("ReportFileShort", machine.base() + "/reports/short_report.txt");
     settings.SetValue("SqlLogFolder", machine.base() + "/log/");
     settings.SetValue("TemporaryFolder", machine.base() + "/tmp/");
+    settings.SetValue("SqlDatabase", "kiv");
     for (const char* folder :
          {"/reports", "/log", "/tmp", "/autostart", "/www/root/kiv", "/www/scripts"}) {
       fs::create_directories(machine.base() + folder);
@@ -71,9 +73,22 @@ TEST_F(RemovalTest, OnAMachineWithoutAnInstallationNothingIsRemoved) {
   WriteFile(machine.root() + "kiv/mine.htm", "kept");
   machine.SetToolExit("userdel", 6);
   machine.SetToolExit("crontab", 1);
-  Uninstall(settings, sql, machine.paths);
+  testing::FakeSettings nothing_stored;
+  Uninstall(nothing_stored, sql, machine.paths);
   EXPECT_EQ(ReadFile(machine.root() + "kiv/mine.htm"), "kept");
   EXPECT_FALSE(Exists(machine.base() + "/crontab.txt"));
+  EXPECT_TRUE(sql.calls().empty());
+}
+
+TEST(StoredSettingsTest, AValueNeverStoredReadsEmptyAndNoHiveIsMade) {
+  testing::TempDir dir;
+  testing::ScopedEnv registry("TELLWEN_REGISTRY", dir.path() + "/registry");
+  StoredSettings stored;
+  EXPECT_EQ(stored.GetValue("IISScriptsFolder"), "");
+  EXPECT_FALSE(fs::exists(dir.path() + "/registry"));
+  RegistrySettings().SetValue("IISScriptsFolder", "/srv/scripts/");
+  EXPECT_EQ(stored.GetValue("IISScriptsFolder"), "/srv/scripts/");
+  EXPECT_EQ(stored.GetValue("IISRootFolder"), "");
 }
 
 TEST_F(RemovalTest, ShortReportsGoByPatternOnlyForANameWithAThreeLetterExtension) {

@@ -103,13 +103,31 @@ TEST_F(SetupTasksTest, AccountIsMadeAfreshAsASystemAccountOfTheSiteGroupOnly) {
   ASSERT_EQ(tasks.Run(3, machine.Values()), "");
   const std::string log = machine.ToolLog();
   const std::string add =
-      "useradd --system --no-create-home --gid tellwen-test-none --home-dir /nonexistent "
+      "useradd --system --no-create-home --home-dir /nonexistent --gid tellwen-test-none "
       "--shell /usr/sbin/nologin --comment Tellwen Account kiv_test_none\n";
   EXPECT_EQ(log, "groupadd --system tellwen-test-none\nuserdel kiv_test_none\n" + add +
                      "groupadd --system tellwen-test-none\nuserdel kiv_test_none\n" + add);
   for (const char* admin_group : {"sudo", "adm", "root", "wheel", "--groups"}) {
     EXPECT_EQ(log.find(admin_group), std::string::npos) << admin_group;
   }
+}
+
+// A running kivweb keeps its account from being deleted; the account that
+// is still there is brought to the designed shape (stand-in tools only: an
+// account every machine has plays the one in use).
+TEST_F(SetupTasksTest, AnAccountThatCannotBeDeletedIsReshapedInPlace) {
+  machine.paths.account = "root";
+  machine.SetToolExit("userdel", 8);
+  machine.SetToolExit("useradd", 9);
+  SetupTasks in_use(settings, database, starter, machine.paths);
+  EXPECT_EQ(in_use.Run(3, machine.Values()), "");
+  EXPECT_NE(machine.ToolLog().find("usermod --lock --groups  --home /nonexistent --gid "
+                                   "tellwen-test-none --shell /usr/sbin/nologin --comment "
+                                   "Tellwen Account root\n"),
+            std::string::npos)
+      << machine.ToolLog();
+  machine.SetToolExit("usermod", 6);
+  EXPECT_EQ(in_use.Run(3, machine.Values()), "Error: Cannot create user (Error: 0x6).");
 }
 
 TEST_F(SetupTasksTest, AccountFailureShowsTheDesignedTextWithTheToolsCode) {

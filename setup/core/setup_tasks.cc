@@ -179,8 +179,8 @@ std::string SetupTasks::CreateUser() {
   // A system account: no home, no login shell, no password (locked), its
   // one group the site's group; no administrator rights.
   // (useradd and usermod spell the home option differently.)
-  const std::vector<std::string> shape = {"--gid", paths_.group, "--shell", "/usr/sbin/nologin",
-                                          "--comment", "Tellwen Account"};
+  const std::vector<std::string> shape = {
+      "--gid", paths_.group, "--shell", "/usr/sbin/nologin", "--comment", "Tellwen Account"};
   std::vector<std::string> add = {paths_.useradd, "--system", "--no-create-home", "--home-dir",
                                   "/nonexistent"};
   add.insert(add.end(), shape.begin(), shape.end());
@@ -190,8 +190,8 @@ std::string SetupTasks::CreateUser() {
   // The account could not be deleted because a running kivweb uses it: it is
   // brought to the same shape instead (and loses any other group).
   if (::getpwnam(paths_.account.c_str()) != nullptr) {
-    std::vector<std::string> modify = {paths_.usermod, "--lock", "--groups", "", "--home",
-                                       "/nonexistent"};
+    std::vector<std::string> modify = {paths_.usermod, "--lock",      "--groups", "",
+                                       "--home",       "/nonexistent"};
     modify.insert(modify.end(), shape.begin(), shape.end());
     modify.push_back(paths_.account);
     const desktop::ProgramRun modified = desktop::RunProgram(modify);

@@ -1,8 +1,8 @@
 #include "setup/core/headless.h"
 
-#include <sstream>
-
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "tests/setup/fake_setup.h"
 #include "tests/setup/scratch_machine.h"

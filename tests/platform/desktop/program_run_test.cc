@@ -1,9 +1,9 @@
 #include "platform/desktop/program_run.h"
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace tellwen::desktop {
 namespace {

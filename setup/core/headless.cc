@@ -113,7 +113,7 @@ int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabas
     if (root.empty()) root = Ask(out, terminal, "Web root folder", found.root, false);
     if (scripts.empty()) scripts = Ask(out, terminal, "Scripts folder", found.scripts, false);
   }
-  SqlConnectionSettings typed = StoredConnection(settings);
+  SqlConnectionSettings typed = ReadConnectionSettings(settings);
   auto take = [&](const std::string& given, std::string* target, const char* label, bool secret,
                   bool was_given) {
     if (was_given) {

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "common/db_session.h"
-#include "common/settings.h"
 
 namespace tellwen::setup {
 
@@ -31,10 +30,4 @@ class MachineSetupDatabase final : public SetupDatabase {
             std::string* description) override;
   bool Create(const SqlConnectionSettings& values) override;
 };
-
-// The connection values as stored: SqlServer, SqlDatabase, SqlUser and the
-// unscrambled SqlPassword of settings.
-SqlConnectionSettings StoredConnection(Settings& settings);
-// Stores the four values, the password scrambled.
-void StoreConnection(Settings& settings, const SqlConnectionSettings& values);
 }  // namespace tellwen::setup

@@ -81,7 +81,7 @@ const char* TaskTitle(int task) {
 
 SetupValues ConfirmValues(Settings& settings, const std::string& root, const std::string& scripts,
                           const SqlConnectionSettings& database) {
-  StoreConnection(settings, database);
+  StoreConnectionSettings(settings, database);
   return SetupValues{WithFinalSlash(root), WithFinalSlash(scripts), database};
 }
 
@@ -248,7 +248,7 @@ std::string SetupTasks::AssignUser(const SetupValues& values) {
 
 std::string SetupTasks::SetUpDatabase() {
   std::string source, description;
-  if (!database_.Test(StoredConnection(settings_), &source, &description)) {
+  if (!database_.Test(ReadConnectionSettings(settings_), &source, &description)) {
     return "Error: " + description;
   }
   const int code = starter_.Start("KIVIndexer", {"/setup"});

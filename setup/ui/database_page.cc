@@ -53,7 +53,7 @@ DatabasePage::DatabasePage(SetupServices& services, WizardState& state, const We
 void DatabasePage::initializePage() {
   if (loaded_) return;  // coming back keeps what was typed
   loaded_ = true;
-  const SqlConnectionSettings stored = StoredConnection(services_.settings);
+  const SqlConnectionSettings stored = ReadConnectionSettings(services_.settings);
   server_->setText(QString::fromStdString(stored.server));
   database_->setText(QString::fromStdString(stored.database));
   user_->setText(QString::fromStdString(stored.user));

@@ -1,7 +1,8 @@
 // AdminServices: what KIVAdmin's windows reach the world through: the
 // settings store, the catalog database, the file choosers, the database
-// connection test and the link opener. The program passes the machine's;
-// tests pass fakes.
+// connection test, the link opener, the crontab program, the cron service's
+// status, the starting of the indexer and the autostart folder. The program
+// passes the machine's; tests pass fakes.
 //
 // Thread safety: the window thread only, except `open_connection`, which the
 // Database page's test calls on a thread of its own.
@@ -9,8 +10,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "admin/core/autostart.h"
+#include "admin/core/crontab_program.h"
 #include "admin/core/database_settings.h"
+#include "admin/core/service_status.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "platform/desktop/file_picker.h"
@@ -24,6 +29,12 @@ struct AdminServices {
   desktop::FilePicker& picker;
   ConnectionOpener open_connection = OpenDatabaseConnection;
   std::function<desktop::LinkOpenResult(const std::string&)> open_link = desktop::OpenLink;
+  CrontabProgram crontab = {};
+  std::function<ServiceStatus()> service_status = [] { return QueryCronStatus(); };
+  // Starts KIVInstallPathExes + program detached, without waiting.
+  std::function<Status(Settings&, const std::string&, const std::vector<std::string>&)>
+      start_program = desktop::StartInstalledProgram;
+  std::string autostart_folder = kAutostartFolder;
 };
 
 }  // namespace tellwen::admin

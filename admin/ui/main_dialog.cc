@@ -10,6 +10,9 @@
 #include "admin/ui/files_page.h"
 #include "admin/ui/misc_page.h"
 #include "admin/ui/program_icon.h"
+#include "admin/ui/scheduler_page.h"
+#include "admin/ui/security_page.h"
+#include "admin/ui/web_page.h"
 #include "admin/ui/widgets.h"
 
 namespace tellwen::admin {
@@ -25,9 +28,9 @@ MainDialog::MainDialog(AdminServices& services, QWidget* parent)
   AddPage(new DatabasePage(services), "Database", "databasePage");
   AddPage(new FilesPage(services), "Files", "filesPage");
   AddPage(new MiscPage(services), "Misc", "miscPage");
-  AddPage(new EmptyPage, "Security", "securityPage");
-  AddPage(new EmptyPage, "Web", "webPage");
-  AddPage(new EmptyPage, "Scheduler", "schedulerPage");
+  AddPage(new SecurityPage(services), "Security", "securityPage");
+  AddPage(new WebPage(services), "Web", "webPage");
+  AddPage(new SchedulerPage(services), "Scheduler", "schedulerPage");
   AddPage(new AboutPage(services), "About", "aboutPage");
 
   auto* strip = Named<QLabel>("pictureStrip");

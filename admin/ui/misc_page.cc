@@ -7,11 +7,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "admin/core/autostart.h"
 #include "admin/core/page_values.h"
 #include "admin/ui/indexer_options_dialog.h"
 #include "admin/ui/network_search_dialog.h"
 #include "admin/ui/report_dialog.h"
 #include "admin/ui/widgets.h"
+#include "common/user_messages.h"
 
 namespace tellwen::admin {
 
@@ -98,10 +100,6 @@ MiscPage::MiscPage(AdminServices& services, QWidget* parent)
   middle->addWidget(web, 1);
   middle->addWidget(ping, 1);
 
-  // The start-up entry of the monitor belongs to the scheduling part of the
-  // program, which sets this box up; until then it is shown and left alone.
-  autoload_monitor_->setEnabled(false);
-
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(indexer);
   layout->addLayout(middle);
@@ -115,6 +113,7 @@ MiscPage::MiscPage(AdminServices& services, QWidget* parent)
   for (QCheckBox* box : {short_reports_, detailed_reports_, log_statistics_}) Watch(box);
   Watch(ping_timeout_);
   Watch(max_roundtrip_);
+  Watch(autoload_monitor_);
 
   connect(network, &QPushButton::clicked, this, [this] {
     NetworkSearchDialog dialog(services_.settings, this);
@@ -139,6 +138,7 @@ void MiscPage::Load() {
   log_statistics_->setChecked(values.log_for_statistics);
   ping_timeout_->setText(Q(values.ping_timeout));
   max_roundtrip_->setText(Q(values.max_roundtrip));
+  autoload_monitor_->setChecked(AutostartPresent(services_.autostart_folder));
 }
 
 void MiscPage::Store() {
@@ -151,6 +151,22 @@ void MiscPage::Store() {
   values.ping_timeout = S(ping_timeout_->text());
   values.max_roundtrip = S(max_roundtrip_->text());
   StoreMiscValues(services_.settings, values);
+  StoreAutoload();
+}
+
+void MiscPage::StoreAutoload() {
+  const std::string& folder = services_.autostart_folder;
+  if (autoload_monitor_->isChecked()) {
+    std::string monitor = services_.settings.GetValue("KIVInstallPathExes");
+    monitor += "KIVMonitor";
+    if (int code = WriteAutostart(folder, monitor); code != 0) {
+      ShowMessage(AutostartWriteError(code), MessageIcon::kError);
+    }
+  } else if (AutostartPresent(folder)) {
+    if (int code = RemoveAutostart(folder); code != 0) {
+      ShowMessage(AutostartRemoveError(code), MessageIcon::kError);
+    }
+  }
 }
 
 }  // namespace tellwen::admin

@@ -1,7 +1,8 @@
 // The Misc page (CPageMisc): the two intervals as number and unit, the
 // report and statistics flags, the ping values, and the buttons that open
 // "Network search", "Indexer options" and "Configure report" (each writes
-// its own settings on its own OK).
+// its own settings on its own OK), and "Autoload KIVMonitor": checked while
+// the monitor's autostart entry exists; applying writes or removes it.
 //
 // Thread safety: the window thread only.
 #pragma once
@@ -46,6 +47,8 @@ class MiscPage : public SettingsPage {
   void Store() override;
 
  private:
+  void StoreAutoload();
+
   AdminServices& services_;
   IntervalEditor* reindex_;
   IntervalEditor* expire_;

@@ -7,37 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
 
 namespace tellwen::admin {
-namespace {
-
-std::vector<std::string> Lines(const QListWidget* list) {
-  std::vector<std::string> lines;
-  for (int i = 0; i < list->count(); ++i) lines.push_back(S(list->item(i)->text()));
-  return lines;
-}
-
-void Fill(QListWidget* list, const std::vector<std::string>& lines) {
-  list->clear();
-  for (const std::string& line : lines) list->addItem(Q(line));
-}
-
-QLineEdit* AddressEdit(const char* name) {
-  auto* edit = Named<QLineEdit>(name);
-  const QString octet = "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])";
-  edit->setValidator(new QRegularExpressionValidator(
-      QRegularExpression(octet + "(\\." + octet + "){0,3}\\.?"), edit));
-  edit->setPlaceholderText("0.0.0.0");
-  return edit;
-}
-
-}  // namespace
-
 NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
     : QDialog(parent),
       settings_(settings),
@@ -122,8 +97,8 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
   entire_network_->setChecked(values.search_entire_network);
   ignore_zero_->setChecked(values.ignore_zero);
   ignore_255_->setChecked(values.ignore_255);
-  Fill(include_, values.include);
-  Fill(exclude_, values.exclude);
+  SetLines(include_, values.include);
+  SetLines(exclude_, values.exclude);
 
   connect(to_include, &QPushButton::clicked, this, [this] {
     AddEntry(S(server_->text()), include_, kIncludeListName, server_, EntryKind::kComputer);

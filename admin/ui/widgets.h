@@ -5,10 +5,14 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QString>
+#include <QWidget>
 #include <string>
+#include <vector>
 
 namespace tellwen::admin {
 
@@ -24,5 +28,23 @@ Widget* Named(const char* name, Args&&... args) {
 
 // A line edit that takes digits only.
 QLineEdit* DigitsEdit(const char* name);
+
+// The address control: a line edit that holds nothing but (the start of) a
+// dotted IPv4 address, numbers from 0 to 255. Address() reads a missing
+// number as 0, so an empty control reads "0.0.0.0".
+QLineEdit* AddressEdit(const char* name);
+std::string Address(const QLineEdit* edit);
+
+// A list box's lines: set from and read back as texts.
+void SetLines(QListWidget* list, const std::vector<std::string>& lines);
+std::vector<std::string> Lines(const QListWidget* list);
+
+// A sunken, centred status label (the site's and the scheduler service's),
+// to be tinted by Tint.
+QLabel* StatusLabel(const char* name);
+
+// Gives label the button-face colour with its green (running) or red
+// component raised by 30, at most 255.
+void Tint(QWidget* label, bool green);
 
 }  // namespace tellwen::admin

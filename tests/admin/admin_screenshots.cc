@@ -2,6 +2,8 @@
 // person to look at: admin_screenshots DIR. Runs on the offscreen platform
 // with a settings hive of its own (every value at its default, a few lists
 // filled in) and canned quick links; it touches no store of the machine.
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -16,11 +18,15 @@
 #include "admin/ui/admin_services.h"
 #include "admin/ui/categories_dialog.h"
 #include "admin/ui/category_item_dialog.h"
+#include "admin/ui/first_page_info_dialog.h"
 #include "admin/ui/indexer_options_dialog.h"
 #include "admin/ui/main_dialog.h"
+#include "admin/ui/members_dialog.h"
 #include "admin/ui/network_search_dialog.h"
 #include "admin/ui/quick_links_dialog.h"
 #include "admin/ui/report_dialog.h"
+#include "admin/ui/web_page.h"
+#include "admin/ui/work_item_dialog.h"
 #include "common/settings.h"
 #include "common/user_messages.h"
 #include "tests/admin/fake_picker.h"
@@ -72,6 +78,18 @@ int main(int argc, char** argv) {
   });
   tellwen::testing::FakePicker picker;
   tellwen::admin::AdminServices services{settings, sql, picker};
+  services.autostart_folder = hive.path();
+  services.service_status = [] {
+    return tellwen::admin::ViewServiceStatus(tellwen::admin::ServiceQuery::kOk,
+                                             tellwen::admin::ServiceState::kStopped);
+  };
+  settings.SetValue("WebBanList", "0|10.0.0.5|192.168.1.20");
+  settings.SetValue("WebGrantList", "0|192.168.1.0");
+  settings.SetValue("WebMembersList", "0|192.168.1.7|192.168.1.8");
+  settings.SetValue("WebStatus", "yes");
+  settings.SetValue("WebCounter", "1234");
+  settings.SetValue("FirstPageInfo", "The catalog is updated every night at 2:00.");
+  settings.SetValue("LastSuccessfulScanTime", "2026-12-07 02:00:14");
 
   // The connection test holds until the page has been rendered mid-test.
   std::atomic<bool> release{false};
@@ -107,5 +125,32 @@ int main(int argc, char** argv) {
   ok = Save(&item, folder, "edit-category") && ok;
   tellwen::admin::QuickLinksDialog links(sql);
   ok = Save(&links, folder, "quicklinks-editor") && ok;
+  tellwen::admin::MembersDialog members(settings);
+  ok = Save(&members, folder, "edit-members") && ok;
+  tellwen::admin::FirstPageInfoDialog first_page(settings);
+  ok = Save(&first_page, folder, "edit-first-page-info") && ok;
+
+  // The work item's sheet over a crontab of the hive's folder (a script
+  // standing in for the crontab program), on each of its pages.
+  const std::string crontab_script = hive.path() + "/crontab";
+  if (FILE* script = std::fopen(crontab_script.c_str(), "w")) {
+    std::fputs("#!/bin/sh\necho 'no crontab for you' >&2\nexit 1\n", script);
+    std::fclose(script);
+  }
+  chmod(crontab_script.c_str(), 0755);
+  tellwen::admin::CrontabProgram crontab{crontab_script, ""};
+  tellwen::admin::WorkItem work_item;
+  tellwen::admin::OpenWorkItem(crontab, tellwen::admin::kScanJob, "/usr/lib/tellwen/KIVIndexer",
+                               &work_item);
+  work_item.schedule.kind = tellwen::admin::ScheduleKind::kWeekly;
+  work_item.schedule.weekdays = 0x3e;
+  tellwen::admin::WorkItemDialog schedule(crontab, tellwen::admin::kScanJob, work_item);
+  ok = Save(&schedule, folder, "work-item-schedule") && ok;
+  schedule.findChild<QTabWidget*>("workItemSheet")->setCurrentIndex(0);
+  ok = Save(&schedule, folder, "work-item-task") && ok;
+  settings.SetValue("WebStatus", "no");
+  tellwen::admin::WebPage stopped(services);
+  stopped.LoadOnce();
+  ok = Save(&stopped, folder, "web-stopped") && ok;
   return ok ? 0 : 1;
 }

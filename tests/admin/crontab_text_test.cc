@@ -33,7 +33,8 @@ TEST(CrontabText, SetsFindsReplacesInPlaceAndRemovesKeepingOtherLines) {
 
   // Removal gives back the other lines byte for byte.
   std::string without_scan = RemoveCronItem(edited, kScanItemName);
-  EXPECT_EQ(without_scan, kForeign + "\n# Tellwen - Database Update\n0 4 * * * /x/KIVIndexer /updatedb\n");
+  EXPECT_EQ(without_scan,
+            kForeign + "\n# Tellwen - Database Update\n0 4 * * * /x/KIVIndexer /updatedb\n");
   EXPECT_EQ(RemoveCronItem(without_scan, kUpdateItemName), kForeign + "\n");
   EXPECT_EQ(RemoveCronItem(kForeign, kScanItemName), kForeign);
   EXPECT_EQ(SetCronItem("", kScanItemName, "job"), "# Tellwen - Network Scan\njob\n");
@@ -41,7 +42,8 @@ TEST(CrontabText, SetsFindsReplacesInPlaceAndRemovesKeepingOtherLines) {
 
 TEST(CrontabText, ItemInTheMiddleIsReplacedInPlaceAndCopiesDropped) {
   const std::string crontab =
-      "A=1\n# Tellwen - Network Scan\r\nold job\r\nB=2\n# Tellwen - Network Scan\nother copy\nC=3\n";
+      "A=1\n# Tellwen - Network Scan\r\nold job\r\nB=2\n# Tellwen - Network Scan\nother "
+      "copy\nC=3\n";
   EXPECT_EQ(FindCronItem(crontab, kScanItemName), "old job");
   EXPECT_EQ(SetCronItem(crontab, kScanItemName, "new job"),
             "A=1\n# Tellwen - Network Scan\nnew job\nB=2\nC=3\n");
@@ -50,10 +52,13 @@ TEST(CrontabText, ItemInTheMiddleIsReplacedInPlaceAndCopiesDropped) {
 
 TEST(CrontabText, MarkerWithoutJobLineOwnsOnlyItself) {
   // A blank line or another "# " comment after the marker is not the item's.
-  const std::string crontab = "# Tellwen - Network Scan\n\n# note\n# Tellwen - Database Update\n# keep\n";
+  const std::string crontab =
+      "# Tellwen - Network Scan\n\n# note\n# Tellwen - Database Update\n# keep\n";
   EXPECT_EQ(FindCronItem(crontab, kScanItemName), "");
-  EXPECT_EQ(RemoveCronItem(crontab, kScanItemName), "\n# note\n# Tellwen - Database Update\n# keep\n");
-  EXPECT_EQ(RemoveCronItem(crontab, kUpdateItemName), "# Tellwen - Network Scan\n\n# note\n# keep\n");
+  EXPECT_EQ(RemoveCronItem(crontab, kScanItemName),
+            "\n# note\n# Tellwen - Database Update\n# keep\n");
+  EXPECT_EQ(RemoveCronItem(crontab, kUpdateItemName),
+            "# Tellwen - Network Scan\n\n# note\n# keep\n");
   // A similar name is a different item.
   EXPECT_EQ(FindCronItem("# Tellwen - Network Scan 2\njob\n", kScanItemName), std::nullopt);
 }

@@ -22,6 +22,7 @@
 #include "tests/common/recording_messages.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::admin {
 namespace {
@@ -43,11 +44,14 @@ class MainDialogTest : public ::testing::Test {
     settings_.SetValue("SqlComputerExpireHours", "2147483647");
     settings_.defaults["QueryConnectionTimeout"] = "15";
     settings_.defaults["QueryCommandTimeout"] = "120";
+    services_.autostart_folder = autostart_.path();
+    services_.service_status = [] { return ServiceStatus{"The service is running.", true}; };
   }
   QWidget* Apply() { return Find<QWidget>(dialog_.get(), "apply"); }
   void Show(PageIndex index) { dialog_->sheet()->setCurrentIndex(static_cast<int>(index)); }
   void Create() { dialog_ = std::make_unique<MainDialog>(services_); }
 
+  testing::TempDir autostart_;
   testing::FakeSettings settings_;
   testing::FakeSql sql_;
   testing::FakePicker picker_;
@@ -134,6 +138,27 @@ TEST_F(MainDialogTest, MiscIntervalsShowUnitsAndStoreHours) {
   Click(dialog_.get(), "apply");
   EXPECT_EQ(settings_.Stored("SqlNotReindexHours"), "24");
   EXPECT_EQ(settings_.Stored("SqlComputerExpireHours"), "504");
+}
+
+TEST_F(MainDialogTest, AutoloadMonitorWritesAndRemovesTheAutostartEntry) {
+  settings_.SetValue("KIVInstallPathExes", "/usr/lib/tellwen/");
+  Create();
+  Show(PageIndex::kMisc);
+  QCheckBox* autoload = Find<QCheckBox>(dialog_.get(), "autoloadMonitor");
+  EXPECT_TRUE(autoload->isEnabled());
+  EXPECT_FALSE(autoload->isChecked());
+  autoload->setChecked(true);
+  Click(dialog_.get(), "apply");
+  EXPECT_TRUE(AutostartPresent(autostart_.path()));
+  autoload->setChecked(false);
+  Click(dialog_.get(), "apply");
+  EXPECT_FALSE(AutostartPresent(autostart_.path()));
+  EXPECT_TRUE(messages_->shown().empty());
+  // A folder that cannot be written shows the error code.
+  services_.autostart_folder = autostart_.path() + "/missing";
+  autoload->setChecked(true);
+  Click(dialog_.get(), "apply");
+  EXPECT_EQ(messages_->shown(), std::vector<std::string>{"Registry error: RegSetKeyEx returned 2"});
 }
 
 TEST_F(MainDialogTest, DefaultsFillTheTimeoutBoxesOnly) {

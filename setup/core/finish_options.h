@@ -26,7 +26,4 @@ struct FinishOptions {
 void ApplyFinishOptions(const FinishOptions& options, Settings& settings, const SetupPaths& paths,
                         ProgramStarter& starter);
 
-// The autostart entry that starts install_folder + "KIVMonitor" at logon.
-std::string MonitorAutostartEntry(const std::string& install_folder);
-
 }  // namespace tellwen::setup

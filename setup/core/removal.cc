@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "admin/core/autostart.h"
 #include "admin/core/crontab_program.h"
 #include "admin/core/crontab_text.h"
 #include "platform/desktop/program_run.h"
@@ -63,7 +64,7 @@ void RemoveSiteFiles(Settings& settings) {
 }
 
 void RemoveAutostartEntry(const SetupPaths& paths) {
-  RemoveQuietly(paths.autostart_folder + "KIVMonitor.desktop");
+  admin::RemoveAutostart(paths.autostart_folder);
 }
 
 void RemoveReportFiles(Settings& settings) {

@@ -6,6 +6,7 @@
 
 #include "common/kiv_registry.h"
 #include "common/password.h"
+#include "common/settings.h"
 #include "common/text_trim.h"
 #include "platform/sqlserver/sql_server.h"
 
@@ -58,13 +59,24 @@ SqlTimeouts TimeoutsFor(SqlCaller caller) {
 }
 
 SqlConnectionSettings ReadConnectionSettings() {
-  CKIVRegistry registry;
+  RegistrySettings registry;
+  return ReadConnectionSettings(registry);
+}
+
+SqlConnectionSettings ReadConnectionSettings(Settings& settings) {
   SqlConnectionSettings s;
-  s.server = registry.GetValue("SqlServer");
-  s.database = registry.GetValue("SqlDatabase");
-  s.user = registry.GetValue("SqlUser");
-  s.password = UnscramblePassword(registry.GetValue("SqlPassword"));
+  s.server = settings.GetValue("SqlServer");
+  s.database = settings.GetValue("SqlDatabase");
+  s.user = settings.GetValue("SqlUser");
+  s.password = UnscramblePassword(settings.GetValue("SqlPassword"));
   return s;
+}
+
+void StoreConnectionSettings(Settings& settings, const SqlConnectionSettings& values) {
+  settings.SetValue("SqlServer", values.server);
+  settings.SetValue("SqlDatabase", values.database);
+  settings.SetValue("SqlUser", values.user);
+  settings.SetValue("SqlPassword", ScramblePassword(values.password));
 }
 
 namespace {

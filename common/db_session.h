@@ -16,6 +16,8 @@
 
 namespace tellwen {
 
+class Settings;
+
 namespace sqlserver {
 class Connection;
 }  // namespace sqlserver
@@ -99,6 +101,10 @@ struct SqlConnectionSettings {
 // Reads SqlServer, SqlDatabase, SqlUser and SqlPassword (unscrambled) from
 // the settings store, afresh.
 SqlConnectionSettings ReadConnectionSettings();
+// The same four values through a Settings (the pages and setup).
+SqlConnectionSettings ReadConnectionSettings(Settings& settings);
+// Stores the four values, the password scrambled (SqlPassword).
+void StoreConnectionSettings(Settings& settings, const SqlConnectionSettings& values);
 
 // "Provider=SQLOLEDB;Data Source=" server ";Initial Catalog=" database
 // ";User Id=" user ";Password=" password ";". A value holding ";" (or

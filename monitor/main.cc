@@ -26,6 +26,7 @@
 #include "monitor/core/worker_thread.h"
 #include "monitor/ui/run_window.h"
 #include "platform/desktop/display.h"
+#include "platform/desktop/program_folder.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/net/icmp_echo.h"
 
@@ -42,16 +43,6 @@ const char* kUsage =
     "  --headless  run without a window, printing a status line on every change\n"
     "              (the default when no display is available)\n"
     "  SIGTERM or SIGINT ends it.\n";
-
-// The folder of this executable with a trailing "/"; empty when unknown.
-std::string OwnFolder() {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || self.empty()) return "";
-  std::string folder = self.parent_path().string();
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
-}
 
 }  // namespace
 
@@ -72,7 +63,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (desktop::UseWindows(headless)) return monitor::RunWithWindow(argc, argv, OwnFolder());
+  if (desktop::UseWindows(headless))
+    return monitor::RunWithWindow(argc, argv, desktop::OwnFolder());
 
   desktop::SingleInstance instance("KIVMonitor");
   const desktop::InstanceResult lock = instance.TryAcquire();
@@ -85,7 +77,7 @@ int main(int argc, char** argv) {
                  instance.ErrorText().c_str());
   }
   StopSignals stop_signals;
-  const std::string folder = OwnFolder();
+  const std::string folder = tellwen::desktop::OwnFolder();
   if (!folder.empty()) MachineSettings().SetValue("KIVInstallPathExes", folder);
 
   monitor::SyslogEventLog event_log;

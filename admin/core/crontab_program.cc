@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "admin/core/crontab_text.h"
-#include "admin/core/program_run.h"
+#include "platform/desktop/program_run.h"
 
 namespace tellwen::admin {
 namespace {
+
+using desktop::Capture;
+using RunResult = desktop::ProgramRun;
 
 RunResult Run(const CrontabProgram& program, const char* argument, const std::string& input) {
   std::vector<std::string> args{program.path};
@@ -16,7 +19,7 @@ RunResult Run(const CrontabProgram& program, const char* argument, const std::st
     args.push_back(program.user);
   }
   args.push_back(argument);
-  return RunProgram(args, input);
+  return desktop::RunProgram(args, input, Capture::kApart);
 }
 
 std::string Trimmed(std::string text) {
@@ -34,7 +37,7 @@ Status Failure(const CrontabProgram& program, const RunResult& result) {
   message += " failed (exit code ";
   message += std::to_string(result.exit_code);
   message += ")";
-  std::string said = Trimmed(result.err);
+  std::string said = Trimmed(result.errors);
   if (!said.empty()) {
     message += ": ";
     message += said;
@@ -48,13 +51,13 @@ Status ReadCrontab(const CrontabProgram& program, std::string* crontab) {
   crontab->clear();
   RunResult result = Run(program, "-l", "");
   if (result.spawn_error == 0 && result.exit_code == 0) {
-    *crontab = std::move(result.out);
+    *crontab = std::move(result.output);
     return Status::Ok();
   }
   // Debian's crontab says "no crontab for <user>" and exits 1 for an
   // account that has none: that is an empty crontab, not a failure.
   if (result.spawn_error == 0 && result.exit_code == 1 &&
-      result.err.find("no crontab for") != std::string::npos) {
+      result.errors.find("no crontab for") != std::string::npos) {
     return Status::Ok();
   }
   return Failure(program, result);

@@ -1,26 +1,24 @@
 #include "admin/core/database_settings.h"
 
+#include "common/db_session.h"
 #include "common/int_text.h"
-#include "common/password.h"
 
 namespace tellwen::admin {
 
 DatabaseValues LoadDatabaseValues(Settings& settings) {
   DatabaseValues values;
-  values.server = settings.GetValue("SqlServer");
-  values.database = settings.GetValue("SqlDatabase");
-  values.user = settings.GetValue("SqlUser");
-  values.password = UnscramblePassword(settings.GetValue("SqlPassword"));
+  const SqlConnectionSettings stored = ReadConnectionSettings(settings);
+  values.server = stored.server;
+  values.database = stored.database;
+  values.user = stored.user;
+  values.password = stored.password;
   values.connection_timeout = settings.GetValue("QueryConnectionTimeout");
   values.command_timeout = settings.GetValue("QueryCommandTimeout");
   return values;
 }
 
 void StoreDatabaseValues(Settings& settings, const DatabaseValues& values) {
-  settings.SetValue("SqlServer", values.server);
-  settings.SetValue("SqlDatabase", values.database);
-  settings.SetValue("SqlUser", values.user);
-  settings.SetValue("SqlPassword", ScramblePassword(values.password));
+  StoreConnectionSettings(settings, {values.server, values.database, values.user, values.password});
   settings.SetValue("QueryConnectionTimeout", values.connection_timeout);
   settings.SetValue("QueryCommandTimeout", values.command_timeout);
 }

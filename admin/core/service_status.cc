@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "admin/core/program_run.h"
+#include "platform/desktop/program_run.h"
 
 namespace tellwen::admin {
 namespace {
@@ -26,14 +26,15 @@ std::string ShownValue(const std::string& shown, const std::string& key) {
 }
 
 ServiceStatus FromSystemd(const CronProbe& probe) {
-  RunResult shown =
-      RunProgram({probe.systemctl, "show", "-p", "LoadState", "-p", "ActiveState", probe.unit});
+  const desktop::ProgramRun shown = desktop::RunProgram(
+      {probe.systemctl, "show", "-p", "LoadState", "-p", "ActiveState", probe.unit}, "",
+      desktop::Capture::kApart);
   if (shown.spawn_error != 0) return ViewServiceStatus(ServiceQuery::kNoManager, {});
   if (shown.exit_code != 0) return ViewServiceStatus(ServiceQuery::kQueryFailed, {});
-  const std::string load = ShownValue(shown.out, "LoadState");
+  const std::string load = ShownValue(shown.output, "LoadState");
   if (load == "not-found" || load.empty()) return ViewServiceStatus(ServiceQuery::kNoService, {});
   return ViewServiceStatus(ServiceQuery::kOk,
-                           StateFromSystemd(ShownValue(shown.out, "ActiveState")));
+                           StateFromSystemd(ShownValue(shown.output, "ActiveState")));
 }
 
 ServiceStatus FromPidFile(const CronProbe& probe) {

@@ -9,8 +9,8 @@
 
 #include "admin/core/crontab_program.h"
 #include "admin/core/crontab_text.h"
-#include "admin/core/program_run.h"
 #include "admin/core/work_items.h"
+#include "platform/desktop/program_run.h"
 
 namespace tellwen::admin {
 namespace {
@@ -19,19 +19,19 @@ class CrontabAccountTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to make a throwaway account";
-    if (!RunProgram({"sh", "-c", "command -v crontab"}).ok()) {
+    if (!desktop::RunProgram({"sh", "-c", "command -v crontab"}).ok()) {
       GTEST_SKIP() << "no crontab program (Debian package cron)";
     }
     account_ = "twcron" + std::to_string(getpid());
-    RunResult made = RunProgram(
+    desktop::ProgramRun made = desktop::RunProgram(
         {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", account_});
-    ASSERT_TRUE(made.ok()) << made.err;
+    ASSERT_TRUE(made.ok()) << made.output;
     program_.user = account_;
   }
   void TearDown() override {
     if (account_.empty()) return;
-    RunProgram({"crontab", "-u", account_, "-r"});
-    RunProgram({"userdel", account_});
+    desktop::RunProgram({"crontab", "-u", account_, "-r"});
+    desktop::RunProgram({"userdel", account_});
   }
 
   std::string account_;

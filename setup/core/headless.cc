@@ -1,0 +1,164 @@
+#include "setup/core/headless.h"
+
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "common/host_name.h"
+#include "platform/isapi/web_config.h"
+#include "setup/core/web_folders.h"
+
+namespace tellwen::setup {
+namespace {
+
+// Asks for a value on the terminal; an empty answer keeps current.
+std::string Ask(std::ostream& out, std::istream* terminal, const std::string& label,
+                const std::string& current, bool secret) {
+  if (terminal == nullptr) return current;
+  out << label << (secret || current.empty() ? "" : " [" + current + "]") << ": " << std::flush;
+  std::string answer;
+  if (!std::getline(*terminal, answer)) return current;
+  return answer.empty() ? current : answer;
+}
+
+int SitePort(const std::string& config_path) {
+  isapi::WebConfig config;
+  return isapi::LoadWebConfig(config_path, &config).ok() ? config.listen_port : 80;
+}
+
+}  // namespace
+
+std::string HeadlessUsage() {
+  return "Usage: KIVSetup --headless [options]\n"
+         "       KIVSetup /uninstall\n"
+         "Installs Tellwen's web site, web account and database without a window.\n"
+         "Values not given are asked on the terminal, or else taken from the web\n"
+         "server's configuration and the stored settings.\n"
+         "  --root DIR            web root folder (the site goes into DIR/kiv/)\n"
+         "  --scripts DIR         scripts folder (KIVQuery.so and the ping images)\n"
+         "  --server NAME         database server\n"
+         "  --database NAME       database\n"
+         "  --user NAME           database user\n"
+         "  --password TEXT       database password (visible to other users' ps)\n"
+         "  --password-file FILE  database password: the first line of FILE\n"
+         "  --create-database     create the database when the connection test fails\n"
+         "  --start-service       set WebStatus to \"yes\" (the site answers searches)\n"
+         "  --autoload-monitor    run KIVMonitor at computer startup (autostart entry)\n"
+         "  --start-indexing      start KIVIndexer /index afterwards\n"
+         "  --launch-monitor      start KIVMonitor afterwards\n"
+         "  --config FILE         kivweb's configuration (default /etc/tellwen/kivweb.conf)\n"
+         "  --help                this text\n";
+}
+
+Status ParseHeadlessOptions(const std::vector<std::string>& args, HeadlessOptions* options) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string* target) -> Status {
+      if (i + 1 >= args.size()) return Status::InvalidArgument(arg + " needs a value");
+      *target = args[++i];
+      return Status::Ok();
+    };
+    Status status;
+    if (arg == "--help" || arg == "-h") {
+      options->help = true;
+    } else if (arg == "--root") {
+      status = value(&options->root);
+    } else if (arg == "--scripts") {
+      status = value(&options->scripts);
+    } else if (arg == "--server") {
+      status = value(&options->server);
+    } else if (arg == "--database") {
+      status = value(&options->database);
+    } else if (arg == "--user") {
+      status = value(&options->user);
+    } else if (arg == "--password") {
+      status = value(&options->password);
+      options->password_given = true;
+    } else if (arg == "--password-file") {
+      std::string file;
+      status = value(&file);
+      if (status.ok()) {
+        std::ifstream in(file);
+        if (!in) return Status::NotFound("cannot read the password file " + file);
+        std::getline(in, options->password);
+        options->password_given = true;
+      }
+    } else if (arg == "--config") {
+      status = value(&options->paths.web_config);
+    } else if (arg == "--create-database") {
+      options->create_database = true;
+    } else if (arg == "--start-service") {
+      options->finish.start_service = true;
+    } else if (arg == "--autoload-monitor") {
+      options->finish.autoload_monitor = true;
+    } else if (arg == "--start-indexing") {
+      options->finish.start_indexing = true;
+    } else if (arg == "--launch-monitor") {
+      options->finish.launch_monitor = true;
+    } else {
+      return Status::InvalidArgument("unknown option " + arg);
+    }
+    if (!status.ok()) return status;
+  }
+  return Status::Ok();
+}
+
+int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabase& database,
+                ProgramStarter& starter, std::ostream& out, std::istream* terminal) {
+  std::string root = options.root, scripts = options.scripts;
+  if (root.empty() || scripts.empty()) {
+    const WebFolders found = DetectWebFolders(options.paths.web_config);
+    if (!found.warning.empty() && terminal == nullptr) out << found.warning << "\n";
+    if (root.empty()) root = Ask(out, terminal, "Web root folder", found.root, false);
+    if (scripts.empty()) scripts = Ask(out, terminal, "Scripts folder", found.scripts, false);
+  }
+  SqlConnectionSettings typed = ReadConnectionSettings(settings);
+  auto take = [&](const std::string& given, std::string* target, const char* label, bool secret,
+                  bool was_given) {
+    if (was_given) {
+      *target = given;
+    } else {
+      *target = Ask(out, terminal, label, *target, secret);
+    }
+  };
+  take(options.server, &typed.server, "Server", false, !options.server.empty());
+  take(options.database, &typed.database, "Database", false, !options.database.empty());
+  take(options.user, &typed.user, "User", false, !options.user.empty());
+  take(options.password, &typed.password, "Password", true, options.password_given);
+
+  const SetupValues values = ConfirmValues(settings, root, scripts, typed);
+  const std::string offer = DatabaseOffer(database, typed);
+  if (!offer.empty()) {
+    out << "Create a database?\n" << offer << "\n";
+    bool create = options.create_database;
+    if (!create && terminal != nullptr) {
+      out << "Create the database? [y/N]: " << std::flush;
+      std::string answer;
+      create = std::getline(*terminal, answer) &&
+               (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes");
+    }
+    out << (create ? "Yes" : "No") << "\n";
+    if (create) database.Create(typed);
+  }
+
+  SetupTasks tasks(settings, database, starter, options.paths);
+  bool failed = false;
+  for (int task = 1; task <= kTaskCount; ++task) {
+    out << TaskTitle(task) << " " << std::flush;
+    const std::string error = tasks.Run(task, values);
+    out << (error.empty() ? kTaskDone : error) << "\n" << std::flush;
+    failed = failed || !error.empty();
+  }
+  if (failed) {
+    out << "Tellwen Setup has failed.\n";
+    return 1;
+  }
+  out << "Tellwen Setup has successfully installed.\n"
+      << "You can access Tellwen service entering the following\naddress in your web browser:\n"
+      << SiteAddress(LocalHostName(), SitePort(options.paths.web_config)) << "\n";
+  ApplyFinishOptions(options.finish, settings, options.paths, starter);
+  return 0;
+}
+
+}  // namespace tellwen::setup

@@ -1,0 +1,100 @@
+// The five installation tasks, the database check that comes before them the
+// first time, and the texts of the tasks page.
+//
+// Each task takes the values the user confirmed and returns "" when it
+// succeeded or the error text its status field shows ("Error: ..." or the
+// failed operation named). A task never stops at a failure of another: the
+// wizard and the headless run both run all five in order. Running the tasks
+// again rewrites every file and creates the account afresh.
+//
+// Task 3 makes the web account a system account of the group through which
+// the site gets its rights, never an administrator; task 4 gives that group
+// exactly what the site uses: kivweb's configuration names the account,
+// the scripts folder (chart cache), the settings hive (counter) and the
+// databases' folder (catalog and log) become group-owned, setgid and
+// group-writable, and kivweb, started as root, keeps only CAP_NET_RAW for
+// the on-demand ping when it changes to the account.
+//
+// Thread safety: one SetupTasks is used by one thread at a time (the wizard
+// runs each task on a thread of its own, one after the other).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/db_session.h"
+#include "common/settings.h"
+#include "setup/core/setup_database.h"
+#include "setup/core/setup_paths.h"
+
+namespace tellwen::setup {
+
+inline constexpr int kTaskCount = 5;
+
+// The values setup works with: the two folders (each ending in "/") and the
+// database's connection values.
+struct SetupValues {
+  std::string root;
+  std::string scripts;
+  SqlConnectionSettings database;
+};
+
+// Starts a program of the install folder. Returns 0 when it was started (or,
+// for a starter that waits, ran successfully), otherwise a code for the
+// error text (an errno value, or the exit code of a program waited for).
+class ProgramStarter {
+ public:
+  virtual ~ProgramStarter() = default;
+  virtual int Start(const std::string& program, const std::vector<std::string>& args) = 0;
+};
+
+// "1. Install web server application:" ... "5. Setting up the database:".
+const char* TaskTitle(int task);
+
+inline constexpr const char* kTaskRunning = "running. please wait... ";
+inline constexpr const char* kTaskDone = "done";
+
+// Stores what leaving the database page stores: the four connection values
+// (the password scrambled). The folders get their final "/" here.
+SetupValues ConfirmValues(Settings& settings, const std::string& root, const std::string& scripts,
+                          const SqlConnectionSettings& database);
+
+// The first look at the database: "" when the stored values connect, else
+// the question of the "Create a database?" offer (upper and lower text).
+std::string DatabaseOffer(SetupDatabase& database, const SqlConnectionSettings& values);
+
+// Runs one of the five tasks: "" on success, else the task's error text.
+// The wizard runs it on a thread of its own; tests put a fake in its place.
+class TaskRunner {
+ public:
+  virtual ~TaskRunner() = default;
+  // REQUIRES: 1 <= task <= kTaskCount.
+  virtual std::string Run(int task, const SetupValues& values) = 0;
+};
+
+class SetupTasks final : public TaskRunner {
+ public:
+  SetupTasks(Settings& settings, SetupDatabase& database, ProgramStarter& starter,
+             SetupPaths paths);
+
+  std::string Run(int task, const SetupValues& values) override;
+
+  std::string InstallApplication(const SetupValues& values);  // 1
+  std::string InstallDataFiles(const SetupValues& values);    // 2
+  std::string CreateUser();                                   // 3
+  std::string AssignUser(const SetupValues& values);          // 4
+  std::string SetUpDatabase();                                // 5
+
+ private:
+  Settings& settings_;
+  SetupDatabase& database_;
+  ProgramStarter& starter_;
+  SetupPaths paths_;
+};
+
+// "Operation failed when trying to copy '" + source + "' to '" + target +
+// "' " + " (Error: 0x%x)." after deleting target and copying source over it;
+// "" when the copy worked.
+std::string ReplaceFile(const std::string& source, const std::string& target);
+
+}  // namespace tellwen::setup

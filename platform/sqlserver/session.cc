@@ -204,6 +204,7 @@ Session::Flow Session::Run(const Stmt& s) {
       if (s.set_option == "rowcount" && s.set_value != "0") {
         ThrowSql("SET ROWCOUNT is not supported by this server.");
       }
+      if (s.set_option == "transaction") snapshot_isolation_ = s.set_value == "snapshot";
       break;
     case Stmt::Kind::kIf:
       if (Condition(*s.expr)) return Run(*s.then_branch);
@@ -337,7 +338,12 @@ void Session::BeginTran(unsigned writes) {
     if (!sqlite3_get_autocommit(db_.handle())) {
       ThrowSql("The transaction state of the session is inconsistent.");
     }
-    if (writes == kWritesAny) {
+    if (snapshot_isolation_) {
+      // No write lock; the snapshot of the catalog's file is taken here
+      // (reading its header), not at the transaction's first read.
+      RunSqlite("BEGIN", {});
+      RunSqlite("PRAGMA main.schema_version", {});
+    } else if (writes == kWritesAny) {
       RunSqlite("BEGIN IMMEDIATE", {});  // every attached file
     } else {
       // A write that changes nothing takes a file's write lock (waiting up

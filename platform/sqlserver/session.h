@@ -98,7 +98,11 @@ class Session : public TranslatorContext {
   // BEGIN TRAN: takes the write locks of the files in writes at once (so
   // that the transaction never fails on upgrading a read to a write), and
   // only those: a transaction of the web on the log file does not wait for
-  // the update's transaction on the catalog's file.
+  // the update's transaction on the catalog's file. Under SET TRANSACTION
+  // ISOLATION LEVEL SNAPSHOT it takes no write lock and reads every
+  // statement up to its COMMIT from one snapshot of the catalog's file,
+  // whatever other connections commit meanwhile (a write to a file another
+  // connection wrote after the snapshot fails, as an update conflict).
   void BeginTran(unsigned writes = kWritesAny);
 
   // session_writes.cc: the database files statements write, as bits.
@@ -221,6 +225,9 @@ class Session : public TranslatorContext {
 
   std::vector<Scope> scopes_;
   int trancount_ = 0;
+  // SET TRANSACTION ISOLATION LEVEL SNAPSHOT is in force: set for the rest
+  // of the batch, or of the procedure or EXEC string that set it.
+  bool snapshot_isolation_ = false;
   int64_t rowcount_ = 0;
   int64_t tally_ = 0;  // rows counted by tsql_tally() in the running statement
   BatchResult* result_ = nullptr;

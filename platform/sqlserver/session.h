@@ -42,6 +42,8 @@ class Session : public TranslatorContext {
   ~Session() override;
 
   bool RunBatch(std::string_view text, BatchResult* result, std::string* error);
+  // See Connection::Reset.
+  bool Reset();
   void set_command_timeout(int seconds) { command_timeout_seconds_ = seconds; }
   // Tables that CREATE TABLE puts in the log file (see ConnectOptions).
   void set_log_tables(std::vector<std::string> names) { log_tables_ = std::move(names); }
@@ -238,6 +240,12 @@ class Session : public TranslatorContext {
   bool use_substring_indexes_ = true;
   int read_scopes_ = 0;         // ReadScopes open
   bool read_snapshot_ = false;  // the transaction a ReadScope's look-up opened
+
+  // Drops the caches below when another connection committed to the
+  // database's files since the last batch (PRAGMA data_version).
+  void CheckDataVersions();
+  int64_t main_version_ = -1;
+  int64_t logs_version_ = -1;
 
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
   std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "tests/common/recording_messages.h"
@@ -134,6 +138,26 @@ TEST_F(DbSession, KeptWebConnectionsStartEachCallAfresh) {
   ASSERT_FALSE(web("select 1").error);
   other("ALTER LOGIN sa WITH PASSWORD = 'changed'");
   EXPECT_EQ(web("select 1").description, "Login failed for user 'sa'.");
+}
+
+// Calls from many threads at once share the kept connections: each gets a
+// connection of its own for its batch and sees only its own temp table.
+TEST_F(DbSession, KeptWebConnectionsServeManyThreads) {
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &wrong] {
+      for (int i = 0; i < 25; ++i) {
+        const std::string mine = std::to_string(t * 100 + i);
+        SqlResult r = RunSql("create table #mine (a int) insert #mine values (" + mine +
+                                 ") select a, (select count(*) from #mine) from #mine",
+                             2, SqlCaller::kQueryStatementRunner);
+        if (r.error || r.rows != SqlRows{{mine, "1"}}) ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(DbSession, ErrorsCarryDescriptionAndSource) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "common/connection_pool.h"
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "common/settings.h"
@@ -254,6 +255,28 @@ SqlResult RunSqlWith(const SqlConnectionSettings& settings, const std::string& c
   return ExecuteOn(*connection, command, column_count);
 }
 
+// The web extension's calls: many small ones from many threads, on kept
+// connections (common/connection_pool.h).
+bool IsPooledCaller(SqlCaller caller) {
+  return caller == SqlCaller::kQuerySearch || caller == SqlCaller::kQueryRowReader ||
+         caller == SqlCaller::kQueryStatementRunner;
+}
+
+SqlResult RunSqlPooled(const SqlConnectionSettings& settings, const std::string& command,
+                       int column_count, SqlTimeouts timeouts) {
+  sqlserver::ConnectOptions options = ConnectOptionsFor(settings, timeouts, /*bulk=*/false);
+  sqlserver::SqlError error;
+  PooledConnection pooled = TakePooledConnection(options, &error);
+  if (!pooled.connection) return Failure(error.description, error.source);
+  sqlserver::BatchResult batch;
+  if (!pooled.connection->Execute(command, &batch, &error)) {
+    return Failure(error.description, error.source);  // the connection is closed
+  }
+  SqlResult result = ResultOf(batch, column_count);
+  GivePooledConnection(std::move(pooled));
+  return result;
+}
+
 }  // namespace
 
 SqlResult RunSqlOn(const SqlConnectionSettings& settings, const std::string& command,
@@ -278,6 +301,9 @@ SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeo
 }
 
 SqlResult RunSql(const std::string& command, int column_count, SqlCaller caller) {
+  if (IsPooledCaller(caller)) {
+    return RunSqlPooled(ReadConnectionSettings(), command, column_count, TimeoutsFor(caller));
+  }
   return RunSqlWith(ReadConnectionSettings(), command, column_count, TimeoutsFor(caller),
                     IsBulkCaller(caller));
 }

@@ -4,10 +4,13 @@
 // (SqlServer, SqlDatabase, SqlUser and the scrambled SqlPassword) afresh,
 // opens a connection to the embedded SQL server with the caller's two
 // timeouts, runs one T-SQL batch, copies the rows of its first row set out as
-// texts and closes everything. Nothing is pooled or kept between calls.
+// texts and closes everything. The web extension's calls (kQuerySearch,
+// kQueryRowReader, kQueryStatementRunner) take their connection from a small
+// pool instead and give it back clean (common/connection_pool.h): each call
+// still behaves as on a fresh connection.
 //
-// Thread safety: sessions share nothing; any number of calls may run at once
-// on any threads and in any processes.
+// Thread safety: any number of calls may run at once on any threads and in
+// any processes.
 #pragma once
 
 #include <memory>

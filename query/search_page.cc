@@ -13,6 +13,7 @@
 #include "query/search.h"
 #include "query/site_blocks.h"
 #include "query/text_utils.h"
+#include "query/visitor_counter.h"
 
 namespace tellwen::query {
 
@@ -182,9 +183,7 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
 }
 
 void CQueryServer::HomePage(Page& page) {
-  // The counter is the stored value at this moment: other requests count too.
-  const int visitor = NextVisitorNumber(page.settings.GetIntValue("WebCounter"));
-  page.settings.SetValue("WebCounter", std::to_string(visitor));
+  const int visitor = TakeVisitorNumber(page.settings);
   page.reports.Detail("visitor no. " + std::to_string(visitor));
   page.Append(
       BannerAndCounter(page.site.first_page_info, page.site.first_page_info_severity, visitor));

@@ -539,6 +539,10 @@ else if @max <> 2147483647
 else if @min <> 0
 	set @size = '(fs >= ' + convert(varchar(20), @min) + ')'
 
+-- the id ranges and the rows come from one snapshot of the catalog: an
+-- update that swaps the catalog meanwhile is not seen (nor waited for)
+set transaction isolation level snapshot
+begin tran
 declare @s_start varchar(255), @s_stop varchar(255), @d_start varchar(255), @d_stop varchar(255), @f_start varchar(255), @f_stop varchar(255)
 set @s_start = (select top 1 val from constants where name='s_start')
 set @s_stop = (select top 1 val from constants where name='s_stop')
@@ -583,6 +587,8 @@ set @sql = @sql + ' select s1, s2, d1, d2, fn, fs, shares1.data, id,'
 	+ ' where limits between ' + convert(varchar(20), @first) + ' and ' + convert(varchar(20), @last - 1)
 	+ ' order by id'
 exec (@sql)
+commit tran
+set transaction isolation level read committed
 
 begin tran
 update stat_last_queries with(tablockx) set query_status = 2 where query_id = @query_id
@@ -594,6 +600,9 @@ CREATE PROCEDURE spDir
 	@dir varchar(255)
 AS
 set nocount on
+-- the id ranges and the rows listed come from one snapshot of the catalog
+set transaction isolation level snapshot
+begin tran
 declare @s_start int, @s_stop int, @d_start int, @d_stop int, @f_start int, @f_stop int
 set @s_start = convert(int, (select top 1 val from constants where name='s_start'))
 set @s_stop = convert(int, (select top 1 val from constants where name='s_stop'))
@@ -641,6 +650,7 @@ begin
 		and id between @f_start and @f_stop
 	) as listing order by lower(tt)
 end
+commit tran
 --#-DONT-spGetFullPathFileFromID
 CREATE PROCEDURE spGetFullPathFileFromID
 	@idul int

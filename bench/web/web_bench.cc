@@ -4,7 +4,15 @@
 // the same run; each page's requests per second are printed with their
 // latency percentiles and as a ratio to the baseline. Then the median time of
 // one search page fetched alone against the median of the same spSearch call
-// made in-process: what the web server and the extension add to the query.
+// made in-process: what the web server and the extension add to the query,
+// and where the time of one search page goes (the page run in-process on the
+// extension object, its settings reads and database calls timed apart).
+//
+// Every answer timed is checked (wrk's response hook, and each page fetched
+// alone): the page it means to time (a search page with its result rows,
+// the home page with its counter, the static file), with no error,
+// refusal or "updating" block. The bench stops at the first page that is
+// not, and prints it: an error page is fast, and timing it says nothing.
 //
 // usage: web_bench [entries] [seconds per wrk run] [seconds per search run]
 // (defaults 1000000, 10, 60; needs wrk on PATH). Search pages over a large
@@ -29,7 +37,9 @@
 #include "common/settings.h"
 #include "indexer/core/update_headless.h"
 #include "query/command_params.h"
+#include "query/query_server.h"
 #include "query/search.h"
+#include "tests/query/fake_ecb.h"
 #include "tests/support/http_client.h"
 #include "tests/support/kivweb_process.h"
 
@@ -56,6 +66,8 @@ struct Load {
   double p50 = 0, p90 = 0, p99 = 0;
   long requests = 0;
   std::string errors;
+  long good = 0, bad = 0;  // answers checked by the wrk script
+  std::string first_bad;
 };
 
 double LatencyMs(const std::string& text) {
@@ -66,11 +78,73 @@ double LatencyMs(const std::string& text) {
   return value;
 }
 
-Load RunWrk(int port, const std::string& path, int connections, int seconds) {
+// Texts that mark a page as not the one timed, whatever else it holds.
+const std::vector<std::string> kWrongPage = {
+    "fatal ERROR",    "unexpected error",    "An error has occurred", "page refresh in",
+    "invalid string", "Access is FORBIDDEN", "Service is UPDATING",   "Service is temporary DOWN"};
+
+// Why body (status status) is not the page that holds expected; "" when it is.
+std::string WrongPage(int status, const std::string& body, const std::string& expected) {
+  if (status != 200) return "status " + std::to_string(status);
+  for (const std::string& text : kWrongPage) {
+    if (body.find(text) != std::string::npos) return "the page holds \"" + text + "\"";
+  }
+  if (body.find(expected) == std::string::npos) return "no \"" + expected + "\" on the page";
+  return "";
+}
+
+// A wrk script that checks every answer as WrongPage does and prints
+// "checked: <good> good <bad> bad" and the start of the first bad answer.
+std::string WriteCheckScript(const std::string& dir, int n, const std::string& expected) {
+  auto lua_string = [](const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+      if (c == '"' || c == '\\') quoted += '\\';
+      quoted += c;
+    }
+    return quoted + "\"";
+  };
+  std::string wrong = "{";
+  for (const std::string& text : kWrongPage) wrong += lua_string(text) + ",";
+  wrong += "}";
+  const std::string path = dir + "/check" + std::to_string(n) + ".lua";
+  std::ofstream(path) << "local threads = {}\n"
+                         "function setup(thread) table.insert(threads, thread) end\n"
+                         "function init(args) good = 0; bad = 0; sample = \"\" end\n"
+                         "local wrong = "
+                      << wrong
+                      << "\n"
+                         "function response(status, headers, body)\n"
+                         "  local ok = status == 200 and string.find(body, "
+                      << lua_string(expected)
+                      << ", 1, true) ~= nil\n"
+                         "  for _, w in ipairs(wrong) do\n"
+                         "    if ok and string.find(body, w, 1, true) then ok = false end\n"
+                         "  end\n"
+                         "  if ok then good = good + 1 else\n"
+                         "    bad = bad + 1\n"
+                         "    if sample == \"\" then sample = status .. \" \" .. "
+                         "string.sub(body, 1, 400) end\n"
+                         "  end\n"
+                         "end\n"
+                         "function done(summary, latency, requests)\n"
+                         "  local g, b, s = 0, 0, \"\"\n"
+                         "  for _, t in ipairs(threads) do\n"
+                         "    g = g + t:get(\"good\"); b = b + t:get(\"bad\")\n"
+                         "    if s == \"\" then s = t:get(\"sample\") end\n"
+                         "  end\n"
+                         "  io.write(\"checked: \" .. g .. \" good \" .. b .. \" bad\\n\")\n"
+                         "  if b > 0 then io.write(\"first bad answer: \" .. s .. \"\\n\") end\n"
+                         "end\n";
+  return path;
+}
+
+Load RunWrk(int port, const std::string& path, int connections, int seconds,
+            const std::string& script) {
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + path;
   const std::string output =
       Run("wrk -t2 -c" + std::to_string(connections) + " -d" + std::to_string(seconds) +
-          "s --timeout 60s --latency '" + url + "' 2>&1");
+          "s --timeout 60s --latency -s '" + script + "' '" + url + "' 2>&1");
   Load load;
   std::istringstream lines(output);
   std::string line;
@@ -87,6 +161,13 @@ Load RunWrk(int port, const std::string& path, int connections, int seconds) {
         line.find("Non-2xx") != std::string::npos) {
       load.errors += line + " ";
     }
+    if (first == "checked:") {
+      std::string good_word, bad;  // "checked: <good> good <bad> bad"
+      words >> good_word >> bad;
+      load.good = std::atol(second.c_str());
+      load.bad = std::atol(bad.c_str());
+    }
+    if (first == "first") load.first_bad = line;
   }
   if (load.rps == 0) load.errors += output;
   return load;
@@ -141,6 +222,119 @@ std::string SearchCall(const std::string& term, int i) {
   char id[16];
   std::snprintf(id, sizeof id, "%010d", 900000 + i);
   return tellwen::query::SpSearchCall(plan, term, false, "2002-02-15 10:00:00", id);
+}
+
+// The extension's settings reads, timed (one thread).
+class TimedSettings : public tellwen::Settings {
+ public:
+  explicit TimedSettings(tellwen::Settings& inner) : inner_(inner) {}
+  std::string GetValue(const std::string& name) override {
+    const auto begin = Clock::now();
+    std::string value = inner_.GetValue(name);
+    ms += Ms(Clock::now() - begin);
+    ++calls;
+    return value;
+  }
+  void SetValue(const std::string& name, const std::string& value) override {
+    const auto begin = Clock::now();
+    inner_.SetValue(name, value);
+    ms += Ms(Clock::now() - begin);
+    ++calls;
+  }
+  std::string DefaultValue(const std::string& name) override { return inner_.DefaultValue(name); }
+
+  double ms = 0;
+  int calls = 0;
+
+ private:
+  tellwen::Settings& inner_;
+};
+
+// The extension's database calls, timed: spSearch apart from the others
+// (the search log row, the quick links). One thread.
+class TimedSql : public tellwen::SqlSession {
+ public:
+  explicit TimedSql(tellwen::SqlSession& inner) : inner_(inner) {}
+  tellwen::SqlResult Run(const std::string& batch, int column_count,
+                         tellwen::SqlCaller caller) override {
+    const auto begin = Clock::now();
+    tellwen::SqlResult result = inner_.Run(batch, column_count, caller);
+    const double ms = Ms(Clock::now() - begin);
+    if (caller == tellwen::SqlCaller::kQuerySearch) {
+      search_ms += ms;
+    } else {
+      other_ms += ms;
+      ++other_calls;
+    }
+    return result;
+  }
+
+  double search_ms = 0, other_ms = 0;
+  int other_calls = 0;
+
+ private:
+  tellwen::SqlSession& inner_;
+};
+
+// Where the time of one search page for term goes, run in-process on the
+// extension object (no web server): medians of 15 pages. Returns false (and
+// says why) when a page is not the search page with its rows.
+bool PrintSearchPageTimes(const std::string& term) {
+  TimedSettings settings(tellwen::MachineSettings());
+  TimedSql sql(tellwen::MachineSql());
+  tellwen::query::CQueryServer server(settings, sql, tellwen::MachineClock());
+  tellwen::query::CParseMap parse_map;
+  parse_map.AddCommand("Command", tellwen::query::CommandParamList());
+  const std::string query = FormQuery(term);
+  std::vector<double> total, parse, settings_ms, search, other, rest;
+  int settings_calls = 0, other_calls = 0;
+  for (int i = 0; i < 15; ++i) {
+    auto begin = Clock::now();
+    const tellwen::query::ParsedRequest parsed = parse_map.Parse(query, "");
+    const tellwen::query::CommandParams params =
+        tellwen::query::CommandParams::FromValues(parsed.values);
+    parse.push_back(Ms(Clock::now() - begin));
+    if (params.search != term) {
+      std::printf("  the query string did not parse to the search\n");
+      return false;
+    }
+    settings.ms = 0;
+    settings.calls = 0;
+    sql.search_ms = sql.other_ms = 0;
+    sql.other_calls = 0;
+    tellwen::testing::FakeRequest request(query);
+    begin = Clock::now();
+    request.Run(server);
+    total.push_back(Ms(Clock::now() - begin));
+    const std::string wrong = WrongPage(200, request.body, "<tr class=ab>");
+    if (!wrong.empty()) {
+      std::printf("  the in-process search page is not the page to time: %s\n", wrong.c_str());
+      return false;
+    }
+    settings_ms.push_back(settings.ms);
+    search.push_back(sql.search_ms);
+    other.push_back(sql.other_ms);
+    rest.push_back(total.back() - settings.ms - sql.search_ms - sql.other_ms);
+    settings_calls = settings.calls;
+    other_calls = sql.other_calls;
+  }
+  std::printf("\none search page for '%s' in-process, median ms of 15:\n", term.c_str());
+  std::printf("  %-58s %8.3f\n", "whole page (extension object, no web server)", Median(total));
+  std::printf("  %-58s %8.3f\n", "parse of the query string (apart, not in the page)",
+              Median(parse));
+  std::printf("  %-58s %8.3f\n",
+              ("settings reads and writes (" + std::to_string(settings_calls) +
+               " calls, access checks included)")
+                  .c_str(),
+              Median(settings_ms));
+  std::printf("  %-58s %8.3f\n", "spSearch (with its stat_last_queries writes)", Median(search));
+  std::printf(
+      "  %-58s %8.3f\n",
+      ("other database calls: search log row, quick links (" + std::to_string(other_calls) + ")")
+          .c_str(),
+      Median(other));
+  std::printf("  %-58s %8.3f\n", "the rest: parse, access checks, rendering", Median(rest));
+  return true;
 }
 
 }  // namespace
@@ -211,25 +405,45 @@ int main(int argc, char** argv) {
     const char* name;
     std::string path;
     int seconds;
+    std::string expected;  // on every answer that is the page meant
   };
+  const std::string kRow = "<tr class=ab>";
   const std::vector<Target> targets = {
-      {"static file /kiv/default.htm", "/kiv/default.htm", seconds},
-      {"home page", "/scripts/KIVQuery.so?Command?", seconds},
+      {"static file /kiv/default.htm", "/kiv/default.htm", seconds, "/scripts/KIVQuery.so"},
+      {"home page", "/scripts/KIVQuery.so?Command?", seconds, "title='number of visitors'"},
       {"search, rare term (1 hit)", "/scripts/KIVQuery.so?" + FormQuery("song123457"),
-       search_seconds},
+       search_seconds, kRow},
       {"search, medium term (111 hits)", "/scripts/KIVQuery.so?" + FormQuery("song1234"),
-       search_seconds},
+       search_seconds, kRow},
       {"search, common term (56k hits)", "/scripts/KIVQuery.so?" + FormQuery("track.mp3"),
-       search_seconds},
+       search_seconds, kRow},
   };
   std::printf("\nwrk, %d connections, %d s per page (%d s per search), kivweb on 127.0.0.1:%d\n",
               kConnections, seconds, search_seconds, port);
   std::printf("%-32s %10s %9s %9s %9s %9s\n", "page", "req/s", "p50 ms", "p90 ms", "p99 ms",
               "vs static");
   double baseline = 0;
+  int n = 0;
   for (const Target& target : targets) {
-    const Load load = RunWrk(port, target.path, kConnections, target.seconds);
+    // One answer first: a site that answers with an error page stops the
+    // bench before anything is timed.
+    const tellwen::testing::HttpResponse first = tellwen::testing::Get(port, target.path);
+    std::string wrong = WrongPage(first.status, first.body, target.expected);
+    if (!wrong.empty()) {
+      std::printf("%s: not the page to time (%s); stopped. The answer:\n%s\n", target.name,
+                  wrong.c_str(), first.body.substr(0, 1500).c_str());
+      kivweb.Stop();
+      return 1;
+    }
+    const Load load = RunWrk(port, target.path, kConnections, target.seconds,
+                             WriteCheckScript(dir, n++, target.expected));
     WaitIdle(kivweb.pid());
+    if (load.bad > 0 || load.good == 0) {
+      std::printf("%s: %ld of %ld answers were not the page to time; stopped.\n%s\n", target.name,
+                  load.bad, load.bad + load.good, load.first_bad.c_str());
+      kivweb.Stop();
+      return 1;
+    }
     if (baseline == 0) baseline = load.rps;
     std::printf("%-32s %10.1f %9.2f %9.2f %9.2f %9.4f\n", target.name, load.rps, load.p50, load.p90,
                 load.p99, baseline > 0 ? load.rps / baseline : 0);
@@ -247,7 +461,12 @@ int main(int argc, char** argv) {
       const tellwen::testing::HttpResponse response =
           tellwen::testing::Get(port, "/scripts/KIVQuery.so?" + FormQuery(term));
       page.push_back(Ms(Clock::now() - begin));
-      if (response.status != 200) std::printf("  page status %d\n", response.status);
+      const std::string wrong = WrongPage(response.status, response.body, kRow);
+      if (!wrong.empty()) {
+        std::printf("search '%s': not the page to time (%s); stopped.\n", term, wrong.c_str());
+        kivweb.Stop();
+        return 1;
+      }
     }
     const double page_ms = Median(page);
     const double call_ms =
@@ -256,6 +475,7 @@ int main(int argc, char** argv) {
                 page_ms - call_ms);
   }
   kivweb.Stop();
+  if (!PrintSearchPageTimes("song1234")) return 1;
   if (!std::getenv("KEEP")) std::system(("rm -rf '" + dir + "'").c_str());
   std::printf("work folder %s (%s)\n", dir.c_str(), std::getenv("KEEP") ? "kept" : "removed");
   return 0;

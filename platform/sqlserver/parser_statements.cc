@@ -295,7 +295,11 @@ StmtPtr Parser::ParseSet() {
   if (s->set_option == "transaction") {
     ExpectWord("isolation");
     ExpectWord("level");
-    while (Peek().kind == TokenKind::kIdentifier && !IsReserved(Peek())) Next();
+    // The level's words, lower case and one blank apart ("read committed").
+    while (Peek().kind == TokenKind::kIdentifier && !IsReserved(Peek())) {
+      if (!s->set_value.empty()) s->set_value += ' ';
+      s->set_value += Lower(Next().text);
+    }
     return s;
   }
   // SET NOCOUNT ON, SET QUOTED_IDENTIFIER OFF, SET ROWCOUNT 0, SET DATEFORMAT dmy

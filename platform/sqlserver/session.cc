@@ -7,6 +7,7 @@
 
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/functions.h"
+#include "platform/sqlserver/master.h"
 #include "platform/sqlserver/parser.h"
 #include "platform/sqlserver/sql_error.h"
 
@@ -94,6 +95,7 @@ bool Session::RunBatch(std::string_view text, BatchResult* result, std::string* 
   db_.set_timed_out(false);
   deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_seconds_);
   try {
+    CheckDataVersions();
     scopes_.clear();
     scopes_.emplace_back();
     if (!RunLoaderBatch(text)) {
@@ -204,6 +206,7 @@ Session::Flow Session::Run(const Stmt& s) {
       if (s.set_option == "rowcount" && s.set_value != "0") {
         ThrowSql("SET ROWCOUNT is not supported by this server.");
       }
+      if (s.set_option == "transaction") snapshot_isolation_ = s.set_value == "snapshot";
       break;
     case Stmt::Kind::kIf:
       if (Condition(*s.expr)) return Run(*s.then_branch);
@@ -330,6 +333,61 @@ void Session::RunDeclare(const Stmt& s) {
   }
 }
 
+void Session::CheckDataVersions() {
+  auto version = [this](const char* schema) {
+    int64_t v = -1;
+    RunSqlite(std::string("PRAGMA ") + schema + ".data_version", {},
+              [&](sqlite3_stmt* stmt) { v = sqlite3_column_int64(stmt, 0); });
+    return v;
+  };
+  const int64_t main_version = version("main");
+  const int64_t logs_version =
+      sqlite3_db_filename(db_.handle(), kLogSchema) != nullptr ? version(kLogSchema) : -1;
+  if (main_version != main_version_) {
+    // Procedures live in the catalog's file.
+    procedures_.clear();
+    literal_insert_sql_.clear();
+    columns_.clear();
+  } else if (logs_version != logs_version_) {
+    literal_insert_sql_.clear();
+    columns_.clear();
+  }
+  main_version_ = main_version;
+  logs_version_ = logs_version;
+}
+
+bool Session::Reset() {
+  sqlite3* db = db_.handle();
+  // A statement left stepping would hold its read snapshot while kept.
+  for (sqlite3_stmt* stmt = sqlite3_next_stmt(db, nullptr); stmt != nullptr;
+       stmt = sqlite3_next_stmt(db, stmt)) {
+    if (sqlite3_stmt_busy(stmt)) sqlite3_reset(stmt);
+  }
+  if (!sqlite3_get_autocommit(db) &&
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  trancount_ = 0;
+  snapshot_isolation_ = false;
+  read_scopes_ = 0;
+  read_snapshot_ = false;
+  scopes_.clear();
+  try {
+    std::vector<std::string> temp_tables;
+    RunSqlite("SELECT name FROM temp.sqlite_master WHERE type = 'table'", {},
+              [&](sqlite3_stmt* stmt) {
+                temp_tables.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+              });
+    for (const std::string& t : temp_tables) {
+      RunSqlite("DROP TABLE IF EXISTS temp." + QuoteName(t), {});
+    }
+    if (!temp_tables.empty()) SchemaChanged();
+  } catch (const SqlException&) {
+    return false;
+  }
+  return sqlite3_get_autocommit(db) != 0;
+}
+
 // ---- transactions ----
 
 void Session::BeginTran(unsigned writes) {
@@ -337,7 +395,12 @@ void Session::BeginTran(unsigned writes) {
     if (!sqlite3_get_autocommit(db_.handle())) {
       ThrowSql("The transaction state of the session is inconsistent.");
     }
-    if (writes == kWritesAny) {
+    if (snapshot_isolation_) {
+      // No write lock; the snapshot of the catalog's file is taken here
+      // (reading its header), not at the transaction's first read.
+      RunSqlite("BEGIN", {});
+      RunSqlite("PRAGMA main.schema_version", {});
+    } else if (writes == kWritesAny) {
       RunSqlite("BEGIN IMMEDIATE", {});  // every attached file
     } else {
       // A write that changes nothing takes a file's write lock (waiting up

@@ -42,6 +42,8 @@ class Session : public TranslatorContext {
   ~Session() override;
 
   bool RunBatch(std::string_view text, BatchResult* result, std::string* error);
+  // See Connection::Reset.
+  bool Reset();
   void set_command_timeout(int seconds) { command_timeout_seconds_ = seconds; }
   // Tables that CREATE TABLE puts in the log file (see ConnectOptions).
   void set_log_tables(std::vector<std::string> names) { log_tables_ = std::move(names); }
@@ -98,7 +100,11 @@ class Session : public TranslatorContext {
   // BEGIN TRAN: takes the write locks of the files in writes at once (so
   // that the transaction never fails on upgrading a read to a write), and
   // only those: a transaction of the web on the log file does not wait for
-  // the update's transaction on the catalog's file.
+  // the update's transaction on the catalog's file. Under SET TRANSACTION
+  // ISOLATION LEVEL SNAPSHOT it takes no write lock and reads every
+  // statement up to its COMMIT from one snapshot of the catalog's file,
+  // whatever other connections commit meanwhile (a write to a file another
+  // connection wrote after the snapshot fails, as an update conflict).
   void BeginTran(unsigned writes = kWritesAny);
 
   // session_writes.cc: the database files statements write, as bits.
@@ -221,6 +227,9 @@ class Session : public TranslatorContext {
 
   std::vector<Scope> scopes_;
   int trancount_ = 0;
+  // SET TRANSACTION ISOLATION LEVEL SNAPSHOT is in force: set for the rest
+  // of the batch, or of the procedure or EXEC string that set it.
+  bool snapshot_isolation_ = false;
   int64_t rowcount_ = 0;
   int64_t tally_ = 0;  // rows counted by tsql_tally() in the running statement
   BatchResult* result_ = nullptr;
@@ -231,6 +240,12 @@ class Session : public TranslatorContext {
   bool use_substring_indexes_ = true;
   int read_scopes_ = 0;         // ReadScopes open
   bool read_snapshot_ = false;  // the transaction a ReadScope's look-up opened
+
+  // Drops the caches below when another connection committed to the
+  // database's files since the last batch (PRAGMA data_version).
+  void CheckDataVersions();
+  int64_t main_version_ = -1;
+  int64_t logs_version_ = -1;
 
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
   std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;

@@ -27,7 +27,15 @@ Session::Scope Session::RunNested(const std::vector<StmtPtr>& body, Scope scope)
   }
   ++exec_depth_;
   scopes_.push_back(std::move(scope));
-  RunList(body);
+  {
+    // A SET TRANSACTION ISOLATION LEVEL inside ends with the body, error or not.
+    struct Restore {
+      bool& flag;
+      bool saved;
+      ~Restore() { flag = saved; }
+    } restore{snapshot_isolation_, snapshot_isolation_};
+    RunList(body);
+  }
   Scope done = std::move(scopes_.back());
   scopes_.pop_back();
   --exec_depth_;

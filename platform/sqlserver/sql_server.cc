@@ -93,4 +93,6 @@ bool Connection::Execute(std::string_view batch, BatchResult* result, SqlError* 
 
 const std::string& Connection::database() const { return session_->database(); }
 
+bool Connection::Reset() { return session_->Reset(); }
+
 }  // namespace tellwen::sqlserver

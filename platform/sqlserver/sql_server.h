@@ -13,6 +13,10 @@
 // Errors come back as values with SQL Server's description and the
 // provider's source; nothing is thrown to the caller.
 //
+// A connection kept between batches sees what other connections commit: its
+// cached procedures and table columns are dropped when the database's files
+// changed since its last batch (their data versions).
+//
 // Thread safety: a Connection is used by one thread at a time. Any number of
 // connections in any threads and processes may be open at once; SQLite
 // serialises writers (waiting up to the connection timeout).
@@ -54,6 +58,12 @@ class Connection {
   bool Execute(std::string_view batch, BatchResult* result, SqlError* error);
 
   const std::string& database() const;
+
+  // Makes the connection as a fresh one would be for its next batch, so that
+  // it can be kept for another caller: an open transaction rolled back, the
+  // connection's temp tables dropped, SET options back to their defaults.
+  // false when that failed (the connection must then be closed).
+  bool Reset();
 
  private:
   Connection() = default;

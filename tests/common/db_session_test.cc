@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "tests/common/recording_messages.h"
@@ -99,6 +103,61 @@ TEST_F(DbSession, KeptConnectionCarriesATransactionAcrossBatches) {
     ASSERT_FALSE(kept.Run("BEGIN TRAN insert t values (5)", 0).error);
   }
   EXPECT_EQ(rows().rows, (SqlRows{{"2"}})) << "closed before its COMMIT";
+}
+
+// The web's calls run on kept connections; each still starts as a fresh
+// one: what a call left (a temp table, an open transaction, a SET option) is
+// gone, what other connections committed is seen (a procedure made again),
+// and a changed login password is checked again.
+TEST_F(DbSession, KeptWebConnectionsStartEachCallAfresh) {
+  const auto web = [](const std::string& sql, int columns = 1) {
+    return RunSql(sql, columns, SqlCaller::kQueryRowReader);
+  };
+  const auto other = [](const std::string& sql) {
+    SqlResult r = RunSql(sql, 0, SqlCaller::kIndexerBatch);
+    EXPECT_FALSE(r.error) << sql << ": " << r.error_text;
+  };
+  other("create table t (a int)");
+  other("create procedure p as select 1");
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_FALSE(web("create table #left (a int) insert #left values (1) "
+                     "set transaction isolation level snapshot begin tran insert t values (1)",
+                     0)
+                     .error);
+    EXPECT_EQ(web("select @@trancount").rows, (SqlRows{{"0"}}));
+    EXPECT_EQ(web("select count(*) from t").rows, (SqlRows{{"0"}})) << "rolled back";
+    EXPECT_EQ(web("exec p").rows, (SqlRows{{std::to_string(round + 1)}}));
+    other("drop procedure p");
+    other("create procedure p as select " + std::to_string(round + 2));
+  }
+  EXPECT_EQ(web("select * from #left").description, "Invalid object name '#left'.");
+  // A failed batch's connection is closed; the next call works.
+  EXPECT_TRUE(web("begin tran insert t values (1) select convert(int, 'x')").error);
+  EXPECT_EQ(web("select @@trancount, count(*) from t", 2).rows, (SqlRows{{"0", "0"}}));
+  // The kept connections opened with the old password are not used again.
+  ASSERT_FALSE(web("select 1").error);
+  other("ALTER LOGIN sa WITH PASSWORD = 'changed'");
+  EXPECT_EQ(web("select 1").description, "Login failed for user 'sa'.");
+}
+
+// Calls from many threads at once share the kept connections: each gets a
+// connection of its own for its batch and sees only its own temp table.
+TEST_F(DbSession, KeptWebConnectionsServeManyThreads) {
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &wrong] {
+      for (int i = 0; i < 25; ++i) {
+        const std::string mine = std::to_string(t * 100 + i);
+        SqlResult r = RunSql("create table #mine (a int) insert #mine values (" + mine +
+                                 ") select a, (select count(*) from #mine) from #mine",
+                             2, SqlCaller::kQueryStatementRunner);
+        if (r.error || r.rows != SqlRows{{mine, "1"}}) ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(DbSession, ErrorsCarryDescriptionAndSource) {

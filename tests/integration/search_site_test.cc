@@ -5,8 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -123,6 +125,45 @@ TEST_F(SearchSite, AnswersThePingWithTheScriptsFolderImage) {
 // 50 clients at once for a bounded time while the update job swaps the
 // catalog again and again: every answer whole, no error block but the
 // "updating" page, kivweb alive, its memory flat.
+// Home pages asked for at once: every visitor gets a number of its own, and
+// the stored counter has counted each one.
+TEST_F(SearchSite, GivesConcurrentVisitorsNumbersOfTheirOwn) {
+  ServeCatalog(Catalog(5));
+  Set("WebCounter", "100");
+  constexpr int kClients = 50;
+  constexpr int kPagesEach = 4;
+  std::mutex numbers_mutex;
+  std::vector<int> numbers;
+  std::atomic<int> unreadable{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&] {
+      for (int i = 0; i < kPagesEach; ++i) {
+        const std::string body = Page("Command?").body;
+        const std::string mark = "title='number of visitors'";
+        const size_t at = body.find(mark);
+        const size_t start = at == std::string::npos ? at : body.find('>', at);
+        if (start == std::string::npos) {
+          ++unreadable;
+          continue;
+        }
+        const int number = std::atoi(body.c_str() + start + 1);
+        std::lock_guard<std::mutex> lock(numbers_mutex);
+        numbers.push_back(number);
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(unreadable.load(), 0);
+  std::sort(numbers.begin(), numbers.end());
+  EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end())
+      << "two visitors got the same number";
+  ASSERT_EQ(numbers.size(), static_cast<size_t>(kClients * kPagesEach));
+  EXPECT_EQ(numbers.front(), 101);
+  EXPECT_EQ(numbers.back(), 100 + kClients * kPagesEach);
+  EXPECT_EQ(Setting("WebCounter"), std::to_string(100 + kClients * kPagesEach));
+}
+
 TEST_F(SearchSite, StaysWholeUnderLoadWhileTheCatalogIsSwapped) {
   const std::vector<Entry> entries = Catalog(300);
   ServeCatalog(entries);

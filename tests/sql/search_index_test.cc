@@ -214,62 +214,117 @@ TEST_F(SearchIndex, SpaceUsedCountsTheIndexesOfTheTable) {
 }
 
 TEST_F(SearchIndex, SearchesMeetingTheSwapReadOneWholeCatalog) {
-  // Two catalogs of the same shape (so the id ranges of the constants are
-  // the same) whose file names differ: a search finds other rows in each.
+  // Two catalogs of different shapes: the second has more shares and
+  // folders (so its id ranges of shares, folders and files differ from the
+  // first's) and other file names. A search of all three kinds and a list
+  // of a computer's shares find other rows in each; ranges of one catalog
+  // paired with the rows of the other would show folders as shares, or
+  // files as folders.
   std::mt19937 rng(31);
-  const std::vector<Entry> first = RandomCatalog(rng, 300);
+  std::vector<Entry> first = RandomCatalog(rng, 300);
+  // Every computer is in both (one missing from a scan would be carried over).
+  first.push_back(Entry{"//PC7", "only", "", "", "one", 1});
   std::vector<Entry> second = first;
   for (size_t i = 0; i < second.size(); i += 2) second[i].file = RandomName(rng, 4);
+  for (Entry& e : RandomCatalog(rng, 150)) {
+    e.computer = e.computer == "//PC1" ? "//PC1" : "//PC7";  // a computer of its own
+    e.share += "x";
+    second.push_back(e);
+  }
   query::CommandParams p;
-  p.searchkind = "all words";
+  p.searchkind = "any word";
+  p.shares = "on";
+  p.dirs = "on";
   p.files = "on";
   p.pagesize = "200";
   p.recordfrom = "0";
   p.recordto = "199";
-  const query::SearchPlan plan = query::PlanSearch("abc", p, "");
+  // Words found nowhere make the statement the procedure builds long:
+  // the time between its reading the ranges and its reading the rows.
+  std::string words = "abc a";
+  for (const char* w : {"z", "y", "w"}) {
+    for (int i = 0; i < 10; ++i) words += " " + std::string(w) + std::to_string(i);
+  }
+  const query::SearchPlan plan = query::PlanSearch(words, p, "");
   ASSERT_TRUE(plan.valid);
   std::atomic<int> calls{0};
   auto search = [&] {
-    return RunSql(query::SpSearchCall(plan, "abc", false, "2002-02-15 10:00:00",
+    return RunSql(query::SpSearchCall(plan, words, false, "2002-02-15 10:00:00",
                                       std::to_string(5000 + calls++)),
                   10, SqlCaller::kQuerySearch);
   };
-  WriteIndex(first);
+  auto browse = [&] { return RunSql("spDir '//PC1', '', ''", 3, SqlCaller::kQueryRowReader); };
+  // The scan times differ too: a page shows its computers' scan time.
+  auto write = [&](bool one) {
+    Set("LastIndexData", one ? "2002-02-15 17:38:32" : "2002-02-16 09:00:00");
+    WriteIndex(one ? first : second);
+  };
+  write(true);
   MustUpdate();
-  const SqlRows rows_first = search().rows;
-  WriteIndex(second);
+  const SqlRows rows_first = search().rows, shares_first = browse().rows;
+  write(false);
   MustUpdate();
-  const SqlRows rows_second = search().rows;
+  const SqlRows rows_second = search().rows, shares_second = browse().rows;
   ASSERT_NE(rows_first, rows_second);
+  ASSERT_NE(shares_first, shares_second);
+  ASSERT_FALSE(shares_first.empty());
+  // A copy of the second catalog's tables beside the live first one: the
+  // two are swapped as the update swaps them (renames in one transaction),
+  // again and again.
+  const std::vector<std::string> tables = {"aall", "constants", "shares1", "monitor_pings"};
+  for (const std::string& t : tables) Query("select * into b_" + t + " from " + t, 0);
+  write(true);
+  MustUpdate();
+  ASSERT_EQ(search().rows, rows_first);
+  // Copies of the first catalog's tables take the live ones' place (so the
+  // swaps rename plain tables, quickly; searches scan them).
+  auto renames = [&](const std::string& from, const std::string& to) {
+    std::string sql;
+    for (const std::string& t : tables) {
+      sql += " exec sp_rename '" + from + t + "', '" + to + t + "'";
+    }
+    return sql;
+  };
+  for (const std::string& t : tables) Query("select * into a_" + t + " from " + t, 0);
+  Query("begin tran" + renames("", "o_") + renames("a_", "") + " commit tran", 0);
+  ASSERT_EQ(search().rows, rows_first);
+  const std::string swap =
+      "begin tran" + renames("", "x_") + renames("b_", "") + renames("x_", "b_") + " commit tran";
 
-  // Searches run while the catalog is swapped back and forth: each reads
-  // the index of the catalog it reads, whole.
+  // Searches and lists run while the catalog is swapped back and forth:
+  // each reads the ranges of the catalog it reads, whole.
   std::atomic<bool> stop{false};
   std::atomic<int> searches{0}, failures{0}, mixed{0}, updating{0};
   std::string failure;
   std::thread reader([&] {
     while (!stop) {
-      SqlResult result = search();
+      const bool searching = searches % 2 == 0;
+      SqlResult result = searching ? search() : browse();
       ++searches;
+      const SqlRows& a = searching ? rows_first : shares_first;
+      const SqlRows& b = searching ? rows_second : shares_second;
       if (result.error &&
           result.error_text.find("Could not find stored procedure") != std::string::npos) {
         ++updating;  // the procedures are re-created: the web waits and asks again
       } else if (result.error) {
         if (failures++ == 0) failure = result.error_text;
-      } else if (result.rows != rows_first && result.rows != rows_second) {
+      } else if (result.rows != a && result.rows != b) {
         ++mixed;
       }
     }
   });
+  for (int round = 0; round < 60; ++round) Query(swap, 0);
+  // The update's own tables back in place for the updates below.
+  Query("begin tran" + renames("", "a_") + renames("o_", "") + " commit tran", 0);
   for (int round = 0; round < 10; ++round) {
-    WriteIndex(round % 2 == 0 ? first : second);
+    write(round % 2 == 0);
     if (Update() != 0) ADD_FAILURE() << "update " << round << " failed:\n" << output_;
   }
   stop = true;
   reader.join();
   EXPECT_GT(searches.load() - updating.load(), 6);
   EXPECT_EQ(failures.load(), 0) << failure;
-  EXPECT_EQ(mixed.load(), 0);
+  EXPECT_EQ(mixed.load(), 0) << "of " << searches.load() << " pages";
 }
 
 }  // namespace

@@ -27,4 +27,15 @@ int LeadingInt(std::string_view text) {
   return static_cast<int>(value);
 }
 
+bool ParseDigits(std::string_view text, std::size_t max_digits, std::uint64_t* value) {
+  if (text.empty() || text.size() > max_digits || text.size() > 18) return false;
+  std::uint64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  *value = n;
+  return true;
+}
+
 }  // namespace tellwen

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <vector>
 
+#include "common/int_text.h"
+
 namespace tellwen::admin {
 namespace {
 
@@ -45,10 +47,8 @@ std::vector<std::string> Words(const std::string& text) {
 
 // A number or (where the field has names) a name; -1 when it is neither.
 int Value(const std::string& text, const Field& field) {
-  if (text.empty() || text.size() > 4) return -1;
-  bool digits = true;
-  for (char c : text) digits = digits && std::isdigit(static_cast<unsigned char>(c));
-  if (digits) return std::stoi(text);
+  std::uint64_t number = 0;
+  if (ParseDigits(text, 4, &number)) return static_cast<int>(number);
   if (field.names == nullptr || text.size() != 3) return -1;
   std::string lower;
   for (char c : text)
@@ -90,11 +90,9 @@ std::string CheckField(const std::string& text, const Field& field) {
 }
 
 bool Digits(const std::string& text, int low, int high, int* value) {
-  if (text.empty() || text.size() > 2) return false;
-  for (char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  }
-  *value = std::stoi(text);
+  std::uint64_t number = 0;
+  if (!ParseDigits(text, 2, &number)) return false;
+  *value = static_cast<int>(number);
   // "05" is what no schedule writes: it stays an expression.
   return *value >= low && *value <= high && std::to_string(*value) == text;
 }

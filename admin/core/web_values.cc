@@ -10,13 +10,9 @@ WebStatusView ViewWebStatus(const std::string& web_status) {
 }
 
 std::optional<std::string> CounterToStore(const std::string& text) {
-  if (text.empty() || text.size() > 16) return std::nullopt;
-  long long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value > kMaxWebCounter) return std::nullopt;
+  std::uint64_t value = 0;
+  if (!ParseDigits(text, 16, &value) || value > static_cast<std::uint64_t>(kMaxWebCounter))
+    return std::nullopt;
   return std::to_string(value);
 }
 

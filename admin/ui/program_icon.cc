@@ -3,25 +3,22 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include "platform/desktop/painted_icon.h"
+
 namespace tellwen::admin {
 
 QIcon ProgramIcon() {
-  QPixmap pixmap(64, 64);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(QColor(30, 90, 160));
-  painter.setPen(Qt::NoPen);
-  painter.drawRoundedRect(2, 2, 60, 60, 10, 10);
-  // A magnifying glass over a folder: the search of shared files.
-  painter.setBrush(QColor(240, 200, 90));
-  painter.drawRect(12, 24, 30, 22);
-  painter.drawRect(12, 20, 12, 6);
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(Qt::white, 5));
-  painter.drawEllipse(30, 14, 18, 18);
-  painter.drawLine(45, 30, 54, 50);
-  return QIcon(pixmap);
+  return desktop::PaintedIcon([](QPainter& painter) {
+    painter.drawRoundedRect(2, 2, 60, 60, 10, 10);
+    // A magnifying glass over a folder: the search of shared files.
+    painter.setBrush(QColor(240, 200, 90));
+    painter.drawRect(12, 24, 30, 22);
+    painter.drawRect(12, 20, 12, 6);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::white, 5));
+    painter.drawEllipse(30, 14, 18, 18);
+    painter.drawLine(45, 30, 54, 50);
+  });
 }
 
 QPixmap PictureStrip(int width, int height) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/int_text.h"
 #include "common/list_value.h"
 
 namespace tellwen::indexer {
@@ -29,15 +30,10 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 // The number a part stands for when it is the plain decimal form of 0..255.
 bool ParseOctet(const std::string& part, int* value) {
-  if (part.empty() || part.size() > 3) return false;
-  int n = 0;
-  for (char c : part) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + (c - '0');
-  }
-  if (n > 255) return false;
+  std::uint64_t n = 0;
+  if (!ParseDigits(part, 3, &n) || n > 255) return false;
   if (std::to_string(n) != part) return false;  // leading zeros
-  *value = n;
+  *value = static_cast<int>(n);
   return true;
 }
 

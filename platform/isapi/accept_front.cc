@@ -19,6 +19,7 @@
 #include "platform/isapi/chunked_body.h"
 #include "platform/isapi/extension_request.h"
 #include "platform/isapi/request_framing.h"
+#include "common/text_trim.h"
 
 namespace tellwen::isapi {
 
@@ -33,17 +34,11 @@ constexpr int kWriteStallSeconds = 60;
 // A closed connection's last bytes from the client are read for this long.
 constexpr int kLingerSeconds = 2;
 
-std::string TrimBlanks(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 bool HasToken(const std::string& list, const char* token) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = list.find(',', start);
-    if (strcasecmp(TrimBlanks(list.substr(start, comma - start)).c_str(), token) == 0) return true;
+    if (strcasecmp(Trim(list.substr(start, comma - start)).c_str(), token) == 0) return true;
     if (comma == std::string::npos) return false;
     start = comma + 1;
   }
@@ -404,7 +399,7 @@ void AcceptFront::TryRequest(Connection& c) {
       return;
     }
     const std::string name = line.substr(0, colon);
-    const std::string value = TrimBlanks(line.substr(colon + 1));
+    const std::string value = Trim(line.substr(colon + 1));
     headers.emplace_back(name, value);
     if (NameIs(line, "Connection")) {
       close_asked = HasToken(value, "close") || (!http11 && !HasToken(value, "keep-alive"));

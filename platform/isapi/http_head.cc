@@ -4,6 +4,8 @@
 
 #include <ctime>
 
+#include "common/text_trim.h"
+
 namespace tellwen::isapi {
 namespace {
 
@@ -27,12 +29,6 @@ bool IsFramingHeader(const std::string& name) {
          strcasecmp(name.c_str(), "Connection") == 0 || strcasecmp(name.c_str(), "Keep-Alive") == 0;
 }
 
-std::string TrimBlanks(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
 
 bool ParseStatusText(const std::string& text, int* status, std::string* reason) {
@@ -43,7 +39,7 @@ bool ParseStatusText(const std::string& text, int* status, std::string* reason) 
   if (text.size() > 3 && text[3] != ' ') return false;
   const int code = std::stoi(text.substr(0, 3));
   if (code < 100) return false;
-  const std::string rest = text.size() > 4 ? TrimBlanks(text.substr(4)) : "";
+  const std::string rest = text.size() > 4 ? Trim(text.substr(4)) : "";
   if (HasControl(rest)) return false;
   *status = code;
   *reason = rest;
@@ -71,7 +67,7 @@ int AddHeaderLines(const std::string& block, ResponseHead* head) {
     }
     const std::string name = line.substr(0, colon);
     if (IsFramingHeader(name)) continue;
-    head->headers.emplace_back(name, TrimBlanks(line.substr(colon + 1)));
+    head->headers.emplace_back(name, Trim(line.substr(colon + 1)));
   }
   return dropped;
 }

@@ -2,22 +2,16 @@
 
 #include <strings.h>
 
+#include "common/int_text.h"
+#include "common/text_trim.h"
+
 namespace tellwen::isapi {
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // 1 to 18 digits: a length that fits its type.
 bool IsLength(const std::string& text) {
-  if (text.empty() || text.size() > 18) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
+  std::uint64_t length = 0;
+  return ParseDigits(text, 18, &length);
 }
 
 }  // namespace
@@ -28,7 +22,7 @@ std::string FramingFault(const std::string& http_version,
   bool has_length = false;
   std::vector<std::string> codings;
   for (const auto& [name, raw_value] : headers) {
-    const std::string value = TrimBlanks(raw_value);
+    const std::string value = Trim(raw_value);
     if (strcasecmp(name.c_str(), "Content-Length") == 0) {
       if (!IsLength(value)) return "Content-Length '" + value + "' is not a number";
       const std::string number =
@@ -40,7 +34,7 @@ std::string FramingFault(const std::string& http_version,
       std::size_t start = 0;
       for (;;) {
         const std::size_t comma = value.find(',', start);
-        codings.push_back(TrimBlanks(value.substr(start, comma - start)));
+        codings.push_back(Trim(value.substr(start, comma - start)));
         if (comma == std::string::npos) break;
         start = comma + 1;
       }

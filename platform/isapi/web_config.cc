@@ -9,24 +9,20 @@
 #include <set>
 #include <sstream>
 
+#include "common/int_text.h"
+#include "common/text_trim.h"
+
 namespace tellwen::isapi {
 namespace {
 
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  const std::size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return "";
-  const std::size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
+// Configuration lines end in any white space, CR included.
+std::string TrimLine(const std::string& text) { return Trim(text, " \t\r\n"); }
 
 // A decimal number in [low, high], all digits.
 bool ParseNumber(const std::string& text, long low, long high, long* value) {
-  if (text.empty() || text.size() > 9) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  *value = std::stol(text);
+  std::uint64_t number = 0;
+  if (!ParseDigits(text, 9, &number)) return false;
+  *value = static_cast<long>(number);
   return *value >= low && *value <= high;
 }
 
@@ -58,13 +54,13 @@ Status ParseWebConfig(const std::string& text, const std::string& source, WebCon
   std::set<std::string> seen;
   for (int number = 1; std::getline(lines, line); ++number) {
     const std::string where = source + ":" + std::to_string(number) + ": ";
-    const std::string trimmed = Trim(line);
+    const std::string trimmed = TrimLine(line);
     if (trimmed.empty() || trimmed[0] == '#') continue;
     const std::size_t equals = trimmed.find('=');
     if (equals == std::string::npos)
       return Status::InvalidArgument(where + "expected \"key = value\"");
-    const std::string key = Trim(trimmed.substr(0, equals));
-    const std::string value = Trim(trimmed.substr(equals + 1));
+    const std::string key = TrimLine(trimmed.substr(0, equals));
+    const std::string value = TrimLine(trimmed.substr(equals + 1));
     if (!seen.insert(key).second)
       return Status::InvalidArgument(where + "'" + key + "' is set twice");
     if (key == "listen") {

@@ -106,18 +106,6 @@ class UpdateKill : public CatalogTest {
       entries.push_back({"//PC1", "s", "", "d", "f" + std::to_string(i) + ".txt", i});
     WriteIndex(entries);
   }
-  // A file search as the site sends it, and the listing of //PC1/s/d.
-  void ExpectSearchAndBrowseWork(int files) {
-    SqlResult search = RunSql(
-        "spSearch '0', '20', '0', '2147483647', 0, 0, 1, '(1=1)', '(1=1)', "
-        "'( fn like ''%.txt%'' )', '0', '.txt', '2002-02-15 10:00:00', '0000000001', ''",
-        -1, SqlCaller::kQuerySearch);
-    EXPECT_FALSE(search.error) << search.error_text;
-    EXPECT_EQ(search.rows.size(), static_cast<size_t>(std::min(files, 20)));
-    SqlResult browse = RunSql("spDir '//PC1', 's', 'd'", 3, SqlCaller::kQueryRowReader);
-    EXPECT_FALSE(browse.error) << browse.error_text;
-    EXPECT_EQ(browse.rows.size(), static_cast<size_t>(files));
-  }
 
   ScopedEnv runtime_{"XDG_RUNTIME_DIR", dir_.path() + "/run"};  // the one-instance lock
   // Headless runs, on a desktop too (empty means no display).

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -103,6 +104,19 @@ class CatalogTest : public ::testing::Test {
   }
   std::string Constant(const std::string& name) {
     return One("select top 1 val from constants where name='" + name + "'");
+  }
+  // A file search through spSearch (as the site sends it) finds the first
+  // page of the catalog's files, and spDir lists the folder "d" of //PC1/s.
+  void ExpectSearchAndBrowseWork(int files) {
+    SqlResult search = RunSql(
+        "spSearch '0', '20', '0', '2147483647', 0, 0, 1, '(1=1)', '(1=1)', "
+        "'( fn like ''%.txt%'' )', '0', '.txt', '2002-02-15 10:00:00', '0000000001', ''",
+        -1, SqlCaller::kQuerySearch);
+    EXPECT_FALSE(search.error) << search.error_text;
+    EXPECT_EQ(search.rows.size(), static_cast<size_t>(std::min(files, 20)));
+    SqlResult browse = RunSql("spDir '//PC1', 's', 'd'", 3, SqlCaller::kQueryRowReader);
+    EXPECT_FALSE(browse.error) << browse.error_text;
+    EXPECT_EQ(browse.rows.size(), static_cast<size_t>(files));
   }
 
   TempDir dir_;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "common/db_session.h"
+#include "common/int_text.h"
 
 namespace tellwen {
 namespace {
@@ -24,14 +25,9 @@ constexpr SqlTimeouts kShellTimeouts{30, 36000};
 
 // A whole number of seconds in [0, 65535], as sqlcmd takes it.
 bool ParseSeconds(const std::string& text, int* seconds) {
-  if (text.empty() || text.size() > 5) return false;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  if (value > 65535) return false;
-  *seconds = value;
+  std::uint64_t value = 0;
+  if (!ParseDigits(text, 5, &value) || value > 65535) return false;
+  *seconds = static_cast<int>(value);
   return true;
 }
 

@@ -58,5 +58,16 @@ TEST(TextHelpers, LeadingIntReadsALeadingNumberOnly) {
   EXPECT_FALSE(IsDigits("1 "));
 }
 
+TEST(TextHelpers, ParseDigitsTakesDigitsOnlyUpToItsBound) {
+  std::uint64_t value = 7;
+  EXPECT_TRUE(ParseDigits("007", 3, &value));
+  EXPECT_EQ(value, 7u);
+  EXPECT_TRUE(ParseDigits("999999999999999999", 99, &value));  // 18 digits always fit
+  EXPECT_EQ(value, 999999999999999999u);
+  for (const char* bad : {"", "1234", "+1", "-1", " 1", "1 ", "1a", "9999999999999999999"})
+    EXPECT_FALSE(ParseDigits(bad, bad[0] == '9' ? 99 : 3, &value)) << bad;
+  EXPECT_EQ(value, 999999999999999999u);  // untouched by a refusal
+}
+
 }  // namespace
 }  // namespace tellwen::query

@@ -51,6 +51,18 @@ class UpdateRunnerTest : public ::testing::Test {
     }
     return -1;
   }
+  // Runs the script on its thread and asks for a stop as soon as a batch
+  // containing `text` has been run; returns when the runner has ended.
+  void RunStoppingAt(UpdateRunner& runner, const std::string& text) {
+    executor_.set_on_run([&] {
+      if (CallWith(text) >= 0) runner.RequestStop();
+    });
+    runner.Start();
+    runner.Wait();
+    executor_.set_on_run(nullptr);
+    EXPECT_FALSE(runner.Completed());
+    EXPECT_TRUE(runner.FailedTask().empty());
+  }
   std::string Log() { return FileText(config_.log_file); }
   std::string Setting(const std::string& name) { return settings_.GetValue(name); }
 
@@ -245,17 +257,8 @@ TEST_F(UpdateRunnerTest, LoadRowShowsTheLinesSentSoFar) {
 }
 
 TEST_F(UpdateRunnerTest, StopRequestFinishesTheCurrentTaskOnly) {
-  UpdateRunner* runner_ptr = nullptr;
-  executor_.set_on_run([&] {
-    if (runner_ptr != nullptr && CallWith("CREATE INDEX [i_aall_s1]") >= 0)
-      runner_ptr->RequestStop();
-  });
   UpdateRunner runner(config_);
-  runner_ptr = &runner;
-  runner.Start();
-  runner.Wait();
-  EXPECT_FALSE(runner.Completed());
-  EXPECT_TRUE(runner.FailedTask().empty());
+  RunStoppingAt(runner, "CREATE INDEX [i_aall_s1]");
   EXPECT_TRUE(failures_.empty());
   EXPECT_EQ(CallWith("CREATE INDEX [i_aall_d1]"), -1);
   EXPECT_EQ(runner.Rows()[8].name, "create index on shares");
@@ -266,16 +269,8 @@ TEST_F(UpdateRunnerTest, StopRequestFinishesTheCurrentTaskOnly) {
 // Between the swap's BEGIN and its COMMIT a stop would roll the swap back
 // (and leave the new catalog unused): the run goes on to the commit, then stops.
 TEST_F(UpdateRunnerTest, StopRequestInsideTheSwapTakesEffectAfterItsCommit) {
-  UpdateRunner* runner_ptr = nullptr;
-  executor_.set_on_run([&] {
-    if (runner_ptr != nullptr && CallWith("BEGIN TRAN") >= 0) runner_ptr->RequestStop();
-  });
   UpdateRunner runner(config_);
-  runner_ptr = &runner;
-  runner.Start();
-  runner.Wait();
-  EXPECT_FALSE(runner.Completed());
-  EXPECT_TRUE(runner.FailedTask().empty());
+  RunStoppingAt(runner, "BEGIN TRAN");
   EXPECT_GE(CallWith("CREATE PROCEDURE spGetFullPathFileFromID"), 0);
   EXPECT_GE(CallWith("COMMIT TRAN"), 0);
   EXPECT_EQ(runner.Rows()[16].name, "reinsert stored procedures");

@@ -36,6 +36,7 @@
 #include "indexer/core/update_job.h"
 #include "query/command_params.h"
 #include "query/search.h"
+#include "tests/query/search_form.h"
 
 namespace {
 
@@ -276,12 +277,7 @@ double Median(std::vector<double> v) {
 // spSearch as the web builds it: dirs and files, all words, the first page of 200.
 double TimeSpSearch(const std::string& search, bool indexed, size_t* rows) {
   setenv("TELLWEN_SQL_SUBSTRING_INDEX", indexed ? "on" : "off", 1);
-  tellwen::query::CommandParams p;
-  p.dirs = "on";
-  p.files = "on";
-  p.searchkind = "all words";
-  p.recordfrom = "0";
-  p.recordto = "199";
+  tellwen::query::CommandParams p = tellwen::testing::SearchForm(search, "all words");
   p.pagesize = "200";
   const tellwen::query::SearchPlan plan = tellwen::query::PlanSearch(search, p, "");
   static int id = 0;

@@ -40,6 +40,7 @@
 #include "query/query_server.h"
 #include "query/search.h"
 #include "tests/query/fake_ecb.h"
+#include "tests/query/search_form.h"
 #include "tests/support/http_client.h"
 #include "tests/support/kivweb_process.h"
 
@@ -209,14 +210,7 @@ std::string FormQuery(const std::string& term) {
 
 // The spSearch call the search page makes for term.
 std::string SearchCall(const std::string& term, int i) {
-  tellwen::query::CommandParams p;
-  p.search = term;
-  p.searchkind = "any word";
-  p.recordfrom = "0";
-  p.recordto = "199";
-  p.dowait = "1";
-  p.dirs = "on";
-  p.files = "on";
+  const tellwen::query::CommandParams p = tellwen::testing::SearchForm(term, "any word");
   const tellwen::query::SearchPlan plan =
       tellwen::query::PlanSearch(term, p, tellwen::CKIVRegistry().GetValue("CategoriesEditForWeb"));
   char id[16];

@@ -1,19 +1,13 @@
 #include "query/search.h"
+#include "tests/query/search_form.h"
 
 #include <gtest/gtest.h>
 
 namespace tellwen::query {
 namespace {
 
-CommandParams Form() {
-  CommandParams p;
-  p.recordfrom = "0";
-  p.recordto = "199";
-  p.dowait = "1";
-  p.dirs = "on";
-  p.files = "on";
-  return p;
-}
+// The form's parameters; the search text is PlanSearch's own argument.
+CommandParams Form() { return testing::SearchForm(kDefault, kDefault); }
 
 TEST(SearchValidation, LengthLimits) {
   EXPECT_TRUE(PlanSearch(std::string(100, 'a'), Form(), "0").valid);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "query/search.h"
+#include "tests/query/search_form.h"
 #include "tests/sql/catalog_fixture.h"
 
 namespace tellwen::testing {
@@ -231,14 +232,9 @@ TEST_F(SearchIndex, SearchesMeetingTheSwapReadOneWholeCatalog) {
     e.share += "x";
     second.push_back(e);
   }
-  query::CommandParams p;
-  p.searchkind = "any word";
+  query::CommandParams p = SearchForm("", "any word");
   p.shares = "on";
-  p.dirs = "on";
-  p.files = "on";
   p.pagesize = "200";
-  p.recordfrom = "0";
-  p.recordto = "199";
   // Words found nowhere make the statement the procedure builds long:
   // the time between its reading the ranges and its reading the rows.
   std::string words = "abc a";

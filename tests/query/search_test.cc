@@ -1,7 +1,8 @@
 #include "query/search.h"
-#include "tests/query/search_form.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/query/search_form.h"
 
 namespace tellwen::query {
 namespace {

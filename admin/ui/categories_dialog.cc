@@ -45,11 +45,7 @@ CategoriesDialog::CategoriesDialog(Settings& settings, QWidget* parent)
   side->addLayout(arrows);
   side->addStretch(1);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &CategoriesDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CategoriesDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* columns = new QHBoxLayout;
   columns->addWidget(list_, 1);

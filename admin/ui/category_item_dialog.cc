@@ -23,11 +23,7 @@ CategoryItemDialog::CategoryItemDialog(const CategoryRow& row,
   search_->setPlainText(Q(row.search));
   search_->setTabChangesFocus(true);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &CategoryItemDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CategoryItemDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel("Name:"));

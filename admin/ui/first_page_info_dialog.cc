@@ -20,9 +20,7 @@ FirstPageInfoDialog::FirstPageInfoDialog(Settings& settings, QWidget* parent)
   setObjectName("firstPageInfoDialog");
   for (const char* severity : kSeverities) severity_->addItem(severity);
   auto* erase = Named<QPushButton>("eraseMessage", "Erase message");
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* row = new QHBoxLayout;
   row->addWidget(severity_);
@@ -38,8 +36,6 @@ FirstPageInfoDialog::FirstPageInfoDialog(Settings& settings, QWidget* parent)
   message_->setPlainText(Q(settings_.GetValue("FirstPageInfo")));
   severity_->setCurrentIndex(SeverityIndex(settings_.GetValue("FirstPageInfoSeverity")));
   connect(erase, &QPushButton::clicked, this, &FirstPageInfoDialog::Erase);
-  connect(buttons, &QDialogButtonBox::accepted, this, &FirstPageInfoDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &FirstPageInfoDialog::reject);
   resize(440, 240);
 }
 

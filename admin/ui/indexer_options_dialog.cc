@@ -39,11 +39,7 @@ IndexerOptionsDialog::IndexerOptionsDialog(Settings& settings, QWidget* parent)
   threads_form->addRow("Number:", threads_);
   threads_form->addRow("Priority:", priority_);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &IndexerOptionsDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &IndexerOptionsDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* columns = new QHBoxLayout;
   columns->addWidget(levels_box);

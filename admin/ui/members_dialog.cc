@@ -23,9 +23,7 @@ MembersDialog::MembersDialog(Settings& settings, QWidget* parent)
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   auto* add = Named<QPushButton>("addMember", "Add IP to members list >>");
   auto* remove = Named<QPushButton>("removeMembers", "Remove selected IPs");
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* left = new QVBoxLayout;
   left->addWidget(new QLabel("IP address:"));
@@ -46,8 +44,6 @@ MembersDialog::MembersDialog(Settings& settings, QWidget* parent)
   SetLines(list_, LoadMembers(settings_));
   connect(add, &QPushButton::clicked, this, &MembersDialog::Add);
   connect(remove, &QPushButton::clicked, this, &MembersDialog::RemoveSelected);
-  connect(buttons, &QDialogButtonBox::accepted, this, &MembersDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &MembersDialog::reject);
   resize(420, 300);
 }
 

@@ -79,11 +79,7 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
   right->addWidget(include_box);
   right->addWidget(exclude_box);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &NetworkSearchDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &NetworkSearchDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* columns = new QHBoxLayout;
   columns->addLayout(left);

@@ -55,11 +55,7 @@ ReportDialog::ReportDialog(Settings& settings, desktop::FilePicker& picker, QWid
   grid->addWidget(new QLabel("Preview:"), 3, 0, 1, 2);
   grid->addWidget(preview_, 4, 0, 1, 2);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &ReportDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &ReportDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(generate_);

@@ -1,10 +1,20 @@
 #include "admin/ui/widgets.h"
 
 #include <QPalette>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <algorithm>
 
 namespace tellwen::admin {
+
+QDialogButtonBox* OkCancelButtons(QDialog* dialog) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  return buttons;
+}
 
 QLineEdit* DigitsEdit(const char* name) {
   auto* edit = Named<QLineEdit>(name);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,6 +27,10 @@ Widget* Named(const char* name, Args&&... args) {
   widget->setObjectName(name);
   return widget;
 }
+
+// The dialogs' OK and Cancel buttons (object names "ok" and "cancel"), wired
+// to the dialog's accept() and reject().
+QDialogButtonBox* OkCancelButtons(QDialog* dialog);
 
 // A line edit that takes digits only.
 QLineEdit* DigitsEdit(const char* name);

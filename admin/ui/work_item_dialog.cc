@@ -43,14 +43,10 @@ WorkItemDialog::WorkItemDialog(const CrontabProgram& crontab, const WorkItemJob&
   setObjectName("workItemDialog");
   sheet_->addTab(TaskPage(), "Task");
   sheet_->addTab(SchedulePage(), "Schedule");
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  QDialogButtonBox* buttons = OkCancelButtons(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(sheet_, 1);
   layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, this, &WorkItemDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &WorkItemDialog::reject);
 
   Show(item);
   sheet_->setCurrentIndex(1);

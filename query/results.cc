@@ -150,22 +150,24 @@ std::string PagingBar(const std::string& script_name, const std::string& search,
   std::string text = "<table cellpadding=0 cellspacing=0 id=tablenav" + std::to_string(*nav_count) +
                      " style=\"display:none\" width=100% "
                      "style=\"margin-top:5pt;margin-bottom:5pt;\"><tr>";
+  // The label of a step, inside a link to its page when the step is enabled.
+  auto step = [&](bool enabled, long long from, long long to, const char* hint,
+                  const char* arrows) {
+    std::string cell;
+    if (enabled) cell += PageLink(script_name, search, extra, from, to);
+    cell += PagingLabel(enabled, hint, arrows);
+    if (enabled) cell += "</a>";
+    return cell;
+  };
   text += "<td width=35% style=\"text-align:left\">";
-  if (state.previous_enabled) {
-    text += PageLink(script_name, search, extra, state.previous_from, state.previous_to);
-  }
-  text += PagingLabel(state.previous_enabled, "previous page", "[ &lt&lt ]");
-  if (state.previous_enabled) text += "</a>";
+  text += step(state.previous_enabled, state.previous_from, state.previous_to, "previous page",
+               "[ &lt&lt ]");
   text += "</td><td width=30% style=\"text-align:center\">";
   text += "<table align=center><tr><td>";
   text += HomeLink(script_name, false);
   text += "</td></tr></table>";
   text += "</td><td width=35% style=\"text-align:right\">";
-  if (state.next_enabled) {
-    text += PageLink(script_name, search, extra, state.next_from, state.next_to);
-  }
-  text += PagingLabel(state.next_enabled, "next page", "[ &gt&gt ]");
-  if (state.next_enabled) text += "</a>";
+  text += step(state.next_enabled, state.next_from, state.next_to, "next page", "[ &gt&gt ]");
   text += "</td></tr></table>";
   return text;
 }

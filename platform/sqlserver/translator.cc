@@ -144,6 +144,15 @@ constexpr int kOperandsPerCall = 100;
 
 std::string TableName(const ObjectName& name) { return QuoteName(name.name); }
 
+std::string Translator::Parameter(BoundParam::Kind kind, const std::string& name) {
+  if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
+  BoundParam p;
+  p.kind = kind;
+  p.name = name;
+  params_.push_back(std::move(p));
+  return "?";
+}
+
 std::string Translator::Literal(const Value& v) {
   if (v.IsNull()) return "NULL";
   if (inline_literals_) {
@@ -264,12 +273,7 @@ std::string Translator::Expression(const Expr& e) {
       if (!context_.VariableType(e.name)) {
         ThrowSql("Must declare the scalar variable \"" + e.name + "\".");
       }
-      if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
-      BoundParam p;
-      p.kind = BoundParam::Kind::kVariable;
-      p.name = e.name;
-      params_.push_back(std::move(p));
-      return "?";
+      return Parameter(BoundParam::Kind::kVariable, e.name);
     }
     case Expr::Kind::kSystemVariable: {
       if (e.name == "@@servername") return "tsql_servername()";
@@ -280,12 +284,7 @@ std::string Translator::Expression(const Expr& e) {
           e.name != "@@fetch_status") {
         ThrowSql("Incorrect syntax near '" + e.name + "'.");
       }
-      if (inline_literals_) ThrowSql("Variables are not allowed in this statement.");
-      BoundParam p;
-      p.kind = BoundParam::Kind::kSystem;
-      p.name = e.name;
-      params_.push_back(std::move(p));
-      return "?";
+      return Parameter(BoundParam::Kind::kSystem, e.name);
     }
     case Expr::Kind::kColumn: {
       std::string r;

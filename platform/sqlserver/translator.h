@@ -83,6 +83,9 @@ class Translator {
   std::string From(const TableRef& ref);
   std::string Function(const Expr& e);
   std::string Literal(const Value& v);
+  // A variable (@x) or system variable (@@rowcount) read when the statement
+  // runs: a "?" bound to it; refused where only literals may stand.
+  std::string Parameter(BoundParam::Kind kind, const std::string& name);
   std::string Compare(const std::string& op, const Expr& a, const Expr& b);
   // A chain of AND or OR, written flat.
   std::string Logical(const Expr& e);

@@ -7,11 +7,6 @@ const char* Flag(bool on) { return on ? "1" : "0"; }
 
 }  // namespace
 
-std::string FolderSetting(const std::string& chosen) {
-  if (!chosen.empty() && chosen.back() == '/') return chosen;
-  return chosen + "/";
-}
-
 FilesValues LoadFilesValues(Settings& settings) {
   FilesValues values;
   values.log_folder = settings.GetValue("SqlLogFolder");

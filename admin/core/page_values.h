@@ -17,8 +17,6 @@ inline constexpr const char* kWhichFileFilter = "All Files (*.*)|*.*|Text Files 
 inline constexpr const char* kOutputFileTitle = "Enter name of the output file";
 inline constexpr const char* kOutputFileFilter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 
-// A chosen folder as a folder setting holds it: with a trailing "/".
-std::string FolderSetting(const std::string& chosen);
 
 struct FilesValues {
   std::string log_folder;

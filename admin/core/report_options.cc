@@ -1,6 +1,7 @@
 #include "admin/core/report_options.h"
 
 #include "common/text_trim.h"
+#include "indexer/core/index_settings.h"
 
 namespace tellwen::admin {
 namespace {
@@ -33,14 +34,16 @@ std::optional<std::string> CheckReportOptions(const ReportOptions& options) {
 }
 
 ReportOptions LoadReportOptions(Settings& settings) {
+  // Read as the index job reads them, so both take the same values.
+  const indexer::IndexSettings stored = indexer::ReadIndexSettings(settings);
   ReportOptions options;
-  options.generate = settings.GetBoolValue("GenerateReportFile");
-  options.output_file = settings.GetValue("OutputFile");
-  options.unix_style = settings.GetBoolValue("UnixStyleForFileNames");
-  options.sorted = settings.GetBoolValue("SortedOutput");
-  options.dump_size = settings.GetBoolValue("DumpSizeForFileNames");
-  options.split_share = settings.GetBoolValue("SplitBetweenShareAndDirectory");
-  options.split_file = settings.GetBoolValue("SplitBetweenDirectoryAndFile");
+  options.generate = stored.generate_report;
+  options.output_file = stored.output_file;
+  options.unix_style = stored.unix_style;
+  options.sorted = stored.sorted_output;
+  options.dump_size = stored.dump_size;
+  options.split_share = stored.split_share_and_directory;
+  options.split_file = stored.split_directory_and_file;
   return options;
 }
 

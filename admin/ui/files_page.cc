@@ -8,6 +8,7 @@
 
 #include "admin/core/page_values.h"
 #include "admin/ui/widgets.h"
+#include "common/folder_path.h"
 
 namespace tellwen::admin {
 
@@ -52,7 +53,7 @@ QLineEdit* FilesPage::AddPathRow(QGridLayout* grid, int row, const char* label, 
         folder ? services_.picker.PickFolder(this, kSelectDirectoryTitle, S(edit->text()))
                : services_.picker.PickOpenFile(this, kWhichFileTitle, kWhichFileFilter,
                                                S(edit->text()));
-    if (chosen) edit->setText(Q(folder ? FolderSetting(*chosen) : *chosen));
+    if (chosen) edit->setText(Q(folder ? WithFinalSlash(*chosen) : *chosen));
   });
   return edit;
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/folder_path.h"
 #include "common/time_text.h"
 #include "query/charts/chart_kinds.h"
 #include "query/charts/chart_lock.h"
@@ -16,11 +17,6 @@ namespace tellwen::query {
 namespace {
 
 constexpr int kStatChartsColumns = 13;
-
-std::string Folder(const std::string& chart_folder) {
-  if (chart_folder.empty() || chart_folder.back() == '/') return chart_folder;
-  return chart_folder + "/";
-}
 
 bool FileExists(const std::string& path) {
   struct stat st {};
@@ -46,7 +42,7 @@ int RemoveRangeCharts(int range_index, const std::string& chart_folder) {
   const std::string prefix = std::string("kiv_chart_") + RangeAt(range_index).file_word;
   const auto stale_before = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
   std::error_code error;
-  std::filesystem::directory_iterator entries(Folder(chart_folder), error);
+  std::filesystem::directory_iterator entries(WithFinalSlash(chart_folder), error);
   if (error) return 0;
   int removed = 0;
   for (const auto& entry : entries) {
@@ -83,7 +79,7 @@ bool GenerateCharts(int range_index, const std::tm& local_time, const std::strin
     }
     return false;
   }
-  const std::string folder = Folder(chart_folder);
+  const std::string folder = WithFinalSlash(chart_folder);
   bool all_written = true;
   for (int kind = 0; kind < kKindCount; ++kind) {
     CStatChart chart(range_index);
@@ -103,7 +99,7 @@ ChartFile GetChartFile(std::string_view range_code, std::string_view kind_text,
   const int range_index = RangeIndexFromCode(range_code);
   const int kind = KindFromText(kind_text);
   const std::tm now = clock.LocalNow();
-  const std::string folder = Folder(chart_folder);
+  const std::string folder = WithFinalSlash(chart_folder);
   const std::string name = ChartFileName(kind, range_index, now);
   const std::string path = folder + name;
   if (FileExists(path)) return ChartFile{name, path, ""};

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/folder_path.h"
 #include "platform/isapi/web_config.h"
 #include "setup/core/error_code_text.h"
 #include "setup/core/setup_paths.h"
@@ -24,11 +25,6 @@ std::string Warning(const char* what, const std::string& reason, const char* fal
 }
 
 }  // namespace
-
-std::string WithFinalSlash(const std::string& folder) {
-  if (folder.empty() || folder.back() == '/') return folder;
-  return folder + "/";
-}
 
 std::string SiteAddress(const std::string& host, int port) {
   std::string address = "http://";

@@ -24,8 +24,6 @@ struct WebFolders {
 // "scripts" line, that folder.
 WebFolders DetectWebFolders(const std::string& config_path);
 
-// folder with a final "/" appended unless it has one ("" stays "").
-std::string WithFinalSlash(const std::string& folder);
 
 // The site's address: "http://" + host in lower case + (":" + port when the
 // port is not 80) + "/kiv/default.htm".

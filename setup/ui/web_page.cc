@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/folder_path.h"
 #include "common/user_messages.h"
 #include "setup/core/web_folders.h"
 

@@ -14,6 +14,7 @@
 #include "indexer/core/job_display.h"
 #include "tests/common/recording_messages.h"
 #include "tests/indexer/fake_network.h"
+#include "tests/indexer/job_settings.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/fault_file_env.h"
@@ -56,16 +57,9 @@ class IndexJobTest : public ::testing::Test {
     dir_ = temp_.path();
     index_file_ = dir_ + "/kivtmp.txt";
     report_ = dir_ + "/kiv report.txt";
-    settings_.SetValue("TemporaryFolder", dir_ + "/");
-    settings_.SetValue("OutputFile", report_);
-    settings_.SetValue("GenerateReportFile", "1");
-    settings_.SetValue("AutomaticallyInsertIntoDatabase", "1");
+    testing::SetJobSettings(settings_, dir_, report_, "0");
     settings_.SetValue("SortedOutput", "1");
-    settings_.SetValue("NumberOfThreads", "3");
     settings_.SetValue("Levels", "5");
-    settings_.SetValue("IndexerScanPriority", "3");
-    settings_.SetValue("MustEnumerateResourcesFromNetwork", "0");
-    settings_.SetValue("IndexerIncludeList", "0");
     settings_.SetValue("IndexerExcludeList", "0");
     settings_.SetValue("SqlNotReindexHours", "48");
   }

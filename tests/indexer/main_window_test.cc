@@ -16,6 +16,7 @@
 #include "tests/admin/ui_test_support.h"
 #include "tests/common/recording_messages.h"
 #include "tests/indexer/fake_network.h"
+#include "tests/indexer/job_settings.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/temp_dir.h"
 
@@ -28,14 +29,7 @@ using testing::Find;
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings_.SetValue("TemporaryFolder", temp_.path() + "/");
-    settings_.SetValue("OutputFile", temp_.path() + "/report.txt");
-    settings_.SetValue("GenerateReportFile", "1");
-    settings_.SetValue("AutomaticallyInsertIntoDatabase", "1");
-    settings_.SetValue("NumberOfThreads", "3");
-    settings_.SetValue("IndexerScanPriority", "3");
-    settings_.SetValue("MustEnumerateResourcesFromNetwork", "0");
-    settings_.SetValue("IndexerIncludeList", "0|\\\\PC1");
+    testing::SetJobSettings(settings_, temp_.path(), temp_.path() + "/report.txt", "0|\\\\PC1");
     net_.AddShare("\\\\PC1\\share");
     net_.AddFile("\\\\PC1\\share\\a.txt", 10);
     // Holds the scan in its first listing until released.

@@ -12,8 +12,8 @@
 // Thread safety: pure functions.
 #pragma once
 
-#include <cstddef>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -45,8 +45,8 @@ struct DnsRecord {
   uint16_t type = 0;
   uint16_t klass = 0;  // cache-flush bit removed
   uint32_t ttl = 0;
-  DnsName target;                // PTR: the instance; SRV: the host
-  uint16_t port = 0;             // SRV
+  DnsName target;                 // PTR: the instance; SRV: the host
+  uint16_t port = 0;              // SRV
   std::array<uint8_t, 4> ipv4{};  // A
 };
 
@@ -55,8 +55,8 @@ struct DnsRecord {
 std::optional<std::vector<DnsRecord>> ParseMdnsResponse(const uint8_t* data, size_t size);
 
 struct MdnsSmbService {
-  std::string instance;             // the instance label, as published
-  std::string host;                 // the SRV target's first label ("PC1" of "PC1.local")
+  std::string instance;  // the instance label, as published
+  std::string host;      // the SRV target's first label ("PC1" of "PC1.local")
   uint16_t port = 0;
   std::vector<std::array<uint8_t, 4>> ipv4;  // the host's A records in these records
 };

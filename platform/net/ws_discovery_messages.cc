@@ -31,6 +31,33 @@ constexpr std::string_view kEnvelopeOpen =
     " xmlns:wsd=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\""
     " xmlns:pub=\"http://schemas.microsoft.com/windows/pub/2005/07\">";
 
+constexpr std::string_view kDiscoveryTo = "urn:schemas-xmlsoap-org:ws:2005:04:discovery";
+
+// One SOAP message: addressing header (To, Action, MessageID, then
+// `more_header`) and `body`, both given as markup.
+std::string Message(std::string_view to, std::string_view action, std::string_view message_id,
+                    std::string_view more_header, std::string_view body) {
+  std::string xml(kEnvelopeOpen);
+  xml += "<soap:Header><wsa:To>";
+  xml += XmlEscape(to);
+  xml += "</wsa:To><wsa:Action>";
+  xml += action;
+  xml += "</wsa:Action><wsa:MessageID>";
+  xml += XmlEscape(message_id);
+  xml += "</wsa:MessageID>";
+  xml += more_header;
+  xml += "</soap:Header>";
+  if (body.empty()) {
+    xml += "<soap:Body/>";
+  } else {
+    xml += "<soap:Body>";
+    xml += body;
+    xml += "</soap:Body>";
+  }
+  xml += "</soap:Envelope>";
+  return xml;
+}
+
 // The envelope's header and body, checked: right namespace, the expected
 // action, and a RelatesTo naming our message.
 const XmlElement* CheckedBody(const XmlElement& envelope, std::string_view action,
@@ -118,17 +145,8 @@ std::string NewMessageId() {
 }
 
 std::string BuildWsdProbe(std::string_view message_id) {
-  std::string xml(kEnvelopeOpen);
-  xml += "<soap:Header>";
-  xml += "<wsa:To>urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>";
-  xml += "<wsa:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action>";
-  xml += "<wsa:MessageID>";
-  xml += XmlEscape(message_id);
-  xml += "</wsa:MessageID>";
-  xml += "</soap:Header>";
-  xml += "<soap:Body><wsd:Probe><wsd:Types>pub:Computer</wsd:Types></wsd:Probe></soap:Body>";
-  xml += "</soap:Envelope>";
-  return xml;
+  return Message(kDiscoveryTo, "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe", message_id,
+                 "", "<wsd:Probe><wsd:Types>pub:Computer</wsd:Types></wsd:Probe>");
 }
 
 namespace {
@@ -173,24 +191,15 @@ std::optional<std::vector<WsdProbeMatch>> ParseMatches(std::string_view packet,
 
 std::optional<std::vector<WsdProbeMatch>> ParseWsdProbeMatches(std::string_view packet,
                                                                std::string_view probe_message_id) {
-  return ParseMatches(packet, kProbeMatchesAction, "ProbeMatches", "ProbeMatch",
-                      probe_message_id);
+  return ParseMatches(packet, kProbeMatchesAction, "ProbeMatches", "ProbeMatch", probe_message_id);
 }
 
 std::string BuildWsdResolve(std::string_view message_id, std::string_view endpoint) {
-  std::string xml(kEnvelopeOpen);
-  xml += "<soap:Header>";
-  xml += "<wsa:To>urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>";
-  xml += "<wsa:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/Resolve</wsa:Action>";
-  xml += "<wsa:MessageID>";
-  xml += XmlEscape(message_id);
-  xml += "</wsa:MessageID>";
-  xml += "</soap:Header>";
-  xml += "<soap:Body><wsd:Resolve><wsa:EndpointReference><wsa:Address>";
-  xml += XmlEscape(endpoint);
-  xml += "</wsa:Address></wsa:EndpointReference></wsd:Resolve></soap:Body>";
-  xml += "</soap:Envelope>";
-  return xml;
+  std::string body = "<wsd:Resolve><wsa:EndpointReference><wsa:Address>";
+  body += XmlEscape(endpoint);
+  body += "</wsa:Address></wsa:EndpointReference></wsd:Resolve>";
+  return Message(kDiscoveryTo, "http://schemas.xmlsoap.org/ws/2005/04/discovery/Resolve",
+                 message_id, "", body);
 }
 
 std::optional<std::vector<WsdProbeMatch>> ParseWsdResolveMatches(
@@ -200,22 +209,11 @@ std::optional<std::vector<WsdProbeMatch>> ParseWsdResolveMatches(
 }
 
 std::string BuildWsdMetadataGet(std::string_view message_id, std::string_view endpoint) {
-  std::string xml(kEnvelopeOpen);
-  xml += "<soap:Header>";
-  xml += "<wsa:To>";
-  xml += XmlEscape(endpoint);
-  xml += "</wsa:To>";
-  xml += "<wsa:Action>http://schemas.xmlsoap.org/ws/2004/09/transfer/Get</wsa:Action>";
-  xml += "<wsa:MessageID>";
-  xml += XmlEscape(message_id);
-  xml += "</wsa:MessageID>";
-  xml += "<wsa:ReplyTo><wsa:Address>";
-  xml += "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous";
-  xml += "</wsa:Address></wsa:ReplyTo>";
-  xml += "</soap:Header>";
-  xml += "<soap:Body/>";
-  xml += "</soap:Envelope>";
-  return xml;
+  return Message(endpoint, "http://schemas.xmlsoap.org/ws/2004/09/transfer/Get", message_id,
+                 "<wsa:ReplyTo><wsa:Address>"
+                 "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous"
+                 "</wsa:Address></wsa:ReplyTo>",
+                 "");
 }
 
 bool IsUsableComputerName(std::string_view name) {

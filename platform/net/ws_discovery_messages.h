@@ -1,9 +1,9 @@
 // The messages of the WS-Discovery search for computers, as pure functions
 // (no sockets): the Probe sent to the discovery group (UDP 3702), the
 // ProbeMatches that answer it, the Resolve and ResolveMatches that give the
-// transport addresses of a match that came without them, and the metadata Get (WS-Transfer, SOAP over
-// HTTP POST to one of a device's XAddrs) whose reply names the computer and
-// its workgroup or domain.
+// transport addresses of a match that came without them, and the metadata Get (WS-Transfer, SOAP
+// over HTTP POST to one of a device's XAddrs) whose reply names the computer and its workgroup or
+// domain.
 //
 // Every reply is untrusted: a reply that is too large, malformed, carries a
 // document type declaration, has the wrong namespaces or action, answers
@@ -35,9 +35,9 @@ std::string NewMessageId();
 std::string BuildWsdProbe(std::string_view message_id);
 
 struct WsdProbeMatch {
-  std::string endpoint;                // EndpointReference address ("urn:uuid:...")
-  std::vector<std::string> xaddrs;     // the device's http:// transport addresses
-  bool is_computer = false;            // Types names pub:Computer
+  std::string endpoint;             // EndpointReference address ("urn:uuid:...")
+  std::vector<std::string> xaddrs;  // the device's http:// transport addresses
+  bool is_computer = false;         // Types names pub:Computer
 };
 
 // The matches of a ProbeMatches reply to the Probe `probe_message_id`.
@@ -55,9 +55,9 @@ std::optional<std::vector<WsdProbeMatch>> ParseWsdResolveMatches(
 std::string BuildWsdMetadataGet(std::string_view message_id, std::string_view endpoint);
 
 struct WsdComputer {
-  std::string name;        // the computer's name, as "\\" + name names it
-  std::string workgroup;   // set when it is in a workgroup
-  std::string domain;      // set when it is in a domain
+  std::string name;       // the computer's name, as "\\" + name names it
+  std::string workgroup;  // set when it is in a workgroup
+  std::string domain;     // set when it is in a domain
 };
 
 // The computer described by a metadata Get reply to `get_message_id`: its

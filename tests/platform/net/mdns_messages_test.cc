@@ -83,9 +83,9 @@ std::vector<uint8_t> BrowseAnswer(const std::string& host, unsigned ttl = 4500) 
 
 TEST(MdnsQuery, SmbBrowseIsOnePtrQuestion) {
   const std::vector<uint8_t> expected = {
-      0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0,                        // header: one question
-      4, '_', 's', 'm', 'b', 4, '_', 't', 'c', 'p',              //
-      5, 'l', 'o', 'c', 'a', 'l', 0, 0, 12, 0, 1};               // PTR, IN
+      0, 0,   0,   0,   0,   1,   0,   0,   0,   0,   0, 0,  // header: one question
+      4, '_', 's', 'm', 'b', 4,   '_', 't', 'c', 'p',        //
+      5, 'l', 'o', 'c', 'a', 'l', 0,   0,   12,  0,   1};    // PTR, IN
   EXPECT_EQ(BuildMdnsSmbBrowseQuery(), expected);
   const std::vector<uint8_t> unicast = BuildMdnsQuery({"a", "local"}, kDnsTypeA, true);
   EXPECT_EQ(unicast[unicast.size() - 2], 0x80);  // QU bit
@@ -105,9 +105,9 @@ TEST(MdnsResponse, BrowseAnswerGivesServiceHostPortAndAddress) {
 }
 
 TEST(MdnsResponse, UnusableHostsAndGoodbyesAreLeftOut) {
-  for (const std::string& host : {std::string("pc\\1"), std::string("pc/1"),
-                                 std::string("pc\x01", 3), std::string("pc\x7f"),
-                                 std::string("a.b"), std::string("pc:1")}) {
+  for (const std::string& host :
+       {std::string("pc\\1"), std::string("pc/1"), std::string("pc\x01", 3), std::string("pc\x7f"),
+        std::string("a.b"), std::string("pc:1")}) {
     const auto records = Parse(BrowseAnswer(host));
     ASSERT_TRUE(records.has_value()) << host;
     EXPECT_TRUE(CollectSmbServices(*records).empty()) << host;

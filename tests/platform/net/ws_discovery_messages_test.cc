@@ -49,16 +49,19 @@ std::string ProbeMatches(const std::string& types, const std::string& xaddrs,
   if (!xaddrs.empty()) body += "<wsd:XAddrs>" + xaddrs + "</wsd:XAddrs>";
   body += "<wsd:MetadataVersion>1</wsd:MetadataVersion>";
   body += "</wsd:ProbeMatch></wsd:ProbeMatches>";
-  return Envelope("http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches", relates_to,
-                  body);
+  return Envelope("http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches", relates_to, body);
 }
 
 std::string MetadataReply(const std::string& computer, const std::string& relates_to = kOurId) {
   std::string body = "<wsx:Metadata>";
-  body += "<wsx:MetadataSection Dialect=\"http://schemas.xmlsoap.org/ws/2006/02/devprof/ThisDevice\">";
-  body += "<wsdp:ThisDevice><wsdp:FriendlyName>WSD Device PC1</wsdp:FriendlyName></wsdp:ThisDevice>";
+  body +=
+      "<wsx:MetadataSection Dialect=\"http://schemas.xmlsoap.org/ws/2006/02/devprof/ThisDevice\">";
+  body +=
+      "<wsdp:ThisDevice><wsdp:FriendlyName>WSD Device PC1</wsdp:FriendlyName></wsdp:ThisDevice>";
   body += "</wsx:MetadataSection>";
-  body += "<wsx:MetadataSection Dialect=\"http://schemas.xmlsoap.org/ws/2006/02/devprof/Relationship\">";
+  body +=
+      "<wsx:MetadataSection "
+      "Dialect=\"http://schemas.xmlsoap.org/ws/2006/02/devprof/Relationship\">";
   body += "<wsdp:Relationship Type=\"http://schemas.xmlsoap.org/ws/2006/02/devprof/host\">";
   body += "<wsdp:Host><wsa:EndpointReference><wsa:Address>urn:uuid:5e6f</wsa:Address>";
   body += "</wsa:EndpointReference><wsdp:Types>pub:Computer</wsdp:Types>";
@@ -79,7 +82,8 @@ std::string TextOf(const XmlElement& element, const std::string& ns, const std::
 }
 
 TEST(WsdMessages, MessageIdsAreFreshVersionFourUuids) {
-  const std::regex form("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+  const std::regex form(
+      "urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
   std::set<std::string> seen;
   for (int i = 0; i < 100; ++i) {
     const std::string id = NewMessageId();
@@ -94,7 +98,8 @@ TEST(WsdMessages, BuiltMessagesAreWellFormedSoap) {
   ASSERT_NE(probe, nullptr);
   EXPECT_TRUE(probe->Is(kSoap, "Envelope"));
   EXPECT_EQ(TextOf(*probe, kWsa, "MessageID"), kOurId);
-  EXPECT_EQ(TextOf(*probe, kWsa, "Action"), "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe");
+  EXPECT_EQ(TextOf(*probe, kWsa, "Action"),
+            "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe");
   EXPECT_EQ(TextOf(*probe, kWsd, "Types"), "pub:Computer");
 
   // An endpoint holding markup is escaped, not interpreted.
@@ -169,10 +174,10 @@ TEST(WsdMessages, HostileProbeMatchesAreDropped) {
   padded.insert(padded.find("<soap:Body>"), kWsdMaxDatagramBytes, ' ');
   EXPECT_FALSE(ParseWsdProbeMatches(padded, kOurId));
   // An entity smuggled in front.
-  EXPECT_FALSE(ParseWsdProbeMatches(
-      "<!DOCTYPE soap:Envelope [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" +
-          good.substr(good.find("<soap:Envelope")),
-      kOurId));
+  EXPECT_FALSE(
+      ParseWsdProbeMatches("<!DOCTYPE soap:Envelope [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" +
+                               good.substr(good.find("<soap:Envelope")),
+                           kOurId));
 }
 
 TEST(WsdMessages, MetadataReplyGivesNameAndWorkgroupOrDomain) {

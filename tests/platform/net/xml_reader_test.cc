@@ -28,8 +28,8 @@ TEST(XmlReader, RefusesMalformedOversizedAndTooDeep) {
   EXPECT_EQ(ParseXml(""), nullptr);
   EXPECT_EQ(ParseXml("<a><b></a>"), nullptr);
   EXPECT_EQ(ParseXml("<a>\xff</a>"), nullptr);  // not UTF-8
-  EXPECT_EQ(ParseXml("<a>&#1;</a>"), nullptr);   // not an XML 1.0 character
-  EXPECT_EQ(ParseXml("<p:a/>"), nullptr);        // undeclared prefix
+  EXPECT_EQ(ParseXml("<a>&#1;</a>"), nullptr);  // not an XML 1.0 character
+  EXPECT_EQ(ParseXml("<p:a/>"), nullptr);       // undeclared prefix
   XmlLimits limits;
   limits.max_bytes = 10;
   EXPECT_EQ(ParseXml("<a>0123456789</a>", limits), nullptr);
@@ -60,9 +60,7 @@ TEST(XmlReader, NamesElementsByNamespaceAndResolvesPrefixes) {
   EXPECT_EQ(root->Children("", "child").size(), 1u);
 }
 
-TEST(XmlReader, EscapesMarkup) {
-  EXPECT_EQ(XmlEscape("a<b>&\"'"), "a&lt;b&gt;&amp;&quot;&apos;");
-}
+TEST(XmlReader, EscapesMarkup) { EXPECT_EQ(XmlEscape("a<b>&\"'"), "a&lt;b&gt;&amp;&quot;&apos;"); }
 
 }  // namespace
 }  // namespace tellwen::net

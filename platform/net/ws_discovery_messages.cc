@@ -208,6 +208,48 @@ std::optional<std::vector<WsdProbeMatch>> ParseWsdResolveMatches(
                       resolve_message_id);
 }
 
+std::optional<HttpXAddr> ParseHttpXAddr(std::string_view xaddr) {
+  if (!IsUsableXAddr(xaddr)) return std::nullopt;
+  std::string_view rest = xaddr.substr(std::string_view("http://").size());
+  const size_t slash = rest.find('/');
+  HttpXAddr parsed;
+  parsed.path = slash == std::string_view::npos ? "/" : std::string(rest.substr(slash));
+  std::string_view authority = rest.substr(0, slash);
+  if (authority.find('@') != std::string_view::npos) return std::nullopt;
+  std::string_view port;
+  if (!authority.empty() && authority.front() == '[') {
+    const size_t close = authority.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    parsed.host = std::string(authority.substr(1, close - 1));
+    const std::string_view after = authority.substr(close + 1);
+    if (!after.empty()) {
+      if (after.front() != ':') return std::nullopt;
+      port = after.substr(1);
+    }
+    if (parsed.host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) {
+      return std::nullopt;
+    }
+  } else {
+    const size_t colon = authority.find(':');
+    parsed.host = std::string(authority.substr(0, colon));
+    if (colon != std::string_view::npos) port = authority.substr(colon + 1);
+    constexpr std::string_view kHostBytes =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_";
+    if (parsed.host.find_first_not_of(kHostBytes) != std::string::npos) return std::nullopt;
+  }
+  if (parsed.host.empty() || parsed.host.size() > 255) return std::nullopt;
+  if (!port.empty() || authority.back() == ':') {
+    if (port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    const unsigned long number = std::stoul(std::string(port));
+    if (number == 0 || number > 65535) return std::nullopt;
+    parsed.port = static_cast<uint16_t>(number);
+  }
+  return parsed;
+}
+
 std::string BuildWsdMetadataGet(std::string_view message_id, std::string_view endpoint) {
   return Message(endpoint, "http://schemas.xmlsoap.org/ws/2004/09/transfer/Get", message_id,
                  "<wsa:ReplyTo><wsa:Address>"

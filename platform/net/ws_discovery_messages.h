@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,19 @@ std::optional<std::vector<WsdProbeMatch>> ParseWsdProbeMatches(std::string_view 
 std::string BuildWsdResolve(std::string_view message_id, std::string_view endpoint);
 std::optional<std::vector<WsdProbeMatch>> ParseWsdResolveMatches(
     std::string_view packet, std::string_view resolve_message_id);
+
+// The parts of an http:// XAddr the metadata Get connects to.
+struct HttpXAddr {
+  std::string host;  // IPv4 dotted, IPv6 without brackets, or a host name
+  uint16_t port = 80;
+  std::string path;  // "/..." as sent in the request line
+};
+
+// nullopt for anything but "http://host[:port][/path]" with a plain host
+// (no user part, a port from 1 to 65535). The caller connects only where
+// `host` is the address the match came from, so that a reply cannot send
+// the indexer to another machine.
+std::optional<HttpXAddr> ParseHttpXAddr(std::string_view xaddr);
 
 // The SOAP body of the metadata Get sent to `endpoint` (over one of its XAddrs).
 std::string BuildWsdMetadataGet(std::string_view message_id, std::string_view endpoint);

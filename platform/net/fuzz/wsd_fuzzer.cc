@@ -1,6 +1,7 @@
 // libFuzzer target for the WS-Discovery replies: any bytes must parse as a
 // ProbeMatches or a metadata reply or be dropped, without crashing or
-// reading out of bounds; whatever is kept is usable.
+// reading out of bounds; whatever is kept is usable, and every XAddr kept
+// is taken apart or refused.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (const auto matches = tellwen::net::ParseWsdProbeMatches(text, kMessageId)) {
     for (const auto& match : *matches) {
       if (match.endpoint.empty()) abort();
+      for (const auto& xaddr : match.xaddrs) {
+        const auto parts = tellwen::net::ParseHttpXAddr(xaddr);
+        if (parts && (parts->host.empty() || parts->port == 0)) abort();
+      }
     }
   }
   if (const auto computer = tellwen::net::ParseWsdMetadataResponse(text, kMessageId)) {

@@ -136,6 +136,27 @@ TEST(WsdMessages, ProbeMatchesGiveEndpointTypeAndHttpXAddrs) {
   EXPECT_FALSE((*ParseWsdProbeMatches(rebound, kOurId))[0].is_computer);
 }
 
+TEST(WsdMessages, HttpXAddrsAreTakenApartOrRefused) {
+  const auto v4 = ParseHttpXAddr("http://192.168.1.20:5357/5e6f7a8b-0000");
+  ASSERT_TRUE(v4.has_value());
+  EXPECT_EQ(v4->host, "192.168.1.20");
+  EXPECT_EQ(v4->port, 5357);
+  EXPECT_EQ(v4->path, "/5e6f7a8b-0000");
+  const auto v6 = ParseHttpXAddr("http://[fe80::1%25eth0]:5357/x");
+  EXPECT_FALSE(v6.has_value());  // zone ids are not taken from a reply
+  const auto plain = ParseHttpXAddr("http://[fe80::1]");
+  ASSERT_TRUE(plain.has_value());
+  EXPECT_EQ(plain->host, "fe80::1");
+  EXPECT_EQ(plain->port, 80);
+  EXPECT_EQ(plain->path, "/");
+  for (const char* bad :
+       {"http://user@10.0.0.5/", "http://10.0.0.5:0/", "http://10.0.0.5:65536/",
+        "http://10.0.0.5:/", "http://10.0.0.5:80x/", "http://:80/", "http://[fe80::1/",
+        "http://[fe80::1]x/", "https://10.0.0.5/", "http://a%2fb/", "http://10.0.0.5:123456/"}) {
+    EXPECT_FALSE(ParseHttpXAddr(bad).has_value()) << bad;
+  }
+}
+
 TEST(WsdMessages, ResolveMatchesGiveXAddrs) {
   std::string body = "<wsd:ResolveMatches><wsd:ResolveMatch><wsa:EndpointReference>";
   body += "<wsa:Address>urn:uuid:abc</wsa:Address></wsa:EndpointReference>";

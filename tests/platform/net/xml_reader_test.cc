@@ -60,7 +60,5 @@ TEST(XmlReader, NamesElementsByNamespaceAndResolvesPrefixes) {
   EXPECT_EQ(root->Children("", "child").size(), 1u);
 }
 
-TEST(XmlReader, EscapesMarkup) { EXPECT_EQ(XmlEscape("a<b>&\"'"), "a&lt;b&gt;&amp;&quot;&apos;"); }
-
 }  // namespace
 }  // namespace tellwen::net

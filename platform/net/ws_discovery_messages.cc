@@ -29,6 +29,7 @@ constexpr std::string_view kEnvelopeOpen =
     " xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\""
     " xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\""
     " xmlns:wsd=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\""
+    " xmlns:wsdp=\"http://schemas.xmlsoap.org/ws/2006/02/devprof\""
     " xmlns:pub=\"http://schemas.microsoft.com/windows/pub/2005/07\">";
 
 constexpr std::string_view kDiscoveryTo = "urn:schemas-xmlsoap-org:ws:2005:04:discovery";
@@ -146,7 +147,7 @@ std::string NewMessageId() {
 
 std::string BuildWsdProbe(std::string_view message_id) {
   return Message(kDiscoveryTo, "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe", message_id,
-                 "", "<wsd:Probe><wsd:Types>pub:Computer</wsd:Types></wsd:Probe>");
+                 "", "<wsd:Probe><wsd:Types>wsdp:Device</wsd:Types></wsd:Probe>");
 }
 
 namespace {

@@ -32,7 +32,9 @@ inline constexpr std::string_view kWsdSoapContentType = "application/soap+xml";
 // A fresh random (version 4) "urn:uuid:..." message identifier.
 std::string NewMessageId();
 
-// A Probe for devices of type pub:Computer, identified by `message_id`.
+// A Probe for devices (wsdp:Device, the type every responder answers; a
+// computer's match names pub:Computer among its types), identified by
+// `message_id`.
 std::string BuildWsdProbe(std::string_view message_id);
 
 struct WsdProbeMatch {

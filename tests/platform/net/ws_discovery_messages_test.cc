@@ -110,7 +110,7 @@ TEST(WsdMessages, BuiltMessagesAreWellFormedSoap) {
   EXPECT_EQ(TextOf(*probe, kWsa, "MessageID"), kOurId);
   EXPECT_EQ(TextOf(*probe, kWsa, "Action"),
             "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe");
-  EXPECT_EQ(TextOf(*probe, kWsd, "Types"), "pub:Computer");
+  EXPECT_EQ(TextOf(*probe, kWsd, "Types"), "wsdp:Device");
 
   // An endpoint holding markup is escaped, not interpreted.
   const std::string endpoint = "urn:uuid:x</wsa:To><evil/>&";

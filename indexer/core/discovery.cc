@@ -35,12 +35,19 @@ void ReportFound(const net::NetResource& entry, const char* outcome, JobShared* 
   line += ": found by ";
   line += entry.provider.empty() ? "the network" : entry.provider;
   if (!entry.comment.empty()) {
+    // A server's comment may be long; the report keeps its start.
+    constexpr size_t kMaxComment = 200;
     line += " (";
-    line += entry.comment;
+    line += entry.comment.substr(0, kMaxComment);
     line += ")";
   }
   line += ", ";
   line += outcome;
+  // Names and comments come from the network: no control byte reaches a
+  // terminal or a log through the report.
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
   shared->status.AddFoundComputer(line);
 }
 

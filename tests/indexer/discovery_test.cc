@@ -176,6 +176,18 @@ TEST(DiscoverySources, EverySourceQueuesOnceSkipsExcludedAndReportsWhoFoundWhat)
       has("\\\\EXCLUDED: found by mDNS (workgroup (no workgroup), address 10.0.0.6), "
           "skipped"));
   EXPECT_TRUE(has("\\\\BROWSED: found by the network, queued"));
+  // A server's comment with control bytes is shown without them.
+  net::NetResource commented;
+  commented.remote_name = "\\\\NOTED";
+  commented.usage = net::kUsageContainer;
+  commented.comment = "shared\x1b[2Jdisk";
+  net.AddRawWorkgroupEntry("WG", commented);
+  JobShared second;
+  EnumerateSources(&net, nullptr, NetworkSearchSettings{}, &second);
+  const std::vector<std::string> browsed = second.status.FoundComputers();
+  EXPECT_NE(std::find(browsed.begin(), browsed.end(),
+                      "\\\\NOTED: found by the network (shared?[2Jdisk), queued"),
+            browsed.end());
   // A name no scan could use is never echoed into the report.
   EXPECT_TRUE(
       has("\\\\10.0.0.5: found by WS-Discovery (workgroup (no workgroup), address "

@@ -55,7 +55,8 @@ struct FoundComputer {
 // is then asked for its metadata (HTTP POST to its XAddr, only when the
 // XAddr's host is the address the match came from; a match without XAddrs
 // gets a Resolve first, waited for up to 1.5 s more). A match whose
-// metadata cannot be had is kept with its address only.
+// metadata cannot be had (or is not reached within 10 s of metadata Gets
+// in all) is kept with its address only.
 std::vector<FoundComputer> SearchWsDiscovery(const std::vector<SearchInterface>& interfaces,
                                              const SearchLimits& limits);
 

@@ -25,6 +25,10 @@ constexpr const char* kWsdGroup = "239.255.255.250";
 constexpr int kProbeSends = 2;
 // How long the Resolves of matches without XAddrs are waited for.
 constexpr std::chrono::milliseconds kWsdResolveWait{1500};
+// All metadata Gets of one search together.
+constexpr std::chrono::milliseconds kWsdMetadataBudget{10000};
+// Most matches one search keeps (a flood of replies is cut there).
+constexpr size_t kMaxMatches = 1024;
 // Largest HTTP head of a metadata reply.
 constexpr size_t kMaxHttpHeadBytes = 16 * 1024;
 
@@ -262,14 +266,23 @@ std::vector<FoundComputer> SearchWsDiscovery(const std::vector<SearchInterface>&
           })) {
         continue;
       }
-      matches.push_back(Match{match.endpoint, datagram.from_address, match.xaddrs});
+      if (matches.size() < kMaxMatches) {
+        matches.push_back(Match{match.endpoint, datagram.from_address, match.xaddrs});
+      }
     }
   });
 
   ResolveAddresses(open, limits, &matches);
+  // Metadata Gets one after the other, within a budget of their own: past
+  // it (many slow devices), the rest are kept with their addresses only.
+  const auto metadata_deadline = std::chrono::steady_clock::now() + kWsdMetadataBudget;
   for (const Match& match : matches) {
     if (SearchStopping(limits)) break;
-    found.push_back(DescribeMatch(match, limits));
+    if (std::chrono::steady_clock::now() < metadata_deadline) {
+      found.push_back(DescribeMatch(match, limits));
+    } else {
+      found.push_back(FoundComputer{"", match.from, ""});
+    }
   }
   return found;
 }

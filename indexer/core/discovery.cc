@@ -122,7 +122,10 @@ void EnumerateSources(net::Network* network, ComputerSearches* searches,
     if (!on || shared->Stopping()) continue;
     SearchSourceNetwork source(
         SearchKindName(kind), [&] { return searches->Find(kind, sources, limits); },
-        [searches](const std::string& name) { return searches->NameResolves(name); });
+        // After a stop no name is looked up any more (each may take a second).
+        [searches, shared](const std::string& name) {
+          return !shared->Stopping() && searches->NameResolves(name);
+        });
     EnumerateTimed(SearchKindName(kind), &source, shared);
   }
 }

@@ -41,6 +41,7 @@ export TELLWEN_REGISTRY="$work/registry" TELLWEN_DATA="$work/data" TELLWEN_SMB_P
   TELLWEN_SMB_CONF="$root/tests/integration/smb-client.conf"
 export XDG_RUNTIME_DIR="$work"
 "$bin/kivreg" set MustEnumerateResourcesFromNetwork 0
+"$bin/kivreg" set NetworkSearchInterfaces 0
 "$bin/kivreg" set IndexerIncludeList '0|\\127.0.0.1'
 "$bin/kivreg" set TemporaryFolder "$work/"
 "$bin/kivreg" set OutputFile "$work/report.txt"

@@ -97,6 +97,12 @@ constexpr DefaultEntry kDefaults[] = {
     {"ShouldReport", DefaultKind::kLiteral, "0"},
     {"ShouldShortReport", DefaultKind::kLiteral, "1"},
     {"MustEnumerateResourcesFromNetwork", DefaultKind::kLiteral, "1"},
+    // Which sources "Search entire network" asks, and where its probes may
+    // send (common/network_search_settings.h).
+    {"NetworkSearchBrowseList", DefaultKind::kLiteral, "1"},
+    {"NetworkSearchWsDiscovery", DefaultKind::kLiteral, "1"},
+    {"NetworkSearchMdns", DefaultKind::kLiteral, "1"},
+    {"NetworkSearchInterfaces", DefaultKind::kLiteral, "*"},
     {"IndexerIncludeList", DefaultKind::kLiteral, "0"},
     {"IndexerExcludeList", DefaultKind::kLiteral, "0"},
     {"IndexerIgnoreIPZero", DefaultKind::kLiteral, "1"},

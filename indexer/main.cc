@@ -37,6 +37,8 @@ int RunIndex() {
   deps.network = &network;
   deps.settings = &settings;
   deps.sql = &MachineSql();
+  indexer::SocketSearches searches;
+  deps.searches = &searches;
   indexer::IndexJob job(std::move(deps));
   StopSignals stop_signals;
   indexer::HeadlessOptions options;

@@ -112,6 +112,7 @@ RangeCheck CheckRange(const AddressRange& range) {
 NetworkSearch LoadNetworkSearch(Settings& settings) {
   NetworkSearch values;
   values.search_entire_network = settings.GetBoolValue("MustEnumerateResourcesFromNetwork");
+  values.sources = ReadNetworkSearchSettings(settings);
   values.ignore_zero = settings.GetBoolValue("IndexerIgnoreIPZero");
   values.ignore_255 = settings.GetBoolValue("IndexerIgnoreIP255");
   values.include = ReadListValue(settings.GetValue("IndexerIncludeList"));
@@ -125,6 +126,7 @@ void StoreNetworkSearch(Settings& settings, const NetworkSearch& values) {
   settings.SetValue("IndexerExcludeList", MakeListValue(values.exclude));
   settings.SetValue("IndexerIgnoreIPZero", Flag(values.ignore_zero));
   settings.SetValue("IndexerIgnoreIP255", Flag(values.ignore_255));
+  WriteNetworkSearchSettings(settings, values.sources);
 }
 
 }  // namespace tellwen::admin

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/network_search_settings.h"
 #include "common/settings.h"
 #include "common/user_messages.h"
 #include "indexer/core/address_list.h"
@@ -83,6 +84,7 @@ inline constexpr const char* kNoSelectedExclude =
 
 struct NetworkSearch {
   bool search_entire_network = true;
+  NetworkSearchSettings sources;  // which sources it asks, and where they may send
   std::vector<std::string> include;
   std::vector<std::string> exclude;
   bool ignore_zero = true;
@@ -92,7 +94,8 @@ struct NetworkSearch {
 // The lists without their placeholder, every further field a line in order.
 NetworkSearch LoadNetworkSearch(Settings& settings);
 // Writes MustEnumerateResourcesFromNetwork, IndexerIncludeList,
-// IndexerExcludeList, IndexerIgnoreIPZero, IndexerIgnoreIP255, in this order.
+// IndexerExcludeList, IndexerIgnoreIPZero, IndexerIgnoreIP255, in this order,
+// then the sources' settings (common/network_search_settings.h).
 void StoreNetworkSearch(Settings& settings, const NetworkSearch& values);
 
 }  // namespace tellwen::admin

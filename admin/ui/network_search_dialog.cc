@@ -17,6 +17,9 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
     : QDialog(parent),
       settings_(settings),
       entire_network_(Named<QCheckBox>("searchEntireNetwork", "Search entire network")),
+      browse_list_(Named<QCheckBox>("sourceBrowseList", "Browse list (NetBIOS)")),
+      ws_discovery_(Named<QCheckBox>("sourceWsDiscovery", "WS-Discovery")),
+      mdns_(Named<QCheckBox>("sourceMdns", "mDNS (_smb._tcp)")),
       server_(Named<QLineEdit>("server")),
       from_(AddressEdit("from")),
       to_(AddressEdit("to")),
@@ -59,8 +62,18 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
   range_grid->addWidget(ignore_255_, 4, 1, 1, 3);
   range_grid->addWidget(add_range, 5, 0, 1, 4);
 
+  // The sources sit under the box they belong to, indented, and are only
+  // editable while it is ticked.
+  auto* sources = new QVBoxLayout;
+  sources->setContentsMargins(20, 0, 0, 0);
+  for (QCheckBox* source : {browse_list_, ws_discovery_, mdns_}) {
+    sources->addWidget(source);
+    connect(entire_network_, &QCheckBox::toggled, source, &QCheckBox::setEnabled);
+  }
+
   auto* left = new QVBoxLayout;
   left->addWidget(entire_network_);
+  left->addLayout(sources);
   left->addWidget(add_server);
   left->addWidget(range);
   left->addStretch(1);
@@ -90,7 +103,14 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
 
   // Opening: empty address boxes; the flags and both lists from the store.
   const NetworkSearch values = LoadNetworkSearch(settings_);
+  sources_ = values.sources;
   entire_network_->setChecked(values.search_entire_network);
+  browse_list_->setChecked(values.sources.browse_list);
+  ws_discovery_->setChecked(values.sources.ws_discovery);
+  mdns_->setChecked(values.sources.mdns);
+  for (QCheckBox* source : {browse_list_, ws_discovery_, mdns_}) {
+    source->setEnabled(values.search_entire_network);
+  }
   ignore_zero_->setChecked(values.ignore_zero);
   ignore_255_->setChecked(values.ignore_255);
   SetLines(include_, values.include);
@@ -168,6 +188,10 @@ void NetworkSearchDialog::AddRange() {
 void NetworkSearchDialog::accept() {
   NetworkSearch values;
   values.search_entire_network = entire_network_->isChecked();
+  values.sources = sources_;  // the interfaces as they were read
+  values.sources.browse_list = browse_list_->isChecked();
+  values.sources.ws_discovery = ws_discovery_->isChecked();
+  values.sources.mdns = mdns_->isChecked();
   values.include = Lines(include_);
   values.exclude = Lines(exclude_);
   values.ignore_zero = ignore_zero_->isChecked();

@@ -1,8 +1,9 @@
 // "Network search" (opened from the Misc page by "Network computers"): the
-// include and exclude lists of the indexer, "Search entire network", and
-// the address-range builder with its two ignore boxes. Every refusal is a
-// message box and the dialog stays open; OK writes the five settings,
-// Cancel nothing.
+// include and exclude lists of the indexer, "Search entire network" with one
+// check box per source it asks (browse list, WS-Discovery, mDNS), and the
+// address-range builder with its two ignore boxes. Every refusal is a
+// message box and the dialog stays open; OK writes the five settings and
+// the sources', Cancel nothing.
 //
 // Thread safety: the window thread only.
 #pragma once
@@ -37,6 +38,9 @@ class NetworkSearchDialog : public QDialog {
 
   Settings& settings_;
   QCheckBox* entire_network_;
+  QCheckBox* browse_list_;
+  QCheckBox* ws_discovery_;
+  QCheckBox* mdns_;
   QLineEdit* server_;
   QLineEdit* from_;
   QLineEdit* to_;
@@ -44,6 +48,7 @@ class NetworkSearchDialog : public QDialog {
   QCheckBox* ignore_255_;
   QListWidget* include_;
   QListWidget* exclude_;
+  NetworkSearchSettings sources_;  // as read; the interfaces are kept as they are
 };
 
 }  // namespace tellwen::admin

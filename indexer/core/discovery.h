@@ -1,6 +1,6 @@
 // Network discovery of the index job: queues the include list, and walks the
-// network neighbourhood (root -> provider -> workgroups -> computers),
-// queueing every computer found that the skip list does not hold.
+// network neighbourhood (root -> provider -> workgroups -> computers) of each
+// source, queueing every computer found that the skip list does not hold.
 //
 // Thread safety: LoadIncludeList runs in the job thread before the workers
 // start; EnumerateNetwork runs in the discovery thread. Both push into the
@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "common/network_search_settings.h"
+#include "indexer/core/computer_searches.h"
 #include "indexer/core/job_shared.h"
 #include "platform/net/network.h"
 
@@ -23,5 +25,14 @@ void LoadIncludeList(const std::string& include_list, JobShared* shared);
 // stop request.
 void EnumerateNetwork(net::Network* network, const net::NetResource* container, int level,
                       JobShared* shared);
+
+// "Search entire network": enumerates every source that `sources` turns on,
+// one after the other: the browse list of `network`, then (when searches is
+// not null) WS-Discovery and mDNS, each as a network of its own
+// (search_source_network.h). The queue keeps a computer found by two sources
+// once; the skip list applies to every source; a stop request ends each. The
+// report gets one line per source with what it found and how long it took.
+void EnumerateSources(net::Network* network, ComputerSearches* searches,
+                      const NetworkSearchSettings& sources, JobShared* shared);
 
 }  // namespace tellwen::indexer

@@ -30,6 +30,14 @@ int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
   if (started != StartResult::kStarted) return 1;
   bool stop_sent = false;
   int tick = 0;
+  size_t found_printed = 0;
+  // The report of network enumeration, printed as it grows.
+  auto print_found = [&] {
+    for (const std::string& line : job->status().FoundComputers(found_printed)) {
+      Print(options, "discovery: " + line, true);
+      ++found_printed;
+    }
+  };
   while (true) {
     // A tick, cut short when the job ends.
     job->WaitUntilIdle(options.tick);
@@ -38,6 +46,7 @@ int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
       stop_sent = true;
       Print(options, "stopping: the index file keeps what was written so far", true);
     }
+    print_found();
     bool ended = job->HandleEndIfIdle();
     JobFigures figures = Refresh(job->status(), std::chrono::steady_clock::now(), true);
     ++tick;

@@ -78,6 +78,7 @@ StartResult IndexJob::Start(bool index_flag) {
 
   shared_.status.start_time = std::chrono::steady_clock::now();
   shared_.status.ResetCounters();
+  shared_.status.ClearFoundComputers();
   shared_.status.thread_count = settings_.thread_count;
   shared_.queue.Reset();
   shared_.status.ResetWorkerRows(settings_.thread_count);
@@ -140,11 +141,12 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
     RunDump(files, &shared);
   });
 
-  const bool enumerate = start_settings.enumerate_network;
   status.search_state = SearchState::kSearching;
   std::thread discovery([&] {
     ApplyScanPriority(priority);
-    if (enumerate) EnumerateNetwork(deps_.network, nullptr, 0, &shared);
+    if (start_settings.enumerate_network) {
+      EnumerateSources(deps_.network, deps_.searches, start_settings.network_search, &shared);
+    }
   });
   discovery.join();
   shared.discovery_finished = true;

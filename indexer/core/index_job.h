@@ -32,6 +32,7 @@
 #include "common/clock.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
+#include "indexer/core/computer_searches.h"
 #include "indexer/core/dump.h"
 #include "indexer/core/index_settings.h"
 #include "indexer/core/job_shared.h"
@@ -58,6 +59,9 @@ struct IndexJobDependencies {
   JobTiming timing;
   Clock* clock = nullptr;    // the end-of-job time stamps; null: MachineClock(); not owned
   FileEnv* files = nullptr;  // null: FileEnv::Default(); not owned
+  // The enumeration's WS-Discovery and mDNS sources; null: the browse list
+  // only (they never run). Not owned.
+  ComputerSearches* searches = nullptr;
 };
 
 enum class StartResult {

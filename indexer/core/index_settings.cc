@@ -34,6 +34,7 @@ JobStartSettings ReadJobStartSettings(Settings& settings) {
   JobStartSettings s;
   s.scan_priority = settings.GetIntValue("IndexerScanPriority");
   s.enumerate_network = settings.GetBoolValue("MustEnumerateResourcesFromNetwork");
+  s.network_search = ReadNetworkSearchSettings(settings);
   s.include_list = settings.GetValue("IndexerIncludeList");
   s.exclude_list = settings.GetValue("IndexerExcludeList");
   s.not_reindex_hours = settings.GetIntValue("SqlNotReindexHours");

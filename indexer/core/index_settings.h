@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/network_search_settings.h"
 #include "common/settings.h"
 
 namespace tellwen::indexer {
@@ -29,11 +30,12 @@ struct IndexSettings {
 
 // Read when a job starts.
 struct JobStartSettings {
-  int scan_priority = 1;           // IndexerScanPriority
-  bool enumerate_network = true;   // MustEnumerateResourcesFromNetwork
-  std::string include_list = "0";  // IndexerIncludeList
-  std::string exclude_list = "0";  // IndexerExcludeList
-  int not_reindex_hours = 48;      // SqlNotReindexHours
+  int scan_priority = 1;                 // IndexerScanPriority
+  bool enumerate_network = true;         // MustEnumerateResourcesFromNetwork
+  NetworkSearchSettings network_search;  // its sources and interfaces
+  std::string include_list = "0";        // IndexerIncludeList
+  std::string exclude_list = "0";        // IndexerExcludeList
+  int not_reindex_hours = 48;            // SqlNotReindexHours
 };
 
 IndexSettings ReadIndexSettings(Settings& settings);

@@ -49,6 +49,23 @@ void JobStatus::ResetCounters() {
   entries_dumped = 0;
 }
 
+void JobStatus::AddFoundComputer(const std::string& line) {
+  MutexLock lock(texts_mutex_);
+  found_computers_.push_back(line);
+}
+
+std::vector<std::string> JobStatus::FoundComputers(size_t from) const {
+  MutexLock lock(texts_mutex_);
+  if (from >= found_computers_.size()) return {};
+  return std::vector<std::string>(found_computers_.begin() + static_cast<std::ptrdiff_t>(from),
+                                  found_computers_.end());
+}
+
+void JobStatus::ClearFoundComputers() {
+  MutexLock lock(texts_mutex_);
+  found_computers_.clear();
+}
+
 void JobStatus::ResetWorkerRows(int count) {
   MutexLock lock(texts_mutex_);
   worker_texts_.assign(count > 0 ? count : 0, "idle");

@@ -48,9 +48,17 @@ class JobStatus {
   void SetWorkerText(int worker, const std::string& text);
   std::vector<std::string> WorkerTexts() const;
 
+  // The report of network enumeration: one line per computer it found, which
+  // source found it and what became of it. Cleared by ClearFoundComputers.
+  void AddFoundComputer(const std::string& line);
+  // The lines from index `from` on.
+  std::vector<std::string> FoundComputers(size_t from = 0) const;
+  void ClearFoundComputers();
+
  private:
   mutable Mutex texts_mutex_;
   std::vector<std::string> worker_texts_ GUARDED_BY(texts_mutex_);
+  std::vector<std::string> found_computers_ GUARDED_BY(texts_mutex_);
 };
 
 }  // namespace tellwen::indexer

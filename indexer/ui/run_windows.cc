@@ -75,6 +75,8 @@ int RunWithWindows(int argc, char** argv, const CommandLine& line,
   deps.network = &network;
   deps.settings = &settings;
   deps.sql = &MachineSql();
+  SocketSearches searches;
+  deps.searches = &searches;
   IndexJob job(std::move(deps));
 
   MainWindowOptions options;

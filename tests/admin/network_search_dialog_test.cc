@@ -114,5 +114,31 @@ TEST_F(NetworkSearchDialogTest, OkStoresInOrderAndCancelStoresNothing) {
   EXPECT_EQ(settings_.Stored("IndexerIgnoreIPZero"), "1");
 }
 
+TEST_F(NetworkSearchDialogTest, SourceBoxesFollowTheStoreAndSearchEntireNetwork) {
+  settings_.SetValue("NetworkSearchWsDiscovery", "0");
+  settings_.SetValue("NetworkSearchInterfaces", "0|veth-test");
+  NetworkSearchDialog dialog(settings_);
+  QCheckBox* browse = Find<QCheckBox>(&dialog, "sourceBrowseList");
+  QCheckBox* wsd = Find<QCheckBox>(&dialog, "sourceWsDiscovery");
+  QCheckBox* mdns = Find<QCheckBox>(&dialog, "sourceMdns");
+  EXPECT_TRUE(browse->isChecked());
+  EXPECT_FALSE(wsd->isChecked());
+  EXPECT_TRUE(mdns->isChecked());
+  // "Search entire network" is off in this store: its sources wait for it.
+  EXPECT_FALSE(mdns->isEnabled());
+  Find<QCheckBox>(&dialog, "searchEntireNetwork")->setChecked(true);
+  EXPECT_TRUE(mdns->isEnabled());
+
+  wsd->setChecked(true);
+  browse->setChecked(false);
+  Click(&dialog, "ok");
+  EXPECT_EQ(settings_.Stored("MustEnumerateResourcesFromNetwork"), "1");
+  EXPECT_EQ(settings_.Stored("NetworkSearchBrowseList"), "0");
+  EXPECT_EQ(settings_.Stored("NetworkSearchWsDiscovery"), "1");
+  EXPECT_EQ(settings_.Stored("NetworkSearchMdns"), "1");
+  // The interfaces are not edited here and stay as they were.
+  EXPECT_EQ(settings_.Stored("NetworkSearchInterfaces"), "0|veth-test");
+}
+
 }  // namespace
 }  // namespace tellwen::admin

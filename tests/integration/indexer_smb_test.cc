@@ -24,6 +24,7 @@ using tellwen::testing::FileText;
 
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::UnorderedElementsAreArray;
 
 constexpr uint64_t kBigSize = 5ull * 1024 * 1024 * 1024 + 1000;  // 5242880 KiB
@@ -138,6 +139,7 @@ class IndexerSmbTest : public ::testing::Test {
     Set("TemporaryFolder", root_ + "/tmp/");
     Set("OutputFile", report_);
     Set("MustEnumerateResourcesFromNetwork", "0");  // no browsing of this machine's LAN
+    Set("NetworkSearchInterfaces", "0");            // and no probe on any interface
     Set("GenerateReportFile", "1");
     Set("AutomaticallyInsertIntoDatabase", "1");
     Set("NumberOfThreads", "15");
@@ -208,6 +210,24 @@ TEST_F(IndexerSmbTest, SortedRunWritesEveryEntryInServerOrderWithFullPathReport)
 
   EXPECT_EQ(Get("NumberOfIndexedFiles"), std::to_string(lines.size()) + " files indexed");
   EXPECT_THAT(Get("DataOfTheIndexForDB"), HasSubstr("last index on "));
+}
+
+// The probes of "Search entire network" sent on loopback only (the browse
+// list, which would ask the name service, stays off): they find nothing and
+// the job scans the include list as before. Run where a packet leaving
+// 127.0.0.0/8 fails the test.
+TEST_F(IndexerSmbTest, DiscoveryProbesOnLoopbackFindNothingAndTheJobRunsOn) {
+  Set("MustEnumerateResourcesFromNetwork", "1");
+  Set("NetworkSearchBrowseList", "0");
+  Set("NetworkSearchWsDiscovery", "1");
+  Set("NetworkSearchMdns", "1");
+  Set("NetworkSearchInterfaces", "0|lo");
+  std::string output;
+  ASSERT_EQ(RunIndexer("/index", &output), 0) << output;
+  EXPECT_THAT(output, HasSubstr("discovery: WS-Discovery: 0 computers found in "));
+  EXPECT_THAT(output, HasSubstr("discovery: mDNS: 0 computers found in "));
+  EXPECT_THAT(output, Not(HasSubstr("discovery: browse list")));
+  EXPECT_THAT(output, HasSubstr("computers 2 of 2 (-0)"));
 }
 
 TEST_F(IndexerSmbTest, IndexRunWithItsWindowOnTheOffscreenPlatformWritesTheIndexFile) {

@@ -132,7 +132,7 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
     page.Append(
         "<script language='javascript'>var kivw = document.getElementById('tdDisp'); if (kivw) "
         "kivw.style.display = 'none';</script>");
-    page.RunStatement(FailureMark(request_id));
+    page.WriteLog(FailureMark(request_id));
     page.reports.Short(
         SearchShortLine(search, plan, p, -1, page.remote_addr, automatic_ping, alive_only, ""));
     return 0;
@@ -145,7 +145,7 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
   page.reports.Detail("query time: " + query_time);
   page.reports.Detail("no of results: " + std::to_string(count));
   if (page.site.log_statistics) {
-    page.RunStatement(SearchLogInsert(plan, search, query_date, count, page.remote_addr, elapsed));
+    page.WriteLog(SearchLogInsert(plan, search, query_date, count, page.remote_addr, elapsed));
   }
   page.reports.Short(SearchShortLine(search, plan, p, count, page.remote_addr, automatic_ping,
                                      alive_only, query_time));
@@ -191,8 +191,8 @@ void CQueryServer::HomePage(Page& page) {
   page.reports.Short("[" + ZeroPadded(visitor, 7) + "] " + PadLeft(LogSafe(page.remote_addr), 16) +
                      "   \"" + LogSafe(page.ctx->GetServerVariable("HTTP_REFERER")) + "\"");
   if (page.site.log_statistics) {
-    page.RunStatement("insert stat_access values ('" + SqlNow(page.clock) + "', " +
-                      std::to_string(visitor) + ",  '" + SqlQuoted(page.remote_addr) + "')");
+    page.WriteLog("insert stat_access values ('" + SqlNow(page.clock) + "', " +
+                  std::to_string(visitor) + ",  '" + SqlQuoted(page.remote_addr) + "')");
   }
   page.reports.Detail("displaying first page OK");
 }

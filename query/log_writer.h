@@ -11,6 +11,11 @@
 // error and rolls back whole, so a failure reaches every statement of the
 // batch, each page seeing the batch's error as it would its own.
 //
+// The rows spSearch keeps in stat_last_queries (a search running, then
+// done) are written by the procedure itself, in its own short transactions
+// on the log file, and are not grouped here: every caller of spSearch sees
+// the procedure as it is.
+//
 // Thread safety: any number of threads at once; the SqlSession must allow
 // calls from many threads.
 #pragma once

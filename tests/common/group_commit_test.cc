@@ -12,28 +12,32 @@
 namespace tellwen {
 namespace {
 
-// Many writers at once, each commit slow enough for the others to gather:
-// fewer commits than writes, every write in exactly one commit, and each
-// writer gets the outcome of the commit that held its write - a failed one
-// included.
+// Many writers at once: fewer commits than writes, every write in exactly
+// one commit, commits one at a time, and each writer gets the outcome of the
+// commit that held its write - a failed one included. The first commit
+// holds one write and lasts until every other writer has arrived, so that
+// the others gather whatever the speed of thread starts.
 TEST(GroupCommit, ConcurrentWritersShareCommitsAndTheirOutcome) {
   constexpr int kWriters = 40;
   struct Commits {
     Mutex mutex;
     std::vector<std::vector<int>> groups GUARDED_BY(mutex);
   } commits;
+  std::atomic<int> arrived{0};
   std::atomic<int> running{0};
   std::atomic<bool> overlapped{false};
-  // Every second commit fails (the first holds one write, so the second
-  // exists); a failed commit's outcome is -(its number).
+  // Every second commit fails; a failed commit's outcome is -(its number).
   GroupCommit<int, int> group([&](std::vector<int>& items) {
     if (running.fetch_add(1) != 0) overlapped = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
     int number;
     {
       MutexLock lock(commits.mutex);
       commits.groups.push_back(items);
       number = static_cast<int>(commits.groups.size());
+    }
+    if (number == 1) {
+      while (arrived.load() < kWriters) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     running.fetch_sub(1);
     return number % 2 == 0 ? -number : number;
@@ -42,7 +46,10 @@ TEST(GroupCommit, ConcurrentWritersShareCommitsAndTheirOutcome) {
   std::vector<int> outcomes(kWriters);
   std::vector<std::thread> writers;
   for (int i = 0; i < kWriters; ++i) {
-    writers.emplace_back([&, i] { outcomes[i] = group.Write(i); });
+    writers.emplace_back([&, i] {
+      ++arrived;
+      outcomes[i] = group.Write(i);
+    });
   }
   for (std::thread& writer : writers) writer.join();
 

@@ -11,8 +11,12 @@
 namespace tellwen {
 namespace {
 
-constexpr size_t kIdlePerOptions = 4;
-constexpr size_t kIdleInAll = 16;
+// A web server runs up to a few dozen pages at once, each taking one
+// connection per call: keeping fewer than that makes a busy server open and
+// close a connection for most calls (login check, attach, settings and the
+// first reads of a fresh memory map each time).
+constexpr size_t kIdlePerOptions = 32;
+constexpr size_t kIdleInAll = 96;
 
 std::string OptionsKey(const sqlserver::ConnectOptions& o) {
   std::string key;

@@ -36,7 +36,7 @@ PooledConnection TakePooledConnection(const sqlserver::ConnectOptions& options,
                                       sqlserver::SqlError* error);
 
 // Gives back a connection whose last batch succeeded: kept when Reset leaves
-// it clean and there is room (4 idle per set of options, 16 in all), else
+// it clean and there is room (32 idle per set of options, 96 in all), else
 // closed.
 void GivePooledConnection(PooledConnection pooled);
 

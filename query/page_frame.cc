@@ -117,7 +117,7 @@ void CQueryServer::BeginPage(Page& page, const PageFrame& frame) {
     }
     page.reports.Short(report.short_line);
     if (!report.statement.empty() && page.site.log_statistics) {
-      page.RunStatement(report.statement);
+      page.WriteLog(report.statement);
     }
   }
   page.Write(head);

@@ -33,11 +33,13 @@ std::string StatisticsTitle(const CommandParams& p) {
 
 }  // namespace
 
-Page::Page(CHttpServerContext* context, Settings& settings_in, SqlSession& sql_in, Clock& clock_in)
+Page::Page(CHttpServerContext* context, Settings& settings_in, SqlSession& sql_in, Clock& clock_in,
+           LogWriter& logs_in)
     : ctx(context),
       settings(settings_in),
       sql(sql_in),
       clock(clock_in),
+      logs(logs_in),
       site(ReadSiteSettings(settings_in)),
       reports(site.reports, clock_in),
       script_name(context->GetServerVariable("SCRIPT_NAME")),
@@ -63,8 +65,15 @@ SqlRows Page::RunStatement(const std::string& statement, int columns) {
   return std::move(result.rows);
 }
 
+void Page::WriteLog(const std::string& statement) {
+  const SqlResult result = logs.Write(statement);
+  if (result.error) {
+    reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
+  }
+}
+
 CQueryServer::CQueryServer(Settings& settings, SqlSession& sql, Clock& clock)
-    : CHttpServer('&'), settings_(settings), sql_(sql), clock_(clock) {
+    : CHttpServer('&'), settings_(settings), sql_(sql), clock_(clock), logs_(sql) {
   parse_map_.AddCommand("Command", CommandParamList());
   parse_map_.AddCommand("Default", "");
   parse_map_.SetDefaultCommand("Default");
@@ -83,7 +92,7 @@ bool CQueryServer::GetExtensionVersion(HseVersionInfo* version) {
 }
 
 bool CQueryServer::OnParseError(CHttpServerContext* ctx, int cause) {
-  Page page(ctx, settings_, sql_, clock_);
+  Page page(ctx, settings_, sql_, clock_, logs_);
   page.reports.Detail("[!]Parse Error");
   page.ReportServerVariables();
   page.reports.Detail("[!]parseerror");
@@ -104,7 +113,7 @@ void CQueryServer::CallHandler(CHttpServerContext* ctx, const ParsedRequest& req
 }
 
 void CQueryServer::Default(CHttpServerContext* ctx) {
-  Page page(ctx, settings_, sql_, clock_);
+  Page page(ctx, settings_, sql_, clock_, logs_);
   page.buffer = buffers_.Create(ctx->ConnId());
   BeginPage(page, {});
   ctx->html += TitleBlock();
@@ -116,7 +125,7 @@ void CQueryServer::Default(CHttpServerContext* ctx) {
 }
 
 void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
-  Page page(ctx, settings_, sql_, clock_);
+  Page page(ctx, settings_, sql_, clock_, logs_);
   page.buffer = buffers_.Create(ctx->ConnId());
   const bool download = DownloadPermitted(page.remote_addr, page.site.download);
   // The requests that answer without a framed page drop their entry.

@@ -14,7 +14,8 @@
 // EndPage writes to the client in one write.
 //
 // Thread safety: every member function may run on many threads at once; the
-// only shared state is the guarded page-buffer map and the request counter.
+// only shared state is the guarded page-buffer map, the request counter and
+// the log writer (query/log_writer.h), which groups the pages' log rows.
 // The Settings, SqlSession and Clock must allow calls from many threads.
 #pragma once
 
@@ -30,6 +31,7 @@
 #include "query/access.h"
 #include "query/command_params.h"
 #include "query/http_server.h"
+#include "query/log_writer.h"
 #include "query/page_buffer.h"
 #include "query/reports.h"
 #include "query/site_settings.h"
@@ -41,13 +43,15 @@ namespace tellwen::query {
 // reports.
 struct Page {
   // Reads the request's settings and decides its access gates.
-  Page(CHttpServerContext* context, Settings& settings, SqlSession& sql, Clock& clock);
+  Page(CHttpServerContext* context, Settings& settings, SqlSession& sql, Clock& clock,
+       LogWriter& logs);
 
   CHttpServerContext* ctx;
   // For the values read at their moment and the values the request writes.
   Settings& settings;
   SqlSession& sql;
   Clock& clock;
+  LogWriter& logs;
   const SiteSettings site;  // read once when the request starts
   std::string* buffer = nullptr;
   RequestReports reports;
@@ -63,6 +67,11 @@ struct Page {
   // The statement runner: runs sql with the runner's timeouts; a database
   // error goes to the detailed report and gives no rows.
   SqlRows RunStatement(const std::string& sql, int columns = 0);
+  // A log row (stat_access, stat_access_failure, stat_searchs, the failure
+  // mark of stat_last_queries) through the server's LogWriter: returns once
+  // it is committed; a failed write goes to the detailed report as
+  // RunStatement's errors do.
+  void WriteLog(const std::string& statement);
 };
 
 // What kind of page a framed page is: it chooses the logo, the scripts and
@@ -125,6 +134,7 @@ class CQueryServer : public CHttpServer {
   Settings& settings_;
   SqlSession& sql_;
   Clock& clock_;
+  LogWriter logs_;
   CParseMap parse_map_;
   PageBuffers buffers_;
   net::IcmpEcho icmp_echo_;

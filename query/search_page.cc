@@ -132,7 +132,7 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
     page.Append(
         "<script language='javascript'>var kivw = document.getElementById('tdDisp'); if (kivw) "
         "kivw.style.display = 'none';</script>");
-    page.RunStatement(FailureMark(request_id));
+    page.WriteLog(FailureMark(request_id));
     page.reports.Short(
         SearchShortLine(search, plan, p, -1, page.remote_addr, automatic_ping, alive_only, ""));
     return 0;
@@ -145,7 +145,7 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
   page.reports.Detail("query time: " + query_time);
   page.reports.Detail("no of results: " + std::to_string(count));
   if (page.site.log_statistics) {
-    page.RunStatement(SearchLogInsert(plan, search, query_date, count, page.remote_addr, elapsed));
+    page.WriteLog(SearchLogInsert(plan, search, query_date, count, page.remote_addr, elapsed));
   }
   page.reports.Short(SearchShortLine(search, plan, p, count, page.remote_addr, automatic_ping,
                                      alive_only, query_time));
@@ -164,14 +164,16 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
   if (count > 0) {
     page.Append(
         PagingBar(page.script_name, search, extra, a, b, count, plan.page_size, &nav_count));
-    std::string rows;
-    rows.reserve(4 << 20);
+    // The rows go straight into the page buffer, which grows once for them
+    // (a row's markup is well under 1 KiB): no block of megabytes to map,
+    // fault in and unmap for every page.
+    std::string& rows = *page.buffer;
+    rows.reserve(rows.size() + result.rows.size() * 1024 + 4096);
     rows += ResultsTableStart(download);
     for (const SqlRow& row : result.rows) {
       AppendResultRow(row, automatic_ping, download, page.script_name, &rows);
     }
     rows += ResultsTableEnd();
-    page.Append(rows);
     page.Append(
         PagingBar(page.script_name, search, extra, a, b, count, plan.page_size, &nav_count));
   } else {
@@ -191,8 +193,8 @@ void CQueryServer::HomePage(Page& page) {
   page.reports.Short("[" + ZeroPadded(visitor, 7) + "] " + PadLeft(LogSafe(page.remote_addr), 16) +
                      "   \"" + LogSafe(page.ctx->GetServerVariable("HTTP_REFERER")) + "\"");
   if (page.site.log_statistics) {
-    page.RunStatement("insert stat_access values ('" + SqlNow(page.clock) + "', " +
-                      std::to_string(visitor) + ",  '" + SqlQuoted(page.remote_addr) + "')");
+    page.WriteLog("insert stat_access values ('" + SqlNow(page.clock) + "', " +
+                  std::to_string(visitor) + ",  '" + SqlQuoted(page.remote_addr) + "')");
   }
   page.reports.Detail("displaying first page OK");
 }

@@ -341,8 +341,11 @@ void Session::CheckDataVersions() {
     return v;
   };
   const int64_t main_version = version("main");
-  const int64_t logs_version =
-      sqlite3_db_filename(db_.handle(), kLogSchema) != nullptr ? version(kLogSchema) : -1;
+  int64_t logs_version = -1;
+  if (sqlite3_db_filename(db_.handle(), kLogSchema) != nullptr) {
+    RunSqlite(std::string("PRAGMA ") + kLogSchema + ".schema_version", {},
+              [&](sqlite3_stmt* stmt) { logs_version = sqlite3_column_int64(stmt, 0); });
+  }
   if (main_version != main_version_) {
     // Procedures live in the catalog's file.
     procedures_.clear();
@@ -381,7 +384,7 @@ bool Session::Reset() {
     for (const std::string& t : temp_tables) {
       RunSqlite("DROP TABLE IF EXISTS temp." + QuoteName(t), {});
     }
-    if (!temp_tables.empty()) SchemaChanged();
+    if (!temp_tables.empty()) TempSchemaChanged();
   } catch (const SqlException&) {
     return false;
   }

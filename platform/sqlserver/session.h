@@ -166,6 +166,9 @@ class Session : public TranslatorContext {
   bool IsLogTable(const std::string& table) const;
   bool ProcedureExists(const std::string& name);
   void SchemaChanged();
+  // The same after a change of #temp tables only: the catalog's and the log
+  // file's tables keep their cached columns.
+  void TempSchemaChanged();
 
   // session_substring.cc
   bool HasSubstringRegistry();
@@ -242,7 +245,10 @@ class Session : public TranslatorContext {
   bool read_snapshot_ = false;  // the transaction a ReadScope's look-up opened
 
   // Drops the caches below when another connection committed to the
-  // database's files since the last batch (PRAGMA data_version).
+  // catalog's file since the last batch (PRAGMA data_version: procedures are
+  // rows of it), or changed the log file's tables (its schema_version: the
+  // log file holds only rows and the log tables, and the web writes rows to
+  // it with every page, which must not empty every connection's caches).
   void CheckDataVersions();
   int64_t main_version_ = -1;
   int64_t logs_version_ = -1;

@@ -43,6 +43,12 @@ std::vector<BoundParam> TextParams(std::initializer_list<std::string> texts) {
 
 void Session::SchemaChanged() { columns_.clear(); }
 
+void Session::TempSchemaChanged() {
+  for (auto it = columns_.begin(); it != columns_.end();) {
+    it = it->first.find('#') != std::string::npos ? columns_.erase(it) : std::next(it);
+  }
+}
+
 const std::vector<ColumnInfo>& Session::TableColumns(const std::string& table) {
   const std::string key = Lower(table);
   auto it = columns_.find(key);

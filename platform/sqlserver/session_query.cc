@@ -150,7 +150,11 @@ void Session::RunSelectInto(const Select& select) {
   create += ")";
   RunSqlite(create, {});
   if (target.IsTemp()) scopes_.back().temp_tables.push_back(target.name);
-  SchemaChanged();
+  if (target.IsTemp()) {
+    TempSchemaChanged();
+  } else {
+    SchemaChanged();
+  }
   try {
     rowcount_ = RunSqlite("INSERT INTO " + TableName(target) + " " + query, t.params());
     if (!identity_column.empty()) {

@@ -1,0 +1,47 @@
+// LogWriter: the site's own log rows (stat_access, stat_access_failure,
+// stat_searchs, and the mark of a failed search in stat_last_queries),
+// written with group commit (common/group_commit.h): the statements that
+// pages hand in at the same moment run as one batch in one transaction, so
+// that concurrent pages share one commit instead of queuing for the log
+// file's write lock one by one.
+//
+// Write returns when the batch holding the statement has committed (or
+// failed): a row is never acknowledged before it is in the database, as
+// durable as any commit of the database session. A batch stops at its first
+// error and rolls back whole, so a failure reaches every statement of the
+// batch, each page seeing the batch's error as it would its own.
+//
+// The rows spSearch keeps in stat_last_queries (a search running, then
+// done) are written by the procedure itself, in its own short transactions
+// on the log file, and are not grouped here: every caller of spSearch sees
+// the procedure as it is.
+//
+// Thread safety: any number of threads at once; the SqlSession must allow
+// calls from many threads.
+#pragma once
+
+#include <string>
+
+#include "common/group_commit.h"
+#include "common/sql_session.h"
+
+namespace tellwen::query {
+
+class LogWriter {
+ public:
+  // sql outlives the writer.
+  explicit LogWriter(SqlSession& sql);
+
+  // Runs one statement that writes a log table and returns no rows, in the
+  // next group's batch (with the statement runner's timeouts); the batch's
+  // result.
+  SqlResult Write(const std::string& statement);
+
+ private:
+  SqlResult Commit(const std::vector<std::string>& statements);
+
+  SqlSession& sql_;
+  GroupCommit<std::string, SqlResult> group_;
+};
+
+}  // namespace tellwen::query

@@ -17,8 +17,9 @@
 // its writer reads it only after Write returned.
 //
 // Thread safety: any number of threads may call Write at once. The commit
-// function runs on one writer's thread at a time, outside the lock, and must
-// not call Write of the same object.
+// function runs on one writer's thread at a time, outside the lock; it must
+// not call Write of the same object, and must not throw (it reports failure
+// in its outcome).
 #pragma once
 
 #include <condition_variable>

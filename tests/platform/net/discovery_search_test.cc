@@ -3,7 +3,6 @@
 // (tests/integration/discovery-netns-check); their parsers in discovery_test.
 #include "platform/net/discovery_search.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -5,23 +5,33 @@
 namespace tellwen::query {
 
 LogWriter::LogWriter(SqlSession& sql)
-    : sql_(sql),
-      group_([this](std::vector<std::string>& statements) { return Commit(statements); }) {}
+    : sql_(sql), group_([this](std::vector<Pending*>& pending) { return Commit(pending); }) {}
 
-SqlResult LogWriter::Write(const std::string& statement) { return group_.Write(statement); }
+SqlResult LogWriter::Write(const std::string& statement) {
+  Pending pending{&statement, {}};
+  group_.Write(&pending);
+  return pending.result;
+}
 
-SqlResult LogWriter::Commit(const std::vector<std::string>& statements) {
-  // One statement alone needs no transaction of its own.
-  if (statements.size() == 1) {
-    return sql_.Run(statements.front(), 0, SqlCaller::kQueryStatementRunner);
+bool LogWriter::Commit(const std::vector<Pending*>& pending) {
+  if (pending.size() > 1) {
+    std::string batch = "begin tran\n";
+    for (const Pending* p : pending) {
+      batch += *p->statement;
+      batch += '\n';
+    }
+    batch += "commit tran";
+    const SqlResult result = sql_.Run(batch, 0, SqlCaller::kQueryStatementRunner);
+    if (!result.error) {
+      for (Pending* p : pending) p->result = result;
+      return true;
+    }
+    // Nothing of the batch was committed: each statement alone.
   }
-  std::string batch = "begin tran\n";
-  for (const std::string& statement : statements) {
-    batch += statement;
-    batch += '\n';
+  for (Pending* p : pending) {
+    p->result = sql_.Run(*p->statement, 0, SqlCaller::kQueryStatementRunner);
   }
-  batch += "commit tran";
-  return sql_.Run(batch, 0, SqlCaller::kQueryStatementRunner);
+  return true;
 }
 
 }  // namespace tellwen::query

@@ -8,8 +8,9 @@
 // Write returns when the batch holding the statement has committed (or
 // failed): a row is never acknowledged before it is in the database, as
 // durable as any commit of the database session. A batch stops at its first
-// error and rolls back whole, so a failure reaches every statement of the
-// batch, each page seeing the batch's error as it would its own.
+// error and rolls back whole (its connection is closed); its statements are
+// then run one by one, so that one page's faulty row costs no other page
+// its row, and each page sees its own statement's result.
 //
 // The rows spSearch keeps in stat_last_queries (a search running, then
 // done) are written by the procedure itself, in its own short transactions
@@ -38,10 +39,15 @@ class LogWriter {
   SqlResult Write(const std::string& statement);
 
  private:
-  SqlResult Commit(const std::vector<std::string>& statements);
+  // One page's statement and, once committed, its result.
+  struct Pending {
+    const std::string* statement;
+    SqlResult result;
+  };
+  bool Commit(const std::vector<Pending*>& pending);
 
   SqlSession& sql_;
-  GroupCommit<std::string, SqlResult> group_;
+  GroupCommit<Pending*, bool> group_;
 };
 
 }  // namespace tellwen::query

@@ -147,6 +147,9 @@ void MainWindow::StartOrStop() {
     }
     return;
   }
+  found_shown_ = 0;
+  found_tip_.clear();
+  search_state_->setToolTip(found_tip_);
   CopyWorkerRows();
   ApplyButtons();
   timer_->start(options_.tick_ms);
@@ -194,6 +197,16 @@ void MainWindow::Refresh() {
   progress_->setRange(0, f.progress_range);
   progress_->setValue(f.progress_position);
   CopyWorkerRows();
+  CopyFoundComputers();
+}
+
+void MainWindow::CopyFoundComputers() {
+  const std::vector<std::string> lines = job_.status().FoundComputers(found_shown_);
+  if (lines.empty()) return;
+  if (found_tip_.isEmpty()) found_tip_ = "Found by the network search:";
+  for (const std::string& line : lines) found_tip_ += "\n" + Q(line);
+  found_shown_ += lines.size();
+  search_state_->setToolTip(found_tip_);
 }
 
 void MainWindow::CopyWorkerRows() {

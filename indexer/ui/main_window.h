@@ -63,6 +63,9 @@ class MainWindow : public QDialog {
   QLabel* AddValue(QGridLayout* grid, int row, int column, const char* text, const char* name);
   void Refresh();
   void CopyWorkerRows();
+  // What the network search found (which source found each computer and
+  // what became of it), kept as the search state's tool tip.
+  void CopyFoundComputers();
   void ApplyButtons();
   bool MayClose();
 
@@ -85,6 +88,8 @@ class MainWindow : public QDialog {
   QLabel* dump_state_;
   QProgressBar* progress_;
   QTimer* timer_;
+  size_t found_shown_ = 0;  // lines of the job's found computers in the tip
+  QString found_tip_;
   bool a_job_ended_ = false;
   bool close_at_end_ = false;
   bool closing_ = false;

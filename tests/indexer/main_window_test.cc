@@ -109,6 +109,13 @@ TEST_F(MainWindowTest, AJobDisablesUpdateAndExitUntilItsEndAndLeavesTheDoneTexts
             std::vector<std::string>{"Tellwen Indexer in progress. Please stop it first!"});
   EXPECT_EQ(messages_->asked(), std::vector<std::string>{"Are you sure do you want to stop?"});
 
+  // The network search's report is the search state's tip.
+  job_->status().AddFoundComputer("\\\\PC9: found by mDNS, queued");
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return Find<QLabel>(&window, "searchState")->toolTip() ==
+           "Found by the network search:\n\\\\PC9: found by mDNS, queued";
+  }));
+
   hold_ = false;
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window.ticking(); }, 10000));
   EXPECT_EQ(Text(&window, "searchState"), "search done");

@@ -17,7 +17,6 @@ inline constexpr const char* kWhichFileFilter = "All Files (*.*)|*.*|Text Files 
 inline constexpr const char* kOutputFileTitle = "Enter name of the output file";
 inline constexpr const char* kOutputFileFilter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 
-
 struct FilesValues {
   std::string log_folder;
   std::string temporary_folder;

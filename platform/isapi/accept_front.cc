@@ -16,10 +16,10 @@
 #include <utility>
 #include <vector>
 
+#include "common/text_trim.h"
 #include "platform/isapi/chunked_body.h"
 #include "platform/isapi/extension_request.h"
 #include "platform/isapi/request_framing.h"
-#include "common/text_trim.h"
 
 namespace tellwen::isapi {
 

@@ -66,5 +66,4 @@ std::vector<FoundComputer> SearchWsDiscovery(const std::vector<SearchInterface>&
 std::vector<FoundComputer> SearchMdns(const std::vector<SearchInterface>& interfaces,
                                       const SearchLimits& limits);
 
-
 }  // namespace tellwen::net

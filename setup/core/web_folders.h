@@ -24,7 +24,6 @@ struct WebFolders {
 // "scripts" line, that folder.
 WebFolders DetectWebFolders(const std::string& config_path);
 
-
 // The site's address: "http://" + host in lower case + (":" + port when the
 // port is not 80) + "/kiv/default.htm".
 std::string SiteAddress(const std::string& host, int port);

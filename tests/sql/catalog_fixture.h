@@ -7,8 +7,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <algorithm>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>

@@ -19,8 +19,7 @@ namespace {
 using ::testing::ElementsAre;
 
 using tellwen::testing::FileText;
-std::string ReadAll(const std::string& path) { return FileText(path); }
-
+using tellwen::testing::PathExists;
 class DumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,7 +47,7 @@ class DumpTest : public ::testing::Test {
   }
   // The index file's lines, each checked to end with CR LF.
   std::vector<std::string> IndexLines() {
-    std::string text = ReadAll(files_.index_file);
+    std::string text = FileText(files_.index_file);
     std::vector<std::string> lines;
     size_t begin = 0;
     while (begin < text.size()) {
@@ -137,7 +136,7 @@ TEST_F(DumpTest, StopEndsTheDumpAndLeavesTheRestUnwritten) {
     shared.stop = true;
     RunDump(files_, &shared);
     EXPECT_EQ(shared.status.entries_dumped, 0) << sorted;
-    EXPECT_EQ(ReadAll(files_.index_file), "") << "truncated, nothing written";
+    EXPECT_EQ(FileText(files_.index_file), "") << "truncated, nothing written";
   }
 }
 
@@ -148,8 +147,8 @@ TEST_F(DumpTest, WritesBothFilesAndGoesOnWhenOneCannotBeCreated) {
   EndComputer(0, 1);
   FinishScan();
   RunDump(files_, &shared_);
-  EXPECT_EQ(ReadAll(files_.index_file), "//A\ts\t\td\tf.txt\t3\r\n");
-  EXPECT_EQ(ReadAll(files_.output_file), "\\\\A\\s\\d\\f.txt\t3\r\n");
+  EXPECT_EQ(FileText(files_.index_file), "//A\ts\t\td\tf.txt\t3\r\n");
+  EXPECT_EQ(FileText(files_.output_file), "\\\\A\\s\\d\\f.txt\t3\r\n");
 
   JobShared again;
   again.stores.push_back(std::make_unique<EntryStore>());
@@ -158,11 +157,9 @@ TEST_F(DumpTest, WritesBothFilesAndGoesOnWhenOneCannotBeCreated) {
   DumpFiles broken = files_;
   broken.index_file = dir_ + "/no/such/folder/kivtmp.txt";
   RunDump(broken, &again);
-  EXPECT_EQ(ReadAll(files_.output_file), "\\\\A\\s\\g\t0\r\n");  // truncated and rewritten
+  EXPECT_EQ(FileText(files_.output_file), "\\\\A\\s\\g\t0\r\n");  // truncated and rewritten
   EXPECT_EQ(again.status.entries_dumped, 1);
 }
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 TEST_F(DumpTest, IndexFileTakesItsNameOnlyWhenTheDumpEndedCleanly) {
   for (bool sorted : {false, true}) {
@@ -180,8 +177,8 @@ TEST_F(DumpTest, IndexFileTakesItsNameOnlyWhenTheDumpEndedCleanly) {
       RunDump(files, &shared);
       EXPECT_FALSE(shared.Failed());
       EXPECT_THAT(env.renamed, ElementsAre(files_.index_file + ".partial -> " + files_.index_file));
-      EXPECT_TRUE(Exists(files_.index_file));
-      EXPECT_FALSE(Exists(files_.index_file + ".partial"));
+      EXPECT_TRUE(PathExists(files_.index_file));
+      EXPECT_FALSE(PathExists(files_.index_file + ".partial"));
     }
   }
 }
@@ -209,14 +206,14 @@ TEST_F(DumpTest, FailedIndexWriteEndsTheJobAndKeepsTheEarlierIndexFile) {
     EXPECT_EQ(shared.Failure(), "Cannot write the index file " + files_.index_file +
                                     ": No space left on device\nThe earlier index file was kept.");
     EXPECT_LT(shared.status.entries_dumped, 1000) << "counted entries that were never written";
-    EXPECT_EQ(ReadAll(files_.index_file), "//OLD\ts\t\t\tf\t1\r\n");
-    EXPECT_FALSE(Exists(files_.index_file + ".partial"));
+    EXPECT_EQ(FileText(files_.index_file), "//OLD\ts\t\t\tf\t1\r\n");
+    EXPECT_FALSE(PathExists(files_.index_file + ".partial"));
     EXPECT_TRUE(env.renamed.empty());
   }
 }
 
 TEST_F(DumpTest, OutputFileOnAFullDiskFailsTheJob) {
-  if (!Exists("/dev/full")) GTEST_SKIP() << "this machine has no /dev/full";
+  if (!PathExists("/dev/full")) GTEST_SKIP() << "this machine has no /dev/full";
   MakeStores(1);
   Add(0, 1, "\\\\A\\s\\f.txt", 3);
   EndComputer(0, 1);
@@ -225,8 +222,8 @@ TEST_F(DumpTest, OutputFileOnAFullDiskFailsTheJob) {
   RunDump(files_, &shared_);
   EXPECT_TRUE(shared_.Failed());
   EXPECT_EQ(shared_.Failure(), "Cannot write the output file /dev/full: No space left on device");
-  EXPECT_FALSE(Exists(files_.index_file)) << "a failed job's index file replaced the earlier one";
-  EXPECT_FALSE(Exists(files_.index_file + ".partial"));
+  EXPECT_FALSE(PathExists(files_.index_file)) << "a failed job's index file replaced the earlier one";
+  EXPECT_FALSE(PathExists(files_.index_file + ".partial"));
 }
 
 TEST_F(DumpTest, FailedRenameFailsTheJob) {
@@ -239,7 +236,7 @@ TEST_F(DumpTest, FailedRenameFailsTheJob) {
   RunDump(files_, &shared_);
   EXPECT_TRUE(shared_.Failed());
   EXPECT_THAT(shared_.Failure(), ::testing::HasSubstr("Permission denied"));
-  EXPECT_FALSE(Exists(files_.index_file));
+  EXPECT_FALSE(PathExists(files_.index_file));
 }
 
 }  // namespace

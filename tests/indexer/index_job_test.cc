@@ -25,16 +25,10 @@ namespace tellwen::indexer {
 namespace {
 
 using tellwen::testing::FileText;
+using tellwen::testing::PathExists;
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-std::string ReadAll(const std::string& path) { return FileText(path); }
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -118,10 +112,10 @@ TEST_F(IndexJobTest, SortedJobWritesFirstComputerFirstEvenWhenItFinishesLast) {
   });
   RunToEnd(job.get());
   EXPECT_EQ(status->computers_done, 3);
-  EXPECT_THAT(Lines(ReadAll(index_file_)),
+  EXPECT_THAT(Lines(FileText(index_file_)),
               ElementsAre("//A\tdocs\t\t\ta.txt\t2", "//A\tdocs\t\tempty\t*\t0",
                           "//B\tpub\t\tsub\tb.txt\t4", "//B\tpub\t\t\t*\t0"));
-  EXPECT_THAT(Lines(ReadAll(report_)), ElementsAre("\\\\A\\docs\\a.txt", "\\\\A\\docs\\empty\\*",
+  EXPECT_THAT(Lines(FileText(report_)), ElementsAre("\\\\A\\docs\\a.txt", "\\\\A\\docs\\empty\\*",
                                                    "\\\\B\\pub\\sub\\b.txt", "\\\\B\\pub\\*"));
   EXPECT_EQ(status->files_found, 4);  // entries dumped, markers included
   EXPECT_EQ(status->computers_queued, 3);
@@ -154,8 +148,8 @@ TEST_F(IndexJobTest, StoppedJobKeepsStatusValuesAndPartialIndexFile) {
        {"NumberOfIndexedFiles", "DataOfTheIndexForDB", "LastIndexData", "LastSuccessfulScanTime"}) {
     EXPECT_EQ(settings_.GetValue(name), "old") << name;
   }
-  EXPECT_TRUE(Exists(index_file_));
-  EXPECT_LE(Lines(ReadAll(index_file_)).size(), 1u);
+  EXPECT_TRUE(PathExists(index_file_));
+  EXPECT_LE(Lines(FileText(index_file_)).size(), 1u);
 }
 
 TEST_F(IndexJobTest, IndexFileThatCannotBeWrittenWholeFailsTheJobWithoutStatusValues) {
@@ -188,7 +182,7 @@ TEST_F(IndexJobTest, IndexFileThatCannotBeWrittenWholeFailsTheJobWithoutStatusVa
        {"NumberOfIndexedFiles", "DataOfTheIndexForDB", "LastIndexData", "LastSuccessfulScanTime"}) {
     EXPECT_EQ(settings_.GetValue(name), "old") << name;
   }
-  EXPECT_EQ(ReadAll(index_file_), "//OLD\ts\t\t\tf\t1\r\n");
+  EXPECT_EQ(FileText(index_file_), "//OLD\ts\t\t\tf\t1\r\n");
   ASSERT_EQ(messages_->shown().size(), 1u);
   EXPECT_EQ(messages_->shown()[0], "The index job failed.\n" + job->LastJobFailure());
 
@@ -196,7 +190,7 @@ TEST_F(IndexJobTest, IndexFileThatCannotBeWrittenWholeFailsTheJobWithoutStatusVa
   env.write_budget = static_cast<size_t>(-1);
   RunToEnd(job.get());
   EXPECT_EQ(job->LastJobFailure(), "");
-  EXPECT_EQ(Lines(ReadAll(index_file_)).size(), 3000u);
+  EXPECT_EQ(Lines(FileText(index_file_)).size(), 3000u);
   EXPECT_EQ(settings_.GetValue("NumberOfIndexedFiles"), "3.000 files indexed");
 }
 
@@ -208,8 +202,8 @@ TEST_F(IndexJobTest, WithoutReportOnlyTheIndexFileIsWrittenAndEveryEntryCounts) 
   net_.AddFolder("\\\\A\\s\\empty");
   std::unique_ptr<IndexJob> job = MakeJob();
   RunToEnd(job.get());
-  EXPECT_FALSE(Exists(report_));
-  EXPECT_EQ(Lines(ReadAll(index_file_)).size(), 2u);
+  EXPECT_FALSE(PathExists(report_));
+  EXPECT_EQ(Lines(FileText(index_file_)).size(), 2u);
   EXPECT_EQ(job->status().files_found, 2);
   EXPECT_EQ(settings_.GetValue("NumberOfIndexedFiles"), "2 files indexed");
 }
@@ -220,8 +214,8 @@ TEST_F(IndexJobTest, WithoutDatabaseNoIndexFileAndNoStatusValues) {
   net_.AddFile("\\\\A\\s\\1", 1);
   std::unique_ptr<IndexJob> job = MakeJob();
   RunToEnd(job.get());
-  EXPECT_FALSE(Exists(index_file_));
-  EXPECT_THAT(Lines(ReadAll(report_)), ElementsAre("\\\\A\\s\\1"));
+  EXPECT_FALSE(PathExists(index_file_));
+  EXPECT_THAT(Lines(FileText(report_)), ElementsAre("\\\\A\\s\\1"));
   EXPECT_FALSE(settings_.Has("NumberOfIndexedFiles"));
 }
 
@@ -248,14 +242,14 @@ TEST_F(IndexJobTest, ExistingIndexFileIsOverwrittenWithoutAskingOnlyInIndexRuns)
   EXPECT_THAT(messages_->asked(), ElementsAre(kOverwriteIndexFileQuestion));
   RunToEnd(job.get());
   EXPECT_EQ(messages_->asked().size(), 1u);
-  EXPECT_EQ(ReadAll(index_file_), "");
+  EXPECT_EQ(FileText(index_file_), "");
 }
 
 TEST_F(IndexJobTest, EmptyIncludeListWithoutEnumerationEndsWithNothing) {
   std::unique_ptr<IndexJob> job = MakeJob();
   RunToEnd(job.get());
-  EXPECT_EQ(ReadAll(index_file_), "");
-  EXPECT_EQ(ReadAll(report_), "");
+  EXPECT_EQ(FileText(index_file_), "");
+  EXPECT_EQ(FileText(report_), "");
   EXPECT_EQ(settings_.GetValue("NumberOfIndexedFiles"), "0 files indexed");
   EXPECT_THAT(net_.ListedFolders(), IsEmpty());
 }
@@ -273,7 +267,7 @@ TEST_F(IndexJobTest, EnumerationSkipsRecentlyIndexedAndExcludedComputers) {
   RunToEnd(job.get());
   ASSERT_EQ(sql_.calls().size(), 1u);
   EXPECT_NE(sql_.calls()[0].batch.find("DATEADD(hh, -12, getdate())"), std::string::npos);
-  EXPECT_THAT(Lines(ReadAll(index_file_)), ElementsAre("//A\ts\t\t\ta\t1"));
+  EXPECT_THAT(Lines(FileText(index_file_)), ElementsAre("//A\ts\t\t\ta\t1"));
   EXPECT_EQ(job->status().computers_skipped, 2);
   EXPECT_EQ(job->status().computers_queued, 1);
 }
@@ -284,7 +278,7 @@ TEST_F(IndexJobTest, SecondJobInTheSameProcessScansAgain) {
   std::unique_ptr<IndexJob> job = MakeJob();
   RunToEnd(job.get());
   RunToEnd(job.get());
-  EXPECT_THAT(Lines(ReadAll(index_file_)), ElementsAre("//A\ts\t\t\ta\t1"));
+  EXPECT_THAT(Lines(FileText(index_file_)), ElementsAre("//A\ts\t\t\ta\t1"));
   EXPECT_EQ(job->status().computers_done, 1);
 }
 
@@ -300,7 +294,7 @@ TEST_F(IndexJobTest, ManyComputersAcrossFifteenWorkersAllArriveInOrder) {
   settings_.SetValue("NumberOfThreads", "15");
   std::unique_ptr<IndexJob> job = MakeJob();
   RunToEnd(job.get());
-  std::vector<std::string> lines = Lines(ReadAll(index_file_));
+  std::vector<std::string> lines = Lines(FileText(index_file_));
   ASSERT_EQ(lines.size(), 40u * 26u);  // 25 files and the share root's marker
   EXPECT_TRUE(std::is_sorted(
       lines.begin(), lines.end(),

@@ -222,7 +222,8 @@ TEST_F(DumpTest, OutputFileOnAFullDiskFailsTheJob) {
   RunDump(files_, &shared_);
   EXPECT_TRUE(shared_.Failed());
   EXPECT_EQ(shared_.Failure(), "Cannot write the output file /dev/full: No space left on device");
-  EXPECT_FALSE(PathExists(files_.index_file)) << "a failed job's index file replaced the earlier one";
+  EXPECT_FALSE(PathExists(files_.index_file))
+      << "a failed job's index file replaced the earlier one";
   EXPECT_FALSE(PathExists(files_.index_file + ".partial"));
 }
 

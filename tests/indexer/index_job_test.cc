@@ -116,7 +116,7 @@ TEST_F(IndexJobTest, SortedJobWritesFirstComputerFirstEvenWhenItFinishesLast) {
               ElementsAre("//A\tdocs\t\t\ta.txt\t2", "//A\tdocs\t\tempty\t*\t0",
                           "//B\tpub\t\tsub\tb.txt\t4", "//B\tpub\t\t\t*\t0"));
   EXPECT_THAT(Lines(FileText(report_)), ElementsAre("\\\\A\\docs\\a.txt", "\\\\A\\docs\\empty\\*",
-                                                   "\\\\B\\pub\\sub\\b.txt", "\\\\B\\pub\\*"));
+                                                    "\\\\B\\pub\\sub\\b.txt", "\\\\B\\pub\\*"));
   EXPECT_EQ(status->files_found, 4);  // entries dumped, markers included
   EXPECT_EQ(status->computers_queued, 3);
   EXPECT_EQ(settings_.GetValue("NumberOfIndexedFiles"), "4 files indexed");

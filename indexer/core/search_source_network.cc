@@ -93,25 +93,21 @@ void SearchSourceNetwork::RunSearchOnce() {
 std::unique_ptr<net::ResourceEnumeration> SearchSourceNetwork::OpenEnum(
     const net::NetResource* container, net::NetStatus* status) {
   std::vector<net::NetResource> entries;
+  // A container of this source's tree: the provider or a workgroup.
+  auto add_container = [&](uint32_t display_type, const std::string& name) {
+    net::NetResource resource;
+    resource.scope = net::kScopeGlobalNet;
+    resource.display_type = display_type;
+    resource.usage = net::kUsageContainer;
+    resource.remote_name = name;
+    resource.provider = source_name_;
+    entries.push_back(resource);
+  };
   if (container == nullptr) {
-    net::NetResource provider;
-    provider.scope = net::kScopeGlobalNet;
-    provider.display_type = net::kDisplayNetwork;
-    provider.usage = net::kUsageContainer;
-    provider.remote_name = source_name_;
-    provider.provider = source_name_;
-    entries.push_back(provider);
+    add_container(net::kDisplayNetwork, source_name_);
   } else if (container->display_type == net::kDisplayNetwork) {
     RunSearchOnce();
-    for (const std::string& workgroup : workgroups_) {
-      net::NetResource resource;
-      resource.scope = net::kScopeGlobalNet;
-      resource.display_type = net::kDisplayDomain;
-      resource.usage = net::kUsageContainer;
-      resource.remote_name = workgroup;
-      resource.provider = source_name_;
-      entries.push_back(resource);
-    }
+    for (const std::string& workgroup : workgroups_) add_container(net::kDisplayDomain, workgroup);
   } else if (container->display_type == net::kDisplayDomain) {
     for (const Computer& computer : computers_) {
       if (computer.workgroup == container->remote_name) entries.push_back(computer.resource);

@@ -59,10 +59,16 @@ std::string Message(std::string_view to, std::string_view action, std::string_vi
   return xml;
 }
 
-// The envelope's header and body, checked: right namespace, the expected
-// action, and a RelatesTo naming our message.
-const XmlElement* CheckedBody(const XmlElement& envelope, std::string_view action,
-                              std::string_view relates_to) {
+// The reply parsed (at most max_bytes) and its envelope's header and body
+// checked: right namespace, the expected action, and a RelatesTo naming our
+// message. The body, or nullptr; *document keeps what it points into.
+const XmlElement* CheckedBody(std::string_view text, size_t max_bytes, std::string_view action,
+                              std::string_view relates_to, std::unique_ptr<XmlElement>* document) {
+  XmlLimits limits;
+  limits.max_bytes = max_bytes;
+  *document = ParseXml(text, limits);
+  if (*document == nullptr) return nullptr;
+  const XmlElement& envelope = **document;
   if (!envelope.Is(kSoapNs, "Envelope")) return nullptr;
   const XmlElement* header = envelope.Child(kSoapNs, "Header");
   const XmlElement* body = envelope.Child(kSoapNs, "Body");
@@ -158,11 +164,8 @@ std::optional<std::vector<WsdProbeMatch>> ParseMatches(std::string_view packet,
                                                        std::string_view container,
                                                        std::string_view item,
                                                        std::string_view relates_to) {
-  XmlLimits limits;
-  limits.max_bytes = kWsdMaxDatagramBytes;
-  const std::unique_ptr<XmlElement> envelope = ParseXml(packet, limits);
-  if (envelope == nullptr) return std::nullopt;
-  const XmlElement* body = CheckedBody(*envelope, action, relates_to);
+  std::unique_ptr<XmlElement> document;
+  const XmlElement* body = CheckedBody(packet, kWsdMaxDatagramBytes, action, relates_to, &document);
   if (body == nullptr) return std::nullopt;
   const XmlElement* matches = body->Child(kDiscoveryNs, container);
   if (matches == nullptr) return std::nullopt;
@@ -293,11 +296,9 @@ std::optional<WsdComputer> ParsePubComputerValue(std::string_view value) {
 
 std::optional<WsdComputer> ParseWsdMetadataResponse(std::string_view body_text,
                                                     std::string_view get_message_id) {
-  XmlLimits limits;
-  limits.max_bytes = kWsdMaxMetadataBytes;
-  const std::unique_ptr<XmlElement> envelope = ParseXml(body_text, limits);
-  if (envelope == nullptr) return std::nullopt;
-  const XmlElement* body = CheckedBody(*envelope, kGetResponseAction, get_message_id);
+  std::unique_ptr<XmlElement> document;
+  const XmlElement* body =
+      CheckedBody(body_text, kWsdMaxMetadataBytes, kGetResponseAction, get_message_id, &document);
   if (body == nullptr) return std::nullopt;
   // The first pub:Computer anywhere in the body (it sits in the host's
   // relationship section, whose nesting devices vary).

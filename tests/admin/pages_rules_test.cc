@@ -35,11 +35,9 @@ TEST(Interval, ShowsTheLargestWholeUnitAndStoresItBack) {
 }
 
 TEST(IndexerOptions, ThreadsLevelsAndPriorityAreStoredInOrder) {
-  EXPECT_EQ(ThreadsToStore("30"), 15);
-  EXPECT_EQ(ThreadsToStore("0"), 15);
-  EXPECT_EQ(ThreadsToStore("abc"), 15);
-  EXPECT_EQ(ThreadsToStore("25"), 25);
-  EXPECT_EQ(ThreadsToStore("1"), 1);
+  for (auto [typed, stored] : {std::pair{"30", 15}, {"0", 15}, {"abc", 15}, {"25", 25}, {"1", 1}}) {
+    EXPECT_EQ(ThreadsToStore(typed), stored) << typed;
+  }
   EXPECT_EQ(LevelsToStore(kNoLevelChecked), 2);
   EXPECT_EQ(LevelsToStore(0), 0);
   EXPECT_EQ(LevelsToStore(5), 5);

@@ -19,6 +19,7 @@
 #include "tests/support/fake_sql.h"
 #include "tests/support/fault_file_env.h"
 #include "tests/support/file_text.h"
+#include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::indexer {
@@ -63,17 +64,8 @@ class IndexJobTest : public ::testing::Test {
     deps.network = &net_;
     deps.settings = &settings_;
     deps.sql = &sql_;
-    clock_.epoch_seconds = [] {
-      std::tm tm{};
-      tm.tm_year = 2002 - 1900;
-      tm.tm_mon = 5;
-      tm.tm_mday = 13;
-      tm.tm_hour = 12;
-      tm.tm_min = 54;
-      tm.tm_sec = 14;
-      tm.tm_isdst = -1;
-      return std::mktime(&tm);
-    }();
+    std::tm start = testing::LocalTime(2002, 6, 13, 12, 54, 14);
+    clock_.epoch_seconds = std::mktime(&start);
     deps.clock = &clock_;
     auto job = std::make_unique<IndexJob>(std::move(deps));
     job->LoadSettings();
@@ -321,10 +313,10 @@ TEST(IndexSettingsRules, ThreadCountAndLevels) {
 }
 
 TEST(ScanStatusValues, GroupsThousandsWithDots) {
-  EXPECT_EQ(GroupThousands(0), "0");
-  EXPECT_EQ(GroupThousands(999), "999");
-  EXPECT_EQ(GroupThousands(12345), "12.345");
-  EXPECT_EQ(GroupThousands(1234567), "1.234.567");
+  for (auto [number, grouped] :
+       {std::pair{0, "0"}, {999, "999"}, {12345, "12.345"}, {1234567, "1.234.567"}}) {
+    EXPECT_EQ(GroupThousands(number), grouped) << number;
+  }
 }
 
 }  // namespace

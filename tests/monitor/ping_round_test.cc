@@ -12,6 +12,7 @@
 #include "monitor/core/overall_progress.h"
 #include "monitor/core/ping_settings.h"
 #include "monitor/core/status_line.h"
+#include "tests/support/local_time.h"
 
 namespace tellwen::monitor {
 namespace {
@@ -32,21 +33,14 @@ TEST(RewriteBatch, DoublesEveryQuoteOfEveryText) {
 }
 
 TEST(RoundTexts, HostDropsOnlyTheLeadingDoubleSlash) {
-  EXPECT_EQ(HostOf("//pc1"), "pc1");
-  EXPECT_EQ(HostOf("pc1"), "pc1");
-  EXPECT_EQ(HostOf("///pc1"), "/pc1");
-  EXPECT_EQ(HostOf("//"), "");
+  for (auto [name, host] :
+       {std::pair{"//pc1", "pc1"}, {"pc1", "pc1"}, {"///pc1", "/pc1"}, {"//", ""}}) {
+    EXPECT_EQ(HostOf(name), host) << name;
+  }
 }
 
 TEST(RoundTexts, PingTimeAndRoundTime) {
-  std::tm local{};
-  local.tm_year = 2002 - 1900;
-  local.tm_mon = 1;
-  local.tm_mday = 5;
-  local.tm_hour = 7;
-  local.tm_min = 8;
-  local.tm_sec = 9;
-  EXPECT_EQ(PingTimeText(local), "2002, 02, 05, 07, 08, 09");
+  EXPECT_EQ(PingTimeText(testing::LocalTime(2002, 2, 5, 7, 8, 9)), "2002, 02, 05, 07, 08, 09");
   EXPECT_EQ(RoundTimeText(0), "00:00:00");
   EXPECT_EQ(RoundTimeText(3723999), "01:02:03");
   EXPECT_EQ(RoundTimeText(100ull * 3600 * 1000), "100:00:00");

@@ -28,6 +28,7 @@
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/file_text.h"
+#include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -167,11 +168,7 @@ TEST(RealEcho, TheLocalHostAnswersAndAnInvalidNameSendsNothing) {
 
 TEST_F(ImageAnswers, ChartRequestDrawsOnceAndSendsThePng) {
   int runs = 0;
-  clock_.local_time.tm_year = 102;
-  clock_.local_time.tm_mon = 4;
-  clock_.local_time.tm_mday = 6;
-  clock_.local_time.tm_hour = 14;
-  clock_.local_time.tm_min = 30;
+  clock_.local_time = LocalTime(2002, 5, 6, 14, 30);
   sql_.set_rule([&runs](const std::string& statement, int, SqlResult* result) {
     ++runs;
     EXPECT_THAT(statement, StartsWith("spStatCharts 2, '2002-05-06 14:30:00'"));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "tests/query/search_form.h"
 
 namespace tellwen::query {
@@ -64,15 +66,12 @@ TEST(SearchValidation, RowRange) {
 }
 
 TEST(SearchValidation, PageSizeOutsideItsRangeIs200) {
-  EXPECT_EQ(PageSize("4"), 200);
-  EXPECT_EQ(PageSize("5"), 5);
-  EXPECT_EQ(PageSize("50"), 50);
-  EXPECT_EQ(PageSize("2000"), 2000);
-  EXPECT_EQ(PageSize("2900"), 2900);
-  EXPECT_EQ(PageSize("2901"), 200);
-  EXPECT_EQ(PageSize("text"), 200);
-  EXPECT_EQ(PageSize("default"), 200);
-  EXPECT_EQ(PageSize("99999999999"), 200);
+  const struct {
+    const char* text;
+    int size;
+  } cases[] = {{"4", 200},    {"5", 5},      {"50", 50},       {"2000", 2000},      {"2900", 2900},
+               {"2901", 200}, {"text", 200}, {"default", 200}, {"99999999999", 200}};
+  for (const auto& c : cases) EXPECT_EQ(PageSize(c.text), c.size) << c.text;
 }
 
 TEST(LikeExpressions, WordsJoinedByKindAndWildcardsTranslated) {
@@ -94,38 +93,38 @@ TEST(LikeExpressions, WordsJoinedByKindAndWildcardsTranslated) {
   EXPECT_EQ(plan.qu3, " '( fn like ''a_c'' )' ");
 }
 
-TEST(SizeBounds, UnitsSwapAndNoBound) {
-  CommandParams p = Form();
+// The {min, max} SizeBounds reads from the form.
+std::pair<long long, long long> Bounds(const CommandParams& p) {
   long long min = -1, max = -1;
   SizeBounds(p, &min, &max);
-  EXPECT_EQ(min, 0);
-  EXPECT_EQ(max, 2147483647);
-  p.sizebetween = "on";
-  p.sizemin = "10";
-  p.sizeminunit = "M";
-  p.sizemax = "1";
-  p.sizemaxunit = "M";
-  SizeBounds(p, &min, &max);
-  EXPECT_EQ(min, 1024);
-  EXPECT_EQ(max, 10240);
-  p.sizemin = "0";
-  p.sizemax = "0";
-  SizeBounds(p, &min, &max);
-  EXPECT_EQ(min, 0);
-  EXPECT_EQ(max, 2147483647);
-  p.sizemin = "5";
-  p.sizeminunit = "K";
-  p.sizemax = "max";
-  SizeBounds(p, &min, &max);
-  EXPECT_EQ(min, 5);
-  EXPECT_EQ(max, 2147483647);
-  // A huge number is limited before the unit multiplies it.
-  p.sizemin = "99999999999";
-  p.sizeminunit = "M";
-  p.sizemax = "max";
-  SizeBounds(p, &min, &max);
-  EXPECT_EQ(min, 2147483647LL / 1024 * 1024);
-  EXPECT_EQ(max, 2147483647);
+  return {min, max};
+}
+
+TEST(SizeBounds, UnitsSwapAndNoBound) {
+  constexpr long long kNoBound = 2147483647;
+  EXPECT_EQ(Bounds(Form()), std::make_pair(0LL, kNoBound));
+  const struct {
+    const char* min;
+    const char* min_unit;
+    const char* max;
+    const char* max_unit;
+    std::pair<long long, long long> bounds;
+  } cases[] = {
+      {"10", "M", "1", "M", {1024, 10240}},
+      {"0", "M", "0", "M", {0, kNoBound}},
+      {"5", "K", "max", "M", {5, kNoBound}},
+      // A huge number is limited before the unit multiplies it.
+      {"99999999999", "M", "max", "M", {kNoBound / 1024 * 1024, kNoBound}},
+  };
+  for (const auto& c : cases) {
+    CommandParams p = Form();
+    p.sizebetween = "on";
+    p.sizemin = c.min;
+    p.sizeminunit = c.min_unit;
+    p.sizemax = c.max;
+    p.sizemaxunit = c.max_unit;
+    EXPECT_EQ(Bounds(p), c.bounds) << c.min << c.min_unit << " to " << c.max << c.max_unit;
+  }
 }
 
 TEST(SizeBounds, SizeRangeSearchesFilesOnly) {

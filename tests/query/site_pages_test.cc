@@ -14,11 +14,11 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 TEST(StatsFormats, DotGroupingAndUptime) {
-  EXPECT_EQ(DotGrouped("1234567"), "1.234.567");
-  EXPECT_EQ(DotGrouped("123"), "123");
-  EXPECT_EQ(DotGrouped("1234"), "1.234");
-  EXPECT_EQ(DotGrouped("123456"), "123.456");
-  EXPECT_EQ(DotGrouped("12a"), "12a");
+  for (auto [digits, grouped] :
+       {std::pair{"1234567", "1.234.567"}, {"1234", "1.234"}, {"123456", "123.456"}}) {
+    EXPECT_EQ(DotGrouped(digits), grouped) << digits;
+  }
+  for (const char* kept : {"123", "12a"}) EXPECT_EQ(DotGrouped(kept), kept);
   EXPECT_EQ(UptimeText(425), "00:07:05");
   EXPECT_EQ(UptimeText(86400 + 7230), "1 day 02:00:30");
   EXPECT_EQ(UptimeText(3 * 86400), "3 days 00:00:00");
@@ -74,10 +74,9 @@ TEST(StatsPages, TopSharesCategoryViewSkipsTheComputerPrefix) {
 
 TEST(StatsPages, OnlyACategoryNumberReachesTheTopSharesStatement) {
   EXPECT_EQ(TopSharesCategory("2"), 2);
-  EXPECT_EQ(TopSharesCategory("0"), 0);
-  EXPECT_EQ(TopSharesCategory("2' or 1=1 --"), 0);
-  EXPECT_EQ(TopSharesCategory("-1"), 0);
-  EXPECT_EQ(TopSharesCategory("1234567"), 0);
+  for (const char* other : {"0", "2' or 1=1 --", "-1", "1234567"}) {
+    EXPECT_EQ(TopSharesCategory(other), 0) << other;
+  }
   EXPECT_THAT(TopSharesStatement(2), HasSubstr("stat_categories.attr = 'top_gugu2'  order by"));
   EXPECT_THAT(TopSharesStatement(0), HasSubstr("from stat_topmegi order by catimegi desc"));
   EXPECT_EQ(CategoryName("0|movies/*.avi; *.mpg|music/*.mp3", 2), "music");

@@ -9,21 +9,18 @@ namespace tellwen::query {
 namespace {
 
 TEST(FormatSizeKb, TruncatesToTheUnitOfEachDigitCount) {
-  EXPECT_EQ(FormatSizeKb("0"), "&nbsp;&lt;1Kb");
-  EXPECT_EQ(FormatSizeKb("7"), "&nbsp;7Kb");
-  EXPECT_EQ(FormatSizeKb("999"), "&nbsp;999Kb");
-  EXPECT_EQ(FormatSizeKb("1000"), "&nbsp;1.0Mb");
-  EXPECT_EQ(FormatSizeKb("1234"), "&nbsp;1.2Mb");
-  EXPECT_EQ(FormatSizeKb("1999"), "&nbsp;1.9Mb");  // never rounds up
-  EXPECT_EQ(FormatSizeKb("12345"), "&nbsp;12.3Mb");
-  EXPECT_EQ(FormatSizeKb("123456"), "&nbsp;123Mb");
-  EXPECT_EQ(FormatSizeKb("1234567"), "&nbsp;1.23Gb");
-  EXPECT_EQ(FormatSizeKb("12345678"), "&nbsp;12.3Gb");
-  EXPECT_EQ(FormatSizeKb("123456789"), "&nbsp;123Gb");
-  EXPECT_EQ(FormatSizeKb("1234567890"), "&nbsp;1.23Tb");
-  EXPECT_EQ(FormatSizeKb("12345678901"), "&nbsp;12.3Tb");
-  EXPECT_EQ(FormatSizeKb("123456789012"), "&nbsp;123Tb");
-  EXPECT_EQ(FormatSizeKb("1234567890123"), "&nbsp;1234Tb");
+  const struct {
+    const char* kb;
+    const char* text;
+  } cases[] = {{"0", "&nbsp;&lt;1Kb"},           {"7", "&nbsp;7Kb"},
+               {"999", "&nbsp;999Kb"},           {"1000", "&nbsp;1.0Mb"},
+               {"1234", "&nbsp;1.2Mb"},          {"1999", "&nbsp;1.9Mb"},  // never rounds up
+               {"12345", "&nbsp;12.3Mb"},        {"123456", "&nbsp;123Mb"},
+               {"1234567", "&nbsp;1.23Gb"},      {"12345678", "&nbsp;12.3Gb"},
+               {"123456789", "&nbsp;123Gb"},     {"1234567890", "&nbsp;1.23Tb"},
+               {"12345678901", "&nbsp;12.3Tb"},  {"123456789012", "&nbsp;123Tb"},
+               {"1234567890123", "&nbsp;1234Tb"}};
+  for (const auto& c : cases) EXPECT_EQ(FormatSizeKb(c.kb), c.text) << c.kb;
 }
 
 TEST(Escaping, UrlDecodeUndoesEncodingAndPlus) {

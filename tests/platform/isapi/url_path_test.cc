@@ -12,13 +12,17 @@ std::string Map(const std::string& url) {
 }
 
 TEST(UrlPath, MapsTheScriptsUrlToTheScriptsFolderAndTheRestUnderTheRoot) {
-  EXPECT_EQ(Map("/scripts/"), "/srv/scripts/");
-  EXPECT_EQ(Map("/scripts"), "/srv/scripts");
-  EXPECT_EQ(Map("/scripts/KIVQuery.so"), "/srv/scripts/KIVQuery.so");
-  EXPECT_EQ(Map("/kiv/logo.gif"), "/srv/www/kiv/logo.gif");
-  EXPECT_EQ(Map("/"), "/srv/www/");
-  EXPECT_EQ(Map("/scriptsx/a"), "/srv/www/scriptsx/a");
-  EXPECT_EQ(Map("//kiv/./a//b/"), "/srv/www/kiv/a/b/");
+  const struct {
+    const char* url;
+    const char* path;
+  } cases[] = {{"/scripts/", "/srv/scripts/"},
+               {"/scripts", "/srv/scripts"},
+               {"/scripts/KIVQuery.so", "/srv/scripts/KIVQuery.so"},
+               {"/kiv/logo.gif", "/srv/www/kiv/logo.gif"},
+               {"/", "/srv/www/"},
+               {"/scriptsx/a", "/srv/www/scriptsx/a"},
+               {"//kiv/./a//b/", "/srv/www/kiv/a/b/"}};
+  for (const auto& c : cases) EXPECT_EQ(Map(c.url), c.path) << c.url;
   std::string path;
   ASSERT_TRUE(MapUrlToPath("/a", "/", "/", &path));
   EXPECT_EQ(path, "/a");

@@ -9,13 +9,15 @@ namespace tellwen::net {
 namespace {
 
 TEST(SmbUrl, NetworkNamesBecomeEncodedUrls) {
-  EXPECT_EQ(UncToSmbUrl(""), "smb://");
-  EXPECT_EQ(UncToSmbUrl("\\\\PC1"), "smb://PC1");
-  EXPECT_EQ(UncToSmbUrl("PC1"), "smb://PC1");
-  EXPECT_EQ(UncToSmbUrl("\\\\PC1\\share\\dir"), "smb://PC1/share/dir");
-  EXPECT_EQ(UncToSmbUrl("\\\\10.0.0.1\\my share\\100%#?;@:x"),
-            "smb://10.0.0.1/my%20share/100%25%23%3F%3B%40%3Ax");
-  EXPECT_EQ(UncToSmbUrl("\\\\PC\\h$\\\xC3\xBC"), "smb://PC/h%24/%C3%BC");
+  for (auto [unc, url] :
+       {std::pair{"", "smb://"},
+        {"\\\\PC1", "smb://PC1"},
+        {"PC1", "smb://PC1"},
+        {"\\\\PC1\\share\\dir", "smb://PC1/share/dir"},
+        {"\\\\10.0.0.1\\my share\\100%#?;@:x", "smb://10.0.0.1/my%20share/100%25%23%3F%3B%40%3Ax"},
+        {"\\\\PC\\h$\\\xC3\xBC", "smb://PC/h%24/%C3%BC"}}) {
+    EXPECT_EQ(UncToSmbUrl(unc), url) << unc;
+  }
   EXPECT_EQ(WorkgroupToSmbUrl("WORK GROUP"), "smb://WORK%20GROUP");
   EXPECT_EQ(ComputerOfUnc("\\\\PC1\\share\\x"), "PC1");
   EXPECT_EQ(ComputerOfUnc("PC1"), "PC1");

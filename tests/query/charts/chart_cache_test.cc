@@ -19,6 +19,7 @@
 #include "tests/query/charts/chart_rows.h"
 #include "tests/query/charts/png_reader.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::query {
@@ -26,6 +27,7 @@ namespace {
 
 using ::tellwen::testing::ChartClock;
 using ::tellwen::testing::FakeSql;
+using ::tellwen::testing::LocalTime;
 using ::tellwen::testing::ReadPng;
 using ::tellwen::testing::RowsResult;
 using ::tellwen::testing::StatRows;
@@ -35,28 +37,17 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 namespace fs = std::filesystem;
 
-std::tm At(int year, int month, int day, int hour, int minute) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_isdst = -1;
-  std::mktime(&t);  // fills in the weekday
-  return t;
-}
-
 TEST(ChartFileName, RangeWordKindAndPeriod) {
-  const std::tm t = At(2002, 5, 6, 14, 30);
+  const std::tm t = LocalTime(2002, 5, 6, 14, 30);
   EXPECT_EQ(ChartFileName(3, 0, t), "kiv_chart_daily__03_2002-05-06-14.png");
   EXPECT_EQ(ChartFileName(0, 1, t), "kiv_chart_weekly_00_2002-05-06.png");
   EXPECT_EQ(ChartFileName(5, 2, t), "kiv_chart_yearly_05_2002-05.png");
-  EXPECT_EQ(ChartFileName(1, 0, At(2002, 1, 2, 3, 4)), "kiv_chart_daily__01_2002-01-02-03.png");
+  EXPECT_EQ(ChartFileName(1, 0, LocalTime(2002, 1, 2, 3, 4)),
+            "kiv_chart_daily__01_2002-01-02-03.png");
 }
 
 TEST(ChartFileName, StatementNamesTheRangeAndTheTime) {
-  const std::tm t = At(2002, 5, 6, 14, 30);
+  const std::tm t = LocalTime(2002, 5, 6, 14, 30);
   EXPECT_EQ(ChartStatement(0, t), "spStatCharts 1, '2002-05-06 14:30:00'");
   EXPECT_EQ(ChartStatement(1, t), "spStatCharts 2, '2002-05-06 14:30:00'");
   EXPECT_EQ(ChartStatement(2, t), "spStatCharts 3, '2002-05-06 14:30:00'");
@@ -82,7 +73,7 @@ class ChartCache : public ::testing::Test {
   }
 
   TempDir dir_;
-  ChartClock clock_{At(2002, 5, 6, 14, 30)};
+  ChartClock clock_{LocalTime(2002, 5, 6, 14, 30)};
   SqlResult result_ = RowsResult(StatRows(
       8, [](int i) { return (4 + i) % 7; }, [](int i, int) { return i; }));
   FakeSql sql_;
@@ -118,7 +109,7 @@ TEST_F(ChartCache, AMissingChartDrawsItsWholeRangeAndDropsTheRangesOlderFiles) {
 TEST_F(ChartCache, AFileOfTheCurrentPeriodIsServedWithoutTheDatabase) {
   ASSERT_TRUE(GetChartFile("2", "3", Folder(), sql_, clock_).ok());
   const auto written = fs::last_write_time(Folder() + "kiv_chart_weekly_00_2002-05-06.png");
-  clock_.local_time = At(2002, 5, 6, 23, 59);
+  clock_.local_time = LocalTime(2002, 5, 6, 23, 59);
   const ChartFile again = GetChartFile("2", "0", dir_.path(), sql_, clock_);  // no "/" at the end
   ASSERT_TRUE(again.ok()) << again.error;
   EXPECT_EQ(again.path, Folder() + "kiv_chart_weekly_00_2002-05-06.png");
@@ -126,7 +117,7 @@ TEST_F(ChartCache, AFileOfTheCurrentPeriodIsServedWithoutTheDatabase) {
   EXPECT_EQ(fs::last_write_time(again.path), written);
 
   // The next day is a new period: drawn afresh, yesterday's files go.
-  clock_.local_time = At(2002, 5, 7, 0, 1);
+  clock_.local_time = LocalTime(2002, 5, 7, 0, 1);
   ASSERT_TRUE(GetChartFile("2", "0", Folder(), sql_, clock_).ok());
   EXPECT_EQ(Statements().size(), 2u);
   EXPECT_FALSE(fs::exists(Folder() + "kiv_chart_weekly_00_2002-05-06.png"));
@@ -204,7 +195,7 @@ TEST_F(ChartCache, CleanUpTakesTheRangesPngsAndStaleTemporaryFilesOnly) {
   char byte;
   while (::read(start_pipe, &byte, 1) > 0) {
   }
-  ChartClock clock(At(2002, 5, 6, 14, 30));
+  ChartClock clock(LocalTime(2002, 5, 6, 14, 30));
   FakeSql sql;
   sql.set_rule([&runs](const std::string&, int, SqlResult* result) {
     std::ofstream(runs, std::ios::app) << "run\n";
@@ -248,7 +239,7 @@ TEST(ChartLockAcrossProcesses, TwoProcessesAskingAtOnceDrawTheRangeOnce) {
 TEST(ChartLockAcrossProcesses, ThreadsOfOneProcessAlsoDrawOnce) {
   TempDir dir;
   std::atomic<int> runs{0};
-  ChartClock clock(At(2002, 5, 6, 14, 30));
+  ChartClock clock(LocalTime(2002, 5, 6, 14, 30));
   FakeSql sql;
   sql.set_rule([&runs](const std::string&, int, SqlResult* result) {
     ++runs;

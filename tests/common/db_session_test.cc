@@ -5,19 +5,19 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "tests/common/recording_messages.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scratch_store.h"
 
 namespace tellwen {
 namespace {
 
-using tellwen::testing::ScopedEnv;
 using tellwen::testing::ScopedRecordingMessages;
-using tellwen::testing::TempDir;
+using tellwen::testing::ScratchStore;
 using ::testing::HasSubstr;
 
 class DbSession : public ::testing::Test {
@@ -34,10 +34,7 @@ class DbSession : public ::testing::Test {
     ASSERT_FALSE(created.error) << created.error_text;
   }
 
-  TempDir registry_dir_;
-  TempDir data_dir_;
-  ScopedEnv registry_env_{"TELLWEN_REGISTRY", registry_dir_.path()};
-  ScopedEnv data_env_{"TELLWEN_DATA", data_dir_.path()};
+  ScratchStore store_;
   ScopedRecordingMessages messages_;
 };
 
@@ -262,25 +259,35 @@ TEST_F(DbSession, TestConnectionReportsSourceAndDescription) {
   EXPECT_THAT(description, HasSubstr("nodb"));
 }
 
+// The {connection, command} seconds of caller.
+std::pair<int, int> Seconds(SqlCaller caller) {
+  const SqlTimeouts timeouts = TimeoutsFor(caller);
+  return {timeouts.connection_seconds, timeouts.command_seconds};
+}
+
 TEST_F(DbSession, TimeoutTable) {
+  using Pair = std::pair<int, int>;
+  // The site's callers take its two settings when they are in range and
+  // their own defaults otherwise.
   CKIVRegistry registry;
   registry.SetValue("QueryConnectionTimeout", "1");
   registry.SetValue("QueryCommandTimeout", "900");
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).connection_seconds, 15);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).command_seconds, 180);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kQueryRowReader).command_seconds, 120);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kQueryStatementRunner).connection_seconds, 30);
+  EXPECT_EQ(Seconds(SqlCaller::kQuerySearch), Pair(15, 180));
+  EXPECT_EQ(Seconds(SqlCaller::kQueryRowReader), Pair(15, 120));
+  EXPECT_EQ(Seconds(SqlCaller::kQueryStatementRunner), Pair(30, 180));
   registry.SetValue("QueryConnectionTimeout", "180");
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).connection_seconds, 15);
+  EXPECT_EQ(Seconds(SqlCaller::kQuerySearch).first, 15);
   registry.SetValue("QueryConnectionTimeout", "179");
   registry.SetValue("QueryCommandTimeout", "899");
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kQuerySearch).connection_seconds, 179);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kQueryRowReader).command_seconds, 899);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kIndexerSkipList).command_seconds, 60);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kIndexerTaskBody).command_seconds, 36000);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kIndexerBatch).connection_seconds, 30);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kMonitorRound).connection_seconds, 3);
-  EXPECT_EQ(TimeoutsFor(SqlCaller::kMonitorRound).command_seconds, 3600);
+  EXPECT_EQ(Seconds(SqlCaller::kQuerySearch), Pair(179, 899));
+  EXPECT_EQ(Seconds(SqlCaller::kQueryRowReader), Pair(179, 899));
+  // The other callers' are fixed.
+  for (auto [caller, seconds] : {std::pair{SqlCaller::kIndexerSkipList, Pair(15, 60)},
+                                 {SqlCaller::kIndexerTaskBody, Pair(60, 36000)},
+                                 {SqlCaller::kIndexerBatch, Pair(30, 7200)},
+                                 {SqlCaller::kMonitorRound, Pair(3, 3600)}}) {
+    EXPECT_EQ(Seconds(caller), seconds) << static_cast<int>(caller);
+  }
 }
 
 }  // namespace

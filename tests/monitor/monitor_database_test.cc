@@ -9,25 +9,20 @@
 #include "monitor/core/monitor_worker.h"
 #include "tests/common/recording_messages.h"
 #include "tests/monitor/monitor_fakes.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scratch_store.h"
 
 namespace tellwen::monitor {
 namespace {
 
-using tellwen::testing::ScopedEnv;
-using tellwen::testing::TempDir;
+using tellwen::testing::ScratchStore;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 class MonitorDatabaseTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(dir_.path() + "/data");
+    ASSERT_EQ(store_.CreateDatabase(), "");
     CKIVRegistry settings;
-    settings.SetValue("SqlServer", "localhost");
-    settings.SetValue("SqlDatabase", "master");
-    Must("create database [kiv]");
-    settings.SetValue("SqlDatabase", "kiv");
     settings.SetValue("WebStatus", "yes");
     settings.SetValue("MonitorPingInterval", "0");
     // The two tables as the catalog defines them.
@@ -61,9 +56,7 @@ class MonitorDatabaseTest : public ::testing::Test {
     worker.LoopOnce();
   }
 
-  TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
-  ScopedEnv data_root_{"TELLWEN_DATA", dir_.path() + "/data"};
+  ScratchStore store_;
   tellwen::testing::ScopedRecordingMessages messages_;
   testing::FakeEcho echo_;
   testing::FakeClock clock_;

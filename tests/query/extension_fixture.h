@@ -1,7 +1,8 @@
 // Test support: the web extension's surroundings in a scratch folder, for
 // tests that run it in-process on a fake control block. The site is open, its
-// database does not exist, the two ping images are in the scripts folder, and
-// report files go below dir_ (their switches are each test's to set).
+// database does not exist, the two ping images are in the scripts folder, the
+// data folder is dir_/data, and report files go below dir_ (their switches
+// are each test's to set).
 //
 // Thread safety: one test at a time (it sets environment variables).
 #pragma once
@@ -16,7 +17,7 @@
 #include "tests/common/recording_messages.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/support/file_text.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scratch_store.h"
 
 namespace tellwen::testing {
 
@@ -46,8 +47,7 @@ class ExtensionTest : public ::testing::Test {
     return request;
   }
 
-  TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
+  ScratchStore dir_;
   ScopedRecordingMessages messages_;
 };
 

@@ -25,7 +25,6 @@
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/file_text.h"
-#include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
 namespace {
@@ -49,7 +48,6 @@ class ServerTest : public ExtensionTest {
     return request;
   }
 
-  ScopedEnv data_root_{"TELLWEN_DATA", dir_.path() + "/data"};
   query::CQueryServer server_{MachineSettings(), MachineSql(), MachineClock()};
 };
 
@@ -273,7 +271,6 @@ TEST_F(ServerTest, UpdatingServiceReloadsAfterFiveMinutes) {
 // lock) the site shows the updating page and writes nothing back.
 TEST_F(ServerTest, UpdatingLeftByADeadUpdateIsPutBackButNeverWhileOneRuns) {
   const std::string folder = dir_.path() + "/data";
-  std::filesystem::create_directories(folder);
   Set("WebStatus", "updating");
   Set("FirstPageInfo", kUpdateBanner);
   Set("FirstPageInfoSeverity", "high");

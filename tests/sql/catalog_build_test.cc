@@ -43,12 +43,7 @@ TEST_F(CatalogBuild, SharesThenFoldersThenFilesEachInNameOrder) {
                           "4 //PC1/music/rock/old/ 0", "5 //PC1/music//rock/ 0",
                           "6 //PC1/music/rock/old/a.mp3 4", "7 //PC1/music///b.txt 0",
                           "8 //PC1/music/rock/old/c.mp3 2000", "9 //PC2/docs///z.doc 10"));
-  EXPECT_EQ(Constant("s_start"), "1");
-  EXPECT_EQ(Constant("s_stop"), "2");
-  EXPECT_EQ(Constant("d_start"), "3");
-  EXPECT_EQ(Constant("d_stop"), "5");
-  EXPECT_EQ(Constant("f_start"), "6");
-  EXPECT_EQ(Constant("f_stop"), "9");
+  EXPECT_THAT(Ranges(), ElementsAre("1", "2", "3", "5", "6", "9"));
   EXPECT_THAT(Column("select name from shares1 order by name"), ElementsAre("//PC1", "//PC2"));
   EXPECT_EQ(One("select count(*) from monitor_pings"), "0");
   EXPECT_EQ(One("select count(*) from dbo.sysobjects where name = 'zz'"), "0");
@@ -59,12 +54,7 @@ TEST_F(CatalogBuild, EmptyRangeStartsWhereTheNextBegins) {
   // hold the shares, and the folder count must be 0, not negative.
   WriteIndex({{"//PC1", "a", "", "", "x.txt", 1}, {"//PC1", "b", "", "", "y.txt", 1}});
   MustUpdate();
-  EXPECT_EQ(Constant("s_start"), "1");
-  EXPECT_EQ(Constant("s_stop"), "2");
-  EXPECT_EQ(Constant("d_start"), "3");
-  EXPECT_EQ(Constant("d_stop"), "2");
-  EXPECT_EQ(Constant("f_start"), "3");
-  EXPECT_EQ(Constant("f_stop"), "4");
+  EXPECT_THAT(Ranges(), ElementsAre("1", "2", "3", "2", "3", "4"));
   EXPECT_THAT(Column("select value from stat where property in ('shares number:', "
                      "'directories number:', 'files number:') order by id"),
               ElementsAre("2", "0", "2"));
@@ -84,12 +74,7 @@ TEST_F(CatalogBuild, SetupOnAMissingIndexFileBuildsAnEmptyCatalog) {
   EXPECT_FALSE(std::filesystem::exists(IndexFile()));
   EXPECT_EQ(One("select count(*) from aall"), "0");
   EXPECT_EQ(One("select count(*) from shares1"), "0");
-  EXPECT_EQ(Constant("s_start"), "0");
-  EXPECT_EQ(Constant("s_stop"), "-1");
-  EXPECT_EQ(Constant("d_start"), "0");
-  EXPECT_EQ(Constant("d_stop"), "-1");
-  EXPECT_EQ(Constant("f_start"), "0");
-  EXPECT_EQ(Constant("f_stop"), "-1");
+  EXPECT_THAT(Ranges(), ElementsAre("0", "-1", "0", "-1", "0", "-1"));
   EXPECT_EQ(One("select value from stat where property = 'files number:'"), "0");
   EXPECT_EQ(One("select value from stat where property = 'total files size:'"), "0");
   EXPECT_EQ(One("select count(*) from stat_searchs"), "1") << "setup must keep the log tables";
@@ -107,24 +92,17 @@ TEST_F(CatalogBuild, StatRowsInOrderWithTheirFormats) {
   MustUpdate();
   const SqlRows rows = Query("select property, value from stat order by id", 2);
   ASSERT_EQ(rows.size(), 11u);
-  std::vector<std::string> properties;
-  for (const SqlRow& r : rows) properties.push_back(r[0]);
-  EXPECT_THAT(properties, ElementsAre("total files size:", "computers number:", "shares number:",
-                                      "directories number:", "files number:", "last index on:",
-                                      "database updated on:", "computers at last index:",
-                                      "database server:", "data size:", "index size:"));
-  EXPECT_EQ(rows[0][1], "2014");
-  EXPECT_EQ(rows[1][1], "2");
-  EXPECT_EQ(rows[2][1], "2");
-  EXPECT_EQ(rows[3][1], "3");
-  EXPECT_EQ(rows[4][1], "4");
-  EXPECT_EQ(rows[5][1], "15-Feb-2002 at 5:38pm");
-  EXPECT_THAT(rows[6][1],
-              MatchesRegex("[0-3][0-9]-[A-Z][a-z][a-z]-[0-9]{4} at 1?[0-9]:[0-5][0-9][ap]m"));
-  EXPECT_EQ(rows[7][1], "2");
-  EXPECT_EQ(rows[8][1], One("select upper(@@SERVERNAME)"));
-  EXPECT_THAT(rows[9][1], MatchesRegex("[0-9]+ KB"));
-  EXPECT_THAT(rows[10][1], MatchesRegex("[0-9]+ KB"));
+  EXPECT_THAT(
+      ColumnOf(rows, 0),
+      ElementsAre("total files size:", "computers number:", "shares number:", "directories number:",
+                  "files number:", "last index on:", "database updated on:",
+                  "computers at last index:", "database server:", "data size:", "index size:"));
+  EXPECT_THAT(
+      ColumnOf(rows, 1),
+      ElementsAre("2014", "2", "2", "3", "4", "15-Feb-2002 at 5:38pm",
+                  MatchesRegex("[0-3][0-9]-[A-Z][a-z][a-z]-[0-9]{4} at 1?[0-9]:[0-5][0-9][ap]m"),
+                  "2", One("select upper(@@SERVERNAME)"), MatchesRegex("[0-9]+ KB"),
+                  MatchesRegex("[0-9]+ KB")));
 }
 
 TEST_F(CatalogBuild, LastIndexOnUsesTwelveHourTimeWithoutPadding) {
@@ -156,17 +134,13 @@ TEST_F(CatalogBuild, FileSizeBandsCountFileRowsOnly) {
   MustUpdate();
   const SqlRows rows = Query("select t, s from stat_filesize order by id", 2);
   ASSERT_EQ(rows.size(), 8u);
-  EXPECT_EQ(rows[0][0], "&nbsp;under&nbsp;1k&nbsp;&nbsp;");
-  EXPECT_EQ(rows[1][0], "&nbsp;&nbsp;1k&nbsp;-&nbsp;10k&nbsp;");
-  EXPECT_EQ(rows[2][0], "&nbsp;10k&nbsp;-&nbsp;100k");
-  EXPECT_EQ(rows[3][0], "100k&nbsp;-&nbsp;1M&nbsp;&nbsp;");
-  EXPECT_EQ(rows[4][0], "&nbsp;&nbsp;1M&nbsp;-&nbsp;10M&nbsp;");
-  EXPECT_EQ(rows[5][0], "&nbsp;10M&nbsp;-&nbsp;100M");
-  EXPECT_EQ(rows[6][0], "100M&nbsp;-&nbsp;1G&nbsp;&nbsp;");
-  EXPECT_EQ(rows[7][0], "&nbsp;&nbsp;over&nbsp;1G&nbsp;&nbsp;");
-  std::vector<std::string> counts;
-  for (const SqlRow& r : rows) counts.push_back(r[1]);
-  EXPECT_THAT(counts, ElementsAre("1", "2", "2", "2", "2", "2", "2", "2"));
+  EXPECT_THAT(
+      ColumnOf(rows, 0),
+      ElementsAre("&nbsp;under&nbsp;1k&nbsp;&nbsp;", "&nbsp;&nbsp;1k&nbsp;-&nbsp;10k&nbsp;",
+                  "&nbsp;10k&nbsp;-&nbsp;100k", "100k&nbsp;-&nbsp;1M&nbsp;&nbsp;",
+                  "&nbsp;&nbsp;1M&nbsp;-&nbsp;10M&nbsp;", "&nbsp;10M&nbsp;-&nbsp;100M",
+                  "100M&nbsp;-&nbsp;1G&nbsp;&nbsp;", "&nbsp;&nbsp;over&nbsp;1G&nbsp;&nbsp;"));
+  EXPECT_THAT(ColumnOf(rows, 1), ElementsAre("1", "2", "2", "2", "2", "2", "2", "2"));
   // Sums past 2^31 KB do not overflow the total.
   EXPECT_EQ(One("select value from stat where property = 'total files size:'"), "2149808342");
 }

@@ -1,5 +1,5 @@
-// Test support for the update script on the embedded SQL server: a fresh
-// settings hive and data folder with the database "kiv", index files written
+// Test support for the update script on the embedded SQL server: a scratch
+// settings store and data folder with the database "kiv", index files written
 // by the test, the update job run headless, and helpers that read the
 // catalog back as texts.
 //
@@ -20,7 +20,7 @@
 #include "indexer/core/update_headless.h"
 #include "tests/common/recording_messages.h"
 #include "tests/support/file_text.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scratch_store.h"
 
 namespace tellwen::testing {
 
@@ -35,15 +35,10 @@ struct Entry {
 class CatalogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(dir_.path() + "/data");
+    ASSERT_EQ(dir_.CreateDatabase(), "");
     CKIVRegistry settings;
     settings.SetValue("TemporaryFolder", dir_.path() + "/");
     settings.SetValue("SqlLogFolder", dir_.path() + "/");
-    settings.SetValue("SqlServer", "localhost");
-    settings.SetValue("SqlDatabase", "master");
-    SqlResult created = RunSql("create database [kiv]", 0, SqlCaller::kSetupDatabase);
-    ASSERT_FALSE(created.error) << created.error_text;
-    settings.SetValue("SqlDatabase", "kiv");
     settings.SetValue("LastIndexData", "2002-02-15 17:38:32");
     settings.SetValue("CategoriesEdit", "0");
   }
@@ -97,13 +92,24 @@ class CatalogTest : public ::testing::Test {
     return rows.empty() ? "<none>" : rows[0][0];
   }
   // Column 0 of every row.
-  std::vector<std::string> Column(const std::string& sql) {
+  std::vector<std::string> Column(const std::string& sql) { return ColumnOf(Query(sql, 1), 0); }
+  // Column index of every row.
+  static std::vector<std::string> ColumnOf(const SqlRows& rows, size_t index) {
     std::vector<std::string> out;
-    for (const SqlRow& row : Query(sql, 1)) out.push_back(row[0]);
+    for (const SqlRow& row : rows) out.push_back(row[index]);
     return out;
   }
   std::string Constant(const std::string& name) {
     return One("select top 1 val from constants where name='" + name + "'");
+  }
+  // The id ranges of the catalog's three parts: s_start, s_stop, d_start,
+  // d_stop, f_start, f_stop (shares, folders, files).
+  std::vector<std::string> Ranges() {
+    std::vector<std::string> out;
+    for (const char* name : {"s_start", "s_stop", "d_start", "d_stop", "f_start", "f_stop"}) {
+      out.push_back(Constant(name));
+    }
+    return out;
   }
   // A file search through spSearch (as the site sends it) finds the first
   // page of the catalog's files, and spDir lists the folder "d" of //PC1/s.
@@ -119,9 +125,7 @@ class CatalogTest : public ::testing::Test {
     EXPECT_EQ(browse.rows.size(), static_cast<size_t>(files));
   }
 
-  TempDir dir_;
-  ScopedEnv registry_root_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
-  ScopedEnv data_root_{"TELLWEN_DATA", dir_.path() + "/data"};
+  ScratchStore dir_;
   ScopedRecordingMessages messages_;
   std::string output_;
 };

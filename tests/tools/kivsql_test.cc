@@ -6,13 +6,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/support/temp_dir.h"
+#include "tests/support/scratch_store.h"
 
 namespace tellwen {
 namespace {
 
-using tellwen::testing::ScopedEnv;
-using tellwen::testing::TempDir;
+using tellwen::testing::ScratchStore;
 using ::testing::ElementsAre;
 
 TEST(KivSql, SplitsScriptsAtGoLines) {
@@ -27,10 +26,7 @@ class KivSqlRun : public ::testing::Test {
     err_.str("");
     return RunKivSql(args, out_, err_);
   }
-  TempDir data_;
-  TempDir registry_;
-  ScopedEnv data_env_{"TELLWEN_DATA", data_.path()};
-  ScopedEnv registry_env_{"TELLWEN_REGISTRY", registry_.path()};
+  ScratchStore data_;
   std::ostringstream out_, err_;
 };
 

@@ -13,15 +13,16 @@
 #include "sql/update_script_template.h"
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/png_reader.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/local_time.h"
+#include "tests/support/scratch_store.h"
 
 namespace tellwen::query {
 namespace {
 
 using ::tellwen::testing::ChartClock;
+using ::tellwen::testing::LocalTime;
 using ::tellwen::testing::ReadPng;
-using ::tellwen::testing::ScopedEnv;
-using ::tellwen::testing::TempDir;
+using ::tellwen::testing::ScratchStore;
 
 // The body of one task of the update script, from its marker line to the
 // next one.
@@ -38,13 +39,8 @@ std::string ScriptTask(const std::string& name) {
 class ChartDatabase : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(dir_.path() + "/data");
     std::filesystem::create_directories(dir_.path() + "/charts");
-    CKIVRegistry settings;
-    settings.SetValue("SqlServer", "localhost");
-    settings.SetValue("SqlDatabase", "master");
-    ASSERT_FALSE(RunSql("create database [kiv]", 0, SqlCaller::kSetupDatabase).error);
-    settings.SetValue("SqlDatabase", "kiv");
+    ASSERT_EQ(dir_.CreateDatabase(), "");
     for (const char* task : {"checking logs tables", "DONT-spStatCharts"}) {
       const std::string body = ScriptTask(task);
       ASSERT_FALSE(body.empty()) << task;
@@ -60,21 +56,14 @@ class ChartDatabase : public ::testing::Test {
     ASSERT_FALSE(inserted.error) << inserted.error_text;
   }
 
-  TempDir dir_;
-  ScopedEnv registry_{"TELLWEN_REGISTRY", dir_.path() + "/registry"};
-  ScopedEnv data_{"TELLWEN_DATA", dir_.path() + "/data"};
+  ScratchStore dir_;
 };
 
 TEST_F(ChartDatabase, TheProcedureFeedsAllSixChartsOfARange) {
   Search("2002-05-06 10:15:00", 425);
   Search("2002-05-06 10:45:00", 30);
   Search("2002-05-06 13:05:00", 7230);
-  ChartClock clock;
-  clock.local_time.tm_year = 102;
-  clock.local_time.tm_mon = 4;
-  clock.local_time.tm_mday = 6;
-  clock.local_time.tm_hour = 14;
-  clock.local_time.tm_min = 30;
+  ChartClock clock(LocalTime(2002, 5, 6, 14, 30));
   const std::string folder = dir_.path() + "/charts/";
   const ChartFile file = GetChartFile("1", "3", folder, MachineSql(), clock);
   ASSERT_TRUE(file.ok()) << file.error;

@@ -30,12 +30,14 @@
 #include <vector>
 
 #include "bench/bench_workspace.h"
+#include "bench/sqlite_baseline.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "indexer/core/update_headless.h"
 #include "indexer/core/update_job.h"
 #include "query/command_params.h"
 #include "query/search.h"
+#include "query/text_utils.h"
 #include "tests/query/search_form.h"
 
 namespace {
@@ -344,12 +346,11 @@ int main(int argc, char** argv) {
               size.rows.empty() ? "?" : size.rows[0][0].c_str());
 
   // The baselines: an FTS5 trigram table of the same names, plocate of the paths.
-  sqlite3* fts = nullptr;
-  sqlite3_open((dir + "/fts.sqlite").c_str(), &fts);
-  sqlite3_exec(fts,
-               "PRAGMA journal_mode=OFF; PRAGMA mmap_size=1073741824;"
-               "CREATE VIRTUAL TABLE t USING fts5(name, tokenize='trigram'); BEGIN",
-               nullptr, nullptr, nullptr);
+  sqlite3* fts = tellwen::bench::OpenSqliteBaseline(
+      dir + "/fts.sqlite",
+      "PRAGMA journal_mode=OFF; PRAGMA mmap_size=1073741824;"
+      "CREATE VIRTUAL TABLE t USING fts5(name, tokenize='trigram'); BEGIN");
+  if (!fts) return 1;
   {
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare_v2(fts, "INSERT INTO t(name) VALUES (?)", -1, &insert, nullptr);
@@ -373,13 +374,10 @@ int main(int argc, char** argv) {
                      &match, nullptr);
   auto time_fts = [&](const std::string& search) {
     std::string q;
-    size_t start = 0;
-    while (start <= search.size()) {
-      size_t blank = search.find(' ', start);
-      if (blank == std::string::npos) blank = search.size();
-      if (blank > start)
-        q += (q.empty() ? "\"" : " AND \"") + search.substr(start, blank - start) + "\"";
-      start = blank + 1;
+    for (const std::string& word : tellwen::query::SplitText(search, ' ')) {
+      q += q.empty() ? "\"" : " AND \"";
+      q += word;
+      q += "\"";
     }
     const auto b = Clock::now();
     sqlite3_bind_text(match, 1, q.c_str(), -1, SQLITE_TRANSIENT);
@@ -390,24 +388,17 @@ int main(int argc, char** argv) {
   };
   auto time_plocate = [&](const std::string& search) {
     std::string args;
-    size_t start = 0;
-    while (start <= search.size()) {
-      size_t blank = search.find(' ', start);
-      if (blank == std::string::npos) blank = search.size();
-      if (blank > start) {
-        std::string w = search.substr(start, blank - start);
-        // A bracket would make the word a glob: escaped, inside "*...*".
-        if (w.find('[') != std::string::npos) {
-          std::string e = "*";
-          for (char c : w) {
-            if (c == '[' || c == ']') e += '\\';
-            e += c;
-          }
-          w = e + "*";
+    for (std::string w : tellwen::query::SplitText(search, ' ')) {
+      // A bracket would make the word a glob: escaped, inside "*...*".
+      if (w.find('[') != std::string::npos) {
+        std::string e = "*";
+        for (char c : w) {
+          if (c == '[' || c == ']') e += '\\';
+          e += c;
         }
-        args += " '" + w + "'";
+        w = e + "*";
       }
-      start = blank + 1;
+      args += " '" + w + "'";
     }
     const auto b = Clock::now();
     std::system(("plocate -i -l 200 -d " + dir + "/plocate.db" + args + " > /dev/null").c_str());

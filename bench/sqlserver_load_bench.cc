@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sqlite_baseline.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "common/password.h"
@@ -130,12 +131,14 @@ int main(int argc, char** argv) {
       "(255) NULL , [Col006] [varchar] (255) NULL ) ON [PRIMARY]",
       0, tellwen::SqlCaller::kIndexerTaskBody);
 
-  sqlite3* plain = nullptr;
-  sqlite3_open((root + "/plain.sqlite").c_str(), &plain);
-  sqlite3_exec(plain,
-               "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; CREATE TABLE zz (Col001 "
-               "TEXT, Col002 TEXT, Col003 TEXT, Col004 TEXT, Col005 TEXT, Col006 TEXT)",
-               nullptr, nullptr, nullptr);
+  sqlite3* plain = tellwen::bench::OpenSqliteBaseline(
+      root + "/plain.sqlite",
+      "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; CREATE TABLE zz (Col001 "
+      "TEXT, Col002 TEXT, Col003 TEXT, Col004 TEXT, Col005 TEXT, Col006 TEXT)");
+  if (!plain) {
+    std::filesystem::remove_all(root);
+    return 1;
+  }
 
   const auto entries = MakeEntries(lines);
   const double ours_load = LoadThroughRunSql(entries);

@@ -45,9 +45,8 @@ bool Save(QWidget* widget, const QString& folder, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
-  QApplication app(argc, argv);
-  const QString folder = tellwen::testing::ScreenshotFolder(argc, argv, "admin_screenshots");
+  const tellwen::testing::ScreenshotApp app(argc, argv, "admin_screenshots");
+  const QString& folder = app.folder();
   if (folder.isEmpty()) return 2;
   tellwen::testing::TempDir hive;
   tellwen::testing::ScopedEnv registry("TELLWEN_REGISTRY", hive.path() + "/registry");

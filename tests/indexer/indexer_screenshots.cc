@@ -39,9 +39,8 @@ void Pause(int ms) {
 
 int main(int argc, char** argv) {
   using namespace tellwen;
-  setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
-  QApplication app(argc, argv);
-  const QString folder = tellwen::testing::ScreenshotFolder(argc, argv, "indexer_screenshots");
+  const tellwen::testing::ScreenshotApp app(argc, argv, "indexer_screenshots");
+  const QString& folder = app.folder();
   if (folder.isEmpty()) return 2;
   testing::TempDir temp;
   bool ok = true;

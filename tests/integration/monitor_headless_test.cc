@@ -27,6 +27,7 @@ extern char** environ;
 namespace tellwen::testing {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 using Clock = std::chrono::steady_clock;
@@ -95,6 +96,19 @@ class MonitorHeadless : public CatalogTest {
     return true;
   }
 
+  // Starts KIVMonitor, waits until it has recorded a round of pings, and
+  // ends it with SIGTERM, which it must answer by exiting with 0 within
+  // stop_within. Fatal failures (with the output) when it does not.
+  void PingOneRoundAndStop(const std::string& name, bool headless,
+                           std::chrono::seconds stop_within) {
+    const pid_t pid = Start(name, headless);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return Setting("LastPingTime") != "0"; }, std::chrono::seconds(30)))
+        << Output(name);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    ASSERT_EQ(WaitExit(pid, stop_within), 0) << Output(name);
+  }
+
   ScopedEnv runtime_{"XDG_RUNTIME_DIR", dir_.path()};
   std::vector<pid_t> running_;
 };
@@ -107,23 +121,14 @@ TEST_F(MonitorHeadless, OneRoundWritesBothStatusesAndSigtermEndsIt) {
                     "net.ipv4.ping_group_range or run with CAP_NET_RAW to run this test";
   }
   const uint64_t started = TickCount();
-  const pid_t pid = Start("monitor");
-  ASSERT_GT(pid, 0);
-  ASSERT_TRUE(WaitFor([&] { return Setting("LastPingTime") != "0"; }, std::chrono::seconds(30)))
+  ASSERT_NO_FATAL_FAILURE(
+      PingOneRoundAndStop("monitor", /*headless=*/true, std::chrono::seconds(10)));
+
+  const auto ping_time = MatchesRegex("[0-9]{4}, [0-9]{2}, [0-9]{2}, [0-9]{2}, [0-9]{2}, [0-9]{2}");
+  EXPECT_THAT(Query("select name, status, ping_time from monitor_pings order by name", 3),
+              ElementsAre(ElementsAre("//127.0.0.1", "1", ping_time),
+                          ElementsAre("//nosuchhost.invalid", "2", ping_time)))
       << Output("monitor");
-
-  ASSERT_EQ(kill(pid, SIGTERM), 0);
-  EXPECT_EQ(WaitExit(pid, std::chrono::seconds(10)), 0) << Output("monitor");
-
-  SqlRows pings = Query("select name, status, ping_time from monitor_pings order by name", 3);
-  ASSERT_EQ(pings.size(), 2u) << Output("monitor");
-  EXPECT_EQ(pings[0][0], "//127.0.0.1");
-  EXPECT_EQ(pings[0][1], "1");
-  EXPECT_EQ(pings[1][0], "//nosuchhost.invalid");
-  EXPECT_EQ(pings[1][1], "2");
-  for (const SqlRow& row : pings) {
-    EXPECT_THAT(row[2], MatchesRegex("[0-9]{4}, [0-9]{2}, [0-9]{2}, [0-9]{2}, [0-9]{2}, [0-9]{2}"));
-  }
   const uint64_t last_ping = std::stoull(Setting("LastPingTime"));
   EXPECT_GE(last_ping, started);
   EXPECT_LE(last_ping, TickCount());
@@ -143,17 +148,12 @@ TEST_F(MonitorHeadless, WithItsWindowOnTheOffscreenPlatformItPingsTheLoopback) {
     GTEST_SKIP() << "no ICMP socket can be opened on this machine (" << why << ")";
   }
   ScopedEnv platform("QT_QPA_PLATFORM", "offscreen");
-  const pid_t pid = Start("window", /*headless=*/false);
-  ASSERT_GT(pid, 0);
-  ASSERT_TRUE(WaitFor([&] { return Setting("LastPingTime") != "0"; }, std::chrono::seconds(30)))
-      << Output("window");
-  ASSERT_EQ(kill(pid, SIGTERM), 0);
-  EXPECT_EQ(WaitExit(pid, std::chrono::seconds(15)), 0) << Output("window");
+  ASSERT_NO_FATAL_FAILURE(
+      PingOneRoundAndStop("window", /*headless=*/false, std::chrono::seconds(15)));
 
-  SqlRows pings = Query("select name, status from monitor_pings order by name", 2);
+  const SqlRows pings = Query("select name, status from monitor_pings order by name", 2);
   ASSERT_EQ(pings.size(), 2u) << Output("window");
-  EXPECT_EQ(pings[0][0], "//127.0.0.1");
-  EXPECT_EQ(pings[0][1], "1");
+  EXPECT_THAT(pings[0], ElementsAre("//127.0.0.1", "1"));
   const std::string output = Output("window");
   // The window, not the headless status line, showed the progress.
   EXPECT_THAT(output, ::testing::Not(HasSubstr("last computer:")));

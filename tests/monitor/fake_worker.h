@@ -18,6 +18,15 @@ class FakeWorker : public monitor::WorkerControl {
   bool WaitEnded(std::chrono::milliseconds) override { return true; }
   void SaveSettings() override { saved_position = state_.slider_position; }
 
+  // The state in the middle of a round: the texts shown (status, last
+  // computer, its status, computers, interval, round time), position of
+  // computers done.
+  void ShowRound(const monitor::MonitorTexts& texts, int position, int computers) {
+    state_.UpdateTexts([&texts](monitor::MonitorTexts& shown) { shown = texts; });
+    state_.computers = computers;
+    state_.position = position;
+  }
+
   monitor::MonitorState state_;
   int starts = 0;
   int saved_position = -1;

@@ -19,9 +19,8 @@
 
 int main(int argc, char** argv) {
   using namespace tellwen;
-  setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
-  QApplication app(argc, argv);
-  const QString folder = tellwen::testing::ScreenshotFolder(argc, argv, "monitor_screenshots");
+  const tellwen::testing::ScreenshotApp app(argc, argv, "monitor_screenshots");
+  const QString& folder = app.folder();
   if (folder.isEmpty()) return 2;
   bool ok = true;
 
@@ -35,16 +34,7 @@ int main(int argc, char** argv) {
   monitor::MonitorWindow window(services);
   ok &= testing::SaveScreenshot(&window, folder, "monitor-window");
 
-  worker.state_.UpdateTexts([](monitor::MonitorTexts& t) {
-    t.status = "pinging...";
-    t.last_computer = "FILESERVER";
-    t.last_computer_status = "alive!";
-    t.computers_number = "42";
-    t.interval = "500";
-    t.last_round_time = "00:01:37";
-  });
-  worker.state_.computers = 42;
-  worker.state_.position = 17;
+  worker.ShowRound({"pinging...", "FILESERVER", "alive!", "42", "500", "00:01:37"}, 17, 42);
   window.Refresh();
   ok &= testing::SaveScreenshot(&window, folder, "monitor-window-round");
 

@@ -54,16 +54,7 @@ TEST_F(MonitorWindowTest, LabelsReadNAUntilTheWorkerHasTextsAndTheSliderAppliesA
   window.Refresh();
   for (const char* name : values) EXPECT_EQ(Text(&window, name), "N/A") << name;
 
-  worker_.state_.UpdateTexts([](MonitorTexts& t) {
-    t.status = "pinging...";
-    t.last_computer = "127.0.0.1";
-    t.last_computer_status = "alive!";
-    t.computers_number = "3";
-    t.interval = "500";
-    t.last_round_time = "00:00:04";
-  });
-  worker_.state_.computers = 3;
-  worker_.state_.position = 1;
+  worker_.ShowRound({"pinging...", "127.0.0.1", "alive!", "3", "500", "00:00:04"}, 1, 3);
   auto* slider = Find<QSlider>(&window, "intervalSlider");
   EXPECT_EQ(slider->value(), 2);
   slider->setValue(4);

@@ -52,9 +52,8 @@ bool Next(SetupWizard& wizard) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
-  QApplication app(argc, argv);
-  const QString folder = tellwen::testing::ScreenshotFolder(argc, argv, "setup_screenshots");
+  const tellwen::testing::ScreenshotApp app(argc, argv, "setup_screenshots");
+  const QString& folder = app.folder();
   if (folder.isEmpty()) return 2;
   tellwen::SetUserMessages(std::make_shared<tellwen::StderrMessages>());
   tellwen::testing::ScratchMachine machine;

@@ -1,5 +1,6 @@
 // Test support for the screenshot programs of scripts/screenshots: the
-// output folder from the command line, and one window rendered to a PNG.
+// application with the output folder from the command line, and one window
+// rendered to a PNG.
 //
 // Thread safety: the window thread only.
 #pragma once
@@ -9,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 
 namespace tellwen::testing {
 
@@ -23,6 +25,27 @@ inline QString ScreenshotFolder(int argc, char** argv, const char* program) {
   QDir().mkpath(folder);
   return folder;
 }
+
+// A screenshot program's application, on the offscreen platform unless
+// QT_QPA_PLATFORM names another. folder() is "" (after a usage line) when
+// the command line is not "program DIR"; the program then exits with 2.
+class ScreenshotApp {
+ public:
+  ScreenshotApp(int& argc, char** argv, const char* program)
+      : app_(OffscreenUnlessSet(argc), argv), folder_(ScreenshotFolder(argc, argv, program)) {}
+
+  const QString& folder() const { return folder_; }
+
+ private:
+  // The platform must be chosen before the application exists.
+  static int& OffscreenUnlessSet(int& argc) {
+    setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
+    return argc;
+  }
+
+  QApplication app_;
+  QString folder_;
+};
 
 // Shows widget (it stays shown), renders it into folder/name.png and says so
 // on stdout; false when the file could not be written.

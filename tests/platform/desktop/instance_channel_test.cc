@@ -4,7 +4,9 @@
 
 #include <QSignalSpy>
 #include <QWidget>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/desktop/single_instance.h"
 #include "tests/common/recording_messages.h"
@@ -13,42 +15,51 @@
 namespace tellwen::desktop {
 namespace {
 
-TEST(ClaimInstance, SecondStartBeforeTheWindowSaysAlreadyRunning) {
+const char kAlreadyRunning[] = "Test already running!";
+
+// The first start of program: its lock folder, its message sink, its lock
+// and its channel.
+struct FirstStart {
+  explicit FirstStart(const std::string& program_name)
+      : program(program_name), lock(program, dir.path()), channel(program) {}
+  bool Claim() { return ClaimInstance(lock, channel, kAlreadyRunning); }
+  // Whether a later start of the same program claims the instance too.
+  bool SecondStartClaims() const {
+    SingleInstance second(program, dir.path());
+    InstanceChannel second_channel(program);
+    return ClaimInstance(second, second_channel, kAlreadyRunning);
+  }
+
+  const std::string program;
   testing::TempDir dir;
   testing::ScopedRecordingMessages messages;
-  SingleInstance first("KIVTestProgram", dir.path());
-  InstanceChannel first_channel("KIVTestProgram");
-  ASSERT_TRUE(ClaimInstance(first, first_channel, "Test already running!"));
+  SingleInstance lock;
+  InstanceChannel channel;
+};
 
-  SingleInstance second("KIVTestProgram", dir.path());
-  InstanceChannel second_channel("KIVTestProgram");
-  EXPECT_FALSE(ClaimInstance(second, second_channel, "Test already running!"));
-  EXPECT_EQ(messages->shown(), std::vector<std::string>{"Test already running!"});
+TEST(ClaimInstance, SecondStartBeforeTheWindowSaysAlreadyRunning) {
+  FirstStart first("KIVTestProgram");
+  ASSERT_TRUE(first.Claim());
+  EXPECT_FALSE(first.SecondStartClaims());
+  EXPECT_EQ(first.messages->shown(), std::vector<std::string>{kAlreadyRunning});
 }
 
 TEST(ClaimInstance, SecondStartRaisesTheFirstWindowSilently) {
-  testing::TempDir dir;
-  testing::ScopedRecordingMessages messages;
-  SingleInstance first("KIVTestRaise", dir.path());
-  InstanceChannel first_channel("KIVTestRaise");
-  ASSERT_TRUE(ClaimInstance(first, first_channel, "Test already running!"));
+  FirstStart first("KIVTestRaise");
+  ASSERT_TRUE(first.Claim());
   QWidget window;
   window.showMinimized();
-  ASSERT_TRUE(first_channel.Listen(&window));
-  QSignalSpy raised(&first_channel, &InstanceChannel::raiseRequested);
+  ASSERT_TRUE(first.channel.Listen(&window));
+  QSignalSpy raised(&first.channel, &InstanceChannel::raiseRequested);
 
   // The second start runs in a thread of its own, as another process would,
   // while this thread's event loop serves the first instance's socket.
   bool claimed = true;
-  std::thread second_start([&] {
-    SingleInstance second("KIVTestRaise", dir.path());
-    InstanceChannel second_channel("KIVTestRaise");
-    claimed = ClaimInstance(second, second_channel, "Test already running!");
-  });
+  std::thread second_start([&] { claimed = first.SecondStartClaims(); });
   EXPECT_TRUE(raised.wait(5000));
   second_start.join();
   EXPECT_FALSE(claimed);
-  EXPECT_TRUE(messages->shown().empty());
+  EXPECT_TRUE(first.messages->shown().empty());
   EXPECT_FALSE(window.isMinimized());
 }
 

@@ -1,5 +1,5 @@
-// Test support for KIVAdmin's windows: widgets found by object name, clicks,
-// and a modal dialog answered from inside its own event loop.
+// Test support for the programs' windows: widgets found by object name, label
+// texts, clicks, and a modal dialog answered from inside its own event loop.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,11 +7,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <initializer_list>
 #include <ostream>
 #include <string>
+#include <utility>
 
 // Readable QString values in failure messages.
 QT_BEGIN_NAMESPACE
@@ -28,6 +31,18 @@ Widget* Find(QObject* root, const char* name) {
   Widget* widget = root->findChild<Widget*>(name);
   EXPECT_NE(widget, nullptr) << "no widget named " << name;
   return widget;
+}
+
+// The text of the label named name ("" when there is none).
+inline QString LabelText(QObject* root, const char* name) {
+  const QLabel* label = Find<QLabel>(root, name);
+  return label != nullptr ? label->text() : QString();
+}
+
+// Expects each {label name, text} of expected; a failure names the label.
+inline void ExpectLabels(QObject* root,
+                         std::initializer_list<std::pair<const char*, const char*>> expected) {
+  for (const auto& [name, text] : expected) EXPECT_EQ(LabelText(root, name), text) << name;
 }
 
 inline void Click(QObject* root, const char* name) {

@@ -9,6 +9,7 @@
 namespace tellwen::indexer {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Optional;
 
@@ -31,26 +32,31 @@ TEST(CategoryPattern, RefusesCharactersOutsideTheAllowedSet) {
               Optional(std::string("%.\xc3\xa9t\xc3\xa9")));
 }
 
+// "name column condition" of each category.
+std::vector<std::string> Summary(const std::vector<Category>& list) {
+  std::vector<std::string> out;
+  for (const Category& category : list) {
+    std::string line = category.name;
+    line += " ";
+    line += category.column;
+    line += " ";
+    line += category.condition;
+    out.push_back(line);
+  }
+  return out;
+}
+
 TEST(CategoryList, BuildsConditionsFromTrimmedPatterns) {
   const std::vector<Category> list = BuildCategoryList("0|Audio/ *.mp3;*.wav ;  |Docs/*.doc");
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0].name, "Audio");
+  ASSERT_THAT(Summary(list), ElementsAre("Audio gugu1 (fn like '%.mp3') or (fn like '%.wav') ",
+                                         "Docs gugu2 (fn like '%.doc') "));
   EXPECT_EQ(list[0].pattern_text, " *.mp3;*.wav ;  ");
-  EXPECT_EQ(list[0].condition, "(fn like '%.mp3') or (fn like '%.wav') ");
-  EXPECT_EQ(list[0].column, "gugu1");
-  EXPECT_EQ(list[1].condition, "(fn like '%.doc') ");
-  EXPECT_EQ(list[1].column, "gugu2");
 }
 
 TEST(CategoryList, CategoryWhosePatternsAllFailGetsNoColumnAndTheNextMovesUp) {
-  const std::vector<Category> list =
-      BuildCategoryList("0|Good/*.a|Bad/it's; 100%|NoPatterns|Empty/|Next/*.n; bad'one");
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0].name, "Good");
-  EXPECT_EQ(list[0].column, "gugu1");
-  EXPECT_EQ(list[1].name, "Next");
-  EXPECT_EQ(list[1].column, "gugu2");
-  EXPECT_EQ(list[1].condition, "(fn like '%.n') ");
+  EXPECT_THAT(
+      Summary(BuildCategoryList("0|Good/*.a|Bad/it's; 100%|NoPatterns|Empty/|Next/*.n; bad'one")),
+      ElementsAre("Good gugu1 (fn like '%.a') ", "Next gugu2 (fn like '%.n') "));
   EXPECT_TRUE(BuildCategoryList("0").empty());
   EXPECT_TRUE(BuildCategoryList("").empty());
 }

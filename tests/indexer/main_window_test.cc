@@ -24,7 +24,9 @@ namespace tellwen::indexer {
 namespace {
 
 using testing::Click;
+using testing::ExpectLabels;
 using testing::Find;
+using testing::LabelText;
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -47,7 +49,6 @@ class MainWindowTest : public ::testing::Test {
     job_.reset();
   }
 
-  QString Text(QWidget* window, const char* name) { return Find<QLabel>(window, name)->text(); }
   QPushButton* Button(QWidget* window, const char* name) { return Find<QPushButton>(window, name); }
 
   testing::TempDir temp_;
@@ -64,14 +65,14 @@ TEST_F(MainWindowTest, BeforeAJobShowsTheInitialTextsAndOneRowPerWorker) {
   EXPECT_EQ(window.windowTitle(), "Tellwen Indexer");
   for (const char* name :
        {"threadsBusy", "threadCount", "computersDone", "filesDumped", "filesFound"}) {
-    EXPECT_EQ(Text(&window, name), "0") << name;
+    EXPECT_EQ(LabelText(&window, name), "0") << name;
   }
-  EXPECT_EQ(Text(&window, "computersQueued"), "0 (-0)");
-  EXPECT_EQ(Text(&window, "elapsed"), "00:00:00");
-  EXPECT_EQ(Text(&window, "projected"), "00:00:00");
-  EXPECT_EQ(Text(&window, "searchState"), "no searching");
-  EXPECT_EQ(Text(&window, "scanState"), "no scanning");
-  EXPECT_EQ(Text(&window, "dumpState"), "no dumping");
+  ExpectLabels(&window, {{"computersQueued", "0 (-0)"},
+                         {"elapsed", "00:00:00"},
+                         {"projected", "00:00:00"},
+                         {"searchState", "no searching"},
+                         {"scanState", "no scanning"},
+                         {"dumpState", "no dumping"}});
   EXPECT_EQ(Button(&window, "startButton")->text(), "Intranet &index");
   EXPECT_TRUE(Button(&window, "updateButton")->isEnabled());
   EXPECT_TRUE(Button(&window, "exitButton")->isEnabled());
@@ -95,9 +96,9 @@ TEST_F(MainWindowTest, AJobDisablesUpdateAndExitUntilItsEndAndLeavesTheDoneTexts
   EXPECT_EQ(Button(&window, "startButton")->text(), "&Stop");
   EXPECT_FALSE(Button(&window, "updateButton")->isEnabled());
   EXPECT_FALSE(Button(&window, "exitButton")->isEnabled());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Text(&window, "scanState") == "scanning..."; }));
-  EXPECT_EQ(Text(&window, "projected"), "--:--:--");  // no computer done yet
-  EXPECT_EQ(Text(&window, "threadCount"), "3");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LabelText(&window, "scanState") == "scanning..."; }));
+  EXPECT_EQ(LabelText(&window, "projected"), "--:--:--");  // no computer done yet
+  EXPECT_EQ(LabelText(&window, "threadCount"), "3");
 
   // Closing is refused while the job runs; "no" to the stop question changes nothing.
   window.close();
@@ -118,10 +119,10 @@ TEST_F(MainWindowTest, AJobDisablesUpdateAndExitUntilItsEndAndLeavesTheDoneTexts
 
   hold_ = false;
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window.ticking(); }, 10000));
-  EXPECT_EQ(Text(&window, "searchState"), "search done");
-  EXPECT_EQ(Text(&window, "scanState"), "scanning done");
-  EXPECT_EQ(Text(&window, "dumpState"), "dump done");
-  EXPECT_EQ(Text(&window, "computersDone"), "1");
+  EXPECT_EQ(LabelText(&window, "searchState"), "search done");
+  EXPECT_EQ(LabelText(&window, "scanState"), "scanning done");
+  EXPECT_EQ(LabelText(&window, "dumpState"), "dump done");
+  EXPECT_EQ(LabelText(&window, "computersDone"), "1");
   EXPECT_EQ(Find<QProgressBar>(&window, "progress")->value(), 1);
   EXPECT_EQ(Button(&window, "startButton")->text(), "Intranet &search");
   EXPECT_TRUE(Button(&window, "updateButton")->isEnabled());

@@ -20,8 +20,10 @@ namespace tellwen::monitor {
 namespace {
 
 using testing::Click;
+using testing::ExpectLabels;
 using testing::FakeWorker;
 using testing::Find;
+using testing::LabelText;
 
 class MonitorWindowTest : public ::testing::Test {
  protected:
@@ -37,7 +39,6 @@ class MonitorWindowTest : public ::testing::Test {
     services.refresh_ms = 60000;  // the tests refresh by hand
     return services;
   }
-  QString Text(QWidget* window, const char* name) { return Find<QLabel>(window, name)->text(); }
 
   FakeWorker worker_;
   testing::FakeSettings settings_;
@@ -52,7 +53,7 @@ TEST_F(MonitorWindowTest, LabelsReadNAUntilTheWorkerHasTextsAndTheSliderAppliesA
   const char* values[] = {"computersNumber",    "pingInterval",  "status",        "lastComputer",
                           "lastComputerStatus", "lastRoundTime", "overallPercent"};
   window.Refresh();
-  for (const char* name : values) EXPECT_EQ(Text(&window, name), "N/A") << name;
+  for (const char* name : values) EXPECT_EQ(LabelText(&window, name), "N/A") << name;
 
   worker_.ShowRound({"pinging...", "127.0.0.1", "alive!", "3", "500", "00:00:04"}, 1, 3);
   auto* slider = Find<QSlider>(&window, "intervalSlider");
@@ -61,20 +62,20 @@ TEST_F(MonitorWindowTest, LabelsReadNAUntilTheWorkerHasTextsAndTheSliderAppliesA
   EXPECT_EQ(worker_.state_.slider_position, 2);  // not before the refresh
   window.Refresh();
   EXPECT_EQ(worker_.state_.slider_position, 4);
-  EXPECT_EQ(Text(&window, "pingInterval"), "1000");
-  EXPECT_EQ(Text(&window, "status"), "pinging...");
-  EXPECT_EQ(Text(&window, "lastComputer"), "127.0.0.1");
-  EXPECT_EQ(Text(&window, "lastComputerStatus"), "alive!");
-  EXPECT_EQ(Text(&window, "computersNumber"), "3");
-  EXPECT_EQ(Text(&window, "lastRoundTime"), "00:00:04");
-  EXPECT_EQ(Text(&window, "overallPercent"), "50%");
+  ExpectLabels(&window, {{"pingInterval", "1000"},
+                         {"status", "pinging..."},
+                         {"lastComputer", "127.0.0.1"},
+                         {"lastComputerStatus", "alive!"},
+                         {"computersNumber", "3"},
+                         {"lastRoundTime", "00:00:04"},
+                         {"overallPercent", "50%"}});
   EXPECT_EQ(Find<QProgressBar>(&window, "overallBar")->maximum(), 2);
 
   // One computer leaves the bar and the percentage as they were.
   worker_.state_.computers = 1;
   worker_.state_.position = 0;
   window.Refresh();
-  EXPECT_EQ(Text(&window, "overallPercent"), "50%");
+  EXPECT_EQ(LabelText(&window, "overallPercent"), "50%");
   EXPECT_EQ(Find<QProgressBar>(&window, "overallBar")->value(), 1);
 }
 

@@ -140,12 +140,8 @@ TEST_F(WorkerTest, YesStartsARoundFromTheFirstComputerWithinOnePause) {
   EXPECT_THAT(clock_.sleeps, ElementsAre(500));
   EXPECT_THAT(echo_.Hosts(), ElementsAre("pc1"));
   EXPECT_EQ(Loads(), 1);
-  const MonitorTexts texts = Worker().state().Texts();
-  EXPECT_EQ(texts.status, "pinging...");
-  EXPECT_EQ(texts.last_computer, "pc1");
-  EXPECT_EQ(texts.last_computer_status, "alive!");
-  EXPECT_EQ(texts.computers_number, "3");
-  EXPECT_EQ(texts.interval, "500");
+  // No round has ended yet: its time is still not available.
+  EXPECT_EQ(Worker().state().Texts(), (MonitorTexts{"pinging...", "pc1", "alive!", "3", "500"}));
 }
 
 TEST_F(WorkerTest, ARoundPingsEveryComputerThenRewritesTheTableAndStartsAgain) {

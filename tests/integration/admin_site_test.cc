@@ -14,12 +14,10 @@
 #include "tests/common/recording_messages.h"
 #include "tests/integration/search_site.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/matchers.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 class AdminSite : public SearchSiteTest {};
 

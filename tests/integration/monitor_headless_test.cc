@@ -21,15 +21,13 @@
 #include "platform/net/icmp_echo.h"
 #include "tests/sql/catalog_fixture.h"
 #include "tests/support/file_text.h"
+#include "tests/support/matchers.h"
 
 extern char** environ;
 
 namespace tellwen::testing {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::MatchesRegex;
 using Clock = std::chrono::steady_clock;
 
 class MonitorHeadless : public CatalogTest {

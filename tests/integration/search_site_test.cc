@@ -13,12 +13,10 @@
 #include <mutex>
 #include <thread>
 
+#include "tests/support/matchers.h"
+
 namespace tellwen::testing {
 namespace {
-
-using ::testing::EndsWith;
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 std::vector<Entry> Catalog(int songs) {
   std::vector<Entry> entries;

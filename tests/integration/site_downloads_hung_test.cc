@@ -18,11 +18,11 @@
 #include "tests/integration/search_site.h"
 #include "tests/integration/silent_listener.h"
 #include "tests/integration/smbd_server.h"
+#include "tests/support/matchers.h"
 
 namespace tellwen::testing {
 namespace {
 
-using ::testing::HasSubstr;
 using Steady = std::chrono::steady_clock;
 
 double SecondsSince(Steady::time_point start) {

@@ -24,15 +24,11 @@
 #include "tests/integration/search_site.h"
 #include "tests/integration/smbd_server.h"
 #include "tests/support/file_text.h"
+#include "tests/support/matchers.h"
 #include "tests/support/slow_clients.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::EndsWith;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
 
 const char kScript[] = "/scripts/KIVQuery.so";
 const char kHostile[] = "<img src=x onerror=alert(1)>.txt";

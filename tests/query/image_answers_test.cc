@@ -29,13 +29,11 @@
 #include "tests/support/fake_sql.h"
 #include "tests/support/file_text.h"
 #include "tests/support/local_time.h"
+#include "tests/support/matchers.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
 
 class ImageAnswers : public ExtensionTest {
  protected:

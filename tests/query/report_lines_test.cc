@@ -20,12 +20,11 @@
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/file_text.h"
+#include "tests/support/matchers.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::HasSubstr;
 
 TEST(LogSafe, CutsAfterTheLimitAndShowsControlBytesAsQuestionMarks) {
   EXPECT_EQ(query::LogSafe("a\r\nb\x7f"

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/support/matchers.h"
+
 namespace tellwen::query {
 namespace {
 
@@ -127,16 +129,16 @@ TEST(ResultRow, HostileNamesAreTextInEveryContext) {
   EXPECT_THAT(out, Not(HasSubstr("<img src=x")));
   EXPECT_THAT(out, Not(HasSubstr("<b>")));
   EXPECT_THAT(out, Not(HasSubstr("alert(1);")));
-  EXPECT_THAT(out, HasSubstr(">&lt;img src=x onerror=alert(1)&gt;.txt</a>"));
-  // The apostrophe reaches the tooltip script escaped by a backslash; the
-  // double quote and the angle brackets cannot end the attribute.
-  EXPECT_THAT(out, HasSubstr("'o\\'PC\\x22\\x3Cb\\x3E'"));
-  EXPECT_THAT(out, HasSubstr("onclick=\"ping(this, 'o\\'PC\\x22\\x3Cb\\x3E')\""));
-  // A stored ping time that is not six numbers is never written as script.
-  EXPECT_THAT(out, HasSubstr("getRelTime(1, 0,0,0,0,0,0, "));
-  // Hrefs are percent-encoded where a byte would change the URL.
-  EXPECT_THAT(out, HasSubstr("href=\"\\\\o%27PC%22%3Cb%3E\\sh%20are\\"));
-  EXPECT_THAT(out, HasSubstr("?Command?proxy=42'"));
+  EXPECT_THAT(out,
+              testing::HasSubstrings(
+                  {">&lt;img src=x onerror=alert(1)&gt;.txt</a>",
+                   // The apostrophe reaches the tooltip script escaped by a backslash; the
+                   // double quote and the angle brackets cannot end the attribute.
+                   "'o\\'PC\\x22\\x3Cb\\x3E'", "onclick=\"ping(this, 'o\\'PC\\x22\\x3Cb\\x3E')\"",
+                   // A stored ping time that is not six numbers is never written as script.
+                   "getRelTime(1, 0,0,0,0,0,0, ",
+                   // Hrefs are percent-encoded where a byte would change the URL.
+                   "href=\"\\\\o%27PC%22%3Cb%3E\\sh%20are\\", "?Command?proxy=42'"}));
 }
 
 TEST(ResultBlocks, HeaderLineEscapesTheSearchString) {

@@ -10,13 +10,10 @@
 #include "query/query_server.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/sql/catalog_fixture.h"
+#include "tests/support/matchers.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::EndsWith;
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 class SearchPageTest : public CatalogTest {
  protected:
@@ -61,17 +58,14 @@ TEST_F(SearchPageTest, PostedFormSearchShowsRowsAndLogsTheSearch) {
   const FakeRequest r = Post(
       "search=song&searchkind=all+words&recordfrom=0&recordto=199&dowait=1&src=main&dirs=on&"
       "files=on&pagesize=200");
-  EXPECT_THAT(r.body, HasSubstr("searching for <b style=\"color:#224499;\">song</b>"));
-  EXPECT_THAT(r.body, HasSubstr(" inside directories and files&nbsp;"));
-  EXPECT_THAT(r.body, HasSubstr("displaying results <b>1</b> to <b>8</b>"));
-  EXPECT_THAT(r.body, HasSubstr("<table id=table3 style=\"display:none\""));
+  EXPECT_THAT(r.body, HasSubstrings({"searching for <b style=\"color:#224499;\">song</b>",
+                                     " inside directories and files&nbsp;",
+                                     "displaying results <b>1</b> to <b>8</b>",
+                                     "<table id=table3 style=\"display:none\""}));
   EXPECT_EQ(Count(r.body, "<tr class=ab>"), 8u);
-  EXPECT_THAT(r.body, HasSubstr(">song2.mp3</a>"));
-  EXPECT_THAT(r.body, HasSubstr("&nbsp;1.23Gb"));
-  EXPECT_THAT(r.body, HasSubstr("&nbsp;&lt;1Kb"));
-  EXPECT_THAT(r.body, HasSubstr(">songs</a>&nbsp;</td><td></td>"));
-  EXPECT_THAT(r.body, HasSubstr("query time: 00:0"));
-  EXPECT_THAT(r.body, HasSubstr("kivShow('tablenav2', '');"));
+  EXPECT_THAT(r.body, HasSubstrings({">song2.mp3</a>", "&nbsp;1.23Gb", "&nbsp;&lt;1Kb",
+                                     ">songs</a>&nbsp;</td><td></td>", "query time: 00:0",
+                                     "kivShow('tablenav2', '');"}));
   EXPECT_THAT(r.body, EndsWith("</html>"));
   const SqlRows logged =
       Query("select stringu, de_la_cat, cate_a_intors, cate_pe_pagina, sursa from stat_searchs", 5);

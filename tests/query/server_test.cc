@@ -25,14 +25,10 @@
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/file_text.h"
+#include "tests/support/matchers.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::EndsWith;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
 
 class ServerTest : public ExtensionTest {
  protected:
@@ -139,10 +135,11 @@ TEST_F(ServerTest, AnUnknownPageIsAnEmptyFramedPage) {
 
 TEST_F(ServerTest, TheFaqPageDisablesItsOwnLink) {
   const FakeRequest r = Get("Command?page=faq");
-  EXPECT_THAT(r.body, HasSubstr("<title>Tellwen - Frequently Asked Questions</title>"));
-  EXPECT_THAT(r.body, HasSubstr("What characters may I use in the search box?"));
-  EXPECT_THAT(r.body, HasSubstr("<a disabled style=\"text-decoration:none; color:#808080;\">faq"));
-  EXPECT_THAT(r.body, HasSubstr("?Command?\">&lt;&lt;&nbsp;home</a>"));
+  EXPECT_THAT(r.body,
+              HasSubstrings({"<title>Tellwen - Frequently Asked Questions</title>",
+                             "What characters may I use in the search box?",
+                             "<a disabled style=\"text-decoration:none; color:#808080;\">faq",
+                             "?Command?\">&lt;&lt;&nbsp;home</a>"}));
 }
 
 TEST_F(ServerTest, StatisticsPagesAreTitledByPathAndMarkTheirLink) {
@@ -179,10 +176,10 @@ TEST_F(ServerTest, CommandWithoutParametersIsTheHomePage) {
 TEST_F(ServerTest, TheHomePageShowsTheIndexDateAndAllThreeLinks) {
   Set("DataOfTheIndex", "last index on 07-Dec-2026");
   const FakeRequest r = Get("Command");
-  EXPECT_THAT(r.body, HasSubstr("last index on 07-Dec-2026 <br>"));
-  EXPECT_THAT(r.body, HasSubstr("?Command?page=faq\">faq</a>"));
-  EXPECT_THAT(r.body, HasSubstr("?Command?stats=yes\">statistics</a>"));
-  EXPECT_THAT(r.body, HasSubstr("?Command?stats=browse\">browse</a>"));
+  EXPECT_THAT(
+      r.body,
+      HasSubstrings({"last index on 07-Dec-2026 <br>", "?Command?page=faq\">faq</a>",
+                     "?Command?stats=yes\">statistics</a>", "?Command?stats=browse\">browse</a>"}));
   EXPECT_THAT(r.body, Not(HasSubstr("home</a>")));
 }
 
@@ -257,12 +254,10 @@ TEST_F(ServerTest, BanListMatchesWholeAddressesOnly) {
 TEST_F(ServerTest, UpdatingServiceReloadsAfterFiveMinutes) {
   Set("WebStatus", "updating");
   const FakeRequest r = Get("Command?search=abc");
-  EXPECT_THAT(r.body, HasSubstr("Service is UPDATING..."));
-  EXPECT_THAT(r.body, HasSubstr("Please try again later."));
-  EXPECT_THAT(r.body, HasSubstr("var min = '05';"));
-  EXPECT_THAT(r.body, HasSubstr("document.location.reload()"));
-  EXPECT_THAT(r.body, HasSubstr("onload=\"setInterval('clock()', 1000);\""));
-  EXPECT_THAT(r.body, HasSubstr("automatic page refresh in <b id=ceasu>"));
+  EXPECT_THAT(r.body, HasSubstrings({"Service is UPDATING...", "Please try again later.",
+                                     "var min = '05';", "document.location.reload()",
+                                     "onload=\"setInterval('clock()', 1000);\"",
+                                     "automatic page refresh in <b id=ceasu>"}));
   EXPECT_THAT(Read("reports/short.txt"), HasSubstr("127.0.0.1 updating"));
 }
 
@@ -306,9 +301,10 @@ TEST_F(ServerTest, ClosedServiceIsDownAndARestrictedCallerStillSeesForbidden) {
 
 TEST_F(ServerTest, InvalidCharactersShowTheInvalidStringPageWithoutWaiting) {
   const FakeRequest r = Get("Command?search=a%2Fb&recordfrom=0&recordto=199&dirs=on");
-  EXPECT_THAT(r.body, HasSubstr("You have entered an <b style=\"color:red;\">invalid string</b>"));
-  EXPECT_THAT(r.body, HasSubstr("document.title='KIV - You have entered an invalid string';"));
-  EXPECT_THAT(r.body, HasSubstr("<title>Tellwen - Searching...&nbsp;&nbsp;&nbsp;please wait!"));
+  EXPECT_THAT(r.body,
+              HasSubstrings({"You have entered an <b style=\"color:red;\">invalid string</b>",
+                             "document.title='KIV - You have entered an invalid string';",
+                             "<title>Tellwen - Searching...&nbsp;&nbsp;&nbsp;please wait!"}));
   EXPECT_THAT(r.body, Not(HasSubstr("<TABLE ID=tdDisp")));
   EXPECT_THAT(Read("reports/report.txt"), HasSubstr("invalid string OK"));
 }
@@ -326,9 +322,8 @@ TEST_F(ServerTest, ADatabaseFailureShowsTheFatalBlockAndEndsThePage) {
   // Head, then the wait block before the search ran, then the page.
   EXPECT_THAT(r.writes[1], StartsWith("<TABLE ID=tdDisp"));
   EXPECT_THAT(r.writes[1], HasSubstr("var timpullaserver = new Date("));
-  EXPECT_THAT(r.body, HasSubstr("KIVQuery fatal ERROR"));
-  EXPECT_THAT(r.body, HasSubstr("type: <span style=\"color:red;\">\""));
-  EXPECT_THAT(r.body, HasSubstr("kivw.style.display = 'none'"));
+  EXPECT_THAT(r.body, HasSubstrings({"KIVQuery fatal ERROR", "type: <span style=\"color:red;\">\"",
+                                     "kivw.style.display = 'none'"}));
   EXPECT_THAT(r.body, EndsWith("</html>"));
   EXPECT_THAT(Read("reports/report.txt"), HasSubstr("unexpected error: "));
   EXPECT_THAT(Read("reports/short.txt"), HasSubstr(";  ERR/ 200]"));
@@ -337,10 +332,8 @@ TEST_F(ServerTest, ADatabaseFailureShowsTheFatalBlockAndEndsThePage) {
 
 TEST_F(ServerTest, NoScopeGivesZeroResultsWithoutTheDatabase) {
   const FakeRequest r = Get("Command?search=abc&recordfrom=0&recordto=199");
-  EXPECT_THAT(r.body, HasSubstr("no records found"));
-  EXPECT_THAT(r.body, HasSubstr("inside nothing"));
-  EXPECT_THAT(r.body, HasSubstr("no more results"));
-  EXPECT_THAT(r.body, HasSubstr("id=tablenav1"));
+  EXPECT_THAT(r.body, HasSubstrings({"no records found", "inside nothing", "no more results",
+                                     "id=tablenav1"}));
   EXPECT_THAT(r.body, Not(HasSubstr("id=tablenav2")));
   EXPECT_THAT(r.body, Not(HasSubstr("&amp;recordfrom=")));
   EXPECT_THAT(r.body, HasSubstr("kivShow('tablenav1', '');"));

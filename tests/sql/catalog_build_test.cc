@@ -7,13 +7,10 @@
 #include <vector>
 
 #include "tests/sql/catalog_fixture.h"
+#include "tests/support/matchers.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::MatchesRegex;
 
 class CatalogBuild : public CatalogTest {
  protected:

@@ -14,14 +14,12 @@
 #include "common/update_state.h"
 #include "indexer/core/update_sql.h"
 #include "tests/sql/catalog_fixture.h"
+#include "tests/support/matchers.h"
 
 namespace tellwen::testing {
 
 using namespace ::tellwen::indexer;  // the update job under test
 namespace {
-
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 // The update job's real executor, with one batch changed or cut short on cue.
 class FaultySession : public UpdateSql {

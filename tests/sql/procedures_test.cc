@@ -8,12 +8,10 @@
 #include <vector>
 
 #include "tests/sql/catalog_fixture.h"
+#include "tests/support/matchers.h"
 
 namespace tellwen::testing {
 namespace {
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 // The arguments of a search as the web extension sends them.
 struct Search {

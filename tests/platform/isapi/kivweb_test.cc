@@ -24,6 +24,7 @@
 #include "tests/support/file_text.h"
 #include "tests/support/http_client.h"
 #include "tests/support/kivweb_process.h"
+#include "tests/support/matchers.h"
 #include "tests/support/slow_clients.h"
 #include "tests/support/temp_dir.h"
 
@@ -34,8 +35,6 @@
 namespace tellwen::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::Not;
 namespace fs = std::filesystem;
 
 void WriteFile(const std::string& path, const std::string& text) {
@@ -456,24 +455,17 @@ TEST_F(KivwebTest, GivesTheExtensionTheRequestsServerVariables) {
           "User-Agent: TestAgent/1.0\r\nCookie: a=1\r\nCookie: b=2\r\nX-Tellwen-Test: yes\r\n");
   ASSERT_EQ(response.status, 200);
   const std::string& body = response.body;
-  EXPECT_THAT(body, HasSubstr("REMOTE_ADDR=127.0.0.1\n"));
-  EXPECT_THAT(body, HasSubstr("REMOTE_HOST=127.0.0.1\n"));
-  EXPECT_THAT(body, HasSubstr("REMOTE_USER=\n"));
-  EXPECT_THAT(body, HasSubstr("SCRIPT_NAME=/scripts/Echo.so\n"));
-  EXPECT_THAT(body, HasSubstr("URL=/scripts/Echo.so\n"));
-  EXPECT_THAT(body, HasSubstr("QUERY_STRING=vars?names=" + names + "&search=a%20b%27\n"));
-  EXPECT_THAT(body, HasSubstr("REQUEST_METHOD=GET\n"));
-  EXPECT_THAT(body, HasSubstr("CONTENT_LENGTH=0\n"));
-  EXPECT_THAT(body, HasSubstr("SERVER_NAME=127.0.0.1\n"));
-  EXPECT_THAT(body, HasSubstr("SERVER_PORT=" + std::to_string(port()) + "\n"));
-  EXPECT_THAT(body, HasSubstr("SERVER_PROTOCOL=HTTP/1.1\n"));
-  EXPECT_THAT(body, HasSubstr("HTTP_HOST=127.0.0.1:" + std::to_string(port()) + "\n"));
-  EXPECT_THAT(body, HasSubstr("HTTP_USER_AGENT=TestAgent/1.0\n"));
-  EXPECT_THAT(body, HasSubstr("HTTP_REFERER unknown\n"));
-  EXPECT_THAT(body, HasSubstr("HTTP_COOKIE=a=1; b=2\n"));
-  EXPECT_THAT(body, HasSubstr("HTTP_X_TELLWEN_TEST=yes\n"));
-  EXPECT_THAT(body, HasSubstr("HTTP_ACCEPT_LANGUAGE unknown\n"));
-  EXPECT_THAT(body, HasSubstr("NO_SUCH_VARIABLE unknown\n"));
+  EXPECT_THAT(
+      body,
+      HasSubstrings({"REMOTE_ADDR=127.0.0.1\n", "REMOTE_HOST=127.0.0.1\n", "REMOTE_USER=\n",
+                     "SCRIPT_NAME=/scripts/Echo.so\n", "URL=/scripts/Echo.so\n",
+                     "QUERY_STRING=vars?names=" + names + "&search=a%20b%27\n",
+                     "REQUEST_METHOD=GET\n", "CONTENT_LENGTH=0\n", "SERVER_NAME=127.0.0.1\n",
+                     "SERVER_PORT=" + std::to_string(port()) + "\n", "SERVER_PROTOCOL=HTTP/1.1\n",
+                     "HTTP_HOST=127.0.0.1:" + std::to_string(port()) + "\n",
+                     "HTTP_USER_AGENT=TestAgent/1.0\n", "HTTP_REFERER unknown\n",
+                     "HTTP_COOKIE=a=1; b=2\n", "HTTP_X_TELLWEN_TEST=yes\n",
+                     "HTTP_ACCEPT_LANGUAGE unknown\n", "NO_SUCH_VARIABLE unknown\n"}));
   // The extension's log text joins the access line.
   EXPECT_TRUE(server_.WaitForLog("[test:vars]")) << server_.Log();
 

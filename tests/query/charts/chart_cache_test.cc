@@ -34,7 +34,6 @@ using ::tellwen::testing::StatRows;
 using ::tellwen::testing::TempDir;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 namespace fs = std::filesystem;
 
 TEST(ChartFileName, RangeWordKindAndPeriod) {

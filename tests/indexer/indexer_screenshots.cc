@@ -19,6 +19,7 @@
 #include "indexer/ui/update_dialog.h"
 #include "sql/update_script_template.h"
 #include "tests/indexer/fake_network.h"
+#include "tests/indexer/job_settings.h"
 #include "tests/indexer/update_fake_sql.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
@@ -45,15 +46,13 @@ int main(int argc, char** argv) {
   testing::TempDir temp;
   bool ok = true;
 
-  // The main window over a job held in the listing of PC4's share.
+  // The main window over a job held in the listing of PC4's share: four
+  // threads, and no database update after the job.
   testing::FakeSettings settings;
-  settings.SetValue("TemporaryFolder", temp.path() + "/");
-  settings.SetValue("OutputFile", temp.path() + "/report.txt");
-  settings.SetValue("GenerateReportFile", "1");
+  testing::SetJobSettings(settings, temp.path(), temp.path() + "/report.txt",
+                          "0|\\\\PC1|\\\\PC2|\\\\PC3|\\\\PC4|\\\\PC5|\\\\PC6");
   settings.SetValue("NumberOfThreads", "4");
-  settings.SetValue("IndexerScanPriority", "3");
-  settings.SetValue("MustEnumerateResourcesFromNetwork", "0");
-  settings.SetValue("IndexerIncludeList", "0|\\\\PC1|\\\\PC2|\\\\PC3|\\\\PC4|\\\\PC5|\\\\PC6");
+  settings.SetValue("AutomaticallyInsertIntoDatabase", "0");
   testing::FakeNetwork network;
   for (int pc = 1; pc <= 6; ++pc) {
     const std::string share = "\\\\PC" + std::to_string(pc) + "\\docs";

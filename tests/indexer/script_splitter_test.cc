@@ -23,13 +23,11 @@ std::vector<std::string> Names(const std::vector<ScriptTask>& tasks) {
 }
 
 ScriptPlaceholders Values() {
-  ScriptPlaceholders values;
-  values.tmpfolder = "/tmp/x/";
-  values.database = "kiv";
-  values.indexdata = "2002-06-13 12:54:14";
-  values.loginuser = "sa";
-  values.maxhours = "336";
-  return values;
+  return {.tmpfolder = "/tmp/x/",
+          .database = "kiv",
+          .indexdata = "2002-06-13 12:54:14",
+          .loginuser = "sa",
+          .maxhours = "336"};
 }
 
 TEST(ScriptSplitter, DropsHeaderAndEmptyTasksAndKeepsLineFeeds) {

@@ -40,7 +40,8 @@ TEST(RoundTexts, HostDropsOnlyTheLeadingDoubleSlash) {
 }
 
 TEST(RoundTexts, PingTimeAndRoundTime) {
-  EXPECT_EQ(PingTimeText(testing::LocalTime(2002, 2, 5, 7, 8, 9)), "2002, 02, 05, 07, 08, 09");
+  EXPECT_EQ(PingTimeText(tellwen::testing::LocalTime(2002, 2, 5, 7, 8, 9)),
+            "2002, 02, 05, 07, 08, 09");
   EXPECT_EQ(RoundTimeText(0), "00:00:00");
   EXPECT_EQ(RoundTimeText(3723999), "01:02:03");
   EXPECT_EQ(RoundTimeText(100ull * 3600 * 1000), "100:00:00");

@@ -609,13 +609,17 @@ std::string Translator::OrderTerm(const Expr& e, bool compound,
 
 std::string Translator::Select(const struct Select& s, bool identity_as_null) {
   const bool compound = s.cores.size() > 1;
-  const std::vector<OrderItem>* outer_order = order_by_;
-  order_by_ = compound ? nullptr : &s.order_by;
   struct Restore {
     Translator* t;
-    const std::vector<OrderItem>* saved;
-    ~Restore() { t->order_by_ = saved; }
-  } restore{this, outer_order};
+    const std::vector<OrderItem>* order_by;
+    bool fetched;
+    ~Restore() {
+      t->order_by_ = order_by;
+      t->fetched_ = fetched;
+    }
+  } restore{this, order_by_, fetched_};
+  order_by_ = compound ? nullptr : &s.order_by;
+  fetched_ = !compound && s.fetch;
   if (!compound) {
     std::string planned = IndexedSelect(s, identity_as_null);
     if (!planned.empty()) return planned;
@@ -647,7 +651,23 @@ std::string Translator::Select(const struct Select& s, bool identity_as_null) {
     }
   }
   if (!compound && s.cores[0].top) r += " LIMIT " + Expression(*s.cores[0].top);
-  return r;
+  return r + OffsetFetch(s);
+}
+
+std::string Translator::OffsetFetch(const struct Select& s) {
+  if (!s.offset) return "";
+  // One piece at a time: parameters are numbered in text order.
+  std::string r = " LIMIT ";
+  if (s.fetch) {
+    r += "max(0, ";
+    r += Expression(*s.fetch);
+    r += ")";
+  } else {
+    r += "-1";
+  }
+  r += " OFFSET max(0, ";
+  r += Expression(*s.offset);
+  return r + ")";
 }
 
 std::string Translator::WalkingWhere(const Expr& where, const RowidTable& walk) {
@@ -711,11 +731,19 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
     }
     in += " ORDER BY 1";
     if (core.top) in += " LIMIT " + Expression(*core.top);
+    if (s.fetch) {
+      // The first offset + fetch keys; the page is cut from them below.
+      in += " LIMIT max(0, ";
+      in += Expression(*s.offset);
+      in += ") + max(0, ";
+      in += Expression(*s.fetch);
+      in += ")";
+    }
     return in + ")";
   });
   r += " ORDER BY " + key;
   if (core.top) r += " LIMIT " + Expression(*core.top);
-  return r;
+  return r + OffsetFetch(s);
 }
 
 std::string Translator::Core(const SelectCore& core, bool identity_as_null,
@@ -744,7 +772,7 @@ std::string Translator::Core(const SelectCore& core, bool identity_as_null,
   if (!core.from.empty()) r += " FROM " + FromList(core.from);
   if (core.where) {
     RowidTable walk;
-    const bool walking = planner_.RowidWalk(core, order_by_, &walk);
+    const bool walking = planner_.RowidWalk(core, order_by_, fetched_, &walk);
     r += " WHERE " + (walking ? WalkingWhere(*core.where, walk) : Expression(*core.where));
   }
   if (and_also) r += " AND " + and_also();

@@ -113,13 +113,18 @@ class Translator {
   // and, when each branch bounds the rowid with BETWEEN, also the range
   // that covers them all (the walk starts there).
   std::string WalkingWhere(const Expr& where, const RowidTable& walk);
+  // " LIMIT fetch OFFSET offset" of a SELECT with OFFSET (negative counts
+  // read as 0), else "".
+  std::string OffsetFetch(const struct Select& s);
 
   const TranslatorContext& context_;
   Planner planner_;
   bool inline_literals_;
   const RowidTable* plus_rowid_ = nullptr;  // set while WalkingWhere writes an OR
-  // The ORDER BY of the single-core SELECT being written, for its core.
+  // The ORDER BY of the single-core SELECT being written, for its core,
+  // and whether that SELECT has FETCH.
   const std::vector<OrderItem>* order_by_ = nullptr;
+  bool fetched_ = false;
   std::vector<BoundParam> params_;
 };
 

@@ -711,7 +711,9 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
   // that satisfy cond, in key order) ORDER BY key LIMIT n. Each index is
   // read in rowid order and the branches are merged, so the IN list costs
   // about n look-ups when matches are frequent, and only the candidates
-  // when they are rare.
+  // when they are rare. Over a single table the row of a listed key is the
+  // row that satisfied cond: cond is not tested again.
+  const bool one_table = core.from.size() == 1 && core.from[0]->kind == TableRef::Kind::kTable;
   const std::string key = QuoteName(t.qualifier) + "." + QuoteName(t.column);
   std::string r = Core(core, identity_as_null, [&] {
     std::string in = key + " IN (";
@@ -740,14 +742,15 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
       in += ")";
     }
     return in + ")";
-  });
+  }, one_table);
   r += " ORDER BY " + key;
   if (core.top) r += " LIMIT " + Expression(*core.top);
   return r + OffsetFetch(s);
 }
 
 std::string Translator::Core(const SelectCore& core, bool identity_as_null,
-                             const std::function<std::string()>& and_also) {
+                             const std::function<std::string()>& and_also,
+                             bool instead_of_where) {
   std::string r = core.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t i = 0; i < core.items.size(); ++i) {
     if (i) r += ", ";
@@ -770,12 +773,16 @@ std::string Translator::Core(const SelectCore& core, bool identity_as_null,
     }
   }
   if (!core.from.empty()) r += " FROM " + FromList(core.from);
-  if (core.where) {
-    RowidTable walk;
-    const bool walking = planner_.RowidWalk(core, order_by_, fetched_, &walk);
-    r += " WHERE " + (walking ? WalkingWhere(*core.where, walk) : Expression(*core.where));
+  if (instead_of_where) {
+    r += " WHERE " + and_also();
+  } else {
+    if (core.where) {
+      RowidTable walk;
+      const bool walking = planner_.RowidWalk(core, order_by_, fetched_, &walk);
+      r += " WHERE " + (walking ? WalkingWhere(*core.where, walk) : Expression(*core.where));
+    }
+    if (and_also) r += " AND " + and_also();
   }
-  if (and_also) r += " AND " + and_also();
   if (!core.group_by.empty()) {
     r += " GROUP BY ";
     for (size_t i = 0; i < core.group_by.size(); ++i) {

@@ -77,9 +77,11 @@ class Translator {
   std::vector<BoundParam>& params() { return params_; }
 
  private:
-  // and_also: appended to the WHERE condition (" AND ..."), translated after it.
+  // and_also: appended to the WHERE condition (" AND ..."), translated after
+  // it; with instead_of_where, the whole WHERE instead of the condition.
   std::string Core(const SelectCore& core, bool identity_as_null,
-                   const std::function<std::string()>& and_also = nullptr);
+                   const std::function<std::string()>& and_also = nullptr,
+                   bool instead_of_where = false);
   std::string From(const TableRef& ref);
   std::string Function(const Expr& e);
   std::string Literal(const Value& v);

@@ -1,6 +1,5 @@
 // kivweb: the Tellwen web server. See web_server.h for what it serves and
 // web_config.h for its configuration file and command line.
-#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/deep_stack.h"
 #include "platform/isapi/web_config.h"
 #include "platform/isapi/web_server.h"
 
@@ -56,19 +54,6 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   signal(SIGTERM, SIG_DFL);
   signal(SIGINT, SIG_DFL);
-
-  // Every thread started from here on (civetweb's request threads among
-  // them) gets the stack the extensions' database calls need, so that those
-  // calls run on the request's own thread instead of being handed to a
-  // helper thread and waited for (common/deep_stack.h). Only address space:
-  // pages are committed as a stack grows into them.
-  pthread_attr_t deep;
-  if (pthread_attr_init(&deep) == 0) {
-    if (pthread_attr_setstacksize(&deep, tellwen::kMinStackBytes) == 0) {
-      pthread_setattr_default_np(&deep);
-    }
-    pthread_attr_destroy(&deep);
-  }
 
   WebServer server(&LogLine);
   status = server.Start(config);

@@ -715,7 +715,7 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
   // row that satisfied cond: cond is not tested again.
   const bool one_table = core.from.size() == 1 && core.from[0]->kind == TableRef::Kind::kTable;
   const std::string key = QuoteName(t.qualifier) + "." + QuoteName(t.column);
-  std::string r = Core(core, identity_as_null, [&] {
+  const auto key_list = [&] {
     std::string in = key + " IN (";
     bool first = true;
     for (const auto& [index, query] : queries) {
@@ -742,15 +742,15 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
       in += ")";
     }
     return in + ")";
-  }, one_table);
+  };
+  std::string r = Core(core, identity_as_null, key_list, one_table);
   r += " ORDER BY " + key;
   if (core.top) r += " LIMIT " + Expression(*core.top);
   return r + OffsetFetch(s);
 }
 
 std::string Translator::Core(const SelectCore& core, bool identity_as_null,
-                             const std::function<std::string()>& and_also,
-                             bool instead_of_where) {
+                             const std::function<std::string()>& and_also, bool instead_of_where) {
   std::string r = core.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t i = 0; i < core.items.size(); ++i) {
     if (i) r += ", ";

@@ -464,6 +464,17 @@ int main(int argc, char** argv) {
     const double sp = Median(per[0][cls]) - fixed_ms, fts5 = Median(per[2][cls]);
     std::printf("%-11s %14.1f %9.1f %15.2f\n", cls.c_str(), sp, fts5, sp / fts5);
   }
+  // PROFILE_SECONDS=n: spSearch over the same searches for n more seconds,
+  // for a profiler to attach to (perf record -p <pid>).
+  if (const char* profile = std::getenv("PROFILE_SECONDS")) {
+    std::printf("\nprofiling: spSearch in a loop for %s s, pid %d\n", profile, getpid());
+    std::fflush(stdout);
+    const auto until = Clock::now() + std::chrono::seconds(std::atoi(profile));
+    size_t rows = 0;
+    while (Clock::now() < until) {
+      for (const Query& q : queries) TimeSpSearch(q.search, true, &rows);
+    }
+  }
   sqlite3_finalize(match);
   sqlite3_close(fts);
   if (!std::getenv("KEEP")) std::system(("rm -rf " + dir).c_str());

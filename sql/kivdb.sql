@@ -551,8 +551,19 @@ set @d_stop = (select top 1 val from constants where name='d_stop')
 set @f_start = (select top 1 val from constants where name='f_start')
 set @f_stop = (select top 1 val from constants where name='f_stop')
 
+-- the page is the matches numbered @first to @last - 1 in id order; the
+-- matches are numbered before the join with shares1, as the page links are
+if @first < 0
+	set @first = 0
+declare @count int
+set @count = @last - @first
+if @count < 0
+	set @count = 0
 declare @sql varchar(8000)
-set @sql = 'select top ' + convert(varchar(20), @last) + ' s1, s2, d1, d2, fn, fs, convert(int, id) as id, IDENTITY(int, 0, 1) as limits into #temp1 from aall ' + @ping + ' where '
+set @sql = 'select s1, s2, d1, d2, fn, fs, shares1.data, id,'
+	+ ' isnull(monitor_pings.status, 0) as ping_status,'
+	+ ' isnull(monitor_pings.ping_time, ''0,0,0,0,0,0'') as ping_time'
+	+ ' from (select s1, s2, d1, d2, fn, fs, convert(int, id) as id from aall ' + @ping + ' where '
 if @size <> ''
 	set @sql = @sql + @size + ' and (' + @qu_3 + ') '
 else if @opt1 = 1 or @opt2 = 1 or @opt3 = 1
@@ -578,13 +589,10 @@ end
 else
 	-- nothing to search in: an empty page
 	set @sql = @sql + ' (1 = 0) '
-set @sql = @sql + @s_categ + ' order by id '
-set @sql = @sql + ' select s1, s2, d1, d2, fn, fs, shares1.data, id,'
-	+ ' isnull(monitor_pings.status, 0) as ping_status,'
-	+ ' isnull(monitor_pings.ping_time, ''0,0,0,0,0,0'') as ping_time'
-	+ ' from #temp1 inner join shares1 on #temp1.s1 = shares1.name'
-	+ ' left outer join monitor_pings on monitor_pings.name = #temp1.s1'
-	+ ' where limits between ' + convert(varchar(20), @first) + ' and ' + convert(varchar(20), @last - 1)
+set @sql = @sql + @s_categ + ' order by id offset ' + convert(varchar(20), @first)
+	+ ' rows fetch next ' + convert(varchar(20), @count) + ' rows only) as page'
+	+ ' inner join shares1 on page.s1 = shares1.name'
+	+ ' left outer join monitor_pings on monitor_pings.name = page.s1'
 	+ ' order by id'
 exec (@sql)
 commit tran

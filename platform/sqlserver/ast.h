@@ -114,6 +114,9 @@ struct Select {
   std::vector<SelectCore> cores;    // joined by UNION
   std::vector<bool> union_all;      // size cores - 1
   std::vector<OrderItem> order_by;  // applies to the whole
+  // ORDER BY ... OFFSET offset ROWS [FETCH NEXT fetch ROWS ONLY]: the rows
+  // skipped and the rows kept (null: all); never together with TOP.
+  ExprPtr offset, fetch;
 };
 
 struct ColumnDef {

@@ -138,6 +138,8 @@ class Parser {
   // ---- SELECT (parser_select.cc) ----
   std::unique_ptr<Select> ParseSelect();
   std::vector<OrderItem> ParseOrderList();
+  // After ORDER BY ... OFFSET: the offset, ROWS, and an optional FETCH.
+  void ParseOffsetFetch(Select* select);
   SelectCore ParseSelectCore();
   SelectItem ParseSelectItem();
   std::vector<std::unique_ptr<TableRef>> ParseFromList();

@@ -19,9 +19,23 @@ std::unique_ptr<Select> Parser::ParseSelect() {
   if (AcceptWord("order")) {
     ExpectWord("by");
     select->order_by = ParseOrderList();
+    if (AcceptWord("offset")) ParseOffsetFetch(select.get());
   }
   --depth_;
   return select;
+}
+
+void Parser::ParseOffsetFetch(Select* select) {
+  for (const SelectCore& core : select->cores) {
+    if (core.top) ThrowSql("A TOP can not be used in the same query or sub-query as a OFFSET.");
+  }
+  select->offset = ParseExpr();
+  if (!AcceptWord("rows")) ExpectWord("row");
+  if (!AcceptWord("fetch")) return;
+  if (!AcceptWord("next")) ExpectWord("first");
+  select->fetch = ParseExpr();
+  if (!AcceptWord("rows")) ExpectWord("row");
+  ExpectWord("only");
 }
 
 std::vector<OrderItem> Parser::ParseOrderList() {

@@ -89,8 +89,8 @@ bool Planner::RowidOrder(const Expr& e, const SelectCore& core, RowidTable* out)
 }
 
 bool Planner::RowidWalk(const SelectCore& core, const std::vector<OrderItem>* order_by,
-                        RowidTable* walk) const {
-  return core.top && order_by && order_by->size() == 1 &&
+                        bool fetched, RowidTable* walk) const {
+  return (core.top || fetched) && order_by && order_by->size() == 1 &&
          RowidOrder(*(*order_by)[0].expr, core, walk);
 }
 

@@ -58,10 +58,11 @@ class Planner {
   // or of its conversion to int), and core has no DISTINCT, GROUP BY or
   // HAVING; *out is that table.
   bool RowidOrder(const Expr& e, const SelectCore& core, RowidTable* out) const;
-  // True when core walks a rowid up to TOP n: it has TOP and its SELECT's
-  // one ORDER BY term (order_by, nullptr for a compound SELECT) names a
-  // rowid; *walk is that table.
-  bool RowidWalk(const SelectCore& core, const std::vector<OrderItem>* order_by,
+  // True when core walks a rowid up to a row limit: it has TOP or its
+  // SELECT has FETCH (fetched), and its SELECT's one ORDER BY term
+  // (order_by, nullptr for a compound SELECT) names a rowid; *walk is that
+  // table.
+  bool RowidWalk(const SelectCore& core, const std::vector<OrderItem>* order_by, bool fetched,
                  RowidTable* walk) const;
   // For an OR term of a walk's WHERE: true when each of its two or more
   // branches bounds walk's rowid with "key BETWEEN lo AND hi" of constants

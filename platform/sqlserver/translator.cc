@@ -609,13 +609,17 @@ std::string Translator::OrderTerm(const Expr& e, bool compound,
 
 std::string Translator::Select(const struct Select& s, bool identity_as_null) {
   const bool compound = s.cores.size() > 1;
-  const std::vector<OrderItem>* outer_order = order_by_;
-  order_by_ = compound ? nullptr : &s.order_by;
   struct Restore {
     Translator* t;
-    const std::vector<OrderItem>* saved;
-    ~Restore() { t->order_by_ = saved; }
-  } restore{this, outer_order};
+    const std::vector<OrderItem>* order_by;
+    bool fetched;
+    ~Restore() {
+      t->order_by_ = order_by;
+      t->fetched_ = fetched;
+    }
+  } restore{this, order_by_, fetched_};
+  order_by_ = compound ? nullptr : &s.order_by;
+  fetched_ = !compound && s.fetch;
   if (!compound) {
     std::string planned = IndexedSelect(s, identity_as_null);
     if (!planned.empty()) return planned;
@@ -647,7 +651,23 @@ std::string Translator::Select(const struct Select& s, bool identity_as_null) {
     }
   }
   if (!compound && s.cores[0].top) r += " LIMIT " + Expression(*s.cores[0].top);
-  return r;
+  return r + OffsetFetch(s);
+}
+
+std::string Translator::OffsetFetch(const struct Select& s) {
+  if (!s.offset) return "";
+  // One piece at a time: parameters are numbered in text order.
+  std::string r = " LIMIT ";
+  if (s.fetch) {
+    r += "max(0, ";
+    r += Expression(*s.fetch);
+    r += ")";
+  } else {
+    r += "-1";
+  }
+  r += " OFFSET max(0, ";
+  r += Expression(*s.offset);
+  return r + ")";
 }
 
 std::string Translator::WalkingWhere(const Expr& where, const RowidTable& walk) {
@@ -691,9 +711,11 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
   // that satisfy cond, in key order) ORDER BY key LIMIT n. Each index is
   // read in rowid order and the branches are merged, so the IN list costs
   // about n look-ups when matches are frequent, and only the candidates
-  // when they are rare.
+  // when they are rare. Over a single table the row of a listed key is the
+  // row that satisfied cond: cond is not tested again.
+  const bool one_table = core.from.size() == 1 && core.from[0]->kind == TableRef::Kind::kTable;
   const std::string key = QuoteName(t.qualifier) + "." + QuoteName(t.column);
-  std::string r = Core(core, identity_as_null, [&] {
+  const auto key_list = [&] {
     std::string in = key + " IN (";
     bool first = true;
     for (const auto& [index, query] : queries) {
@@ -711,15 +733,24 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
     }
     in += " ORDER BY 1";
     if (core.top) in += " LIMIT " + Expression(*core.top);
+    if (s.fetch) {
+      // The first offset + fetch keys; the page is cut from them below.
+      in += " LIMIT max(0, ";
+      in += Expression(*s.offset);
+      in += ") + max(0, ";
+      in += Expression(*s.fetch);
+      in += ")";
+    }
     return in + ")";
-  });
+  };
+  std::string r = Core(core, identity_as_null, key_list, one_table);
   r += " ORDER BY " + key;
   if (core.top) r += " LIMIT " + Expression(*core.top);
-  return r;
+  return r + OffsetFetch(s);
 }
 
 std::string Translator::Core(const SelectCore& core, bool identity_as_null,
-                             const std::function<std::string()>& and_also) {
+                             const std::function<std::string()>& and_also, bool instead_of_where) {
   std::string r = core.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t i = 0; i < core.items.size(); ++i) {
     if (i) r += ", ";
@@ -742,12 +773,16 @@ std::string Translator::Core(const SelectCore& core, bool identity_as_null,
     }
   }
   if (!core.from.empty()) r += " FROM " + FromList(core.from);
-  if (core.where) {
-    RowidTable walk;
-    const bool walking = planner_.RowidWalk(core, order_by_, &walk);
-    r += " WHERE " + (walking ? WalkingWhere(*core.where, walk) : Expression(*core.where));
+  if (instead_of_where) {
+    r += " WHERE " + and_also();
+  } else {
+    if (core.where) {
+      RowidTable walk;
+      const bool walking = planner_.RowidWalk(core, order_by_, fetched_, &walk);
+      r += " WHERE " + (walking ? WalkingWhere(*core.where, walk) : Expression(*core.where));
+    }
+    if (and_also) r += " AND " + and_also();
   }
-  if (and_also) r += " AND " + and_also();
   if (!core.group_by.empty()) {
     r += " GROUP BY ";
     for (size_t i = 0; i < core.group_by.size(); ++i) {

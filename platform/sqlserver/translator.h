@@ -77,9 +77,11 @@ class Translator {
   std::vector<BoundParam>& params() { return params_; }
 
  private:
-  // and_also: appended to the WHERE condition (" AND ..."), translated after it.
+  // and_also: appended to the WHERE condition (" AND ..."), translated after
+  // it; with instead_of_where, the whole WHERE instead of the condition.
   std::string Core(const SelectCore& core, bool identity_as_null,
-                   const std::function<std::string()>& and_also = nullptr);
+                   const std::function<std::string()>& and_also = nullptr,
+                   bool instead_of_where = false);
   std::string From(const TableRef& ref);
   std::string Function(const Expr& e);
   std::string Literal(const Value& v);
@@ -113,13 +115,18 @@ class Translator {
   // and, when each branch bounds the rowid with BETWEEN, also the range
   // that covers them all (the walk starts there).
   std::string WalkingWhere(const Expr& where, const RowidTable& walk);
+  // " LIMIT fetch OFFSET offset" of a SELECT with OFFSET (negative counts
+  // read as 0), else "".
+  std::string OffsetFetch(const struct Select& s);
 
   const TranslatorContext& context_;
   Planner planner_;
   bool inline_literals_;
   const RowidTable* plus_rowid_ = nullptr;  // set while WalkingWhere writes an OR
-  // The ORDER BY of the single-core SELECT being written, for its core.
+  // The ORDER BY of the single-core SELECT being written, for its core,
+  // and whether that SELECT has FETCH.
   const std::vector<OrderItem>* order_by_ = nullptr;
+  bool fetched_ = false;
   std::vector<BoundParam> params_;
 };
 

@@ -160,6 +160,9 @@ TEST_F(Procedures, SearchPagesByStartAndStop) {
   s.start = "10";
   s.stop = "20";
   EXPECT_THAT(Hits(s), IsEmpty());
+  s.start = "3";
+  s.stop = "1";
+  EXPECT_THAT(Hits(s), IsEmpty());
 }
 
 TEST_F(Procedures, LastQueriesKeepTheFifteenNewestRequestsAllDone) {

@@ -350,10 +350,10 @@ void Session::CheckDataVersions() {
     // Procedures live in the catalog's file.
     procedures_.clear();
     literal_insert_sql_.clear();
-    columns_.clear();
+    ForgetTables();
   } else if (logs_version != logs_version_) {
     literal_insert_sql_.clear();
-    columns_.clear();
+    ForgetTables();
   }
   main_version_ = main_version;
   logs_version_ = logs_version;

@@ -253,7 +253,11 @@ class Session : public TranslatorContext {
   int64_t main_version_ = -1;
   int64_t logs_version_ = -1;
 
+  // By lower-case table name: its columns, and the schema of an existing
+  // table; both forgotten together (ForgetTables).
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
+  std::unordered_map<std::string, std::string> schemas_;
+  void ForgetTables();
   std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;
   std::unordered_map<std::string, std::string> literal_insert_sql_;
 };

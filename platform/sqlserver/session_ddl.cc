@@ -41,7 +41,12 @@ std::vector<BoundParam> TextParams(std::initializer_list<std::string> texts) {
 
 // ---- look-ups ----
 
-void Session::SchemaChanged() { columns_.clear(); }
+void Session::SchemaChanged() { ForgetTables(); }
+
+void Session::ForgetTables() {
+  columns_.clear();
+  schemas_.clear();
+}
 
 void Session::TempSchemaChanged() {
   for (auto it = columns_.begin(); it != columns_.end();) {
@@ -118,6 +123,8 @@ bool Session::IsLogTable(const std::string& table) const {
 
 std::string Session::SchemaOf(const std::string& table) {
   if (!table.empty() && table[0] == '#') return "temp";
+  const std::string key = Lower(table);
+  if (auto it = schemas_.find(key); it != schemas_.end()) return it->second;
   std::string schema;
   RunSqlite(
       "SELECT 'main' FROM main.sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE "
@@ -126,7 +133,7 @@ std::string Session::SchemaOf(const std::string& table) {
       TextParams({table}), [&](sqlite3_stmt* stmt) {
         if (schema.empty()) schema = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
       });
-  if (!schema.empty()) return schema;
+  if (!schema.empty()) return schemas_[key] = schema;
   return IsLogTable(table) ? kLogSchema : "main";
 }
 

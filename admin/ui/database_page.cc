@@ -72,19 +72,24 @@ DatabasePage::~DatabasePage() {
 
 void DatabasePage::Load() {
   const DatabaseValues values = LoadDatabaseValues(services_.settings);
-  server_->setText(Q(values.server));
-  database_->setText(Q(values.database));
-  user_->setText(Q(values.user));
-  password_->setText(Q(values.password));
-  connection_timeout_->setText(Q(values.connection_timeout));
-  command_timeout_->setText(Q(values.command_timeout));
+  ShowTexts(Boxes(), values);
 }
 
 void DatabasePage::Store() { StoreDatabaseValues(services_.settings, Typed()); }
 
+std::array<TextBox<DatabaseValues>, 6> DatabasePage::Boxes() const {
+  return {{{server_, &DatabaseValues::server},
+           {database_, &DatabaseValues::database},
+           {user_, &DatabaseValues::user},
+           {password_, &DatabaseValues::password},
+           {connection_timeout_, &DatabaseValues::connection_timeout},
+           {command_timeout_, &DatabaseValues::command_timeout}}};
+}
+
 DatabaseValues DatabasePage::Typed() const {
-  return {S(server_->text()),   S(database_->text()),           S(user_->text()),
-          S(password_->text()), S(connection_timeout_->text()), S(command_timeout_->text())};
+  DatabaseValues values;
+  ReadTexts(Boxes(), &values);
+  return values;
 }
 
 void DatabasePage::StartTest() {

@@ -7,6 +7,7 @@
 
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
 
@@ -42,10 +43,7 @@ DatabasePage::DatabasePage(AdminServices& services, QWidget* parent)
 
   auto* test_row = new QHBoxLayout;
   test_row->addWidget(test_);
-  auto* status = new QVBoxLayout;
-  status->addWidget(status_testing_);
-  status->addWidget(status_wait_);
-  test_row->addLayout(status, 1);
+  test_row->addLayout(desktop::ColumnOf({status_testing_, status_wait_}), 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(connection);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "common/connection_pool.h"
+#include "common/keyed_table.h"
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "common/settings.h"
@@ -33,30 +34,22 @@ SqlResult Failure(const std::string& description, const std::string& source) {
 }  // namespace
 
 SqlTimeouts TimeoutsFor(SqlCaller caller) {
-  switch (caller) {
-    case SqlCaller::kQuerySearch:
-      return {Bounded("QueryConnectionTimeout", 2, 179, 15),
-              Bounded("QueryCommandTimeout", 2, 899, 180)};
-    case SqlCaller::kQueryRowReader:
-      return {Bounded("QueryConnectionTimeout", 2, 179, 15),
-              Bounded("QueryCommandTimeout", 2, 899, 120)};
-    case SqlCaller::kQueryStatementRunner:
-      return {Bounded("QueryConnectionTimeout", 2, 179, 30),
-              Bounded("QueryCommandTimeout", 2, 899, 180)};
-    case SqlCaller::kIndexerSkipList:
-      return {15, 60};
-    case SqlCaller::kIndexerTaskBody:
-      return {60, 36000};
-    case SqlCaller::kIndexerBatch:
-      return {30, 7200};
-    case SqlCaller::kSetupTest:
-      return {15, 120};
-    case SqlCaller::kSetupDatabase:
-      return {30, 7200};
-    case SqlCaller::kMonitorRound:
-      return {3, 3600};
+  // The web extension's callers take the query timeout settings, each with
+  // its own defaults; the others have fixed timeouts.
+  static constexpr KeyedValue<SqlCaller, SqlTimeouts> kQueryDefaults[] = {
+      {SqlCaller::kQuerySearch, {15, 180}},
+      {SqlCaller::kQueryRowReader, {15, 120}},
+      {SqlCaller::kQueryStatementRunner, {30, 180}}};
+  static constexpr KeyedValue<SqlCaller, SqlTimeouts> kFixed[] = {
+      {SqlCaller::kIndexerSkipList, {15, 60}}, {SqlCaller::kIndexerTaskBody, {60, 36000}},
+      {SqlCaller::kIndexerBatch, {30, 7200}},  {SqlCaller::kSetupTest, {15, 120}},
+      {SqlCaller::kSetupDatabase, {30, 7200}}, {SqlCaller::kMonitorRound, {3, 3600}}};
+  for (const KeyedValue<SqlCaller, SqlTimeouts>& entry : kQueryDefaults) {
+    if (entry.key != caller) continue;
+    return {Bounded("QueryConnectionTimeout", 2, 179, entry.value.connection_seconds),
+            Bounded("QueryCommandTimeout", 2, 899, entry.value.command_seconds)};
   }
-  return {};
+  return LookUp(kFixed, caller, SqlTimeouts{});
 }
 
 SqlConnectionSettings ReadConnectionSettings() {

@@ -4,10 +4,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -16,18 +18,24 @@
 namespace tellwen {
 namespace {
 
-// One value per line: "\" and line ends escaped.
+// One value per line: "\" and line ends escaped, each as "\" and a letter;
+// one table serves both directions.
+struct Escaped {
+  char plain;
+  char letter;
+};
+constexpr Escaped kEscaped[] = {{'\\', '\\'}, {'\n', 'n'}, {'\r', 'r'}};
+
 std::string Escape(const std::string& value) {
   std::string out;
   for (char c : value) {
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else {
+    const auto* e = std::find_if(std::begin(kEscaped), std::end(kEscaped),
+                                 [c](const Escaped& x) { return x.plain == c; });
+    if (e == std::end(kEscaped)) {
       out += c;
+    } else {
+      out += '\\';
+      out += e->letter;
     }
   }
   return out;
@@ -38,7 +46,9 @@ std::string Unescape(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 1 < text.size()) {
       const char next = text[++i];
-      out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+      const auto* e = std::find_if(std::begin(kEscaped), std::end(kEscaped),
+                                   [next](const Escaped& x) { return x.letter == next; });
+      out += e == std::end(kEscaped) ? next : e->plain;
     } else {
       out += text[i];
     }

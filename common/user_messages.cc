@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "common/keyed_table.h"
+
 namespace tellwen {
 namespace {
 
@@ -16,17 +18,11 @@ std::shared_ptr<UserMessages> CurrentSink() {
 }
 
 const char* IconLabel(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::kWarning:
-      return "warning";
-    case MessageIcon::kError:
-      return "error";
-    case MessageIcon::kQuestion:
-      return "question";
-    case MessageIcon::kInformation:
-      break;
-  }
-  return "info";
+  static constexpr KeyedValue<MessageIcon, const char*> kLabels[] = {
+      {MessageIcon::kWarning, "warning"},
+      {MessageIcon::kError, "error"},
+      {MessageIcon::kQuestion, "question"}};
+  return LookUp(kLabels, icon, "info");
 }
 
 }  // namespace

@@ -1,11 +1,20 @@
 #include "query/site_settings.h"
 
+#include "common/settings_fields.h"
 #include "common/update_state.h"
 #include "query/search.h"
 
 namespace tellwen::query {
 
 namespace {
+
+constexpr TextField<SiteSettings> kSiteTexts[] = {
+    {"AdministratorContact", &SiteSettings::admin_contact},
+    {"DataOfTheIndex", &SiteSettings::data_of_index},
+    {"CategoriesEditForWeb", &SiteSettings::categories},
+    {"FirstPageInfo", &SiteSettings::first_page_info},
+    {"FirstPageInfoSeverity", &SiteSettings::first_page_info_severity},
+    {"PingTimeout", &SiteSettings::ping_timeout}};
 
 SiteSettings ReadSnapshot(Settings& settings) {
   SiteSettings site;
@@ -23,13 +32,8 @@ SiteSettings ReadSnapshot(Settings& settings) {
   site.access.allow_all_ips = settings.GetBoolValue("SecurityAllowAllIPs");
   site.access.ban_list = settings.GetValue("WebBanList");
   site.access.grant_list = settings.GetValue("WebGrantList");
-  site.admin_contact = settings.GetValue("AdministratorContact");
-  site.data_of_index = settings.GetValue("DataOfTheIndex");
-  site.categories = settings.GetValue("CategoriesEditForWeb");
-  site.first_page_info = settings.GetValue("FirstPageInfo");
-  site.first_page_info_severity = settings.GetValue("FirstPageInfoSeverity");
+  ReadFields(settings, kSiteTexts, &site);
   site.log_statistics = settings.GetBoolValue("GenerateLogForStatistics");
-  site.ping_timeout = settings.GetValue("PingTimeout");
   return site;
 }
 

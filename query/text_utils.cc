@@ -1,17 +1,8 @@
 #include "query/text_utils.h"
 
+#include "common/int_text.h"
+
 namespace tellwen::query {
-
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::string UrlDecode(std::string_view text) {
   std::string out;
@@ -20,9 +11,9 @@ std::string UrlDecode(std::string_view text) {
     const char c = text[i];
     if (c == '+') {
       out += ' ';
-    } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-               HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    } else if (c == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+               HexDigitValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
       i += 2;
     } else {
       out += c;
@@ -35,28 +26,28 @@ std::string FormatSizeKb(std::string_view d) {
   if (d == "0") return "&nbsp;&lt;1Kb";
   const size_t n = d.size();
   std::string s(d);
+  // Four to eleven digits: the whole part, the decimals shown and the unit,
+  // by the number of digits less four.
+  struct Shape {
+    size_t whole;
+    size_t decimals;
+    const char* unit;
+  };
+  static constexpr Shape kShapes[] = {{1, 1, "Mb"}, {2, 1, "Mb"}, {3, 0, "Mb"}, {1, 2, "Gb"},
+                                      {2, 1, "Gb"}, {3, 0, "Gb"}, {1, 2, "Tb"}, {2, 1, "Tb"}};
   std::string body;
-  auto part = [&](size_t from, size_t count) { return s.substr(from, count); };
   if (n <= 3) {
     body = s + "Kb";
-  } else if (n == 4) {
-    body = part(0, 1) + "." + part(1, 1) + "Mb";
-  } else if (n == 5) {
-    body = part(0, 2) + "." + part(2, 1) + "Mb";
-  } else if (n == 6) {
-    body = part(0, 3) + "Mb";
-  } else if (n == 7) {
-    body = part(0, 1) + "." + part(1, 2) + "Gb";
-  } else if (n == 8) {
-    body = part(0, 2) + "." + part(2, 1) + "Gb";
-  } else if (n == 9) {
-    body = part(0, 3) + "Gb";
-  } else if (n == 10) {
-    body = part(0, 1) + "." + part(1, 2) + "Tb";
-  } else if (n == 11) {
-    body = part(0, 2) + "." + part(2, 1) + "Tb";
+  } else if (n <= 11) {
+    const Shape& shape = kShapes[n - 4];
+    body = s.substr(0, shape.whole);
+    if (shape.decimals > 0) {
+      body += '.';
+      body += s.substr(shape.whole, shape.decimals);
+    }
+    body += shape.unit;
   } else {
-    body = part(0, n - 9) + "Tb";
+    body = s.substr(0, n - 9) + "Tb";
   }
   return "&nbsp;" + body;
 }

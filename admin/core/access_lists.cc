@@ -2,9 +2,18 @@
 
 #include <algorithm>
 
+#include "common/keyed_table.h"
 #include "common/list_value.h"
+#include "common/settings_fields.h"
 
 namespace tellwen::admin {
+namespace {
+
+constexpr FlagField<SecurityValues> kSecurityFlags[] = {
+    {"SecurityAllowAllIPs", &SecurityValues::allow_all},
+    {"SecurityAllAreMembers", &SecurityValues::all_are_members}};
+
+}  // namespace
 
 std::vector<std::string> AddressLines(const std::string& value) {
   std::vector<std::string> lines = ReadListValue(value);
@@ -17,19 +26,13 @@ std::optional<std::string> CheckNewAddress(const std::string& address, AddressLi
   *add = false;
   if (address.empty() || address == kEmptyAddress) return std::nullopt;
   if (std::find(lines.begin(), lines.end(), address) != lines.end()) {
+    static constexpr KeyedValue<AddressList, const char*> kAlreadyOn[] = {
+        {AddressList::kRestricted, " is already on the forbidden list."},
+        {AddressList::kGranted, " is already on the granted list."},
+        {AddressList::kMembers, " is already on the memebrs list."}};
     std::string refusal = "IP ";
     refusal += address;
-    switch (list) {
-      case AddressList::kRestricted:
-        refusal += " is already on the forbidden list.";
-        break;
-      case AddressList::kGranted:
-        refusal += " is already on the granted list.";
-        break;
-      case AddressList::kMembers:
-        refusal += " is already on the memebrs list.";
-        break;
-    }
+    refusal += LookUp(kAlreadyOn, list, "");
     return refusal;
   }
   *add = true;
@@ -40,16 +43,14 @@ SecurityValues LoadSecurityValues(Settings& settings) {
   SecurityValues values;
   values.restricted = AddressLines(settings.GetValue("WebBanList"));
   values.granted = AddressLines(settings.GetValue("WebGrantList"));
-  values.allow_all = settings.GetBoolValue("SecurityAllowAllIPs");
-  values.all_are_members = settings.GetBoolValue("SecurityAllAreMembers");
+  ReadFields(settings, kSecurityFlags, &values);
   return values;
 }
 
 void StoreSecurityValues(Settings& settings, const SecurityValues& values) {
   settings.SetValue("WebBanList", MakeListValue(values.restricted));
   settings.SetValue("WebGrantList", MakeListValue(values.granted));
-  settings.SetValue("SecurityAllowAllIPs", values.allow_all ? "1" : "0");
-  settings.SetValue("SecurityAllAreMembers", values.all_are_members ? "1" : "0");
+  StoreFields(settings, kSecurityFlags, values);
 }
 
 std::vector<std::string> LoadMembers(Settings& settings) {

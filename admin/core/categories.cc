@@ -31,9 +31,7 @@ bool ValidSearchString(const std::string& search) {
 
 std::vector<CategoryRow> ParseCategories(const std::string& value) {
   std::vector<CategoryRow> rows;
-  std::vector<std::string> fields = SplitListValue(value);
-  for (size_t i = 1; i < fields.size(); ++i) {
-    const std::string& field = fields[i];
+  for (const std::string& field : ReadListValue(value)) {
     const size_t slash = field.find('/');
     if (slash == std::string::npos || field.find('/', slash + 1) != std::string::npos) continue;
     rows.push_back({field.substr(0, slash), field.substr(slash + 1)});
@@ -42,9 +40,9 @@ std::vector<CategoryRow> ParseCategories(const std::string& value) {
 }
 
 std::string CategoriesValue(const std::vector<CategoryRow>& rows) {
-  std::string value = "0";
-  for (const CategoryRow& row : rows) value += "|" + row.name + "/" + row.search;
-  return value;
+  std::vector<std::string> entries;
+  for (const CategoryRow& row : rows) entries.push_back(row.name + "/" + row.search);
+  return MakeListValue(entries);
 }
 
 std::vector<CategoryRow> LoadCategories(Settings& settings) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/keyed_table.h"
 #include "platform/desktop/program_run.h"
 
 namespace tellwen::admin {
@@ -63,35 +64,21 @@ ServiceStatus FromPidFile(const CronProbe& probe) {
 }  // namespace
 
 ServiceStatus ViewServiceStatus(ServiceQuery query, ServiceState state) {
-  switch (query) {
-    case ServiceQuery::kNoManager:
-      return {"OpenSCManager Failed.", false};
-    case ServiceQuery::kNoService:
-      return {"OpenService Failed.", false};
-    case ServiceQuery::kQueryFailed:
-      return {"QueryServiceStatus Failed.", false};
-    case ServiceQuery::kOk:
-      break;
-  }
-  switch (state) {
-    case ServiceState::kStopped:
-      return {"The service is not running.", false};
-    case ServiceState::kStartPending:
-      return {"The service is starting.", false};
-    case ServiceState::kStopPending:
-      return {"The service is stopping.", false};
-    case ServiceState::kRunning:
-      return {"The service is running.", true};
-    case ServiceState::kContinuePending:
-      return {"The service continue is pending.", false};
-    case ServiceState::kPausePending:
-      return {"The service pause is pending.", false};
-    case ServiceState::kPaused:
-      return {"The service is paused.", false};
-    case ServiceState::kOther:
-      break;
-  }
-  return {"The service is unavailable.", false};
+  static constexpr KeyedValue<ServiceQuery, const char*> kQueryFailures[] = {
+      {ServiceQuery::kNoManager, "OpenSCManager Failed."},
+      {ServiceQuery::kNoService, "OpenService Failed."},
+      {ServiceQuery::kQueryFailed, "QueryServiceStatus Failed."}};
+  static constexpr KeyedValue<ServiceState, const char*> kStateTexts[] = {
+      {ServiceState::kStopped, "The service is not running."},
+      {ServiceState::kStartPending, "The service is starting."},
+      {ServiceState::kStopPending, "The service is stopping."},
+      {ServiceState::kRunning, "The service is running."},
+      {ServiceState::kContinuePending, "The service continue is pending."},
+      {ServiceState::kPausePending, "The service pause is pending."},
+      {ServiceState::kPaused, "The service is paused."}};
+  if (const char* failure = LookUp(kQueryFailures, query, nullptr)) return {failure, false};
+  return {LookUp(kStateTexts, state, "The service is unavailable."),
+          state == ServiceState::kRunning};
 }
 
 ServiceState StateFromSystemd(const std::string& active_state) {

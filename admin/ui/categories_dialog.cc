@@ -103,6 +103,12 @@ int CategoriesDialog::Selected() const {
   return ranges.isEmpty() ? -1 : ranges.first().topRow();
 }
 
+int CategoriesDialog::SelectedOrSay() const {
+  const int index = Selected();
+  if (index < 0) ShowMessage(kNoSelectedItems, MessageIcon::kInformation);
+  return index;
+}
+
 void CategoriesDialog::Add() {
   CategoryItemDialog item({}, NamesBut(-1), this);
   if (item.exec() != QDialog::Accepted) return;
@@ -112,22 +118,16 @@ void CategoriesDialog::Add() {
 }
 
 void CategoriesDialog::Edit() {
-  const int index = Selected();
-  if (index < 0) {
-    ShowMessage(kNoSelectedItems, MessageIcon::kInformation);
-    return;
-  }
+  const int index = SelectedOrSay();
+  if (index < 0) return;
   CategoryItemDialog item(Rows()[index], NamesBut(index), this);
   if (item.exec() != QDialog::Accepted) return;
   SetRow(index, item.row());
 }
 
 void CategoriesDialog::Delete() {
-  const int index = Selected();
-  if (index < 0) {
-    ShowMessage(kNoSelectedItems, MessageIcon::kInformation);
-    return;
-  }
+  const int index = SelectedOrSay();
+  if (index < 0) return;
   list_->removeRow(index);
 }
 

@@ -34,6 +34,8 @@ class CategoriesDialog : public QDialog {
   // Names of every row but `except` (-1: every row).
   std::vector<std::string> NamesBut(int except) const;
   int Selected() const;
+  // The selected row, or -1 after telling the user that none is selected.
+  int SelectedOrSay() const;
   void Add();
   void Edit();
   void Delete();

@@ -7,6 +7,7 @@
 
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
 
@@ -42,10 +43,7 @@ DatabasePage::DatabasePage(AdminServices& services, QWidget* parent)
 
   auto* test_row = new QHBoxLayout;
   test_row->addWidget(test_);
-  auto* status = new QVBoxLayout;
-  status->addWidget(status_testing_);
-  status->addWidget(status_wait_);
-  test_row->addLayout(status, 1);
+  test_row->addLayout(desktop::ColumnOf({status_testing_, status_wait_}), 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(connection);
@@ -72,19 +70,24 @@ DatabasePage::~DatabasePage() {
 
 void DatabasePage::Load() {
   const DatabaseValues values = LoadDatabaseValues(services_.settings);
-  server_->setText(Q(values.server));
-  database_->setText(Q(values.database));
-  user_->setText(Q(values.user));
-  password_->setText(Q(values.password));
-  connection_timeout_->setText(Q(values.connection_timeout));
-  command_timeout_->setText(Q(values.command_timeout));
+  ShowTexts(Boxes(), values);
 }
 
 void DatabasePage::Store() { StoreDatabaseValues(services_.settings, Typed()); }
 
+std::array<TextBox<DatabaseValues>, 6> DatabasePage::Boxes() const {
+  return {{{server_, &DatabaseValues::server},
+           {database_, &DatabaseValues::database},
+           {user_, &DatabaseValues::user},
+           {password_, &DatabaseValues::password},
+           {connection_timeout_, &DatabaseValues::connection_timeout},
+           {command_timeout_, &DatabaseValues::command_timeout}}};
+}
+
 DatabaseValues DatabasePage::Typed() const {
-  return {S(server_->text()),   S(database_->text()),           S(user_->text()),
-          S(password_->text()), S(connection_timeout_->text()), S(command_timeout_->text())};
+  DatabaseValues values;
+  ReadTexts(Boxes(), &values);
+  return values;
 }
 
 void DatabasePage::StartTest() {

@@ -10,11 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <array>
 #include <thread>
 
 #include "admin/core/database_settings.h"
 #include "admin/ui/admin_services.h"
 #include "admin/ui/settings_page.h"
+#include "admin/ui/widgets.h"
 
 namespace tellwen::admin {
 
@@ -34,6 +36,8 @@ class DatabasePage : public SettingsPage {
   void Store() override;
 
  private:
+  // Each box with the value it shows.
+  std::array<TextBox<DatabaseValues>, 6> Boxes() const;
   DatabaseValues Typed() const;
   void StartTest();
   void FinishTest(const ConnectionTestResult& result);

@@ -60,23 +60,23 @@ QLineEdit* FilesPage::AddPathRow(QGridLayout* grid, int row, const char* label, 
 
 void FilesPage::Load() {
   const FilesValues values = LoadFilesValues(services_.settings);
-  log_folder_->setText(Q(values.log_folder));
-  temporary_folder_->setText(Q(values.temporary_folder));
-  detailed_report_->setText(Q(values.detailed_report));
-  short_report_->setText(Q(values.short_report));
+  ShowTexts(Boxes(), values);
   split_daily_->setChecked(values.split_short_report_daily);
-  suggestions_file_->setText(Q(values.suggestions_file));
 }
 
 void FilesPage::Store() {
   FilesValues values;
-  values.log_folder = S(log_folder_->text());
-  values.temporary_folder = S(temporary_folder_->text());
-  values.detailed_report = S(detailed_report_->text());
-  values.short_report = S(short_report_->text());
+  ReadTexts(Boxes(), &values);
   values.split_short_report_daily = split_daily_->isChecked();
-  values.suggestions_file = S(suggestions_file_->text());
   StoreFilesValues(services_.settings, values);
+}
+
+std::array<TextBox<FilesValues>, 5> FilesPage::Boxes() const {
+  return {{{log_folder_, &FilesValues::log_folder},
+           {temporary_folder_, &FilesValues::temporary_folder},
+           {detailed_report_, &FilesValues::detailed_report},
+           {short_report_, &FilesValues::short_report},
+           {suggestions_file_, &FilesValues::suggestions_file}}};
 }
 
 }  // namespace tellwen::admin

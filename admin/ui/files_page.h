@@ -8,9 +8,12 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <array>
 
+#include "admin/core/page_values.h"
 #include "admin/ui/admin_services.h"
 #include "admin/ui/settings_page.h"
+#include "admin/ui/widgets.h"
 
 class QGridLayout;
 
@@ -27,6 +30,8 @@ class FilesPage : public SettingsPage {
   void Store() override;
 
  private:
+  // Each folder and file box with the value it shows.
+  std::array<TextBox<FilesValues>, 5> Boxes() const;
   QLineEdit* AddPathRow(QGridLayout* grid, int row, const char* label, const char* name,
                         bool folder);
 

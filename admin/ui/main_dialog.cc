@@ -14,6 +14,7 @@
 #include "admin/ui/security_page.h"
 #include "admin/ui/web_page.h"
 #include "admin/ui/widgets.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
 
@@ -42,12 +43,7 @@ MainDialog::MainDialog(AdminServices& services, QWidget* parent)
   auto* ok = Named<QPushButton>("ok", "O&K");
   auto* cancel = Named<QPushButton>("cancel", "&Cancel");
   ok->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(reset);
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(apply_);
+  QHBoxLayout* buttons = desktop::RowOf({reset, nullptr, ok, cancel, apply_});
 
   auto* right = new QVBoxLayout;
   right->addWidget(sheet_, 1);

@@ -10,6 +10,7 @@
 #include "admin/ui/security_page.h"
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
 
@@ -25,12 +26,8 @@ MembersDialog::MembersDialog(Settings& settings, QWidget* parent)
   auto* remove = Named<QPushButton>("removeMembers", "Remove selected IPs");
   QDialogButtonBox* buttons = OkCancelButtons(this);
 
-  auto* left = new QVBoxLayout;
-  left->addWidget(new QLabel("IP address:"));
-  left->addWidget(address_);
-  left->addWidget(add);
-  left->addWidget(remove);
-  left->addStretch(1);
+  QVBoxLayout* left =
+      desktop::ColumnOf({new QLabel("IP address:"), address_, add, remove, nullptr});
   auto* right = new QVBoxLayout;
   right->addWidget(new QLabel("Members"));
   right->addWidget(list_, 1);

@@ -14,6 +14,7 @@
 #include "admin/ui/report_dialog.h"
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
 
@@ -115,18 +116,9 @@ MiscPage::MiscPage(AdminServices& services, QWidget* parent)
   Watch(max_roundtrip_);
   Watch(autoload_monitor_);
 
-  connect(network, &QPushButton::clicked, this, [this] {
-    NetworkSearchDialog dialog(services_.settings, this);
-    dialog.exec();
-  });
-  connect(options, &QPushButton::clicked, this, [this] {
-    IndexerOptionsDialog dialog(services_.settings, this);
-    dialog.exec();
-  });
-  connect(report, &QPushButton::clicked, this, [this] {
-    ReportDialog dialog(services_.settings, services_.picker, this);
-    dialog.exec();
-  });
+  desktop::OpenOnClick<NetworkSearchDialog>(network, this, services_.settings);
+  desktop::OpenOnClick<IndexerOptionsDialog>(options, this, services_.settings);
+  desktop::OpenOnClick<ReportDialog>(report, this, services_.settings, services_.picker);
 }
 
 void MiscPage::Load() {

@@ -7,6 +7,7 @@
 
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
 
@@ -33,11 +34,7 @@ QuickLinksDialog::QuickLinksDialog(SqlSession& sql, QWidget* parent)
   auto* remove = Named<QPushButton>("delete", "Delete");
   auto* ok = Named<QPushButton>("ok", "O&K");
   ok->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(add);
-  buttons->addWidget(remove);
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
+  QHBoxLayout* buttons = desktop::RowOf({add, remove, nullptr, ok});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(table_, 1);
   layout->addLayout(buttons);

@@ -11,6 +11,7 @@
 #include "admin/ui/quick_links_dialog.h"
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
 
@@ -46,11 +47,7 @@ WebPage::WebPage(AdminServices& services, QWidget* parent)
   auto* quick_links = Named<QPushButton>("editQuickLinks", "Edit QuickLinks");
   auto* categories = Named<QPushButton>("editCategories", "Edit categories");
   auto* first_page = Named<QPushButton>("editFirstPageInfo", "Edit first page info");
-  auto* editors = new QHBoxLayout;
-  editors->addWidget(quick_links);
-  editors->addWidget(categories);
-  editors->addWidget(first_page);
-  editors->addStretch(1);
+  QHBoxLayout* editors = desktop::RowOf({quick_links, categories, first_page, nullptr});
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(status_group);
@@ -66,18 +63,9 @@ WebPage::WebPage(AdminServices& services, QWidget* parent)
   connect(set, &QPushButton::clicked, this, &WebPage::SetCounter);
   connect(refresh, &QPushButton::clicked, this, &WebPage::RefreshCounter);
   connect(reset, &QPushButton::clicked, this, &WebPage::ResetCounter);
-  connect(quick_links, &QPushButton::clicked, this, [this] {
-    QuickLinksDialog dialog(services_.sql, this);
-    dialog.exec();
-  });
-  connect(categories, &QPushButton::clicked, this, [this] {
-    CategoriesDialog dialog(services_.settings, this);
-    dialog.exec();
-  });
-  connect(first_page, &QPushButton::clicked, this, [this] {
-    FirstPageInfoDialog dialog(services_.settings, this);
-    dialog.exec();
-  });
+  desktop::OpenOnClick<QuickLinksDialog>(quick_links, this, services_.sql);
+  desktop::OpenOnClick<CategoriesDialog>(categories, this, services_.settings);
+  desktop::OpenOnClick<FirstPageInfoDialog>(first_page, this, services_.settings);
 }
 
 void WebPage::Load() {

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
+#include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,24 @@ Widget* Named(const char* name, Args&&... args) {
   auto* widget = new Widget(std::forward<Args>(args)...);
   widget->setObjectName(name);
   return widget;
+}
+
+// A line edit and the text field of Values it shows: one list of these
+// serves both showing the values and reading back what was typed.
+template <class Values>
+struct TextBox {
+  QLineEdit* edit;
+  std::string Values::*field;
+};
+
+template <class Values, std::size_t N>
+void ShowTexts(const std::array<TextBox<Values>, N>& boxes, const Values& values) {
+  for (const TextBox<Values>& box : boxes) box.edit->setText(Q(values.*box.field));
+}
+
+template <class Values, std::size_t N>
+void ReadTexts(const std::array<TextBox<Values>, N>& boxes, Values* values) {
+  for (const TextBox<Values>& box : boxes) values->*box.field = S(box.edit->text());
 }
 
 // The dialogs' OK and Cancel buttons (object names "ok" and "cancel"), wired

@@ -58,9 +58,7 @@ std::optional<std::string> ConvertCategoryPattern(const std::string& pattern) {
 
 std::vector<Category> BuildCategoryList(const std::string& categories_edit) {
   std::vector<Category> categories;
-  std::vector<std::string> fields = SplitListValue(categories_edit);
-  for (size_t i = 1; i < fields.size(); ++i) {
-    const std::string& field = fields[i];
+  for (const std::string& field : ReadListValue(categories_edit)) {
     const size_t slash = field.find('/');
     Category category;
     category.name = field.substr(0, slash);

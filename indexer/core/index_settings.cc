@@ -1,5 +1,7 @@
 #include "indexer/core/index_settings.h"
 
+#include "common/settings_fields.h"
+
 namespace tellwen::indexer {
 
 int ThreadCountFromStored(int stored) { return stored >= 1 && stored <= 25 ? stored : 3; }
@@ -12,20 +14,29 @@ std::string IndexFilePath(const std::string& temporary_folder) {
   return path + "kivtmp.txt";
 }
 
+namespace {
+
+constexpr FlagField<IndexSettings> kIndexFlags[] = {
+    {"SplitBetweenShareAndDirectory", &IndexSettings::split_share_and_directory},
+    {"SplitBetweenDirectoryAndFile", &IndexSettings::split_directory_and_file},
+    {"UnixStyleForFileNames", &IndexSettings::unix_style},
+    {"DumpSizeForFileNames", &IndexSettings::dump_size},
+    {"SortedOutput", &IndexSettings::sorted_output},
+    {"GenerateReportFile", &IndexSettings::generate_report},
+    {"AutomaticallyInsertIntoDatabase", &IndexSettings::insert_into_database},
+    {"StopWebService", &IndexSettings::stop_web_service}};
+constexpr TextField<IndexSettings> kIndexTexts[] = {
+    {"OutputFile", &IndexSettings::output_file},
+    {"SqlLogFolder", &IndexSettings::sql_log_folder},
+    {"TemporaryFolder", &IndexSettings::temporary_folder}};
+
+}  // namespace
+
 IndexSettings ReadIndexSettings(Settings& settings) {
   IndexSettings s;
-  s.split_share_and_directory = settings.GetBoolValue("SplitBetweenShareAndDirectory");
-  s.split_directory_and_file = settings.GetBoolValue("SplitBetweenDirectoryAndFile");
-  s.unix_style = settings.GetBoolValue("UnixStyleForFileNames");
-  s.dump_size = settings.GetBoolValue("DumpSizeForFileNames");
-  s.sorted_output = settings.GetBoolValue("SortedOutput");
-  s.generate_report = settings.GetBoolValue("GenerateReportFile");
-  s.insert_into_database = settings.GetBoolValue("AutomaticallyInsertIntoDatabase");
+  ReadFields(settings, kIndexFlags, &s);
+  ReadFields(settings, kIndexTexts, &s);
   s.levels = LevelsFromStored(settings.GetIntValue("Levels"));
-  s.output_file = settings.GetValue("OutputFile");
-  s.stop_web_service = settings.GetBoolValue("StopWebService");
-  s.sql_log_folder = settings.GetValue("SqlLogFolder");
-  s.temporary_folder = settings.GetValue("TemporaryFolder");
   s.thread_count = ThreadCountFromStored(settings.GetIntValue("NumberOfThreads"));
   return s;
 }

@@ -1,43 +1,27 @@
 #include "indexer/core/job_status.h"
 
+#include "common/keyed_table.h"
+
 namespace tellwen::indexer {
 
 const char* SearchStateText(SearchState state) {
-  switch (state) {
-    case SearchState::kSearching:
-      return "searching for resources";
-    case SearchState::kDone:
-      return "search done";
-    case SearchState::kNone:
-      break;
-  }
-  return "no searching";
+  static constexpr KeyedValue<SearchState, const char*> kTexts[] = {
+      {SearchState::kSearching, "searching for resources"}, {SearchState::kDone, "search done"}};
+  return LookUp(kTexts, state, "no searching");
 }
 
 const char* ScanStateText(ScanState state) {
-  switch (state) {
-    case ScanState::kScanning:
-      return "scanning...";
-    case ScanState::kDone:
-      return "scanning done";
-    case ScanState::kNone:
-      break;
-  }
-  return "no scanning";
+  static constexpr KeyedValue<ScanState, const char*> kTexts[] = {
+      {ScanState::kScanning, "scanning..."}, {ScanState::kDone, "scanning done"}};
+  return LookUp(kTexts, state, "no scanning");
 }
 
 const char* DumpStateText(DumpState state) {
-  switch (state) {
-    case DumpState::kIdle:
-      return "dump idle";
-    case DumpState::kDumping:
-      return "dumping...";
-    case DumpState::kDone:
-      return "dump done";
-    case DumpState::kNone:
-      break;
-  }
-  return "no dumping";
+  static constexpr KeyedValue<DumpState, const char*> kTexts[] = {
+      {DumpState::kIdle, "dump idle"},
+      {DumpState::kDumping, "dumping..."},
+      {DumpState::kDone, "dump done"}};
+  return LookUp(kTexts, state, "no dumping");
 }
 
 void JobStatus::ResetCounters() {

@@ -11,27 +11,6 @@ namespace {
 // How long the look-up of one found name may take.
 constexpr int kNameLookUpMs = 1000;
 
-// Hands out a fixed list of resources in batches that fit the buffer.
-class ListEnumeration final : public net::ResourceEnumeration {
- public:
-  explicit ListEnumeration(std::vector<net::NetResource> entries) : entries_(std::move(entries)) {}
-  net::NetStatus Next(size_t buffer_bytes, std::vector<net::NetResource>* entries) override {
-    entries->clear();
-    size_t used = 0;
-    while (next_ < entries_.size()) {
-      const size_t bytes = net::EnumBufferBytes(entries_[next_]);
-      if (!entries->empty() && used + bytes > buffer_bytes) break;
-      used += bytes;
-      entries->push_back(entries_[next_++]);
-    }
-    return entries->empty() ? net::NetStatus::kNoMoreItems : net::NetStatus::kOk;
-  }
-
- private:
-  std::vector<net::NetResource> entries_;
-  size_t next_ = 0;
-};
-
 }  // namespace
 
 bool NameResolvesToIPv4(const std::string& name) {
@@ -117,7 +96,7 @@ std::unique_ptr<net::ResourceEnumeration> SearchSourceNetwork::OpenEnum(
     return nullptr;
   }
   *status = net::NetStatus::kOk;
-  return std::make_unique<ListEnumeration>(std::move(entries));
+  return std::make_unique<net::ListedResources>(std::move(entries));
 }
 
 net::NetStatus SearchSourceNetwork::ShareList(const std::string&, std::vector<std::string>*) {

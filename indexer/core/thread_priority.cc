@@ -8,41 +8,34 @@
 
 namespace tellwen::indexer {
 
+namespace {
+
+// Each priority with the number that stands for it in the settings and the
+// nice value it runs at.
+struct PriorityRow {
+  int stored;
+  ScanPriority priority;
+  int nice;
+};
+
+constexpr PriorityRow kPriorities[] = {
+    {0, ScanPriority::kIdle, 19},         {1, ScanPriority::kLowest, 10},
+    {2, ScanPriority::kBelowNormal, 5},   {3, ScanPriority::kNormal, 0},
+    {4, ScanPriority::kAboveNormal, -5},  {5, ScanPriority::kHighest, -10},
+    {6, ScanPriority::kTimeCritical, -15}};
+
+}  // namespace
+
 ScanPriority ScanPriorityFromStored(int stored) {
-  switch (stored) {
-    case 0:
-      return ScanPriority::kIdle;
-    case 1:
-      return ScanPriority::kLowest;
-    case 2:
-      return ScanPriority::kBelowNormal;
-    case 4:
-      return ScanPriority::kAboveNormal;
-    case 5:
-      return ScanPriority::kHighest;
-    case 6:
-      return ScanPriority::kTimeCritical;
-    default:
-      return ScanPriority::kNormal;
+  for (const PriorityRow& row : kPriorities) {
+    if (row.stored == stored) return row.priority;
   }
+  return ScanPriority::kNormal;
 }
 
 int NiceValueOf(ScanPriority priority) {
-  switch (priority) {
-    case ScanPriority::kIdle:
-      return 19;
-    case ScanPriority::kLowest:
-      return 10;
-    case ScanPriority::kBelowNormal:
-      return 5;
-    case ScanPriority::kNormal:
-      return 0;
-    case ScanPriority::kAboveNormal:
-      return -5;
-    case ScanPriority::kHighest:
-      return -10;
-    case ScanPriority::kTimeCritical:
-      return -15;
+  for (const PriorityRow& row : kPriorities) {
+    if (row.priority == priority) return row.nice;
   }
   return 0;
 }

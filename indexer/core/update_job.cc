@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/settings_fields.h"
 #include "common/time_text.h"
 #include "common/update_state.h"
 #include "common/user_messages.h"
@@ -72,12 +73,14 @@ UpdateJobOutcome RunUpdateJob(const UpdateJobOptions& options, UpdateJobDriver& 
   }
   auto lock_start = UpdateClock::now();
 
+  static constexpr TextField<ScriptPlaceholders> kPlaceholders[] = {
+      {"TemporaryFolder", &ScriptPlaceholders::tmpfolder},
+      {"SqlDatabase", &ScriptPlaceholders::database},
+      {"LastIndexData", &ScriptPlaceholders::indexdata},
+      {"SqlUser", &ScriptPlaceholders::loginuser},
+      {"SqlComputerExpireHours", &ScriptPlaceholders::maxhours}};
   ScriptPlaceholders values;
-  values.tmpfolder = registry.GetValue("TemporaryFolder");
-  values.database = registry.GetValue("SqlDatabase");
-  values.indexdata = registry.GetValue("LastIndexData");
-  values.loginuser = registry.GetValue("SqlUser");
-  values.maxhours = registry.GetValue("SqlComputerExpireHours");
+  ReadFields(registry, kPlaceholders, &values);
 
   UpdateSql session;
   UpdateRunnerConfig config;

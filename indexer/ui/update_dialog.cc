@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "common/user_messages.h"
+#include "platform/desktop/box_layout.h"
 
 namespace tellwen::indexer {
 
@@ -31,11 +32,7 @@ UpdateDialog::UpdateDialog(UpdateRunner& runner, bool setup_mode, QWidget* paren
   button_ = new QPushButton("Stop");
   button_->setObjectName("stopButton");
   button_->setDefault(true);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(caption);
-  bottom->addWidget(running_time_);
-  bottom->addStretch(1);
-  bottom->addWidget(button_);
+  QHBoxLayout* bottom = desktop::RowOf({caption, running_time_, nullptr, button_});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tasks_);
   layout->addLayout(bottom);

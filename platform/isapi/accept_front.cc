@@ -75,6 +75,20 @@ bool NameIs(const std::string& line, const char* name) {
          strncasecmp(line.c_str(), name, length) == 0;
 }
 
+// Sends what *pending holds to fd, taking off what was sent, until it is
+// empty or fd would block. False when the peer is gone (the send failed or
+// took nothing); what was not sent stays in *pending.
+bool SendPending(int fd, std::string* pending) {
+  while (!pending->empty()) {
+    const ssize_t sent = send(fd, pending->data(), pending->size(), MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && errno == EAGAIN) return true;
+    if (sent <= 0) return false;
+    pending->erase(0, static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
 }  // namespace
 
 struct AcceptFront::Connection {
@@ -307,15 +321,9 @@ void AcceptFront::OnClient(Connection& c, std::uint32_t events) {
       Close(id);
       return;
     }
-    while (!c.to_client.empty()) {
-      const ssize_t sent = send(c.client, c.to_client.data(), c.to_client.size(), MSG_NOSIGNAL);
-      if (sent < 0 && errno == EINTR) continue;
-      if (sent < 0 && errno == EAGAIN) break;
-      if (sent <= 0) {
-        Close(id);
-        return;
-      }
-      c.to_client.erase(0, static_cast<std::size_t>(sent));
+    if (!SendPending(c.client, &c.to_client)) {
+      Close(id);
+      return;
     }
     // Only a client that takes no bytes offered to it is late.
     c.deadline = c.to_client.empty() ? Clock::time_point::max()
@@ -502,20 +510,13 @@ void AcceptFront::Forward(Connection& c, const std::string& request) {
 }
 
 void AcceptFront::OnUpstream(Connection& c, std::uint32_t events) {
-  while (!c.to_upstream.empty()) {
-    const ssize_t sent = send(c.upstream, c.to_upstream.data(), c.to_upstream.size(), MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent < 0 && errno == EAGAIN) break;
-    if (sent <= 0) {
-      CloseUpstream(c);
-      c.upstream_done = true;
-      if (!c.response_head_done) {
-        Answer(c, 503, "Service Unavailable", "The server is stopping.");
-        return;
-      }
-      break;
+  if (!SendPending(c.upstream, &c.to_upstream)) {
+    CloseUpstream(c);
+    c.upstream_done = true;
+    if (!c.response_head_done) {
+      Answer(c, 503, "Service Unavailable", "The server is stopping.");
+      return;
     }
-    c.to_upstream.erase(0, static_cast<std::size_t>(sent));
   }
   if (c.upstream >= 0 && c.to_upstream.empty() && (events & (EPOLLIN | EPOLLHUP | EPOLLERR))) {
     char block[64 << 10];

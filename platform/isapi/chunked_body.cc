@@ -1,14 +1,9 @@
 #include "platform/isapi/chunked_body.h"
 
+#include "common/int_text.h"
+
 namespace tellwen::isapi {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // One past the "\n" of the line starting at at, or npos when not all there.
 std::size_t LineEnd(const std::string& data, std::size_t at) {
@@ -35,8 +30,8 @@ ChunkedEnd FindChunkedEnd(const std::string& data, std::size_t start, std::size_
     std::size_t size = 0;
     std::size_t digits = 0;
     std::size_t i = at;
-    for (; i < line_end && HexDigit(data[i]) >= 0; ++i, ++digits) {
-      size = size * 16 + static_cast<std::size_t>(HexDigit(data[i]));
+    for (; i < line_end && HexDigitValue(data[i]) >= 0; ++i, ++digits) {
+      size = size * 16 + static_cast<std::size_t>(HexDigitValue(data[i]));
     }
     if (digits == 0 || digits > 15) return result(ChunkedEnd::kMalformed);
     const char after = data[i];

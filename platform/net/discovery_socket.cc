@@ -87,4 +87,20 @@ void ReceiveUntil(const std::vector<DiscoverySocket*>& sockets, std::chrono::mil
   }
 }
 
+OpenedSockets OpenAndSend(const std::vector<SearchInterface>& interfaces, int multicast_ttl,
+                          const char* group, uint16_t port, const void* data, size_t size,
+                          int sends) {
+  in_addr group_address{};
+  ::inet_pton(AF_INET, group, &group_address);
+  OpenedSockets sockets;
+  for (const SearchInterface& interface : interfaces) {
+    auto socket = std::make_unique<DiscoverySocket>(interface, multicast_ttl);
+    if (!socket->ok()) continue;
+    for (int i = 0; i < sends; ++i) socket->Send(group_address.s_addr, port, data, size);
+    sockets.open.push_back(socket.get());
+    sockets.owned.push_back(std::move(socket));
+  }
+  return sockets;
+}
+
 }  // namespace tellwen::net

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,19 @@ struct Datagram {
 void ReceiveUntil(const std::vector<DiscoverySocket*>& sockets, std::chrono::milliseconds wait,
                   const SearchLimits& limits, size_t max_bytes,
                   const std::function<void(const Datagram&)>& handle);
+
+// The sockets of one search, one for each interface that could be opened.
+struct OpenedSockets {
+  std::vector<std::unique_ptr<DiscoverySocket>> owned;
+  std::vector<DiscoverySocket*> open;  // the same sockets, for ReceiveUntil
+};
+
+// Opens a socket with multicast_ttl on each interface and sends the query
+// (`size` bytes of `data`) `sends` times from it to group:port (group in
+// dotted form, port in host order).
+OpenedSockets OpenAndSend(const std::vector<SearchInterface>& interfaces, int multicast_ttl,
+                          const char* group, uint16_t port, const void* data, size_t size,
+                          int sends);
 
 // True when limits.stopping says the search must end.
 bool SearchStopping(const SearchLimits& limits);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <random>
 
+#include "common/keyed_table.h"
 #include "platform/net/host_address.h"
 
 namespace tellwen::net {
@@ -78,27 +79,16 @@ bool IsMatchingEchoReply(const uint8_t* packet, size_t size, EchoSocketKind kind
 }
 
 const char* EchoStatusText(EchoStatus status) {
-  switch (status) {
-    case EchoStatus::kAlive:
-      return "alive";
-    case EchoStatus::kDead:
-      return "dead";
-    case EchoStatus::kError:
-      break;
-  }
-  return "error";
+  static constexpr KeyedValue<EchoStatus, const char*> kTexts[] = {{EchoStatus::kAlive, "alive"},
+                                                                   {EchoStatus::kDead, "dead"}};
+  return LookUp(kTexts, status, "error");
 }
 
 const char* EchoSocketKindName(EchoSocketKind kind) {
-  switch (kind) {
-    case EchoSocketKind::kDatagram:
-      return "unprivileged ICMP datagram socket";
-    case EchoSocketKind::kRaw:
-      return "raw ICMP socket";
-    case EchoSocketKind::kNone:
-      break;
-  }
-  return "no ICMP socket";
+  static constexpr KeyedValue<EchoSocketKind, const char*> kNames[] = {
+      {EchoSocketKind::kDatagram, "unprivileged ICMP datagram socket"},
+      {EchoSocketKind::kRaw, "raw ICMP socket"}};
+  return LookUp(kNames, kind, "no ICMP socket");
 }
 
 std::string EchoUnavailableText(const std::string& reasons) {

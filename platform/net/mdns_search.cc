@@ -27,37 +27,27 @@ std::vector<FoundComputer> SearchMdns(const std::vector<SearchInterface>& interf
   std::vector<FoundComputer> found;
   if (interfaces.empty() || SearchStopping(limits)) return found;
   const std::vector<uint8_t> query = BuildMdnsSmbBrowseQuery();
-  in_addr group{};
-  ::inet_pton(AF_INET, kMdnsGroup, &group);
-  std::vector<std::unique_ptr<DiscoverySocket>> sockets;
-  std::vector<DiscoverySocket*> open;
-  for (const SearchInterface& interface : interfaces) {
-    // TTL 255 as mDNS asks; the link-local group is never routed.
-    auto socket = std::make_unique<DiscoverySocket>(interface, 255);
-    if (!socket->ok()) continue;
-    for (int i = 0; i < kQuerySends; ++i) {
-      socket->Send(group.s_addr, kMdnsPort, query.data(), query.size());
-    }
-    open.push_back(socket.get());
-    sockets.push_back(std::move(socket));
-  }
+  // TTL 255 as mDNS asks; the link-local group is never routed.
+  const OpenedSockets sockets =
+      OpenAndSend(interfaces, 255, kMdnsGroup, kMdnsPort, query.data(), query.size(), kQuerySends);
 
   // The records of each responder, kept apart: one responder's records never
   // describe another's services.
   std::map<uint32_t, std::vector<DnsRecord>> records;
-  ReceiveUntil(open, limits.wait, limits, kMdnsMaxDatagramBytes, [&](const Datagram& datagram) {
-    if (datagram.from_port != kMdnsPort) return;  // not a responder
-    std::optional<std::vector<DnsRecord>> parsed =
-        ParseMdnsResponse(datagram.bytes.data(), datagram.bytes.size());
-    if (!parsed) return;
-    std::vector<DnsRecord>& kept = records[datagram.from_address];
-    // A bound on what one responder may make us keep.
-    constexpr size_t kMaxRecordsPerResponder = 4096;
-    for (DnsRecord& record : *parsed) {
-      if (kept.size() >= kMaxRecordsPerResponder) break;
-      kept.push_back(std::move(record));
-    }
-  });
+  ReceiveUntil(sockets.open, limits.wait, limits, kMdnsMaxDatagramBytes,
+               [&](const Datagram& datagram) {
+                 if (datagram.from_port != kMdnsPort) return;  // not a responder
+                 std::optional<std::vector<DnsRecord>> parsed =
+                     ParseMdnsResponse(datagram.bytes.data(), datagram.bytes.size());
+                 if (!parsed) return;
+                 std::vector<DnsRecord>& kept = records[datagram.from_address];
+                 // A bound on what one responder may make us keep.
+                 constexpr size_t kMaxRecordsPerResponder = 4096;
+                 for (DnsRecord& record : *parsed) {
+                   if (kept.size() >= kMaxRecordsPerResponder) break;
+                   kept.push_back(std::move(record));
+                 }
+               });
 
   for (const auto& [from, kept] : records) {
     for (const MdnsSmbService& service : CollectSmbServices(kept)) {

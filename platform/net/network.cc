@@ -1,25 +1,18 @@
 #include "platform/net/network.h"
 
+#include "common/keyed_table.h"
+
 namespace tellwen::net {
 
 const char* NetStatusText(NetStatus status) {
-  switch (status) {
-    case NetStatus::kOk:
-      return "ok";
-    case NetStatus::kNoMoreItems:
-      return "no more items";
-    case NetStatus::kAccessDenied:
-      return "access denied";
-    case NetStatus::kNotFound:
-      return "not found";
-    case NetStatus::kUnreachable:
-      return "unreachable";
-    case NetStatus::kNotContainer:
-      return "not a container";
-    case NetStatus::kError:
-      break;
-  }
-  return "error";
+  static constexpr KeyedValue<NetStatus, const char*> kTexts[] = {
+      {NetStatus::kOk, "ok"},
+      {NetStatus::kNoMoreItems, "no more items"},
+      {NetStatus::kAccessDenied, "access denied"},
+      {NetStatus::kNotFound, "not found"},
+      {NetStatus::kUnreachable, "unreachable"},
+      {NetStatus::kNotContainer, "not a container"}};
+  return LookUp(kTexts, status, "error");
 }
 
 size_t EnumBufferBytes(const NetResource& resource) {
@@ -27,6 +20,18 @@ size_t EnumBufferBytes(const NetResource& resource) {
   constexpr size_t kFixedRecord = 4 * 4 + 4 * 8;
   return kFixedRecord + resource.local_name.size() + resource.remote_name.size() +
          resource.comment.size() + resource.provider.size() + 4;
+}
+
+NetStatus ListedResources::Next(size_t buffer_bytes, std::vector<NetResource>* entries) {
+  entries->clear();
+  size_t used = 0;
+  while (next_ < resources_.size()) {
+    const size_t bytes = EnumBufferBytes(resources_[next_]);
+    if (!entries->empty() && used + bytes > buffer_bytes) break;
+    used += bytes;
+    entries->push_back(resources_[next_++]);
+  }
+  return entries->empty() ? NetStatus::kNoMoreItems : NetStatus::kOk;
 }
 
 }  // namespace tellwen::net

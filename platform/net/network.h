@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tellwen::net {
@@ -106,6 +107,18 @@ class ResourceEnumeration {
   // (at least one when any is left). Returns kOk with entries, kNoMoreItems
   // when none is left, or an error.
   virtual NetStatus Next(size_t buffer_bytes, std::vector<NetResource>* entries) = 0;
+};
+
+// A ResourceEnumeration over resources known in advance: hands them out in
+// order, as many per call as EnumBufferBytes lets fit in the buffer.
+class ListedResources final : public ResourceEnumeration {
+ public:
+  explicit ListedResources(std::vector<NetResource> resources) : resources_(std::move(resources)) {}
+  NetStatus Next(size_t buffer_bytes, std::vector<NetResource>* entries) override;
+
+ private:
+  std::vector<NetResource> resources_;
+  size_t next_ = 0;
 };
 
 // An open listing of a folder, "." and ".." included when the server sends them.

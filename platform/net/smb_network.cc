@@ -245,28 +245,6 @@ NetStatus ReadDirents(SMBCCTX* ctx, const std::string& url,
   return NetStatus::kOk;
 }
 
-class SmbResourceEnumeration : public ResourceEnumeration {
- public:
-  explicit SmbResourceEnumeration(std::vector<NetResource> resources)
-      : resources_(std::move(resources)) {}
-
-  NetStatus Next(size_t buffer_bytes, std::vector<NetResource>* entries) override {
-    entries->clear();
-    size_t used = 0;
-    while (next_ < resources_.size()) {
-      size_t bytes = EnumBufferBytes(resources_[next_]);
-      if (!entries->empty() && used + bytes > buffer_bytes) break;
-      used += bytes;
-      entries->push_back(resources_[next_++]);
-    }
-    return entries->empty() ? NetStatus::kNoMoreItems : NetStatus::kOk;
-  }
-
- private:
-  std::vector<NetResource> resources_;
-  size_t next_ = 0;
-};
-
 class SmbFolderListing : public FolderListing {
  public:
   SmbFolderListing(ThreadContext* tc, SMBCFILE* dir, std::string folder)
@@ -469,7 +447,7 @@ std::unique_ptr<ResourceEnumeration> SmbNetwork::OpenEnum(const NetResource* con
   auto done = [&](NetStatus result) -> std::unique_ptr<ResourceEnumeration> {
     *status = result;
     if (result != NetStatus::kOk) return nullptr;
-    return std::make_unique<SmbResourceEnumeration>(std::move(resources));
+    return std::make_unique<ListedResources>(std::move(resources));
   };
 
   if (container == nullptr) {

@@ -238,42 +238,32 @@ std::vector<FoundComputer> SearchWsDiscovery(const std::vector<SearchInterface>&
                                              const SearchLimits& limits) {
   std::vector<FoundComputer> found;
   if (interfaces.empty() || SearchStopping(limits)) return found;
-  std::vector<std::unique_ptr<DiscoverySocket>> sockets;
-  std::vector<DiscoverySocket*> open;
   const std::string id = NewMessageId();
   const std::string probe = BuildWsdProbe(id);
-  in_addr group{};
-  ::inet_pton(AF_INET, kWsdGroup, &group);
-  for (const SearchInterface& interface : interfaces) {
-    auto socket = std::make_unique<DiscoverySocket>(interface, 1);
-    if (!socket->ok()) continue;
-    for (int i = 0; i < kProbeSends; ++i) {
-      socket->Send(group.s_addr, kWsdPort, probe.data(), probe.size());
-    }
-    open.push_back(socket.get());
-    sockets.push_back(std::move(socket));
-  }
+  const OpenedSockets sockets =
+      OpenAndSend(interfaces, 1, kWsdGroup, kWsdPort, probe.data(), probe.size(), kProbeSends);
 
   std::vector<Match> matches;
-  ReceiveUntil(open, limits.wait, limits, kWsdMaxDatagramBytes, [&](const Datagram& datagram) {
-    std::string_view packet(reinterpret_cast<const char*>(datagram.bytes.data()),
-                            datagram.bytes.size());
-    std::optional<std::vector<WsdProbeMatch>> parsed = ParseWsdProbeMatches(packet, id);
-    if (!parsed) return;
-    for (const WsdProbeMatch& match : *parsed) {
-      if (!match.is_computer) continue;
-      if (std::any_of(matches.begin(), matches.end(), [&](const Match& m) {
-            return m.endpoint == match.endpoint && m.from == datagram.from_address;
-          })) {
-        continue;
-      }
-      if (matches.size() < kMaxMatches) {
-        matches.push_back(Match{match.endpoint, datagram.from_address, match.xaddrs});
-      }
-    }
-  });
+  ReceiveUntil(
+      sockets.open, limits.wait, limits, kWsdMaxDatagramBytes, [&](const Datagram& datagram) {
+        std::string_view packet(reinterpret_cast<const char*>(datagram.bytes.data()),
+                                datagram.bytes.size());
+        std::optional<std::vector<WsdProbeMatch>> parsed = ParseWsdProbeMatches(packet, id);
+        if (!parsed) return;
+        for (const WsdProbeMatch& match : *parsed) {
+          if (!match.is_computer) continue;
+          if (std::any_of(matches.begin(), matches.end(), [&](const Match& m) {
+                return m.endpoint == match.endpoint && m.from == datagram.from_address;
+              })) {
+            continue;
+          }
+          if (matches.size() < kMaxMatches) {
+            matches.push_back(Match{match.endpoint, datagram.from_address, match.xaddrs});
+          }
+        }
+      });
 
-  ResolveAddresses(open, limits, &matches);
+  ResolveAddresses(sockets.open, limits, &matches);
   // Metadata Gets one after the other, within a budget of their own: past
   // it (many slow devices), the rest are kept with their addresses only.
   const auto metadata_deadline = std::chrono::steady_clock::now() + kWsdMetadataBudget;

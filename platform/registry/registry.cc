@@ -14,6 +14,8 @@
 #include <ctime>
 #include <memory>
 
+#include "common/int_text.h"
+
 namespace tellwen::registry {
 namespace {
 
@@ -38,19 +40,12 @@ std::string EscapeName(const std::string& name) {
   return out;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string UnescapeName(const std::string& file) {
   std::string out;
   for (std::size_t i = 0; i < file.size(); ++i) {
     if (file[i] == '%' && i + 2 < file.size()) {
-      int hi = HexDigit(file[i + 1]);
-      int lo = HexDigit(file[i + 2]);
+      int hi = HexDigitValue(file[i + 1]);
+      int lo = HexDigitValue(file[i + 2]);
       if (hi >= 0 && lo >= 0) {
         out += static_cast<char>(hi * 16 + lo);
         i += 2;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/sqlserver/datetime.h"
 #include "platform/sqlserver/lexer.h"
@@ -101,39 +102,48 @@ bool ParseTypeText(const std::string& text, TypeSpec* type) {
   return true;
 }
 
-bool TextToInteger(const std::string& text, int64_t* out) {
+namespace {
+
+// text without the white space (isspace) at either end.
+std::string_view WithoutOuterSpace(const std::string& text) {
   size_t i = 0, n = text.size();
   while (i < n && isspace(static_cast<unsigned char>(text[i]))) ++i;
   while (n > i && isspace(static_cast<unsigned char>(text[n - 1]))) --n;
-  if (i == n) {
+  return std::string_view(text).substr(i, n - i);
+}
+
+}  // namespace
+
+bool TextToInteger(const std::string& text, int64_t* out) {
+  const std::string_view digits = WithoutOuterSpace(text);
+  if (digits.empty()) {
     *out = 0;  // '' converts to 0
     return true;
   }
+  size_t i = 0;
+  const size_t n = digits.size();
   bool negative = false;
-  if (text[i] == '+' || text[i] == '-') {
-    negative = text[i] == '-';
+  if (digits[i] == '+' || digits[i] == '-') {
+    negative = digits[i] == '-';
     ++i;
   }
   if (i == n) return false;
   int64_t v = 0;
   for (; i < n; ++i) {
-    if (!isdigit(static_cast<unsigned char>(text[i]))) return false;
+    if (!isdigit(static_cast<unsigned char>(digits[i]))) return false;
     if (v > (INT64_MAX - 9) / 10) return false;
-    v = v * 10 + (text[i] - '0');
+    v = v * 10 + (digits[i] - '0');
   }
   *out = negative ? -v : v;
   return true;
 }
 
 bool TextToFloat(const std::string& text, double* out) {
-  size_t i = 0, n = text.size();
-  while (i < n && isspace(static_cast<unsigned char>(text[i]))) ++i;
-  while (n > i && isspace(static_cast<unsigned char>(text[n - 1]))) --n;
-  if (i == n) {
+  const std::string t(WithoutOuterSpace(text));
+  if (t.empty()) {
     *out = 0;
     return true;
   }
-  std::string t = text.substr(i, n - i);
   char* end = nullptr;
   errno = 0;
   double v = strtod(t.c_str(), &end);

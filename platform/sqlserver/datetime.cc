@@ -117,6 +117,23 @@ class Scanner {
   size_t i_ = 0;
 };
 
+// The length in seconds of a part that is a fixed number of seconds long (a
+// day also as the day of the year or of the week); 0 for any other part.
+int64_t SecondsPerPart(const std::string& part) {
+  static constexpr struct {
+    const char* name;
+    int64_t seconds;
+  } kParts[] = {{"day", 86400}, {"dayofyear", 86400}, {"weekday", 86400},
+                {"hour", 3600}, {"minute", 60},       {"second", 1}};
+  for (const auto& p : kParts) {
+    if (part == p.name) return p.seconds;
+  }
+  return 0;
+}
+
+// a / b rounded toward minus infinity (b > 0).
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
 }  // namespace
 
 int64_t DaysFromCivil(int y, int m, int d) {
@@ -268,6 +285,29 @@ bool FormatDateStyle(const DateTime& dt, int style, std::string* out) {
   };
   const int h12 = dt.hour % 12 == 0 ? 12 : dt.hour % 12;
   const char* ampm = dt.hour < 12 ? "AM" : "PM";
+  // The numeric date styles: their fields in order (day, month, year) and
+  // what separates them.
+  static constexpr struct {
+    int base;
+    const char* fields;
+    const char* separator;
+  } kNumericDates[] = {{1, "mdy", "/"}, {2, "ymd", "."},  {3, "dmy", "/"},  {4, "dmy", "."},
+                       {5, "dmy", "-"}, {10, "mdy", "-"}, {11, "ymd", "/"}, {12, "ymd", ""}};
+  for (const auto& numeric : kNumericDates) {
+    if (numeric.base != base) continue;
+    std::string text;
+    for (const char* field = numeric.fields; *field != '\0'; ++field) {
+      if (field != numeric.fields) text += numeric.separator;
+      if (*field == 'y') {
+        text += year();
+      } else {
+        snprintf(buf, sizeof buf, "%02d", *field == 'm' ? dt.month : dt.day);
+        text += buf;
+      }
+    }
+    *out = text;
+    return true;
+  }
   switch (base) {
     case 0:
       if (style == 100 || style == 0) {
@@ -276,21 +316,6 @@ bool FormatDateStyle(const DateTime& dt, int style, std::string* out) {
         break;
       }
       return false;
-    case 1:
-      snprintf(buf, sizeof buf, "%02d/%02d/%s", dt.month, dt.day, year().c_str());
-      break;
-    case 2:
-      snprintf(buf, sizeof buf, "%s.%02d.%02d", year().c_str(), dt.month, dt.day);
-      break;
-    case 3:
-      snprintf(buf, sizeof buf, "%02d/%02d/%s", dt.day, dt.month, year().c_str());
-      break;
-    case 4:
-      snprintf(buf, sizeof buf, "%02d.%02d.%s", dt.day, dt.month, year().c_str());
-      break;
-    case 5:
-      snprintf(buf, sizeof buf, "%02d-%02d-%s", dt.day, dt.month, year().c_str());
-      break;
     case 6:
       snprintf(buf, sizeof buf, "%02d %s %s", dt.day, kMonths[dt.month - 1], year().c_str());
       break;
@@ -303,15 +328,6 @@ bool FormatDateStyle(const DateTime& dt, int style, std::string* out) {
     case 9:
       snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d:%02d:000%s", kMonths[dt.month - 1], dt.day,
                dt.year, h12, dt.minute, dt.second, ampm);
-      break;
-    case 10:
-      snprintf(buf, sizeof buf, "%02d-%02d-%s", dt.month, dt.day, year().c_str());
-      break;
-    case 11:
-      snprintf(buf, sizeof buf, "%s/%02d/%02d", year().c_str(), dt.month, dt.day);
-      break;
-    case 12:
-      snprintf(buf, sizeof buf, "%s%02d%02d", year().c_str(), dt.month, dt.day);
       break;
     case 20:
       if (style != 20 && style != 120) return false;
@@ -352,16 +368,10 @@ bool DateAdd(const std::string& part, int64_t n, const DateTime& dt, DateTime* o
     return true;
   }
   int64_t seconds;
-  if (part == "day" || part == "dayofyear" || part == "weekday")
-    seconds = n * 86400;
+  if (const int64_t unit = SecondsPerPart(part))
+    seconds = n * unit;
   else if (part == "week")
     seconds = n * 7 * 86400;
-  else if (part == "hour")
-    seconds = n * 3600;
-  else if (part == "minute")
-    seconds = n * 60;
-  else if (part == "second")
-    seconds = n;
   else if (part == "millisecond")
     seconds = n / 1000;
   else
@@ -373,33 +383,24 @@ bool DateAdd(const std::string& part, int64_t n, const DateTime& dt, DateTime* o
 }
 
 bool DateDiff(const std::string& part, const DateTime& a, const DateTime& b, int64_t* out) {
-  const int64_t da = DaysFromCivil(a.year, a.month, a.day);
-  const int64_t db = DaysFromCivil(b.year, b.month, b.day);
-  if (part == "year")
+  // The boundaries of the part crossed between a and b.
+  if (part == "year") {
     *out = b.year - a.year;
-  else if (part == "quarter")
+  } else if (part == "quarter") {
     *out = (b.year * 4 + (b.month - 1) / 3) - (a.year * 4 + (a.month - 1) / 3);
-  else if (part == "month")
+  } else if (part == "month") {
     *out = (b.year * 12 + b.month) - (a.year * 12 + a.month);
-  else if (part == "day" || part == "dayofyear" || part == "weekday")
-    *out = db - da;
-  else if (part == "week") {
-    // Weeks begin on Sunday; 1970-01-04 was a Sunday.
-    auto week = [](int64_t days) {
-      int64_t x = days - 3;
-      return x >= 0 ? x / 7 : -((-x + 6) / 7);
-    };
-    *out = week(db) - week(da);
-  } else if (part == "hour")
-    *out = (db * 24 + b.hour) - (da * 24 + a.hour);
-  else if (part == "minute")
-    *out = ((db * 24 + b.hour) * 60 + b.minute) - ((da * 24 + a.hour) * 60 + a.minute);
-  else if (part == "second")
-    *out = ToSeconds(b) - ToSeconds(a);
-  else if (part == "millisecond")
+  } else if (const int64_t unit = SecondsPerPart(part)) {
+    *out = FloorDiv(ToSeconds(b), unit) - FloorDiv(ToSeconds(a), unit);
+  } else if (part == "week") {
+    // Weeks begin on Sunday; 1970-01-04 (day 3) was a Sunday.
+    *out = FloorDiv(DaysFromCivil(b.year, b.month, b.day) - 3, 7) -
+           FloorDiv(DaysFromCivil(a.year, a.month, a.day) - 3, 7);
+  } else if (part == "millisecond") {
     *out = (ToSeconds(b) - ToSeconds(a)) * 1000;
-  else
+  } else {
     return false;
+  }
   return true;
 }
 

@@ -119,8 +119,7 @@ StmtPtr Parser::ParseCreate(bool first_in_batch) {
     if (!first_in_batch) {
       ThrowSql("'CREATE PROCEDURE' must be the first statement in a query batch.");
     }
-    Next();
-    auto s = std::make_unique<Stmt>(Stmt::Kind::kCreateProcedure);
+    StmtPtr s = StartStatement(Stmt::Kind::kCreateProcedure);
     s->proc_name = ParseObjectName().name;
     if (AcceptOp(";")) ParseSignedInteger();
     bool paren = AcceptOp("(");

@@ -63,12 +63,16 @@ bool Parser::ParseLiteralRows(Stmt* s) {
   return true;
 }
 
-StmtPtr Parser::ParseInsert() {
-  Next();
-  auto s = std::make_unique<Stmt>(Stmt::Kind::kInsert);
-  AcceptWord("into");
+StmtPtr Parser::StartTableStatement(Stmt::Kind kind, std::string_view noise_word) {
+  StmtPtr s = StartStatement(kind);
+  if (!noise_word.empty()) AcceptWord(noise_word);
   s->table = ParseObjectName();
   ParseTableHints();
+  return s;
+}
+
+StmtPtr Parser::ParseInsert() {
+  StmtPtr s = StartTableStatement(Stmt::Kind::kInsert, "into");
   if (PeekOp("(") && !PeekWord("select", 1)) {
     Next();
     do {
@@ -114,10 +118,7 @@ StmtPtr Parser::ParseInsert() {
 }
 
 StmtPtr Parser::ParseUpdate() {
-  Next();
-  auto s = std::make_unique<Stmt>(Stmt::Kind::kUpdate);
-  s->table = ParseObjectName();
-  ParseTableHints();
+  StmtPtr s = StartTableStatement(Stmt::Kind::kUpdate, "");
   ExpectWord("set");
   do {
     std::string column = ExpectName();
@@ -131,11 +132,7 @@ StmtPtr Parser::ParseUpdate() {
 }
 
 StmtPtr Parser::ParseDelete() {
-  Next();
-  auto s = std::make_unique<Stmt>(Stmt::Kind::kDelete);
-  AcceptWord("from");
-  s->table = ParseObjectName();
-  ParseTableHints();
+  StmtPtr s = StartTableStatement(Stmt::Kind::kDelete, "from");
   if (AcceptWord("from")) s->from = ParseFromList();
   if (AcceptWord("where")) s->where = ParseExpr();
   return s;

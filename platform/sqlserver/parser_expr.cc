@@ -59,24 +59,34 @@ ExprPtr Parser::ParseExpr() {
   return e;
 }
 
-ExprPtr Parser::ParseOr() {
-  ExprPtr left = ParseAnd();
+template <class NextOperator>
+ExprPtr Parser::ParseChain(ExprPtr (Parser::*operand)(), NextOperator take_operator) {
+  ExprPtr left = (this->*operand)();
   int operands = 1;
-  while (AcceptWord("or")) {
+  for (std::string op = take_operator(); !op.empty(); op = take_operator()) {
     CountOperand(&operands);
-    left = Binary("or", std::move(left), ParseAnd());
+    left = Binary(op, std::move(left), (this->*operand)());
   }
   return left;
 }
 
-ExprPtr Parser::ParseAnd() {
-  ExprPtr left = ParseNot();
-  int operands = 1;
-  while (AcceptWord("and")) {
-    CountOperand(&operands);
-    left = Binary("and", std::move(left), ParseNot());
+std::string Parser::TakeOperator(std::initializer_list<std::string_view> ops) {
+  const Token& t = Peek();
+  if (t.kind != TokenKind::kOperator ||
+      std::find(ops.begin(), ops.end(), std::string_view(t.text)) == ops.end()) {
+    return "";
   }
-  return left;
+  return Next().text;
+}
+
+ExprPtr Parser::ParseOr() {
+  return ParseChain(&Parser::ParseAnd,
+                    [this] { return std::string(AcceptWord("or") ? "or" : ""); });
+}
+
+ExprPtr Parser::ParseAnd() {
+  return ParseChain(&Parser::ParseNot,
+                    [this] { return std::string(AcceptWord("and") ? "and" : ""); });
 }
 
 ExprPtr Parser::ParseNot() {
@@ -93,12 +103,7 @@ ExprPtr Parser::ParseNot() {
 
 ExprPtr Parser::ParsePredicate() {
   if (PeekWord("exists")) {
-    Next();
-    ExpectOp("(");
-    auto e = MakeExpr(Expr::Kind::kExists);
-    e->subquery = ParseSelect();
-    ExpectOp(")");
-    return e;
+    return FinishSubquery(StartCall(Expr::Kind::kExists));
   }
   ExprPtr left = ParseAdditive();
   const Token& t = Peek();
@@ -143,9 +148,7 @@ ExprPtr Parser::ParsePredicate() {
       auto e = MakeExpr(Expr::Kind::kInSubquery);
       e->negated = negated;
       e->args.push_back(std::move(left));
-      e->subquery = ParseSelect();
-      ExpectOp(")");
-      return e;
+      return FinishSubquery(std::move(e));
     }
     auto e = MakeExpr(Expr::Kind::kInList);
     e->negated = negated;
@@ -168,34 +171,13 @@ ExprPtr Parser::ParsePredicate() {
 }
 
 ExprPtr Parser::ParseAdditive() {
-  ExprPtr left = ParseMultiplicative();
-  int operands = 1;
-  for (;;) {
-    const Token& t = Peek();
-    if (t.kind == TokenKind::kOperator &&
-        (t.text == "+" || t.text == "-" || t.text == "&" || t.text == "|" || t.text == "^")) {
-      CountOperand(&operands);
-      std::string op = Next().text;
-      left = Binary(op, std::move(left), ParseMultiplicative());
-    } else {
-      return left;
-    }
-  }
+  return ParseChain(&Parser::ParseMultiplicative, [this] {
+    return TakeOperator({"+", "-", "&", "|", "^"});
+  });
 }
 
 ExprPtr Parser::ParseMultiplicative() {
-  ExprPtr left = ParseUnary();
-  int operands = 1;
-  for (;;) {
-    const Token& t = Peek();
-    if (t.kind == TokenKind::kOperator && (t.text == "*" || t.text == "/" || t.text == "%")) {
-      CountOperand(&operands);
-      std::string op = Next().text;
-      left = Binary(op, std::move(left), ParseUnary());
-    } else {
-      return left;
-    }
-  }
+  return ParseChain(&Parser::ParseUnary, [this] { return TakeOperator({"*", "/", "%"}); });
 }
 
 ExprPtr Parser::ParseUnary() {
@@ -249,10 +231,7 @@ ExprPtr Parser::ParsePrimary() {
       if (t.text == "(") {
         Next();
         if (PeekWord("select")) {
-          auto e = MakeExpr(Expr::Kind::kSubquery);
-          e->subquery = ParseSelect();
-          ExpectOp(")");
-          return e;
+          return FinishSubquery(MakeExpr(Expr::Kind::kSubquery));
         }
         ExprPtr inner = ParseExpr();
         ExpectOp(")");
@@ -345,9 +324,7 @@ ExprPtr Parser::ParseCase() {
 }
 
 ExprPtr Parser::ParseCast() {
-  Next();
-  ExpectOp("(");
-  auto e = MakeExpr(Expr::Kind::kCast);
+  ExprPtr e = StartCall(Expr::Kind::kCast);
   e->args.push_back(ParseExpr());
   ExpectWord("as");
   e->type = ParseType();
@@ -356,9 +333,7 @@ ExprPtr Parser::ParseCast() {
 }
 
 ExprPtr Parser::ParseConvert() {
-  Next();
-  ExpectOp("(");
-  auto e = MakeExpr(Expr::Kind::kCast);
+  ExprPtr e = StartCall(Expr::Kind::kCast);
   e->type = ParseType();
   ExpectOp(",");
   e->args.push_back(ParseExpr());
@@ -389,9 +364,7 @@ ExprPtr Parser::ParseDateFunction() {
 }
 
 ExprPtr Parser::ParseIdentity() {
-  Next();
-  ExpectOp("(");
-  auto e = MakeExpr(Expr::Kind::kIdentity);
+  ExprPtr e = StartCall(Expr::Kind::kIdentity);
   e->type = ParseType();
   if (AcceptOp(",")) {
     e->seed = ParseSignedInteger();

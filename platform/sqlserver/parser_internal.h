@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -65,22 +66,19 @@ class Parser {
     return true;
   }
   bool PeekWord(std::string_view w, size_t k = 0) const { return IsWord(Peek(k), w); }
-  bool AcceptWord(std::string_view w) {
-    if (!PeekWord(w)) return false;
-    Next();
-    return true;
+  // Takes the next token off the input when `matches`; returns matches.
+  bool TakeIf(bool matches) {
+    if (matches) Next();
+    return matches;
   }
+  bool AcceptWord(std::string_view w) { return TakeIf(PeekWord(w)); }
   void ExpectWord(std::string_view w) {
     if (!AcceptWord(w)) SyntaxError();
   }
   bool PeekOp(std::string_view op, size_t k = 0) const {
     return Peek(k).kind == TokenKind::kOperator && Peek(k).text == op;
   }
-  bool AcceptOp(std::string_view op) {
-    if (!PeekOp(op)) return false;
-    Next();
-    return true;
-  }
+  bool AcceptOp(std::string_view op) { return TakeIf(PeekOp(op)); }
   void ExpectOp(std::string_view op) {
     if (!AcceptOp(op)) SyntaxError();
   }
@@ -115,10 +113,30 @@ class Parser {
     e->kind = kind;
     return e;
   }
+  // Takes a function's (or EXISTS') word and its "(" off the input and
+  // begins an expression of kind.
+  ExprPtr StartCall(Expr::Kind kind) {
+    Next();
+    ExpectOp("(");
+    return MakeExpr(kind);
+  }
+  // Reads a subquery's SELECT and its closing ")" into e.
+  ExprPtr FinishSubquery(ExprPtr e) {
+    e->subquery = ParseSelect();
+    ExpectOp(")");
+    return e;
+  }
   ExprPtr Binary(std::string op, ExprPtr a, ExprPtr b);
   ExprPtr Literal(Value v);
   static Value NumberValue(const Token& t);
   ExprPtr ParseExpr();
+  // A left-associative chain of one precedence: operands from `operand`,
+  // joined while take_operator() takes an operator off the input (it
+  // returns "" to end the chain). Defined and used in parser_expr.cc.
+  template <class NextOperator>
+  ExprPtr ParseChain(ExprPtr (Parser::*operand)(), NextOperator take_operator);
+  // The next token when it is an operator of `ops` (taken off), else "".
+  std::string TakeOperator(std::initializer_list<std::string_view> ops);
   ExprPtr ParseOr();
   ExprPtr ParseAnd();
   ExprPtr ParseNot();
@@ -146,6 +164,16 @@ class Parser {
   std::unique_ptr<TableRef> ParseJoinedTable();
   std::unique_ptr<TableRef> ParseTablePrimary();
   void ParseTableHints();
+  // Takes the statement's first word off the input and begins a statement
+  // of that kind.
+  StmtPtr StartStatement(Stmt::Kind kind) {
+    Next();
+    return std::make_unique<Stmt>(kind);
+  }
+  // INSERT, UPDATE and DELETE up to their target: the statement's word, the
+  // optional `noise_word` ("into", "from"; "" for none), the table and its
+  // hints.
+  StmtPtr StartTableStatement(Stmt::Kind kind, std::string_view noise_word);
 
   // ---- statements and control flow (parser_statements.cc) ----
   StmtPtr ParseStatement(bool first_in_batch);

@@ -40,8 +40,7 @@ StmtPtr Parser::ParseStatementInner(bool first_in_batch) {
   if (word == "declare") return ParseDeclare();
   if (word == "set") return ParseSet();
   if (word == "if") {
-    Next();
-    auto s = std::make_unique<Stmt>(Stmt::Kind::kIf);
+    StmtPtr s = StartStatement(Stmt::Kind::kIf);
     s->expr = ParseExpr();
     s->then_branch = ParseBodyStatement();
     while (AcceptOp(";")) {
@@ -50,8 +49,7 @@ StmtPtr Parser::ParseStatementInner(bool first_in_batch) {
     return s;
   }
   if (word == "while") {
-    Next();
-    auto s = std::make_unique<Stmt>(Stmt::Kind::kWhile);
+    StmtPtr s = StartStatement(Stmt::Kind::kWhile);
     s->expr = ParseExpr();
     s->then_branch = ParseBodyStatement();
     return s;
@@ -86,8 +84,7 @@ StmtPtr Parser::ParseStatementInner(bool first_in_batch) {
     return s;
   }
   if (word == "return") {
-    Next();
-    auto s = std::make_unique<Stmt>(Stmt::Kind::kReturn);
+    StmtPtr s = StartStatement(Stmt::Kind::kReturn);
     const Token& n = Peek();
     if (n.kind == TokenKind::kInteger || n.kind == TokenKind::kVariable ||
         n.kind == TokenKind::kString ||
@@ -97,12 +94,10 @@ StmtPtr Parser::ParseStatementInner(bool first_in_batch) {
     return s;
   }
   if (word == "break") {
-    Next();
-    return std::make_unique<Stmt>(Stmt::Kind::kBreak);
+    return StartStatement(Stmt::Kind::kBreak);
   }
   if (word == "continue") {
-    Next();
-    return std::make_unique<Stmt>(Stmt::Kind::kContinue);
+    return StartStatement(Stmt::Kind::kContinue);
   }
   if (word == "exec" || word == "execute") {
     Next();
@@ -115,14 +110,12 @@ StmtPtr Parser::ParseStatementInner(bool first_in_batch) {
     return ParseExecProc();
   }
   if (word == "use") {
-    Next();
-    auto s = std::make_unique<Stmt>(Stmt::Kind::kUse);
+    StmtPtr s = StartStatement(Stmt::Kind::kUse);
     s->database = ExpectAnyName();
     return s;
   }
   if (word == "dbcc") {
-    Next();
-    auto s = std::make_unique<Stmt>(Stmt::Kind::kDbcc);
+    StmtPtr s = StartStatement(Stmt::Kind::kDbcc);
     s->dbcc_command = Lower(ExpectAnyName());
     if (AcceptOp("(")) {
       SkipToClosingParenthesis();
@@ -140,8 +133,7 @@ StmtPtr Parser::ParseStatementInner(bool first_in_batch) {
     return s;
   }
   if (word == "print") {
-    Next();
-    auto s = std::make_unique<Stmt>(Stmt::Kind::kPrint);
+    StmtPtr s = StartStatement(Stmt::Kind::kPrint);
     s->expr = ParseExpr();
     return s;
   }
@@ -254,8 +246,7 @@ ExprPtr Parser::ParseArgumentValue() {
 }
 
 StmtPtr Parser::ParseDeclare() {
-  Next();
-  auto s = std::make_unique<Stmt>(Stmt::Kind::kDeclare);
+  StmtPtr s = StartStatement(Stmt::Kind::kDeclare);
   do {
     Stmt::Declaration d;
     if (Peek().kind != TokenKind::kVariable) SyntaxError();

@@ -159,6 +159,31 @@ bool ContainsFolded(const unsigned char* v, size_t n, const char* lit, size_t m)
   return false;
 }
 
+// Matches text characters [t, n) against pattern elements [p, count):
+// is_any(e) says whether element e is a % (any run, empty too), and
+// accepts(e, c) whether element e takes text character c. Iterative, with
+// backtracking to the last %.
+template <class IsAny, class Accepts>
+bool WildcardWalk(size_t n, size_t count, size_t t, size_t p, IsAny is_any, Accepts accepts) {
+  size_t star_p = std::string::npos, star_t = 0;
+  while (t < n) {
+    if (p < count && is_any(p)) {
+      star_p = p++;
+      star_t = t;
+    } else if (p < count && accepts(p, t)) {
+      ++p;
+      ++t;
+    } else if (star_p != std::string::npos) {
+      p = star_p + 1;
+      t = ++star_t;
+    } else {
+      return false;
+    }
+  }
+  while (p < count && is_any(p)) ++p;
+  return p == count;
+}
+
 }  // namespace
 
 int CompareText(std::string_view a, std::string_view b) {
@@ -320,47 +345,17 @@ bool LikePattern::ElementMatches(const Element& e, uint32_t ch) const {
 }
 
 bool LikePattern::MatchFrom(const std::vector<uint32_t>& text, size_t t, size_t p) const {
-  // Iterative matching with backtracking to the last %.
-  size_t star_p = std::string::npos, star_t = 0;
-  while (t < text.size()) {
-    if (p < elements_.size() && elements_[p].kind == Element::kAny) {
-      star_p = p++;
-      star_t = t;
-    } else if (p < elements_.size() && ElementMatches(elements_[p], text[t])) {
-      ++p;
-      ++t;
-    } else if (star_p != std::string::npos) {
-      p = star_p + 1;
-      t = ++star_t;
-    } else {
-      return false;
-    }
-  }
-  while (p < elements_.size() && elements_[p].kind == Element::kAny) ++p;
-  return p == elements_.size();
+  return WildcardWalk(
+      text.size(), elements_.size(), t, p,
+      [this](size_t e) { return elements_[e].kind == Element::kAny; },
+      [this, &text](size_t e, size_t c) { return ElementMatches(elements_[e], text[c]); });
 }
 
 bool LikePattern::MatchBytesFrom(const unsigned char* text, size_t n) const {
   // The same walk as MatchFrom, one byte per character.
-  const size_t count = byte_elements_.size();
-  size_t t = 0, p = 0;
-  size_t star_p = std::string::npos, star_t = 0;
-  while (t < n) {
-    if (p < count && byte_elements_[p].any) {
-      star_p = p++;
-      star_t = t;
-    } else if (p < count && byte_elements_[p].accepts[text[t]]) {
-      ++p;
-      ++t;
-    } else if (star_p != std::string::npos) {
-      p = star_p + 1;
-      t = ++star_t;
-    } else {
-      return false;
-    }
-  }
-  while (p < count && byte_elements_[p].any) ++p;
-  return p == count;
+  return WildcardWalk(
+      n, byte_elements_.size(), 0, 0, [this](size_t e) { return byte_elements_[e].any; },
+      [this, text](size_t e, size_t c) { return byte_elements_[e].accepts[text[c]]; });
 }
 
 bool LikePattern::MatchesBytes(const unsigned char* value, size_t n, size_t trimmed) const {

@@ -43,6 +43,28 @@ long long Truncate(double value) {
   return static_cast<long long>(value);
 }
 
+// The lowest and highest value of the series drawn; the first point of
+// series1 (0 when it has none) is where both start.
+struct ValueRange {
+  double low;
+  double high;
+};
+
+ValueRange ValueRangeOf(const std::vector<ChartPoint>& series1,
+                        const std::vector<ChartPoint>* series2) {
+  const double first = series1.empty() ? 0 : series1[0].value;
+  ValueRange range{first, first};
+  auto widen = [&range](const std::vector<ChartPoint>& series) {
+    for (const ChartPoint& p : series) {
+      range.low = std::min(range.low, p.value);
+      range.high = std::max(range.high, p.value);
+    }
+  };
+  widen(series1);
+  if (series2 != nullptr) widen(*series2);
+  return range;
+}
+
 }  // namespace
 
 std::string FormatChartNumber(double value, int number_format) {
@@ -113,21 +135,11 @@ void CStatChart::RewriteLabels() {
 }
 
 double CStatChart::Minimum() const {
-  double low = series1_.empty() ? 0 : series1_[0].value;
-  for (const ChartPoint& p : series1_) low = std::min(low, p.value);
-  if (two_series_) {
-    for (const ChartPoint& p : series2_) low = std::min(low, p.value);
-  }
-  return low;
+  return ValueRangeOf(series1_, two_series_ ? &series2_ : nullptr).low;
 }
 
 double CStatChart::Maximum() const {
-  double high = series1_.empty() ? 0 : series1_[0].value;
-  for (const ChartPoint& p : series1_) high = std::max(high, p.value);
-  if (two_series_) {
-    for (const ChartPoint& p : series2_) high = std::max(high, p.value);
-  }
-  return high;
+  return ValueRangeOf(series1_, two_series_ ? &series2_ : nullptr).high;
 }
 
 int CStatChart::LeftMargin() const {

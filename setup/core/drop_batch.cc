@@ -1,6 +1,23 @@
 #include "setup/core/drop_batch.h"
 
+#include <cstddef>
+
 namespace tellwen::setup {
+namespace {
+
+// Appends " if exists (...) <drop> [dbo].[name] " for every name: the drop
+// runs only when an object of that name has the OBJECTPROPERTY `kind`.
+template <std::size_t N>
+void AppendDrops(const char* const (&names)[N], const char* kind, const char* drop,
+                 std::string* batch) {
+  for (const char* name : names) {
+    batch->append(" if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[");
+    batch->append(name).append("]') and OBJECTPROPERTY(id, N'").append(kind).append("') = 1) ");
+    batch->append(drop).append(" [dbo].[").append(name).append("] ");
+  }
+}
+
+}  // namespace
 
 std::string BuildDropBatch() {
   static const char* const kTables[] = {
@@ -13,20 +30,9 @@ std::string BuildDropBatch() {
   static const char* const kProcedures[] = {"spStatCharts", "spSearch", "spDir",
                                             "spGetFullPathFileFromID"};
   std::string batch;
-  for (const char* name : kTables) {
-    batch += " if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[";
-    batch += name;
-    batch += "]') and OBJECTPROPERTY(id, N'IsUserTable') = 1) drop table [dbo].[";
-    batch += name;
-    batch += "] ";
-  }
-  for (const char* name : kProcedures) {
-    batch += " if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[";
-    batch += name;
-    batch += "]') and OBJECTPROPERTY(id, N'IsProcedure') = 1)  drop procedure [dbo].[";
-    batch += name;
-    batch += "] ";
-  }
+  AppendDrops(kTables, "IsUserTable", "drop table", &batch);
+  // Two blanks before "drop procedure", as the batch has always been sent.
+  AppendDrops(kProcedures, "IsProcedure", " drop procedure", &batch);
   return batch;
 }
 

@@ -4,8 +4,10 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "common/host_name.h"
+#include "common/keyed_table.h"
 #include "platform/isapi/web_config.h"
 #include "setup/core/web_folders.h"
 
@@ -51,6 +53,22 @@ std::string HeadlessUsage() {
          "  --help                this text\n";
 }
 
+namespace {
+
+// The options that take the next argument as their value.
+constexpr KeyedValue<std::string_view, std::string HeadlessOptions::*> kValueOptions[] = {
+    {"--root", &HeadlessOptions::root},     {"--scripts", &HeadlessOptions::scripts},
+    {"--server", &HeadlessOptions::server}, {"--database", &HeadlessOptions::database},
+    {"--user", &HeadlessOptions::user},     {"--password", &HeadlessOptions::password}};
+// The finish page's options, each turned on by its flag.
+constexpr KeyedValue<std::string_view, bool FinishOptions::*> kFinishFlags[] = {
+    {"--start-service", &FinishOptions::start_service},
+    {"--autoload-monitor", &FinishOptions::autoload_monitor},
+    {"--start-indexing", &FinishOptions::start_indexing},
+    {"--launch-monitor", &FinishOptions::launch_monitor}};
+
+}  // namespace
+
 Status ParseHeadlessOptions(const std::vector<std::string>& args, HeadlessOptions* options) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -60,21 +78,13 @@ Status ParseHeadlessOptions(const std::vector<std::string>& args, HeadlessOption
       return Status::Ok();
     };
     Status status;
-    if (arg == "--help" || arg == "-h") {
+    if (std::string HeadlessOptions::*field = LookUp(kValueOptions, arg, nullptr)) {
+      status = value(&(options->*field));
+      if (field == &HeadlessOptions::password) options->password_given = true;
+    } else if (bool FinishOptions::*flag = LookUp(kFinishFlags, arg, nullptr)) {
+      options->finish.*flag = true;
+    } else if (arg == "--help" || arg == "-h") {
       options->help = true;
-    } else if (arg == "--root") {
-      status = value(&options->root);
-    } else if (arg == "--scripts") {
-      status = value(&options->scripts);
-    } else if (arg == "--server") {
-      status = value(&options->server);
-    } else if (arg == "--database") {
-      status = value(&options->database);
-    } else if (arg == "--user") {
-      status = value(&options->user);
-    } else if (arg == "--password") {
-      status = value(&options->password);
-      options->password_given = true;
     } else if (arg == "--password-file") {
       std::string file;
       status = value(&file);
@@ -88,14 +98,6 @@ Status ParseHeadlessOptions(const std::vector<std::string>& args, HeadlessOption
       status = value(&options->paths.web_config);
     } else if (arg == "--create-database") {
       options->create_database = true;
-    } else if (arg == "--start-service") {
-      options->finish.start_service = true;
-    } else if (arg == "--autoload-monitor") {
-      options->finish.autoload_monitor = true;
-    } else if (arg == "--start-indexing") {
-      options->finish.start_indexing = true;
-    } else if (arg == "--launch-monitor") {
-      options->finish.launch_monitor = true;
     } else {
       return Status::InvalidArgument("unknown option " + arg);
     }

@@ -16,10 +16,9 @@ int DetachedStarter::Start(const std::string& program, const std::vector<std::st
 
 int WaitingStarter::Start(const std::string& program, const std::vector<std::string>& args) {
   if (args.size() != 1 || args[0] != "/setup") {
-    DetachedStarter detached(settings_);
-    return detached.Start(program, args);
+    return DetachedStarter::Start(program, args);
   }
-  std::vector<std::string> argv{settings_.GetValue("KIVInstallPathExes") + program};
+  std::vector<std::string> argv{settings().GetValue("KIVInstallPathExes") + program};
   argv.insert(argv.end(), args.begin(), args.end());
   // Its progress is shown only when it fails, below the task's line.
   const desktop::ProgramRun run = desktop::RunProgram(argv);

@@ -13,22 +13,23 @@
 
 namespace tellwen::setup {
 
-class DetachedStarter final : public ProgramStarter {
+class DetachedStarter : public ProgramStarter {
  public:
   explicit DetachedStarter(Settings& settings) : settings_(settings) {}
   int Start(const std::string& program, const std::vector<std::string>& args) override;
+
+ protected:
+  Settings& settings() { return settings_; }
 
  private:
   Settings& settings_;
 };
 
-class WaitingStarter final : public ProgramStarter {
+// Waits for the database set-up ("/setup"); starts any other run detached.
+class WaitingStarter final : public DetachedStarter {
  public:
-  explicit WaitingStarter(Settings& settings) : settings_(settings) {}
+  using DetachedStarter::DetachedStarter;
   int Start(const std::string& program, const std::vector<std::string>& args) override;
-
- private:
-  Settings& settings_;
 };
 
 }  // namespace tellwen::setup

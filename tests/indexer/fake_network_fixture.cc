@@ -4,26 +4,6 @@ namespace tellwen::testing {
 
 namespace {
 
-class VectorEnumeration : public net::ResourceEnumeration {
- public:
-  explicit VectorEnumeration(std::vector<net::NetResource> items) : items_(std::move(items)) {}
-  net::NetStatus Next(size_t buffer_bytes, std::vector<net::NetResource>* entries) override {
-    entries->clear();
-    size_t used = 0;
-    while (next_ < items_.size()) {
-      size_t bytes = net::EnumBufferBytes(items_[next_]);
-      if (!entries->empty() && used + bytes > buffer_bytes) break;
-      used += bytes;
-      entries->push_back(items_[next_++]);
-    }
-    return entries->empty() ? net::NetStatus::kNoMoreItems : net::NetStatus::kOk;
-  }
-
- private:
-  std::vector<net::NetResource> items_;
-  size_t next_ = 0;
-};
-
 class VectorListing : public net::FolderListing {
  public:
   explicit VectorListing(std::vector<net::FindData> entries) : entries_(std::move(entries)) {}
@@ -205,7 +185,7 @@ std::unique_ptr<net::ResourceEnumeration> FakeNetwork::OpenEnum(const net::NetRe
       items.push_back(r);
     }
   }
-  return std::make_unique<VectorEnumeration>(std::move(items));
+  return std::make_unique<net::ListedResources>(std::move(items));
 }
 
 net::NetStatus FakeNetwork::ShareList(const std::string& computer,

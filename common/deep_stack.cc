@@ -15,12 +15,19 @@ namespace {
 // Idle helper threads kept for later calls; more idle ones end.
 constexpr size_t kMaxIdleHelpers = 16;
 
-size_t CurrentStackSize() {
+size_t AskStackSize() {
   pthread_attr_t attr;
   if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
   size_t size = 0;
   pthread_attr_getstacksize(&attr, &size);
   pthread_attr_destroy(&attr);
+  return size;
+}
+
+// The calling thread's stack size, asked of the system once per thread: a
+// thread's stack does not change size, and asking costs system calls.
+size_t CurrentStackSize() {
+  thread_local const size_t size = AskStackSize();
   return size;
 }
 

@@ -13,7 +13,7 @@ namespace tellwen {
 namespace {
 
 // Idle helper threads kept for later calls; more idle ones end.
-constexpr size_t kMaxIdleHelpers = 16;
+constexpr size_t kMaxIdleHelpers = 64;
 
 size_t AskStackSize() {
   pthread_attr_t attr;

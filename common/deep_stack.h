@@ -4,8 +4,9 @@
 // size; sanitizer builds need several times more). A call made on a thread
 // whose stack is smaller than kMinStackBytes runs on a helper thread with a
 // stack of that size, and the caller waits for it. Helper threads are kept
-// between calls (up to 16 idle ones), so that a call does not pay for
-// starting a thread and mapping its stack.
+// between calls (up to 64 idle ones, as many as kivweb has request threads
+// by default), so that a call does not pay for starting a thread and
+// mapping its stack.
 //
 // Thread safety: any thread; a helper runs one call at a time.
 #pragma once

@@ -2,7 +2,6 @@
 // extension object works on this machine's settings, catalog database and
 // clock.
 #include "common/clock.h"
-#include "common/deep_stack.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "platform/isapi/httpext.h"
@@ -31,12 +30,7 @@ __attribute__((visibility("default"))) uint32_t HttpExtensionProc(ExtensionContr
     pECB->dwHttpStatusCode = 500;
     return kHseStatusError;
   }
-  // The whole request on a deep stack: the web server's request threads
-  // have small ones, and the page's database calls then run where the page
-  // runs instead of being handed to a helper thread one by one.
-  uint32_t status = kHseStatusError;
-  tellwen::RunOnDeepStack([&] { status = server->HttpExtensionProc(pECB); });
-  return status;
+  return server->HttpExtensionProc(pECB);
 }
 
 __attribute__((visibility("default"))) bool TerminateExtension(uint32_t dwFlags) {

@@ -294,11 +294,13 @@ SqlResult RunSql(const std::string& command, int column_count, SqlTimeouts timeo
 }
 
 SqlResult RunSql(const std::string& command, int column_count, SqlCaller caller) {
-  if (IsPooledCaller(caller)) {
-    return RunSqlPooled(ReadConnectionSettings(), command, column_count, TimeoutsFor(caller));
-  }
-  return RunSqlWith(ReadConnectionSettings(), command, column_count, TimeoutsFor(caller),
-                    IsBulkCaller(caller));
+  return RunSqlOn(ReadConnectionSettings(), command, column_count, caller, TimeoutsFor(caller));
+}
+
+SqlResult RunSqlOn(const SqlConnectionSettings& settings, const std::string& command,
+                   int column_count, SqlCaller caller, SqlTimeouts timeouts) {
+  if (IsPooledCaller(caller)) return RunSqlPooled(settings, command, column_count, timeouts);
+  return RunSqlWith(settings, command, column_count, timeouts, IsBulkCaller(caller));
 }
 
 bool TestConnection(const std::string& server, const std::string& database, const std::string& user,

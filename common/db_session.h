@@ -126,6 +126,10 @@ SqlResult RunSqlOn(const SqlConnectionSettings& settings, const std::string& com
 // The same with the values in a connection string.
 SqlResult RunSqlOn(const std::string& connection_string, const std::string& command,
                    int column_count, SqlTimeouts timeouts);
+// RunSql(command, column_count, caller) with connection values and timeouts
+// the caller has already read (kept connections for the web's callers).
+SqlResult RunSqlOn(const SqlConnectionSettings& settings, const std::string& command,
+                   int column_count, SqlCaller caller, SqlTimeouts timeouts);
 
 // The embedded server's data folder: $TELLWEN_DATA, else
 // /var/lib/tellwen/data. The one place it is read; every connection the

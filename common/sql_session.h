@@ -6,11 +6,14 @@
 // (common/db_session.h) per batch with the caller's timeouts, run on a stack
 // deep enough for the embedded server's parser (common/deep_stack.h).
 //
-// Thread safety: DatabaseSql keeps no state; any number of threads may call
-// it at once. Other implementations state their own rules.
+// Thread safety: DatabaseSql keeps no state of its own (see SqlSettingsScope
+// below); any number of threads may call it at once. Other implementations
+// state their own rules.
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/db_session.h"
 
@@ -31,5 +34,33 @@ class DatabaseSql : public SqlSession {
 
 // A process-wide DatabaseSql.
 SqlSession& MachineSql();
+
+// While one lives on a thread, the DatabaseSql calls made from that thread
+// read the connection settings (ReadConnectionSettings) and each caller's
+// timeouts (TimeoutsFor) once, at the first call that needs them, and reuse
+// them until the scope ends: a web request runs with the values of its
+// start and does not read the settings store again for every batch. Scopes
+// do not nest: one opened inside another leaves the outer one in force.
+//
+// Thread safety: belongs to the thread that made it; destroy it there.
+class SqlSettingsScope {
+ public:
+  SqlSettingsScope();
+  ~SqlSettingsScope();
+  SqlSettingsScope(const SqlSettingsScope&) = delete;
+  SqlSettingsScope& operator=(const SqlSettingsScope&) = delete;
+
+  // The scope in force on this thread, or nullptr.
+  static SqlSettingsScope* Current();
+
+  const SqlConnectionSettings& Connection();
+  SqlTimeouts Timeouts(SqlCaller caller);
+
+ private:
+  bool outermost_;
+  bool have_connection_ = false;
+  SqlConnectionSettings connection_;
+  std::vector<std::pair<SqlCaller, SqlTimeouts>> timeouts_;
+};
 
 }  // namespace tellwen

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/sql_session.h"
 #include "query/browse_page.h"
 #include "query/chart_page.h"
 #include "query/download.h"
@@ -105,6 +106,9 @@ bool CQueryServer::OnParseError(CHttpServerContext* ctx, int cause) {
 }
 
 void CQueryServer::CallHandler(CHttpServerContext* ctx, const ParsedRequest& request) {
+  // The request's database calls read the connection settings and their
+  // timeouts once, at the first call, instead of once per batch.
+  SqlSettingsScope sql_settings;
   if (request.command == "Command") {
     Command(ctx, CommandParams::FromValues(request.values));
   } else {

@@ -10,6 +10,7 @@
 
 #include "common/kiv_registry.h"
 #include "common/password.h"
+#include "common/sql_session.h"
 #include "tests/common/recording_messages.h"
 #include "tests/support/scratch_store.h"
 
@@ -288,6 +289,23 @@ TEST_F(DbSession, TimeoutTable) {
                                  {SqlCaller::kMonitorRound, Pair(3, 3600)}}) {
     EXPECT_EQ(Seconds(caller), seconds) << static_cast<int>(caller);
   }
+}
+
+// A request's calls use the connection settings of its first call; the next
+// request reads them again (here a database that does not exist).
+TEST_F(DbSession, ASettingsScopeReadsTheConnectionOnce) {
+  DatabaseSql sql;
+  {
+    SqlSettingsScope request;
+    ASSERT_FALSE(sql.Run("select 1", 1, SqlCaller::kQueryRowReader).error);
+    CKIVRegistry().SetValue("SqlDatabase", "nowhere");
+    {
+      SqlSettingsScope inner;  // the outer scope stays in force
+      EXPECT_FALSE(sql.Run("select 1", 1, SqlCaller::kQueryStatementRunner).error);
+    }
+    EXPECT_FALSE(sql.Run("select 1", 1, SqlCaller::kQueryRowReader).error);
+  }
+  EXPECT_TRUE(sql.Run("select 1", 1, SqlCaller::kQueryRowReader).error);
 }
 
 }  // namespace

@@ -47,7 +47,8 @@ struct SqlTimeouts {
 };
 
 // The timeout table: one place in the code that every caller names. The web
-// extension's entries read QueryConnectionTimeout/QueryCommandTimeout afresh.
+// extension's entries read QueryConnectionTimeout/QueryCommandTimeout afresh
+// (a web request keeps what its first call read: SqlSettingsScope).
 SqlTimeouts TimeoutsFor(SqlCaller caller);
 
 struct SqlResult {

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "common/int_text.h"
+#include "platform/registry/value_cache.h"
 
 namespace tellwen::registry {
 namespace {
@@ -109,10 +110,10 @@ int OpenKey(const std::string& key_path, bool create, std::string* folder, bool*
   return 0;
 }
 
-int QueryValue(const std::string& folder, const std::string& name, std::size_t max_bytes,
-               std::string* bytes) {
-  if (name.empty()) return EINVAL;
-  std::string path = folder + "/" + EscapeName(name);
+namespace {
+
+// Reads the value file at path, at most max_bytes of it.
+int ReadValueFile(const std::string& path, std::size_t max_bytes, std::string* bytes) {
   FdCloser file{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return errno;
   struct stat st;
@@ -138,6 +139,19 @@ int QueryValue(const std::string& folder, const std::string& name, std::size_t m
   data.resize(got);
   *bytes = std::move(data);
   return 0;
+}
+
+}  // namespace
+
+int QueryValue(const std::string& folder, const std::string& name, std::size_t max_bytes,
+               std::string* bytes) {
+  if (name.empty()) return EINVAL;
+  const std::string file = EscapeName(name);
+  const std::string path = folder + "/" + file;
+  return ReadThroughCache(folder, file, max_bytes, bytes,
+                          [&path](std::size_t bound, std::string* read) {
+                            return ReadValueFile(path, bound, read);
+                          });
 }
 
 namespace {

@@ -36,6 +36,9 @@ int OpenKey(const std::string& key_path, bool create, std::string* folder, bool*
 
 // Reads value name of the key in folder into *bytes, reading at most
 // max_bytes; a larger value leaves *bytes untouched and returns EMSGSIZE.
+// Answers come from a process-wide cache that every change to the value's
+// file, by any process, invalidates before the change returns
+// (platform/registry/value_cache.h).
 int QueryValue(const std::string& folder, const std::string& name, std::size_t max_bytes,
                std::string* bytes);
 

@@ -5,10 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -181,6 +184,77 @@ TEST_F(Hive, ListingNamesWhatItSkipsAndSweepsStaleTemporaryFiles) {
   EXPECT_EQ(skipped, std::vector<std::string>{"Folder"});
   EXPECT_FALSE(std::filesystem::exists(stale));
   EXPECT_TRUE(std::filesystem::exists(fresh));
+}
+
+// Reads are cached; every change to a value's file made outside the registry
+// calls is seen by the next read all the same.
+TEST_F(Hive, ReadsSeeEveryChangeToTheFilesAtOnce) {
+  namespace fs = std::filesystem;
+  auto read = [this](const std::string& name) {
+    std::string value;
+    int rc = QueryValue(key_, name, 100, &value);
+    return rc == 0 ? value : "error " + std::to_string(rc);
+  };
+  ASSERT_EQ(SetValue(key_, "Levels", "5"), 0);
+  EXPECT_EQ(read("Levels"), "5");
+  EXPECT_EQ(read("Levels"), "5");
+  std::ofstream(key_ + "/Levels", std::ios::trunc) << "6";
+  EXPECT_EQ(read("Levels"), "6");
+  std::ofstream(key_ + "/Other") << "7";
+  fs::rename(key_ + "/Other", key_ + "/Levels");
+  EXPECT_EQ(read("Levels"), "7");
+  fs::remove(key_ + "/Levels");
+  EXPECT_EQ(read("Levels"), "error " + std::to_string(ENOENT));
+  std::ofstream(key_ + "/Levels") << "8";
+  EXPECT_EQ(read("Levels"), "8");
+  // A value too large for one caller is still whole for another.
+  ASSERT_EQ(SetValue(key_, "Big", std::string(200, 'x')), 0);
+  EXPECT_EQ(read("Big"), "error " + std::to_string(EMSGSIZE));
+  std::string big;
+  ASSERT_EQ(QueryValue(key_, "Big", 1000, &big), 0);
+  EXPECT_EQ(big.size(), 200u);
+
+  // The key folder removed and made again.
+  fs::remove_all(key_);
+  EXPECT_EQ(read("Levels"), "error " + std::to_string(ENOENT));
+  ASSERT_EQ(OpenKey("HKEY_LOCAL_MACHINE\\Software\\KIV", true, &key_, nullptr), 0);
+  ASSERT_EQ(SetValue(key_, "Levels", "9"), 0);
+  EXPECT_EQ(read("Levels"), "9");
+  // A whole hive moved in under the same path: seen once the cached answer
+  // is a second old.
+  const std::string hive = dir_.path() + "/HKEY_LOCAL_MACHINE";
+  fs::create_directories(dir_.path() + "/restored/Software/KIV");
+  std::ofstream(dir_.path() + "/restored/Software/KIV/Levels") << "3";
+  fs::rename(hive, dir_.path() + "/old");
+  fs::rename(dir_.path() + "/restored", hive);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(read("Levels"), "3");
+}
+
+// A read that starts after a write has returned sees that write, whatever
+// other threads read and write meanwhile.
+TEST_F(Hive, ConcurrentReadsNeverSeeAValueOlderThanTheLastWriteReturned) {
+  std::atomic<int> written{0};
+  std::atomic<int> stale_reads{0};
+  ASSERT_EQ(SetValue(key_, "Counter", "0"), 0);
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 4; ++r) {
+    readers.emplace_back([&] {
+      while (written.load() < 2000) {
+        const int at_least = written.load();
+        std::string value;
+        if (QueryValue(key_, "Counter", 100, &value) != 0 || std::stoi(value) < at_least) {
+          ++stale_reads;
+        }
+      }
+    });
+  }
+  for (int i = 1; i <= 2000; ++i) {
+    EXPECT_EQ(SetValue(key_, "Counter", std::to_string(i)), 0);
+    written.store(i);
+  }
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(stale_reads.load(), 0);
 }
 
 }  // namespace

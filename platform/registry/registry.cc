@@ -148,10 +148,9 @@ int QueryValue(const std::string& folder, const std::string& name, std::size_t m
   if (name.empty()) return EINVAL;
   const std::string file = EscapeName(name);
   const std::string path = folder + "/" + file;
-  return ReadThroughCache(folder, file, max_bytes, bytes,
-                          [&path](std::size_t bound, std::string* read) {
-                            return ReadValueFile(path, bound, read);
-                          });
+  return ReadThroughCache(
+      folder, file, max_bytes, bytes,
+      [&path](std::size_t bound, std::string* read) { return ReadValueFile(path, bound, read); });
 }
 
 namespace {

@@ -5,14 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include "platform/sqlserver/functions.h"
+#include "platform/sqlserver/lock_waits.h"
 #include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
@@ -210,19 +209,6 @@ bool SetLoginPassword(const std::string& data_dir, const std::string& login,
 
 namespace {
 
-// Busy handler: true (try again) until the connection's timeout, in ms, has
-// passed since the first try of this wait. A connection is used by one
-// thread at a time, so the start of its wait is kept per thread.
-int BusyWait(void* timeout_ms, int tries) {
-  thread_local std::chrono::steady_clock::time_point start;
-  const auto now = std::chrono::steady_clock::now();
-  if (tries == 0) start = now;
-  const auto limit = std::chrono::milliseconds(reinterpret_cast<intptr_t>(timeout_ms));
-  if (now - start >= limit) return 0;
-  std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  return 1;
-}
-
 // Attaches the database's log file as kLogSchema: WAL, NORMAL sync, and the
 // empty table that a transaction writes to take that file's write lock.
 bool AttachLogDatabase(sqlite3* db, const std::string& data_dir, const std::string& name,
@@ -278,10 +264,11 @@ sqlite3* OpenDatabase(const std::string& data_dir, const std::string& name, int 
     sqlite3_close_v2(db);
     return nullptr;
   }
-  // Retries every 2 ms: SQLite's own timeout backs off to 100 ms between
-  // tries, and with many short writers a waiting one keeps missing the
-  // moments the lock is free.
-  sqlite3_busy_handler(db, BusyWait, reinterpret_cast<void*>(static_cast<intptr_t>(busy_ms)));
+  // Waits woken by this process's commits (lock_waits.h): SQLite's own
+  // timeout backs off to 100 ms between tries, and with many short writers
+  // a waiting one keeps missing the moments the lock is free.
+  WaitForLocks(db, busy_ms);
+  WakeWaitersOnCommit(db, kDefaultCheckpointFrames);
   sqlite3_extended_result_codes(db, 0);
   // "x" is always a name here, never a string: an unknown column must fail.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "platform/sqlserver/functions.h"
+#include "platform/sqlserver/lock_waits.h"
 #include "platform/sqlserver/master.h"
 #include "platform/sqlserver/session.h"
 #include "platform/sqlserver/sql_error.h"
@@ -65,10 +66,9 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
     // of after every large commit (its "dbcc shrinkdatabase" folds it back
     // at the end). Commits stay as durable as any other connection's (WAL,
     // synchronous NORMAL); a failure here leaves the defaults.
-    sqlite3_exec(db,
-                 "PRAGMA cache_size=-262144; PRAGMA mmap_size=1073741824;"
-                 "PRAGMA wal_autocheckpoint=262144",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA cache_size=-262144; PRAGMA mmap_size=1073741824;", nullptr, nullptr,
+                 nullptr);
+    WakeWaitersOnCommit(db, 262144);
   }
   std::unique_ptr<Connection> connection(new Connection());
   connection->session_ = std::make_unique<Session>(db, database, dir, options.user);

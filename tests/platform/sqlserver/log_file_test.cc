@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "tests/platform/sqlserver/server_fixture.h"
 
@@ -116,6 +117,31 @@ TEST_F(LogFile, WritesToTheLogFileDoNotWaitForTheCatalogsWriter) {
   writer.join();
   EXPECT_EQ(One("select count(*) from hits", web.get()), "6");
   EXPECT_EQ(One("select max(x) from catalog", web.get()), "1");
+}
+
+// Many connections of one process writing the log file at once: each waits
+// its turn for the write lock (woken by the commits before it) and none
+// gives up, though the connection timeout is one second.
+TEST_F(LogFile, ConcurrentWritersOfOneProcessAllGetTheirTurn) {
+  Run("create table hits (n int)", ConnectWithLogs().get());
+  std::atomic<int> failures{0};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < 16; ++w) {
+    writers.emplace_back([&] {
+      auto c = ConnectWithLogs();
+      for (int i = 0; c && i < 40; ++i) {
+        BatchResult result;
+        SqlError error;
+        if (!c->Execute("begin tran insert hits values (1) insert hits values (2) commit tran",
+                        &result, &error)) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(One("select count(*) from hits", ConnectWithLogs().get()), "1280");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "common/clock.h"
 #include "common/host_name.h"
 #include "common/int_text.h"
+#include "common/scan_account_settings.h"
 #include "common/user_messages.h"
 #include "platform/registry/registry.h"
 
@@ -118,6 +119,11 @@ constexpr DefaultEntry kDefaults[] = {
     {"AdministratorContact", DefaultKind::kLiteral, "mailto:root@localhost"},
     {"LastPingTime", DefaultKind::kLiteral, "0"},
     {"MaxPingRoundtripTime", DefaultKind::kLiteral, "60"},
+    // The scan account (common/scan_account_settings.h): where its
+    // credentials file is, Kerberos, and whether downloads use it.
+    {"ScanCredentialsFile", DefaultKind::kLiteral, kDefaultScanCredentialsFile},
+    {"ScanUseKerberos", DefaultKind::kLiteral, "0"},
+    {"DownloadWithScanAccount", DefaultKind::kLiteral, "0"},
     {"IISScriptsFolder", DefaultKind::kLiteral, "/var/www/scripts/"},
     {"IISRootFolder", DefaultKind::kLiteral, "/var/www/html/"},
 };

@@ -64,7 +64,7 @@ void LoadIncludeList(const std::string& include_list, JobShared* shared) {
 
 void EnumerateNetwork(net::Network* network, const net::NetResource* container, int level,
                       JobShared* shared) {
-  if (container != nullptr) network->AddConnection(*container, "guest", "");
+  if (container != nullptr) network->AddConnection(*container, net::GuestAccount());
   net::NetStatus status;
   std::unique_ptr<net::ResourceEnumeration> enumeration = network->OpenEnum(container, &status);
   if (enumeration) {

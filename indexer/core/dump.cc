@@ -49,6 +49,18 @@ class EntryWriter {
     return true;
   }
 
+  // The output file's last lines: the computers and shares that refused
+  // every login, for the person who reads the listing. Never in the index
+  // file, whose every line is an entry.
+  void WriteRefusals() {
+    if (!output_.file) return;
+    for (const std::string& refusal : shared_->status.Refusals()) {
+      line_ = refusal;
+      line_ += "\r\n";
+      if (!Append(&output_)) return;
+    }
+  }
+
   // Closes both files. The index file takes its real name only when every
   // write, the flush and the close worked; otherwise its partial copy is
   // removed and an earlier index file stays as it was.
@@ -191,6 +203,7 @@ void RunDump(const DumpFiles& files, JobShared* shared) {
   } else {
     RunUnsorted(shared, &writer);
   }
+  if (!shared->Stopping()) writer.WriteRefusals();
   writer.Finish();
   shared->status.dump_state = DumpState::kIdle;
 }

@@ -5,6 +5,8 @@
 // the later computers' entries in their stores meanwhile); unsorted mode
 // empties every store in turn every interval. End-of-computer markers are
 // never written. Each written entry counts once in status.entries_dumped.
+// Once the scan has finished (not on a stop), the output file ends with one
+// line per refusal the scan recorded (JobStatus::Refusals).
 //
 // Files: the index file (when its path is not empty) and the output file
 // (same), written as UTF-8 with CR LF line ends. A file that cannot be

@@ -31,6 +31,7 @@ int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
   bool stop_sent = false;
   int tick = 0;
   size_t found_printed = 0;
+  size_t refusals_printed = 0;
   // The report of network enumeration, printed as it grows.
   auto print_found = [&] {
     for (const std::string& line : job->status().FoundComputers(found_printed)) {
@@ -47,6 +48,10 @@ int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
       Print(options, "stopping: the index file keeps what was written so far", true);
     }
     print_found();
+    for (const std::string& line : job->status().Refusals(refusals_printed)) {
+      Print(options, line, true);
+      ++refusals_printed;
+    }
     bool ended = job->HandleEndIfIdle();
     JobFigures figures = Refresh(job->status(), std::chrono::steady_clock::now(), true);
     ++tick;

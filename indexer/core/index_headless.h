@@ -2,7 +2,8 @@
 // at once, prints the main window's figures as a progress line every 300 ms
 // (one line rewritten in place on a terminal, a plain line every few seconds
 // otherwise), prints each line of the network enumeration's report
-// ("discovery: ...") as it comes, turns a stop request from outside (SIGINT/SIGTERM, polled
+// ("discovery: ...") and each refusal of the scan ("\\\\PC1: access denied
+// (guest refused)") as it comes, turns a stop request from outside (SIGINT/SIGTERM, polled
 // through stop_requested) into a confirmed stop, and returns when the end of
 // the job has been handled.
 //

@@ -4,11 +4,13 @@
 
 #include <memory>
 
+#include "common/scan_account_settings.h"
 #include "common/time_text.h"
 #include "common/user_messages.h"
 #include "indexer/core/discovery.h"
 #include "indexer/core/scanner.h"
 #include "indexer/core/thread_priority.h"
+#include "platform/net/credentials_file.h"
 
 namespace tellwen::indexer {
 
@@ -72,6 +74,14 @@ StartResult IndexJob::Start(bool index_flag) {
     if (!AskYesNo(kNoOutputQuestion, MessageIcon::kQuestion)) return StartResult::kDeclined;
   }
 
+  const ScanAccountSettings scan = ReadScanAccountSettings(*deps_.settings);
+  if (std::string problem =
+          net::LoadScanAccount(scan.credentials_file, scan.use_kerberos, &scan_account_);
+      !problem.empty()) {
+    ShowMessage(problem, MessageIcon::kError);
+    return StartResult::kNoScanAccount;
+  }
+
   JobStartSettings start_settings = ReadJobStartSettings(*deps_.settings);
   BuildSkipList(start_settings.not_reindex_hours, start_settings.exclude_list, deps_.sql,
                 &shared_.skip);
@@ -79,6 +89,7 @@ StartResult IndexJob::Start(bool index_flag) {
   shared_.status.start_time = std::chrono::steady_clock::now();
   shared_.status.ResetCounters();
   shared_.status.ClearFoundComputers();
+  shared_.status.ClearRefusals();
   shared_.status.thread_count = settings_.thread_count;
   shared_.queue.Reset();
   shared_.status.ResetWorkerRows(settings_.thread_count);
@@ -116,7 +127,7 @@ void IndexJob::JobThread(JobStartSettings start_settings) {
 
   shared.scan_finished = false;
   status.scan_state = ScanState::kScanning;
-  ScanContext scan{deps_.network, &shared, settings_.levels};
+  ScanContext scan{deps_.network, &shared, settings_.levels, &scan_account_};
   std::vector<std::thread> workers;
   workers.reserve(thread_count);
   for (int i = 0; i < thread_count; ++i) {

@@ -13,6 +13,13 @@
 // full disk): the scan ends, the index file is not replaced (see dump.h), no
 // status value is written and the reason is shown as an error.
 //
+// The scan account (common/scan_account_settings.h) is read when a job
+// starts: a credentials file that cannot be read, or that other accounts
+// may read, keeps the job from starting with the reason shown as an error.
+// Computers and shares that refused every login are counted in the status
+// (JobStatus::Refusals) and, when the output file is written, listed at its
+// end, one line each, after the entries.
+//
 // Questions and errors of Start go through common/user_messages.h.
 //
 // Thread safety: Start, RequestStop, HandleEndIfIdle and the destructor are
@@ -69,6 +76,7 @@ enum class StartResult {
   kInvalidOutputFile,  // OutputFile is empty
   kDeclined,           // a question was answered "no"
   kBusy,               // a job is already running
+  kNoScanAccount,      // the scan account's credentials file was refused
 };
 
 // The status values written at the end of a job that was not stopped.
@@ -129,6 +137,8 @@ class IndexJob {
   IndexJobDependencies deps_;
   IndexSettings settings_;
   JobShared shared_;
+  // Read when a job starts; the password lives here until the next start.
+  net::NetAccount scan_account_;
   std::thread job_thread_;
   std::atomic<bool> idle_{true};
   bool running_ = false;

@@ -38,6 +38,9 @@ JobFigures Refresh(JobStatus& status, std::chrono::steady_clock::time_point now,
   f.projected = done > 0 ? FormatDuration(elapsed * queued / done) : "--:--:--";
   f.search_state = SearchStateText(status.search_state);
   f.scan_state = ScanStateText(status.scan_state);
+  if (const int refused = status.refusals(); refused > 0) {
+    f.scan_state += " (" + std::to_string(refused) + " access denied)";
+  }
   f.dump_state = DumpStateText(status.dump_state);
   f.progress_range = queued > 0 ? queued : 0;
   f.progress_position = done < 0 ? 0 : (done > f.progress_range ? f.progress_range : done);

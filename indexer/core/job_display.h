@@ -23,7 +23,7 @@ struct JobFigures {
   std::string elapsed;                   // "00:01:05"
   std::string projected;                 // "00:02:10", or "--:--:--" while no computer is done
   std::string search_state;              // "search done"
-  std::string scan_state;
+  std::string scan_state;                // "scanning done", "+ (2 access denied)" when any
   std::string dump_state;
   int progress_range = 0;     // the progress bar runs from 0 to computers queued
   int progress_position = 0;  // at computers done

@@ -50,6 +50,25 @@ void JobStatus::ClearFoundComputers() {
   found_computers_.clear();
 }
 
+void JobStatus::AddRefusal(const std::string& line) {
+  MutexLock lock(texts_mutex_);
+  refusals_.push_back(line);
+  refusal_count_.store(static_cast<int>(refusals_.size()), std::memory_order_relaxed);
+}
+
+std::vector<std::string> JobStatus::Refusals(size_t from) const {
+  MutexLock lock(texts_mutex_);
+  if (from >= refusals_.size()) return {};
+  return std::vector<std::string>(refusals_.begin() + static_cast<std::ptrdiff_t>(from),
+                                  refusals_.end());
+}
+
+void JobStatus::ClearRefusals() {
+  MutexLock lock(texts_mutex_);
+  refusals_.clear();
+  refusal_count_.store(0, std::memory_order_relaxed);
+}
+
 void JobStatus::ResetWorkerRows(int count) {
   MutexLock lock(texts_mutex_);
   worker_texts_.assign(count > 0 ? count : 0, "idle");

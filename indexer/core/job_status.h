@@ -55,10 +55,20 @@ class JobStatus {
   std::vector<std::string> FoundComputers(size_t from = 0) const;
   void ClearFoundComputers();
 
+  // The computers and shares that refused every login offered, one line
+  // each ("\\PC1: access denied (guest refused)"); refusals() counts them.
+  // Cleared by ClearRefusals.
+  void AddRefusal(const std::string& line);
+  std::vector<std::string> Refusals(size_t from = 0) const;
+  int refusals() const { return refusal_count_.load(std::memory_order_relaxed); }
+  void ClearRefusals();
+
  private:
   mutable Mutex texts_mutex_;
   std::vector<std::string> worker_texts_ GUARDED_BY(texts_mutex_);
   std::vector<std::string> found_computers_ GUARDED_BY(texts_mutex_);
+  std::vector<std::string> refusals_ GUARDED_BY(texts_mutex_);
+  std::atomic<int> refusal_count_{0};
 };
 
 }  // namespace tellwen::indexer

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "indexer/core/computer_login.h"
+
 namespace tellwen::indexer {
 
 namespace {
@@ -23,15 +25,32 @@ bool OnPath(const std::vector<uint64_t>& path_ids, uint64_t id) {
   return id != 0 && std::find(path_ids.begin(), path_ids.end(), id) != path_ids.end();
 }
 
+// A share whose refusal is no news: the hidden and administrative shares
+// (C$, ADMIN$, IPC$, print$), which only administrators may open.
+bool IsHiddenShare(const std::string& share_path) {
+  return !share_path.empty() && share_path.back() == '$';
+}
+
 // path_ids: the ids of the folders from the share root down to folder's
 // parent, and folder's own id last (0 where the server gave none).
-void Walk(const ScanContext& context, const std::string& folder, int worker, int number, int depth,
-          std::vector<uint64_t>* path_ids) {
+void Walk(const ScanContext& context, ComputerLogin& login, const std::string& folder, int worker,
+          int number, int depth, std::vector<uint64_t>* path_ids) {
   if (depth > context.levels) return;
   JobShared& shared = *context.shared;
-  net::NetStatus status;
-  std::unique_ptr<net::FolderListing> listing = context.network->FindFirst(folder, &status);
-  if (!listing) return;
+  std::unique_ptr<net::FolderListing> listing;
+  const net::NetStatus status = login.Run([&] {
+    net::NetStatus found;
+    listing = context.network->FindFirst(folder, &found);
+    return found;
+  });
+  if (!listing) {
+    // A share that refused every login is said; a folder below a share
+    // that could be opened is the account's own limit, as before.
+    if (depth == 0 && status == net::NetStatus::kAccessDenied && !IsHiddenShare(folder)) {
+      shared.status.AddRefusal(login.RefusalText(folder));
+    }
+    return;
+  }
   EntryStore& store = *shared.stores[worker];
   bool found_file = false;
   net::FindData found;
@@ -47,7 +66,7 @@ void Walk(const ScanContext& context, const std::string& folder, int worker, int
     if (IsUsableName(found.name)) {
       full.assign(folder).append("\\").append(found.name);
       net::FileAttributes attributes;
-      context.network->GetFileAttributes(full, &attributes);
+      login.Run([&] { return context.network->GetFileAttributes(full, &attributes); });
       // Unreadable attributes (all bits set) count as a folder, which then
       // cannot be listed and leaves no trace.
       if ((attributes.attributes & net::kAttributeDirectory) != 0) {
@@ -56,7 +75,7 @@ void Walk(const ScanContext& context, const std::string& folder, int worker, int
         // linear in the number of distinct folders.
         if (!OnPath(*path_ids, attributes.file_id)) {
           path_ids->push_back(attributes.file_id);
-          Walk(context, full, worker, number, depth + 1, path_ids);
+          Walk(context, login, full, worker, number, depth + 1, path_ids);
           path_ids->pop_back();
         }
       } else {
@@ -73,25 +92,31 @@ void Walk(const ScanContext& context, const std::string& folder, int worker, int
 
 }  // namespace
 
-void WalkFolder(const ScanContext& context, const std::string& folder, int worker, int number,
-                int depth) {
-  std::vector<uint64_t> path_ids{0};
-  Walk(context, folder, worker, number, depth, &path_ids);
-}
-
 void ScanComputer(const ScanContext& context, const net::NetResource& computer, int worker,
                   int number) {
   net::Network& network = *context.network;
   JobShared& shared = *context.shared;
-  network.AddConnection(computer, "guest", "");
-  net::NetStatus status;
-  std::unique_ptr<net::ResourceEnumeration> enumeration = network.OpenEnum(&computer, &status);
+  ComputerLogin login(&network, computer, context.scan_account);
+  std::unique_ptr<net::ResourceEnumeration> enumeration;
+  net::NetStatus status = login.Run([&] {
+    net::NetStatus opened;
+    enumeration = network.OpenEnum(&computer, &opened);
+    return opened;
+  });
   if (!enumeration) {
-    network.CancelConnection(computer.remote_name, true);
+    if (status == net::NetStatus::kAccessDenied) {
+      shared.status.AddRefusal(login.RefusalText(computer.remote_name));
+    }
     return;
   }
   std::vector<std::string> shares;
-  network.ShareList(computer.remote_name, &shares);
+  status = login.Run([&] {
+    shares.clear();
+    return network.ShareList(computer.remote_name, &shares);
+  });
+  if (status == net::NetStatus::kAccessDenied) {
+    shared.status.AddRefusal(login.RefusalText(computer.remote_name));
+  }
   std::vector<net::NetResource> batch;
   enumeration->Next(kEnumBufferBytes, &batch);
   for (size_t k = 0; k < shares.size() && !shared.Stopping(); ++k) {
@@ -100,9 +125,9 @@ void ScanComputer(const ScanContext& context, const net::NetResource& computer, 
     if (!IsUsableName(shares[k])) continue;
     std::string share_path = computer.remote_name + "\\" + shares[k];
     shared.status.SetWorkerText(worker, share_path);
-    WalkFolder(context, share_path, worker, number, 0);
+    std::vector<uint64_t> path_ids{0};
+    Walk(context, login, share_path, worker, number, 0, &path_ids);
   }
-  network.CancelConnection(computer.remote_name, true);
 }
 
 void RunScanWorker(const ScanContext& context, int worker) {

@@ -8,8 +8,12 @@
 // file id from the server: a symbolic link to "." or to a parent folder) is
 // not entered again, so a link loop costs one look, not a walk to `levels`.
 //
-// Unreachable computers, shares without access and folders that cannot be
-// listed are skipped without a message. Names from the network that cannot
+// Each computer is asked with the guest login first, then, where it refuses
+// the guest, with the job's scan account (computer_login.h). A computer, or
+// a share that is not hidden (its name ends in "$"), that refuses every
+// login offered is recorded in status's refusals; unreachable computers and
+// folders below a share that cannot be listed are skipped without a
+// message. Names from the network that cannot
 // be part of a path (empty, ".", "..", or holding "\" or "/") are skipped.
 //
 // Thread safety: RunScanWorker runs in worker i's own thread; workers share
@@ -27,6 +31,8 @@ struct ScanContext {
   net::Network* network = nullptr;
   JobShared* shared = nullptr;
   int levels = 2000;
+  // Offered where the guest is refused; null: the guest only. Not owned.
+  const net::NetAccount* scan_account = nullptr;
 };
 
 // The worker loop: runs until the queue is exhausted after discovery, or a
@@ -36,10 +42,6 @@ void RunScanWorker(const ScanContext& context, int worker);
 // Scans one computer into store `worker` (without the end-of-computer marker).
 void ScanComputer(const ScanContext& context, const net::NetResource& computer, int worker,
                   int number);
-
-// Walks folder at depth (share root = 0) into store `worker`.
-void WalkFolder(const ScanContext& context, const std::string& folder, int worker, int number,
-                int depth);
 
 // True for a name that can stand as one component of a path.
 bool IsUsableName(const std::string& name);

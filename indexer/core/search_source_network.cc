@@ -24,8 +24,7 @@ SearchSourceNetwork::SearchSourceNetwork(std::string source_name, Search search,
       search_(std::move(search)),
       name_resolves_(std::move(name_resolves)) {}
 
-net::NetStatus SearchSourceNetwork::AddConnection(const net::NetResource&, const std::string&,
-                                                  const std::string&) {
+net::NetStatus SearchSourceNetwork::AddConnection(const net::NetResource&, const net::NetAccount&) {
   return net::NetStatus::kOk;
 }
 

@@ -36,8 +36,8 @@ class SearchSourceNetwork final : public net::Network {
 
   SearchSourceNetwork(std::string source_name, Search search, NameResolves name_resolves);
 
-  net::NetStatus AddConnection(const net::NetResource& resource, const std::string& user,
-                               const std::string& password) override;
+  net::NetStatus AddConnection(const net::NetResource& resource,
+                               const net::NetAccount& account) override;
   net::NetStatus CancelConnection(const std::string& name, bool force) override;
   std::unique_ptr<net::ResourceEnumeration> OpenEnum(const net::NetResource* container,
                                                      net::NetStatus* status) override;

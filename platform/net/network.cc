@@ -15,6 +15,8 @@ const char* NetStatusText(NetStatus status) {
   return LookUp(kTexts, status, "error");
 }
 
+NetAccount GuestAccount() { return NetAccount{"guest", "", "", false}; }
+
 size_t EnumBufferBytes(const NetResource& resource) {
   // Four 32-bit words and four text pointers, then the texts themselves.
   constexpr size_t kFixedRecord = 4 * 4 + 4 * 8;

@@ -30,7 +30,7 @@ namespace tellwen::net {
 enum class NetStatus {
   kOk,
   kNoMoreItems,   // an enumeration or listing has no further entries
-  kAccessDenied,  // the server refused the guest
+  kAccessDenied,  // the server refused the login (or the account may not read it)
   kNotFound,      // no such computer, share, folder or file
   kUnreachable,   // the computer does not answer or refuses the connection
   kNotContainer,  // the resource cannot be enumerated (a file, a printer)
@@ -57,6 +57,20 @@ inline constexpr uint32_t kDisplayNetwork = 6;  // the provider
 
 // Scope of an enumeration: the whole network.
 inline constexpr uint32_t kScopeGlobalNet = 2;
+
+// An account a connection logs in with. The indexer offers the guest first
+// and, where a computer refuses it, the scan account (a user of the file
+// server or its domain, or with kerberos the ticket cache of the account
+// running the job). The password lives in memory only.
+struct NetAccount {
+  std::string user;
+  std::string password;
+  std::string domain;     // "": the client's configured workgroup
+  bool kerberos = false;  // try the ticket cache first, then user and password
+};
+
+// The SMB guest login: user "guest", empty password.
+NetAccount GuestAccount();
 
 // One resource of the network, copied whole (all texts owned).
 struct NetResource {
@@ -143,10 +157,10 @@ class Network {
  public:
   virtual ~Network() = default;
 
-  // Makes a connection to resource.remote_name with the given account; the
-  // indexer asks for "guest" with an empty password.
-  virtual NetStatus AddConnection(const NetResource& resource, const std::string& user,
-                                  const std::string& password) = 0;
+  // Makes a connection to resource.remote_name with the given account: the
+  // calls of this thread that reach that computer log in with it until the
+  // connection is cancelled or another account is added for it.
+  virtual NetStatus AddConnection(const NetResource& resource, const NetAccount& account) = 0;
   // Drops the connection made to name (open files are closed when forced).
   virtual NetStatus CancelConnection(const std::string& name, bool force) = 0;
 

@@ -151,17 +151,12 @@ class NetworkCallLock {
   std::unique_lock<std::mutex> lock_;
 };
 
-struct Account {
-  std::string user;
-  std::string password;
-};
-
 class SmbFolderListing;
 
 // Everything one thread keeps for one SmbNetwork.
 struct ThreadContext {
   SMBCCTX* ctx = nullptr;
-  std::map<std::string, Account> accounts;  // by upper-case computer name
+  std::map<std::string, NetAccount> accounts;  // by upper-case computer name
   std::vector<SmbFolderListing*> open_listings;
 
   ~ThreadContext() {
@@ -185,19 +180,34 @@ void CopyBounded(char* out, int out_len, const std::string& value) {
   out[n] = '\0';
 }
 
+// The account recorded for server by this thread, else the guest.
+const NetAccount* AccountFor(ThreadContext* tc, const char* server) {
+  static const NetAccount guest = GuestAccount();
+  if (tc == nullptr || server == nullptr) return &guest;
+  auto it = tc->accounts.find(Upper(server));
+  return it != tc->accounts.end() ? &it->second : &guest;
+}
+
 void AuthWithContext(SMBCCTX* c, const char* server, const char* /*share*/, char* workgroup,
                      int workgroup_len, char* user, int user_len, char* password,
                      int password_len) {
   auto* tc = static_cast<ThreadContext*>(smbc_getOptionUserData(c));
-  Account account{"guest", ""};
-  if (tc != nullptr && server != nullptr) {
-    auto it = tc->accounts.find(Upper(server));
-    if (it != tc->accounts.end()) account = it->second;
-  }
+  const NetAccount& account = *AccountFor(tc, server);
   CopyBounded(user, user_len, account.user);
   CopyBounded(password, password_len, account.password);
-  (void)workgroup;
-  (void)workgroup_len;  // keep the configured workgroup
+  // An account without a domain keeps the configured workgroup.
+  if (!account.domain.empty()) CopyBounded(workgroup, workgroup_len, account.domain);
+}
+
+// Sets the context's Kerberos options for the account recorded for
+// computer, before a call that may open a connection to it: the ticket
+// cache of the account running the program first, then user and password.
+// Connections already made keep the login they were made with.
+void UseAccountOf(ThreadContext* tc, const std::string& computer) {
+  const bool kerberos = AccountFor(tc, computer.c_str())->kerberos;
+  smbc_setOptionUseKerberos(tc->ctx, kerberos ? 1 : 0);
+  smbc_setOptionFallbackAfterKerberos(tc->ctx, 1);
+  smbc_setOptionUseCCache(tc->ctx, kerberos ? 1 : 0);
 }
 
 NetStatus StatusFromErrno(int error) {
@@ -420,13 +430,12 @@ SmbNetwork::SmbNetwork(SmbOptions options)
 
 SmbNetwork::~SmbNetwork() = default;
 
-NetStatus SmbNetwork::AddConnection(const NetResource& resource, const std::string& user,
-                                    const std::string& password) {
+NetStatus SmbNetwork::AddConnection(const NetResource& resource, const NetAccount& account) {
   ThreadContext* tc = ContextFor(id_, options_);
   if (tc->ctx == nullptr) return NetStatus::kError;
   std::string computer = ComputerOfUnc(resource.remote_name);
   if (computer.empty()) return NetStatus::kNotFound;
-  tc->accounts[Upper(computer)] = Account{user, password};
+  tc->accounts[Upper(computer)] = account;
   return NetStatus::kOk;
 }
 
@@ -482,6 +491,7 @@ std::unique_ptr<ResourceEnumeration> SmbNetwork::OpenEnum(const NetResource* con
     url = WorkgroupToSmbUrl(name);
   }
 
+  UseAccountOf(tc, is_unc ? ComputerOfUnc(name) : "");
   std::vector<std::pair<unsigned, std::string>> entries;
   NetStatus read = ReadDirents(tc->ctx, url, &entries);
   if (read != NetStatus::kOk) return done(read);
@@ -526,6 +536,7 @@ NetStatus SmbNetwork::ShareList(const std::string& computer, std::vector<std::st
   std::string bare = ComputerOfUnc(computer);
   if (bare.empty()) return NetStatus::kNotFound;
   if (!ProbeComputer(bare, options_.port, options_.timeout_ms)) return NetStatus::kUnreachable;
+  UseAccountOf(tc, bare);
   std::vector<std::pair<unsigned, std::string>> entries;
   NetStatus read = ReadDirents(tc->ctx, UncToSmbUrl("\\\\" + bare), &entries);
   if (read != NetStatus::kOk) return read;
@@ -544,6 +555,7 @@ std::unique_ptr<FolderListing> SmbNetwork::FindFirst(const std::string& folder, 
     *status = NetStatus::kError;
     return nullptr;
   }
+  UseAccountOf(tc, ComputerOfUnc(folder));
   SMBCFILE* dir;
   {
     NetworkCallLock lock;
@@ -566,6 +578,7 @@ NetStatus SmbNetwork::GetFileAttributes(const std::string& path, FileAttributes*
   for (auto it = tc->open_listings.rbegin(); it != tc->open_listings.rend(); ++it) {
     if ((*it)->Answer(path, attributes)) return NetStatus::kOk;
   }
+  UseAccountOf(tc, ComputerOfUnc(path));
   struct stat st {};
   {
     NetworkCallLock lock;
@@ -630,6 +643,7 @@ std::unique_ptr<FileReader> SmbNetwork::OpenFile(const std::string& path, NetSta
     return nullptr;
   }
   const std::string url = UncToSmbUrl(path);
+  UseAccountOf(tc, computer);
   NetworkCallLock lock;
   struct stat st {};
   errno = 0;

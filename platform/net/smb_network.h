@@ -6,10 +6,16 @@
 // ("smb://PC1"). Listing a folder and reading attributes use
 // "smb://PC1/share/dir".
 //
-// A "guest" connection is an SMB guest login: AddConnection records the
-// account for the computer and CancelConnection forgets it and drops the
-// cached sessions of the calling thread. Without a recorded account the
-// guest account is used as well.
+// AddConnection records the account a thread's calls to a computer log in
+// with (libsmbclient's authentication callback hands it over: user,
+// password, and the domain in place of the configured workgroup when one is
+// given); CancelConnection forgets it and drops the cached sessions of the
+// calling thread. Without a recorded account the guest login is used. The
+// server's refusal of a login reads kAccessDenied; a server that refuses the
+// guest may still grant an anonymous session, so a share list can succeed
+// where the share itself is refused. An account with kerberos set makes
+// the library try the ticket cache of the account running the program
+// ($KRB5CCNAME) first, then its user and password.
 //
 // Each thread gets its own libsmbclient context on first use, freed when the
 // thread ends. Once a call of the process has succeeded, threads call the
@@ -21,7 +27,7 @@
 // named by a dotted address is first probed with a TCP connection (OpenEnum,
 // ShareList, OpenFile) so one that takes none is unreachable within that
 // time. The SMB port is options.port, else $TELLWEN_SMB_PORT, else the
-// library's choice (445, then 139). Kerberos is never tried. The client
+// library's choice (445, then 139). The client
 // configuration is SmbConfigFile(options); one that cannot be loaded makes
 // every call fail with kError (and says so once on stderr), rather than
 // falling back to a configuration that may resolve names differently.
@@ -68,8 +74,7 @@ class SmbNetwork : public Network {
   explicit SmbNetwork(SmbOptions options = {});
   ~SmbNetwork() override;
 
-  NetStatus AddConnection(const NetResource& resource, const std::string& user,
-                          const std::string& password) override;
+  NetStatus AddConnection(const NetResource& resource, const NetAccount& account) override;
   NetStatus CancelConnection(const std::string& name, bool force) override;
   std::unique_ptr<ResourceEnumeration> OpenEnum(const NetResource* container,
                                                 NetStatus* status) override;

@@ -18,6 +18,8 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/net/network.h"
@@ -49,6 +51,14 @@ class FakeNetwork : public net::Network {
     refused_computers_.insert(Fold(computer));
   }
   void FailListing(const std::string& folder) { failed_listings_.insert(folder); }
+  // The computer refuses every login but user with password (answering
+  // kAccessDenied to its enumeration, share list, listings and attributes).
+  void RequireAccount(const std::string& computer, const std::string& user,
+                      const std::string& password) {
+    required_accounts_[Fold(computer)] = {user, password};
+  }
+  // The share refuses every login.
+  void RefuseShare(const std::string& share_path) { refused_shares_.insert(share_path); }
   void FailAttributes(const std::string& path) { failed_attributes_.insert(path); }
   // Marks share k of the computer's enumeration batch as a container.
   void MarkShareAsContainer(const std::string& share_path) { container_shares_.insert(share_path); }
@@ -61,8 +71,8 @@ class FakeNetwork : public net::Network {
   // Folders listed so far.
   std::vector<std::string> ListedFolders() const;
 
-  net::NetStatus AddConnection(const net::NetResource& resource, const std::string& user,
-                               const std::string& password) override;
+  net::NetStatus AddConnection(const net::NetResource& resource,
+                               const net::NetAccount& account) override;
   net::NetStatus CancelConnection(const std::string& name, bool force) override;
   std::unique_ptr<net::ResourceEnumeration> OpenEnum(const net::NetResource* container,
                                                      net::NetStatus* status) override;
@@ -86,6 +96,8 @@ class FakeNetwork : public net::Network {
   static std::string Fold(const std::string& name);
   static std::string ComputerOf(const std::string& path);
   void Log(const std::string& line) const;
+  // Whether the calling thread's login to the computer of path is refused.
+  bool LoginRefused(const std::string& path) const;
 
   std::vector<std::pair<std::string, std::vector<net::NetResource>>> workgroups_;
   std::set<std::string> refused_workgroups_;
@@ -95,6 +107,10 @@ class FakeNetwork : public net::Network {
   std::set<std::string> failed_listings_;
   std::set<std::string> failed_attributes_;
   std::set<std::string> container_shares_;
+  std::map<std::string, std::pair<std::string, std::string>> required_accounts_;
+  std::set<std::string> refused_shares_;
+  // The account each thread added for each (folded) computer.
+  mutable std::map<std::pair<std::thread::id, std::string>, net::NetAccount> logins_;
   std::function<void(const std::string&)> hook_;
   bool give_ids_ = false;
   uint64_t next_id_ = 1;

@@ -132,14 +132,30 @@ std::vector<std::string> FakeNetwork::ListedFolders() const {
   return listed_;
 }
 
-net::NetStatus FakeNetwork::AddConnection(const net::NetResource& resource, const std::string& user,
-                                          const std::string& password) {
-  Log("add " + resource.remote_name + " " + user + "/" + password);
+net::NetStatus FakeNetwork::AddConnection(const net::NetResource& resource,
+                                          const net::NetAccount& account) {
+  Log("add " + resource.remote_name + " " + account.user + "/" + account.password);
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  logins_[{std::this_thread::get_id(), Fold(resource.remote_name)}] = account;
   return net::NetStatus::kOk;
+}
+
+bool FakeNetwork::LoginRefused(const std::string& path) const {
+  const std::string computer = Fold(ComputerOf(path));
+  auto required = required_accounts_.find(computer);
+  if (required == required_accounts_.end()) return false;
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  auto login = logins_.find({std::this_thread::get_id(), computer});
+  return login == logins_.end() || login->second.user != required->second.first ||
+         login->second.password != required->second.second;
 }
 
 net::NetStatus FakeNetwork::CancelConnection(const std::string& name, bool force) {
   Log(std::string("cancel ") + name + (force ? " forced" : ""));
+  {
+    std::lock_guard<std::mutex> lock(log_mutex_);
+    logins_.erase({std::this_thread::get_id(), Fold(name)});
+  }
   return net::NetStatus::kOk;
 }
 
@@ -176,6 +192,10 @@ std::unique_ptr<net::ResourceEnumeration> FakeNetwork::OpenEnum(const net::NetRe
       *status = net::NetStatus::kUnreachable;
       return nullptr;
     }
+    if (LoginRefused(container->remote_name)) {
+      *status = net::NetStatus::kAccessDenied;
+      return nullptr;
+    }
     for (const std::string& share : it->second) {
       net::NetResource r;
       r.display_type = net::kDisplayShare;
@@ -192,6 +212,7 @@ net::NetStatus FakeNetwork::ShareList(const std::string& computer,
                                       std::vector<std::string>* names) {
   auto it = shares_.find(Fold(computer));
   if (it == shares_.end()) return net::NetStatus::kUnreachable;
+  if (LoginRefused(computer)) return net::NetStatus::kAccessDenied;
   names->insert(names->end(), it->second.begin(), it->second.end());
   return net::NetStatus::kOk;
 }
@@ -202,6 +223,10 @@ std::unique_ptr<net::FolderListing> FakeNetwork::FindFirst(const std::string& fo
   {
     std::lock_guard<std::mutex> lock(log_mutex_);
     listed_.push_back(folder);
+  }
+  if (LoginRefused(folder) || refused_shares_.count(folder) != 0) {
+    *status = net::NetStatus::kAccessDenied;
+    return nullptr;
   }
   const std::string resolved = Resolve(folder);
   auto it = nodes_.find(resolved);
@@ -226,6 +251,7 @@ std::unique_ptr<net::FolderListing> FakeNetwork::FindFirst(const std::string& fo
 net::NetStatus FakeNetwork::GetFileAttributes(const std::string& path,
                                               net::FileAttributes* attributes) {
   *attributes = net::FileAttributes{};
+  if (LoginRefused(path)) return net::NetStatus::kAccessDenied;
   const std::string resolved = Resolve(path);
   auto it = nodes_.find(resolved);
   if (it == nodes_.end() || failed_attributes_.count(path) != 0) return net::NetStatus::kNotFound;

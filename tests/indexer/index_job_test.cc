@@ -211,6 +211,34 @@ TEST_F(IndexJobTest, WithoutDatabaseNoIndexFileAndNoStatusValues) {
   EXPECT_FALSE(settings_.Has("NumberOfIndexedFiles"));
 }
 
+TEST_F(IndexJobTest, TheScanAccountIsReadAtStartAndRefusalsEndTheReport) {
+  net_.AddFile("\\\\A\\docs\\a.txt", 2048);
+  net_.AddFile("\\\\B\\pub\\b.txt", 2048);
+  net_.RequireAccount("\\\\A", "scan", "pw");
+  net_.RequireAccount("\\\\B", "other", "x");
+  settings_.SetValue("IndexerIncludeList", "0|\\\\A|\\\\B");
+  const std::string file = dir_ + "/scan.credentials";
+  std::ofstream(file) << "username = scan\npassword = pw\n";
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  std::unique_ptr<IndexJob> job = MakeJob();
+  EXPECT_EQ(job->Start(true), StartResult::kNoScanAccount);
+  EXPECT_THAT(messages_->shown(),
+              ElementsAre(file + " is readable by other accounts; make it 0600"));
+  EXPECT_FALSE(job->Running());
+
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  RunToEnd(job.get());
+  EXPECT_THAT(Lines(FileText(index_file_)), ElementsAre("//A\tdocs\t\t\ta.txt\t2"));
+  const std::string refusal = "\\\\B: access denied (guest and scan account refused)";
+  EXPECT_THAT(Lines(FileText(report_)), ElementsAre("\\\\A\\docs\\a.txt", refusal));
+  EXPECT_THAT(job->status().Refusals(), ElementsAre(refusal));
+  EXPECT_EQ(Refresh(job->status(), std::chrono::steady_clock::now(), true).scan_state,
+            "scanning done (1 access denied)");
+  // Not a failure: the job ends as designed and records its scan.
+  EXPECT_EQ(job->LastJobFailure(), "");
+  EXPECT_EQ(settings_.GetValue("NumberOfIndexedFiles"), "1 files indexed");
+}
+
 TEST_F(IndexJobTest, NoOutputAtAllAsksAndDoesNotStartOnNo) {
   settings_.SetValue("GenerateReportFile", "0");
   settings_.SetValue("AutomaticallyInsertIntoDatabase", "0");

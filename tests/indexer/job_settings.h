@@ -11,7 +11,8 @@ namespace tellwen::testing {
 
 // The index file in `folder`, the report at `report` (generated), the
 // database insert on, three threads at normal priority, no enumeration of
-// the network, and `include_list` as the only computers to scan.
+// the network, `include_list` as the only computers to scan, and the scan
+// account's credentials file in `folder` (none until a test writes it).
 inline void SetJobSettings(FakeSettings& settings, const std::string& folder,
                            const std::string& report, const std::string& include_list) {
   settings.SetValue("TemporaryFolder", folder + "/");
@@ -22,6 +23,8 @@ inline void SetJobSettings(FakeSettings& settings, const std::string& folder,
   settings.SetValue("IndexerScanPriority", "3");
   settings.SetValue("MustEnumerateResourcesFromNetwork", "0");
   settings.SetValue("IndexerIncludeList", include_list);
+  // No scan account unless a test writes this file.
+  settings.SetValue("ScanCredentialsFile", folder + "/scan.credentials");
 }
 
 }  // namespace tellwen::testing

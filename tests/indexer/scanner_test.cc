@@ -16,10 +16,11 @@ class ScannerTest : public ::testing::Test {
   ScannerTest() { shared_.stores.push_back(std::make_unique<EntryStore>()); }
 
   // The entries of one computer scan, as "path size".
-  std::vector<std::string> Scan(const std::string& computer, int levels = 2000) {
+  std::vector<std::string> Scan(const std::string& computer, int levels = 2000,
+                                const net::NetAccount* scan_account = nullptr) {
     net::NetResource resource;
     resource.remote_name = computer;
-    ScanComputer(ScanContext{&net_, &shared_, levels}, resource, 0, 1);
+    ScanComputer(ScanContext{&net_, &shared_, levels, scan_account}, resource, 0, 1);
     std::vector<std::string> out;
     Entry entry;
     while (shared_.stores[0]->Take(&entry) > 0) {
@@ -93,6 +94,35 @@ TEST_F(ScannerTest, ComputerRefusingEnumerationIsSkipped) {
   EXPECT_THAT(net_.ConnectionLog(), ElementsAre("add \\\\PC guest/", "cancel \\\\PC forced"));
   EXPECT_THAT(Scan("\\\\NOSUCH"), IsEmpty());
   EXPECT_THAT(net_.ListedFolders(), IsEmpty());
+}
+
+TEST_F(ScannerTest, GuestFirstThenTheScanAccountAndEveryRefusalSaid) {
+  net_.AddFile("\\\\NAS\\docs\\a.txt", 1);
+  net_.AddFile("\\\\NAS\\docs\\sub\\b.txt", 1);
+  net_.AddFile("\\\\NAS\\locked\\c.txt", 1);
+  net_.AddFile("\\\\NAS\\C$\\d.txt", 1);
+  net_.RequireAccount("\\\\NAS", "scan", "pw");
+  net_.RefuseShare("\\\\NAS\\locked");
+  net_.RefuseShare("\\\\NAS\\C$");
+  const net::NetAccount scan{"scan", "pw", "OFFICE", false};
+  // The account reads the whole computer; a refused share is said, a
+  // refused administrative share is not.
+  EXPECT_THAT(Scan("\\\\NAS", 2000, &scan),
+              ElementsAre("\\\\NAS\\docs\\a.txt 0", "\\\\NAS\\docs\\sub\\b.txt 0"));
+  EXPECT_THAT(net_.ConnectionLog(),
+              ElementsAre("add \\\\NAS guest/", "add \\\\NAS scan/pw", "cancel \\\\NAS forced"));
+  EXPECT_THAT(shared_.status.Refusals(),
+              ElementsAre("\\\\NAS\\locked: access denied (guest and scan account refused)"));
+
+  // A wrong password, and no account at all: the computer itself is refused.
+  const net::NetAccount wrong{"scan", "nope", "", false};
+  shared_.status.ClearRefusals();
+  EXPECT_THAT(Scan("\\\\NAS", 2000, &wrong), IsEmpty());
+  EXPECT_THAT(Scan("\\\\NAS"), IsEmpty());
+  EXPECT_THAT(shared_.status.Refusals(),
+              ElementsAre("\\\\NAS: access denied (guest and scan account refused)",
+                          "\\\\NAS: access denied (guest refused)"));
+  EXPECT_EQ(shared_.status.refusals(), 2);
 }
 
 TEST_F(ScannerTest, StopEndsTheListingAfterTheCurrentEntry) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,7 +107,7 @@ class IndexerSmbTest : public ::testing::Test {
 
     std::string error;
     ASSERT_TRUE(server_.Start(root_,
-                              "[files]\n  path = " + files +
+                              ExtraGlobals() + "[files]\n  path = " + files +
                                   "\n  guest ok = yes\n  mangled names = no\n"
                                   "[onlyfolders]\n  path = " +
                                   root_ +
@@ -147,10 +148,14 @@ class IndexerSmbTest : public ::testing::Test {
     // Computer 1 has nothing listening: it ends first and must not hold the
     // sorted dump back.
     Set("IndexerIncludeList", "0|\\\\127.0.0.3|\\\\127.0.0.1");
+    credentials_ = root_ + "/scan.credentials";
+    Set("ScanCredentialsFile", credentials_);
   }
 
-  // Share sections a test class adds to the server's.
+  // Share sections a test class adds to the server's, and global settings
+  // that replace the fixture's.
   virtual std::string ExtraShares() { return ""; }
+  virtual std::string ExtraGlobals() { return ""; }
 
   void Set(const std::string& name, const std::string& value) {
     CKIVRegistry registry;
@@ -168,7 +173,7 @@ class IndexerSmbTest : public ::testing::Test {
   }
 
   testing::TempDir temp_;
-  std::string root_, env_, index_file_, report_;
+  std::string root_, env_, index_file_, report_, credentials_;
   testing::SmbdServer server_;
   std::unique_ptr<testing::ScopedEnv> registry_env_;
 };
@@ -178,7 +183,9 @@ TEST_F(IndexerSmbTest, SortedRunWritesEveryEntryInServerOrderWithFullPathReport)
   std::string output;
   ASSERT_EQ(RunIndexer("/index", &output), 0) << output;
   EXPECT_THAT(output, HasSubstr("computers 2 of 2 (-0)"));
-  EXPECT_THAT(output, HasSubstr("search done, scanning done, dump done"));
+  // The share the guest may not open is said, and listed at the report's end.
+  EXPECT_THAT(output, HasSubstr("\\\\127.0.0.1\\denied: access denied (guest refused)\n"));
+  EXPECT_THAT(output, HasSubstr("search done, scanning done (1 access denied), dump done"));
 
   std::vector<std::string> lines = CrLfLines(index_file_);
   EXPECT_THAT(lines, UnorderedElementsAreArray(DeepIndexLines()));
@@ -200,7 +207,8 @@ TEST_F(IndexerSmbTest, SortedRunWritesEveryEntryInServerOrderWithFullPathReport)
 
   const std::string c = "\\\\127.0.0.1\\";
   std::vector<std::string> report = CrLfLines(report_);
-  EXPECT_EQ(report.size(), lines.size());
+  ASSERT_EQ(report.size(), lines.size() + 1);
+  EXPECT_EQ(report.back(), "\\\\127.0.0.1\\denied: access denied (guest refused)");
   for (const std::string& path :
        {c + "files\\a1023.bin", c + "files\\big.iso", c + "files\\tab?here.txt",
         c + "files\\d1\\d2\\d3\\d4\\d5\\d6\\deep.txt", c + "files\\e1\\e2\\e3\\*",
@@ -266,7 +274,7 @@ TEST_F(IndexerSmbTest, UnsortedRunWithTwoLevelsAndSplitReport) {
   EXPECT_THAT(CrLfLines(index_file_), UnorderedElementsAreArray(expected));
 
   std::vector<std::string> report = CrLfLines(report_);
-  EXPECT_EQ(report.size(), expected.size());
+  EXPECT_EQ(report.size(), expected.size() + 1);  // and the refused share's line
   for (const std::string& line : {std::string("//127.0.0.1/files/\t\tbig.iso\t5242880"),
                                   std::string("//127.0.0.1/files/\td1/d2/\t*\t0"),
                                   std::string("//127.0.0.1/onlyfolders/\tx/\tfile.txt\t1"),
@@ -299,6 +307,110 @@ TEST_F(IndexerSmbTest, SecondInstanceEndsAndSaysSoOnlyWithoutSwitch) {
   EXPECT_THAT(output, HasSubstr("KIVIndexer already running!"));
   ::close(fd);
   EXPECT_EQ(RunIndexer("/index", &output), 0) << output;
+}
+
+// A server that refuses guests, as Windows and most NAS boxes do: the scan
+// account of a credentials file reads it; without one, or with a wrong
+// password, every refusal is said and the job still ends as designed.
+class IndexerSmbAccountTest : public IndexerSmbTest {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "adding a user to smbd's database needs root";
+    IndexerSmbTest::SetUp();
+    if (HasFatalFailure()) return;
+    std::string error;
+    ASSERT_TRUE(server_.AddUser(user_, kPassword, &error)) << error;
+    // The guest share of the fixture becomes the account's share.
+  }
+  // No guest and no anonymous session, as a Windows server with
+  // password-protected sharing: not even the share list is open to guests.
+  std::string ExtraGlobals() override {
+    return "  map to guest = never\n  restrict anonymous = 2\n";
+  }
+
+  void WriteCredentials(const std::string& password, mode_t mode) {
+    std::ofstream(credentials_) << "# test\nusername = " << user_ << "\npassword = " << password
+                                << "\ndomain = TELLWEN\n";
+    ASSERT_EQ(::chmod(credentials_.c_str(), mode), 0);
+  }
+
+  // Every file the run wrote, and what it printed, without the password.
+  void ExpectPasswordNowhere(const std::string& output) {
+    EXPECT_THAT(output, Not(HasSubstr(kPassword)));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+      if (!entry.is_regular_file() || entry.path() == credentials_) continue;
+      // The server's own state, and the shared tree the test made.
+      const std::string path = entry.path().string();
+      if (path.find("/smbd/") != std::string::npos || path.find("/tree/") != std::string::npos) {
+        continue;
+      }
+      EXPECT_THAT(ReadAll(entry.path()), Not(HasSubstr(kPassword))) << entry.path();
+    }
+  }
+
+  static constexpr const char* kPassword = "Tw-scan-9f3Q";
+  const std::string user_ = [] {
+    std::string name;
+    testing::RunCommand("id -un", &name);
+    return name.substr(0, name.find('\n'));
+  }();
+};
+
+TEST_F(IndexerSmbAccountTest, TheScanAccountIndexesEveryShareItMayRead) {
+  Set("SortedOutput", "1");
+  WriteCredentials(kPassword, 0600);
+  std::string output;
+  ASSERT_EQ(RunIndexer("/index", &output), 0) << output;
+  EXPECT_THAT(CrLfLines(index_file_), UnorderedElementsAreArray(DeepIndexLines()));
+  // The share no account of ours may open is said, in the run and at the
+  // end of the report; the unreachable computer is not.
+  const std::string refused =
+      "\\\\127.0.0.1\\denied: access denied (guest and scan account refused)";
+  EXPECT_THAT(output, HasSubstr(refused + "\n"));
+  EXPECT_THAT(output, HasSubstr("scanning done (1 access denied)"));
+  EXPECT_THAT(output, Not(HasSubstr("127.0.0.3")));
+  EXPECT_EQ(CrLfLines(report_).back(), refused);
+  ExpectPasswordNowhere(output);
+}
+
+TEST_F(IndexerSmbAccountTest, WithoutTheAccountEveryRefusalIsSaid) {
+  std::string output;
+  ASSERT_EQ(RunIndexer("/index", &output), 0) << output;
+  EXPECT_THAT(output, HasSubstr("\\\\127.0.0.1: access denied (guest refused)\n"));
+  EXPECT_THAT(output, HasSubstr("scanning done (1 access denied)"));
+  EXPECT_THAT(CrLfLines(index_file_), ::testing::IsEmpty());
+
+  WriteCredentials("wrong-password", 0600);
+  ASSERT_EQ(RunIndexer("/index", &output), 0) << output;
+  EXPECT_THAT(output, HasSubstr("\\\\127.0.0.1: access denied (guest and scan account refused)\n"));
+  EXPECT_THAT(output, HasSubstr("scanning done (1 access denied)"));
+  ExpectPasswordNowhere(output);
+}
+
+TEST_F(IndexerSmbAccountTest, ACredentialsFileOthersMayReadKeepsTheJobFromStarting) {
+  WriteCredentials(kPassword, 0644);
+  std::string output;
+  EXPECT_EQ(RunIndexer("/index", &output), 1);
+  EXPECT_THAT(output, HasSubstr(credentials_ + " is readable by other accounts; make it 0600"));
+  EXPECT_FALSE(std::filesystem::exists(index_file_));
+  ExpectPasswordNowhere(output);
+}
+
+// SMB3 only, encryption required (and so signing): guests cannot log in at
+// all; the account can.
+class IndexerSmb3Test : public IndexerSmbAccountTest {
+ protected:
+  std::string ExtraGlobals() override {
+    return "  map to guest = never\n  server min protocol = SMB3\n  smb encrypt = required\n"
+           "  server signing = mandatory\n";
+  }
+};
+
+TEST_F(IndexerSmb3Test, AnEncryptionRequiredServerIsIndexedWithTheAccount) {
+  WriteCredentials(kPassword, 0600);
+  std::string output;
+  ASSERT_EQ(RunIndexer("/index", &output), 0) << output;
+  EXPECT_THAT(CrLfLines(index_file_), UnorderedElementsAreArray(DeepIndexLines()));
 }
 
 // A share whose folders link back up the tree (smbd follows symbolic links

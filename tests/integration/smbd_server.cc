@@ -58,6 +58,24 @@ bool SmbdServer::Start(const std::string& folder, const std::string& shares, std
   return port_ > 0;
 }
 
+bool SmbdServer::AddUser(const std::string& user, const std::string& password, std::string* error) {
+  // The password goes through a pipe, never a command line.
+  const std::string command = std::string(TELLWEN_SMBD_FIXTURE) + " adduser " +
+                              Quote(folder_ + "/smbd") + " " + Quote(user) + " 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "w");
+  if (pipe == nullptr) {
+    *error = "cannot run the smbd fixture";
+    return false;
+  }
+  std::fputs((password + "\n").c_str(), pipe);
+  const int status = pclose(pipe);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *error = "smbd-fixture adduser failed";
+    return false;
+  }
+  return true;
+}
+
 void SmbdServer::Stop() {
   if (folder_.empty()) return;
   std::string ignored;

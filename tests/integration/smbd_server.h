@@ -23,6 +23,11 @@ class SmbdServer {
   bool Start(const std::string& folder, const std::string& shares, std::string* error);
   void Stop();
 
+  // Adds user (an account of this machine) with password to the server's
+  // own user database; needs root. On failure returns false with the
+  // fixture's output in *error.
+  bool AddUser(const std::string& user, const std::string& password, std::string* error);
+
   int port() const { return port_; }
 
   // The SMB client configuration the tests use (tests/integration/

@@ -198,8 +198,7 @@ namespace {
 // A network whose one file is served in blocks, recording the largest read.
 class OneFileNetwork : public net::Network {
  public:
-  net::NetStatus AddConnection(const net::NetResource&, const std::string&,
-                               const std::string&) override {
+  net::NetStatus AddConnection(const net::NetResource&, const net::NetAccount&) override {
     return net::NetStatus::kOk;
   }
   net::NetStatus CancelConnection(const std::string&, bool) override { return net::NetStatus::kOk; }

@@ -203,7 +203,7 @@ TEST_F(SmbNetworkTest, GuestConnectionsComeAndGoPerThread) {
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < 5; ++round) {
-        network.AddConnection(computer, "guest", "");
+        network.AddConnection(computer, GuestAccount());
         NetStatus status;
         auto listing = network.FindFirst("\\\\127.0.0.1\\h$\\sub", &status);
         if (listing) ++listed[t];

@@ -11,9 +11,11 @@
 
 #include "admin/ui/widgets.h"
 #include "common/user_messages.h"
+#include "platform/net/smb_network.h"
 
 namespace tellwen::admin {
-NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
+NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent,
+                                         NetworkMaker make_network)
     : QDialog(parent),
       settings_(settings),
       entire_network_(Named<QCheckBox>("searchEntireNetwork", "Search entire network")),
@@ -26,7 +28,16 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
       ignore_zero_(Named<QCheckBox>("ignoreZero", "Ignore IP zero")),
       ignore_255_(Named<QCheckBox>("ignore255", "Ignore IP 255")),
       include_(Named<QListWidget>("includeList")),
-      exclude_(Named<QListWidget>("excludeList")) {
+      exclude_(Named<QListWidget>("excludeList")),
+      account_user_(Named<QLineEdit>("accountUser")),
+      account_domain_(Named<QLineEdit>("accountDomain")),
+      account_password_(Named<QLineEdit>("accountPassword")),
+      test_computer_(Named<QLineEdit>("testComputer")),
+      test_account_(Named<QPushButton>("testAccount", "&Test")),
+      test_result_(Named<QLabel>("testResult")),
+      make_network_(make_network ? std::move(make_network) : [] {
+        return std::unique_ptr<net::Network>(std::make_unique<net::SmbNetwork>());
+      }) {
   setWindowTitle("Network search");
   setObjectName("networkSearchDialog");
   // Wide enough for the longest range without scrolling.
@@ -76,6 +87,23 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
   left->addLayout(sources);
   left->addWidget(add_server);
   left->addWidget(range);
+
+  // The account offered where a computer refuses the guest; its password
+  // lives in the credentials file only and is never shown again.
+  auto* account = new QGroupBox("Network account");
+  auto* account_form = new QFormLayout(account);
+  account_password_->setEchoMode(QLineEdit::Password);
+  test_result_->setWordWrap(true);
+  test_computer_->setPlaceholderText("computer");
+  auto* test_row = new QHBoxLayout;
+  test_row->addWidget(test_computer_, 1);
+  test_row->addWidget(test_account_);
+  account_form->addRow("User:", account_user_);
+  account_form->addRow("Domain:", account_domain_);
+  account_form->addRow("Password:", account_password_);
+  account_form->addRow("Test on:", test_row);
+  account_form->addRow(test_result_);
+  left->addWidget(account);
   left->addStretch(1);
 
   auto* include_box = new QGroupBox("Including these servers");
@@ -115,6 +143,12 @@ NetworkSearchDialog::NetworkSearchDialog(Settings& settings, QWidget* parent)
   ignore_255_->setChecked(values.ignore_255);
   SetLines(include_, values.include);
   SetLines(exclude_, values.exclude);
+  account_shown_ = LoadScanAccountBox(settings_);
+  account_user_->setText(Q(account_shown_.user));
+  account_domain_->setText(Q(account_shown_.domain));
+  if (!account_shown_.user.empty()) account_password_->setPlaceholderText("(unchanged)");
+  test_result_->setText(account_shown_.problem.empty() ? "" : Q(account_shown_.problem));
+  connect(test_account_, &QPushButton::clicked, this, &NetworkSearchDialog::StartAccountTest);
 
   connect(to_include, &QPushButton::clicked, this, [this] {
     AddEntry(S(server_->text()), include_, kIncludeListName, server_, EntryKind::kComputer);
@@ -185,7 +219,47 @@ void NetworkSearchDialog::AddRange() {
   AddEntry(check.entry, include_, kIncludeListName, nullptr, check.kind);
 }
 
+NetworkSearchDialog::~NetworkSearchDialog() {
+  if (test_thread_.joinable()) test_thread_.join();
+}
+
+ScanAccountBox NetworkSearchDialog::AccountBox() const {
+  return ScanAccountBox{S(account_user_->text()), S(account_domain_->text()),
+                        S(account_password_->text())};
+}
+
+void NetworkSearchDialog::StartAccountTest() {
+  if (test_thread_.joinable()) test_thread_.join();  // the previous one has ended
+  net::NetAccount account;
+  if (std::string problem = AccountOfBox(settings_, AccountBox(), &account); !problem.empty()) {
+    test_result_->setText(Q(problem));
+    return;
+  }
+  const std::string computer = S(test_computer_->text());
+  test_account_->setEnabled(false);
+  test_result_->setText("Testing...");
+  test_thread_ = std::thread([this, account, computer] {
+    std::unique_ptr<net::Network> network = make_network_();
+    const std::string result = TestScanAccount(*network, account, computer);
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+          test_result_->setText(Q(result));
+          test_account_->setEnabled(true);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
 void NetworkSearchDialog::accept() {
+  const ScanAccountBox box = AccountBox();
+  if (box.user != account_shown_.user || box.domain != account_shown_.domain ||
+      !box.password.empty()) {
+    if (std::string problem = StoreScanAccountBox(settings_, box); !problem.empty()) {
+      ShowMessage(problem, MessageIcon::kError);
+      return;
+    }
+  }
   NetworkSearch values;
   values.search_entire_network = entire_network_->isChecked();
   values.sources = sources_;  // the interfaces as they were read

@@ -1,20 +1,31 @@
 // "Network search" (opened from the Misc page by "Network computers"): the
 // include and exclude lists of the indexer, "Search entire network" with one
 // check box per source it asks (browse list, WS-Discovery, mDNS), and the
-// address-range builder with its two ignore boxes. Every refusal is a
-// message box and the dialog stays open; OK writes the five settings and
-// the sources', Cancel nothing.
+// address-range builder with its two ignore boxes, and the "Network
+// account" box (admin/core/scan_account.h) with its "Test" button, which
+// lists one computer's shares with the account on a thread of its own.
+// Every refusal is a message box and the dialog stays open; OK writes the
+// five settings and the sources', and the credentials file when the account
+// box was changed; Cancel nothing.
 //
-// Thread safety: the window thread only.
+// Thread safety: the window thread only (the test's thread reaches the
+// window through a queued call).
 #pragma once
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <functional>
+#include <memory>
+#include <thread>
 
 #include "admin/core/network_lists.h"
+#include "admin/core/scan_account.h"
 #include "common/settings.h"
+#include "platform/net/network.h"
 
 namespace tellwen::admin {
 
@@ -22,7 +33,13 @@ class NetworkSearchDialog : public QDialog {
   Q_OBJECT
 
  public:
-  NetworkSearchDialog(Settings& settings, QWidget* parent = nullptr);
+  using NetworkMaker = std::function<std::unique_ptr<net::Network>()>;
+
+  // make_network: the network the "Test" button asks (null: the SMB
+  // network of this machine).
+  NetworkSearchDialog(Settings& settings, QWidget* parent = nullptr,
+                      NetworkMaker make_network = nullptr);
+  ~NetworkSearchDialog() override;
 
   void accept() override;
 
@@ -35,6 +52,8 @@ class NetworkSearchDialog : public QDialog {
   void ShowRange(const AddressRange& range);
   Octets From() const;
   void AddRange();
+  ScanAccountBox AccountBox() const;
+  void StartAccountTest();
 
   Settings& settings_;
   QCheckBox* entire_network_;
@@ -49,6 +68,15 @@ class NetworkSearchDialog : public QDialog {
   QListWidget* include_;
   QListWidget* exclude_;
   NetworkSearchSettings sources_;  // as read; the interfaces are kept as they are
+  QLineEdit* account_user_;
+  QLineEdit* account_domain_;
+  QLineEdit* account_password_;
+  QLineEdit* test_computer_;
+  QPushButton* test_account_;
+  QLabel* test_result_;
+  ScanAccountShown account_shown_;  // as read when the dialog opened
+  NetworkMaker make_network_;
+  std::thread test_thread_;
 };
 
 }  // namespace tellwen::admin

@@ -7,9 +7,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "platform/net/credentials_file.h"
 #include "tests/admin/ui_test_support.h"
 #include "tests/common/recording_messages.h"
+#include "tests/indexer/fake_network.h"
 #include "tests/support/fake_settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::admin {
 namespace {
@@ -25,6 +28,7 @@ class NetworkSearchDialogTest : public ::testing::Test {
     settings_.SetValue("IndexerExcludeList", "0");
     settings_.SetValue("IndexerIgnoreIPZero", "1");
     settings_.SetValue("IndexerIgnoreIP255", "1");
+    settings_.SetValue("ScanCredentialsFile", credentials_);
     dialog_ = std::make_unique<NetworkSearchDialog>(settings_);
     include_tester_.emplace(Include()->model());
     exclude_tester_.emplace(Exclude()->model());
@@ -38,6 +42,8 @@ class NetworkSearchDialogTest : public ::testing::Test {
   }
   void TypeServer(const QString& text) { Find<QLineEdit>(dialog_.get(), "server")->setText(text); }
 
+  testing::TempDir dir_;
+  const std::string credentials_ = dir_.path() + "/scan.credentials";
   testing::FakeSettings settings_;
   testing::ScopedRecordingMessages messages_;
   std::unique_ptr<NetworkSearchDialog> dialog_;
@@ -112,6 +118,32 @@ TEST_F(NetworkSearchDialogTest, OkStoresInOrderAndCancelStoresNothing) {
   EXPECT_EQ(settings_.Stored("IndexerIncludeList"), "0");
   EXPECT_EQ(settings_.Stored("MustEnumerateResourcesFromNetwork"), "0");
   EXPECT_EQ(settings_.Stored("IndexerIgnoreIPZero"), "1");
+}
+
+TEST_F(NetworkSearchDialogTest, TheAccountBoxTestsWithTheTypedAccountAndOkWritesTheFileOnly) {
+  NetworkSearchDialog dialog(settings_, nullptr, [] {
+    auto network = std::make_unique<testing::FakeNetwork>();
+    network->AddShare("\\\\NAS\\docs");
+    network->RequireAccount("\\\\NAS", "scan", "pw");
+    return std::unique_ptr<net::Network>(std::move(network));
+  });
+  Find<QLineEdit>(&dialog, "accountUser")->setText("scan");
+  Find<QLineEdit>(&dialog, "accountPassword")->setText("pw");
+  Find<QLineEdit>(&dialog, "testComputer")->setText("NAS");
+  Click(&dialog, "testAccount");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return testing::LabelText(&dialog, "testResult") == "\\\\NAS: 1 share: docs"; }, 5000))
+      << testing::LabelText(&dialog, "testResult").toStdString();
+
+  Click(&dialog, "ok");
+  net::NetAccount stored;
+  ASSERT_EQ(net::ReadCredentialsFile(credentials_, &stored), "");
+  EXPECT_EQ(stored.password, "pw");
+  EXPECT_EQ(settings_.Stored("ScanCredentialsFile"), credentials_);  // no password in the store
+  // Opened again: the user, never the password.
+  NetworkSearchDialog again(settings_);
+  EXPECT_EQ(Find<QLineEdit>(&again, "accountUser")->text(), "scan");
+  EXPECT_EQ(Find<QLineEdit>(&again, "accountPassword")->text(), "");
 }
 
 TEST_F(NetworkSearchDialogTest, SourceBoxesFollowTheStoreAndSearchEntireNetwork) {

@@ -1,5 +1,9 @@
 #include "setup/core/headless.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <istream>
 #include <ostream>
@@ -8,7 +12,9 @@
 
 #include "common/host_name.h"
 #include "common/keyed_table.h"
+#include "common/scan_account_settings.h"
 #include "platform/isapi/web_config.h"
+#include "platform/net/credentials_file.h"
 #include "setup/core/web_folders.h"
 
 namespace tellwen::setup {
@@ -22,6 +28,18 @@ std::string Ask(std::ostream& out, std::istream* terminal, const std::string& la
   std::string answer;
   if (!std::getline(*terminal, answer)) return current;
   return answer.empty() ? current : answer;
+}
+
+// Writes the scan account's credentials file; its folder, when missing, is
+// made for root's eyes and the group's: no other account may even look in.
+std::string WriteScanAccount(Settings& settings, const net::NetAccount& account) {
+  const std::string file = ReadScanAccountSettings(settings).credentials_file;
+  if (account.password.empty()) return "the scan account needs a password";
+  const std::string folder = file.substr(0, file.rfind('/') + 1);
+  if (!folder.empty() && ::mkdir(folder.c_str(), 0750) != 0 && errno != EEXIST) {
+    return folder + " cannot be made: " + std::strerror(errno);
+  }
+  return net::WriteCredentialsFile(file, account);
 }
 
 int SitePort(const std::string& config_path) {
@@ -45,6 +63,10 @@ std::string HeadlessUsage() {
          "  --password TEXT       database password (visible to other users' ps)\n"
          "  --password-file FILE  database password: the first line of FILE\n"
          "  --create-database     create the database when the connection test fails\n"
+         "  --scan-user NAME      the account the index job offers computers that refuse\n"
+         "                        the guest (written to the file ScanCredentialsFile names)\n"
+         "  --scan-domain NAME    that account's domain or workgroup\n"
+         "  --scan-password-file FILE  that account's password: the first line of FILE\n"
          "  --start-service       set WebStatus to \"yes\" (the site answers searches)\n"
          "  --autoload-monitor    run KIVMonitor at computer startup (autostart entry)\n"
          "  --start-indexing      start KIVIndexer /index afterwards\n"
@@ -57,9 +79,10 @@ namespace {
 
 // The options that take the next argument as their value.
 constexpr KeyedValue<std::string_view, std::string HeadlessOptions::*> kValueOptions[] = {
-    {"--root", &HeadlessOptions::root},     {"--scripts", &HeadlessOptions::scripts},
-    {"--server", &HeadlessOptions::server}, {"--database", &HeadlessOptions::database},
-    {"--user", &HeadlessOptions::user},     {"--password", &HeadlessOptions::password}};
+    {"--root", &HeadlessOptions::root},           {"--scripts", &HeadlessOptions::scripts},
+    {"--server", &HeadlessOptions::server},       {"--database", &HeadlessOptions::database},
+    {"--user", &HeadlessOptions::user},           {"--password", &HeadlessOptions::password},
+    {"--scan-user", &HeadlessOptions::scan_user}, {"--scan-domain", &HeadlessOptions::scan_domain}};
 // The finish page's options, each turned on by its flag.
 constexpr KeyedValue<std::string_view, bool FinishOptions::*> kFinishFlags[] = {
     {"--start-service", &FinishOptions::start_service},
@@ -85,14 +108,15 @@ Status ParseHeadlessOptions(const std::vector<std::string>& args, HeadlessOption
       options->finish.*flag = true;
     } else if (arg == "--help" || arg == "-h") {
       options->help = true;
-    } else if (arg == "--password-file") {
+    } else if (arg == "--password-file" || arg == "--scan-password-file") {
+      const bool scan = arg == "--scan-password-file";
       std::string file;
       status = value(&file);
       if (status.ok()) {
         std::ifstream in(file);
         if (!in) return Status::NotFound("cannot read the password file " + file);
-        std::getline(in, options->password);
-        options->password_given = true;
+        std::getline(in, scan ? options->scan_password : options->password);
+        (scan ? options->scan_password_given : options->password_given) = true;
       }
     } else if (arg == "--config") {
       status = value(&options->paths.web_config);
@@ -102,6 +126,10 @@ Status ParseHeadlessOptions(const std::vector<std::string>& args, HeadlessOption
       return Status::InvalidArgument("unknown option " + arg);
     }
     if (!status.ok()) return status;
+  }
+  if ((!options->scan_domain.empty() || options->scan_password_given) &&
+      options->scan_user.empty()) {
+    return Status::InvalidArgument("--scan-domain and --scan-password-file need --scan-user");
   }
   return Status::Ok();
 }
@@ -129,6 +157,11 @@ int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabas
   take(options.user, &typed.user, "User", false, !options.user.empty());
   take(options.password, &typed.password, "Password", true, options.password_given);
 
+  std::string scan_password = options.scan_password;
+  if (!options.scan_user.empty() && !options.scan_password_given) {
+    scan_password = Ask(out, terminal, "Scan account password", "", true);
+  }
+
   const SetupValues values = ConfirmValues(settings, root, scripts, typed);
   const std::string offer = DatabaseOffer(database, typed);
   if (!offer.empty()) {
@@ -151,6 +184,13 @@ int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabas
     const std::string error = tasks.Run(task, values);
     out << (error.empty() ? kTaskDone : error) << "\n" << std::flush;
     failed = failed || !error.empty();
+  }
+  if (!failed && !options.scan_user.empty()) {
+    const std::string error = WriteScanAccount(
+        settings, net::NetAccount{options.scan_user, scan_password, options.scan_domain, false});
+    out << "Scan account " << options.scan_user << ": " << (error.empty() ? kTaskDone : error)
+        << "\n";
+    failed = !error.empty();
   }
   if (failed) {
     out << "Tellwen Setup has failed.\n";

@@ -3,8 +3,10 @@
 // given, from a question on the terminal when there is one, else from the
 // web server's configuration and the stored settings); the same five tasks
 // run, each printing its line; the finish options given are applied after
-// a successful run. The exit code is 0 after success, 1 after a failed task,
-// 2 for a bad command line.
+// a successful run, after the scan account's credentials file (when
+// --scan-user is given) is written. The exit code is 0 after success, 1
+// after a failed task or a credentials file that cannot be written, 2 for a
+// bad command line.
 //
 // Thread safety: one run per process.
 #pragma once
@@ -28,6 +30,10 @@ struct HeadlessOptions {
   std::string server, database, user, password;  // "" = not given
   bool password_given = false;
   bool create_database = false;  // answers the creation offer with "Yes"
+  // The scan account, written to the credentials file ScanCredentialsFile
+  // names (its folder made 0750 when missing) after the tasks succeeded.
+  std::string scan_user, scan_domain, scan_password;  // "" = not given
+  bool scan_password_given = false;
   FinishOptions finish{false, false, false, false};
   SetupPaths paths;
 };

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
+#include "platform/net/credentials_file.h"
 #include "tests/setup/fake_setup.h"
 #include "tests/setup/scratch_machine.h"
 #include "tests/support/fake_settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::setup {
 namespace {
@@ -56,6 +60,36 @@ TEST_F(HeadlessTest, AFailedTaskExitsNonZeroWithoutApplyingTheOptions) {
             std::string::npos);
   EXPECT_NE(out.str().find("Tellwen Setup has failed.\n"), std::string::npos);
   EXPECT_NE(settings.GetValue("WebStatus"), "yes");
+}
+
+TEST_F(HeadlessTest, TheScanAccountGoesToItsFileInAFolderOnlyRootMayEnter) {
+  testing::TempDir dir;
+  const std::string folder = dir.path() + "/etc-tellwen";
+  settings.SetValue("ScanCredentialsFile", folder + "/scan.credentials");
+  const std::string password_file = dir.path() + "/scan.pw";
+  std::ofstream(password_file) << "s3cret\n";
+  ASSERT_EQ(Run({"--scan-user", "scan", "--scan-domain", "OFFICE", "--scan-password-file",
+                 password_file}),
+            0)
+      << out.str();
+  EXPECT_NE(out.str().find("Scan account scan: done\n"), std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find("s3cret"), std::string::npos);
+  EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms(0750));
+  net::NetAccount stored;
+  ASSERT_EQ(net::ReadCredentialsFile(folder + "/scan.credentials", &stored), "");
+  EXPECT_EQ(stored.user, "scan");
+  EXPECT_EQ(stored.domain, "OFFICE");
+  EXPECT_EQ(stored.password, "s3cret");
+
+  std::ofstream(password_file) << "two\rlines\n";
+  out.str("");
+  EXPECT_EQ(Run({"--scan-user", "scan", "--scan-password-file", password_file}), 1);
+  EXPECT_NE(out.str().find("Scan account scan: The password cannot hold a line break.\n"),
+            std::string::npos)
+      << out.str();
+  HeadlessOptions options;
+  EXPECT_EQ(ParseHeadlessOptions({"--scan-domain", "X"}, &options).message(),
+            "--scan-domain and --scan-password-file need --scan-user");
 }
 
 TEST(HeadlessOptionsTest, AnUnknownOptionOrAMissingValueIsRefusedByName) {

@@ -134,7 +134,8 @@ std::vector<std::string> FakeNetwork::ListedFolders() const {
 
 net::NetStatus FakeNetwork::AddConnection(const net::NetResource& resource,
                                           const net::NetAccount& account) {
-  Log("add " + resource.remote_name + " " + account.user + "/" + account.password);
+  Log("add " + resource.remote_name + " " + account.user + "/" + account.password +
+      (account.kerberos ? " kerberos" : ""));
   std::lock_guard<std::mutex> lock(log_mutex_);
   logins_[{std::this_thread::get_id(), Fold(resource.remote_name)}] = account;
   return net::NetStatus::kOk;

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -237,6 +238,20 @@ TEST_F(IndexJobTest, TheScanAccountIsReadAtStartAndRefusalsEndTheReport) {
   // Not a failure: the job ends as designed and records its scan.
   EXPECT_EQ(job->LastJobFailure(), "");
   EXPECT_EQ(settings_.GetValue("NumberOfIndexedFiles"), "1 files indexed");
+}
+
+TEST_F(IndexJobTest, WithKerberosTheTicketOfTheRunningAccountIsOfferedWithoutAFile) {
+  const std::string me = getpwuid(geteuid())->pw_name;
+  net_.AddFile("\\\\A\\docs\\a.txt", 1);
+  net_.RequireAccount("\\\\A", me, "");
+  settings_.SetValue("IndexerIncludeList", "0|\\\\A");
+  settings_.SetValue("ScanUseKerberos", "1");
+  std::unique_ptr<IndexJob> job = MakeJob();
+  RunToEnd(job.get());
+  EXPECT_THAT(Lines(FileText(index_file_)), ElementsAre("//A\tdocs\t\t\ta.txt\t0"));
+  EXPECT_THAT(
+      net_.ConnectionLog(),
+      ElementsAre("add \\\\A guest/", "add \\\\A " + me + "/ kerberos", "cancel \\\\A forced"));
 }
 
 TEST_F(IndexJobTest, NoOutputAtAllAsksAndDoesNotStartOnNo) {

@@ -54,12 +54,12 @@ std::string StoreScanAccountBox(Settings& settings, const ScanAccountBox& box) {
   return net::WriteCredentialsFile(file, account);
 }
 
-std::string TestScanAccount(net::Network& network, const net::NetAccount& account,
-                            const std::string& computer) {
+ScanAccountTest TestScanAccount(net::Network& network, const net::NetAccount& account,
+                                const std::string& computer) {
   net::NetResource resource;
   resource.remote_name = computer.rfind("\\\\", 0) == 0 ? computer : "\\\\" + computer;
   const std::string& name = resource.remote_name;
-  if (name.size() <= 2) return "Type the name of a computer to test the account on.";
+  if (name.size() <= 2) return {false, "Type the name of a computer to test the account on."};
   network.AddConnection(resource, account);
   std::vector<std::string> shares;
   const net::NetStatus status = network.ShareList(name, &shares);
@@ -69,15 +69,15 @@ std::string TestScanAccount(net::Network& network, const net::NetAccount& accoun
       std::string text =
           name + ": " + std::to_string(shares.size()) + (shares.size() == 1 ? " share" : " shares");
       for (size_t i = 0; i < shares.size(); ++i) text += (i == 0 ? ": " : ", ") + shares[i];
-      return text;
+      return {true, text};
     }
     case net::NetStatus::kAccessDenied:
-      return name + ": access denied";
+      return {false, name + ": access denied"};
     case net::NetStatus::kUnreachable:
     case net::NetStatus::kNotFound:
-      return name + ": does not answer";
+      return {false, name + ": does not answer"};
     default:
-      return name + ": " + net::NetStatusText(status);
+      return {false, name + ": " + net::NetStatusText(status)};
   }
 }
 

@@ -45,8 +45,13 @@ std::string AccountOfBox(Settings& settings, const ScanAccountBox& box, net::Net
 
 // The "Test" button: lists computer's shares ("PC1" or "\\PC1") logging in
 // with account only, and says what came of it: "\\PC1: 3 shares: a, b, c",
-// "\\PC1: access denied", "\\PC1: does not answer".
-std::string TestScanAccount(net::Network& network, const net::NetAccount& account,
-                            const std::string& computer);
+// "\\PC1: access denied", "\\PC1: does not answer". listed: the shares
+// could be listed.
+struct ScanAccountTest {
+  bool listed = false;
+  std::string text;
+};
+ScanAccountTest TestScanAccount(net::Network& network, const net::NetAccount& account,
+                                const std::string& computer);
 
 }  // namespace tellwen::admin

@@ -240,7 +240,7 @@ void NetworkSearchDialog::StartAccountTest() {
   test_result_->setText("Testing...");
   test_thread_ = std::thread([this, account, computer] {
     std::unique_ptr<net::Network> network = make_network_();
-    const std::string result = TestScanAccount(*network, account, computer);
+    const std::string result = TestScanAccount(*network, account, computer).text;
     QMetaObject::invokeMethod(
         this,
         [this, result] {

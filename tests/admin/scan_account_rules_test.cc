@@ -57,11 +57,11 @@ TEST_F(ScanAccountRulesTest, TheTestListsSharesWithTheAccountOnly) {
   network.AddShare("\\\\NAS\\docs");
   network.AddShare("\\\\NAS\\music");
   network.RequireAccount("\\\\NAS", "scan", "pw");
-  EXPECT_EQ(TestScanAccount(network, {"scan", "pw", "", false}, "nas"),
+  EXPECT_EQ(TestScanAccount(network, {"scan", "pw", "", false}, "nas").text,
             "\\\\nas: 2 shares: docs, music");
-  EXPECT_EQ(TestScanAccount(network, {"scan", "bad", "", false}, "\\\\NAS"),
+  EXPECT_EQ(TestScanAccount(network, {"scan", "bad", "", false}, "\\\\NAS").text,
             "\\\\NAS: access denied");
-  EXPECT_EQ(TestScanAccount(network, {"scan", "pw", "", false}, "\\\\GONE"),
+  EXPECT_EQ(TestScanAccount(network, {"scan", "pw", "", false}, "\\\\GONE").text,
             "\\\\GONE: does not answer");
 }
 

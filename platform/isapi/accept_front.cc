@@ -396,8 +396,7 @@ void AcceptFront::TryRequest(Connection& c) {
     return;
   }
   const bool http11 = parsed.version == "1.1";
-  std::string forwarded =
-      parsed.method + " " + parsed.target + " HTTP/" + parsed.version + "\r\n";
+  std::string forwarded = parsed.method + " " + parsed.target + " HTTP/" + parsed.version + "\r\n";
   bool close_asked = !http11, expect_continue = false, chunked = false;
   std::uint64_t length = 0;
   for (const auto& [name, value] : parsed.headers) {

@@ -100,9 +100,10 @@ int ParseRequestHead(std::string_view head, RequestHead* out, std::string* why) 
       return method == "OPTIONS" ? Refuse(501, why, "OPTIONS * is not served")
                                  : Refuse(400, why, "the target * is for OPTIONS only");
     }
-    if (scheme_end == std::string_view::npos ||
-        (strncasecmp(scheme.data(), "http", scheme.size()) != 0 || scheme.size() != 4) &&
-            (strncasecmp(scheme.data(), "https", scheme.size()) != 0 || scheme.size() != 5)) {
+    const bool http = scheme_end != std::string_view::npos &&
+                      (scheme.size() == 4 || scheme.size() == 5) &&
+                      strncasecmp(scheme.data(), "https", scheme.size()) == 0;
+    if (!http) {
       return method == "CONNECT" ? Refuse(501, why, "CONNECT is not served")
                                  : Refuse(400, why, "the target is neither a path nor an http URL");
     }
@@ -115,7 +116,8 @@ int ParseRequestHead(std::string_view head, RequestHead* out, std::string* why) 
     target = path == std::string_view::npos ? std::string_view() : rest.substr(path);
     absolute = true;
   }
-  out->target = target.empty() || target[0] != '/' ? "/" + std::string(target) : std::string(target);
+  out->target =
+      target.empty() || target[0] != '/' ? "/" + std::string(target) : std::string(target);
 
   int hosts = 0;
   for (std::size_t i = 1; i < lines.size(); ++i) {

@@ -3,6 +3,7 @@
 // requests.
 #include "query/query_server.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "common/sql_session.h"
@@ -13,6 +14,8 @@
 #include "query/faq.h"
 #include "query/home_page.h"
 #include "query/ping_page.h"
+#include "query/report_text.h"
+#include "query/search.h"
 #include "query/stats_pages.h"
 #include "query/text_utils.h"
 
@@ -89,6 +92,15 @@ bool CQueryServer::GetExtensionVersion(HseVersionInfo* version) {
   static constexpr char kDescription[] = "KIVQuery Extension";
   static_assert(sizeof kDescription <= kHseMaxExtDllNameLen);
   memcpy(version->lpszExtensionDesc, kDescription, sizeof kDescription);
+  // The web server loads the extension before it takes requests, so no
+  // search of this process is running yet: the searches still marked
+  // running were left by a server that ended during them (killed, or the
+  // machine stopped) and are marked as failed searches are.
+  const SqlResult marked = logs_.Write(kLeftRunningMark);
+  if (marked.error) {
+    std::fprintf(stderr, "KIVQuery: the searches left running could not be marked ended: %s\n",
+                 LogSafe(marked.description).c_str());
+  }
   return true;
 }
 

@@ -102,6 +102,9 @@ class CQueryServer : public CHttpServer {
   bool OnParseError(CHttpServerContext* ctx, int cause) override;
   std::string GetTitle() const override { return "execution results"; }
   bool TerminateExtension(uint32_t flags) override;
+  // Also marks the searches a server that ended during them left running
+  // as failed (kLeftRunningMark): the web server calls it once, before it
+  // takes requests.
   bool GetExtensionVersion(HseVersionInfo* version) override;
   const CParseMap& GetParseMap() const override { return parse_map_; }
 

@@ -61,6 +61,10 @@ std::string SearchLogInsert(const SearchPlan& plan, const std::string& search,
                             const std::string& remote_addr, long long duration_seconds);
 // The failure mark of a request id.
 std::string FailureMark(const std::string& request_id);
+// The failure mark of every search still marked running, made when the
+// extension is loaded (a server that ended during a search left its row).
+inline constexpr const char* kLeftRunningMark =
+    "begin tran update stat_last_queries set query_status = 3 where query_status = 1 commit tran";
 
 // The monitor's ping results are fresh when its last round (last_ms, a tick
 // count) is not later than now_ms and at most max_minutes old (whole minutes).

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
@@ -61,6 +62,24 @@ TEST_F(SearchSite, LeadsFromTheRootToTheEntryPageAndTheHomePage) {
   EXPECT_EQ(Get(kivweb_.port(), "/kiv/sort.htc").Header("content-type"), "text/x-component");
   // Without a query string the extension answers its Default page.
   EXPECT_THAT(Get(kivweb_.port(), "/scripts/KIVQuery.so").body, HasSubstr("yoooooooo"));
+}
+
+TEST_F(SearchSite, MarksTheSearchesAKilledServerLeftRunningAsEndedWhenItStarts) {
+  ServeCatalog(Catalog(5));
+  ASSERT_EQ(Page(SearchQuery("song")).status, 200);
+  const std::string done = One("select query_id from stat_last_queries");
+  // The row spSearch writes for a search in flight when kivweb is killed.
+  Query(
+      "insert into stat_last_queries (query_data, query_id, data_db, stringu, query_status) "
+      "values ('2002-02-15 10:00:00', 'killed', getdate(), 'song', 1)",
+      0);
+  ASSERT_EQ(kill(kivweb_.pid(), SIGKILL), 0);
+  ASSERT_EQ(kivweb_.Wait(10000), 128 + SIGKILL);
+  ASSERT_EQ(kivweb_.Start({"--config", site_ + "/kivweb.conf", "--listen", "127.0.0.1:0"},
+                          dir_.path() + "/kivweb-again.log"),
+            "");
+  EXPECT_EQ(One("select query_status from stat_last_queries where query_id = 'killed'"), "3");
+  EXPECT_EQ(One("select query_status from stat_last_queries where query_id = '" + done + "'"), "2");
 }
 
 TEST_F(SearchSite, FindsCatalogedFilesAndEscapesTheirNames) {

@@ -71,9 +71,21 @@ SqlRows Page::RunStatement(const std::string& statement, int columns) {
 
 void Page::WriteLog(const std::string& statement) {
   const SqlResult result = logs.Write(statement);
-  if (result.error) {
-    reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
+  NoteWrite(logs.failures(), result.error, "the log rows",
+            "unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
+}
+
+void Page::NoteWrite(FailureRun& run, bool failed, const std::string& what,
+                     const std::string& error) {
+  std::string line;
+  if (failed && run.Failed()) {
+    line = what + " cannot be written (said once until they are again): " + error;
+  } else if (!failed && run.Succeeded()) {
+    line = what + " are written again";
   }
+  if (line.empty()) return;
+  reports.Detail(line);
+  std::fprintf(stderr, "KIVQuery: %s\n", LogSafe(line).c_str());
 }
 
 CQueryServer::CQueryServer(Settings& settings, SqlSession& sql, Clock& clock)

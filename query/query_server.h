@@ -69,9 +69,14 @@ struct Page {
   SqlRows RunStatement(const std::string& sql, int columns = 0);
   // A log row (stat_access, stat_access_failure, stat_searchs, the failure
   // mark of stat_last_queries) through the server's LogWriter: returns once
-  // it is committed; a failed write goes to the detailed report as
-  // RunStatement's errors do.
+  // it is committed. Failed writes are reported as a run (NoteWrite), not
+  // one by one: the page goes on as if the row were written.
   void WriteLog(const std::string& statement);
+  // Reports the start of a run of failed writes of one kind (what: "the log
+  // rows"; error: the first failure's text) and its end, each once, to the
+  // detailed report and to the web server's log (stderr).
+  void NoteWrite(FailureRun& run, bool failed, const std::string& what,
+                 const std::string& error = "");
 };
 
 // What kind of page a framed page is: it chooses the logo, the scripts and

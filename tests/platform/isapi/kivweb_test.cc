@@ -331,6 +331,32 @@ TEST_F(KivwebTest, RefusesPathsThatLeaveTheWebRoot) {
   }
 }
 
+TEST_F(KivwebTest, FollowsLinksOutOfTheWebRootOnlyWhenConfiguredTo) {
+  fs::create_directories(dir_.path() + "/outside");
+  WriteFile(dir_.path() + "/outside/page.htm", "OUTSIDE");
+  WriteFile(dir_.path() + "/outside/default.htm", "OUTSIDE ENTRY");
+  fs::create_directory_symlink(dir_.path() + "/outside", root_ + "/kiv/lnk");
+  fs::create_symlink("../../secret.txt", root_ + "/kiv/secret.txt");
+  fs::create_directories(root_ + "/entry");
+  fs::create_symlink(dir_.path() + "/outside/default.htm", root_ + "/entry/default.htm");
+  fs::create_symlink("default.htm", root_ + "/kiv/inside.htm");
+  const char* outside[] = {"/kiv/lnk/page.htm", "/kiv/lnk/", "/kiv/secret.txt", "/entry/"};
+  Serve();
+  for (const char* url : outside) {
+    HttpResponse response = Get(port(), url);
+    EXPECT_EQ(response.status, 404) << url;
+    EXPECT_THAT(response.body, Not(HasSubstr("OUTSIDE"))) << url;
+    EXPECT_EQ(Get(port(), url, "Range: bytes=0-3\r\n").status, 404) << url;
+  }
+  EXPECT_EQ(Get(port(), "/kiv/inside.htm").body, "<html>entry page</html>");
+  server_.Stop();
+  WriteFile(config_, ReadFile(config_) + "WebFollowLinksOutsideRoot = 1\n");
+  Serve();
+  EXPECT_EQ(Get(port(), "/kiv/lnk/page.htm").body, "OUTSIDE");
+  EXPECT_EQ(Get(port(), "/kiv/secret.txt").body, "TOP SECRET");
+  EXPECT_EQ(Get(port(), "/entry/").body, "OUTSIDE ENTRY");
+}
+
 TEST_F(KivwebTest, NeverRunsProgramsOfTheWebRoot) {
   const std::string marker = dir_.path() + "/ran";
   for (const char* name : {"/kiv/x.cgi", "/kiv/x.pl", "/kiv/x.shtml"}) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 namespace tellwen::query {
 
@@ -17,6 +18,14 @@ class FailureRun {
   bool Failed() { return !failing_.exchange(true); }
   // A write succeeded; true when it ends a run (the caller says so).
   bool Succeeded() { return failing_.load(std::memory_order_relaxed) && failing_.exchange(false); }
+  // The line to report for a write's outcome (what: "the log rows"; error:
+  // the failure's text): the run's start or end, else "".
+  std::string Note(bool failed, const std::string& what, const std::string& error = "") {
+    if (failed) {
+      return Failed() ? what + " cannot be written (said once until they can): " + error : "";
+    }
+    return Succeeded() ? what + " can be written again" : "";
+  }
 
  private:
   std::atomic<bool> failing_{false};

@@ -77,15 +77,8 @@ void Page::WriteLog(const std::string& statement) {
 
 void Page::NoteWrite(FailureRun& run, bool failed, const std::string& what,
                      const std::string& error) {
-  std::string line;
-  if (failed && run.Failed()) {
-    line = what + " cannot be written (said once until they are again): " + error;
-  } else if (!failed && run.Succeeded()) {
-    line = what + " are written again";
-  }
-  if (line.empty()) return;
-  reports.Detail(line);
-  std::fprintf(stderr, "KIVQuery: %s\n", LogSafe(line).c_str());
+  const std::string line = run.Note(failed, what, error);
+  if (!line.empty()) reports.Notice(line);
 }
 
 CQueryServer::CQueryServer(Settings& settings, SqlSession& sql, Clock& clock)

@@ -73,8 +73,8 @@ struct Page {
   // one by one: the page goes on as if the row were written.
   void WriteLog(const std::string& statement);
   // Reports the start of a run of failed writes of one kind (what: "the log
-  // rows"; error: the first failure's text) and its end, each once, to the
-  // detailed report and to the web server's log (stderr).
+  // rows"; error: the first failure's text) and its end, each once, as a
+  // notice (RequestReports::Notice).
   void NoteWrite(FailureRun& run, bool failed, const std::string& what,
                  const std::string& error = "");
 };

@@ -126,7 +126,7 @@ TEST_F(ReportLines, AFullDiskIsReportedOnceWhileSearchesStillShowTheirResults) {
   };
   EXPECT_EQ(count("the log rows cannot be written"), 1u) << detail;
   EXPECT_EQ(count("disk is full"), 1u);
-  EXPECT_EQ(count("the log rows are written again"), 1u);
+  EXPECT_EQ(count("the log rows can be written again"), 1u);
 }
 
 }  // namespace

@@ -4,16 +4,22 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
 
+#include "tests/support/file_text.h"
 #include "tests/support/matchers.h"
 
 namespace tellwen::testing {
@@ -80,6 +86,62 @@ TEST_F(SearchSite, MarksTheSearchesAKilledServerLeftRunningAsEndedWhenItStarts) 
             "");
   EXPECT_EQ(One("select query_status from stat_last_queries where query_id = 'killed'"), "3");
   EXPECT_EQ(One("select query_status from stat_last_queries where query_id = '" + done + "'"), "2");
+}
+
+// The site with its data folder on a small disk of its own (a tmpfs in a
+// mount namespace of the test's own; root only) that the test fills up.
+class SearchSiteOnASmallDisk : public SearchSiteTest {
+ protected:
+  void SetUp() override {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs root";
+    const std::string data = dir_.path() + "/data";
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tellwen-test", data.c_str(), "tmpfs", 0, "size=32m") != 0) {
+      GTEST_SKIP() << "no mount namespace: " << std::strerror(errno);
+    }
+    mounted_ = data;
+    SearchSiteTest::SetUp();
+  }
+  void TearDown() override {
+    SearchSiteTest::TearDown();
+    kivweb_.Stop();
+    if (!mounted_.empty()) umount2(mounted_.c_str(), MNT_DETACH);
+  }
+  // Writes a file until the disk is full.
+  void FillTheDisk() {
+    std::ofstream filler(mounted_ + "/filler", std::ios::binary);
+    const std::string block(1 << 20, '\0');
+    while (filler.write(block.data(), block.size())) {
+    }
+  }
+  std::string mounted_;
+};
+
+TEST_F(SearchSiteOnASmallDisk, SearchesShowTheirResultsAndTheFullDiskIsReportedOnce) {
+  ServeCatalog(Catalog(5));
+  Set("ShouldReport", "1");
+  Set("ReportFile", dir_.path() + "/detail.txt");  // not on the full disk
+  FillTheDisk();
+  for (int i = 0; i < 3; ++i) {
+    HttpResponse found = Page(SearchQuery("song3"));
+    EXPECT_THAT(found.body, HasSubstr("song3.mp3")) << i;
+    EXPECT_THAT(found.body, Not(HasSubstr("fatal ERROR"))) << i;
+  }
+  std::filesystem::remove(mounted_ + "/filler");
+  EXPECT_THAT(Page(SearchQuery("song3")).body, HasSubstr("song3.mp3"));
+  const std::string detail = FileText(dir_.path() + "/detail.txt");
+  auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = detail.find(what); at != std::string::npos; at = detail.find(what, at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(count("the log rows cannot be written"), 1u) << detail;
+  EXPECT_EQ(count("the log rows can be written again"), 1u);
+  // Logging resumed: the last search has its rows.
+  EXPECT_EQ(One("select count(*) from stat_searchs"), "1");
 }
 
 TEST_F(SearchSite, FindsCatalogedFilesAndEscapesTheirNames) {

@@ -131,15 +131,8 @@ TEST_F(SearchSiteOnASmallDisk, SearchesShowTheirResultsAndTheFullDiskIsReportedO
   std::filesystem::remove(mounted_ + "/filler");
   EXPECT_THAT(Page(SearchQuery("song3")).body, HasSubstr("song3.mp3"));
   const std::string detail = FileText(dir_.path() + "/detail.txt");
-  auto count = [&](const std::string& what) {
-    size_t n = 0;
-    for (size_t at = detail.find(what); at != std::string::npos; at = detail.find(what, at + 1)) {
-      ++n;
-    }
-    return n;
-  };
-  EXPECT_EQ(count("the log rows cannot be written"), 1u) << detail;
-  EXPECT_EQ(count("the log rows can be written again"), 1u);
+  EXPECT_EQ(Occurrences(detail, "the log rows cannot be written"), 1u) << detail;
+  EXPECT_EQ(Occurrences(detail, "the log rows can be written again"), 1u);
   // Logging resumed: the last search has its rows.
   EXPECT_EQ(One("select count(*) from stat_searchs"), "1");
 }

@@ -117,16 +117,9 @@ TEST_F(ReportLines, AFullDiskIsReportedOnceWhileSearchesStillShowTheirResults) {
   full = false;
   Post(form);
   const std::string detail = Read("detail.txt");
-  auto count = [&](const std::string& what) {
-    size_t n = 0;
-    for (size_t at = detail.find(what); at != std::string::npos; at = detail.find(what, at + 1)) {
-      ++n;
-    }
-    return n;
-  };
-  EXPECT_EQ(count("the log rows cannot be written"), 1u) << detail;
-  EXPECT_EQ(count("disk is full"), 1u);
-  EXPECT_EQ(count("the log rows can be written again"), 1u);
+  EXPECT_EQ(Occurrences(detail, "the log rows cannot be written"), 1u) << detail;
+  EXPECT_EQ(Occurrences(detail, "disk is full"), 1u);
+  EXPECT_EQ(Occurrences(detail, "the log rows can be written again"), 1u);
 }
 
 }  // namespace

@@ -17,10 +17,12 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "tests/support/file_text.h"
 #include "tests/support/matchers.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
 namespace {
@@ -88,19 +90,24 @@ TEST_F(SearchSite, MarksTheSearchesAKilledServerLeftRunningAsEndedWhenItStarts) 
   EXPECT_EQ(One("select query_status from stat_last_queries where query_id = '" + done + "'"), "2");
 }
 
-// The site with its data folder on a small disk of its own (a tmpfs in a
-// mount namespace of the test's own; root only) that the test fills up.
+// The site with its data folder and settings store on a small disk of their
+// own (a tmpfs in a mount namespace of the test's own; root only) that the
+// test fills up. The reports and kivweb's log stay off it.
 class SearchSiteOnASmallDisk : public SearchSiteTest {
  protected:
   void SetUp() override {
     if (geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs root";
-    const std::string data = dir_.path() + "/data";
+    const std::string disk = dir_.path() + "/disk";
+    std::filesystem::create_directories(disk);
     if (unshare(CLONE_NEWNS) != 0 ||
         mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tellwen-test", data.c_str(), "tmpfs", 0, "size=32m") != 0) {
+        mount("tellwen-test", disk.c_str(), "tmpfs", 0, "size=32m") != 0) {
       GTEST_SKIP() << "no mount namespace: " << std::strerror(errno);
     }
-    mounted_ = data;
+    mounted_ = disk;
+    std::filesystem::create_directories(disk + "/data");
+    data_.emplace("TELLWEN_DATA", disk + "/data");
+    registry_.emplace("TELLWEN_REGISTRY", disk + "/registry");
     SearchSiteTest::SetUp();
   }
   void TearDown() override {
@@ -116,6 +123,7 @@ class SearchSiteOnASmallDisk : public SearchSiteTest {
     }
   }
   std::string mounted_;
+  std::optional<ScopedEnv> data_, registry_;
 };
 
 TEST_F(SearchSiteOnASmallDisk, SearchesShowTheirResultsAndTheFullDiskIsReportedOnce) {
@@ -135,6 +143,21 @@ TEST_F(SearchSiteOnASmallDisk, SearchesShowTheirResultsAndTheFullDiskIsReportedO
   EXPECT_EQ(Occurrences(detail, "the log rows can be written again"), 1u);
   // Logging resumed: the last search has its rows.
   EXPECT_EQ(One("select count(*) from stat_searchs"), "1");
+}
+
+TEST_F(SearchSiteOnASmallDisk, TheHomePageShowsWhileItsCounterCannotBeStoredAndSaysSoOnce) {
+  ServeCatalog(Catalog(5));
+  ASSERT_THAT(Page("Command").body, HasSubstr("name=search"));
+  const int before = std::atoi(Setting("WebCounter").c_str());
+  FillTheDisk();
+  constexpr int kPages = 5;
+  for (int i = 0; i < kPages; ++i) EXPECT_THAT(Page("Command").body, HasSubstr("name=search")) << i;
+  const size_t said = Occurrences(kivweb_.Log(), "CKIVRegistry::SetValue() return 28");
+  EXPECT_GE(said, 1u) << kivweb_.Log();
+  EXPECT_LT(said, static_cast<size_t>(kPages)) << "said for every page";
+  std::filesystem::remove(mounted_ + "/filler");
+  Page("Command");
+  EXPECT_GT(std::atoi(Setting("WebCounter").c_str()), before);
 }
 
 TEST_F(SearchSite, FindsCatalogedFilesAndEscapesTheirNames) {

@@ -3,6 +3,7 @@
 #include "common/deep_stack.h"
 #include "query/charts/chart_cache.h"
 #include "query/charts/chart_request.h"
+#include "query/failure_run.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
 
@@ -16,8 +17,22 @@ void ChartRequest(CHttpServerContext* ctx, const std::string& path, const std::s
   // text layout: both want a deeper stack than a request thread may have.
   ChartFile file;
   RunOnDeepStack([&] { file = GetChartFile(path, t, folder, sql, clock); });
-  if (!file.ok() && !file.error.empty()) reports.Detail("chart: " + file.error);
-  SendFile(ctx, file.path, "Content-Type: image/png");
+  // A chart drawn but not written (a full disk) is sent all the same, and
+  // the run of such failures reported once.
+  static FailureRun cache_failures;
+  const bool unsaved = !file.ok() && !file.png.empty();
+  if (unsaved || file.drawn) {
+    const std::string notice = cache_failures.Note(unsaved, "the chart cache's files", file.error);
+    if (!notice.empty()) reports.Notice(notice);
+  }
+  if (!file.ok() && file.png.empty() && !file.error.empty()) reports.Detail("chart: " + file.error);
+  if (!file.ok() && !file.png.empty()) {
+    ctx->SendResponseHeader("200 OK", "Content-Type: image/png\r\nContent-Length: " +
+                                          std::to_string(file.png.size()) + "\r\n");
+    ctx->WriteClient(file.png);
+  } else {
+    SendFile(ctx, file.path, "Content-Type: image/png");
+  }
   reports.Short(PadLeft(ctx->GetServerVariable("REMOTE_ADDR"), 16) + ChartReportText(path, t));
 }
 

@@ -1,9 +1,13 @@
 #include "query/download.h"
 
 #include <atomic>
+#include <cctype>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "common/list_value.h"
+#include "platform/net/smb_url.h"
 #include "query/escape.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
@@ -80,6 +84,37 @@ class DownloadSlot {
   bool taken_ = false;
 };
 
+// The downloads running per computer (upper-case name), for
+// kMaxDownloadsPerComputer; the lock is held only to count.
+std::mutex computers_mutex;
+std::map<std::string, size_t> computer_downloads;
+
+// One of a computer's places, held for the span of a download.
+class ComputerSlot {
+ public:
+  explicit ComputerSlot(const std::string& computer) : computer_(computer) {
+    for (char& c : computer_) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::lock_guard<std::mutex> lock(computers_mutex);
+    size_t& running = computer_downloads[computer_];
+    taken_ = running < kMaxDownloadsPerComputer;
+    if (taken_) ++running;
+    if (running == 0) computer_downloads.erase(computer_);
+  }
+  ~ComputerSlot() {
+    if (!taken_) return;
+    std::lock_guard<std::mutex> lock(computers_mutex);
+    auto it = computer_downloads.find(computer_);
+    if (--it->second == 0) computer_downloads.erase(it);
+  }
+  ComputerSlot(const ComputerSlot&) = delete;
+  ComputerSlot& operator=(const ComputerSlot&) = delete;
+  bool taken() const { return taken_; }
+
+ private:
+  std::string computer_;
+  bool taken_ = false;
+};
+
 }  // namespace
 
 void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
@@ -108,6 +143,14 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
     return;
   }
   const std::string file_name = result.rows[0].size() > 1 ? result.rows[0][1] : "";
+  const std::string computer = net::ComputerOfUnc(path);
+  const ComputerSlot computer_slot(computer);
+  if (!computer_slot.taken()) {
+    reports.Detail("download: refused, " + std::to_string(kMaxDownloadsPerComputer) +
+                   " running from " + LogSafe(computer));
+    WriteAnswerPage(ctx, kComputerBusyText, "503 Service Unavailable", "Retry-After: 60\r\n");
+    return;
+  }
   net::NetStatus status = net::NetStatus::kOk;
   std::unique_ptr<net::FileReader> reader = network.OpenFile(path, &status);
   if (!reader) {

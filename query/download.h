@@ -11,6 +11,9 @@
 // it to the browser in blocks of bounded size, so a file of any size never
 // sits in memory. The attachment's name is made safe for the header.
 //
+// Past kMaxDownloads running, or kMaxDownloadsPerComputer from the file's
+// computer, a download is answered 503 at once.
+//
 // Thread safety: any thread; each download uses the calling thread's SMB
 // context.
 #pragma once
@@ -49,10 +52,17 @@ std::string ShareFilePath(const std::string& full_path);
 // files whatever the downloads do.
 inline constexpr size_t kMaxDownloads = 16;
 
-// The page body of a download past the cap (sent as "503 Service
+// At most this many of those downloads read from one computer: a computer
+// that accepts connections and never answers holds its downloads' places up
+// to the SMB timeout, and must not take every place from the others.
+inline constexpr size_t kMaxDownloadsPerComputer = 4;
+
+// The page bodies of a download past either cap (sent as "503 Service
 // Unavailable" with "Retry-After: 60").
 inline constexpr const char* kDownloadsBusyText =
     "Error: Too many downloads at the moment. Please try again in a minute.";
+inline constexpr const char* kComputerBusyText =
+    "Error: Too many downloads from this computer at the moment. Please try again in a minute.";
 
 // Size of the blocks a download is read and sent in.
 inline constexpr size_t kDownloadBlock = 64 * 1024;

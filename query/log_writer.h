@@ -17,6 +17,10 @@
 // on the log file, and are not grouped here: every caller of spSearch sees
 // the procedure as it is.
 //
+// The site's log rows are the first writes a full disk stops; failures()
+// tells the pages when such a run of failures begins and ends, so that they
+// report it once (query/failure_run.h) while still showing their results.
+//
 // Thread safety: any number of threads at once; the SqlSession must allow
 // calls from many threads.
 #pragma once
@@ -25,6 +29,7 @@
 
 #include "common/group_commit.h"
 #include "common/sql_session.h"
+#include "query/failure_run.h"
 
 namespace tellwen::query {
 
@@ -38,6 +43,9 @@ class LogWriter {
   // result.
   SqlResult Write(const std::string& statement);
 
+  // The run of failed log writes the pages report at its start and end.
+  FailureRun& failures() { return failures_; }
+
  private:
   // One page's statement and, once committed, its result.
   struct Pending {
@@ -48,6 +56,7 @@ class LogWriter {
 
   SqlSession& sql_;
   GroupCommit<Pending*, bool> group_;
+  FailureRun failures_;
 };
 
 }  // namespace tellwen::query

@@ -3,6 +3,7 @@
 // requests.
 #include "query/query_server.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "common/sql_session.h"
@@ -13,6 +14,8 @@
 #include "query/faq.h"
 #include "query/home_page.h"
 #include "query/ping_page.h"
+#include "query/report_text.h"
+#include "query/search.h"
 #include "query/stats_pages.h"
 #include "query/text_utils.h"
 
@@ -68,9 +71,14 @@ SqlRows Page::RunStatement(const std::string& statement, int columns) {
 
 void Page::WriteLog(const std::string& statement) {
   const SqlResult result = logs.Write(statement);
-  if (result.error) {
-    reports.Detail("unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
-  }
+  NoteWrite(logs.failures(), result.error, "the log rows",
+            "unexpected error [SQLQuery]: " + result.description + " src:" + result.source);
+}
+
+void Page::NoteWrite(FailureRun& run, bool failed, const std::string& what,
+                     const std::string& error) {
+  const std::string line = run.Note(failed, what, error);
+  if (!line.empty()) reports.Notice(line);
 }
 
 CQueryServer::CQueryServer(Settings& settings, SqlSession& sql, Clock& clock)
@@ -89,6 +97,15 @@ bool CQueryServer::GetExtensionVersion(HseVersionInfo* version) {
   static constexpr char kDescription[] = "KIVQuery Extension";
   static_assert(sizeof kDescription <= kHseMaxExtDllNameLen);
   memcpy(version->lpszExtensionDesc, kDescription, sizeof kDescription);
+  // The web server loads the extension before it takes requests, so no
+  // search of this process is running yet: the searches still marked
+  // running were left by a server that ended during them (killed, or the
+  // machine stopped) and are marked as failed searches are.
+  const SqlResult marked = logs_.Write(kLeftRunningMark);
+  if (marked.error) {
+    std::fprintf(stderr, "KIVQuery: the searches left running could not be marked ended: %s\n",
+                 LogSafe(marked.description).c_str());
+  }
   return true;
 }
 

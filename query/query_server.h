@@ -69,9 +69,14 @@ struct Page {
   SqlRows RunStatement(const std::string& sql, int columns = 0);
   // A log row (stat_access, stat_access_failure, stat_searchs, the failure
   // mark of stat_last_queries) through the server's LogWriter: returns once
-  // it is committed; a failed write goes to the detailed report as
-  // RunStatement's errors do.
+  // it is committed. Failed writes are reported as a run (NoteWrite), not
+  // one by one: the page goes on as if the row were written.
   void WriteLog(const std::string& statement);
+  // Reports the start of a run of failed writes of one kind (what: "the log
+  // rows"; error: the first failure's text) and its end, each once, as a
+  // notice (RequestReports::Notice).
+  void NoteWrite(FailureRun& run, bool failed, const std::string& what,
+                 const std::string& error = "");
 };
 
 // What kind of page a framed page is: it chooses the logo, the scripts and
@@ -102,6 +107,9 @@ class CQueryServer : public CHttpServer {
   bool OnParseError(CHttpServerContext* ctx, int cause) override;
   std::string GetTitle() const override { return "execution results"; }
   bool TerminateExtension(uint32_t flags) override;
+  // Also marks the searches a server that ended during them left running
+  // as failed (kLeftRunningMark): the web server calls it once, before it
+  // takes requests.
   bool GetExtensionVersion(HseVersionInfo* version) override;
   const CParseMap& GetParseMap() const override { return parse_map_; }
 

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "common/time_text.h"
+#include "query/report_text.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
@@ -69,6 +70,14 @@ void RequestReports::Short(const std::string& text) {
   const std::time_t now = clock_.Now();
   AppendToFile(ShortReportPath(settings_.short_file, settings_.short_daily, now),
                "[" + ReportTime(now) + "]: " + text + "\n");
+}
+
+void RequestReports::Notice(const std::string& text) {
+  Detail(text);
+  // One write, so that the line never mixes with the server's other lines.
+  const std::string line = "KIVQuery: " + LogSafe(text) + "\n";
+  const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
+  (void)written;
 }
 
 }  // namespace tellwen::query

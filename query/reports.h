@@ -42,6 +42,10 @@ class RequestReports {
   void Detail(const std::string& text);
   // "[" time "]: " + text + "\n" to the short report.
   void Short(const std::string& text);
+  // text to the detailed report and, as "KIVQuery: " + text, to the web
+  // server's log (stderr): for what the administrator must learn even when
+  // the detailed report is off (a run of failed writes, query/failure_run.h).
+  void Notice(const std::string& text);
 
  private:
   ReportSettings settings_;

@@ -155,14 +155,20 @@ SearchPlan PlanSearch(const std::string& search, const CommandParams& p,
 }
 
 std::string SpSearchCall(const SearchPlan& plan, const std::string& search, bool alive,
-                         const std::string& query_date, const std::string& request_id) {
+                         const std::string& query_date, const std::string& request_id,
+                         bool log_query) {
   return "spSearch '" + std::to_string(plan.from) + "', '" +
          std::to_string(plan.from + plan.page_size) + "', '" + std::to_string(plan.min_kb) +
          "', '" + std::to_string(plan.max_kb) + "', " + std::to_string(plan.shares) + ", " +
          std::to_string(plan.dirs) + ", " + std::to_string(plan.files) + ", " + plan.qu1 + ", " +
          plan.qu2 + ", " + plan.qu3 + ", '" + (alive ? "1" : "0") + "'" + ", " + "'" +
          SqlQuoted(search) + "', " + "'" + SqlQuoted(query_date) + "', " + "'" +
-         SqlQuoted(request_id) + "'" + ", '" + plan.category_clause + "' " + ";";
+         SqlQuoted(request_id) + "'" + ", '" + plan.category_clause + "' " +
+         (log_query ? "" : ", 0") + ";";
+}
+
+bool IsDiskFull(const std::string& description) {
+  return description.find("disk is full") != std::string::npos;
 }
 
 std::string SearchLogInsert(const SearchPlan& plan, const std::string& search,

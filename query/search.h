@@ -52,15 +52,24 @@ std::string CategoryClause(const std::string& categories, const std::string& nam
 // Page size: pagesize in 5..2900, else 200.
 int PageSize(const std::string& pagesize);
 
-// The spSearch call text.
+// The spSearch call text. Without log_query the procedure writes no row of
+// stat_last_queries (the call when those rows cannot be written).
 std::string SpSearchCall(const SearchPlan& plan, const std::string& search, bool alive,
-                         const std::string& query_date, const std::string& request_id);
+                         const std::string& query_date, const std::string& request_id,
+                         bool log_query = true);
+// Whether a database error says the disk (or the database) is full: writes
+// fail then, reads of the catalog do not.
+bool IsDiskFull(const std::string& description);
 // The stat_searchs insert.
 std::string SearchLogInsert(const SearchPlan& plan, const std::string& search,
                             const std::string& query_date, long long result_count,
                             const std::string& remote_addr, long long duration_seconds);
 // The failure mark of a request id.
 std::string FailureMark(const std::string& request_id);
+// The failure mark of every search still marked running, made when the
+// extension is loaded (a server that ended during a search left its row).
+inline constexpr const char* kLeftRunningMark =
+    "begin tran update stat_last_queries set query_status = 3 where query_status = 1 commit tran";
 
 // The monitor's ping results are fresh when its last round (last_ms, a tick
 // count) is not later than now_ms and at most max_minutes old (whole minutes).

@@ -124,6 +124,16 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
       }
       page.clock.SleepFor(100);
     }
+    // The search's own rows cannot be written (a full disk): the catalog is
+    // only read, so the search runs again without them.
+    if (result.error && IsDiskFull(result.description)) {
+      page.NoteWrite(page.logs.failures(), true, "the log rows", result.description);
+      result = page.sql.Run(SpSearchCall(plan, search, alive_only && automatic_ping, query_date,
+                                         request_id, /*log_query=*/false),
+                            10, SqlCaller::kQuerySearch);
+    } else if (!result.error) {
+      page.NoteWrite(page.logs.failures(), false, "the log rows");
+    }
   }
   if (result.error) {
     page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);

@@ -502,20 +502,26 @@ CREATE PROCEDURE spSearch
 	@stringu varchar(200),
 	@query_data varchar(50),
 	@query_id varchar(20),
-	@s_categ varchar(50)
+	@s_categ varchar(50),
+	-- 0: the search writes no row of its own (the site searches so when
+	-- those rows cannot be written, a full disk say: the catalog is only read)
+	@log_query int = 1
 AS
 set nocount on
 declare @now datetime
 set @now = getdate()
 
-begin tran
-insert into stat_last_queries with(tablockx) (query_data, query_id, data_db, stringu, query_status)
-	values (@query_data, @query_id, @now, @stringu, 1)
-delete from stat_last_queries with(tablockx)
-	where query_status = 1 and data_db < dateadd(minute, -10, @now)
-delete from stat_last_queries with(tablockx)
-	where query_id not in (select top 15 query_id from stat_last_queries order by query_data desc)
-commit tran
+if @log_query = 1
+begin
+	begin tran
+	insert into stat_last_queries with(tablockx) (query_data, query_id, data_db, stringu, query_status)
+		values (@query_data, @query_id, @now, @stringu, 1)
+	delete from stat_last_queries with(tablockx)
+		where query_status = 1 and data_db < dateadd(minute, -10, @now)
+	delete from stat_last_queries with(tablockx)
+		where query_id not in (select top 15 query_id from stat_last_queries order by query_data desc)
+	commit tran
+end
 
 -- the page bounds and the size bounds are numbers: they are converted before
 -- they reach the statement text, so that nothing but a number lands there
@@ -598,9 +604,12 @@ exec (@sql)
 commit tran
 set transaction isolation level read committed
 
-begin tran
-update stat_last_queries with(tablockx) set query_status = 2 where query_id = @query_id
-commit tran
+if @log_query = 1
+begin
+	begin tran
+	update stat_last_queries with(tablockx) set query_status = 2 where query_id = @query_id
+	commit tran
+end
 --#-DONT-spDir
 CREATE PROCEDURE spDir
 	@sha varchar(255),

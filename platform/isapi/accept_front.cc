@@ -364,6 +364,12 @@ void AcceptFront::OnClient(Connection& c, std::uint32_t events) {
 }
 
 void AcceptFront::TryRequest(Connection& c) {
+  // Empty lines before a request line are skipped (some clients end a
+  // posted body with one more).
+  std::size_t blank = 0;
+  while (c.in.compare(blank, 2, "\r\n") == 0) blank += 2;
+  c.in.erase(0, blank);
+  buffered_ -= blank;
   if (c.in.empty()) return;
   const Clock::time_point now = Clock::now();
   if (!c.request_started) {
@@ -378,51 +384,41 @@ void AcceptFront::TryRequest(Connection& c) {
     }
     return;
   }
-  const std::vector<std::string> lines = HeadLines(c.in.substr(0, head_end));
-  if (lines.empty()) {
-    Answer(c, 400, "Bad Request", "The request is malformed.");
+  RequestHead parsed;
+  std::string why;
+  const int refused = ParseRequestHead(std::string_view(c.in).substr(0, head_end), &parsed, &why);
+  if (refused == 501) {
+    Answer(c, 501, "Not Implemented", "This server does not serve that: " + why + ".");
     return;
   }
-  // "METHOD TARGET HTTP/1.x"
-  const std::string& request_line = lines[0];
-  const std::size_t first_space = request_line.find(' ');
-  const std::size_t last_space = request_line.rfind(' ');
-  const std::string version =
-      last_space == std::string::npos ? "" : request_line.substr(last_space + 1);
-  if (first_space == std::string::npos || first_space == last_space ||
-      (version != "HTTP/1.1" && version != "HTTP/1.0")) {
-    Answer(c, 400, "Bad Request", "The request is malformed.");
+  if (refused != 0) {
+    Answer(c, 400, "Bad Request", "The request is malformed: " + why + ".");
     return;
   }
-  const bool http11 = version == "HTTP/1.1";
-  std::vector<std::pair<std::string, std::string>> headers;
-  std::string forwarded = request_line + "\r\n";
+  const bool http11 = parsed.version == "1.1";
+  std::string forwarded = parsed.method + " " + parsed.target + " HTTP/" + parsed.version + "\r\n";
   bool close_asked = !http11, expect_continue = false, chunked = false;
   std::uint64_t length = 0;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    const std::size_t colon = line.find(':');
-    if (colon == std::string::npos || colon == 0) {
-      Answer(c, 400, "Bad Request", "The request is malformed.");
-      return;
-    }
-    const std::string name = line.substr(0, colon);
-    const std::string value = Trim(line.substr(colon + 1));
-    headers.emplace_back(name, value);
-    if (NameIs(line, "Connection")) {
+  for (const auto& [name, value] : parsed.headers) {
+    if (strcasecmp(name.c_str(), "Connection") == 0) {
       close_asked = HasToken(value, "close") || (!http11 && !HasToken(value, "keep-alive"));
       continue;
     }
-    if (NameIs(line, "Keep-Alive") || NameIs(line, "Proxy-Connection")) continue;
-    if (NameIs(line, "Expect")) {
+    if (strcasecmp(name.c_str(), "Keep-Alive") == 0 ||
+        strcasecmp(name.c_str(), "Proxy-Connection") == 0) {
+      continue;
+    }
+    if (strcasecmp(name.c_str(), "Expect") == 0) {
       expect_continue = HasToken(value, "100-continue");
       continue;
     }
-    if (NameIs(line, "Content-Length")) length = std::strtoull(value.c_str(), nullptr, 10);
-    if (NameIs(line, "Transfer-Encoding")) chunked = true;
-    forwarded += line + "\r\n";
+    if (strcasecmp(name.c_str(), "Content-Length") == 0) {
+      length = std::strtoull(value.c_str(), nullptr, 10);
+    }
+    if (strcasecmp(name.c_str(), "Transfer-Encoding") == 0) chunked = true;
+    forwarded += name + ": " + value + "\r\n";
   }
-  const std::string fault = FramingFault(version.substr(5), headers);
+  const std::string fault = FramingFault(parsed.version, parsed.headers);
   if (!fault.empty()) {
     Answer(c, 400, "Bad Request", "The request's length is ambiguous: " + fault + ".");
     return;

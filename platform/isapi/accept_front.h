@@ -12,12 +12,15 @@
 //    the head within kHeadSeconds of its first byte, the body at no less
 //    than kMinBodyBytesPerSecond after that; a request late is answered 408
 //    and its connection closed. Heads over kMaxHeadBytes get 431, bodies
-//    over kMaxPostedBytes 413, ambiguous lengths (request_framing.h) 400, all
-//    closing the connection; a client whose bytes would take the requests
+//    over kMaxPostedBytes 413, heads that could be read two ways and
+//    ambiguous lengths 400, targets it does not serve ("OPTIONS *") 501
+//    (request_framing.h), all closing the connection and answered as soon
+//    as the head is in; a client whose bytes would take the requests
 //    waiting in the front over kMaxBufferedBytes gets 503;
 //  - hands each whole request to civetweb over a fresh connection on
-//    127.0.0.1 (its "Connection" lines replaced by "Connection: close"), and
-//    relays the answer back with bounded buffers;
+//    127.0.0.1, its head rebuilt from what the front read (an absolute
+//    target as its path, the "Connection" lines replaced by "Connection:
+//    close"), and relays the answer back with bounded buffers;
 //  - keeps the client's connection when HTTP/1.1 allows it and the answer's
 //    length was framed (Content-Length or chunked), waiting up to
 //    kIdleSeconds for the next request without any thread.

@@ -1,5 +1,7 @@
 #include "platform/isapi/url_path.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -8,6 +10,15 @@ namespace tellwen::isapi {
 std::string WithoutTrailingSlash(std::string folder) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;
+}
+
+bool ResolvesInside(const std::string& path, const std::string& real_folder) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return errno == ENOENT || errno == ENOTDIR;
+  const std::string real = resolved;
+  std::free(resolved);
+  if (real_folder == "/") return true;
+  return real == real_folder || real.compare(0, real_folder.size() + 1, real_folder + "/") == 0;
 }
 
 bool MapUrlToPath(const std::string& url, const std::string& root_folder,

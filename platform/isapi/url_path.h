@@ -1,7 +1,8 @@
 // How kivweb's URL space maps onto folders: "/scripts" and everything under
 // it is the scripts folder, every other URL is under the web root.
 //
-// Thread safety: pure functions.
+// Thread safety: pure functions, but for ResolvesInside, which any thread
+// may call.
 #pragma once
 
 #include <string>
@@ -23,6 +24,11 @@ bool MapUrlToPath(const std::string& url, const std::string& root_folder,
 // into the library name ("KIVQuery.so") and the path after it ("/x", or "").
 // Returns false when the path is not under "/scripts/" or names no library.
 bool SplitScriptUrl(const std::string& url, std::string* name, std::string* path_info);
+
+// Whether the file or folder at path, its symbolic links followed, lies in
+// real_folder (a path without links, as realpath gives it) or is missing.
+// Reads the file system.
+bool ResolvesInside(const std::string& path, const std::string& real_folder);
 
 // folder without trailing "/" characters ("/" stays "/").
 std::string WithoutTrailingSlash(std::string folder);

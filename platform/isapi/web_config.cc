@@ -79,6 +79,11 @@ Status ParseWebConfig(const std::string& text, const std::string& source, WebCon
         return Status::InvalidArgument(where + "threads must be a number from 1 to 1024");
       }
       config->threads = static_cast<int>(threads);
+    } else if (key == "WebFollowLinksOutsideRoot") {
+      if (value != "0" && value != "1") {
+        return Status::InvalidArgument(where + "WebFollowLinksOutsideRoot must be 0 or 1");
+      }
+      config->follow_links_outside_root = value == "1";
     } else {
       return Status::InvalidArgument(where + "unknown key '" + key + "'");
     }
@@ -104,6 +109,7 @@ std::string FormatWebConfig(const WebConfig& config) {
       << "scripts = " << config.scripts << "\n"
       << "account = " << config.account << "\n"
       << "threads = " << config.threads << "\n";
+  if (config.follow_links_outside_root) out << "WebFollowLinksOutsideRoot = 1\n";
   return out.str();
 }
 
@@ -184,7 +190,7 @@ std::string WebUsage() {
          "  --help             this text\n"
          "\n"
          "Configuration file: one \"key = value\" per line, \"#\" starts a comment.\n"
-         "Keys: listen, root, scripts, account, threads.\n";
+         "Keys: listen, root, scripts, account, threads, WebFollowLinksOutsideRoot.\n";
 }
 
 }  // namespace tellwen::isapi

@@ -11,6 +11,10 @@
 //                         answer under /scripts/
 //   account = NAME        the account kivweb runs as when started as root
 //   threads = N           the number of request threads (1 to 1024)
+//   WebFollowLinksOutsideRoot = 0 or 1
+//                         1: serve files whose symbolic links lead out of the
+//                         web root (by default they are not found); written
+//                         to the file only when 1
 // Any other key, a line without "=", or a bad value is an error that names
 // the file and the line.
 //
@@ -31,6 +35,7 @@ struct WebConfig {
   std::string scripts = "/var/www/tellwen/scripts";
   std::string account = "kiv_user";
   int threads = 64;
+  bool follow_links_outside_root = false;
 };
 
 // Where kivweb looks for its file when --config is not given.

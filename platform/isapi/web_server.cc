@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -89,6 +90,10 @@ Status WebServer::Start(const WebConfig& config) {
   if (!IsFolder(paths_.scripts)) {
     return Status::NotFound("scripts folder '" + config.scripts + "' is not a folder");
   }
+  char* real_root = realpath(paths_.root.c_str(), nullptr);
+  real_root_ = real_root != nullptr ? real_root : paths_.root;
+  std::free(real_root);
+  follow_links_outside_root_ = config.follow_links_outside_root;
   paths_.server_name = config.listen_address;
   if (paths_.server_name == "0.0.0.0") paths_.server_name = LocalHostName();
 
@@ -249,7 +254,19 @@ int WebServer::BeginRequest(mg_connection* conn) {
   // the start, so that it is answered from the first connection on.
   const int status = server->ServeScript(conn, address, client_port);
   if (status != 0) return status;
+  if (!server->follow_links_outside_root_ && !server->InsideRoot(info->local_uri)) {
+    SendPlainError(conn, 404, "Not Found", "Not found.");
+    return 404;
+  }
   return ServeStaticRange(conn, server->paths_.root, server->paths_.scripts);
+}
+
+bool WebServer::InsideRoot(const char* url) const {
+  std::string path;
+  if (url == nullptr || !MapUrlToPath(url, paths_.root, paths_.scripts, &path)) return true;
+  if (!ResolvesInside(path, real_root_)) return false;
+  // A folder is served as its entry page.
+  return path.back() != '/' || ResolvesInside(path + "default.htm", real_root_);
 }
 
 int WebServer::ServeScript(mg_connection* conn, const std::string& client_address,

@@ -8,7 +8,10 @@
 // that names neither a file of the web root nor a loaded library is 404;
 // folders are never listed; CGI and server-side includes are off. A file the
 // account may not read is 404 too; error pages never name a path of the
-// machine.
+// machine. A URL whose file or folder, its symbolic links followed, lies
+// outside the web root is 404 as well, unless the configuration's
+// WebFollowLinksOutsideRoot allows it (the scripts folder's rules above
+// stand either way).
 //
 // Clients reach civetweb only through the accepting front (accept_front.h),
 // which holds idle and slow connections without a request thread and hands
@@ -73,6 +76,9 @@ class WebServer {
   static int LogAccess(const mg_connection* conn, const char* message);
   static int HttpError(mg_connection* conn, int status, const char* message);
 
+  // Whether url's file or folder (and a folder's entry page) lies inside
+  // the web root with its links followed, or is missing.
+  bool InsideRoot(const char* url) const;
   // 0 when the URL is not under the scripts URL.
   int ServeScript(mg_connection* conn, const std::string& client_address, int client_port);
 
@@ -80,6 +86,8 @@ class WebServer {
   mg_context* context_ = nullptr;
   ExtensionSet extensions_;
   ServerPaths paths_;
+  std::string real_root_;  // the web root, its links resolved
+  bool follow_links_outside_root_ = false;
   std::atomic<bool> ready_{false};
   std::atomic<int> in_flight_{0};  // extension requests being served
   std::string start_error_;        // civetweb's last message during mg_start

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -133,15 +134,27 @@ std::atomic<bool> library_per_thread{false};
 // and then. Until one call has succeeded, calls are serialised.
 std::atomic<bool> library_warm{false};
 
-// Held around a call into the library that may wait on the network: nothing
-// where the library runs per thread and has made its lazy state, else the
-// library's one lock.
+// The turns of the calls made before the library is warm. Not the library's
+// lock: contexts are made meanwhile, for a call that waits on a server that
+// never answers must not hold up the threads that start.
+std::timed_mutex& WarmUpMutex() {
+  static std::timed_mutex mutex;
+  return mutex;
+}
+
+// Held around a call into the library that may wait on the network: the
+// library's one lock where it does not run per thread; a turn of at most
+// kWarmUpTurnMs until it has made its lazy state; else nothing.
 class NetworkCallLock {
  public:
   NetworkCallLock() {
-    if (!library_per_thread.load(std::memory_order_acquire) ||
-        !library_warm.load(std::memory_order_acquire)) {
+    if (!library_per_thread.load(std::memory_order_acquire)) {
       lock_ = std::unique_lock<std::mutex>(LibraryMutex());
+    } else if (!library_warm.load(std::memory_order_acquire)) {
+      // Past the wait the call ahead is waiting on its server, not setting
+      // up the library: this call goes on beside it, without the turn.
+      turn_ = std::unique_lock<std::timed_mutex>(WarmUpMutex(),
+                                                 std::chrono::milliseconds(kWarmUpTurnMs));
     }
   }
   // The call reached a server and succeeded.
@@ -149,6 +162,7 @@ class NetworkCallLock {
 
  private:
   std::unique_lock<std::mutex> lock_;
+  std::unique_lock<std::timed_mutex> turn_;
 };
 
 class SmbFolderListing;
@@ -638,7 +652,7 @@ std::unique_ptr<FileReader> SmbNetwork::OpenFile(const std::string& path, NetSta
     return nullptr;
   }
   const std::string computer = ComputerOfUnc(path);
-  if (!ProbeComputer(computer, options_.port, options_.timeout_ms)) {
+  if (!ProbeComputer(computer, options_.port, options_.connect_timeout_ms)) {
     *status = NetStatus::kUnreachable;
     return nullptr;
   }

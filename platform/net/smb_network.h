@@ -21,8 +21,10 @@
 // thread ends. Once a call of the process has succeeded, threads call the
 // library at once, each through its own context (only making, starting and
 // freeing contexts is serialised), so a computer that does not answer holds
-// up only the threads that asked it (before that first success, calls are
-// made one at a time: the library sets up shared state during it);
+// up only the threads that asked it (before that first success, calls take
+// turns, as the library sets up shared state during one, but a call waits
+// its turn at most kWarmUpTurnMs: one that takes longer is waiting on a
+// server, and a server that never answers holds up no other call for long);
 // each call to a server waits at most options.timeout_ms, and a computer
 // named by a dotted address is first probed with a TCP connection (OpenEnum,
 // ShareList, OpenFile) so one that takes none is unreachable within that
@@ -59,8 +61,15 @@ struct SmbOptions {
   std::string config_file;
   int port = 0;            // 0: the default ports (445, then 139)
   int timeout_ms = 20000;  // per call to a server
+  // OpenFile's probe of a computer named by a dotted address: a download
+  // from a computer that takes no connection ends within this bound.
+  int connect_timeout_ms = 5000;
   std::string provider_name = "SMB Network";
 };
+
+// Before the first call of the process has succeeded, how long a call waits
+// for the call ahead of it.
+inline constexpr int kWarmUpTurnMs = 2000;
 
 // The port $TELLWEN_SMB_PORT names, or 0 when unset or not a port number.
 // Read by the program that builds the network, for SmbOptions::port.

@@ -65,7 +65,7 @@ int RemoveRangeCharts(int range_index, const std::string& chart_folder) {
 }
 
 bool GenerateCharts(int range_index, const std::tm& local_time, const std::string& chart_folder,
-                    SqlSession& sql, std::string* error) {
+                    SqlSession& sql, std::string* error, int keep_kind, std::string* kept_png) {
   const SqlResult result = sql.Run(ChartStatement(range_index, local_time), kStatChartsColumns,
                                    SqlCaller::kQueryRowReader);
   if (result.error) {
@@ -85,7 +85,8 @@ bool GenerateCharts(int range_index, const std::tm& local_time, const std::strin
     CStatChart chart(range_index);
     chart.Fill(result.rows, kind);
     std::string write_error;
-    if (!chart.DrawAndSave(folder + ChartFileName(kind, range_index, local_time), &write_error)) {
+    if (!chart.DrawAndSave(folder + ChartFileName(kind, range_index, local_time), &write_error,
+                           kind == keep_kind ? kept_png : nullptr)) {
       if (all_written && error) *error = write_error;
       all_written = false;
     }
@@ -102,20 +103,21 @@ ChartFile GetChartFile(std::string_view range_code, std::string_view kind_text,
   const std::string folder = WithFinalSlash(chart_folder);
   const std::string name = ChartFileName(kind, range_index, now);
   const std::string path = folder + name;
-  if (FileExists(path)) return ChartFile{name, path, ""};
+  if (FileExists(path)) return ChartFile{name, path, "", "", false};
 
   ChartLock lock;
   lock.Acquire(folder + kChartLockName, lock_wait);
   // Whoever owned the lock before us may have drawn the range meanwhile.
-  if (FileExists(path)) return ChartFile{name, path, ""};
+  if (FileExists(path)) return ChartFile{name, path, "", "", false};
 
   RemoveRangeCharts(range_index, folder);
   std::string error;
-  const bool generated = GenerateCharts(range_index, now, folder, sql, &error);
+  std::string png;
+  const bool generated = GenerateCharts(range_index, now, folder, sql, &error, kind, &png);
   lock.Release();
-  if (FileExists(path)) return ChartFile{name, path, ""};
+  if (FileExists(path)) return ChartFile{name, path, "", "", true};
   if (generated) error = "the chart " + path + " is missing after drawing";
-  return ChartFile{"", "", "no chart: " + error};
+  return ChartFile{"", "", "no chart: " + error, png, false};
 }
 
 }  // namespace tellwen::query

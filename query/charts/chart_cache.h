@@ -59,6 +59,10 @@ struct ChartFile {
   std::string name;   // relative to the chart folder; empty on failure
   std::string path;   // chart folder + name; empty on failure
   std::string error;  // why there is no file, for the error page and the log
+  // Without a file, the chart itself when it was drawn but could not be
+  // written (a full disk): the request is answered with it all the same.
+  std::string png;
+  bool drawn = false;  // the file was drawn and written for this request
   bool ok() const { return !name.empty(); }
 };
 
@@ -72,9 +76,11 @@ ChartFile GetChartFile(std::string_view range_code, std::string_view kind,
 // Runs spStatCharts for the range and time and draws all six charts into
 // the folder. True when the procedure gave at least two rows and every chart
 // was written; otherwise *error says what failed (a chart that could not be
-// written is missing afterwards, the others stay).
+// written is missing afterwards, the others stay). When the chart of kind
+// keep_kind cannot be written, *kept_png (if given) gets its PNG bytes.
 bool GenerateCharts(int range_index, const std::tm& local_time, const std::string& chart_folder,
-                    SqlSession& sql, std::string* error);
+                    SqlSession& sql, std::string* error, int keep_kind = -1,
+                    std::string* kept_png = nullptr);
 
 // Deletes the range's chart files of every kind and period from the folder
 // (names "kiv_chart_" + range word + "*.png"), and temporary files that an

@@ -202,6 +202,19 @@ void CChartCanvas::Quantise() {
   }
 }
 
+bool CChartCanvas::PngBytes(std::string* png) const {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* memory = ::open_memstream(&data, &size);
+  if (memory == nullptr) return false;
+  std::string png_error;
+  const bool written = image_.WritePng(memory, &png_error);
+  const bool closed = std::fclose(memory) == 0;
+  if (written && closed) png->assign(data, size);
+  std::free(data);
+  return written && closed;
+}
+
 bool CChartCanvas::SaveAsPng(const std::string& path, std::string* error) {
   if (surface_ == nullptr) {
     if (error) *error = "the canvas was not created";

@@ -69,6 +69,10 @@ class CChartCanvas {
   // when the file cannot be written.
   bool SaveAsPng(const std::string& path, std::string* error);
 
+  // The palette image as of the last SaveAsPng (or Quantise) as PNG bytes,
+  // for a chart whose file cannot be written. False when libpng fails.
+  bool PngBytes(std::string* png) const;
+
   // The palette image as of the last SaveAsPng (or quantise).
   const CPaletteImage& image() const { return image_; }
   // Copies the surface into the palette image without writing it.

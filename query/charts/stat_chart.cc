@@ -284,14 +284,17 @@ void CStatChart::Draw(CChartCanvas* canvas) {
   c.LineTo(428, 92);
 }
 
-bool CStatChart::DrawAndSave(const std::string& path, std::string* error) {
+bool CStatChart::DrawAndSave(const std::string& path, std::string* error,
+                             std::string* unsaved_png) {
   CChartCanvas canvas;
   if (!canvas.Create(kChartWidth, kChartHeight)) {
     if (error) *error = "cannot create the chart surface";
     return false;
   }
   Draw(&canvas);
-  return canvas.SaveAsPng(path, error);
+  if (canvas.SaveAsPng(path, error)) return true;
+  if (unsaved_png != nullptr) canvas.PngBytes(unsaved_png);
+  return false;
 }
 
 }  // namespace tellwen::query

@@ -49,8 +49,9 @@ class CStatChart {
   // Draws the whole chart on a canvas created at 443 x 150.
   void Draw(CChartCanvas* canvas);
 
-  // Draws on a canvas of its own and writes it as PNG to the path.
-  bool DrawAndSave(const std::string& path, std::string* error);
+  // Draws on a canvas of its own and writes it as PNG to the path. When the
+  // file cannot be written, *unsaved_png (if given) gets the PNG's bytes.
+  bool DrawAndSave(const std::string& path, std::string* error, std::string* unsaved_png = nullptr);
 
   // The left margin of the plot: 7 pixels per character of the formatted
   // maximum, plus 33.

@@ -4,16 +4,25 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "tests/support/file_text.h"
 #include "tests/support/matchers.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
 namespace {
@@ -61,6 +70,94 @@ TEST_F(SearchSite, LeadsFromTheRootToTheEntryPageAndTheHomePage) {
   EXPECT_EQ(Get(kivweb_.port(), "/kiv/sort.htc").Header("content-type"), "text/x-component");
   // Without a query string the extension answers its Default page.
   EXPECT_THAT(Get(kivweb_.port(), "/scripts/KIVQuery.so").body, HasSubstr("yoooooooo"));
+}
+
+TEST_F(SearchSite, MarksTheSearchesAKilledServerLeftRunningAsEndedWhenItStarts) {
+  ServeCatalog(Catalog(5));
+  ASSERT_EQ(Page(SearchQuery("song")).status, 200);
+  const std::string done = One("select query_id from stat_last_queries");
+  // The row spSearch writes for a search in flight when kivweb is killed.
+  Query(
+      "insert into stat_last_queries (query_data, query_id, data_db, stringu, query_status) "
+      "values ('2002-02-15 10:00:00', 'killed', getdate(), 'song', 1)",
+      0);
+  ASSERT_EQ(kill(kivweb_.pid(), SIGKILL), 0);
+  ASSERT_EQ(kivweb_.Wait(10000), 128 + SIGKILL);
+  ASSERT_EQ(kivweb_.Start({"--config", site_ + "/kivweb.conf", "--listen", "127.0.0.1:0"},
+                          dir_.path() + "/kivweb-again.log"),
+            "");
+  EXPECT_EQ(One("select query_status from stat_last_queries where query_id = 'killed'"), "3");
+  EXPECT_EQ(One("select query_status from stat_last_queries where query_id = '" + done + "'"), "2");
+}
+
+// The site with its data folder and settings store on a small disk of their
+// own (a tmpfs in a mount namespace of the test's own; root only) that the
+// test fills up. The reports and kivweb's log stay off it.
+class SearchSiteOnASmallDisk : public SearchSiteTest {
+ protected:
+  void SetUp() override {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs root";
+    const std::string disk = dir_.path() + "/disk";
+    std::filesystem::create_directories(disk);
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tellwen-test", disk.c_str(), "tmpfs", 0, "size=32m") != 0) {
+      GTEST_SKIP() << "no mount namespace: " << std::strerror(errno);
+    }
+    mounted_ = disk;
+    std::filesystem::create_directories(disk + "/data");
+    data_.emplace("TELLWEN_DATA", disk + "/data");
+    registry_.emplace("TELLWEN_REGISTRY", disk + "/registry");
+    SearchSiteTest::SetUp();
+  }
+  void TearDown() override {
+    SearchSiteTest::TearDown();
+    kivweb_.Stop();
+    if (!mounted_.empty()) umount2(mounted_.c_str(), MNT_DETACH);
+  }
+  // Writes a file until the disk is full.
+  void FillTheDisk() {
+    std::ofstream filler(mounted_ + "/filler", std::ios::binary);
+    const std::string block(1 << 20, '\0');
+    while (filler.write(block.data(), block.size())) {
+    }
+  }
+  std::string mounted_;
+  std::optional<ScopedEnv> data_, registry_;
+};
+
+TEST_F(SearchSiteOnASmallDisk, SearchesShowTheirResultsAndTheFullDiskIsReportedOnce) {
+  ServeCatalog(Catalog(5));
+  Set("ShouldReport", "1");
+  Set("ReportFile", dir_.path() + "/detail.txt");  // not on the full disk
+  FillTheDisk();
+  for (int i = 0; i < 3; ++i) {
+    HttpResponse found = Page(SearchQuery("song3"));
+    EXPECT_THAT(found.body, HasSubstr("song3.mp3")) << i;
+    EXPECT_THAT(found.body, Not(HasSubstr("fatal ERROR"))) << i;
+  }
+  std::filesystem::remove(mounted_ + "/filler");
+  EXPECT_THAT(Page(SearchQuery("song3")).body, HasSubstr("song3.mp3"));
+  const std::string detail = FileText(dir_.path() + "/detail.txt");
+  EXPECT_EQ(Occurrences(detail, "the log rows cannot be written"), 1u) << detail;
+  EXPECT_EQ(Occurrences(detail, "the log rows can be written again"), 1u);
+  // Logging resumed: the last search has its rows.
+  EXPECT_EQ(One("select count(*) from stat_searchs"), "1");
+}
+
+TEST_F(SearchSiteOnASmallDisk, TheHomePageShowsWhileItsCounterCannotBeStoredAndSaysSoOnce) {
+  ServeCatalog(Catalog(5));
+  ASSERT_THAT(Page("Command").body, HasSubstr("name=search"));
+  const int before = std::atoi(Setting("WebCounter").c_str());
+  FillTheDisk();
+  constexpr int kPages = 5;
+  for (int i = 0; i < kPages; ++i) EXPECT_THAT(Page("Command").body, HasSubstr("name=search")) << i;
+  const size_t said = Occurrences(kivweb_.Log(), "CKIVRegistry::SetValue() return 28");
+  EXPECT_GE(said, 1u) << kivweb_.Log();
+  EXPECT_LT(said, static_cast<size_t>(kPages)) << "said for every page";
+  std::filesystem::remove(mounted_ + "/filler");
+  Page("Command");
+  EXPECT_GT(std::atoi(Setting("WebCounter").c_str()), before);
 }
 
 TEST_F(SearchSite, FindsCatalogedFilesAndEscapesTheirNames) {

@@ -1,9 +1,10 @@
-// Downloads through kivweb when a computer accepts SMB connections and never
-// answers (a listener on 127.0.0.2 at the private smbd's port): each such
-// download ends within the SMB timeout with the open's error page, a
-// download from the healthy smbd on 127.0.0.1 is served meanwhile, and
-// downloads past the cap get the busy page at once while the site's pages
-// and files stay served.
+// Downloads through kivweb when computers accept SMB connections and never
+// answer (listeners on 127.0.0.2 and up at the private smbd's port): each
+// such download ends within the SMB timeout with the open's error page, on a
+// freshly started kivweb as on one that has served downloads; one such
+// computer holds at most its own places, so a download from the healthy
+// smbd on 127.0.0.1 is served meanwhile; downloads past the cap get the busy
+// page at once while the site's pages and files stay served.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -42,37 +43,45 @@ class SiteDownloadsHungHost : public SearchSiteTest {
         dir_.path(), "[files]\n  path = " + files + "\n  guest ok = yes\n  read only = yes\n",
         &error))
         << error;
-    ASSERT_TRUE(hung_.Start("127.0.0.2", smbd_.port(), &error)) << error;
     std::vector<Entry> entries = {{"//127.0.0.1", "files", "", "", "*", 0},
-                                  {"//127.0.0.1", "files", "", "", "healthy.bin", 101},
-                                  {"//127.0.0.2", "files", "", "", "*", 0}};
-    for (int i = 0; i < kHungFiles; ++i) {
-      entries.push_back({"//127.0.0.2", "files", "", "", "hung" + std::to_string(i) + ".bin", 1});
+                                  {"//127.0.0.1", "files", "", "", "healthy.bin", 101}};
+    for (int host = 0; host < kHungHosts; ++host) {
+      ASSERT_TRUE(hung_[host].Start(HungAddress(host), smbd_.port(), &error)) << error;
+      entries.push_back({"//" + HungAddress(host), "files", "", "", "*", 0});
+      for (int i = 0; i < kHungFiles; ++i) {
+        entries.push_back({"//" + HungAddress(host), "files", "", "", HungFile(host, i), 1});
+      }
     }
     ServeCatalog(entries, {"TELLWEN_SMB_PORT=" + std::to_string(smbd_.port()),
                            "TELLWEN_SMB_CONF=" + SmbdServer::ClientConfig()});
     Set("WebProxyEnabled", "1");
     Set("SecurityAllAreMembers", "1");
   }
+  static std::string HungAddress(int host) { return "127.0.0." + std::to_string(2 + host); }
+  static std::string HungFile(int host, int i) {
+    return "hung" + std::to_string(host) + "_" + std::to_string(i) + ".bin";
+  }
   std::string IdOf(const std::string& file) {
     return One("select id from aall where fn = '" + file + "'");
   }
   HttpResponse Download(const std::string& file) { return Page("Command?proxy=" + IdOf(file)); }
 
-  // Downloads count hung files at once on threads of their own; each one's
-  // answer and the seconds it took.
+  // Downloads of hung files at once on threads of their own (per_host from
+  // each of the first hosts); each one's answer and the seconds it took.
   struct Hung {
     std::vector<std::thread> threads;
     std::vector<HttpResponse> answers;
     std::vector<double> seconds;
     std::atomic<int> finished{0};
   };
-  void StartHung(int count, Hung* hung) {
-    hung->answers.resize(count);
-    hung->seconds.resize(count);
+  void StartHung(int hosts, int per_host, Hung* hung) {
     std::vector<std::string> ids;
-    for (int i = 0; i < count; ++i) ids.push_back(IdOf("hung" + std::to_string(i) + ".bin"));
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < per_host; ++i) {
+      for (int host = 0; host < hosts; ++host) ids.push_back(IdOf(HungFile(host, i)));
+    }
+    hung->answers.resize(ids.size());
+    hung->seconds.resize(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
       hung->threads.emplace_back([this, hung, i, id = ids[i]] {
         const Steady::time_point start = Steady::now();
         hung->answers[i] = Page("Command?proxy=" + id);
@@ -81,45 +90,79 @@ class SiteDownloadsHungHost : public SearchSiteTest {
       });
     }
   }
+  // Waits until count downloads hang at the silent computers (each probes
+  // its computer with one connection, then opens its session on another).
+  void WaitUntilHanging(int count) {
+    for (int i = 0; i < 200; ++i) {
+      int accepted = 0;
+      for (const SilentListener& host : hung_) accepted += host.accepted();
+      if (accepted >= 2 * count) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  // The healthy download, served within 5 s.
+  void ExpectHealthyServedAtOnce() {
+    const Steady::time_point start = Steady::now();
+    const HttpResponse healthy = Download("healthy.bin");
+    EXPECT_EQ(healthy.status, 200);
+    EXPECT_TRUE(healthy.body == healthy_bytes_) << healthy.body.substr(0, 300);
+    EXPECT_LT(SecondsSince(start), 5.0) << "the healthy download waited behind the hung ones";
+  }
 
-  static constexpr int kHungFiles = 24;
+  static constexpr int kHungHosts = 5;
+  static constexpr int kHungFiles = 16;
   // The web extension's SMB timeout (SmbOptions' default) and some slack.
   static constexpr double kBound = 20.0 + 8.0;
   SmbdServer smbd_;
-  SilentListener hung_;
+  SilentListener hung_[kHungHosts];
   std::string healthy_bytes_;
 };
 
-TEST_F(SiteDownloadsHungHost, HungDownloadsEndWithinTheTimeoutAndHealthyOnesAreServedMeanwhile) {
-  // SMB calls run side by side once one call of the process has succeeded.
-  ASSERT_TRUE(Download("healthy.bin").body == healthy_bytes_);
+TEST_F(SiteDownloadsHungHost, OnAFreshServerHungDownloadsEndSideBySideWithinTheTimeout) {
+  // No SMB call of the process has succeeded yet.
+  const int count = static_cast<int>(query::kMaxDownloadsPerComputer);
   Hung hung;
-  StartHung(5, &hung);
-  // Once the five hang at the silent computer (each download probes it with
-  // one connection, then opens its session on another), the healthy one is
-  // read.
-  for (int i = 0; i < 100 && hung_.accepted() < 2 * 5; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  const Steady::time_point start = Steady::now();
-  const HttpResponse healthy = Download("healthy.bin");
-  const double healthy_seconds = SecondsSince(start);
+  StartHung(1, count, &hung);
+  WaitUntilHanging(1);
+  ExpectHealthyServedAtOnce();
   for (std::thread& thread : hung.threads) thread.join();
-  EXPECT_EQ(healthy.status, 200);
-  EXPECT_TRUE(healthy.body == healthy_bytes_) << healthy.body.substr(0, 300);
-  EXPECT_LT(healthy_seconds, 5.0) << "the healthy download waited behind the hung ones";
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(hung.answers[i].status, 200) << i;
+  for (int i = 0; i < count; ++i) {
     EXPECT_THAT(hung.answers[i].body, HasSubstr("FileOpen&nbsp;failed&nbsp;on&nbsp;")) << i;
     EXPECT_LT(hung.seconds[i], kBound) << "download " << i;
   }
 }
 
+TEST_F(SiteDownloadsHungHost, OneHungComputerHoldsOnlyItsOwnPlacesAndHealthyOnesAreServed) {
+  ASSERT_TRUE(Download("healthy.bin").body == healthy_bytes_);
+  Hung hung;
+  const int count = static_cast<int>(query::kMaxDownloads);
+  StartHung(1, count, &hung);
+  const int held = static_cast<int>(query::kMaxDownloadsPerComputer);
+  WaitUntilHanging(held);
+  ExpectHealthyServedAtOnce();
+  for (std::thread& thread : hung.threads) thread.join();
+  int busy = 0;
+  for (int i = 0; i < count; ++i) {
+    if (hung.answers[i].status == 503) {
+      ++busy;
+      EXPECT_THAT(hung.answers[i].body, HasSubstr(query::kComputerBusyText)) << i;
+      EXPECT_LT(hung.seconds[i], 5.0) << "a refused download " << i << " waited";
+    } else {
+      EXPECT_THAT(hung.answers[i].body, HasSubstr("FileOpen&nbsp;failed&nbsp;on&nbsp;")) << i;
+      EXPECT_LT(hung.seconds[i], kBound) << "download " << i;
+    }
+  }
+  EXPECT_EQ(busy, count - held);
+}
+
 TEST_F(SiteDownloadsHungHost, DownloadsPastTheCapGetTheBusyPageAndTheSiteStaysServed) {
   ASSERT_TRUE(Download("healthy.bin").body == healthy_bytes_);
   Hung hung;
-  const int count = static_cast<int>(query::kMaxDownloads) + 4;
-  StartHung(count, &hung);
+  // Every computer within its own places, all of them past the cap.
+  const int per_host = static_cast<int>(query::kMaxDownloadsPerComputer);
+  const int count = kHungHosts * per_host;
+  ASSERT_GT(count, static_cast<int>(query::kMaxDownloads));
+  StartHung(kHungHosts, per_host, &hung);
   // The downloads past the cap are answered at once; then every slot is held
   // by a download that hangs.
   const int past_cap = count - static_cast<int>(query::kMaxDownloads);
@@ -142,6 +185,7 @@ TEST_F(SiteDownloadsHungHost, DownloadsPastTheCapGetTheBusyPageAndTheSiteStaysSe
     EXPECT_LT(hung.seconds[i], kBound) << "download " << i;
     if (hung.answers[i].status == 503) {
       ++busy;
+      EXPECT_THAT(hung.answers[i].body, HasSubstr(query::kDownloadsBusyText)) << i;
       EXPECT_LT(hung.seconds[i], 5.0) << "a refused download " << i << " waited";
     } else {
       EXPECT_THAT(hung.answers[i].body, HasSubstr("FileOpen&nbsp;failed")) << i;

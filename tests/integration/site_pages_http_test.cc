@@ -37,12 +37,6 @@ const char kOddFolder[] = "<i>x & 'q'";
 
 std::string ReadAll(const std::string& path) { return FileText(path); }
 
-size_t Count(const std::string& text, const std::string& piece) {
-  size_t n = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-  return n;
-}
-
 // An attribute value as the browser reads it.
 std::string AttrValue(std::string text) {
   for (const auto& [entity, c] : std::vector<std::pair<std::string, std::string>>{{"&quot;", "\""},
@@ -204,7 +198,7 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   EXPECT_THAT(last.body, HasSubstr(">rock&amp;roll</p>"));
   EXPECT_THAT(last.body, Not(HasSubstr("rock&roll")));
   EXPECT_THAT(last.body, HasSubstr(">song100</p>"));
-  EXPECT_EQ(Count(last.body, "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;done"), 3u);
+  EXPECT_EQ(Occurrences(last.body, "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;done"), 3u);
   EXPECT_THAT(last.body, Not(HasSubstr("running...")));
   EXPECT_THAT(last.body, Not(HasSubstr("error!")));
   EXPECT_THAT(last.body, HasSubstr("<b class='indreaptadeforma'>queries</b>"));
@@ -289,9 +283,9 @@ TEST_F(SitePages, StatisticsPagesShowTheCatalogAndTheSearchesMadeThroughTheSite)
   const HttpResponse files = Stats("files");
   ExpectWholePage(files, "files");
   EXPECT_THAT(files.body, HasSubstr("&nbsp;Files&nbsp;"));
-  EXPECT_EQ(Count(files.body, "width:202px;"), 1u);  // 100k - 1M: the songs
+  EXPECT_EQ(Occurrences(files.body, "width:202px;"), 1u);  // 100k - 1M: the songs
   EXPECT_THAT(files.body, HasSubstr("&nbsp;1.010</p>"));
-  EXPECT_EQ(Count(files.body, "background-color:#e7e8ea;"), 8u);
+  EXPECT_EQ(Occurrences(files.body, "background-color:#e7e8ea;"), 8u);
 
   // Charts: the panel, and a chart drawn and sent as a PNG through kivweb.
   const HttpResponse charts = Stats("charts");
@@ -364,7 +358,7 @@ TEST_F(SitePages, BrowseFramesWalkFromComputerToShareToFolders) {
   std::vector<std::string> computers = Paragraphs(a.body, "ptab1");
   std::sort(computers.begin(), computers.end());
   EXPECT_EQ(computers, (std::vector<std::string>{"O'Neil", "PC1", "PC2"}));
-  EXPECT_EQ(Count(a.body, "<td class=rrr nowrap>15-02-2002</td>"), 3u);
+  EXPECT_EQ(Occurrences(a.body, "<td class=rrr nowrap>15-02-2002</td>"), 3u);
   EXPECT_EQ(Trail(a.body), "<a href='/scripts/KIVQuery.so?Command?stats=browse&path='>/</a>");
 
   // A click on PC2: its shares in frame b, frame c at the computer.

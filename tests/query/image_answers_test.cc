@@ -183,6 +183,19 @@ TEST_F(ImageAnswers, ChartRequestDrawsOnceAndSendsThePng) {
   EXPECT_THAT(Short(), HasSubstr("127.0.0.1 chart  ["));
 }
 
+TEST_F(ImageAnswers, AChartThatCannotBeCachedIsSentAllTheSame) {
+  sql_.set_rule([](const std::string&, int, SqlResult* result) {
+    *result = RowsResult(StatRows(
+        8, [](int i) { return i; }, [](int i, int) { return i; }));
+  });
+  FakeRequest request = Request("Command?stats=chart&path=2&t=3");
+  request.scripts_folder = dir_.path() + "/full/";  // nothing can be written there
+  EXPECT_EQ(request.Run(server_), kHseStatusSuccess);
+  EXPECT_EQ(request.status, "200 OK");
+  EXPECT_THAT(request.headers, HasSubstr("Content-Type: image/png"));
+  EXPECT_THAT(request.body, StartsWith("\x89PNG"));
+}
+
 TEST_F(ImageAnswers, ChartWithoutRowsGivesTheFileOpenPage) {
   FakeRequest r = Get("Command?stats=chart&path=1&t=1");
   EXPECT_TRUE(r.transmitted.empty());

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -91,6 +92,34 @@ TEST_F(ReportLines, LongRequestTextsAreCutInEveryLineOfBothReports) {
   EXPECT_LT(short_report.size(), 20 * 5 * query::kReportTextLimit);
   EXPECT_LT(LongestLine("detail.txt"), 5 * query::kReportTextLimit);
   EXPECT_LT(Read("detail.txt").size(), 1024u * 1024u);
+}
+
+TEST_F(ReportLines, AFullDiskIsReportedOnceWhileSearchesStillShowTheirResults) {
+  std::atomic<bool> full{true};
+  sql_.set_rule([&](const std::string& batch, int, SqlResult* result) {
+    const bool search = batch.find("spSearch") != std::string::npos;
+    const bool writes = batch.find("insert ") != std::string::npos ||
+                        (search && batch.find(", 0;") == std::string::npos);
+    if (full && writes) {
+      FakeSql::Fail(result, "database or disk is full");
+    } else if (search) {
+      result->rows = {{"//PC1", "music", "", "", "found.mp3", "12", "2002-02-15 17:38:32", "7", "0",
+                       "0,0,0,0,0,0"}};
+    }
+  });
+  const std::string form = "search=found&recordfrom=0&recordto=199&dirs=on&files=on";
+  for (int i = 0; i < 3; ++i) {
+    FakeRequest request = Request("Command", "POST", form);
+    request.Run(server_);
+    EXPECT_THAT(request.body, HasSubstr(">found.mp3</a>"));
+    EXPECT_THAT(request.body, Not(HasSubstr("fatal ERROR")));
+  }
+  full = false;
+  Post(form);
+  const std::string detail = Read("detail.txt");
+  EXPECT_EQ(Occurrences(detail, "the log rows cannot be written"), 1u) << detail;
+  EXPECT_EQ(Occurrences(detail, "disk is full"), 1u);
+  EXPECT_EQ(Occurrences(detail, "the log rows can be written again"), 1u);
 }
 
 }  // namespace

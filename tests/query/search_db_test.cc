@@ -45,11 +45,6 @@ class SearchPageTest : public CatalogTest {
     request.Run(server_);
     return request;
   }
-  size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-  }
 
   query::CQueryServer server_{MachineSettings(), MachineSql(), MachineClock()};
 };
@@ -62,7 +57,7 @@ TEST_F(SearchPageTest, PostedFormSearchShowsRowsAndLogsTheSearch) {
                                      " inside directories and files&nbsp;",
                                      "displaying results <b>1</b> to <b>8</b>",
                                      "<table id=table3 style=\"display:none\""}));
-  EXPECT_EQ(Count(r.body, "<tr class=ab>"), 8u);
+  EXPECT_EQ(Occurrences(r.body, "<tr class=ab>"), 8u);
   EXPECT_THAT(r.body, HasSubstrings({">song2.mp3</a>", "&nbsp;1.23Gb", "&nbsp;&lt;1Kb",
                                      ">songs</a>&nbsp;</td><td></td>", "query time: 00:0",
                                      "kivShow('tablenav2', '');"}));
@@ -77,12 +72,12 @@ TEST_F(SearchPageTest, PostedFormSearchShowsRowsAndLogsTheSearch) {
 TEST_F(SearchPageTest, PagingForwardAndBackCoversEveryRowOnce) {
   const std::string base = "Command?search=song&dirs=on&files=on&pagesize=5&src=main";
   const FakeRequest first = Get(base + "&recordfrom=0&recordto=4");
-  EXPECT_EQ(Count(first.body, "<tr class=ab>"), 5u);
+  EXPECT_EQ(Occurrences(first.body, "<tr class=ab>"), 5u);
   EXPECT_THAT(first.body, HasSubstr("recordfrom=5&amp;recordto=9&amp;dowait=1&amp;dirs=on&amp;"
                                     "files=on&amp;pagesize=5&amp;src=main\">"));
   EXPECT_THAT(first.body, HasSubstr("color:#b0b0b0;\" >[ &lt&lt ]"));
   const FakeRequest second = Get(base + "&recordfrom=5&recordto=9&dowait=1");
-  EXPECT_EQ(Count(second.body, "<tr class=ab>"), 3u);
+  EXPECT_EQ(Occurrences(second.body, "<tr class=ab>"), 3u);
   EXPECT_THAT(second.body, HasSubstr("displaying results <b>6</b> to <b>8</b>"));
   EXPECT_THAT(second.body, HasSubstr("recordfrom=0&amp;recordto=4&amp;dowait=1"));
   EXPECT_THAT(second.body, HasSubstr("color:#b0b0b0;\" >[ &gt&gt ]"));
@@ -105,7 +100,7 @@ TEST_F(SearchPageTest, ExactSearchWithWildcardsAndAnUnderscore) {
   EXPECT_THAT(u.body, HasSubstr(">a_c.txt</a>"));
   EXPECT_THAT(u.body, Not(HasSubstr(">abc.txt</a>")));
   const FakeRequest star = Get("Command?search=s*3.txt&searchkind=exact&files=on&recordfrom=0");
-  EXPECT_EQ(Count(star.body, "<tr class=ab>"), 1u);
+  EXPECT_EQ(Occurrences(star.body, "<tr class=ab>"), 1u);
   EXPECT_THAT(star.body, HasSubstr(">song3.txt</a>"));
 }
 
@@ -113,15 +108,15 @@ TEST_F(SearchPageTest, CategoryAndSizeRestrictTheFiles) {
   const FakeRequest cat =
       Get("Command?search=song&files=on&dirs=on&fromcategory=on&searchcategory=Music");
   EXPECT_THAT(cat.body, HasSubstr(" inside directories and files"));
-  EXPECT_EQ(Count(cat.body, "<tr class=ab>"), 2u);
+  EXPECT_EQ(Occurrences(cat.body, "<tr class=ab>"), 2u);
   const FakeRequest unknown =
       Get("Command?search=song&files=on&fromcategory=on&searchcategory=Nope");
   EXPECT_THAT(unknown.body, HasSubstr(" inside files&nbsp;"));
-  EXPECT_EQ(Count(unknown.body, "<tr class=ab>"), 7u);
+  EXPECT_EQ(Occurrences(unknown.body, "<tr class=ab>"), 7u);
   const FakeRequest size =
       Get("Command?search=song&files=on&sizebetween=on&sizemin=1&sizeminunit=M&sizemax=max&"
           "sizemaxunit=M");
-  EXPECT_EQ(Count(size.body, "<tr class=ab>"), 2u);
+  EXPECT_EQ(Occurrences(size.body, "<tr class=ab>"), 2u);
   EXPECT_THAT(size.body, HasSubstr(">song1.mp3</a>"));
 }
 

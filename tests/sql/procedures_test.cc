@@ -23,6 +23,7 @@ struct Search {
   std::string query_data = "2002-02-15 10:00:00";
   std::string query_id = "0000000001";
   std::string category;
+  bool log_query = true;  // false: the call of a site that cannot write its rows
 };
 
 // " '( column like ''%word%'' )' " as the search request builds it.
@@ -57,7 +58,7 @@ class Procedures : public CatalogTest {
         std::to_string(s.shares) + ", " + std::to_string(s.dirs) + ", " + std::to_string(s.files) +
         ", " + LikeArgument("s2", s.word) + ", " + LikeArgument("d2", s.word) + ", " +
         LikeArgument("fn", s.word) + ", '" + s.ping + "', '" + s.word + "', '" + s.query_data +
-        "', '" + s.query_id + "', '" + s.category + "' ;";
+        "', '" + s.query_id + "', '" + s.category + "' " + (s.log_query ? "" : ", 0") + ";";
     SqlResult result = RunSql(call, 10, SqlCaller::kQuerySearch);
     EXPECT_FALSE(result.error) << call << "\n-> " << result.error_text;
     return result.rows;
@@ -185,6 +186,13 @@ TEST_F(Procedures, LastQueriesKeepTheFifteenNewestRequestsAllDone) {
     EXPECT_EQ(r[1], "2");
     EXPECT_EQ(r[2], "abc");
   }
+}
+
+TEST_F(Procedures, ASearchAskedNotToLogFindsAsAnyAndWritesNoRow) {
+  Search s;
+  s.log_query = false;
+  EXPECT_THAT(Hits(s), ElementsAre("music/old/abc.mp3", "abcshare//abc.txt"));
+  EXPECT_EQ(One("select count(*) from stat_last_queries"), "0");
 }
 
 TEST_F(Procedures, SearchAndMonitorDoNotWaitForTheUpdatesWrites) {

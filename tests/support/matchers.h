@@ -4,6 +4,9 @@
 // looked up in tellwen::testing and not in GoogleTest's ::testing), and
 // HasSubstrings, for a page that must hold many pieces.
 //
+// Occurrences counts a piece in a page or a report (a line that must be
+// written once).
+//
 // Thread safety: matchers are immutable; use them from any thread.
 #pragma once
 
@@ -23,6 +26,13 @@ using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
 using ::testing::Not;
 using ::testing::StartsWith;
+
+// How many times piece occurs in text, overlapping occurrences included.
+inline size_t Occurrences(const std::string& text, const std::string& piece) {
+  size_t n = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+  return n;
+}
 
 // Matches a text that contains every one of pieces. A mismatch names each
 // missing piece and shows the text once, where one HasSubstr per piece would

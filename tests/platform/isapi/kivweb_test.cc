@@ -225,7 +225,7 @@ TEST_F(KivwebTest, RefusesOversizedHeadsAndGoesOnServing) {
   EXPECT_EQ(Get(port(), "/kiv/default.htm").status, 200);
 }
 
-TEST_F(KivwebTest, RefusesRequestsWhoseBodyLengthCanBeReadTwoWaysAndCloses) {
+TEST_F(KivwebTest, RefusesRequestsThatCanBeReadTwoWaysAtOnceAndCloses) {
   Serve();
   // Each is followed by a request hidden where one reading ends the body.
   const std::string hidden = "GET /kiv/hidden-request.htm HTTP/1.1\r\nHost: x\r\n\r\n";
@@ -242,9 +242,21 @@ TEST_F(KivwebTest, RefusesRequestsWhoseBodyLengthCanBeReadTwoWaysAndCloses) {
       "0\r\n\r\n",
       "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: gzip, "
       "chunked\r\n\r\n0\r\n\r\n",
+      // Heads whose lines can be read two ways.
+      "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nContent-Length : 8\r\n\r\nabcdefgh",
+      "POST /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nContent-Length\t: 8\r\n\r\nabcdefgh",
+      "GET /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nX-A: 1\r\n Content-Length: 5\r\n\r\n",
+      "GET /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\nHost: y\r\n\r\n",
+      "GET /scripts/Echo.so?post HTTP/1.1\r\nConnection: keep-alive\r\n\r\n",
+      "GET /scripts/Echo.so?post HTTP/1.1\r\nHost: x/y\r\n\r\n",
+      "GET /scripts/Echo.so?post HTTP/1.1\nHost: x\n\n",
+      "GET /scripts/Echo.so?post HTTP/1.1\r\nHost: x\nX-A: 1\r\n\r\n",
+      "GET /scripts/Echo.so?post HTTP/1.1\r\nHost: x\rX-A: 1\r\n\r\n",
+      "GET  /scripts/Echo.so?post HTTP/1.1\r\nHost: x\r\n\r\n",
   };
   for (const std::string& head : heads) {
     HttpConnection connection(port());
+    connection.set_read_timeout_ms(5000);  // refused at once, not at a timeout
     ASSERT_TRUE(connection.Send(head + hidden));
     HttpResponse response = connection.Read();
     EXPECT_EQ(response.status, 400) << head;
@@ -256,6 +268,37 @@ TEST_F(KivwebTest, RefusesRequestsWhoseBodyLengthCanBeReadTwoWaysAndCloses) {
   EXPECT_THAT(server_.Log(), Not(HasSubstr("hidden-request"))) << server_.Log();
   EXPECT_THAT(server_.Log(), Not(HasSubstr("?post HTTP/1.1\" 200")));
   EXPECT_THAT(server_.Log(), Not(HasSubstr("?post HTTP/1.0\" 200")));
+}
+
+TEST_F(KivwebTest, ServesAbsoluteTargetsAsTheirPathAndRefusesTheAsteriskForm) {
+  Serve();
+  HttpResponse absolute =
+      Fetch(port(), "GET http://127.0.0.1/kiv/ HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(absolute.status, 200);
+  EXPECT_EQ(absolute.body, "<html>entry page</html>");
+  // The target's host stands for the Host line.
+  HttpResponse vars = Fetch(port(),
+                            "GET HTTP://site.example:81/scripts/Echo.so?vars?names=HTTP_HOST,URL "
+                            "HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_THAT(vars.body, HasSubstrings({"HTTP_HOST=site.example:81\n", "URL=/scripts/Echo.so\n"}));
+  struct Case {
+    std::string request_line;
+    int status;
+  } cases[] = {
+      {"OPTIONS * HTTP/1.1", 501},
+      {"GET * HTTP/1.1", 400},
+      {"CONNECT 127.0.0.1:80 HTTP/1.1", 501},
+      {"GET http://user@127.0.0.1/kiv/ HTTP/1.1", 400},
+      {"GET ftp://127.0.0.1/kiv/ HTTP/1.1", 400},
+      {"GET kiv/default.htm HTTP/1.1", 400},
+  };
+  for (const Case& c : cases) {
+    HttpConnection connection(port());
+    connection.set_read_timeout_ms(5000);
+    ASSERT_TRUE(connection.Send(c.request_line + "\r\nHost: x\r\n\r\n"));
+    EXPECT_EQ(connection.Read().status, c.status) << c.request_line;
+    EXPECT_TRUE(connection.ClosedByServer(5000)) << c.request_line;
+  }
 }
 
 TEST_F(KivwebTest, RefusesPathsThatLeaveTheWebRoot) {
@@ -286,6 +329,32 @@ TEST_F(KivwebTest, RefusesPathsThatLeaveTheWebRoot) {
       EXPECT_THAT(response.body, Not(HasSubstr("TOP SECRET"))) << path;
     }
   }
+}
+
+TEST_F(KivwebTest, FollowsLinksOutOfTheWebRootOnlyWhenConfiguredTo) {
+  fs::create_directories(dir_.path() + "/outside");
+  WriteFile(dir_.path() + "/outside/page.htm", "OUTSIDE");
+  WriteFile(dir_.path() + "/outside/default.htm", "OUTSIDE ENTRY");
+  fs::create_directory_symlink(dir_.path() + "/outside", root_ + "/kiv/lnk");
+  fs::create_symlink("../../secret.txt", root_ + "/kiv/secret.txt");
+  fs::create_directories(root_ + "/entry");
+  fs::create_symlink(dir_.path() + "/outside/default.htm", root_ + "/entry/default.htm");
+  fs::create_symlink("default.htm", root_ + "/kiv/inside.htm");
+  const char* outside[] = {"/kiv/lnk/page.htm", "/kiv/lnk/", "/kiv/secret.txt", "/entry/"};
+  Serve();
+  for (const char* url : outside) {
+    HttpResponse response = Get(port(), url);
+    EXPECT_EQ(response.status, 404) << url;
+    EXPECT_THAT(response.body, Not(HasSubstr("OUTSIDE"))) << url;
+    EXPECT_EQ(Get(port(), url, "Range: bytes=0-3\r\n").status, 404) << url;
+  }
+  EXPECT_EQ(Get(port(), "/kiv/inside.htm").body, "<html>entry page</html>");
+  server_.Stop();
+  WriteFile(config_, ReadFile(config_) + "WebFollowLinksOutsideRoot = 1\n");
+  Serve();
+  EXPECT_EQ(Get(port(), "/kiv/lnk/page.htm").body, "OUTSIDE");
+  EXPECT_EQ(Get(port(), "/kiv/secret.txt").body, "TOP SECRET");
+  EXPECT_EQ(Get(port(), "/entry/").body, "OUTSIDE ENTRY");
 }
 
 TEST_F(KivwebTest, NeverRunsProgramsOfTheWebRoot) {

@@ -7,6 +7,23 @@ namespace {
 
 using Headers = std::vector<std::pair<std::string, std::string>>;
 
+TEST(RequestHead, ReadsTargetsAndFieldsOfSoundHeads) {
+  RequestHead head;
+  std::string why;
+  ASSERT_EQ(ParseRequestHead("GET /a?b HTTP/1.0\r\nX-A:  1 \r\n\r\n", &head, &why), 0) << why;
+  EXPECT_EQ(head.method + " " + head.target + " " + head.version, "GET /a?b 1.0");
+  EXPECT_EQ(head.headers, (Headers{{"X-A", "1"}}));
+  // An absolute target: its path (or "/") and its host, Host line or not.
+  ASSERT_EQ(ParseRequestHead("GET http://h:81?q HTTP/1.0\r\n\r\n", &head, &why), 0) << why;
+  EXPECT_EQ(head.target, "/?q");
+  EXPECT_EQ(head.headers, (Headers{{"Host", "h:81"}}));
+  ASSERT_EQ(ParseRequestHead("GET https://h/x HTTP/1.1\r\nHost: other\r\n\r\n", &head, &why), 0);
+  EXPECT_EQ(head.target, "/x");
+  EXPECT_EQ(head.headers, (Headers{{"Host", "h"}}));
+  // An empty Host is allowed (a target without a host has one).
+  EXPECT_EQ(ParseRequestHead("GET / HTTP/1.1\r\nHost:\r\n\r\n", &head, &why), 0);
+}
+
 TEST(RequestFraming, AcceptsOneSoundLength) {
   EXPECT_EQ(FramingFault("1.1", {}), "");
   EXPECT_EQ(FramingFault("1.1", {{"Host", "x"}, {"Content-Length", "12"}}), "");

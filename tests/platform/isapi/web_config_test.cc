@@ -41,6 +41,7 @@ TEST(WebConfig, RejectsWhatItCannotUseNamingTheLine) {
       {"account =\n", "account must not be empty"},
       {"scripts = \n", "scripts must be an absolute folder"},
       {"Root = /x\n", "unknown key 'Root'"},
+      {"WebFollowLinksOutsideRoot = yes\n", "f:1: WebFollowLinksOutsideRoot must be 0 or 1"},
   };
   for (const Case& c : cases) {
     WebConfig config;
@@ -57,12 +58,14 @@ TEST(WebConfig, SavedFileReadsBackTheSame) {
   config.scripts = "/a b/scripts/";
   config.account = "kiv_user";
   config.threads = 12;
+  config.follow_links_outside_root = true;
   const std::string path = dir.path() + "/kivweb.conf";
   ASSERT_EQ(SaveWebConfig(path, config).message(), "");
   WebConfig back;
   back.threads = 1;
   ASSERT_EQ(LoadWebConfig(path, &back).message(), "");
   EXPECT_EQ(FormatWebConfig(back), FormatWebConfig(config));
+  EXPECT_TRUE(back.follow_links_outside_root);
   EXPECT_THAT(SaveWebConfig(dir.path() + "/no/such/folder/x.conf", config).message(),
               HasSubstr("cannot write configuration file"));
 }

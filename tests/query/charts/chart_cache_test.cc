@@ -161,10 +161,12 @@ TEST_F(ChartCache, FewerThanTwoRowsGiveNoChart) {
   EXPECT_EQ(Statements().size(), 2u);  // nothing cached: each request asks again
 }
 
-TEST_F(ChartCache, AFolderThatCannotBeWrittenGivesNoChart) {
+TEST_F(ChartCache, AFolderThatCannotBeWrittenGivesNoFileButTheChartItself) {
   const ChartFile file = GetChartFile("2", "1", Folder() + "gone/", sql_, clock_);
   EXPECT_FALSE(file.ok());
   EXPECT_THAT(file.error, HasSubstr("cannot create"));
+  EXPECT_EQ(file.png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_FALSE(file.drawn);
   std::string error;
   EXPECT_FALSE(GenerateCharts(1, clock_.local_time, Folder() + "gone/", sql_, &error));
   EXPECT_THAT(error, HasSubstr("gone"));

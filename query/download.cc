@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/list_value.h"
+#include "platform/net/credentials_file.h"
 #include "platform/net/smb_url.h"
 #include "query/escape.h"
 #include "query/file_sender.h"
@@ -115,10 +116,35 @@ class ComputerSlot {
   bool taken_ = false;
 };
 
+// The scan account offered to one computer for one download, on the
+// request thread; the thread's later downloads are guest logins again.
+class ScanLogin {
+ public:
+  ScanLogin(net::Network& network, const std::string& computer)
+      : network_(network), computer_("\\\\" + computer) {}
+  ~ScanLogin() {
+    if (offered_) network_.CancelConnection(computer_, true);
+  }
+  ScanLogin(const ScanLogin&) = delete;
+  ScanLogin& operator=(const ScanLogin&) = delete;
+  void Offer(const net::NetAccount& account) {
+    net::NetResource resource;
+    resource.remote_name = computer_;
+    network_.AddConnection(resource, account);
+    offered_ = true;
+  }
+
+ private:
+  net::Network& network_;
+  const std::string computer_;
+  bool offered_ = false;
+};
+
 }  // namespace
 
-void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
-                     SqlSession& sql, RequestReports& reports) {
+void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy,
+                     const DownloadSettings& settings, net::Network& network, SqlSession& sql,
+                     RequestReports& reports) {
   long long id = 0;
   if (!ParseCatalogId(proxy, &id)) {
     InvalidFile(ctx);
@@ -152,7 +178,20 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Net
     return;
   }
   net::NetStatus status = net::NetStatus::kOk;
+  // Declared before the reader, so the file is closed before the login goes.
+  ScanLogin scan_login(network, computer);
   std::unique_ptr<net::FileReader> reader = network.OpenFile(path, &status);
+  if (!reader && status == net::NetStatus::kAccessDenied && settings.with_scan_account) {
+    net::NetAccount account;
+    const std::string problem =
+        net::LoadScanAccount(settings.credentials_file, settings.use_kerberos, &account);
+    if (!problem.empty()) {
+      reports.Detail("download: scan account: " + LogSafe(problem));
+    } else if (!account.user.empty()) {
+      scan_login.Offer(account);
+      reader = network.OpenFile(path, &status);
+    }
+  }
   if (!reader) {
     reports.Detail("download: " + std::string(net::NetStatusText(status)) + " on " + LogSafe(path));
     WriteAnswerPage(ctx, "FileOpen&nbsp;failed&nbsp;on&nbsp;'" + HtmlEscapeSpaces(path) +

@@ -7,7 +7,8 @@
 // the results page and the download itself.
 //
 // A permitted download looks the file up by its catalog id (only a decimal
-// number reaches SQL), reads it from its share over SMB as guest and streams
+// number reaches SQL), reads it from its share over SMB as guest (or, where
+// DownloadWithScanAccount allows, with the scan account) and streams
 // it to the browser in blocks of bounded size, so a file of any size never
 // sits in memory. The attachment's name is made safe for the header.
 //
@@ -68,8 +69,12 @@ inline constexpr const char* kComputerBusyText =
 inline constexpr size_t kDownloadBlock = 64 * 1024;
 
 // The download of catalog id text `proxy` (the caller has the permission);
-// the id is looked up through sql.
-void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy, net::Network& network,
-                     SqlSession& sql, RequestReports& reports);
+// the id is looked up through sql. The file is read as the guest; with
+// settings.with_scan_account, a file the guest may not read is read with the
+// scan account, offered for that download only (a credentials file that
+// cannot be read is said in the detailed report, never its content).
+void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy,
+                     const DownloadSettings& settings, net::Network& network, SqlSession& sql,
+                     RequestReports& reports);
 
 }  // namespace tellwen::query

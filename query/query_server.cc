@@ -160,7 +160,9 @@ void CQueryServer::Command(CHttpServerContext* ctx, const CommandParams& p) {
   if (p.proxy != kDefault) {
     // Without the download permission the answer is empty.
     no_page();
-    if (download) DownloadRequest(ctx, p.proxy, *network_, sql_, page.reports);
+    if (download) {
+      DownloadRequest(ctx, p.proxy, page.site.download, *network_, sql_, page.reports);
+    }
     return;
   }
   if (p.stats == "chart") {

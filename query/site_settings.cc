@@ -1,5 +1,6 @@
 #include "query/site_settings.h"
 
+#include "common/scan_account_settings.h"
 #include "common/settings_fields.h"
 #include "common/update_state.h"
 #include "query/search.h"
@@ -28,6 +29,12 @@ SiteSettings ReadSnapshot(Settings& settings) {
   site.download.proxy_enabled = settings.GetValue("WebProxyEnabled") == "1";
   site.download.all_are_members = settings.GetValue("SecurityAllAreMembers") == "1";
   site.download.members_list = settings.GetValue("WebMembersList");
+  const ScanAccountSettings scan = ReadScanAccountSettings(settings);
+  site.download.with_scan_account = scan.download_with_scan_account;
+  if (site.download.with_scan_account) {
+    site.download.credentials_file = scan.credentials_file;
+    site.download.use_kerberos = scan.use_kerberos;
+  }
   site.access.web_status = settings.GetValue("WebStatus");
   site.access.allow_all_ips = settings.GetBoolValue("SecurityAllowAllIPs");
   site.access.ban_list = settings.GetValue("WebBanList");

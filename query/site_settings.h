@@ -33,6 +33,12 @@ struct DownloadSettings {
   bool proxy_enabled = false;    // WebProxyEnabled is "1"
   bool all_are_members = false;  // SecurityAllAreMembers is "1"
   std::string members_list;      // WebMembersList
+  // DownloadWithScanAccount is "1": where the guest is refused, the scan
+  // account of credentials_file (ScanCredentialsFile; ScanUseKerberos) is
+  // offered, read afresh for each such download.
+  bool with_scan_account = false;
+  std::string credentials_file;
+  bool use_kerberos = false;
 };
 
 // The request logs; the file names are read only when their log is on.

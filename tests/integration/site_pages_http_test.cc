@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/net/credentials_file.h"
 #include "query/escape.h"
 #include "tests/integration/search_site.h"
 #include "tests/integration/smbd_server.h"
@@ -669,6 +671,59 @@ TEST_F(SiteDownloads, SendsTheFileOfACatalogIdToAPermittedCaller) {
   const std::string line = " download [" + IdOf("plain.bin") + "]";
   EXPECT_TRUE(Eventually([&] { return ShortReport().find(line) != std::string::npos; }))
       << ShortReport();
+}
+
+// A share that refuses the guest: its files come only with the scan
+// account, and only where DownloadWithScanAccount allows it.
+class SiteDownloadsWithScanAccount : public SitePages {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "adding a user to smbd's database needs root";
+    SitePages::SetUp();
+    if (HasFatalFailure()) return;
+    const std::string files = dir_.path() + "/tree/private";
+    std::filesystem::create_directories(files);
+    std::ofstream(files + "/secret.bin", std::ios::binary) << "private bytes";
+    std::string error;
+    ASSERT_TRUE(smbd_.Start(dir_.path(),
+                            "  map to guest = never\n  restrict anonymous = 2\n"
+                            "[private]\n  path = " +
+                                files + "\n  guest ok = no\n",
+                            &error))
+        << error;
+    const std::string user = getpwuid(::geteuid())->pw_name;
+    ASSERT_TRUE(smbd_.AddUser(user, "Dl-7pw", &error)) << error;
+    Set("WebProxyEnabled", "1");
+    Set("SecurityAllAreMembers", "1");
+    const std::string c = "//127.0.0.1";
+    ServeCatalog({{c, "private", "", "", "secret.bin", 1}},
+                 {"TELLWEN_SMB_PORT=" + std::to_string(smbd_.port()),
+                  "TELLWEN_SMB_CONF=" + SmbdServer::ClientConfig()});
+    // The file is the web account's own, mode 0600, as it must be for the
+    // site to offer the account (written after the site's tree was opened
+    // up to that account).
+    const std::string credentials = dir_.path() + "/scan.credentials";
+    ASSERT_EQ(net::WriteCredentialsFile(credentials, net::NetAccount{user, "Dl-7pw", "", false}),
+              "");
+    if (const passwd* web = getpwnam(RunAsAccount().c_str())) {
+      ASSERT_EQ(::chown(credentials.c_str(), web->pw_uid, web->pw_gid), 0);
+    }
+    Set("ScanCredentialsFile", credentials);
+  }
+  SmbdServer smbd_;
+};
+
+TEST_F(SiteDownloadsWithScanAccount, OnlyWhereTheSettingAllowsItAndForThatDownloadOnly) {
+  const std::string id = One("select id from aall where fn = 'secret.bin'");
+  const std::string page = "Command?proxy=" + id;
+  Set("DownloadWithScanAccount", "0");
+  EXPECT_THAT(Page(page).body, HasSubstr("Error was: 'access denied'"));
+  Set("DownloadWithScanAccount", "1");
+  EXPECT_EQ(Page(page).body, "private bytes") << ReadAll(dir_.path() + "/report.txt");
+  // The account was offered for that download only.
+  Set("DownloadWithScanAccount", "0");
+  EXPECT_THAT(Page(page).body, HasSubstr("Error was: 'access denied'"));
+  EXPECT_THAT(kivweb_.Log(), Not(HasSubstr("Dl-7pw")));
 }
 
 TEST_F(SiteDownloads, RefusesWhenDownloadsAreOffOrTheCallerIsNoMember) {

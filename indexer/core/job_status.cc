@@ -38,11 +38,19 @@ void JobStatus::AddFoundComputer(const std::string& line) {
   found_computers_.push_back(line);
 }
 
+namespace {
+
+// The lines of a growing report from index `from` on.
+std::vector<std::string> LinesFrom(const std::vector<std::string>& lines, size_t from) {
+  if (from >= lines.size()) return {};
+  return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end());
+}
+
+}  // namespace
+
 std::vector<std::string> JobStatus::FoundComputers(size_t from) const {
   MutexLock lock(texts_mutex_);
-  if (from >= found_computers_.size()) return {};
-  return std::vector<std::string>(found_computers_.begin() + static_cast<std::ptrdiff_t>(from),
-                                  found_computers_.end());
+  return LinesFrom(found_computers_, from);
 }
 
 void JobStatus::ClearFoundComputers() {
@@ -58,9 +66,7 @@ void JobStatus::AddRefusal(const std::string& line) {
 
 std::vector<std::string> JobStatus::Refusals(size_t from) const {
   MutexLock lock(texts_mutex_);
-  if (from >= refusals_.size()) return {};
-  return std::vector<std::string>(refusals_.begin() + static_cast<std::ptrdiff_t>(from),
-                                  refusals_.end());
+  return LinesFrom(refusals_, from);
 }
 
 void JobStatus::ClearRefusals() {

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "common/thread_annotations.h"
+#include "base/thread_annotations.h"
 
 namespace tellwen {
 namespace {

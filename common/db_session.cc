@@ -5,11 +5,11 @@
 #include <cstdlib>
 
 #include "common/connection_pool.h"
-#include "common/keyed_table.h"
+#include "base/keyed_table.h"
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "common/settings.h"
-#include "common/text_trim.h"
+#include "base/text_trim.h"
 #include "platform/sqlserver/sql_server.h"
 
 namespace tellwen {

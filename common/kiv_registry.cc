@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/clock.h"
-#include "common/host_name.h"
-#include "common/int_text.h"
+#include "base/clock.h"
+#include "base/host_name.h"
+#include "base/int_text.h"
 #include "common/scan_account_settings.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/registry/registry.h"
 
 namespace tellwen {
@@ -131,7 +131,7 @@ constexpr DefaultEntry kDefaults[] = {
 // Formats a message the way the store reports hive failures: a text of at
 // most 200 bytes naming the call and its code. A failure is shown once per
 // key folder (the hive root while there is none), value and text, then
-// counted (common/user_messages.h): a store that cannot be written fails on
+// counted (base/user_messages.h): a store that cannot be written fails on
 // every request of the site, and each would otherwise add a line to the log.
 void ShowFailure(const char* format, int code, const std::string& folder,
                  const std::string& value) {

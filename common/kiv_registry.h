@@ -8,7 +8,7 @@
 // read goes to the hive, so a change made by one program is seen by the next
 // read of any other.
 //
-// Failures of the hive are shown as message boxes (common/user_messages.h)
+// Failures of the hive are shown as message boxes (base/user_messages.h)
 // that name the call and its errno code; the operation then goes on. Each
 // failure is shown once per value and cause, then only counted: a message of
 // the same value and cause again comes at most once a minute, with the count

@@ -1,6 +1,6 @@
 #include "common/network_search_settings.h"
 
-#include "common/list_value.h"
+#include "base/list_value.h"
 
 namespace tellwen {
 

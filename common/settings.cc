@@ -1,6 +1,6 @@
 #include "common/settings.h"
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "common/kiv_registry.h"
 
 namespace tellwen {

@@ -29,7 +29,7 @@ class Settings {
   // name the defaults table does not know.
   virtual std::string DefaultValue(const std::string& name) = 0;
 
-  // GetValue read as LeadingInt (common/int_text.h).
+  // GetValue read as LeadingInt (base/int_text.h).
   int GetIntValue(const std::string& name);
   bool GetBoolValue(const std::string& name) { return GetIntValue(name) != 0; }
 };

@@ -1,6 +1,6 @@
 #include "common/sql_session.h"
 
-#include "common/deep_stack.h"
+#include "base/deep_stack.h"
 
 namespace tellwen {
 

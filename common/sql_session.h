@@ -4,7 +4,7 @@
 // that tests can record the batches and fail chosen ones (the fake in
 // tests/support). DatabaseSql is the real one: one database session
 // (common/db_session.h) per batch with the caller's timeouts, run on a stack
-// deep enough for the embedded server's parser (common/deep_stack.h).
+// deep enough for the embedded server's parser (base/deep_stack.h).
 //
 // Thread safety: DatabaseSql keeps no state of its own (see SqlSettingsScope
 // below); any number of threads may call it at once. Other implementations

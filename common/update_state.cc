@@ -1,18 +1,13 @@
 #include "common/update_state.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <thread>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "common/db_session.h"
 
 namespace tellwen {
@@ -69,10 +64,6 @@ bool ReadUpdateStateFile(const std::string& folder, UpdateSavedValues* values) {
   return true;
 }
 
-std::string ErrnoText(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + std::strerror(errno);
-}
-
 }  // namespace
 
 std::string UpdateStateFolder() { return DataFolder(); }
@@ -81,19 +72,15 @@ std::string UpdateLockFile(const std::string& folder) { return folder + "/kivupd
 
 std::string UpdateStateFile(const std::string& folder) { return folder + "/kivupdate.state"; }
 
-Status WriteUpdateStateFile(const std::string& folder, const UpdateSavedValues& values) {
+Status WriteUpdateStateFile(const std::string& folder, const UpdateSavedValues& values,
+                            FileEnv* env) {
   const std::string path = UpdateStateFile(folder);
-  const std::string temporary = path + ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << Escape(values.web_status) << '\n'
-        << Escape(values.first_page_info) << '\n'
-        << Escape(values.first_page_info_severity) << '\n';
-    out.flush();
-    if (!out) return Status::IoError("Cannot write " + temporary);
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    return Status::IoError(ErrnoText("Cannot replace", path));
+  const std::string text = Escape(values.web_status) + '\n' + Escape(values.first_page_info) +
+                           '\n' + Escape(values.first_page_info_severity) + '\n';
+  AtomicWriteOptions options;
+  options.env = env;
+  if (const int error = WriteFileAtomically(path, text, options); error != 0) {
+    return Status::IoError("Cannot write " + path + ": " + std::strerror(error));
   }
   return Status::Ok();
 }
@@ -106,29 +93,16 @@ bool MayBeLeftByUpdate(const std::string& web_status, const std::string& first_p
   return web_status == kWebStatusUpdating || first_page_info == kUpdateBanner;
 }
 
-UpdateLock::~UpdateLock() {
-  if (fd_ >= 0) close(fd_);  // releases the lock
-}
-
 Status UpdateLock::Acquire(const std::string& folder, std::chrono::milliseconds wait) {
   const std::string path = UpdateLockFile(folder);
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
-  if (fd < 0) return Status::IoError(ErrnoText("Cannot open the update lock file", path));
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
-      const bool busy = errno == EWOULDBLOCK;
-      const Status failure =
-          busy ? Status::Unavailable("Another database update is running (" + path + " is locked).")
-               : Status::IoError(ErrnoText("Cannot lock", path));
-      close(fd);
-      return failure;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  FileLockOptions options;
+  options.mode = 0664;
+  options.what = "the update lock file";
+  const Status locked = lock_.Acquire(path, wait, options);
+  if (locked.code() == Status::Code::kUnavailable) {
+    return Status::Unavailable("Another database update is running (" + path + " is locked).");
   }
-  fd_ = fd;
-  return Status::Ok();
+  return locked;
 }
 
 bool PutBackWhatAnUpdateLeft(const std::string& folder, Settings& settings) {
@@ -154,25 +128,20 @@ Status RecoverUnfinishedUpdate(const std::string& folder, Settings& settings,
   UpdateRecovery ignored;
   if (outcome == nullptr) outcome = &ignored;
   *outcome = UpdateRecovery::kNothingLeft;
-  const std::string path = UpdateLockFile(folder);
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return Status::Ok();
-    return Status::IoError(ErrnoText("Cannot open the update lock file", path));
+  FileLockOptions options;
+  options.shared = true;
+  options.create = false;
+  options.what = "the update lock file";
+  FileLock lock;
+  const Status locked = lock.Acquire(UpdateLockFile(folder), std::chrono::milliseconds(0), options);
+  // No lock file: no update ever ran with this folder.
+  if (locked.code() == Status::Code::kNotFound) return Status::Ok();
+  if (locked.code() == Status::Code::kUnavailable) {
+    *outcome = UpdateRecovery::kUpdateRunning;
+    return Status::Ok();
   }
-  int locked;
-  do {
-    locked = flock(fd, LOCK_SH | LOCK_NB);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    const bool busy = errno == EWOULDBLOCK;
-    const Status status = busy ? Status::Ok() : Status::IoError(ErrnoText("Cannot lock", path));
-    close(fd);
-    if (busy) *outcome = UpdateRecovery::kUpdateRunning;
-    return status;
-  }
+  if (!locked.ok()) return locked;
   if (PutBackWhatAnUpdateLeft(folder, settings)) *outcome = UpdateRecovery::kPutBack;
-  close(fd);  // releases the lock
   return Status::Ok();
 }
 

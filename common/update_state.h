@@ -27,8 +27,10 @@
 #include <chrono>
 #include <string>
 
+#include "base/file_env.h"
+#include "base/file_lock.h"
+#include "base/status.h"
 #include "common/settings.h"
-#include "common/status.h"
 
 namespace tellwen {
 
@@ -50,8 +52,10 @@ struct UpdateSavedValues {
   std::string first_page_info_severity;
 };
 
-// Writes the state file whole (a temporary file renamed over it).
-Status WriteUpdateStateFile(const std::string& folder, const UpdateSavedValues& values);
+// Writes the state file whole (WriteFileAtomically), through env (null: the
+// real file system).
+Status WriteUpdateStateFile(const std::string& folder, const UpdateSavedValues& values,
+                            FileEnv* env = nullptr);
 void RemoveUpdateStateFile(const std::string& folder);
 
 // True when the settings read may be what a job left changed: WebStatus
@@ -62,20 +66,15 @@ bool MayBeLeftByUpdate(const std::string& web_status, const std::string& first_p
 // until it has put every value back.
 class UpdateLock {
  public:
-  UpdateLock() = default;
-  ~UpdateLock();
-  UpdateLock(const UpdateLock&) = delete;
-  UpdateLock& operator=(const UpdateLock&) = delete;
-
   // Creates the lock file when missing (group-writable) and takes the
   // exclusive lock, retrying for up to `wait` while another program holds it
   // (one putting values back holds it for milliseconds; another update for
   // hours). REQUIRES: not held yet.
   Status Acquire(const std::string& folder, std::chrono::milliseconds wait);
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return lock_.held(); }
 
  private:
-  int fd_ = -1;
+  FileLock lock_;
 };
 
 enum class UpdateRecovery {

@@ -12,9 +12,9 @@
 
 #include "common/db_session.h"
 #include "common/settings.h"
-#include "common/stop_signals.h"
+#include "base/stop_signals.h"
 #include "common/update_state.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "indexer/core/command_line.h"
 #include "indexer/core/index_headless.h"
 #include "indexer/core/index_job.h"

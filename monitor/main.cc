@@ -15,11 +15,11 @@
 #include <string>
 #include <thread>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
-#include "common/stop_signals.h"
-#include "common/user_messages.h"
+#include "base/stop_signals.h"
+#include "base/user_messages.h"
 #include "monitor/core/event_log.h"
 #include "monitor/core/monitor_worker.h"
 #include "monitor/core/status_line.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "query/site_settings.h"
 
 namespace tellwen::query {

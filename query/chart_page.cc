@@ -1,6 +1,6 @@
 #include "query/chart_page.h"
 
-#include "common/deep_stack.h"
+#include "base/deep_stack.h"
 #include "query/charts/chart_cache.h"
 #include "query/charts/chart_request.h"
 #include "query/failure_run.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/sql_session.h"
 #include "query/http_server.h"
 #include "query/reports.h"

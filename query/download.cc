@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "common/list_value.h"
+#include "base/list_value.h"
 #include "platform/net/credentials_file.h"
 #include "platform/net/smb_url.h"
 #include "query/escape.h"

@@ -1,7 +1,7 @@
 // The three exports the web server looks up in KIVQuery.so. The one
 // extension object works on this machine's settings, catalog database and
 // clock.
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "platform/isapi/httpext.h"

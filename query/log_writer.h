@@ -1,6 +1,6 @@
 // LogWriter: the site's own log rows (stat_access, stat_access_failure,
 // stat_searchs, and the mark of a failed search in stat_last_queries),
-// written with group commit (common/group_commit.h): the statements that
+// written with group commit (base/group_commit.h): the statements that
 // pages hand in at the same moment run as one batch in one transaction, so
 // that concurrent pages share one commit instead of queuing for the log
 // file's write lock one by one.
@@ -27,7 +27,7 @@
 
 #include <string>
 
-#include "common/group_commit.h"
+#include "base/group_commit.h"
 #include "common/sql_session.h"
 #include "query/failure_run.h"
 

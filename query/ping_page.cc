@@ -1,6 +1,6 @@
 #include "query/ping_page.h"
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "common/sql_text.h"
 #include "platform/net/host_address.h"
 #include "query/access.h"

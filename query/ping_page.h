@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/sql_session.h"
 #include "platform/net/icmp_echo.h"
 #include "query/http_server.h"

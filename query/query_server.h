@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/db_session.h"
 #include "common/settings.h"
 #include "common/sql_session.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "common/time_text.h"
+#include "base/time_text.h"
 #include "query/report_text.h"
 #include "query/text_utils.h"
 

@@ -12,7 +12,7 @@
 #include <ctime>
 #include <string>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "query/report_text.h"
 #include "query/site_settings.h"
 

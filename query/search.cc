@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "common/sql_text.h"
 #include "query/text_utils.h"
 

@@ -76,7 +76,7 @@ inline constexpr const char* kLeftRunningMark =
 bool PingResultsFresh(long long last_ms, long long now_ms, long long max_minutes);
 // Leading decimal integer of a text as a 64-bit number (0 when none): spaces,
 // an optional sign, then digits. Tick counts outgrow int after 24 days, so
-// this reader is not common/int_text.h's LeadingInt, which saturates at the
+// this reader is not base/int_text.h's LeadingInt, which saturates at the
 // int range.
 long long ParseLong(std::string_view text);
 

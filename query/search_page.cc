@@ -2,7 +2,7 @@
 // the database session between the wait block and the results, with its
 // logs, and the home page with its counter and access record.
 #include "common/sql_text.h"
-#include "common/time_text.h"
+#include "base/time_text.h"
 #include "query/access.h"
 #include "query/escape.h"
 #include "query/home_page.h"

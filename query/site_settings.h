@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/settings.h"
 
 namespace tellwen::query {

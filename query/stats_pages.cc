@@ -3,8 +3,8 @@
 #include <cctype>
 #include <fstream>
 
-#include "common/host_name.h"
-#include "common/int_text.h"
+#include "base/host_name.h"
+#include "base/int_text.h"
 #include "query/escape.h"
 #include "query/home_page.h"
 #include "query/page_scripts.h"

@@ -1,6 +1,6 @@
 #include "query/text_utils.h"
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 
 namespace tellwen::query {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "common/group_commit.h"
+#include "base/group_commit.h"
 #include "query/access.h"
 
 namespace tellwen::query {

@@ -4,7 +4,7 @@
 // site get the same number and none is lost.
 //
 // Visitors arriving at the same moment share one read and one write of the
-// store (common/group_commit.h): each gets the next number in turn, and the
+// store (base/group_commit.h): each gets the next number in turn, and the
 // call returns once the write of the group's last number is done, so that a
 // number is shown only after it is stored.
 //

@@ -18,7 +18,7 @@
 
 #include "common/settings.h"
 #include "common/sql_session.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/desktop/display.h"
 #include "platform/desktop/program_folder.h"
 #include "platform/desktop/single_instance.h"

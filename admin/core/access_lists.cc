@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "common/keyed_table.h"
-#include "common/list_value.h"
+#include "base/keyed_table.h"
+#include "base/list_value.h"
 #include "common/settings_fields.h"
 
 namespace tellwen::admin {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "common/list_value.h"
-#include "common/text_trim.h"
-#include "indexer/core/category_list.h"
+#include "base/list_value.h"
+#include "base/text_trim.h"
+#include "common/category_list.h"
 
 namespace tellwen::admin {
 namespace {
@@ -19,7 +19,7 @@ bool ValidSearchString(const std::string& search) {
     if (end == std::string::npos) end = search.size();
     const std::string pattern = Trim(search.substr(begin, end - begin), kBlanks);
     if (!pattern.empty()) {
-      if (!indexer::ConvertCategoryPattern(pattern)) return false;
+      if (!ConvertCategoryPattern(pattern)) return false;
       any = true;
     }
     begin = end + 1;

@@ -5,7 +5,7 @@
 // Loading keeps only the fields with exactly one "/": a field without one or
 // with more is dropped silently (and so disappears at the next OK). The
 // patterns of a search string are checked by the indexer's own pattern rule
-// (indexer/core/category_list.h), so every category the administrator can
+// (common/category_list.h), so every category the administrator can
 // store is one the indexer keeps.
 //
 // Thread safety: pure functions, plus Load/Store through the caller's

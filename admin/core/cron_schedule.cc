@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 
 namespace tellwen::admin {
 namespace {

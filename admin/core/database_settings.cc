@@ -1,7 +1,7 @@
 #include "admin/core/database_settings.h"
 
 #include "common/db_session.h"
-#include "common/int_text.h"
+#include "base/int_text.h"
 
 namespace tellwen::admin {
 

@@ -19,7 +19,7 @@
 
 #include "common/db_session.h"
 #include "common/settings.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 

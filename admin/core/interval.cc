@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 
 namespace tellwen::admin {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "common/list_value.h"
+#include "base/list_value.h"
 
 namespace tellwen::admin {
 namespace {
@@ -64,7 +64,7 @@ std::string FormatAddress(const Octets& address) {
          std::to_string(address[2]) + "." + std::to_string(address[3]);
 }
 
-Octets ParseAddress(const std::string& text) { return indexer::ParseRangeEnd(text); }
+Octets ParseAddress(const std::string& text) { return tellwen::ParseRangeEnd(text); }
 
 AddressRange WholeClassC(const Octets& from, bool ignore_zero, bool ignore_255) {
   AddressRange range;

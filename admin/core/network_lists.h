@@ -6,7 +6,7 @@
 // Entries are stored verbatim, one per list line: a computer "\\NAME" or
 // "\\192.168.1.7", or a range "192.168.1.1 - 192.168.1.254". The lists are
 // list values ("0", then "|" + line per line). The indexer reads them
-// (indexer/core/address_list.h); addresses are parsed by its rule.
+// (common/address_list.h); addresses are parsed by its rule.
 //
 // Thread safety: pure functions, plus Load/Store through the caller's
 // Settings.
@@ -19,12 +19,12 @@
 
 #include "common/network_search_settings.h"
 #include "common/settings.h"
-#include "common/user_messages.h"
-#include "indexer/core/address_list.h"
+#include "base/user_messages.h"
+#include "common/address_list.h"
 
 namespace tellwen::admin {
 
-using Octets = indexer::Octets;
+using Octets = tellwen::Octets;
 
 enum class EntryKind { kComputer, kRange };
 

@@ -13,9 +13,9 @@
 #include "admin/core/page_values.h"
 #include "admin/core/report_options.h"
 #include "admin/core/web_values.h"
-#include "common/list_value.h"
+#include "base/list_value.h"
 #include "common/network_search_settings.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 

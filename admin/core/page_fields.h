@@ -5,7 +5,7 @@
 // questions its own). The command-line administrator shows, reads and
 // changes settings through this table only.
 //
-// Questions go through common/user_messages.h as the pages ask them; a
+// Questions go through base/user_messages.h as the pages ask them; a
 // "no" stores nothing.
 //
 // Thread safety: the table is constant; the functions work on the caller's

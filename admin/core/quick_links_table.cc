@@ -1,6 +1,6 @@
 #include "admin/core/quick_links_table.h"
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "common/sql_text.h"
 
 namespace tellwen::admin {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "common/sql_session.h"
-#include "common/status.h"
+#include "base/status.h"
 
 namespace tellwen::admin {
 

@@ -1,7 +1,7 @@
 #include "admin/core/report_options.h"
 
-#include "common/text_trim.h"
-#include "indexer/core/index_settings.h"
+#include "base/text_trim.h"
+#include "common/index_settings.h"
 
 namespace tellwen::admin {
 namespace {
@@ -35,7 +35,7 @@ std::optional<std::string> CheckReportOptions(const ReportOptions& options) {
 
 ReportOptions LoadReportOptions(Settings& settings) {
   // Read as the index job reads them, so both take the same values.
-  const indexer::IndexSettings stored = indexer::ReadIndexSettings(settings);
+  const IndexSettings stored = ReadIndexSettings(settings);
   ReportOptions options;
   options.generate = stored.generate_report;
   options.output_file = stored.output_file;

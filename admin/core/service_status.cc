@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/keyed_table.h"
+#include "base/keyed_table.h"
 #include "platform/desktop/program_run.h"
 
 namespace tellwen::admin {

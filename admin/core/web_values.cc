@@ -1,6 +1,6 @@
 #include "admin/core/web_values.h"
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 
 namespace tellwen::admin {
 

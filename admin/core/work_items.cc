@@ -5,14 +5,14 @@
 
 #include <vector>
 
-#include "admin/core/crontab_text.h"
+#include "platform/scheduler/crontab_text.h"
 
 namespace tellwen::admin {
 
-const WorkItemJob kScanJob{kScanItemName, "Tellwen - Schedule Network Scanning", "/index",
+const WorkItemJob kScanJob{scheduler::kScanItemName, "Tellwen - Schedule Network Scanning", "/index",
                            "LastSuccessfulScanTime",
                            "Are you sure do you want to start network scanning now?"};
-const WorkItemJob kUpdateJob{kUpdateItemName, "Tellwen - Schedule Database Updating", "/updatedb",
+const WorkItemJob kUpdateJob{scheduler::kUpdateItemName, "Tellwen - Schedule Database Updating", "/updatedb",
                              "LastSuccessfulUpdateTime",
                              "Are you sure do you want to start database updating now?"};
 
@@ -191,13 +191,13 @@ std::string CurrentAccount() {
   return found->pw_name;
 }
 
-Status OpenWorkItem(const CrontabProgram& program, const WorkItemJob& job,
+Status OpenWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job,
                     const std::string& application, WorkItem* item) {
   std::string crontab;
-  Status read = ReadCrontab(program, &crontab);
+  Status read = scheduler::ReadCrontab(program, &crontab);
   if (!read.ok()) return Status::IoError(WithReason("Error: NewWorkItem Failed.", read));
   *item = WorkItem();
-  std::optional<std::string> line = FindCronItem(crontab, job.name);
+  std::optional<std::string> line = scheduler::FindCronItem(crontab, job.name);
   std::optional<WorkItem> stored = line ? ParseJobLine(*line) : std::nullopt;
   if (stored) {
     *item = *stored;
@@ -213,14 +213,14 @@ Status OpenWorkItem(const CrontabProgram& program, const WorkItemJob& job,
   return Status::Ok();
 }
 
-Status SaveWorkItem(const CrontabProgram& program, const WorkItemJob& job, const WorkItem& item) {
+Status SaveWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job, const WorkItem& item) {
   std::string error;
   std::optional<std::string> line = JobLine(item, &error);
   if (!line) return Status::InvalidArgument(error);
   std::string crontab;
-  Status read = ReadCrontab(program, &crontab);
+  Status read = scheduler::ReadCrontab(program, &crontab);
   if (!read.ok()) return Status::IoError(WithReason("Error: NewWorkItem Failed.", read));
-  Status written = WriteCrontab(program, SetCronItem(crontab, job.name, *line));
+  Status written = scheduler::WriteCrontab(program, scheduler::SetCronItem(crontab, job.name, *line));
   if (!written.ok()) return Status::IoError(WithReason("Error: NewWorkItem Failed.", written));
   return Status::Ok();
 }

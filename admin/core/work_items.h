@@ -11,15 +11,15 @@
 // The application is quoted for the shell when it holds anything but
 // letters, digits and "/._+-"; "%" (cron's newline) is written "\%".
 //
-// Thread safety: pure functions, plus Open/Save through a CrontabProgram.
+// Thread safety: pure functions, plus Open/Save through a scheduler::CrontabProgram.
 #pragma once
 
 #include <optional>
 #include <string>
 
 #include "admin/core/cron_schedule.h"
-#include "admin/core/crontab_program.h"
-#include "common/status.h"
+#include "platform/scheduler/crontab_program.h"
+#include "base/status.h"
 
 namespace tellwen::admin {
 
@@ -67,12 +67,12 @@ std::string CurrentAccount();
 // 04:00 for the update). Fails with "Error: NewWorkItem Failed." and the
 // crontab program's message when the crontab cannot be read, or
 // "Error: SetAccountInformation Failed." when the account has no name.
-Status OpenWorkItem(const CrontabProgram& program, const WorkItemJob& job,
+Status OpenWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job,
                     const std::string& application, WorkItem* item);
 
 // Writes the item into the crontab (in place when present, else at the
 // end), keeping every other line. Fails with the job line's step text, or
 // "Error: NewWorkItem Failed." and the crontab program's message.
-Status SaveWorkItem(const CrontabProgram& program, const WorkItemJob& job, const WorkItem& item);
+Status SaveWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job, const WorkItem& item);
 
 }  // namespace tellwen::admin

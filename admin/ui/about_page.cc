@@ -5,7 +5,7 @@
 #include "admin/core/link_error_text.h"
 #include "admin/ui/program_icon.h"
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 namespace {

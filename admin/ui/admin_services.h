@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "admin/core/autostart.h"
-#include "admin/core/crontab_program.h"
+#include "platform/scheduler/autostart.h"
+#include "platform/scheduler/crontab_program.h"
 #include "admin/core/database_settings.h"
 #include "admin/core/service_status.h"
 #include "common/settings.h"
@@ -29,12 +29,12 @@ struct AdminServices {
   desktop::FilePicker& picker;
   ConnectionOpener open_connection = OpenDatabaseConnection;
   std::function<desktop::LinkOpenResult(const std::string&)> open_link = desktop::OpenLink;
-  CrontabProgram crontab = {};
+  scheduler::CrontabProgram crontab = {};
   std::function<ServiceStatus()> service_status = [] { return QueryCronStatus(); };
-  // Starts KIVInstallPathExes + program detached, without waiting.
-  std::function<Status(Settings&, const std::string&, const std::vector<std::string>&)>
+  // Starts the programs folder's program detached, without waiting.
+  std::function<Status(const std::string&, const std::string&, const std::vector<std::string>&)>
       start_program = desktop::StartInstalledProgram;
-  std::string autostart_folder = kAutostartFolder;
+  std::string autostart_folder = scheduler::kAutostartFolder;
 };
 
 }  // namespace tellwen::admin

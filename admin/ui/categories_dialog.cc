@@ -9,7 +9,7 @@
 
 #include "admin/ui/category_item_dialog.h"
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 

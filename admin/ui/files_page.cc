@@ -8,7 +8,7 @@
 
 #include "admin/core/page_values.h"
 #include "admin/ui/widgets.h"
-#include "common/folder_path.h"
+#include "base/folder_path.h"
 
 namespace tellwen::admin {
 

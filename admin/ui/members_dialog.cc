@@ -9,7 +9,7 @@
 #include "admin/core/access_lists.h"
 #include "admin/ui/security_page.h"
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {

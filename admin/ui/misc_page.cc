@@ -7,13 +7,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "admin/core/autostart.h"
+#include "platform/scheduler/autostart.h"
 #include "admin/core/page_values.h"
 #include "admin/ui/indexer_options_dialog.h"
 #include "admin/ui/network_search_dialog.h"
 #include "admin/ui/report_dialog.h"
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {
@@ -130,7 +130,7 @@ void MiscPage::Load() {
   log_statistics_->setChecked(values.log_for_statistics);
   ping_timeout_->setText(Q(values.ping_timeout));
   max_roundtrip_->setText(Q(values.max_roundtrip));
-  autoload_monitor_->setChecked(AutostartPresent(services_.autostart_folder));
+  autoload_monitor_->setChecked(scheduler::AutostartPresent(services_.autostart_folder));
 }
 
 void MiscPage::Store() {
@@ -151,12 +151,12 @@ void MiscPage::StoreAutoload() {
   if (autoload_monitor_->isChecked()) {
     std::string monitor = services_.settings.GetValue("KIVInstallPathExes");
     monitor += "KIVMonitor";
-    if (int code = WriteAutostart(folder, monitor); code != 0) {
-      ShowMessage(AutostartWriteError(code), MessageIcon::kError);
+    if (int code = scheduler::WriteAutostart(folder, monitor); code != 0) {
+      ShowMessage(scheduler::AutostartWriteError(code), MessageIcon::kError);
     }
-  } else if (AutostartPresent(folder)) {
-    if (int code = RemoveAutostart(folder); code != 0) {
-      ShowMessage(AutostartRemoveError(code), MessageIcon::kError);
+  } else if (scheduler::AutostartPresent(folder)) {
+    if (int code = scheduler::RemoveAutostart(folder); code != 0) {
+      ShowMessage(scheduler::AutostartRemoveError(code), MessageIcon::kError);
     }
   }
 }

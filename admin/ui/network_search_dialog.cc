@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/net/smb_network.h"
 
 namespace tellwen::admin {

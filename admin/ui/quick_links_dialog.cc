@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {

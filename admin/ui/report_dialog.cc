@@ -10,7 +10,7 @@
 
 #include "admin/core/page_values.h"
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 

@@ -7,7 +7,7 @@
 
 #include "admin/ui/widgets.h"
 #include "admin/ui/work_item_dialog.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 
@@ -80,7 +80,7 @@ void SchedulerPage::Run(const WorkItemJob& job) {
   if (!AskYesNo(job.run_question)) return;
   // The indexer reports for itself; only a start that did not happen at all
   // is said here, so that a press never passes silently.
-  Status started = services_.start_program(services_.settings, kIndexerProgram, {job.parameters});
+  Status started = services_.start_program(services_.settings.GetValue("KIVInstallPathExes"), kIndexerProgram, {job.parameters});
   if (!started.ok()) ShowMessage(started.message(), MessageIcon::kError);
 }
 

@@ -8,7 +8,7 @@
 #include "admin/core/access_lists.h"
 #include "admin/ui/members_dialog.h"
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 

@@ -10,7 +10,7 @@
 #include "admin/ui/first_page_info_dialog.h"
 #include "admin/ui/quick_links_dialog.h"
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/desktop/box_layout.h"
 
 namespace tellwen::admin {

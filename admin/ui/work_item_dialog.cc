@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "admin/ui/widgets.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::admin {
 namespace {
@@ -20,7 +20,7 @@ constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "
 
 }  // namespace
 
-WorkItemDialog::WorkItemDialog(const CrontabProgram& crontab, const WorkItemJob& job,
+WorkItemDialog::WorkItemDialog(const scheduler::CrontabProgram& crontab, const WorkItemJob& job,
                                const WorkItem& item, QWidget* parent)
     : QDialog(parent),
       crontab_(crontab),

@@ -32,7 +32,7 @@ class WorkItemDialog : public QDialog {
   Q_OBJECT
 
  public:
-  WorkItemDialog(const CrontabProgram& crontab, const WorkItemJob& job, const WorkItem& item,
+  WorkItemDialog(const scheduler::CrontabProgram& crontab, const WorkItemJob& job, const WorkItem& item,
                  QWidget* parent = nullptr);
 
   // The item as the controls hold it.
@@ -46,7 +46,7 @@ class WorkItemDialog : public QDialog {
   void KindChosen();
   void ShowCronLine();
 
-  const CrontabProgram& crontab_;
+  const scheduler::CrontabProgram& crontab_;
   const WorkItemJob& job_;
   WorkItem original_;
   QTabWidget* sheet_;

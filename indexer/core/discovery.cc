@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "indexer/core/address_list.h"
+#include "common/address_list.h"
 #include "indexer/core/scanner.h"
 #include "indexer/core/search_source_network.h"
 

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/atomic_file.h"
+
 namespace tellwen::indexer {
 
 namespace {
@@ -14,7 +16,9 @@ struct DumpFile {
   std::string shown;
   std::string written;
   std::string final_path;  // empty: written in place
-  std::unique_ptr<WritableFile> file;
+  std::unique_ptr<WritableFile> in_place;
+  AtomicFile atomic;            // the index file, renamed when whole
+  WritableFile* file = nullptr;  // where the lines go; null: not written
   bool failed = false;
 };
 
@@ -67,18 +71,16 @@ class EntryWriter {
   void Finish() {
     if (output_.file) {
       Check(&output_, output_.file->Close());
-      output_.file.reset();
+      output_.file = nullptr;
+      output_.in_place.reset();
     }
     if (index_.file) {
-      Check(&index_, index_.file->Sync());
-      Check(&index_, index_.file->Close());
-      index_.file.reset();
+      index_.file = nullptr;
       if (!index_.failed && !shared_->Failed()) {
-        if (const int error = env_->RenameFile(index_.written, index_.final_path); error != 0) {
-          Check(&index_, error);
-        }
+        Check(&index_, index_.atomic.Commit());
+      } else {
+        index_.atomic.Abandon();
       }
-      if (index_.failed || shared_->Failed()) env_->RemoveFile(index_.written);
     }
   }
 
@@ -89,7 +91,15 @@ class EntryWriter {
     file->written = written;
     file->final_path = final_path;
     // A file that cannot be created is not written; the job goes on.
-    if (env_->NewWritableFile(written, &file->file) != 0) file->file.reset();
+    if (final_path.empty()) {
+      if (env_->NewWritableFile(written, &file->in_place) == 0) file->file = file->in_place.get();
+    } else {
+      AtomicWriteOptions options;
+      options.temporary = written;
+      options.sync = true;
+      options.env = env_;
+      if (file->atomic.Open(final_path, options) == 0) file->file = &file->atomic.file();
+    }
   }
 
   bool Append(DumpFile* file) {

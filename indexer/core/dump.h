@@ -26,7 +26,7 @@
 
 #include <string>
 
-#include "common/file_env.h"
+#include "base/file_env.h"
 #include "indexer/core/index_format.h"
 #include "indexer/core/job_shared.h"
 

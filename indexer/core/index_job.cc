@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "common/scan_account_settings.h"
-#include "common/time_text.h"
-#include "common/user_messages.h"
+#include "base/time_text.h"
+#include "base/user_messages.h"
 #include "indexer/core/discovery.h"
 #include "indexer/core/scanner.h"
 #include "indexer/core/thread_priority.h"

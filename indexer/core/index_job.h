@@ -20,7 +20,7 @@
 // (JobStatus::Refusals) and, when the output file is written, listed at its
 // end, one line each, after the entries.
 //
-// Questions and errors of Start go through common/user_messages.h.
+// Questions and errors of Start go through base/user_messages.h.
 //
 // Thread safety: Start, RequestStop, HandleEndIfIdle and the destructor are
 // called by one controlling thread (the window's or the headless loop's);
@@ -36,12 +36,12 @@
 #include <thread>
 #include <vector>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "indexer/core/computer_searches.h"
 #include "indexer/core/dump.h"
-#include "indexer/core/index_settings.h"
+#include "common/index_settings.h"
 #include "indexer/core/job_shared.h"
 #include "indexer/core/skip_list.h"
 #include "platform/net/network.h"

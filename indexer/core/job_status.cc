@@ -1,6 +1,6 @@
 #include "indexer/core/job_status.h"
 
-#include "common/keyed_table.h"
+#include "base/keyed_table.h"
 
 namespace tellwen::indexer {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "common/thread_annotations.h"
+#include "base/thread_annotations.h"
 
 namespace tellwen::indexer {
 

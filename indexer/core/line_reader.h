@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/file_env.h"
+#include "base/file_env.h"
 
 namespace tellwen::indexer {
 

@@ -30,7 +30,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/file_env.h"
+#include "base/file_env.h"
 #include "common/sql_session.h"
 
 namespace tellwen::indexer {

@@ -1,6 +1,6 @@
 #include "indexer/core/skip_list.h"
 
-#include "indexer/core/address_list.h"
+#include "common/address_list.h"
 #include "indexer/core/work_queue.h"
 
 namespace tellwen::indexer {

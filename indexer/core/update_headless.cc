@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "common/int_text.h"
-#include "common/stop_signals.h"
-#include "indexer/core/index_settings.h"
+#include "base/int_text.h"
+#include "base/stop_signals.h"
+#include "common/index_settings.h"
 
 namespace tellwen::indexer {
 namespace {

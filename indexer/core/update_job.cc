@@ -6,10 +6,10 @@
 #include <fstream>
 
 #include "common/settings_fields.h"
-#include "common/time_text.h"
+#include "base/time_text.h"
 #include "common/update_state.h"
-#include "common/user_messages.h"
-#include "indexer/core/index_settings.h"
+#include "base/user_messages.h"
+#include "common/index_settings.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/update_saved_state.h"
 #include "indexer/core/update_sql.h"

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <utility>
 
-#include "common/list_value.h"
-#include "common/time_text.h"
-#include "common/user_messages.h"
+#include "base/list_value.h"
+#include "base/time_text.h"
+#include "base/user_messages.h"
 #include "indexer/core/loader_index_file.h"
 #include "indexer/core/update_sql_log.h"
 

@@ -32,8 +32,8 @@
 
 #include "common/settings.h"
 #include "common/sql_session.h"
-#include "common/thread_annotations.h"
-#include "indexer/core/category_list.h"
+#include "base/thread_annotations.h"
+#include "common/category_list.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/update_time_text.h"
 
@@ -67,7 +67,7 @@ struct UpdateRunnerConfig {
   // Called on the runner's thread at the task "locking database" when
   // stop_web_service is on: the job saves WebStatus and sets "updating".
   std::function<void()> on_locking;
-  // Shows the failure message; defaults to ShowMessage (common/user_messages.h).
+  // Shows the failure message; defaults to ShowMessage (base/user_messages.h).
   std::function<void(const std::string&)> show_failure;
   // A debug switch, for testing what a crash at a given point leaves: n > 0
   // makes the runner stop before task number n (counted from 1, hidden tasks

@@ -19,8 +19,8 @@
 #include <string>
 
 #include "common/settings.h"
-#include "common/status.h"
-#include "common/thread_annotations.h"
+#include "base/status.h"
+#include "base/thread_annotations.h"
 #include "common/update_state.h"
 
 namespace tellwen::indexer {

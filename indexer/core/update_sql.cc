@@ -1,6 +1,6 @@
 #include "indexer/core/update_sql.h"
 
-#include "common/deep_stack.h"
+#include "base/deep_stack.h"
 
 namespace tellwen::indexer {
 

@@ -1,5 +1,5 @@
 // Time texts of the update job: clock times and elapsed times of the task
-// rows and the log ("%H:%M:%S"); clock times come from common/time_text.h.
+// rows and the log ("%H:%M:%S"); clock times come from base/time_text.h.
 //
 // Thread safety: pure functions.
 #pragma once

@@ -16,7 +16,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "common/thread_annotations.h"
+#include "base/thread_annotations.h"
 #include "platform/net/network.h"
 
 namespace tellwen::indexer {

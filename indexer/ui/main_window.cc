@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "indexer/core/job_display.h"
 #include "indexer/ui/program_icon.h"
 #include "platform/desktop/about_box.h"

@@ -6,8 +6,8 @@
 
 #include "common/db_session.h"
 #include "common/settings.h"
-#include "common/stop_signals.h"
-#include "common/user_messages.h"
+#include "base/stop_signals.h"
+#include "base/user_messages.h"
 #include "indexer/core/index_job.h"
 #include "indexer/core/update_job.h"
 #include "indexer/ui/main_window.h"

@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/desktop/box_layout.h"
 
 namespace tellwen::indexer {

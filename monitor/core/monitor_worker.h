@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "monitor/core/event_log.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "common/sql_text.h"
-#include "common/time_text.h"
+#include "base/time_text.h"
 
 namespace tellwen::monitor {
 

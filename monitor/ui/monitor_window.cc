@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <chrono>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "monitor/core/overall_progress.h"
 #include "monitor/core/ping_settings.h"
 #include "monitor/ui/program_icon.h"

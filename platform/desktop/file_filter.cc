@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "common/list_value.h"
-#include "common/text_trim.h"
+#include "base/list_value.h"
+#include "base/text_trim.h"
 
 namespace tellwen::desktop {
 

@@ -5,7 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/desktop/single_instance.h"
 
 namespace tellwen::desktop {

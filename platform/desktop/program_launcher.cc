@@ -42,9 +42,9 @@ void ReapInBackground(pid_t pid) {
 
 }  // namespace
 
-Status StartInstalledProgram(Settings& settings, const std::string& program,
+Status StartInstalledProgram(const std::string& programs_folder, const std::string& program,
                              const std::vector<std::string>& args) {
-  const std::string path = settings.GetValue("KIVInstallPathExes") + program;
+  const std::string path = programs_folder + program;
   std::vector<std::string> argv{path};
   argv.insert(argv.end(), args.begin(), args.end());
   pid_t pid = 0;

@@ -12,14 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "common/settings.h"
-#include "common/status.h"
+#include "base/status.h"
 
 namespace tellwen::desktop {
 
-// Starts KIVInstallPathExes + program with args, detached. Fails (kNotFound,
-// kIoError) with a message naming the program when it cannot be started.
-Status StartInstalledProgram(Settings& settings, const std::string& program,
+// Starts programs_folder + program with args, detached; programs_folder is
+// the install folder with its final "/" (the setting KIVInstallPathExes).
+// Fails (kNotFound, kIoError) with a message naming the program when it
+// cannot be started.
+Status StartInstalledProgram(const std::string& programs_folder, const std::string& program,
                              const std::vector<std::string>& args = {});
 
 // How an attempt to open a link ended.

@@ -1,5 +1,5 @@
 // QtMessages: the message channel of the Qt programs. Every message of the
-// shared code (common/user_messages.h) is a modal QMessageBox with the icon
+// shared code (base/user_messages.h) is a modal QMessageBox with the icon
 // asked for, titled with the program's display name; a question has "Yes"
 // and "No" buttons, "No" the default.
 //
@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::desktop {
 

@@ -1,7 +1,6 @@
 #include "platform/desktop/single_instance.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,30 +34,15 @@ std::string DefaultLockFolder() {
 SingleInstance::SingleInstance(std::string program, std::string folder)
     : program_(std::move(program)), folder_(std::move(folder)) {}
 
-SingleInstance::~SingleInstance() {
-  if (fd_ >= 0) ::close(fd_);  // closing drops the lock
-}
-
 InstanceResult SingleInstance::TryAcquire() {
-  if (fd_ >= 0) return InstanceResult::kAcquired;
+  if (lock_.held()) return InstanceResult::kAcquired;
   std::string folder = folder_.empty() ? DefaultLockFolder() : folder_;
   lock_path_ = folder + "/" + program_ + ".lock";
-  // Read access is enough for flock, so a lock file made by another user
-  // still works.
-  int fd = ::open(lock_path_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error_text_ = "cannot open " + lock_path_ + ": " + std::strerror(errno);
-    return InstanceResult::kError;
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    int error = errno;
-    ::close(fd);
-    if (error == EWOULDBLOCK) return InstanceResult::kAlreadyRunning;
-    error_text_ = "cannot lock " + lock_path_ + ": " + std::strerror(error);
-    return InstanceResult::kError;
-  }
-  fd_ = fd;
-  return InstanceResult::kAcquired;
+  const Status locked = lock_.Acquire(lock_path_, std::chrono::milliseconds(0));
+  if (locked.ok()) return InstanceResult::kAcquired;
+  if (locked.code() == Status::Code::kUnavailable) return InstanceResult::kAlreadyRunning;
+  error_text_ = locked.message();
+  return InstanceResult::kError;
 }
 
 }  // namespace tellwen::desktop

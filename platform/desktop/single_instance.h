@@ -15,6 +15,8 @@
 
 #include <string>
 
+#include "base/file_lock.h"
+
 namespace tellwen::desktop {
 
 enum class InstanceResult {
@@ -27,7 +29,6 @@ class SingleInstance {
  public:
   // folder: the lock folder; empty means the default search above.
   explicit SingleInstance(std::string program, std::string folder = "");
-  ~SingleInstance();  // releases the lock
 
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
@@ -41,7 +42,7 @@ class SingleInstance {
   std::string folder_;
   std::string lock_path_;
   std::string error_text_;
-  int fd_ = -1;
+  FileLock lock_;  // released when the object goes
 };
 
 // The lock folder the default search picks.

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/text_trim.h"
+#include "base/text_trim.h"
 #include "platform/isapi/chunked_body.h"
 #include "platform/isapi/extension_request.h"
 #include "platform/isapi/request_framing.h"

@@ -39,7 +39,7 @@
 #include <string>
 #include <thread>
 
-#include "common/status.h"
+#include "base/status.h"
 
 namespace tellwen::isapi {
 

@@ -2,8 +2,8 @@
 
 #include <strings.h>
 
-#include "common/int_text.h"
-#include "common/text_trim.h"
+#include "base/int_text.h"
+#include "base/text_trim.h"
 
 namespace tellwen::isapi {
 

@@ -1,6 +1,6 @@
 #include "platform/isapi/chunked_body.h"
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 
 namespace tellwen::isapi {
 namespace {

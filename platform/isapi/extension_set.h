@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "common/status.h"
+#include "base/status.h"
 #include "platform/isapi/httpext.h"
 
 namespace tellwen::isapi {

@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "common/text_trim.h"
+#include "base/text_trim.h"
 
 namespace tellwen::isapi {
 namespace {

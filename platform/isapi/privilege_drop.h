@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/status.h"
+#include "base/status.h"
 
 namespace tellwen::isapi {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "common/int_text.h"
-#include "common/text_trim.h"
+#include "base/int_text.h"
+#include "base/text_trim.h"
 
 namespace tellwen::isapi {
 namespace {

@@ -9,8 +9,9 @@
 #include <set>
 #include <sstream>
 
-#include "common/int_text.h"
-#include "common/text_trim.h"
+#include "base/atomic_file.h"
+#include "base/int_text.h"
+#include "base/text_trim.h"
 
 namespace tellwen::isapi {
 namespace {
@@ -114,21 +115,9 @@ std::string FormatWebConfig(const WebConfig& config) {
 }
 
 Status SaveWebConfig(const std::string& path, const WebConfig& config) {
-  const std::string temporary = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << FormatWebConfig(config);
-    out.flush();
-    if (!out) {
-      const std::string error = std::strerror(errno);
-      unlink(temporary.c_str());
-      return Status::IoError("cannot write configuration file '" + path + "': " + error);
-    }
-  }
-  if (rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string error = std::strerror(errno);
-    unlink(temporary.c_str());
-    return Status::IoError("cannot write configuration file '" + path + "': " + error);
+  if (const int error = WriteFileAtomically(path, FormatWebConfig(config)); error != 0) {
+    return Status::IoError("cannot write configuration file '" + path +
+                           "': " + std::strerror(error));
   }
   return Status::Ok();
 }

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "common/status.h"
+#include "base/status.h"
 
 namespace tellwen::isapi {
 

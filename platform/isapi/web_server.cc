@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/host_name.h"
+#include "base/host_name.h"
 #include "platform/isapi/privilege_drop.h"
 #include "platform/isapi/request_framing.h"
 #include "platform/isapi/static_range.h"

@@ -35,7 +35,7 @@
 #include <functional>
 #include <string>
 
-#include "common/status.h"
+#include "base/status.h"
 #include "platform/isapi/accept_front.h"
 #include "platform/isapi/extension_request.h"
 #include "platform/isapi/extension_set.h"

@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <utility>
 #include <vector>
+
+#include "base/atomic_file.h"
 
 namespace tellwen::net {
 
@@ -179,35 +180,12 @@ std::string WriteCredentialsFile(const std::string& path, const NetAccount& acco
   text += "password = " + account.password + "\n";
   if (!account.domain.empty()) text += "domain = " + account.domain + "\n";
 
-  std::random_device random;
-  const std::string temporary = path + ".tmp" + std::to_string(random());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                        S_IRUSR | S_IWUSR);
+  AtomicWriteOptions options;
+  options.mode = S_IRUSR | S_IWUSR;
+  options.sync = true;
   std::string problem;
-  if (fd < 0) {
-    problem = SystemError(path, "cannot be written", errno);
-  } else {
-    // The creation mode is masked by the umask; say 0600 once more.
-    if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
-      problem = SystemError(path, "cannot be written", errno);
-    size_t written = 0;
-    while (problem.empty() && written < text.size()) {
-      const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        problem = SystemError(path, "cannot be written", errno);
-      } else {
-        written += static_cast<size_t>(n);
-      }
-    }
-    if (problem.empty() && ::fsync(fd) != 0)
-      problem = SystemError(path, "cannot be written", errno);
-    if (::close(fd) != 0 && problem.empty())
-      problem = SystemError(path, "cannot be written", errno);
-    if (problem.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) {
-      problem = SystemError(path, "cannot be written", errno);
-    }
-    if (!problem.empty()) ::unlink(temporary.c_str());
+  if (const int error = WriteFileAtomically(path, text, options); error != 0) {
+    problem = SystemError(path, "cannot be written", error);
   }
   std::fill(text.begin(), text.end(), '\0');
   return problem;

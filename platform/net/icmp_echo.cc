@@ -14,7 +14,7 @@
 #include <cstring>
 #include <random>
 
-#include "common/keyed_table.h"
+#include "base/keyed_table.h"
 #include "platform/net/host_address.h"
 
 namespace tellwen::net {

@@ -1,6 +1,6 @@
 #include "platform/net/network.h"
 
-#include "common/keyed_table.h"
+#include "base/keyed_table.h"
 
 namespace tellwen::net {
 

@@ -14,14 +14,15 @@
 #include <ctime>
 #include <memory>
 
-#include "common/int_text.h"
+#include "base/atomic_file.h"
+#include "base/int_text.h"
 #include "platform/registry/value_cache.h"
 
 namespace tellwen::registry {
 namespace {
 
 constexpr const char* kDefaultRoot = "/var/lib/tellwen/registry";
-constexpr const char* kTempPrefix = ".tmp.";
+constexpr const char* kTempPrefix = kAtomicTemporaryPrefix;
 
 // Escapes what a file name cannot hold, and a leading "." so that value files
 // never collide with our hidden temporary files or with "." and "..".
@@ -186,67 +187,24 @@ void SweepNowAndThen(const std::string& folder) {
   RemoveStaleTemps(folder);
 }
 
-// Writes bytes to a fresh temporary file of folder, readable by every
-// account; fills *temp with its path.
-int WriteTemp(const std::string& folder, const std::string& escaped, const std::string& bytes,
-              std::string* temp) {
-  *temp = folder + "/" + kTempPrefix + escaped.substr(0, 100) + ".XXXXXX";
-  FdCloser file{mkostemp(temp->data(), O_CLOEXEC)};
-  if (file.fd < 0) return errno;
-  int rc = 0;
-  std::size_t put = 0;
-  while (put < bytes.size()) {
-    ssize_t n = write(file.fd, bytes.data() + put, bytes.size() - put);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      rc = errno;
-      break;
-    }
-    put += static_cast<std::size_t>(n);
-  }
-  // Values are read by every program, the web server's account included.
-  if (rc == 0 && fchmod(file.fd, 0644) != 0) rc = errno;
-  if (rc == 0 && close(file.fd) != 0) rc = errno;
-  file.fd = -1;
-  if (rc != 0) unlink(temp->c_str());
-  return rc;
-}
-
 }  // namespace
 
+// Values are read by every program, the web server's account included, and
+// are written whole: a reader sees the old value or the new. The writer's
+// temporary file begins with kTempPrefix (RemoveStaleTemps sweeps those a
+// crashed writer left).
 int SetValue(const std::string& folder, const std::string& name, const std::string& bytes) {
   if (name.empty()) return EINVAL;
   SweepNowAndThen(folder);
-  std::string escaped = EscapeName(name);
-  std::string temp;
-  int rc = WriteTemp(folder, escaped, bytes, &temp);
-  if (rc != 0) return rc;
-  if (rename(temp.c_str(), (folder + "/" + escaped).c_str()) != 0) {
-    rc = errno;
-    unlink(temp.c_str());
-  }
-  return rc;
+  return WriteFileAtomically(folder + "/" + EscapeName(name), bytes);
 }
 
 int CreateValue(const std::string& folder, const std::string& name, const std::string& bytes) {
   if (name.empty()) return EINVAL;
-  std::string escaped = EscapeName(name);
-  std::string temp;
-  int rc = WriteTemp(folder, escaped, bytes, &temp);
-  if (rc != 0) return rc;
-  // link() never replaces: a value stored meanwhile by another writer stays.
-  // A file system without hard links gets the same from a no-replace rename.
-  const std::string target = folder + "/" + escaped;
-  if (link(temp.c_str(), target.c_str()) != 0) {
-    rc = errno;
-    if (rc != EEXIST &&
-        renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-      return 0;
-    }
-    if (rc != EEXIST && errno == EEXIST) rc = EEXIST;
-  }
-  unlink(temp.c_str());
-  return rc;
+  // Never replaces: a value stored meanwhile by another writer stays.
+  AtomicWriteOptions options;
+  options.replace = false;
+  return WriteFileAtomically(folder + "/" + EscapeName(name), bytes, options);
 }
 
 int DeleteValue(const std::string& folder, const std::string& name) {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "common/thread_annotations.h"
+#include "base/thread_annotations.h"
 
 namespace tellwen::registry {
 namespace {

@@ -7,7 +7,7 @@
 // until that period ends; the first request of a new period deletes the
 // range's older files, runs spStatCharts once and draws all six kinds.
 //
-// Generation is serialised by ChartLock on "kiv_chart_mutex1.lock" in the
+// Generation is serialised by a FileLock on "kiv_chart_mutex1.lock" in the
 // chart folder: the check before the lock is the fast path, the check after
 // owning it keeps a range from being drawn twice, and a wait that lasts
 // longer than the bound (30 s) goes ahead without the lock. Chart files
@@ -38,7 +38,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/clock.h"
+#include "base/clock.h"
+#include "base/file_env.h"
 #include "common/sql_session.h"
 
 namespace tellwen::query {
@@ -71,7 +72,8 @@ struct ChartFile {
 // or not. Out-of-range or missing texts fall back as chart_request.h says.
 ChartFile GetChartFile(std::string_view range_code, std::string_view kind,
                        const std::string& chart_folder, SqlSession& sql, Clock& clock,
-                       std::chrono::milliseconds lock_wait = kChartLockWait);
+                       std::chrono::milliseconds lock_wait = kChartLockWait,
+                       FileEnv* env = nullptr);
 
 // Runs spStatCharts for the range and time and draws all six charts into
 // the folder. True when the procedure gave at least two rows and every chart
@@ -80,7 +82,7 @@ ChartFile GetChartFile(std::string_view range_code, std::string_view kind,
 // keep_kind cannot be written, *kept_png (if given) gets its PNG bytes.
 bool GenerateCharts(int range_index, const std::tm& local_time, const std::string& chart_folder,
                     SqlSession& sql, std::string* error, int keep_kind = -1,
-                    std::string* kept_png = nullptr);
+                    std::string* kept_png = nullptr, FileEnv* env = nullptr);
 
 // Deletes the range's chart files of every kind and period from the folder
 // (names "kiv_chart_" + range word + "*.png"), and temporary files that an

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/atomic_file.h"
+
 namespace tellwen::query {
 
 namespace {
@@ -215,7 +217,7 @@ bool CChartCanvas::PngBytes(std::string* png) const {
   return written && closed;
 }
 
-bool CChartCanvas::SaveAsPng(const std::string& path, std::string* error) {
+bool CChartCanvas::SaveAsPng(const std::string& path, std::string* error, FileEnv* env) {
   if (surface_ == nullptr) {
     if (error) *error = "the canvas was not created";
     return false;
@@ -223,34 +225,15 @@ bool CChartCanvas::SaveAsPng(const std::string& path, std::string* error) {
   Quantise();
   // Readers look for the final name without taking any lock, so the name
   // must never show a half-written file.
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
-    if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
+  std::string png;
+  if (!PngBytes(&png)) {
+    if (error) *error = "cannot write " + path + ": the image could not be encoded";
     return false;
   }
-  ::fchmod(fd, 0644);
-  std::FILE* file = ::fdopen(fd, "wb");
-  if (file == nullptr) {
-    if (error) *error = "cannot open " + temporary + ": " + std::strerror(errno);
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  std::string png_error;
-  const bool written = image_.WritePng(file, &png_error);
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    if (error) {
-      *error =
-          "cannot write " + path + ": " + (written ? std::string(std::strerror(errno)) : png_error);
-    }
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
-    ::unlink(temporary.c_str());
+  AtomicWriteOptions options;
+  options.env = env;
+  if (const int failed = WriteFileAtomically(path, png, options); failed != 0) {
+    if (error) *error = "cannot create " + path + ": " + std::strerror(failed);
     return false;
   }
   return true;

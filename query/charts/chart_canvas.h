@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "base/file_env.h"
 #include "query/charts/palette_image.h"
 
 typedef struct _cairo cairo_t;
@@ -65,9 +66,10 @@ class CChartCanvas {
 
   // Quantises the surface into the palette image and writes it to the path.
   // The file appears under its name only when complete: it is written beside
-  // it under a temporary name and renamed over it. False with *error filled
-  // when the file cannot be written.
-  bool SaveAsPng(const std::string& path, std::string* error);
+  // it under a temporary name and renamed over it (WriteFileAtomically,
+  // through env; null: the real file system). False with *error filled when
+  // the file cannot be written.
+  bool SaveAsPng(const std::string& path, std::string* error, FileEnv* env = nullptr);
 
   // The palette image as of the last SaveAsPng (or Quantise) as PNG bytes,
   // for a chart whose file cannot be written. False when libpng fails.

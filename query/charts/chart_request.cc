@@ -1,6 +1,6 @@
 #include "query/charts/chart_request.h"
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "query/charts/chart_kinds.h"
 #include "query/report_text.h"
 

@@ -13,7 +13,7 @@
 
 namespace tellwen::query {
 
-// Codes and kinds are read as numbers by LeadingInt (common/int_text.h).
+// Codes and kinds are read as numbers by LeadingInt (base/int_text.h).
 
 // The range index (0, 1, 2) of a request's range code: "1" daily, "2"
 // weekly, "3" yearly; an empty code or one whose value is outside 1 to 3

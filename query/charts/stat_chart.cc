@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "query/charts/chart_kinds.h"
 
 namespace tellwen::query {
@@ -285,14 +285,14 @@ void CStatChart::Draw(CChartCanvas* canvas) {
 }
 
 bool CStatChart::DrawAndSave(const std::string& path, std::string* error,
-                             std::string* unsaved_png) {
+                             std::string* unsaved_png, FileEnv* env) {
   CChartCanvas canvas;
   if (!canvas.Create(kChartWidth, kChartHeight)) {
     if (error) *error = "cannot create the chart surface";
     return false;
   }
   Draw(&canvas);
-  if (canvas.SaveAsPng(path, error)) return true;
+  if (canvas.SaveAsPng(path, error, env)) return true;
   if (unsaved_png != nullptr) canvas.PngBytes(unsaved_png);
   return false;
 }

@@ -51,7 +51,8 @@ class CStatChart {
 
   // Draws on a canvas of its own and writes it as PNG to the path. When the
   // file cannot be written, *unsaved_png (if given) gets the PNG's bytes.
-  bool DrawAndSave(const std::string& path, std::string* error, std::string* unsaved_png = nullptr);
+  bool DrawAndSave(const std::string& path, std::string* error, std::string* unsaved_png = nullptr,
+                   FileEnv* env = nullptr);
 
   // The left margin of the plot: 7 pixels per character of the formatted
   // maximum, plus 33.

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "admin/core/autostart.h"
-#include "common/user_messages.h"
+#include "platform/scheduler/autostart.h"
+#include "base/user_messages.h"
 
 namespace tellwen::setup {
 
@@ -15,9 +15,9 @@ void ApplyFinishOptions(const FinishOptions& options, Settings& settings, const 
     // A server without a desktop may have no autostart folder yet.
     std::error_code ignored;
     std::filesystem::create_directories(paths.autostart_folder, ignored);
-    const int code = admin::WriteAutostart(paths.autostart_folder,
+    const int code = scheduler::WriteAutostart(paths.autostart_folder,
                                            settings.GetValue("KIVInstallPathExes") + "KIVMonitor");
-    if (code != 0) ShowMessage(admin::AutostartWriteError(code), MessageIcon::kError);
+    if (code != 0) ShowMessage(scheduler::AutostartWriteError(code), MessageIcon::kError);
   }
   if (options.start_indexing) starter.Start("KIVIndexer", {"/index"});
   if (options.launch_monitor) starter.Start("KIVMonitor", {});

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string_view>
 
-#include "common/host_name.h"
-#include "common/keyed_table.h"
+#include "base/host_name.h"
+#include "base/keyed_table.h"
 #include "common/scan_account_settings.h"
 #include "platform/isapi/web_config.h"
 #include "platform/net/credentials_file.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "common/settings.h"
-#include "common/status.h"
+#include "base/status.h"
 #include "setup/core/finish_options.h"
 #include "setup/core/setup_database.h"
 #include "setup/core/setup_paths.h"

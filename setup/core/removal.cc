@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "admin/core/autostart.h"
-#include "admin/core/crontab_program.h"
-#include "admin/core/crontab_text.h"
+#include "common/chart_cache_files.h"
+#include "platform/scheduler/autostart.h"
+#include "platform/scheduler/crontab_program.h"
+#include "platform/scheduler/crontab_text.h"
 #include "platform/desktop/program_run.h"
-#include "query/charts/chart_lock.h"
 #include "setup/core/drop_batch.h"
 #include "setup/core/web_files.h"
 
@@ -64,7 +64,7 @@ void RemoveSiteFiles(Settings& settings) {
 }
 
 void RemoveAutostartEntry(const SetupPaths& paths) {
-  admin::RemoveAutostart(paths.autostart_folder);
+  scheduler::RemoveAutostart(paths.autostart_folder);
 }
 
 void RemoveReportFiles(Settings& settings) {
@@ -84,9 +84,9 @@ void RemoveLogFiles(Settings& settings) {
 void RemoveChartCache(Settings& settings) {
   const std::string scripts = settings.GetValue("IISScriptsFolder");
   if (scripts.empty()) return;
-  for (const std::string& file : Matching(scripts, "kiv_chart_", ".png")) RemoveQuietly(file);
+  for (const std::string& file : Matching(scripts, kChartFilePrefix, kChartFileSuffix)) RemoveQuietly(file);
   // The lock file through which the site's request threads share the cache.
-  RemoveQuietly(scripts + query::kChartLockName);
+  RemoveQuietly(scripts + kChartLockName);
 }
 
 void RemoveExtensionAgain(Settings& settings) {
@@ -97,10 +97,10 @@ void RemoveExtensionAgain(Settings& settings) {
 void RemoveAccount(const SetupPaths& paths) { desktop::RunProgram({paths.userdel, paths.account}); }
 
 void RemoveCronWorkItems(const SetupPaths& paths) {
-  admin::CrontabProgram program;
+  scheduler::CrontabProgram program;
   program.path = paths.crontab;
-  admin::RemoveCronItemFromCrontab(admin::kScanItemName, program);
-  admin::RemoveCronItemFromCrontab(admin::kUpdateItemName, program);
+  scheduler::RemoveCronItemFromCrontab(scheduler::kScanItemName, program);
+  scheduler::RemoveCronItemFromCrontab(scheduler::kUpdateItemName, program);
 }
 
 void DropDatabaseObjects(SqlSession& sql) {

@@ -11,7 +11,7 @@
 #include <system_error>
 #include <utility>
 
-#include "common/folder_path.h"
+#include "base/folder_path.h"
 #include "platform/desktop/program_run.h"
 #include "platform/isapi/web_config.h"
 #include "setup/core/error_code_text.h"

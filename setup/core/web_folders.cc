@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/folder_path.h"
+#include "base/folder_path.h"
 #include "platform/isapi/web_config.h"
 #include "setup/core/error_code_text.h"
 #include "setup/core/setup_paths.h"

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "common/host_name.h"
+#include "base/host_name.h"
 #include "common/settings.h"
 #include "platform/desktop/file_picker.h"
 #include "platform/desktop/instance_channel.h"

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QWizard>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::setup {
 namespace {

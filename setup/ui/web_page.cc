@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "common/folder_path.h"
-#include "common/user_messages.h"
+#include "base/folder_path.h"
+#include "base/user_messages.h"
 #include "setup/core/web_folders.h"
 
 namespace tellwen::setup {

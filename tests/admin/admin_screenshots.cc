@@ -28,7 +28,7 @@
 #include "admin/ui/web_page.h"
 #include "admin/ui/work_item_dialog.h"
 #include "common/settings.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "tests/admin/fake_picker.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/screenshot.h"
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     std::fclose(script);
   }
   chmod(crontab_script.c_str(), 0755);
-  tellwen::admin::CrontabProgram crontab{crontab_script, ""};
+  tellwen::scheduler::CrontabProgram crontab{crontab_script, ""};
   tellwen::admin::WorkItem work_item;
   tellwen::admin::OpenWorkItem(crontab, tellwen::admin::kScanJob, "/usr/lib/tellwen/KIVIndexer",
                                &work_item);

@@ -8,7 +8,7 @@
 #include <QTableWidget>
 
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/fake_settings.h"
 
 namespace tellwen::admin {

@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 
 namespace tellwen::admin {
 namespace {

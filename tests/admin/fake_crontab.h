@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "admin/core/crontab_program.h"
+#include "platform/scheduler/crontab_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::testing {
@@ -40,7 +40,7 @@ class FakeCrontab {
   }
   void Fail() { std::ofstream(dir_.path() + "/fail").close(); }
 
-  admin::CrontabProgram program;
+  scheduler::CrontabProgram program;
 
  private:
   TempDir dir_;

@@ -6,7 +6,7 @@
 #include <QRadioButton>
 
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/fake_settings.h"
 
 namespace tellwen::admin {

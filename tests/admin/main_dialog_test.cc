@@ -19,7 +19,7 @@
 #include "common/password.h"
 #include "tests/admin/fake_picker.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/temp_dir.h"
@@ -149,10 +149,10 @@ TEST_F(MainDialogTest, AutoloadMonitorWritesAndRemovesTheAutostartEntry) {
   EXPECT_FALSE(autoload->isChecked());
   autoload->setChecked(true);
   Click(dialog_.get(), "apply");
-  EXPECT_TRUE(AutostartPresent(autostart_.path()));
+  EXPECT_TRUE(scheduler::AutostartPresent(autostart_.path()));
   autoload->setChecked(false);
   Click(dialog_.get(), "apply");
-  EXPECT_FALSE(AutostartPresent(autostart_.path()));
+  EXPECT_FALSE(scheduler::AutostartPresent(autostart_.path()));
   EXPECT_TRUE(messages_->shown().empty());
   // A folder that cannot be written shows the error code.
   services_.autostart_folder = autostart_.path() + "/missing";

@@ -9,7 +9,7 @@
 
 #include "platform/net/credentials_file.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/indexer/fake_network.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/temp_dir.h"

@@ -9,7 +9,7 @@
 
 #include "tests/admin/fake_picker.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/fake_settings.h"
 
 namespace tellwen::admin {

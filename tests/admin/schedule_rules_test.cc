@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "admin/core/cron_schedule.h"
-#include "admin/core/crontab_text.h"
+#include "platform/scheduler/crontab_text.h"
 #include "admin/core/service_status.h"
 #include "admin/core/work_items.h"
 #include "tests/admin/fake_crontab.h"
@@ -111,11 +111,11 @@ class WorkItemStore : public ::testing::Test {
   std::string Tab() { return crontab_.Tab(); }
 
   testing::FakeCrontab crontab_;
-  CrontabProgram& program_ = crontab_.program;
+  scheduler::CrontabProgram& program_ = crontab_.program;
 };
 
 TEST_F(WorkItemStore, SecondOpenFindsTheSameItemAndKeepsForeignLines) {
-  ASSERT_TRUE(WriteCrontab(program_, "MAILTO=\"\"\n0 1 * * * backup\n").ok());
+  ASSERT_TRUE(scheduler::WriteCrontab(program_, "MAILTO=\"\"\n0 1 * * * backup\n").ok());
   WorkItem item;
   ASSERT_TRUE(OpenWorkItem(program_, kScanJob, "/usr/lib/tellwen/KIVIndexer", &item).ok());
   EXPECT_TRUE(item.is_new);
@@ -134,7 +134,7 @@ TEST_F(WorkItemStore, SecondOpenFindsTheSameItemAndKeepsForeignLines) {
   EXPECT_EQ(again.schedule.every, 4);
   EXPECT_EQ(again.application, "/opt/tellwen/KIVIndexer");
 
-  ASSERT_TRUE(RemoveCronItemFromCrontab(kScanItemName, program_).ok());
+  ASSERT_TRUE(scheduler::RemoveCronItemFromCrontab(scheduler::kScanItemName, program_).ok());
   EXPECT_EQ(Tab(), "MAILTO=\"\"\n0 1 * * * backup\n");
 }
 
@@ -146,9 +146,9 @@ TEST_F(WorkItemStore, FailuresCarryTheStepTextAndTheProgramsMessage) {
                                   " failed (exit code 2): cron is broken");
   item.application = "/x/KIVIndexer";
   EXPECT_FALSE(SaveWorkItem(program_, kUpdateJob, item).ok());
-  CrontabProgram missing{program_.path + "-missing", ""};
+  scheduler::CrontabProgram missing{program_.path + "-missing", ""};
   std::string crontab;
-  EXPECT_EQ(ReadCrontab(missing, &crontab).code(), Status::Code::kNotFound);
+  EXPECT_EQ(scheduler::ReadCrontab(missing, &crontab).code(), Status::Code::kNotFound);
 }
 
 TEST(ServiceStatus, TableAndProbeWithoutSystemd) {

@@ -10,7 +10,7 @@
 #include "tests/admin/fake_crontab.h"
 #include "tests/admin/fake_picker.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 
@@ -25,7 +25,7 @@ class SchedulerPageTest : public ::testing::Test {
   SchedulerPageTest() {
     services_.crontab = crontab_.program;
     services_.service_status = [this] { return status_; };
-    services_.start_program = [this](Settings&, const std::string& program,
+    services_.start_program = [this](const std::string&, const std::string& program,
                                      const std::vector<std::string>& args) {
       started_.push_back(program + " " + args.at(0));
       return Status::Ok();

@@ -11,7 +11,7 @@
 
 #include "tests/admin/fake_picker.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "admin/core/access_lists.h"
-#include "admin/core/autostart.h"
+#include "platform/scheduler/autostart.h"
 #include "admin/core/web_values.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/temp_dir.h"
@@ -75,18 +75,18 @@ TEST(WebValues, OnlyYesIsRunningAndSeveritiesFallBackToLow) {
 
 TEST(Autostart, WritesRemovesAndReportsTheErrorCode) {
   testing::TempDir dir;
-  EXPECT_FALSE(AutostartPresent(dir.path()));
-  EXPECT_EQ(WriteAutostart(dir.path(), "/opt/my apps/KIVMonitor"), 0);
-  ASSERT_TRUE(AutostartPresent(dir.path()));
+  EXPECT_FALSE(scheduler::AutostartPresent(dir.path()));
+  EXPECT_EQ(scheduler::WriteAutostart(dir.path(), "/opt/my apps/KIVMonitor"), 0);
+  ASSERT_TRUE(scheduler::AutostartPresent(dir.path()));
   std::ifstream entry(dir.path() + "/KIVMonitor.desktop");
   std::stringstream text;
   text << entry.rdbuf();
   EXPECT_NE(text.str().find("Exec=\"/opt/my apps/KIVMonitor\"\n"), std::string::npos);
-  EXPECT_EQ(RemoveAutostart(dir.path()), 0);
-  EXPECT_EQ(RemoveAutostart(dir.path()), 0);  // already gone: no error
-  EXPECT_NE(WriteAutostart(dir.path() + "/missing", "/x"), 0);
-  EXPECT_EQ(AutostartWriteError(13), "Registry error: RegSetKeyEx returned 13");
-  EXPECT_EQ(AutostartRemoveError(1), "Registry error: RegDeleteValue returned 1");
+  EXPECT_EQ(scheduler::RemoveAutostart(dir.path()), 0);
+  EXPECT_EQ(scheduler::RemoveAutostart(dir.path()), 0);  // already gone: no error
+  EXPECT_NE(scheduler::WriteAutostart(dir.path() + "/missing", "/x"), 0);
+  EXPECT_EQ(scheduler::AutostartWriteError(13), "Registry error: RegSetKeyEx returned 13");
+  EXPECT_EQ(scheduler::AutostartRemoveError(1), "Registry error: RegDeleteValue returned 1");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 #include "tests/admin/fake_crontab.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 
 namespace tellwen::admin {
 namespace {

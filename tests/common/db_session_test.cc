@@ -11,7 +11,7 @@
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "common/sql_session.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/scratch_store.h"
 
 namespace tellwen {

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "common/list_value.h"
+#include "base/list_value.h"
 #include "platform/registry/registry.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen {

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <thread>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "indexer/core/job_display.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/indexer/fake_network.h"
 #include "tests/indexer/job_settings.h"
 #include "tests/support/fake_clock.h"

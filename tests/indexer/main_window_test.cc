@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/indexer/fake_network.h"
 #include "tests/indexer/job_settings.h"
 #include "tests/support/fake_sql.h"

@@ -13,7 +13,7 @@
 
 #include "indexer/core/update_sql_log.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/indexer/update_fake_sql.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/temp_dir.h"

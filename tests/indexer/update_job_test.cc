@@ -14,7 +14,7 @@
 #include "common/update_state.h"
 #include "indexer/core/update_headless.h"
 #include "indexer/core/update_saved_state.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/indexer/fake_network.h"
 #include "tests/indexer/update_fake_sql.h"
 #include "tests/support/temp_dir.h"

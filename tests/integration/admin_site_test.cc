@@ -11,7 +11,7 @@
 #include "common/settings.h"
 #include "tests/admin/fake_picker.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/integration/search_site.h"
 #include "tests/support/fake_sql.h"
 #include "tests/support/matchers.h"

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "admin/core/crontab_program.h"
-#include "admin/core/crontab_text.h"
+#include "platform/scheduler/crontab_program.h"
+#include "platform/scheduler/crontab_text.h"
 #include "admin/core/work_items.h"
 #include "platform/desktop/program_run.h"
 
@@ -35,17 +35,17 @@ class CrontabAccountTest : public ::testing::Test {
   }
 
   std::string account_;
-  CrontabProgram program_;
+  scheduler::CrontabProgram program_;
 };
 
 TEST_F(CrontabAccountTest, ItemsAreWrittenFoundAgainAndRemovedKeepingForeignLines) {
   std::string crontab;
-  ASSERT_TRUE(ReadCrontab(program_, &crontab).ok());  // no crontab yet
+  ASSERT_TRUE(scheduler::ReadCrontab(program_, &crontab).ok());  // no crontab yet
   EXPECT_EQ(crontab, "");
   const std::string foreign =
       "# the account's own jobs\nMAILTO=\"\"\nPATH=/usr/bin:/bin\n\n"
       "*/5 * * * * /usr/bin/true --quiet\n";
-  ASSERT_TRUE(WriteCrontab(program_, foreign).ok());
+  ASSERT_TRUE(scheduler::WriteCrontab(program_, foreign).ok());
 
   for (const WorkItemJob* job : {&kScanJob, &kUpdateJob}) {
     WorkItem item;
@@ -61,7 +61,7 @@ TEST_F(CrontabAccountTest, ItemsAreWrittenFoundAgainAndRemovedKeepingForeignLine
   again.schedule.every = 30;
   ASSERT_TRUE(SaveWorkItem(program_, kScanJob, again).ok());
 
-  ASSERT_TRUE(ReadCrontab(program_, &crontab).ok());
+  ASSERT_TRUE(scheduler::ReadCrontab(program_, &crontab).ok());
   // Debian's crontab -l may print a header of its own before the lines.
   const size_t start = crontab.find(foreign);
   ASSERT_NE(start, std::string::npos) << crontab;
@@ -69,14 +69,14 @@ TEST_F(CrontabAccountTest, ItemsAreWrittenFoundAgainAndRemovedKeepingForeignLine
             "# Tellwen - Network Scan\n*/30 * * * * /usr/lib/tellwen/KIVIndexer /index\n"
             "# Tellwen - Database Update\n0 4 * * * /usr/lib/tellwen/KIVIndexer /updatedb\n");
 
-  ASSERT_TRUE(RemoveCronItemFromCrontab(kScanItemName, program_).ok());
-  ASSERT_TRUE(RemoveCronItemFromCrontab(kUpdateItemName, program_).ok());
-  ASSERT_TRUE(ReadCrontab(program_, &crontab).ok());
+  ASSERT_TRUE(scheduler::RemoveCronItemFromCrontab(scheduler::kScanItemName, program_).ok());
+  ASSERT_TRUE(scheduler::RemoveCronItemFromCrontab(scheduler::kUpdateItemName, program_).ok());
+  ASSERT_TRUE(scheduler::ReadCrontab(program_, &crontab).ok());
   EXPECT_EQ(crontab.substr(crontab.find(foreign)), foreign);
 
   // cron refuses a malformed crontab and keeps the old one.
-  EXPECT_FALSE(WriteCrontab(program_, "this is no job\n").ok());
-  ASSERT_TRUE(ReadCrontab(program_, &crontab).ok());
+  EXPECT_FALSE(scheduler::WriteCrontab(program_, "this is no job\n").ok());
+  ASSERT_TRUE(scheduler::ReadCrontab(program_, &crontab).ok());
   EXPECT_NE(crontab.find(foreign), std::string::npos);
 }
 

@@ -17,7 +17,7 @@
 #include <sstream>
 #include <thread>
 
-#include "common/tick_count.h"
+#include "base/tick_count.h"
 #include "platform/net/icmp_echo.h"
 #include "tests/sql/catalog_fixture.h"
 #include "tests/support/file_text.h"

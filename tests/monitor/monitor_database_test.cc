@@ -7,7 +7,7 @@
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "monitor/core/monitor_worker.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/monitor/monitor_fakes.h"
 #include "tests/support/scratch_store.h"
 

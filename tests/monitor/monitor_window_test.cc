@@ -12,7 +12,7 @@
 #include <QSlider>
 
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/monitor/fake_worker.h"
 #include "tests/support/fake_settings.h"
 

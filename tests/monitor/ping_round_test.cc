@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "monitor/core/event_log.h"
 #include "monitor/core/overall_progress.h"
 #include "monitor/core/ping_settings.h"

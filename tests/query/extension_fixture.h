@@ -14,7 +14,7 @@
 #include <string>
 
 #include "common/kiv_registry.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/support/file_text.h"
 #include "tests/support/scratch_store.h"

@@ -19,7 +19,7 @@
 #include "query/download.h"
 #include "query/ping_page.h"
 #include "query/query_server.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
 #include "tests/query/extension_fixture.h"

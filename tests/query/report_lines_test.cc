@@ -13,7 +13,7 @@
 #include "common/settings.h"
 #include "query/query_server.h"
 #include "query/report_text.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/extension_fixture.h"
 #include "tests/query/fake_ecb.h"

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "query/query_server.h"

@@ -11,14 +11,14 @@
 #include <sstream>
 #include <thread>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/kiv_registry.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "common/update_state.h"
 #include "query/access.h"
 #include "query/query_server.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/query/extension_fixture.h"
 #include "tests/query/fake_ecb.h"
 #include "tests/support/fake_clock.h"

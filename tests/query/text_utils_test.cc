@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "query/escape.h"
 
 namespace tellwen::query {

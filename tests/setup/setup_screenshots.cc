@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "common/password.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "setup/ui/setup_wizard.h"
 #include "setup/ui/tasks_page.h"
 #include "tests/admin/fake_picker.h"

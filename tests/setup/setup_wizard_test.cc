@@ -11,7 +11,7 @@
 #include "setup/ui/tasks_page.h"
 #include "tests/admin/fake_picker.h"
 #include "tests/admin/ui_test_support.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/setup/fake_setup.h"
 #include "tests/setup/scratch_machine.h"
 #include "tests/support/fake_settings.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/folder_path.h"
+#include "base/folder_path.h"
 #include "tests/setup/scratch_machine.h"
 
 namespace tellwen::setup {

@@ -18,7 +18,7 @@
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "indexer/core/update_headless.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/file_text.h"
 #include "tests/support/scratch_store.h"
 

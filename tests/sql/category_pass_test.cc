@@ -8,7 +8,7 @@
 
 #include <random>
 
-#include "indexer/core/category_list.h"
+#include "common/category_list.h"
 #include "tests/sql/catalog_fixture.h"
 
 namespace tellwen::testing {

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "common/sql_session.h"
-#include "indexer/core/category_list.h"
+#include "common/category_list.h"
 #include "indexer/core/loader_index_file.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/skip_list.h"
@@ -79,7 +79,7 @@ class Corpus : public ServerTest {
   // Runs the update script with the test index and one category (*.txt).
   void BuildCatalog() {
     const indexer::ScriptPlaceholders values{"/tmp/", "kiv", "2002-02-15 17:38:32", "sa", "336"};
-    const std::vector<indexer::Category> categories = indexer::BuildCategoryList("0|Text/*.txt");
+    const std::vector<Category> categories = BuildCategoryList("0|Text/*.txt");
     ASSERT_EQ(categories.size(), 1u);
     // One connection for every task body, as the runner's executor keeps it
     // (the swap's transaction spans several tasks).
@@ -97,9 +97,9 @@ class Corpus : public ServerTest {
         const indexer::LoaderResult loaded = indexer::LoadIndexFile(path, executor_, {});
         ASSERT_TRUE(loaded.ok) << loaded.error_text;
       } else if (task.name == "DONT-inserting categories") {
-        Run(indexer::CategoryColumnsBatch(categories));
+        Run(CategoryColumnsBatch(categories));
       } else if (task.name == "updating categories") {
-        Run(indexer::CategoryUpdateBatch(categories));
+        Run(CategoryUpdateBatch(categories));
       }
     }
     built_ = true;

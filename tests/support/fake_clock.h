@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "common/clock.h"
+#include "base/clock.h"
 
 namespace tellwen::testing {
 

@@ -1,8 +1,9 @@
 // Test support: a FileEnv over the real file system that fails on cue. Writes
-// to a file whose path ends in one of the chosen suffixes fail with
-// write_error once write_budget bytes have gone to it; reads of such a file
-// fail with read_error once read_budget bytes have been read. Renames can be
-// made to fail too.
+// to a file whose path ends in the chosen suffix fail with write_error once
+// write_budget bytes have gone to it (an atomic write's temporary file ends
+// in its target's name, so it counts as the target); reads of such a file
+// fail with read_error once read_budget bytes have been read. Creating such
+// a file can be made to fail (create_error), and renames too.
 //
 // Thread safety: set the rules before the code under test runs.
 #pragma once
@@ -13,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "common/file_env.h"
+#include "base/file_env.h"
 
 namespace tellwen::testing {
 
@@ -24,11 +25,20 @@ class FaultFileEnv : public FileEnv {
   int write_error = ENOSPC;
   size_t read_budget = static_cast<size_t>(-1);
   int read_error = EIO;
+  int create_error = 0;
   int rename_error = 0;
   std::vector<std::string> renamed;  // "from -> to" of each rename that worked
 
   int NewWritableFile(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+    if (create_error != 0 && Applies(path)) return create_error;
     int error = base_->NewWritableFile(path, file);
+    if (error == 0 && Applies(path)) *file = std::make_unique<Writer>(std::move(*file), this);
+    return error;
+  }
+  int NewExclusiveFile(const std::string& path, unsigned mode,
+                       std::unique_ptr<WritableFile>* file) override {
+    if (create_error != 0 && Applies(path)) return create_error;
+    int error = base_->NewExclusiveFile(path, mode, file);
     if (error == 0 && Applies(path)) *file = std::make_unique<Writer>(std::move(*file), this);
     return error;
   }
@@ -42,6 +52,9 @@ class FaultFileEnv : public FileEnv {
     int error = base_->RenameFile(from, to);
     if (error == 0) renamed.push_back(from + " -> " + to);
     return error;
+  }
+  int LinkFile(const std::string& from, const std::string& to) override {
+    return base_->LinkFile(from, to);
   }
   int RemoveFile(const std::string& path) override { return base_->RemoveFile(path); }
 

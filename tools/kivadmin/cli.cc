@@ -5,7 +5,7 @@
 #include <memory>
 #include <ostream>
 
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 
 namespace tellwen::kivadmin {
 

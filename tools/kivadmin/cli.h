@@ -6,7 +6,7 @@
 // question was answered "no", or the work failed; 2 a bad command line
 // (with the group's usage).
 //
-// Questions of the pages (common/user_messages.h) are answered "yes" only
+// Questions of the pages (base/user_messages.h) are answered "yes" only
 // with --yes; without it the safe answer is taken and said.
 //
 // Thread safety: one command per process, on the main thread.

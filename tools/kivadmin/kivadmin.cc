@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/keyed_table.h"
+#include "base/keyed_table.h"
 #include "tools/kivadmin/commands.h"
 
 namespace {

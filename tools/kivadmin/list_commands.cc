@@ -9,7 +9,7 @@
 #include "admin/core/access_lists.h"
 #include "admin/core/categories.h"
 #include "admin/core/network_lists.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "tools/kivadmin/commands.h"
 
 namespace tellwen::kivadmin {

@@ -6,13 +6,13 @@
 #include <optional>
 #include <ostream>
 
-#include "admin/core/autostart.h"
+#include "platform/scheduler/autostart.h"
 #include "admin/core/cron_schedule.h"
-#include "admin/core/crontab_program.h"
+#include "platform/scheduler/crontab_program.h"
 #include "admin/core/service_status.h"
 #include "admin/core/work_items.h"
-#include "common/int_text.h"
-#include "common/user_messages.h"
+#include "base/int_text.h"
+#include "base/user_messages.h"
 #include "platform/desktop/program_launcher.h"
 #include "tools/kivadmin/commands.h"
 
@@ -32,7 +32,7 @@ const admin::WorkItemJob* JobNamed(const std::string& word) {
 // system's.
 std::string AutostartFolder() {
   const char* folder = std::getenv("TELLWEN_AUTOSTART_FOLDER");
-  return folder != nullptr && *folder != '\0' ? folder : admin::kAutostartFolder;
+  return folder != nullptr && *folder != '\0' ? folder : scheduler::kAutostartFolder;
 }
 
 bool ParseNumber(const std::string& text, int low, int high, int* value) {
@@ -142,11 +142,11 @@ std::string Application(Cli& cli) {
 
 }  // namespace
 
-std::string AutoloadText() { return admin::AutostartPresent(AutostartFolder()) ? "on" : "off"; }
+std::string AutoloadText() { return scheduler::AutostartPresent(AutostartFolder()) ? "on" : "off"; }
 
 Rows SchedulerRows(Cli& cli) {
   Rows rows{{"Service", admin::QueryCronStatus().text}};
-  const admin::CrontabProgram program;
+  const scheduler::CrontabProgram program;
   for (const admin::WorkItemJob* job : {&admin::kScanJob, &admin::kUpdateJob}) {
     const std::string which = job == &admin::kScanJob ? "scan" : "update";
     admin::WorkItem item;
@@ -167,9 +167,9 @@ int RunSchedule(Cli& cli) {
     cli.PrintRows(SchedulerRows(cli));
     return kDone;
   }
-  const admin::CrontabProgram program;
+  const scheduler::CrontabProgram program;
   if (a.size() == 2 && a[0] == "remove" && JobNamed(a[1]) != nullptr) {
-    const Status removed = admin::RemoveCronItemFromCrontab(JobNamed(a[1])->name, program);
+    const Status removed = scheduler::RemoveCronItemFromCrontab(JobNamed(a[1])->name, program);
     return removed.ok() ? kDone : cli.Refuse(removed.message());
   }
   const admin::WorkItemJob* job = a.empty() ? nullptr : JobNamed(a[0]);
@@ -194,7 +194,7 @@ int RunRunJob(Cli& cli) {
   if (job == nullptr) return cli.Usage("run scan or run update");
   if (!AskYesNo(job->run_question)) return kRefused;
   const Status started =
-      desktop::StartInstalledProgram(cli.settings, admin::kIndexerProgram, {job->parameters});
+      desktop::StartInstalledProgram(cli.settings.GetValue("KIVInstallPathExes"), admin::kIndexerProgram, {job->parameters});
   return started.ok() ? kDone : cli.Refuse(started.message());
 }
 
@@ -207,13 +207,13 @@ int RunAutoloadMonitor(Cli& cli) {
   }
   if (a.size() == 1 && a[0] == "on") {
     const int code =
-        admin::WriteAutostart(folder, cli.settings.GetValue("KIVInstallPathExes") + "KIVMonitor");
-    return code == 0 ? kDone : cli.Refuse(admin::AutostartWriteError(code));
+        scheduler::WriteAutostart(folder, cli.settings.GetValue("KIVInstallPathExes") + "KIVMonitor");
+    return code == 0 ? kDone : cli.Refuse(scheduler::AutostartWriteError(code));
   }
   if (a.size() == 1 && a[0] == "off") {
-    if (!admin::AutostartPresent(folder)) return kDone;
-    const int code = admin::RemoveAutostart(folder);
-    return code == 0 ? kDone : cli.Refuse(admin::AutostartRemoveError(code));
+    if (!scheduler::AutostartPresent(folder)) return kDone;
+    const int code = scheduler::RemoveAutostart(folder);
+    return code == 0 ? kDone : cli.Refuse(scheduler::AutostartRemoveError(code));
   }
   return cli.Usage("autoload-monitor: status, on or off");
 }

@@ -9,7 +9,7 @@
 #include "admin/core/scan_account.h"
 #include "admin/core/web_values.h"
 #include "common/sql_session.h"
-#include "common/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/net/smb_network.h"
 #include "tools/kivadmin/commands.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "common/db_session.h"
-#include "common/int_text.h"
+#include "base/int_text.h"
 
 namespace tellwen {
 namespace {

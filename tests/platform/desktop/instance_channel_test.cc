@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/desktop/single_instance.h"
-#include "tests/common/recording_messages.h"
+#include "tests/base/recording_messages.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::desktop {

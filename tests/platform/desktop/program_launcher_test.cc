@@ -8,7 +8,6 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/support/fake_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::desktop {
@@ -28,17 +27,16 @@ bool WaitForFile(const std::string& path) {
 
 TEST(StartInstalledProgram, RunsTheProgramOfTheInstallFolderWithItsArguments) {
   testing::TempDir dir;
-  testing::FakeSettings settings;
-  settings.SetValue("KIVInstallPathExes", dir.path() + "/");
+  const std::string folder = dir.path() + "/";
   WriteScript(dir.path() + "/KIVIndexer", "echo \"$1\" > \"$(dirname \"$0\")/ran\"");
-  ASSERT_TRUE(StartInstalledProgram(settings, "KIVIndexer", {"/index"}).ok());
+  ASSERT_TRUE(StartInstalledProgram(folder, "KIVIndexer", {"/index"}).ok());
   ASSERT_TRUE(WaitForFile(dir.path() + "/ran"));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::string line;
   std::getline(std::ifstream(dir.path() + "/ran"), line);
   EXPECT_EQ(line, "/index");
 
-  Status missing = StartInstalledProgram(settings, "KIVNothing");
+  Status missing = StartInstalledProgram(folder, "KIVNothing");
   EXPECT_EQ(missing.code(), Status::Code::kNotFound);
   EXPECT_NE(missing.message().find("KIVNothing"), std::string::npos);
 }

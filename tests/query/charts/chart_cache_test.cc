@@ -9,12 +9,15 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
-#include "query/charts/chart_lock.h"
+#include "base/file_lock.h"
+#include "common/chart_cache_files.h"
+#include "tests/support/fault_file_env.h"
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
 #include "tests/query/charts/png_reader.h"
@@ -172,12 +175,27 @@ TEST_F(ChartCache, AFolderThatCannotBeWrittenGivesNoFileButTheChartItself) {
   EXPECT_THAT(error, HasSubstr("gone"));
 }
 
+TEST_F(ChartCache, AFullDiskGivesTheChartItselfAndLeavesNoPartFile) {
+  testing::FaultFileEnv disk;
+  disk.suffix = ".png";
+  disk.write_budget = 100;
+  const ChartFile file =
+      GetChartFile("2", "1", Folder(), sql_, clock_, std::chrono::milliseconds(100), &disk);
+  EXPECT_FALSE(file.ok());
+  EXPECT_THAT(file.error, HasSubstr(std::strerror(ENOSPC)));
+  EXPECT_EQ(file.png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_THAT(Files(), ElementsAre(kChartLockName));
+}
+
 TEST_F(ChartCache, CleanUpTakesTheRangesPngsAndStaleTemporaryFilesOnly) {
   Touch("kiv_chart_daily__00_2002-05-06-13.png");
   Touch("kiv_chart_daily_x.png");
-  Touch("kiv_chart_daily__00_2002-05-06-14.png.AbC123");  // a writer at work
-  Touch("kiv_chart_daily__01_2002-05-06-14.png.XyZ789");  // left by a crash
-  fs::last_write_time(Folder() + "kiv_chart_daily__01_2002-05-06-14.png.XyZ789",
+  Touch(".tmp.7-0-1.kiv_chart_daily__00_2002-05-06-14.png");  // a writer at work
+  Touch(".tmp.7-1-2.kiv_chart_daily__01_2002-05-06-14.png");  // left by a crash
+  fs::last_write_time(Folder() + ".tmp.7-1-2.kiv_chart_daily__01_2002-05-06-14.png",
+                      fs::file_time_type::clock::now() - std::chrono::minutes(5));
+  Touch(".tmp.7-2-3.kiv_chart_weekly_00_2002-05-06.png");  // another range's
+  fs::last_write_time(Folder() + ".tmp.7-2-3.kiv_chart_weekly_00_2002-05-06.png",
                       fs::file_time_type::clock::now() - std::chrono::minutes(5));
   Touch("kiv_chart_weekly_00_2002-05-06.png");
   Touch("kiv_chart_daily__00.pngx");
@@ -185,7 +203,8 @@ TEST_F(ChartCache, CleanUpTakesTheRangesPngsAndStaleTemporaryFilesOnly) {
   EXPECT_EQ(RemoveRangeCharts(0, Folder()), 3);
   EXPECT_THAT(
       Files(),
-      ElementsAre("kiv_chart_daily__00.pngx", "kiv_chart_daily__00_2002-05-06-14.png.AbC123",
+      ElementsAre(".tmp.7-0-1.kiv_chart_daily__00_2002-05-06-14.png",
+                  ".tmp.7-2-3.kiv_chart_weekly_00_2002-05-06.png", "kiv_chart_daily__00.pngx",
                   "kiv_chart_daily__dir.png", "kiv_chart_weekly_00_2002-05-06.png"));
   EXPECT_EQ(RemoveRangeCharts(0, Folder() + "none/"), 0);
 }
@@ -267,8 +286,8 @@ pid_t HoldLockInChild(const std::string& lock_path) {
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(ready[0]);
-    ChartLock lock;
-    const char ok = lock.Acquire(lock_path, std::chrono::milliseconds(5000)) ? 'y' : 'n';
+    FileLock lock;
+    const char ok = lock.Acquire(lock_path, std::chrono::milliseconds(5000)).ok() ? 'y' : 'n';
     (void)::write(ready[1], &ok, 1);
     for (;;) ::pause();
   }
@@ -284,22 +303,6 @@ pid_t HoldLockInChild(const std::string& lock_path) {
   return child;
 }
 
-TEST(ChartLockAcrossProcesses, AHolderThatDiesLeavesTheLockFree) {
-  TempDir dir;
-  const std::string lock_path = dir.path() + "/" + kChartLockName;
-  const pid_t holder = HoldLockInChild(lock_path);
-  ASSERT_GT(holder, 0);
-  ChartLock lock;
-  EXPECT_FALSE(lock.Acquire(lock_path, std::chrono::milliseconds(50)));
-  EXPECT_THAT(lock.error_text(), HasSubstr("timed out"));
-  ::kill(holder, SIGKILL);  // a crash: nothing is released on purpose
-  ::waitpid(holder, nullptr, 0);
-  EXPECT_TRUE(lock.Acquire(lock_path, std::chrono::milliseconds(2000)));
-  EXPECT_TRUE(lock.owned());
-  lock.Release();
-  EXPECT_FALSE(lock.owned());
-}
-
 TEST_F(ChartCache, AWaitThatTimesOutGoesAheadWithoutTheLock) {
   const pid_t holder = HoldLockInChild(Folder() + kChartLockName);
   ASSERT_GT(holder, 0);
@@ -310,13 +313,6 @@ TEST_F(ChartCache, AWaitThatTimesOutGoesAheadWithoutTheLock) {
   result_ = SqlResult{};
   EXPECT_TRUE(file.ok()) << file.error;
   EXPECT_EQ(Statements().size(), 1u);
-}
-
-TEST(ChartLock, AFolderWithoutTheLockFileCannotBeLocked) {
-  ChartLock lock;
-  EXPECT_FALSE(
-      lock.Acquire("/nonexistent-folder/kiv_chart_mutex1.lock", std::chrono::milliseconds(10)));
-  EXPECT_THAT(lock.error_text(), HasSubstr("cannot open"));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "common/clock.h"
+#include "base/clock.h"
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
 #include "common/sql_session.h"

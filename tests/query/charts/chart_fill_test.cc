@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "common/int_text.h"
+#include "base/int_text.h"
 #include "query/charts/chart_canvas.h"
 #include "query/charts/chart_kinds.h"
 #include "query/charts/chart_request.h"

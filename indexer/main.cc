@@ -19,8 +19,10 @@
 #include "indexer/core/index_headless.h"
 #include "indexer/core/index_job.h"
 #include "indexer/core/update_headless.h"
-#include "indexer/ui/run_windows.h"
 #include "platform/desktop/display.h"
+#if TELLWEN_WITH_WINDOWS
+#include "indexer/ui/run_windows.h"
+#endif
 #include "platform/desktop/single_instance.h"
 #include "platform/net/smb_network.h"
 
@@ -69,9 +71,11 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+#if TELLWEN_WITH_WINDOWS
   if (desktop::UseWindows(line.headless)) {
     return indexer::RunWithWindows(argc, argv, line, RecoverUpdate);
   }
+#endif
 
   desktop::SingleInstance instance("KIVIndexer");
   desktop::InstanceResult lock = instance.TryAcquire();
@@ -89,7 +93,10 @@ int main(int argc, char** argv) {
   if (line.update) return RunUpdate(line.setup);
   if (line.index) return RunIndex();
 
-  std::fputs("KIVIndexer: the main window needs a display; run a job with a switch.\n", stderr);
+  std::fputs(desktop::kWindowsBuiltIn
+                 ? "KIVIndexer: the main window needs a display; run a job with a switch.\n"
+                 : "KIVIndexer: this build has no windows; run a job with a switch.\n",
+             stderr);
   std::fputs(indexer::UsageText().c_str(), stderr);
   return 2;
 }

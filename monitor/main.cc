@@ -24,8 +24,10 @@
 #include "monitor/core/monitor_worker.h"
 #include "monitor/core/status_line.h"
 #include "monitor/core/worker_thread.h"
-#include "monitor/ui/run_window.h"
 #include "platform/desktop/display.h"
+#if TELLWEN_WITH_WINDOWS
+#include "monitor/ui/run_window.h"
+#endif
 #include "platform/desktop/program_folder.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/net/icmp_echo.h"
@@ -63,8 +65,9 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (desktop::UseWindows(headless))
-    return monitor::RunWithWindow(argc, argv, desktop::OwnFolder());
+#if TELLWEN_WITH_WINDOWS
+  if (desktop::UseWindows(headless)) return monitor::RunWithWindow(argc, argv, desktop::OwnFolder());
+#endif
 
   desktop::SingleInstance instance("KIVMonitor");
   const desktop::InstanceResult lock = instance.TryAcquire();

@@ -27,7 +27,9 @@
 #include "setup/core/removal.h"
 #include "setup/core/setup_database.h"
 #include "setup/core/stored_settings.h"
+#if TELLWEN_WITH_WINDOWS
 #include "setup/ui/run_wizard.h"
+#endif
 
 namespace {
 
@@ -51,8 +53,16 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   const bool headless =
-      (!args.empty() && args[0] == "--headless") || (args.empty() && !desktop::DisplayAvailable());
+      (!args.empty() && args[0] == "--headless") || (args.empty() && !desktop::UseWindows(false));
+#if TELLWEN_WITH_WINDOWS
   if (!headless) return setup::RunWizard(argc, argv);
+#else
+  if (!headless) {
+    std::cerr << "KIVSetup: this build has no windows; run it with --headless.\n"
+              << setup::HeadlessUsage();
+    return 2;
+  }
+#endif
 
   if (!args.empty() && args[0] == "--headless") args.erase(args.begin());
   setup::HeadlessOptions options;

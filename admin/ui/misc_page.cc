@@ -147,18 +147,10 @@ void MiscPage::Store() {
 }
 
 void MiscPage::StoreAutoload() {
-  const std::string& folder = services_.autostart_folder;
-  if (autoload_monitor_->isChecked()) {
-    std::string monitor = services_.settings.GetValue("KIVInstallPathExes");
-    monitor += "KIVMonitor";
-    if (int code = scheduler::WriteAutostart(folder, monitor); code != 0) {
-      ShowMessage(scheduler::AutostartWriteError(code), MessageIcon::kError);
-    }
-  } else if (scheduler::AutostartPresent(folder)) {
-    if (int code = scheduler::RemoveAutostart(folder); code != 0) {
-      ShowMessage(scheduler::AutostartRemoveError(code), MessageIcon::kError);
-    }
-  }
+  const std::string error = scheduler::SetAutoloadMonitor(
+      services_.autostart_folder, services_.settings.GetValue("KIVInstallPathExes"),
+      autoload_monitor_->isChecked());
+  if (!error.empty()) ShowMessage(error, MessageIcon::kError);
 }
 
 }  // namespace tellwen::admin

@@ -63,7 +63,7 @@ int RunIndexJobHeadless(IndexJob* job, const std::atomic<bool>* stop_requested,
       Print(options, ProgressLine(figures), false);
     }
   }
-  return job->LastJobStopped() || !job->LastJobFailure().empty() ? 1 : 0;
+  return job->ExitCode();
 }
 
 }  // namespace tellwen::indexer

@@ -127,6 +127,10 @@ class IndexJob {
   bool LastJobStopped() const { return last_job_stopped_; }
   // Why the last handled job failed, or "" when it did not.
   const std::string& LastJobFailure() const { return last_job_failure_; }
+  // The exit code of a run of the last handled job, for the window and the
+  // headless run alike: 1 when it was stopped or failed, else 0. Refusals
+  // (computers that refused every login) do not fail it.
+  int ExitCode() const { return last_job_stopped_ || !last_job_failure_.empty() ? 1 : 0; }
 
   JobStatus& status() { return shared_.status; }
   const JobStatus& status() const { return shared_.status; }

@@ -163,7 +163,7 @@ void MainWindow::Tick() {
   timer_->stop();
   a_job_ended_ = true;
   ApplyButtons();
-  exit_code_ = job_.LastJobStopped() || !job_.LastJobFailure().empty() ? 1 : 0;
+  exit_code_ = job_.ExitCode();
   if (options_.index_run || close_at_end_) {
     closing_ = true;
     done(QDialog::Accepted);

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "base/atomic_file.h"
 
@@ -62,6 +64,19 @@ int RemoveAutostart(const std::string& folder) {
 
 std::string AutostartWriteError(int code) {
   return "Registry error: RegSetKeyEx returned " + std::to_string(code);
+}
+
+std::string SetAutoloadMonitor(const std::string& folder, const std::string& programs_folder,
+                               bool on) {
+  if (on) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    const int code = WriteAutostart(folder, programs_folder + "KIVMonitor");
+    return code == 0 ? "" : AutostartWriteError(code);
+  }
+  if (!AutostartPresent(folder)) return "";
+  const int code = RemoveAutostart(folder);
+  return code == 0 ? "" : AutostartRemoveError(code);
 }
 
 std::string AutostartRemoveError(int code) {

@@ -30,4 +30,11 @@ int RemoveAutostart(const std::string& folder);
 std::string AutostartWriteError(int code);
 std::string AutostartRemoveError(int code);
 
+// The "Autoload KIVMonitor" choice, as every program applies it: on, the
+// entry starting programs_folder + "KIVMonitor" is written (the folder made
+// first: a server without a desktop may have none); off, an entry that is
+// there is removed. "" when it worked, else the message to show.
+std::string SetAutoloadMonitor(const std::string& folder, const std::string& programs_folder,
+                               bool on);
+
 }  // namespace tellwen::scheduler

@@ -15,6 +15,7 @@
 #include "common/scan_account_settings.h"
 #include "platform/isapi/web_config.h"
 #include "platform/net/credentials_file.h"
+#include "setup/core/setup_run.h"
 #include "setup/core/web_folders.h"
 
 namespace tellwen::setup {
@@ -178,13 +179,14 @@ int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabas
   }
 
   SetupTasks tasks(settings, database, starter, options.paths);
-  bool failed = false;
-  for (int task = 1; task <= kTaskCount; ++task) {
-    out << TaskTitle(task) << " " << std::flush;
-    const std::string error = tasks.Run(task, values);
-    out << (error.empty() ? kTaskDone : error) << "\n" << std::flush;
-    failed = failed || !error.empty();
-  }
+  SetupRun run(tasks);
+  bool failed = !run.RunHere(values, [&out](int task, const std::string* error) {
+    if (error == nullptr) {
+      out << TaskTitle(task) << " " << std::flush;
+    } else {
+      out << (error->empty() ? kTaskDone : *error) << "\n" << std::flush;
+    }
+  });
   if (!failed && !options.scan_user.empty()) {
     const std::string error = WriteScanAccount(
         settings, net::NetAccount{options.scan_user, scan_password, options.scan_domain, false});

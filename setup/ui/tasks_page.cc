@@ -17,7 +17,7 @@ const char* const kMarks[] = {"\\", "|", "/", "--"};
 }  // namespace
 
 TasksPage::TasksPage(SetupServices& services, WizardState& state, QWidget* parent)
-    : QWizardPage(parent), services_(services), state_(state) {
+    : QWizardPage(parent), services_(services), state_(state), run_(services.tasks) {
   setObjectName("tasksPage");
   setTitle("Tasks");
   auto* layout = new QGridLayout(this);
@@ -37,10 +37,8 @@ TasksPage::TasksPage(SetupServices& services, WizardState& state, QWidget* paren
   connect(timer_, &QTimer::timeout, this, &TasksPage::Poll);
 }
 
-TasksPage::~TasksPage() {
-  // A task under way finishes before the page goes (it may be copying).
-  if (thread_.joinable()) thread_.join();
-}
+// The run's destructor waits for a task under way: it may be copying.
+TasksPage::~TasksPage() = default;
 
 void TasksPage::initializePage() {
   if (running()) return;
@@ -53,26 +51,16 @@ void TasksPage::initializePage() {
   }
   state_.failed = false;
   for (int task = 1; task <= kTaskCount; ++task) status_[task]->clear();
-  StartTask(1);
+  running_ = true;
+  shown_ = 0;
+  run_.Start(state_.values);
+  status_[1]->setText(QString(kTaskRunning) + kMarks[0]);
   timer_->start();
+  emit completeChanged();
   QTimer::singleShot(0, this, &TasksPage::HoldButtons);
 }
 
 bool TasksPage::isComplete() const { return !running(); }
-
-void TasksPage::StartTask(int task) {
-  current_ = task;
-  run_ = std::make_shared<Run>();
-  status_[task]->setText(QString(kTaskRunning) + kMarks[0]);
-  std::shared_ptr<Run> run = run_;
-  TaskRunner& tasks = services_.tasks;
-  const SetupValues values = state_.values;
-  thread_ = std::thread([run, &tasks, values, task] {
-    run->error = tasks.Run(task, values);
-    run->done.store(true, std::memory_order_release);
-  });
-  emit completeChanged();
-}
 
 void TasksPage::HoldButtons() {
   if (!running() || wizard() == nullptr) return;
@@ -82,21 +70,23 @@ void TasksPage::HoldButtons() {
 void TasksPage::Poll() {
   if (!running()) return;
   HoldButtons();
-  if (!run_->done.load(std::memory_order_acquire)) {
+  const SetupRun::Progress progress = run_.progress();
+  while (shown_ < kTaskCount && progress.results[shown_ + 1].has_value()) {
+    ++shown_;
+    const std::string& error = *progress.results[shown_];
+    status_[shown_]->setText(error.empty() ? kTaskDone : QString::fromStdString(error));
+    status_[shown_]->setCursorPosition(0);
+  }
+  if (!progress.finished) {
     turn_ = (turn_ + 1) % 4;
-    status_[current_]->setText(QString(kTaskRunning) + kMarks[turn_]);
+    if (progress.running > 0) {
+      status_[progress.running]->setText(QString(kTaskRunning) + kMarks[turn_]);
+    }
     return;
   }
-  thread_.join();
-  const std::string& error = run_->error;
-  status_[current_]->setText(error.empty() ? kTaskDone : QString::fromStdString(error));
-  status_[current_]->setCursorPosition(0);
-  if (!error.empty()) state_.failed = true;
-  if (current_ < kTaskCount) {
-    StartTask(current_ + 1);
-    return;
-  }
-  current_ = 0;
+  run_.Wait();
+  state_.failed = progress.failed;
+  running_ = false;
   timer_->stop();
   if (wizard() != nullptr) {
     if (QAbstractButton* back = wizard()->button(QWizard::BackButton)) back->setEnabled(true);

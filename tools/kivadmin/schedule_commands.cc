@@ -205,15 +205,10 @@ int RunAutoloadMonitor(Cli& cli) {
     cli.out << AutoloadText() << "\n";
     return kDone;
   }
-  if (a.size() == 1 && a[0] == "on") {
-    const int code =
-        scheduler::WriteAutostart(folder, cli.settings.GetValue("KIVInstallPathExes") + "KIVMonitor");
-    return code == 0 ? kDone : cli.Refuse(scheduler::AutostartWriteError(code));
-  }
-  if (a.size() == 1 && a[0] == "off") {
-    if (!scheduler::AutostartPresent(folder)) return kDone;
-    const int code = scheduler::RemoveAutostart(folder);
-    return code == 0 ? kDone : cli.Refuse(scheduler::AutostartRemoveError(code));
+  if (a.size() == 1 && (a[0] == "on" || a[0] == "off")) {
+    const std::string error = scheduler::SetAutoloadMonitor(
+        folder, cli.settings.GetValue("KIVInstallPathExes"), a[0] == "on");
+    return error.empty() ? kDone : cli.Refuse(error);
   }
   return cli.Usage("autoload-monitor: status, on or off");
 }

@@ -8,8 +8,7 @@
 // to `max_digits` of them; `max_digits` is at most 18, so the value always
 // fits. False, and *value untouched, for anything else.
 // HexDigitValue is the value of one hexadecimal digit (either case), or -1
-// for any other character; inline, so that the settings store below this
-// library uses it too.
+// for any other character.
 //
 // Thread safety: pure functions.
 #pragma once

@@ -4,9 +4,10 @@
 // HKEY_LOCAL_MACHINE\Software\KIV (on this platform a folder of the registry
 // hive, see platform/registry). A value that is missing when it is read is
 // created on the spot with its default from the defaults table, so a fresh
-// machine fills the key as the programs run. Values are never cached: every
-// read goes to the hive, so a change made by one program is seen by the next
-// read of any other.
+// machine fills the key as the programs run. Reads go through the store's
+// per-process cache, which inotify keeps exact (platform/registry/
+// value_cache.h): a change made by one program is seen by the next read of
+// any other, in any process.
 //
 // Failures of the hive are shown as message boxes (base/user_messages.h)
 // that name the call and its errno code; the operation then goes on. Each

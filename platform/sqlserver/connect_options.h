@@ -12,6 +12,7 @@
 // (do not change it from another thread meanwhile).
 #pragma once
 
+#include "base/clock.h"
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ struct ConnectOptions {
   // The folder of master.sqlite and the database files (the database
   // session fills it in). REQUIRES: not empty.
   std::string data_dir;
+  // GETDATE()'s clock (not owned); null: the machine's (MachineClock()).
+  Clock* clock = nullptr;
   int connection_timeout_seconds = 15;  // longest wait for a locked database; 0 = no limit
   int command_timeout_seconds = 30;     // longest run of one batch; 0 = no limit
   // A bulk job (the catalog update) that rewrites whole tables: the

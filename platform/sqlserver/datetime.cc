@@ -443,10 +443,8 @@ std::string DateName(const std::string& part, const DateTime& dt) {
   return std::to_string(v);
 }
 
-DateTime Now() {
-  time_t t = time(nullptr);
-  struct tm tm_local;
-  localtime_r(&t, &tm_local);
+DateTime Now(Clock& clock) {
+  const std::tm tm_local = clock.LocalNow();
   DateTime dt;
   dt.year = tm_local.tm_year + 1900;
   dt.month = tm_local.tm_mon + 1;

@@ -7,6 +7,7 @@
 // Thread safety: pure functions (Now reads the clock and the local zone).
 #pragma once
 
+#include "base/clock.h"
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,7 +44,7 @@ bool DatePart(const std::string& part, const DateTime& dt, int64_t* out);
 // DATENAME: month and weekday names, the number for other parts.
 std::string DateName(const std::string& part, const DateTime& dt);
 
-// The local time now (GETDATE()).
-DateTime Now();
+// The clock's local time now (GETDATE()).
+DateTime Now(Clock& clock);
 
 }  // namespace tellwen::sqlserver

@@ -454,8 +454,11 @@ void DateNameFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
+// The clock is the function's user data (UseClockForGetDate); null: the
+// machine's.
 void GetDateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
-  const std::string s = FormatDateTime(Now());
+  auto* clock = static_cast<Clock*>(sqlite3_user_data(ctx));
+  const std::string s = FormatDateTime(Now(clock != nullptr ? *clock : MachineClock()));
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
@@ -730,6 +733,11 @@ void AvgFinal(sqlite3_context* ctx) {
 }
 
 }  // namespace
+
+int UseClockForGetDate(sqlite3* db, Clock* clock) {
+  return sqlite3_create_function(db, "tsql_getdate", 0, SQLITE_UTF8, clock, GetDateFunction,
+                                 nullptr, nullptr);
+}
 
 int RegisterFunctions(sqlite3* db) {
   static bool kLeft = true, kRight = false, kModulo = true;

@@ -11,6 +11,7 @@
 // shared state.
 #pragma once
 
+#include "base/clock.h"
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -22,6 +23,9 @@ namespace tellwen::sqlserver {
 
 // Registers everything on db; returns SQLITE_OK or the first failure.
 int RegisterFunctions(sqlite3* db);
+// GETDATE() of the connection reads clock from now on (not owned; outlives
+// the connection).
+int UseClockForGetDate(sqlite3* db, Clock* clock);
 
 // The object id SQL Server would give a table or procedure name (stable
 // across sessions: a hash of the lower-case name).

@@ -59,6 +59,7 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
     error->description = message;
     return nullptr;
   }
+  if (options.clock != nullptr) UseClockForGetDate(db, options.clock);
   if (options.bulk) {
     // The update job rewrites whole tables, batch after batch: 256 MiB of
     // page cache (a catalog of a million rows fits whole), reads through a

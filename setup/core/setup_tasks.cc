@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <memory>
 #include <utility>
+#include <vector>
 
+#include "base/atomic_file.h"
 #include "base/folder_path.h"
 #include "platform/desktop/program_run.h"
 #include "platform/isapi/web_config.h"
@@ -100,23 +103,53 @@ std::string DatabaseOffer(SetupDatabase& database, const SqlConnectionSettings& 
   return text;
 }
 
-std::string ReplaceFile(const std::string& source, const std::string& target) {
-  std::error_code error;
-  fs::remove(target, error);
-  if (!error) fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
-  if (!error) return "";
+namespace {
+
+// Copies source over target through env: the copy is written beside target
+// and renamed over it when whole, with source's permission bits. 0, or the
+// errno of the failing call.
+int CopyWhole(const std::string& source, const std::string& target, FileEnv* env) {
+  struct stat st {};
+  if (::stat(source.c_str(), &st) != 0) return errno;
+  std::unique_ptr<ReadableFile> in;
+  if (const int error = env->NewReadableFile(source, &in); error != 0) return error;
+  AtomicWriteOptions options;
+  options.mode = st.st_mode & 07777;
+  options.env = env;
+  AtomicFile out;
+  if (const int error = out.Open(target, options); error != 0) return error;
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    size_t read = 0;
+    if (const int error = in->Read(buffer.data(), buffer.size(), &read); error != 0) return error;
+    if (read == 0) break;
+    const int error = out.file().Append(std::string_view(buffer.data(), read));
+    if (error != 0) return error;
+  }
+  return out.Commit();
+}
+
+}  // namespace
+
+std::string ReplaceFile(const std::string& source, const std::string& target, FileEnv* env) {
+  const int error = CopyWhole(source, target, env != nullptr ? env : FileEnv::Default());
+  if (error == 0) return "";
   std::string text = "Operation failed when trying to copy '";
   text += source;
   text += "' to '";
   text += target;
   text += "' ";
-  text += ErrorCodeText(error.value());
+  text += ErrorCodeText(error);
   return text;
 }
 
 SetupTasks::SetupTasks(Settings& settings, SetupDatabase& database, ProgramStarter& starter,
-                       SetupPaths paths)
-    : settings_(settings), database_(database), starter_(starter), paths_(std::move(paths)) {}
+                       SetupPaths paths, FileEnv* files)
+    : settings_(settings),
+      database_(database),
+      starter_(starter),
+      paths_(std::move(paths)),
+      files_(files) {}
 
 std::string SetupTasks::Run(int task, const SetupValues& values) {
   switch (task) {
@@ -145,7 +178,7 @@ std::string SetupTasks::InstallApplication(const SetupValues& values) {
   }
   const std::string from = settings_.GetValue("KIVInstallPathExes") + kWebFilesFolder;
   for (const char* name : kScriptsFiles) {
-    std::string failure = ReplaceFile(from + name, values.scripts + name);
+    std::string failure = ReplaceFile(from + name, values.scripts + name, files_);
     if (!failure.empty()) return failure;
   }
   return "";
@@ -160,7 +193,7 @@ std::string SetupTasks::InstallDataFiles(const SetupValues& values) {
   }
   const std::string from = settings_.GetValue("KIVInstallPathExes") + kWebFilesFolder;
   for (const char* name : kSiteFiles) {
-    std::string failure = ReplaceFile(from + name, folder + name);
+    std::string failure = ReplaceFile(from + name, folder + name, files_);
     if (!failure.empty()) return failure;
   }
   return "";

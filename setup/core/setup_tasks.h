@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_env.h"
 #include "common/db_session.h"
 #include "common/settings.h"
 #include "setup/core/setup_database.h"
@@ -74,8 +75,9 @@ class TaskRunner {
 
 class SetupTasks final : public TaskRunner {
  public:
+  // files: the file access of the copies (null: the real file system).
   SetupTasks(Settings& settings, SetupDatabase& database, ProgramStarter& starter,
-             SetupPaths paths);
+             SetupPaths paths, FileEnv* files = nullptr);
 
   std::string Run(int task, const SetupValues& values) override;
 
@@ -90,11 +92,15 @@ class SetupTasks final : public TaskRunner {
   SetupDatabase& database_;
   ProgramStarter& starter_;
   SetupPaths paths_;
+  FileEnv* files_;
 };
 
-// "Operation failed when trying to copy '" + source + "' to '" + target +
-// "' " + " (Error: 0x%x)." after deleting target and copying source over it;
-// "" when the copy worked.
-std::string ReplaceFile(const std::string& source, const std::string& target);
+// Copies source over target: "" when the copy worked, else "Operation failed
+// when trying to copy '" + source + "' to '" + target + "' " + " (Error:
+// 0x%x).". The copy is written beside target and renamed over it when
+// whole, so a failure (a full disk) leaves the old target as it was: a web
+// server running the extension never loads a cut one.
+std::string ReplaceFile(const std::string& source, const std::string& target,
+                        FileEnv* env = nullptr);
 
 }  // namespace tellwen::setup

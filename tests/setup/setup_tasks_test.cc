@@ -11,6 +11,7 @@
 #include "platform/isapi/web_config.h"
 #include "tests/setup/scratch_machine.h"
 #include "tests/support/fake_settings.h"
+#include "tests/support/fault_file_env.h"
 
 namespace tellwen::setup {
 namespace {
@@ -80,6 +81,22 @@ TEST_F(SetupTasksTest, CopyFailureNamesSourceTargetAndCode) {
   EXPECT_EQ(tasks.Run(1, machine.Values()), "Operation failed when trying to copy '" +
                                                 machine.install() + "webfiles/pingyes.gif' to '" +
                                                 machine.scripts() + "pingyes.gif'  (Error: 0x2).");
+}
+
+TEST_F(SetupTasksTest, AFullDiskLeavesTheRunningExtensionWhole) {
+  ASSERT_EQ(tasks.Run(1, machine.Values()), "");
+  WriteFile(machine.scripts() + "KIVQuery.so", "old copy");
+  testing::FaultFileEnv disk;
+  disk.suffix = "KIVQuery.so";
+  disk.write_budget = 3;
+  SetupTasks full{settings, database, starter, machine.paths, &disk};
+  EXPECT_EQ(full.Run(1, machine.Values()),
+            "Operation failed when trying to copy '" + machine.install() +
+                "webfiles/KIVQuery.so' to '" + machine.scripts() + "KIVQuery.so'  (Error: 0x1c).");
+  EXPECT_EQ(ReadFile(machine.scripts() + "KIVQuery.so"), "old copy");
+  for (const auto& entry : std::filesystem::directory_iterator(machine.scripts())) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+  }
 }
 
 TEST_F(SetupTasksTest, DataFilesTaskReusesTheKivFolderAndCopiesEveryWebFile) {

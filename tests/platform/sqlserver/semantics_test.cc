@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/platform/sqlserver/server_fixture.h"
+#include "tests/support/fake_clock.h"
 
 namespace tellwen::sqlserver {
 namespace {
@@ -54,6 +55,16 @@ TEST_F(Semantics, AFailedSelectIntoLeavesNoTable) {
     EXPECT_EQ(One("select v into " + target + " from s select count(*) from " + target), "2")
         << target;
   }
+}
+
+TEST_F(Semantics, GetDateReadsTheConnectionsClock) {
+  testing::FakeClock clock;
+  clock.now_ms = (5 * 60 + 7) * 1000;
+  ConnectOptions options = Options("kiv");
+  options.clock = &clock;
+  auto c = Open(options);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(One("select convert(varchar(19), getdate(), 120)", c.get()), "2026-12-07 09:05:07");
 }
 
 TEST_F(Semantics, CommandTimeoutInterruptsARunningStatement) {

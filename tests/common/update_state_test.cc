@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "tests/support/fake_settings.h"
+#include "tests/support/fault_file_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen {
@@ -131,6 +132,22 @@ TEST_F(UpdateState, ASecondJobWaitsForTheLockThenGivesUp) {
   EXPECT_EQ(status.message(),
             "Another database update is running (" + UpdateLockFile(dir_.path()) + " is locked).");
   EXPECT_FALSE(second.held());
+}
+
+// A full disk while the job saves afresh: the job hears why, and the file a
+// dead job would be recovered from still holds what it saved first.
+TEST_F(UpdateState, AFullDiskKeepsTheSavedValuesThatWereThere) {
+  WriteSaved();
+  testing::FaultFileEnv disk;
+  disk.suffix = "kivupdate.state";
+  disk.write_budget = 4;
+  const Status failed = WriteUpdateStateFile(dir_.path(), {"updating", "x", "high"}, &disk);
+  EXPECT_EQ(failed.code(), Status::Code::kIoError);
+  EXPECT_NE(failed.message().find("No space left on device"), std::string::npos);
+  MakeLockFile();
+  EXPECT_EQ(Recover(), UpdateRecovery::kPutBack);
+  EXPECT_EQ(Setting("WebStatus"), "yes");
+  EXPECT_EQ(Setting("FirstPageInfo"), "Server moved\nto room 2");
 }
 
 TEST_F(UpdateState, UnusableFolderIsAnErrorNotAnUpdateRunning) {

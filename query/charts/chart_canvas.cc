@@ -232,8 +232,15 @@ bool CChartCanvas::SaveAsPng(const std::string& path, std::string* error, FileEn
   }
   AtomicWriteOptions options;
   options.env = env;
-  if (const int failed = WriteFileAtomically(path, png, options); failed != 0) {
+  AtomicFile file;
+  if (const int failed = file.Open(path, options); failed != 0) {
     if (error) *error = "cannot create " + path + ": " + std::strerror(failed);
+    return false;
+  }
+  int failed = file.file().Append(png);
+  if (failed == 0) failed = file.Commit();
+  if (failed != 0) {
+    if (error) *error = "cannot write " + path + ": " + std::strerror(failed);
     return false;
   }
   return true;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "admin/core/interval.h"
@@ -154,11 +155,12 @@ TEST_F(MainDialogTest, AutoloadMonitorWritesAndRemovesTheAutostartEntry) {
   Click(dialog_.get(), "apply");
   EXPECT_FALSE(scheduler::AutostartPresent(autostart_.path()));
   EXPECT_TRUE(messages_->shown().empty());
-  // A folder that cannot be written shows the error code.
-  services_.autostart_folder = autostart_.path() + "/missing";
+  // A folder that cannot be made (a file is in the way) shows the error code.
+  std::ofstream(autostart_.path() + "/file") << "in the way";
+  services_.autostart_folder = autostart_.path() + "/file/autostart";
   autoload->setChecked(true);
   Click(dialog_.get(), "apply");
-  EXPECT_EQ(messages_->shown(), std::vector<std::string>{"Registry error: RegSetKeyEx returned 2"});
+  EXPECT_EQ(messages_->shown(), std::vector<std::string>{"Registry error: RegSetKeyEx returned 20"});
 }
 
 TEST_F(MainDialogTest, DefaultsFillTheTimeoutBoxesOnly) {

@@ -66,8 +66,8 @@ int AtomicFile::Commit() {
   file_.reset();
   if (error == 0) error = closed;
   if (error == 0) {
-    error = options_.replace ? env_->RenameFile(temporary_, path_)
-                             : env_->LinkFile(temporary_, path_);
+    error =
+        options_.replace ? env_->RenameFile(temporary_, path_) : env_->LinkFile(temporary_, path_);
   }
   // After a link the temporary name is left over; after a rename it is gone
   // and removing it is no error.

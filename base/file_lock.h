@@ -27,9 +27,9 @@
 namespace tellwen {
 
 struct FileLockOptions {
-  bool shared = false;     // a shared lock instead of an exclusive one
-  bool create = true;      // create the file when it is missing
-  unsigned mode = 0644;    // its mode when created (the umask applies)
+  bool shared = false;                 // a shared lock instead of an exclusive one
+  bool create = true;                  // create the file when it is missing
+  unsigned mode = 0644;                // its mode when created (the umask applies)
   std::string what = "the lock file";  // the file as messages name it
 };
 

@@ -4,12 +4,12 @@
 
 #include <cstdlib>
 
-#include "common/connection_pool.h"
 #include "base/keyed_table.h"
+#include "base/text_trim.h"
+#include "common/connection_pool.h"
 #include "common/kiv_registry.h"
 #include "common/password.h"
 #include "common/settings.h"
-#include "base/text_trim.h"
 #include "platform/sqlserver/sql_server.h"
 
 namespace tellwen {

@@ -11,8 +11,8 @@
 #include "base/clock.h"
 #include "base/host_name.h"
 #include "base/int_text.h"
-#include "common/scan_account_settings.h"
 #include "base/user_messages.h"
+#include "common/scan_account_settings.h"
 #include "platform/registry/registry.h"
 
 namespace tellwen {

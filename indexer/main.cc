@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/stop_signals.h"
+#include "base/user_messages.h"
 #include "common/db_session.h"
 #include "common/settings.h"
-#include "base/stop_signals.h"
 #include "common/update_state.h"
-#include "base/user_messages.h"
 #include "indexer/core/command_line.h"
 #include "indexer/core/index_headless.h"
 #include "indexer/core/index_job.h"

@@ -16,10 +16,10 @@
 #include <thread>
 
 #include "base/clock.h"
-#include "common/settings.h"
-#include "common/sql_session.h"
 #include "base/stop_signals.h"
 #include "base/user_messages.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "monitor/core/event_log.h"
 #include "monitor/core/monitor_worker.h"
 #include "monitor/core/status_line.h"
@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
   }
 
 #if TELLWEN_WITH_WINDOWS
-  if (desktop::UseWindows(headless)) return monitor::RunWithWindow(argc, argv, desktop::OwnFolder());
+  if (desktop::UseWindows(headless))
+    return monitor::RunWithWindow(argc, argv, desktop::OwnFolder());
 #endif
 
   desktop::SingleInstance instance("KIVMonitor");

@@ -1,8 +1,8 @@
 #include "query/access.h"
 
 #include "base/list_value.h"
-#include "common/sql_text.h"
 #include "base/time_text.h"
+#include "common/sql_text.h"
 #include "query/escape.h"
 
 namespace tellwen::query {

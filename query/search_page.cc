@@ -1,8 +1,8 @@
 // The search page and the home page of CQueryServer: the search run through
 // the database session between the wait block and the results, with its
 // logs, and the home page with its counter and access record.
-#include "common/sql_text.h"
 #include "base/time_text.h"
+#include "common/sql_text.h"
 #include "query/access.h"
 #include "query/escape.h"
 #include "query/home_page.h"

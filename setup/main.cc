@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "base/user_messages.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
-#include "base/user_messages.h"
 #include "platform/desktop/display.h"
 #include "platform/desktop/program_folder.h"
 #include "platform/desktop/single_instance.h"

@@ -1,7 +1,7 @@
 #include "admin/core/database_settings.h"
 
-#include "common/db_session.h"
 #include "base/int_text.h"
+#include "common/db_session.h"
 
 namespace tellwen::admin {
 

@@ -17,9 +17,9 @@
 #include <functional>
 #include <string>
 
+#include "base/user_messages.h"
 #include "common/db_session.h"
 #include "common/settings.h"
-#include "base/user_messages.h"
 
 namespace tellwen::admin {
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "common/network_search_settings.h"
-#include "common/settings.h"
 #include "base/user_messages.h"
 #include "common/address_list.h"
+#include "common/network_search_settings.h"
+#include "common/settings.h"
 
 namespace tellwen::admin {
 

@@ -14,8 +14,8 @@
 #include "admin/core/report_options.h"
 #include "admin/core/web_values.h"
 #include "base/list_value.h"
-#include "common/network_search_settings.h"
 #include "base/user_messages.h"
+#include "common/network_search_settings.h"
 
 namespace tellwen::admin {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "common/sql_session.h"
 #include "base/status.h"
+#include "common/sql_session.h"
 
 namespace tellwen::admin {
 

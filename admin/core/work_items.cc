@@ -9,11 +9,11 @@
 
 namespace tellwen::admin {
 
-const WorkItemJob kScanJob{scheduler::kScanItemName, "Tellwen - Schedule Network Scanning", "/index",
-                           "LastSuccessfulScanTime",
+const WorkItemJob kScanJob{scheduler::kScanItemName, "Tellwen - Schedule Network Scanning",
+                           "/index", "LastSuccessfulScanTime",
                            "Are you sure do you want to start network scanning now?"};
-const WorkItemJob kUpdateJob{scheduler::kUpdateItemName, "Tellwen - Schedule Database Updating", "/updatedb",
-                             "LastSuccessfulUpdateTime",
+const WorkItemJob kUpdateJob{scheduler::kUpdateItemName, "Tellwen - Schedule Database Updating",
+                             "/updatedb", "LastSuccessfulUpdateTime",
                              "Are you sure do you want to start database updating now?"};
 
 namespace {
@@ -213,14 +213,16 @@ Status OpenWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob&
   return Status::Ok();
 }
 
-Status SaveWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job, const WorkItem& item) {
+Status SaveWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job,
+                    const WorkItem& item) {
   std::string error;
   std::optional<std::string> line = JobLine(item, &error);
   if (!line) return Status::InvalidArgument(error);
   std::string crontab;
   Status read = scheduler::ReadCrontab(program, &crontab);
   if (!read.ok()) return Status::IoError(WithReason("Error: NewWorkItem Failed.", read));
-  Status written = scheduler::WriteCrontab(program, scheduler::SetCronItem(crontab, job.name, *line));
+  Status written =
+      scheduler::WriteCrontab(program, scheduler::SetCronItem(crontab, job.name, *line));
   if (!written.ok()) return Status::IoError(WithReason("Error: NewWorkItem Failed.", written));
   return Status::Ok();
 }

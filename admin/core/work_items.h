@@ -18,8 +18,8 @@
 #include <string>
 
 #include "admin/core/cron_schedule.h"
-#include "platform/scheduler/crontab_program.h"
 #include "base/status.h"
+#include "platform/scheduler/crontab_program.h"
 
 namespace tellwen::admin {
 
@@ -73,6 +73,7 @@ Status OpenWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob&
 // Writes the item into the crontab (in place when present, else at the
 // end), keeping every other line. Fails with the job line's step text, or
 // "Error: NewWorkItem Failed." and the crontab program's message.
-Status SaveWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job, const WorkItem& item);
+Status SaveWorkItem(const scheduler::CrontabProgram& program, const WorkItemJob& job,
+                    const WorkItem& item);
 
 }  // namespace tellwen::admin

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/scheduler/autostart.h"
-#include "platform/scheduler/crontab_program.h"
 #include "admin/core/database_settings.h"
 #include "admin/core/service_status.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "platform/desktop/file_picker.h"
 #include "platform/desktop/program_launcher.h"
+#include "platform/scheduler/autostart.h"
+#include "platform/scheduler/crontab_program.h"
 
 namespace tellwen::admin {
 

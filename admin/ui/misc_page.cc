@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "platform/scheduler/autostart.h"
 #include "admin/core/page_values.h"
 #include "admin/ui/indexer_options_dialog.h"
 #include "admin/ui/network_search_dialog.h"
@@ -15,6 +14,7 @@
 #include "admin/ui/widgets.h"
 #include "base/user_messages.h"
 #include "platform/desktop/box_layout.h"
+#include "platform/scheduler/autostart.h"
 
 namespace tellwen::admin {
 

@@ -80,7 +80,8 @@ void SchedulerPage::Run(const WorkItemJob& job) {
   if (!AskYesNo(job.run_question)) return;
   // The indexer reports for itself; only a start that did not happen at all
   // is said here, so that a press never passes silently.
-  Status started = services_.start_program(services_.settings.GetValue("KIVInstallPathExes"), kIndexerProgram, {job.parameters});
+  Status started = services_.start_program(services_.settings.GetValue("KIVInstallPathExes"),
+                                           kIndexerProgram, {job.parameters});
   if (!started.ok()) ShowMessage(started.message(), MessageIcon::kError);
 }
 

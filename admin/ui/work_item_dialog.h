@@ -32,8 +32,8 @@ class WorkItemDialog : public QDialog {
   Q_OBJECT
 
  public:
-  WorkItemDialog(const scheduler::CrontabProgram& crontab, const WorkItemJob& job, const WorkItem& item,
-                 QWidget* parent = nullptr);
+  WorkItemDialog(const scheduler::CrontabProgram& crontab, const WorkItemJob& job,
+                 const WorkItem& item, QWidget* parent = nullptr);
 
   // The item as the controls hold it.
   WorkItem Item() const;

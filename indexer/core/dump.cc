@@ -17,7 +17,7 @@ struct DumpFile {
   std::string written;
   std::string final_path;  // empty: written in place
   std::unique_ptr<WritableFile> in_place;
-  AtomicFile atomic;            // the index file, renamed when whole
+  AtomicFile atomic;             // the index file, renamed when whole
   WritableFile* file = nullptr;  // where the lines go; null: not written
   bool failed = false;
 };

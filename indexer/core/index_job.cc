@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "common/scan_account_settings.h"
 #include "base/time_text.h"
 #include "base/user_messages.h"
+#include "common/scan_account_settings.h"
 #include "indexer/core/discovery.h"
 #include "indexer/core/scanner.h"
 #include "indexer/core/thread_priority.h"

@@ -37,11 +37,11 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "common/index_settings.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
 #include "indexer/core/computer_searches.h"
 #include "indexer/core/dump.h"
-#include "common/index_settings.h"
 #include "indexer/core/job_shared.h"
 #include "indexer/core/skip_list.h"
 #include "platform/net/network.h"

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/settings_fields.h"
 #include "base/time_text.h"
-#include "common/update_state.h"
 #include "base/user_messages.h"
 #include "common/index_settings.h"
+#include "common/settings_fields.h"
+#include "common/update_state.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/update_saved_state.h"
 #include "indexer/core/update_sql.h"

@@ -30,10 +30,10 @@
 #include <thread>
 #include <vector>
 
-#include "common/settings.h"
-#include "common/sql_session.h"
 #include "base/thread_annotations.h"
 #include "common/category_list.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/update_time_text.h"
 

@@ -18,9 +18,9 @@
 #include <mutex>
 #include <string>
 
-#include "common/settings.h"
 #include "base/status.h"
 #include "base/thread_annotations.h"
+#include "common/settings.h"
 #include "common/update_state.h"
 
 namespace tellwen::indexer {

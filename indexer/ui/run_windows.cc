@@ -4,10 +4,10 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "common/db_session.h"
-#include "common/settings.h"
 #include "base/stop_signals.h"
 #include "base/user_messages.h"
+#include "common/db_session.h"
+#include "common/settings.h"
 #include "indexer/core/index_job.h"
 #include "indexer/core/update_job.h"
 #include "indexer/ui/main_window.h"

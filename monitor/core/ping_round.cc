@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "common/sql_text.h"
 #include "base/time_text.h"
+#include "common/sql_text.h"
 
 namespace tellwen::monitor {
 

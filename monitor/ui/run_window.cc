@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 #include "base/clock.h"
-#include "common/settings.h"
-#include "common/sql_session.h"
 #include "base/stop_signals.h"
 #include "base/user_messages.h"
+#include "common/settings.h"
+#include "common/sql_session.h"
 #include "monitor/core/event_log.h"
 #include "monitor/core/monitor_worker.h"
 #include "monitor/core/worker_thread.h"
@@ -60,7 +60,8 @@ int RunWithWindow(int argc, char** argv, const std::string& own_folder) {
   services.launch = [](const std::string& program, const std::vector<std::string>& args) {
     // The monitor does not wait for the program and goes on whatever
     // happened; the reason is kept on stderr for whoever looks.
-    const Status started = desktop::StartInstalledProgram(MachineSettings().GetValue("KIVInstallPathExes"), program, args);
+    const Status started = desktop::StartInstalledProgram(
+        MachineSettings().GetValue("KIVInstallPathExes"), program, args);
     if (!started.ok()) std::fprintf(stderr, "KIVMonitor: %s\n", started.message().c_str());
   };
   services.use_tray = QSystemTrayIcon::isSystemTrayAvailable();

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/scheduler/crontab_text.h"
 #include "platform/desktop/program_run.h"
+#include "platform/scheduler/crontab_text.h"
 
 namespace tellwen::scheduler {
 namespace {

@@ -12,9 +12,10 @@
 // (do not change it from another thread meanwhile).
 #pragma once
 
-#include "base/clock.h"
 #include <string>
 #include <vector>
+
+#include "base/clock.h"
 
 namespace tellwen::sqlserver {
 

@@ -7,10 +7,11 @@
 // Thread safety: pure functions (Now reads the clock and the local zone).
 #pragma once
 
-#include "base/clock.h"
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "base/clock.h"
 
 namespace tellwen::sqlserver {
 

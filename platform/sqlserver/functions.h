@@ -11,12 +11,12 @@
 // shared state.
 #pragma once
 
-#include "base/clock.h"
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <string>
 
+#include "base/clock.h"
 #include "platform/sqlserver/value.h"
 
 namespace tellwen::sqlserver {

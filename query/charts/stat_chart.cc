@@ -284,8 +284,8 @@ void CStatChart::Draw(CChartCanvas* canvas) {
   c.LineTo(428, 92);
 }
 
-bool CStatChart::DrawAndSave(const std::string& path, std::string* error,
-                             std::string* unsaved_png, FileEnv* env) {
+bool CStatChart::DrawAndSave(const std::string& path, std::string* error, std::string* unsaved_png,
+                             FileEnv* env) {
   CChartCanvas canvas;
   if (!canvas.Create(kChartWidth, kChartHeight)) {
     if (error) *error = "cannot create the chart surface";

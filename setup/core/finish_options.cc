@@ -1,7 +1,7 @@
 #include "setup/core/finish_options.h"
 
-#include "platform/scheduler/autostart.h"
 #include "base/user_messages.h"
+#include "platform/scheduler/autostart.h"
 
 namespace tellwen::setup {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "common/settings.h"
 #include "base/status.h"
+#include "common/settings.h"
 #include "setup/core/finish_options.h"
 #include "setup/core/setup_database.h"
 #include "setup/core/setup_paths.h"

@@ -9,7 +9,8 @@
 namespace tellwen::setup {
 
 int DetachedStarter::Start(const std::string& program, const std::vector<std::string>& args) {
-  const Status started = desktop::StartInstalledProgram(settings_.GetValue("KIVInstallPathExes"), program, args);
+  const Status started =
+      desktop::StartInstalledProgram(settings_.GetValue("KIVInstallPathExes"), program, args);
   if (started.ok()) return 0;
   return started.code() == Status::Code::kNotFound ? ENOENT : EIO;
 }

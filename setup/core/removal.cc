@@ -5,10 +5,10 @@
 #include <system_error>
 
 #include "common/chart_cache_files.h"
+#include "platform/desktop/program_run.h"
 #include "platform/scheduler/autostart.h"
 #include "platform/scheduler/crontab_program.h"
 #include "platform/scheduler/crontab_text.h"
-#include "platform/desktop/program_run.h"
 #include "setup/core/drop_batch.h"
 #include "setup/core/web_files.h"
 
@@ -84,7 +84,8 @@ void RemoveLogFiles(Settings& settings) {
 void RemoveChartCache(Settings& settings) {
   const std::string scripts = settings.GetValue("IISScriptsFolder");
   if (scripts.empty()) return;
-  for (const std::string& file : Matching(scripts, kChartFilePrefix, kChartFileSuffix)) RemoveQuietly(file);
+  for (const std::string& file : Matching(scripts, kChartFilePrefix, kChartFileSuffix))
+    RemoveQuietly(file);
   // The lock file through which the site's request threads share the cache.
   RemoveQuietly(scripts + kChartLockName);
 }

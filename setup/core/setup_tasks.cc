@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 #include <memory>
+#include <system_error>
 #include <utility>
 #include <vector>
 

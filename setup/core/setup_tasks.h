@@ -76,8 +76,8 @@ class TaskRunner {
 class SetupTasks final : public TaskRunner {
  public:
   // files: the file access of the copies (null: the real file system).
-  SetupTasks(Settings& settings, SetupDatabase& database, ProgramStarter& starter,
-             SetupPaths paths, FileEnv* files = nullptr);
+  SetupTasks(Settings& settings, SetupDatabase& database, ProgramStarter& starter, SetupPaths paths,
+             FileEnv* files = nullptr);
 
   std::string Run(int task, const SetupValues& values) override;
 

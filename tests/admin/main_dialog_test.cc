@@ -160,7 +160,8 @@ TEST_F(MainDialogTest, AutoloadMonitorWritesAndRemovesTheAutostartEntry) {
   services_.autostart_folder = autostart_.path() + "/file/autostart";
   autoload->setChecked(true);
   Click(dialog_.get(), "apply");
-  EXPECT_EQ(messages_->shown(), std::vector<std::string>{"Registry error: RegSetKeyEx returned 20"});
+  EXPECT_EQ(messages_->shown(),
+            std::vector<std::string>{"Registry error: RegSetKeyEx returned 20"});
 }
 
 TEST_F(MainDialogTest, DefaultsFillTheTimeoutBoxesOnly) {

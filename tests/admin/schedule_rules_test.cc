@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "admin/core/cron_schedule.h"
-#include "platform/scheduler/crontab_text.h"
 #include "admin/core/service_status.h"
 #include "admin/core/work_items.h"
+#include "platform/scheduler/crontab_text.h"
 #include "tests/admin/fake_crontab.h"
 #include "tests/support/temp_dir.h"
 

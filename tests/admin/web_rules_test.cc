@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "admin/core/access_lists.h"
-#include "platform/scheduler/autostart.h"
 #include "admin/core/web_values.h"
+#include "platform/scheduler/autostart.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/temp_dir.h"
 

@@ -11,8 +11,8 @@
 namespace tellwen {
 namespace {
 
-using ::testing::HasSubstr;
 using std::chrono::milliseconds;
+using ::testing::HasSubstr;
 
 // A child that holds the lock on path until it is killed.
 pid_t HoldInChild(const std::string& path, const FileLockOptions& options = {}) {
@@ -81,7 +81,8 @@ TEST(FileLock, AMissingFileIsToldApartFromOneThatCannotBeOpened) {
   EXPECT_EQ(missing.code(), Status::Code::kNotFound);
   const Status no_folder = lock.Acquire("/nonexistent-folder/x.lock", milliseconds(10));
   EXPECT_EQ(no_folder.code(), Status::Code::kIoError);
-  EXPECT_THAT(no_folder.message(), HasSubstr("Cannot open the lock file /nonexistent-folder/x.lock"));
+  EXPECT_THAT(no_folder.message(),
+              HasSubstr("Cannot open the lock file /nonexistent-folder/x.lock"));
 }
 
 }  // namespace

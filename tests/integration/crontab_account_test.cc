@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "platform/scheduler/crontab_program.h"
-#include "platform/scheduler/crontab_text.h"
 #include "admin/core/work_items.h"
 #include "platform/desktop/program_run.h"
+#include "platform/scheduler/crontab_program.h"
+#include "platform/scheduler/crontab_text.h"
 
 namespace tellwen::admin {
 namespace {

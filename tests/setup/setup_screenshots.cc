@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "common/password.h"
 #include "base/user_messages.h"
+#include "common/password.h"
 #include "setup/ui/setup_wizard.h"
 #include "setup/ui/tasks_page.h"
 #include "tests/admin/fake_picker.h"

@@ -90,9 +90,9 @@ TEST_F(SetupTasksTest, AFullDiskLeavesTheRunningExtensionWhole) {
   disk.suffix = "KIVQuery.so";
   disk.write_budget = 3;
   SetupTasks full{settings, database, starter, machine.paths, &disk};
-  EXPECT_EQ(full.Run(1, machine.Values()),
-            "Operation failed when trying to copy '" + machine.install() +
-                "webfiles/KIVQuery.so' to '" + machine.scripts() + "KIVQuery.so'  (Error: 0x1c).");
+  EXPECT_EQ(full.Run(1, machine.Values()), "Operation failed when trying to copy '" +
+                                               machine.install() + "webfiles/KIVQuery.so' to '" +
+                                               machine.scripts() + "KIVQuery.so'  (Error: 0x1c).");
   EXPECT_EQ(ReadFile(machine.scripts() + "KIVQuery.so"), "old copy");
   for (const auto& entry : std::filesystem::directory_iterator(machine.scripts())) {
     EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();

@@ -8,8 +8,8 @@
 
 #include <fstream>
 
-#include "common/sql_session.h"
 #include "common/category_list.h"
+#include "common/sql_session.h"
 #include "indexer/core/loader_index_file.h"
 #include "indexer/core/script_splitter.h"
 #include "indexer/core/skip_list.h"

@@ -6,14 +6,14 @@
 #include <optional>
 #include <ostream>
 
-#include "platform/scheduler/autostart.h"
 #include "admin/core/cron_schedule.h"
-#include "platform/scheduler/crontab_program.h"
 #include "admin/core/service_status.h"
 #include "admin/core/work_items.h"
 #include "base/int_text.h"
 #include "base/user_messages.h"
 #include "platform/desktop/program_launcher.h"
+#include "platform/scheduler/autostart.h"
+#include "platform/scheduler/crontab_program.h"
 #include "tools/kivadmin/commands.h"
 
 namespace tellwen::kivadmin {
@@ -193,8 +193,8 @@ int RunRunJob(Cli& cli) {
   const admin::WorkItemJob* job = cli.args.size() == 1 ? JobNamed(cli.args[0]) : nullptr;
   if (job == nullptr) return cli.Usage("run scan or run update");
   if (!AskYesNo(job->run_question)) return kRefused;
-  const Status started =
-      desktop::StartInstalledProgram(cli.settings.GetValue("KIVInstallPathExes"), admin::kIndexerProgram, {job->parameters});
+  const Status started = desktop::StartInstalledProgram(cli.settings.GetValue("KIVInstallPathExes"),
+                                                        admin::kIndexerProgram, {job->parameters});
   return started.ok() ? kDone : cli.Refuse(started.message());
 }
 

@@ -8,8 +8,8 @@
 #include "admin/core/quick_links_table.h"
 #include "admin/core/scan_account.h"
 #include "admin/core/web_values.h"
-#include "common/sql_session.h"
 #include "base/user_messages.h"
+#include "common/sql_session.h"
 #include "platform/net/smb_network.h"
 #include "tools/kivadmin/commands.h"
 

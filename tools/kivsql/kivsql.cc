@@ -6,8 +6,8 @@
 #include <optional>
 #include <sstream>
 
-#include "common/db_session.h"
 #include "base/int_text.h"
+#include "common/db_session.h"
 
 namespace tellwen {
 namespace {

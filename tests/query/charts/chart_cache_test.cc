@@ -9,19 +9,19 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "base/file_lock.h"
 #include "common/chart_cache_files.h"
-#include "tests/support/fault_file_env.h"
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
 #include "tests/query/charts/png_reader.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/fault_file_env.h"
 #include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 
@@ -201,11 +201,10 @@ TEST_F(ChartCache, CleanUpTakesTheRangesPngsAndStaleTemporaryFilesOnly) {
   Touch("kiv_chart_daily__00.pngx");
   fs::create_directory(Folder() + "kiv_chart_daily__dir.png");
   EXPECT_EQ(RemoveRangeCharts(0, Folder()), 3);
-  EXPECT_THAT(
-      Files(),
-      ElementsAre(".tmp.7-0-1.kiv_chart_daily__00_2002-05-06-14.png",
-                  ".tmp.7-2-3.kiv_chart_weekly_00_2002-05-06.png", "kiv_chart_daily__00.pngx",
-                  "kiv_chart_daily__dir.png", "kiv_chart_weekly_00_2002-05-06.png"));
+  EXPECT_THAT(Files(), ElementsAre(".tmp.7-0-1.kiv_chart_daily__00_2002-05-06-14.png",
+                                   ".tmp.7-2-3.kiv_chart_weekly_00_2002-05-06.png",
+                                   "kiv_chart_daily__00.pngx", "kiv_chart_daily__dir.png",
+                                   "kiv_chart_weekly_00_2002-05-06.png"));
   EXPECT_EQ(RemoveRangeCharts(0, Folder() + "none/"), 0);
 }
 

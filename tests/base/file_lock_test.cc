@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/lock_holder.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen {
@@ -14,34 +15,10 @@ namespace {
 using std::chrono::milliseconds;
 using ::testing::HasSubstr;
 
-// A child that holds the lock on path until it is killed.
-pid_t HoldInChild(const std::string& path, const FileLockOptions& options = {}) {
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(ready[0]);
-    FileLock lock;
-    const char ok = lock.Acquire(path, milliseconds(5000), options).ok() ? 'y' : 'n';
-    (void)::write(ready[1], &ok, 1);
-    for (;;) ::pause();
-  }
-  ::close(ready[1]);
-  char ok = 'n';
-  (void)::read(ready[0], &ok, 1);
-  ::close(ready[0]);
-  if (ok != 'y') {
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    return -1;
-  }
-  return child;
-}
-
 TEST(FileLock, AWaitTimesOutWhileHeldAndAHolderThatDiesLeavesItFree) {
   testing::TempDir dir;
   const std::string path = dir.path() + "/job.lock";
-  const pid_t holder = HoldInChild(path);
+  const pid_t holder = testing::HoldLockInChild(path);
   ASSERT_GT(holder, 0);
   FileLock lock;
   const Status busy = lock.Acquire(path, milliseconds(50));
@@ -61,7 +38,7 @@ TEST(FileLock, SharedHoldersExcludeOnlyAnExclusiveOne) {
   const std::string path = dir.path() + "/job.lock";
   FileLockOptions shared;
   shared.shared = true;
-  const pid_t holder = HoldInChild(path, shared);
+  const pid_t holder = testing::HoldLockInChild(path, shared);
   ASSERT_GT(holder, 0);
   FileLock reader;
   EXPECT_TRUE(reader.Acquire(path, milliseconds(0), shared).ok());

@@ -15,7 +15,6 @@
 #include <fstream>
 #include <thread>
 
-#include "base/file_lock.h"
 #include "common/chart_cache_files.h"
 #include "tests/query/charts/chart_clock.h"
 #include "tests/query/charts/chart_rows.h"
@@ -23,6 +22,7 @@
 #include "tests/support/fake_sql.h"
 #include "tests/support/fault_file_env.h"
 #include "tests/support/local_time.h"
+#include "tests/support/lock_holder.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellwen::query {
@@ -278,32 +278,8 @@ TEST(ChartLockAcrossProcesses, ThreadsOfOneProcessAlsoDrawOnce) {
   EXPECT_EQ(served.load(), 4);
 }
 
-// A child that owns the lock until it is killed.
-pid_t HoldLockInChild(const std::string& lock_path) {
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(ready[0]);
-    FileLock lock;
-    const char ok = lock.Acquire(lock_path, std::chrono::milliseconds(5000)).ok() ? 'y' : 'n';
-    (void)::write(ready[1], &ok, 1);
-    for (;;) ::pause();
-  }
-  ::close(ready[1]);
-  char ok = 'n';
-  (void)::read(ready[0], &ok, 1);
-  ::close(ready[0]);
-  if (ok != 'y') {
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    return -1;
-  }
-  return child;
-}
-
 TEST_F(ChartCache, AWaitThatTimesOutGoesAheadWithoutTheLock) {
-  const pid_t holder = HoldLockInChild(Folder() + kChartLockName);
+  const pid_t holder = testing::HoldLockInChild(Folder() + kChartLockName);
   ASSERT_GT(holder, 0);
   const ChartFile file =
       GetChartFile("1", "2", Folder(), sql_, clock_, std::chrono::milliseconds(100));

@@ -65,10 +65,11 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (desktop::UseWindows(headless)) {
 #if TELLWEN_WITH_WINDOWS
-  if (desktop::UseWindows(headless))
     return monitor::RunWithWindow(argc, argv, desktop::OwnFolder());
 #endif
+  }
 
   desktop::SingleInstance instance("KIVMonitor");
   const desktop::InstanceResult lock = instance.TryAcquire();

@@ -5,7 +5,8 @@
 // the whole update against the bare import as a ratio, and the median of 20
 // calls of spSearch for a substring over the catalog it built.
 //
-// usage: update_bench [lines]   (needs the sqlite3 shell on PATH)
+// usage: update_bench [lines]   (needs the sqlite3 shell on PATH; 2000 is a
+// quick run that checks the bench still works)
 // With KIVINDEXER=<path of KIVIndexer> the update runs as that program's
 // /updatedb in a child process and its printed task rows are shown; otherwise
 // it runs the same code path in this process (RunUpdateJobHeadless with the

@@ -3,13 +3,14 @@
 #
 # Builds a share of FILES files (default 50000: 20 folders x 25 subfolders x
 # 100 files) on a private smbd on 127.0.0.1, then, in the same run, times
-#   KIVIndexer /index     (default settings: 15 threads, Levels 5, index file)
+#   KIVIndexer --headless /index   (default settings: 15 threads, Levels 5, index file)
 #   smbclient -c 'recurse; ls'
 # three times each, alternating, and prints the best times, their ratio
 # (index job / smbclient; below 1 means the job is faster) and the job's peak
 # memory.
 #
-# Usage: bench/indexer_scan.sh [BUILD_DIR] [FILES]   (BUILD_DIR default: build)
+# Usage: bench/indexer_scan.sh [BUILD_DIR] [FILES]   (BUILD_DIR default: build;
+# FILES 200 is a quick run that checks the bench still works)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -22,6 +23,9 @@ work=$(mktemp -d -t tellwen-bench.XXXXXX)
 fixture="$root/tests/integration/smbd-fixture"
 cleanup() { "$fixture" stop "$work/smbd" || true; rm -rf "$work"; }
 trap cleanup EXIT
+# Stopped (a timeout, ^C): the EXIT trap still stops the private smbd.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 per_leaf=100
 leaves=$(( (files + per_leaf - 1) / per_leaf ))
@@ -54,9 +58,9 @@ now_ms() { date +%s%3N; }
 peak_file="$work/peak"
 run_index() {
   if [ -x /usr/bin/time ]; then
-    /usr/bin/time -f '%M' -o "$peak_file" "$bin/KIVIndexer" /index >/dev/null </dev/null
+    /usr/bin/time -f '%M' -o "$peak_file" "$bin/KIVIndexer" --headless /index >/dev/null </dev/null
   else
-    "$bin/KIVIndexer" /index >/dev/null </dev/null
+    "$bin/KIVIndexer" --headless /index >/dev/null </dev/null
     echo "n/a" >"$peak_file"
   fi
 }

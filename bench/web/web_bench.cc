@@ -15,9 +15,10 @@
 // not, and prints it: an error page is fast, and timing it says nothing.
 //
 // usage: web_bench [entries] [seconds per wrk run] [seconds per search run]
-// (defaults 1000000, 10, 60; needs wrk on PATH). Search pages over a large
-// catalog take seconds each at 32 connections, hence their longer runs.
-// KEEP=1 keeps the work folder.
+// (defaults 1000000, 10, 60; entries at least 1000; needs wrk on PATH).
+// Search pages over a large catalog take seconds each at 32 connections,
+// hence their longer runs. "2000 1 1" is a quick run that checks the bench
+// still works. KEEP=1 keeps the work folder.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -203,6 +204,22 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// The searched terms over the sample index of `lines` lines (WriteSampleIndex:
+// line i with i % 10 != 0 is the file "song<i> track.<ext>"): a rare term
+// (one file), a medium one (about a hundred) and a common one (one file in
+// twenty). At a million lines: song123457 (1 hit), song1234 (111), track.mp3
+// (56k).
+struct SearchTerms {
+  std::string rare, medium, common;
+};
+SearchTerms TermsFor(long lines) {
+  // A longer number that starts with the digits of `rare` is past the last
+  // line, so no other name holds it.
+  long rare = std::min(123457L, lines - 3);
+  if (rare % 10 == 0) ++rare;
+  return {"song" + std::to_string(rare), "song" + std::to_string(rare / 100), "track.mp3"};
+}
+
 std::string FormQuery(const std::string& term) {
   return "Command?search=" + term +
          "&searchkind=any+word&recordfrom=0&recordto=199&dowait=1&dirs=on&files=on";
@@ -368,6 +385,12 @@ int main(int argc, char** argv) {
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
   const int search_seconds = argc > 3 ? std::atoi(argv[3]) : 60;
   constexpr int kConnections = 32;
+  if (lines < 1000) {
+    std::cerr << "usage: web_bench [entries, at least 1000] [seconds per wrk run] [seconds per "
+                 "search run]\n";
+    return 2;
+  }
+  const SearchTerms terms = TermsFor(lines);
   if (Run("command -v wrk").empty()) {
     std::cerr << "wrk is not installed (scripts/install-deps installs it)\n";
     return 1;
@@ -414,15 +437,16 @@ int main(int argc, char** argv) {
   const std::vector<Target> targets = {
       {"static file /kiv/default.htm", "/kiv/default.htm", seconds, "/scripts/KIVQuery.so"},
       {"home page", "/scripts/KIVQuery.so?Command?", seconds, "title='number of visitors'"},
-      {"search, rare term (1 hit)", "/scripts/KIVQuery.so?" + FormQuery("song123457"),
-       search_seconds, kRow},
-      {"search, medium term (111 hits)", "/scripts/KIVQuery.so?" + FormQuery("song1234"),
-       search_seconds, kRow},
-      {"search, common term (56k hits)", "/scripts/KIVQuery.so?" + FormQuery("track.mp3"),
-       search_seconds, kRow},
+      {"search, rare term", "/scripts/KIVQuery.so?" + FormQuery(terms.rare), search_seconds, kRow},
+      {"search, medium term", "/scripts/KIVQuery.so?" + FormQuery(terms.medium), search_seconds,
+       kRow},
+      {"search, common term", "/scripts/KIVQuery.so?" + FormQuery(terms.common), search_seconds,
+       kRow},
   };
   std::printf("\nwrk, %d connections, %d s per page (%d s per search), kivweb on 127.0.0.1:%d\n",
               kConnections, seconds, search_seconds, port);
+  std::printf("searched terms: rare '%s', medium '%s', common '%s'\n", terms.rare.c_str(),
+              terms.medium.c_str(), terms.common.c_str());
   std::printf("%-32s %10s %9s %9s %9s %9s\n", "page", "req/s", "p50 ms", "p90 ms", "p99 ms",
               "vs static");
   double baseline = 0;
@@ -457,7 +481,7 @@ int main(int argc, char** argv) {
   // One request at a time: the search page against its spSearch call made
   // directly by a fresh process (this program in its child mode).
   std::printf("\nmedian of 15, one at a time            page ms  spSearch ms   added ms\n");
-  for (const char* term : {"song123457", "song1234", "track.mp3"}) {
+  for (const std::string& term : {terms.rare, terms.medium, terms.common}) {
     std::vector<double> page;
     for (int i = 0; i < 15; ++i) {
       const auto begin = Clock::now();
@@ -466,19 +490,25 @@ int main(int argc, char** argv) {
       page.push_back(Ms(Clock::now() - begin));
       const std::string wrong = WrongPage(response.status, response.body, kRow);
       if (!wrong.empty()) {
-        std::printf("search '%s': not the page to time (%s); stopped.\n", term, wrong.c_str());
+        std::printf("search '%s': not the page to time (%s); stopped.\n", term.c_str(),
+                    wrong.c_str());
         kivweb.Stop();
         return 1;
       }
     }
     const double page_ms = Median(page);
-    const double call_ms =
-        std::atof(Run("'" + std::string(argv[0]) + "' --spsearch '" + term + "' 15").c_str());
-    std::printf("search '%-12s'                %10.2f %12.2f %10.2f\n", term, page_ms, call_ms,
-                page_ms - call_ms);
+    const std::string call_output =
+        Run("'" + std::string(argv[0]) + "' --spsearch '" + term + "' 15");
+    if (call_output.empty()) {  // the child said why on stderr
+      kivweb.Stop();
+      return 1;
+    }
+    const double call_ms = std::atof(call_output.c_str());
+    std::printf("search '%-12s'                %10.2f %12.2f %10.2f\n", term.c_str(), page_ms,
+                call_ms, page_ms - call_ms);
   }
   kivweb.Stop();
-  if (!PrintSearchPageTimes("song1234")) return 1;
+  if (!PrintSearchPageTimes(terms.medium)) return 1;
   if (!std::getenv("KEEP")) std::system(("rm -rf '" + dir + "'").c_str());
   std::printf("work folder %s (%s)\n", dir.c_str(), std::getenv("KEEP") ? "kept" : "removed");
   return 0;

@@ -13,6 +13,9 @@
 // Which SELECTs walk a rowid order or read substring indexes is the
 // planner's decision (planner.h); the translator writes those plans.
 //
+// The members are defined by area in translator*.cc (translator_internal.h
+// lists them).
+//
 // Thread safety: a Translator is used by one thread; create one per
 // statement.
 #pragma once

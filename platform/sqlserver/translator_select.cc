@@ -1,0 +1,285 @@
+// Translator: SELECT (its cores, UNION, ORDER BY, TOP, OFFSET and FETCH),
+// FROM lists and joins, and the SQL of the planner's plans (rowid walks and
+// reads of the substring indexes).
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "platform/sqlserver/translator.h"
+
+namespace tellwen::sqlserver {
+namespace {
+
+bool EqualsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+// sysobjects as the procedures test it: tables (of the database's file and
+// of its log file) and procedures of the database with a stable id.
+constexpr const char* kSysObjects =
+    "(SELECT tsql_objid(name) AS id, name COLLATE TSQL AS name, 'U' AS xtype, 'U' AS type, "
+    "1 AS uid, 0 AS parent_obj FROM main.sqlite_master WHERE type = 'table' AND "
+    "substr(name, 1, 7) <> 'sqlite_' AND substr(name, 1, 6) <> '_tsql_' UNION ALL "
+    "SELECT tsql_objid(name), name COLLATE TSQL, 'U', 'U', 1, 0 FROM logs.sqlite_master WHERE "
+    "type = 'table' AND substr(name, 1, 7) <> 'sqlite_' AND substr(name, 1, 6) <> '_tsql_' "
+    "UNION ALL "
+    "SELECT tsql_objid(name), name COLLATE TSQL, 'P', 'P', 1, 0 FROM main._tsql_procedures)";
+
+}  // namespace
+
+std::string Translator::OrderTerm(const Expr& e, bool compound,
+                                  const std::vector<SelectItem>* items) {
+  // ORDER BY 2: a position stays a literal.
+  if (e.kind == Expr::Kind::kLiteral && e.value.type == Value::Type::kInt) {
+    return std::to_string(e.value.i);
+  }
+  std::string s = Expression(e);
+  if (IsNumeric(e)) return s;
+  if (IsColumn(e) && !compound) {
+    // A plain column keeps its own collation (and its index); an alias of
+    // an expression needs the collation spelled out.
+    bool alias = false;
+    if (items && e.parts.size() == 1) {
+      for (const SelectItem& item : *items) {
+        if (item.kind == SelectItem::Kind::kExpr && !item.alias.empty() &&
+            EqualsNoCase(item.alias, e.parts[0].c_str()) &&
+            !(item.expr->kind == Expr::Kind::kColumn &&
+              EqualsNoCase(item.expr->parts.back(), e.parts[0].c_str()))) {
+          alias = true;
+        }
+      }
+    }
+    if (!alias) return s;
+  }
+  return s + " COLLATE TSQL";
+}
+
+std::string Translator::Select(const struct Select& s, bool identity_as_null) {
+  const bool compound = s.cores.size() > 1;
+  struct Restore {
+    Translator* t;
+    const std::vector<OrderItem>* order_by;
+    bool fetched;
+    ~Restore() {
+      t->order_by_ = order_by;
+      t->fetched_ = fetched;
+    }
+  } restore{this, order_by_, fetched_};
+  order_by_ = compound ? nullptr : &s.order_by;
+  fetched_ = !compound && s.fetch;
+  if (!compound) {
+    std::string planned = IndexedSelect(s, identity_as_null);
+    if (!planned.empty()) return planned;
+  }
+  std::string r;
+  for (size_t i = 0; i < s.cores.size(); ++i) {
+    if (i) r += s.union_all[i - 1] ? " UNION ALL " : " UNION ";
+    const SelectCore& core = s.cores[i];
+    if (compound && core.top) {
+      r += "SELECT * FROM (" + Core(core, identity_as_null);
+      r += " LIMIT " + Expression(*core.top) + ")";
+    } else {
+      r += Core(core, identity_as_null);
+    }
+  }
+  if (!s.order_by.empty()) {
+    r += " ORDER BY ";
+    for (size_t i = 0; i < s.order_by.size(); ++i) {
+      if (i) r += ", ";
+      RowidTable rowid;
+      if (!compound && planner_.RowidOrder(*s.order_by[i].expr, s.cores[0], &rowid)) {
+        // The rowid itself, not an expression of it: SQLite walks the
+        // table in that order and stops at the LIMIT.
+        r += QuoteName(rowid.qualifier) + "." + QuoteName(rowid.column);
+      } else {
+        r += OrderTerm(*s.order_by[i].expr, compound, compound ? nullptr : &s.cores[0].items);
+      }
+      if (s.order_by[i].desc) r += " DESC";
+    }
+  }
+  if (!compound && s.cores[0].top) r += " LIMIT " + Expression(*s.cores[0].top);
+  return r + OffsetFetch(s);
+}
+
+std::string Translator::OffsetFetch(const struct Select& s) {
+  if (!s.offset) return "";
+  // One piece at a time: parameters are numbered in text order.
+  std::string r = " LIMIT ";
+  if (s.fetch) {
+    r += "max(0, ";
+    r += Expression(*s.fetch);
+    r += ")";
+  } else {
+    r += "-1";
+  }
+  r += " OFFSET max(0, ";
+  r += Expression(*s.offset);
+  return r + ")";
+}
+
+std::string Translator::WalkingWhere(const Expr& where, const RowidTable& walk) {
+  std::vector<const Expr*> conjuncts;
+  LogicalTerms(where, "and", &conjuncts);
+  std::string r = "(";
+  for (size_t i = 0; i < conjuncts.size(); ++i) {
+    const Expr& term = *conjuncts[i];
+    if (i) r += " AND ";
+    if (term.kind != Expr::Kind::kBinary || term.op != "or") {
+      r += Expression(term);
+      continue;
+    }
+    plus_rowid_ = &walk;
+    try {
+      r += Expression(term);
+    } catch (...) {
+      plus_rowid_ = nullptr;
+      throw;
+    }
+    plus_rowid_ = nullptr;
+    std::vector<const Expr*> lows, highs;
+    if (planner_.CoveringRange(term, walk, &lows, &highs)) {
+      r += " AND " + QuoteName(walk.qualifier) + "." + QuoteName(walk.column) + " BETWEEN min(";
+      for (size_t k = 0; k < lows.size(); ++k) r += (k ? ", " : "") + Expression(*lows[k]);
+      r += ") AND max(";
+      for (size_t k = 0; k < highs.size(); ++k) r += (k ? ", " : "") + Expression(*highs[k]);
+      r += ")";
+    }
+  }
+  return r + ")";
+}
+
+std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_null) {
+  IndexedSelectPlan plan;
+  if (!planner_.IndexedSelect(s, &plan)) return "";
+  const SelectCore& core = s.cores[0];
+  const RowidTable& t = plan.key;
+  const std::map<std::string, std::string>& queries = plan.queries;
+  // SELECT ... WHERE cond AND key IN (the first n keys of the candidates
+  // that satisfy cond, in key order) ORDER BY key LIMIT n. Each index is
+  // read in rowid order and the branches are merged, so the IN list costs
+  // about n look-ups when matches are frequent, and only the candidates
+  // when they are rare. Over a single table the row of a listed key is the
+  // row that satisfied cond: cond is not tested again.
+  const bool one_table = core.from.size() == 1 && core.from[0]->kind == TableRef::Kind::kTable;
+  const std::string key = QuoteName(t.qualifier) + "." + QuoteName(t.column);
+  const auto key_list = [&] {
+    std::string in = key + " IN (";
+    bool first = true;
+    for (const auto& [index, query] : queries) {
+      const std::string fts = QuoteName(index);
+      if (!first) in += " UNION ";
+      first = false;
+      // One piece at a time: parameters are numbered in text order.
+      in += "SELECT " + fts + ".rowid FROM main." + fts + " AS " + fts + " CROSS JOIN ";
+      in += FromList(core.from);
+      in += " WHERE " + fts + " MATCH ";
+      in += Literal(Value::Text(query));
+      in += " AND " + key + " = " + fts + ".rowid AND (";
+      in += Expression(*core.where);
+      in += ")";
+    }
+    in += " ORDER BY 1";
+    if (core.top) in += " LIMIT " + Expression(*core.top);
+    if (s.fetch) {
+      // The first offset + fetch keys; the page is cut from them below.
+      in += " LIMIT max(0, ";
+      in += Expression(*s.offset);
+      in += ") + max(0, ";
+      in += Expression(*s.fetch);
+      in += ")";
+    }
+    return in + ")";
+  };
+  std::string r = Core(core, identity_as_null, key_list, one_table);
+  r += " ORDER BY " + key;
+  if (core.top) r += " LIMIT " + Expression(*core.top);
+  return r + OffsetFetch(s);
+}
+
+std::string Translator::Core(const SelectCore& core, bool identity_as_null,
+                             const std::function<std::string()>& and_also, bool instead_of_where) {
+  std::string r = core.distinct ? "SELECT DISTINCT " : "SELECT ";
+  for (size_t i = 0; i < core.items.size(); ++i) {
+    if (i) r += ", ";
+    const SelectItem& item = core.items[i];
+    switch (item.kind) {
+      case SelectItem::Kind::kStar:
+        r += item.qualifier.empty() ? "*" : QuoteName(item.qualifier) + ".*";
+        break;
+      case SelectItem::Kind::kAssign:
+        r += Expression(*item.expr);
+        break;
+      case SelectItem::Kind::kExpr:
+        if (item.expr->kind == Expr::Kind::kIdentity && identity_as_null) {
+          r += "NULL";
+        } else {
+          r += Expression(*item.expr);
+        }
+        if (!item.alias.empty()) r += " AS " + QuoteName(item.alias);
+        break;
+    }
+  }
+  if (!core.from.empty()) r += " FROM " + FromList(core.from);
+  if (instead_of_where) {
+    r += " WHERE " + and_also();
+  } else {
+    if (core.where) {
+      RowidTable walk;
+      const bool walking = planner_.RowidWalk(core, order_by_, fetched_, &walk);
+      r += " WHERE " + (walking ? WalkingWhere(*core.where, walk) : Expression(*core.where));
+    }
+    if (and_also) r += " AND " + and_also();
+  }
+  if (!core.group_by.empty()) {
+    r += " GROUP BY ";
+    for (size_t i = 0; i < core.group_by.size(); ++i) {
+      if (i) r += ", ";
+      const Expr& g = *core.group_by[i];
+      r += IsColumn(g) ? Expression(g) : Collated(g);
+    }
+  }
+  if (core.having) r += " HAVING " + Expression(*core.having);
+  return r;
+}
+
+std::string Translator::FromList(const std::vector<std::unique_ptr<TableRef>>& from) {
+  std::string r;
+  for (size_t i = 0; i < from.size(); ++i) {
+    if (i) r += ", ";
+    r += From(*from[i]);
+  }
+  return r;
+}
+
+std::string Translator::From(const TableRef& ref) {
+  switch (ref.kind) {
+    case TableRef::Kind::kTable: {
+      std::string r;
+      if (EqualsNoCase(ref.table.name, "sysobjects")) {
+        r = kSysObjects;
+        r += " AS " + QuoteName(ref.alias.empty() ? "sysobjects" : ref.alias);
+        return r;
+      }
+      r = TableName(ref.table);
+      if (!ref.alias.empty()) r += " AS " + QuoteName(ref.alias);
+      return r;
+    }
+    case TableRef::Kind::kSubquery:
+      return "(" + Select(*ref.subquery) + ") AS " + QuoteName(ref.alias);
+    case TableRef::Kind::kJoin: {
+      std::string type = ref.join_type == "inner"   ? " INNER JOIN "
+                         : ref.join_type == "left"  ? " LEFT JOIN "
+                         : ref.join_type == "right" ? " RIGHT JOIN "
+                         : ref.join_type == "full"  ? " FULL JOIN "
+                                                    : " CROSS JOIN ";
+      // Joins nest to the left and are written flat; a join on the right
+      // (from parentheses in the source) keeps its parentheses.
+      std::string right = From(*ref.right);
+      if (ref.right->kind == TableRef::Kind::kJoin) right = "(" + right + ")";
+      std::string r = From(*ref.left) + type + right;
+      if (ref.on) r += " ON " + Expression(*ref.on);
+      return r;
+    }
+  }
+  return "";
+}
+
+}  // namespace tellwen::sqlserver

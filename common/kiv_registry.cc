@@ -22,11 +22,24 @@ namespace {
 // unreadable (and never replaced by its default).
 constexpr std::size_t kMaxValueBytes = 1 << 20;
 
+// Where an install of this build puts the programs, the logs and the
+// administrator's files (the build's install prefix: /usr/lib/tellwen/,
+// /var/log/tellwen/, /etc/tellwen/ for a package).
+constexpr const char* kInstalledProgramsFolder = TELLWEN_INSTALLED_PROGRAMS_FOLDER;
+constexpr const char* kInstalledLogFolder = TELLWEN_INSTALLED_LOG_FOLDER;
+constexpr const char* kInstalledConfigFolder = TELLWEN_INSTALLED_CONFIG_FOLDER;
+
 enum class DefaultKind {
   kLiteral,      // text is the default
   kInstallPath,  // KIVInstallPathExes followed by text
-  kTempFolder,   // $TMPDIR or /tmp/, ending in "/"
-  kHostName,     // the machine's host name followed by text
+  // An installed system's log folder (/var/log/tellwen/) followed by text's
+  // last name; elsewhere (a build's programs) as kInstallPath.
+  kLogPath,
+  // An installed system's configuration folder (/etc/tellwen/) followed by
+  // text; elsewhere as kInstallPath.
+  kConfigPath,
+  kTempFolder,  // $TMPDIR or /tmp/, ending in "/"
+  kHostName,    // the machine's host name followed by text
 };
 
 struct DefaultEntry {
@@ -59,10 +72,10 @@ constexpr DefaultEntry kDefaults[] = {
     {"SplitBetweenDirectoryAndFile", DefaultKind::kLiteral, "0"},
     {"Levels", DefaultKind::kLiteral, "5"},
     {"MiniLocation", DefaultKind::kHostName, "/KIV"},
-    {"ReportFile", DefaultKind::kInstallPath, "reports/report.txt"},
-    {"SuggestionsFile", DefaultKind::kInstallPath, "suggestions.txt"},
+    {"ReportFile", DefaultKind::kLogPath, "reports/report.txt"},
+    {"SuggestionsFile", DefaultKind::kConfigPath, "suggestions.txt"},
     {"MonitorPingInterval", DefaultKind::kLiteral, "2"},
-    {"ReportFileShort", DefaultKind::kInstallPath, "reports/short_report.txt"},
+    {"ReportFileShort", DefaultKind::kLogPath, "reports/short_report.txt"},
     {"ReportFileShortDaily", DefaultKind::kLiteral, "1"},
     {"QueryConnectionTimeout", DefaultKind::kLiteral, "15"},
     {"OutputFile", DefaultKind::kInstallPath, "kiv report.txt"},
@@ -75,7 +88,7 @@ constexpr DefaultEntry kDefaults[] = {
     {"SqlPassword", DefaultKind::kLiteral, "a"},
     {"SqlDatabase", DefaultKind::kLiteral, "kiv"},
     {"StopWebService", DefaultKind::kLiteral, "1"},
-    {"SqlLogFolder", DefaultKind::kInstallPath, ""},
+    {"SqlLogFolder", DefaultKind::kLogPath, ""},
     {"TemporaryFolder", DefaultKind::kTempFolder, ""},
     {"NumberOfIndexedFiles", DefaultKind::kLiteral, "0"},
     {"DataOfTheIndex", DefaultKind::kLiteral, "Never indexed"},
@@ -199,6 +212,10 @@ std::string CKIVRegistry::GetValue(const std::string& name, const std::string& m
   return value;
 }
 
+InstalledFolders InstalledFoldersOfThisBuild() {
+  return {kInstalledProgramsFolder, kInstalledLogFolder, kInstalledConfigFolder};
+}
+
 std::string CKIVRegistry::ComputeDefault(const std::string& name) {
   for (const DefaultEntry& entry : kDefaults) {
     if (name != entry.name) continue;
@@ -206,8 +223,21 @@ std::string CKIVRegistry::ComputeDefault(const std::string& name) {
       case DefaultKind::kLiteral:
         return entry.text;
       case DefaultKind::kInstallPath:
+      case DefaultKind::kLogPath:
+      case DefaultKind::kConfigPath: {
         // Always an ordinary read: it creates KIVInstallPathExes when missing.
-        return GetValue("KIVInstallPathExes", kNoDefaultMode) + entry.text;
+        const std::string programs = GetValue("KIVInstallPathExes", kNoDefaultMode);
+        // The programs folder of an install belongs to the package manager;
+        // logs and the administrator's files go where Linux keeps them.
+        if (programs == kInstalledProgramsFolder && entry.kind == DefaultKind::kLogPath) {
+          const std::string text = entry.text;
+          return kInstalledLogFolder + text.substr(text.rfind('/') + 1);
+        }
+        if (programs == kInstalledProgramsFolder && entry.kind == DefaultKind::kConfigPath) {
+          return kInstalledConfigFolder + std::string(entry.text);
+        }
+        return programs + entry.text;
+      }
       case DefaultKind::kTempFolder:
         return TempFolder();
       case DefaultKind::kHostName:

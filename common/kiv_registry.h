@@ -25,6 +25,19 @@
 
 namespace tellwen {
 
+// The folders of an install of this build (its prefix's lib/tellwen/, and
+// /var/log/tellwen/ and /etc/tellwen/ for the prefix /usr): where
+// KIVInstallPathExes is the programs folder, the report files and the update
+// log default to the log folder and the suggestions file to the
+// configuration folder; anywhere else (a build's own programs) they default
+// to the programs folder.
+struct InstalledFolders {
+  const char* programs;
+  const char* logs;
+  const char* config;
+};
+InstalledFolders InstalledFoldersOfThisBuild();
+
 // The hive key that holds every setting.
 inline constexpr const char* kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\KIV";
 

@@ -14,16 +14,13 @@
 #include "base/user_messages.h"
 #include "common/db_session.h"
 #include "common/settings.h"
-#include "common/update_state.h"
 #include "indexer/core/command_line.h"
 #include "indexer/core/index_headless.h"
 #include "indexer/core/index_job.h"
 #include "indexer/core/update_headless.h"
 #include "platform/desktop/display.h"
-#if TELLWEN_WITH_WINDOWS
-#include "indexer/ui/run_windows.h"
-#endif
 #include "platform/desktop/single_instance.h"
+#include "platform/desktop/windows_plugin.h"
 #include "platform/net/smb_network.h"
 
 namespace {
@@ -50,16 +47,6 @@ int RunIndex() {
 
 int RunUpdate(bool setup_mode) { return tellwen::indexer::RunUpdateJobHeadless(setup_mode); }
 
-// An update that did not finish (killed, power cut) must not keep the site
-// closed or the busy banner up: whatever this run does, put back what it
-// left (the update job does it again under its own lock).
-void RecoverUpdate() {
-  using namespace tellwen;
-  RegistrySettings settings;
-  const Status recovered = RecoverUnfinishedUpdate(UpdateStateFolder(), settings);
-  if (!recovered.ok()) std::fprintf(stderr, "KIVIndexer: %s\n", recovered.message().c_str());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,11 +58,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-#if TELLWEN_WITH_WINDOWS
-  if (desktop::UseWindows(line.headless)) {
-    return indexer::RunWithWindows(argc, argv, line, RecoverUpdate);
+  if (int code = 0; desktop::RunWindowsIfWanted("KIVIndexer", line.headless, argc, argv, &code)) {
+    return code;
   }
-#endif
 
   desktop::SingleInstance instance("KIVIndexer");
   desktop::InstanceResult lock = instance.TryAcquire();
@@ -88,15 +73,14 @@ int main(int argc, char** argv) {
                  instance.ErrorText().c_str());
   }
 
-  RecoverUpdate();
+  indexer::RecoverUnfinishedUpdateAtStart();
 
   if (line.update) return RunUpdate(line.setup);
   if (line.index) return RunIndex();
 
-  std::fputs(desktop::kWindowsBuiltIn
-                 ? "KIVIndexer: the main window needs a display; run a job with a switch.\n"
-                 : "KIVIndexer: this build has no windows; run a job with a switch.\n",
-             stderr);
+  std::fputs(
+      "KIVIndexer: the main window needs a display and the windows; run a job with a switch.\n",
+      stderr);
   std::fputs(indexer::UsageText().c_str(), stderr);
   return 2;
 }

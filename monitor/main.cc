@@ -25,11 +25,9 @@
 #include "monitor/core/status_line.h"
 #include "monitor/core/worker_thread.h"
 #include "platform/desktop/display.h"
-#if TELLWEN_WITH_WINDOWS
-#include "monitor/ui/run_window.h"
-#endif
 #include "platform/desktop/program_folder.h"
 #include "platform/desktop/single_instance.h"
+#include "platform/desktop/windows_plugin.h"
 #include "platform/net/icmp_echo.h"
 
 namespace {
@@ -65,10 +63,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (desktop::UseWindows(headless)) {
-#if TELLWEN_WITH_WINDOWS
-    return monitor::RunWithWindow(argc, argv, desktop::OwnFolder());
-#endif
+  if (int code = 0; desktop::RunWindowsIfWanted("KIVMonitor", headless, argc, argv, &code)) {
+    return code;
   }
 
   desktop::SingleInstance instance("KIVMonitor");

@@ -22,14 +22,12 @@
 #include "platform/desktop/display.h"
 #include "platform/desktop/program_folder.h"
 #include "platform/desktop/single_instance.h"
+#include "platform/desktop/windows_plugin.h"
 #include "setup/core/headless.h"
 #include "setup/core/program_starters.h"
 #include "setup/core/removal.h"
 #include "setup/core/setup_database.h"
 #include "setup/core/stored_settings.h"
-#if TELLWEN_WITH_WINDOWS
-#include "setup/ui/run_wizard.h"
-#endif
 
 namespace {
 
@@ -52,17 +50,18 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::vector<std::string> args(argv + 1, argv + argc);
-  const bool headless =
-      (!args.empty() && args[0] == "--headless") || (args.empty() && !desktop::UseWindows(false));
-#if TELLWEN_WITH_WINDOWS
-  if (!headless) return setup::RunWizard(argc, argv);
-#else
+  // Without the wizard (no display, or its windows not installed) a start
+  // without arguments is the headless run.
+  const bool headless_asked = !args.empty() && args[0] == "--headless";
+  if (int code = 0; desktop::RunWindowsIfWanted("KIVSetup", headless_asked, argc, argv, &code)) {
+    return code;
+  }
+  const bool headless = headless_asked || args.empty();
   if (!headless) {
-    std::cerr << "KIVSetup: this build has no windows; run it with --headless.\n"
+    std::cerr << "KIVSetup: unknown arguments; the headless run starts with --headless.\n"
               << setup::HeadlessUsage();
     return 2;
   }
-#endif
 
   if (!args.empty() && args[0] == "--headless") args.erase(args.begin());
   setup::HeadlessOptions options;

@@ -11,6 +11,7 @@
 #include "base/int_text.h"
 #include "base/stop_signals.h"
 #include "common/index_settings.h"
+#include "common/update_state.h"
 
 namespace tellwen::indexer {
 namespace {
@@ -74,6 +75,12 @@ bool HeadlessUpdateDriver::Drive(UpdateRunner& runner) {
   }
   out_ << std::flush;
   return completed;
+}
+
+void RecoverUnfinishedUpdateAtStart() {
+  RegistrySettings settings;
+  const Status recovered = RecoverUnfinishedUpdate(UpdateStateFolder(), settings);
+  if (!recovered.ok()) std::fprintf(stderr, "KIVIndexer: %s\n", recovered.message().c_str());
 }
 
 int RunUpdateJobHeadless(bool setup_mode, Settings& settings, SqlSession* executor,

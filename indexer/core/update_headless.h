@@ -22,6 +22,12 @@ namespace tellwen::indexer {
 // UpdateRunnerConfig::pause_before_task).
 int RunUpdateJobHeadless(bool setup_mode);
 
+// What every start of KIVIndexer does before its job, with or without its
+// windows: an update that did not finish (killed, power cut) must not keep
+// the site closed or the busy banner up, so what it left is put back (the
+// update job does it again under its own lock). A failure goes to stderr.
+void RecoverUnfinishedUpdateAtStart();
+
 // The same, with the settings, the statement executor and the output stream
 // chosen by the caller (tests); pause_before_task as the variable above.
 int RunUpdateJobHeadless(bool setup_mode, Settings& settings, SqlSession* executor,

@@ -4,8 +4,8 @@
 // or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM names a platform (such as
 // "offscreen") explicitly. "--headless" on the command line always wins. A
 // server without a display thus runs headless without being told, and never
-// starts Qt at all. A build without the windows (-DTELLWEN_GUI=OFF, where
-// TELLWEN_WITH_WINDOWS is 0) always runs headless.
+// starts Qt at all. The windows themselves are a plugin that may not be
+// installed (windows_plugin.h).
 //
 // Thread safety: reads the environment; call before threads change it.
 #pragma once
@@ -15,13 +15,10 @@ namespace tellwen::desktop {
 // A display (or an explicit Qt platform) is available.
 bool DisplayAvailable();
 
-// Whether this build has the programs' windows.
+// Whether this build makes the programs' windows (-DTELLWEN_GUI).
 inline constexpr bool kWindowsBuiltIn = TELLWEN_WITH_WINDOWS != 0;
 
-// The program is to show its windows: windows built in, a display and no
-// --headless.
-inline bool UseWindows(bool headless_asked) {
-  return kWindowsBuiltIn && !headless_asked && DisplayAvailable();
-}
+// The program is to show its windows: a display and no --headless.
+inline bool UseWindows(bool headless_asked) { return !headless_asked && DisplayAvailable(); }
 
 }  // namespace tellwen::desktop

@@ -164,9 +164,8 @@ int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabas
   }
 
   const SetupValues values = ConfirmValues(settings, root, scripts, typed);
-  const std::string offer = DatabaseOffer(database, typed);
-  if (!offer.empty()) {
-    out << "Create a database?\n" << offer << "\n";
+  if (const auto offer = DatabaseOffer(database, typed)) {
+    out << kCreateDatabaseTitle << "\n" << offer->upper << "\n\n" << offer->lower << "\n";
     bool create = options.create_database;
     if (!create && terminal != nullptr) {
       out << "Create the database? [y/N]: " << std::flush;

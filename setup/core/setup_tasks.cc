@@ -89,18 +89,18 @@ SetupValues ConfirmValues(Settings& settings, const std::string& root, const std
   return SetupValues{WithFinalSlash(root), WithFinalSlash(scripts), database};
 }
 
-std::string DatabaseOffer(SetupDatabase& database, const SqlConnectionSettings& values) {
+std::optional<DatabaseOfferTexts> DatabaseOffer(SetupDatabase& database,
+                                                const SqlConnectionSettings& values) {
   std::string source, description;
-  if (database.Test(values, &source, &description)) return "";
-  std::string text = "Failed to connect to the database:\nSource: '";
-  text += source;
-  text += "'\nDescription: '";
-  text += description;
-  text +=
-      "'\n\nIf you want to manually create a database please click 'No' after you created the "
+  if (database.Test(values, &source, &description)) return std::nullopt;
+  DatabaseOfferTexts texts;
+  texts.upper = "Failed to connect to the database:\nSource: '" + source + "'\nDescription: '" +
+                description + "'";
+  texts.lower =
+      "If you want to manually create a database please click 'No' after you created the "
       "database, otherwise, if you are unsure, please click 'Yes' to automatically create the "
       "database.";
-  return text;
+  return texts;
 }
 
 namespace {

@@ -19,6 +19,7 @@
 // runs each task on a thread of its own, one after the other).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,18 @@ inline constexpr const char* kTaskDone = "done";
 SetupValues ConfirmValues(Settings& settings, const std::string& root, const std::string& scripts,
                           const SqlConnectionSettings& database);
 
-// The first look at the database: "" when the stored values connect, else
-// the question of the "Create a database?" offer (upper and lower text).
-std::string DatabaseOffer(SetupDatabase& database, const SqlConnectionSettings& values);
+// The offer "Create a database?": its title, its upper text (what the failed
+// test said) and its lower text (the advice).
+inline constexpr const char* kCreateDatabaseTitle = "Create a database?";
+struct DatabaseOfferTexts {
+  std::string upper;
+  std::string lower;
+};
+
+// The first look at the database: nullopt when the stored values connect,
+// else the texts of the offer.
+std::optional<DatabaseOfferTexts> DatabaseOffer(SetupDatabase& database,
+                                                const SqlConnectionSettings& values);
 
 // Runs one of the five tasks: "" on success, else the task's error text.
 // The wizard runs it on a thread of its own; tests put a fake in its place.

@@ -5,6 +5,7 @@
 // from the task thread (one task at a time).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "common/settings.h"
@@ -12,6 +13,7 @@
 #include "setup/core/setup_database.h"
 #include "setup/core/setup_paths.h"
 #include "setup/core/setup_tasks.h"
+#include "setup/ui/create_database_dialog.h"
 
 namespace tellwen::setup {
 
@@ -23,6 +25,8 @@ struct SetupServices {
   desktop::FilePicker& picker;
   SetupPaths paths;
   std::string host;  // this computer's name, for the site's address
+  // The offer "Create a database?": true for "Yes" (tests answer it).
+  std::function<bool(const DatabaseOfferTexts&, QWidget*)> ask_create_database = AskCreateDatabase;
 };
 
 // What the pages share while the wizard runs.

@@ -44,8 +44,8 @@ void TasksPage::initializePage() {
   if (running()) return;
   if (!state_.database_offered) {
     state_.database_offered = true;
-    const std::string offer = DatabaseOffer(services_.database, state_.values.database);
-    if (!offer.empty() && AskYesNo(offer, MessageIcon::kQuestion)) {
+    const auto offer = DatabaseOffer(services_.database, state_.values.database);
+    if (offer && services_.ask_create_database(*offer, this)) {
       services_.database.Create(state_.values.database);  // a failure shows in task 5
     }
   }

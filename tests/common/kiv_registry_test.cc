@@ -75,6 +75,19 @@ TEST_F(SettingsStore, ComputedDefaultsCreateTheInstallPathFirst) {
   EXPECT_EQ(settings.GetValue("SqlLogFolder"), "/srv/kiv/");
 }
 
+TEST_F(SettingsStore, AnInstalledSystemKeepsItsLogsUnderVarLogAndItsFilesUnderEtc) {
+  const InstalledFolders installed = InstalledFoldersOfThisBuild();
+  Store("KIVInstallPathExes", installed.programs);
+  CKIVRegistry settings;
+  const std::string logs = installed.logs;
+  EXPECT_EQ(settings.GetValue("ReportFile"), logs + "report.txt");
+  EXPECT_EQ(settings.GetValue("ReportFileShort"), logs + "short_report.txt");
+  EXPECT_EQ(settings.GetValue("SqlLogFolder"), logs);
+  EXPECT_EQ(settings.GetValue("SuggestionsFile"),
+            std::string(installed.config) + "suggestions.txt");
+  EXPECT_EQ(settings.GetValue("OutputFile"), std::string(installed.programs) + "kiv report.txt");
+}
+
 TEST_F(SettingsStore, DefaultModeOfAComputedValueStillCreatesTheInstallPath) {
   CKIVRegistry settings;
   EXPECT_EQ(settings.GetValue("OutputFile", "default value"), "/opt/tellwen/kiv report.txt");

@@ -15,6 +15,7 @@
 
 #include "base/user_messages.h"
 #include "common/password.h"
+#include "setup/ui/create_database_dialog.h"
 #include "setup/ui/setup_wizard.h"
 #include "setup/ui/tasks_page.h"
 #include "tests/admin/fake_picker.h"
@@ -112,6 +113,14 @@ int main(int argc, char** argv) {
     ok = Save(&wizard, folder, "setup-3-tasks-failed") && ok;
     wizard.next();
     ok = Save(&wizard, folder, "setup-4-failed") && ok;
+  }
+  {
+    tellwen::testing::FakeSetupDatabase missing;
+    missing.connects = false;
+    const auto offer = tellwen::setup::DatabaseOffer(missing, {});
+    tellwen::setup::CreateDatabaseDialog dialog(*offer);
+    dialog.show();
+    ok = Save(&dialog, folder, "setup-create-database") && ok;
   }
   return ok ? 0 : 1;
 }

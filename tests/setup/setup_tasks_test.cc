@@ -201,14 +201,15 @@ TEST_F(SetupTasksTest, DatabaseTaskTestsThenStartsTheIndexerSetup) {
 }
 
 TEST_F(SetupTasksTest, CreationIsOfferedOnlyWhenTheTestFails) {
-  EXPECT_EQ(DatabaseOffer(database, {}), "");
+  EXPECT_EQ(DatabaseOffer(database, {}), std::nullopt);
   database.connects = false;
-  EXPECT_EQ(
-      DatabaseOffer(database, {})
-          .rfind("Failed to connect to the database:\nSource: 'Microsoft OLE DB Provider for SQL "
-                 "Server'\nDescription: 'Cannot open database requested in login 'kiv'.'",
-                 0),
-      0u);
+  const auto offer = DatabaseOffer(database, {});
+  ASSERT_TRUE(offer);
+  EXPECT_EQ(offer->upper,
+            "Failed to connect to the database:\nSource: 'Microsoft OLE DB Provider for SQL "
+            "Server'\nDescription: 'Cannot open database requested in login 'kiv'.'");
+  EXPECT_EQ(offer->lower.rfind("If you want to manually create a database please click 'No'", 0),
+            0u);
 }
 
 }  // namespace

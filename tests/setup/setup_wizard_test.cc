@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "common/password.h"
@@ -32,6 +33,7 @@ class SetupWizardTest : public ::testing::Test {
     settings.SetValue("SqlDatabase", "kiv");
     settings.SetValue("SqlUser", "sa");
     settings.SetValue("SqlPassword", ScramblePassword("pw"));
+    AnswerOffers(false);
     wizard.show();
   }
 
@@ -41,6 +43,13 @@ class SetupWizardTest : public ::testing::Test {
     if (wizard.currentId() == kTasksPage) {
       ASSERT_TRUE(QTest::qWaitFor([&] { return !wizard.tasks_page()->running(); }, 5000));
     }
+  }
+  // The offer "Create a database?" answered without its dialog.
+  void AnswerOffers(bool yes) {
+    services.ask_create_database = [this, yes](const DatabaseOfferTexts& texts, QWidget*) {
+      offers.push_back(texts.upper);
+      return yes;
+    };
   }
   QString Field(const char* name) { return Find<QLineEdit>(&wizard, name)->text(); }
 
@@ -53,6 +62,7 @@ class SetupWizardTest : public ::testing::Test {
   testing::ScopedRecordingMessages messages;
   SetupServices services{settings, database, tasks, starter, picker, machine.paths, "FILESERVER"};
   SetupWizard wizard{services};
+  std::vector<std::string> offers;
 };
 
 TEST_F(SetupWizardTest, NextWalksThePagesStoresTheValuesAndFinishAppliesTheOptionsInOrder) {
@@ -74,7 +84,7 @@ TEST_F(SetupWizardTest, NextWalksThePagesStoresTheValuesAndFinishAppliesTheOptio
   for (const char* task : {"task1", "task2", "task3", "task4", "task5"}) {
     EXPECT_EQ(Field(task), "done");
   }
-  EXPECT_TRUE(messages->asked().empty());  // the database connects: no offer
+  EXPECT_TRUE(offers.empty());  // the database connects: no offer
   Next();
   EXPECT_EQ(Find<QLabel>(&wizard, "result")->text(), "Tellwen Setup has successfully installed.");
   EXPECT_TRUE(
@@ -106,12 +116,12 @@ TEST_F(SetupWizardTest, AFailedTaskEndsOnTheFailurePageAndFinishAppliesNothing) 
 
 TEST_F(SetupWizardTest, BackToTheDatabaseRunsTheTasksAgainAndOffersCreationOnlyOnce) {
   database.connects = false;
-  messages->set_answer(true);
+  AnswerOffers(true);
   Next();
   Next();
   Next();
-  ASSERT_EQ(messages->asked().size(), 1u);
-  EXPECT_EQ(messages->asked()[0].rfind("Failed to connect to the database:", 0), 0u);
+  ASSERT_EQ(offers.size(), 1u);
+  EXPECT_EQ(offers[0].rfind("Failed to connect to the database:", 0), 0u);
   EXPECT_EQ(database.created, std::vector<std::string>{"kiv"});
   Click(&wizard, "back");
   EXPECT_EQ(wizard.currentId(), kDatabasePage);
@@ -119,7 +129,17 @@ TEST_F(SetupWizardTest, BackToTheDatabaseRunsTheTasksAgainAndOffersCreationOnlyO
   Next();
   EXPECT_EQ(tasks.runs().size(), 10u);
   EXPECT_EQ(settings.GetValue("SqlUser"), "kivadmin");
-  EXPECT_EQ(messages->asked().size(), 1u);
+  EXPECT_EQ(offers.size(), 1u);
+}
+
+TEST(CreateDatabaseDialogTest, ShowsBothTextsUnderItsTitleAndYesCreates) {
+  CreateDatabaseDialog dialog({"Failed to connect to the database:", "If you want to ..."});
+  EXPECT_EQ(dialog.windowTitle(), "Create a database?");
+  EXPECT_EQ(Find<QLabel>(&dialog, "upperText")->text(), "Failed to connect to the database:");
+  EXPECT_EQ(Find<QLabel>(&dialog, "lowerText")->text(), "If you want to ...");
+  EXPECT_TRUE(Find<QPushButton>(&dialog, "no")->isDefault());
+  Find<QPushButton>(&dialog, "yes")->click();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
 TEST_F(SetupWizardTest, MissingFoldersAreWarnedAboutAndBrowseAsksForADirectory) {

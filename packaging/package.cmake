@@ -5,10 +5,11 @@
 #   server   tellwen          the servers, the jobs, setup, the tools, the
 #                             site's sources; and what only a system install
 #                             has: kivweb's default configuration in
-#                             /etc/tellwen (a conffile: an upgrade keeps the
-#                             administrator's), the two systemd units, the
-#                             maintainer scripts that make the group tellwen
-#                             and the state folders
+#                             /etc/tellwen and the rotation of the logs (both
+#                             conffiles: an upgrade keeps the administrator's),
+#                             the two systemd units, the maintainer scripts
+#                             that make the group tellwen and the state and
+#                             log folders
 #   desktop  tellwen-desktop  the windows: KIVAdmin, the window parts of
 #                             KIVIndexer, KIVMonitor and KIVSetup, the menu
 #                             entries; depends on tellwen of the same version
@@ -57,6 +58,8 @@ add_custom_command(OUTPUT ${package_changelog}
 add_custom_target(package_changelog ALL DEPENDS ${package_changelog})
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/kivweb.conf DESTINATION /etc/tellwen COMPONENT server)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/logrotate DESTINATION /etc/logrotate.d RENAME tellwen
+        COMPONENT server)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/tellwen-web.service
               ${CMAKE_CURRENT_LIST_DIR}/tellwen-monitor.service
         DESTINATION lib/systemd/system COMPONENT server)
@@ -98,8 +101,8 @@ the catalogued computers, a setup program and command-line tools.")
 set(CPACK_DEBIAN_SERVER_PACKAGE_SHLIBDEPS ON)
 # Beyond the shared libraries: the account tools setup runs, the charts' font.
 set(CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS "passwd, fonts-dejavu-core")
-# The scheduled scan and update.
-set(CPACK_DEBIAN_SERVER_PACKAGE_RECOMMENDS "cron")
+# The scheduled scan and update; the rotation of the logs.
+set(CPACK_DEBIAN_SERVER_PACKAGE_RECOMMENDS "cron, logrotate")
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/conffiles
     ${CMAKE_CURRENT_LIST_DIR}/postinst

@@ -66,15 +66,18 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/tellwen-web.service
 # Each package has its own copyright and changelog (Debian's policy: a
 # package's documentation folder is its own unless it is a link into a
 # package it depends on), and its lintian overrides (each with its reason in
-# packaging/lintian-overrides).
+# packaging/lintian-overrides, and for the desktop package
+# packaging/lintian-overrides-desktop).
 foreach(component IN LISTS packaged_components)
   set(package_name tellwen)
+  set(overrides lintian-overrides)
   if(component STREQUAL desktop)
     set(package_name tellwen-desktop)
+    set(overrides lintian-overrides-desktop)
   endif()
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${package_changelog}
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package_name} COMPONENT ${component})
-  install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/${overrides}
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${package_name}
           COMPONENT ${component})
 endforeach()

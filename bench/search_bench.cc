@@ -14,6 +14,8 @@
 // 3000 is a quick run that checks the bench still works: some classes find
 // no search of their hit counts in so few names and are left out)
 // Needs plocate and plocate-build (scripts/install-deps).
+// KEEP=1 keeps the workspace; REUSE=<that folder> runs the searches again on
+// it, without the update and the baselines' builds (same entries given).
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -333,60 +335,75 @@ double TimeFixedCost(bool connection_only) {
 
 int main(int argc, char** argv) {
   const long entries = argc > 1 ? std::atol(argv[1]) : 1000000;
-  const std::string dir = tellwen::bench::MakeBenchWorkspace("tellwen-search-bench");
-  if (dir.empty()) return 1;
-  tellwen::CKIVRegistry().SetValue("CategoriesEdit", "0");
+  const char* reuse = std::getenv("REUSE");
+  std::string dir;
+  if (reuse) {
+    dir = reuse;
+    setenv("TELLWEN_REGISTRY", (dir + "/registry").c_str(), 1);
+    setenv("TELLWEN_DATA", (dir + "/data").c_str(), 1);
+  } else {
+    dir = tellwen::bench::MakeBenchWorkspace("tellwen-search-bench");
+    if (dir.empty()) return 1;
+    tellwen::CKIVRegistry().SetValue("CategoriesEdit", "0");
+  }
 
   std::printf("catalog: %ld entries in %s\n", entries, dir.c_str());
   const std::vector<std::string> names =
       WriteCatalog(entries, dir + "/kivtmp.txt", dir + "/paths.txt");
-
-  // The update, as /updatedb runs it.
-  auto begin = Clock::now();
-  {
-    std::ofstream rows(dir + "/rows.txt");
-    tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
-    tellwen::indexer::UpdateJobOptions options;
-    options.silent = true;
-    tellwen::RegistrySettings job_settings;
-    if (tellwen::indexer::RunUpdateJob(options, driver, job_settings) !=
-        tellwen::indexer::UpdateJobOutcome::kSucceeded) {
-      std::cerr << "the update did not complete; see " << dir << "/sql_log.txt\n";
-      return 1;
+  sqlite3* fts = nullptr;
+  bool have_plocate = false;
+  if (reuse) {
+    fts = tellwen::bench::OpenSqliteBaseline(dir + "/fts.sqlite", "PRAGMA mmap_size=1073741824");
+    if (!fts) return 1;
+    have_plocate = access((dir + "/plocate.db").c_str(), R_OK) == 0;
+  } else {
+    // The update, as /updatedb runs it.
+    auto begin = Clock::now();
+    {
+      std::ofstream rows(dir + "/rows.txt");
+      tellwen::indexer::HeadlessUpdateDriver driver(rows, false);
+      tellwen::indexer::UpdateJobOptions options;
+      options.silent = true;
+      tellwen::RegistrySettings job_settings;
+      if (tellwen::indexer::RunUpdateJob(options, driver, job_settings) !=
+          tellwen::indexer::UpdateJobOutcome::kSucceeded) {
+        std::cerr << "the update did not complete; see " << dir << "/sql_log.txt\n";
+        return 1;
+      }
     }
-  }
-  std::printf("update (/updatedb): %.1f s\n", Ms(Clock::now() - begin) / 1000);
-  tellwen::SqlResult size =
-      tellwen::RunSql("select sum(pgsize) from dbstat where name like '_tsql_sub%'", 1,
-                      tellwen::SqlCaller::kQueryRowReader);
-  struct stat st {};
-  stat((dir + "/data/kiv.sqlite").c_str(), &st);
-  std::printf("catalog file: %.1f MiB, of it substring indexes: %s\n", st.st_size / 1048576.0,
-              size.rows.empty() ? "?" : size.rows[0][0].c_str());
+    std::printf("update (/updatedb): %.1f s\n", Ms(Clock::now() - begin) / 1000);
+    tellwen::SqlResult size =
+        tellwen::RunSql("select sum(pgsize) from dbstat where name like '_tsql_sub%'", 1,
+                        tellwen::SqlCaller::kQueryRowReader);
+    struct stat st {};
+    stat((dir + "/data/kiv.sqlite").c_str(), &st);
+    std::printf("catalog file: %.1f MiB, of it substring indexes: %s\n", st.st_size / 1048576.0,
+                size.rows.empty() ? "?" : size.rows[0][0].c_str());
 
-  // The baselines: an FTS5 trigram table of the same names, plocate of the paths.
-  sqlite3* fts = tellwen::bench::OpenSqliteBaseline(
-      dir + "/fts.sqlite",
-      "PRAGMA journal_mode=OFF; PRAGMA mmap_size=1073741824;"
-      "CREATE VIRTUAL TABLE t USING fts5(name, tokenize='trigram'); BEGIN");
-  if (!fts) return 1;
-  {
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(fts, "INSERT INTO t(name) VALUES (?)", -1, &insert, nullptr);
-    for (const std::string& name : names) {
-      sqlite3_bind_text(insert, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_STATIC);
-      sqlite3_step(insert);
-      sqlite3_reset(insert);
+    // The baselines: an FTS5 trigram table of the same names, plocate of the paths.
+    fts = tellwen::bench::OpenSqliteBaseline(
+        dir + "/fts.sqlite",
+        "PRAGMA journal_mode=OFF; PRAGMA mmap_size=1073741824;"
+        "CREATE VIRTUAL TABLE t USING fts5(name, tokenize='trigram'); BEGIN");
+    if (!fts) return 1;
+    {
+      sqlite3_stmt* insert = nullptr;
+      sqlite3_prepare_v2(fts, "INSERT INTO t(name) VALUES (?)", -1, &insert, nullptr);
+      for (const std::string& name : names) {
+        sqlite3_bind_text(insert, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_STATIC);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+      }
+      sqlite3_finalize(insert);
     }
-    sqlite3_finalize(insert);
+    sqlite3_exec(fts, "COMMIT; INSERT INTO t(t) VALUES ('optimize')", nullptr, nullptr, nullptr);
+    struct stat fst {};
+    stat((dir + "/fts.sqlite").c_str(), &fst);
+    std::printf("FTS5 trigram table of the names: %.1f MiB\n", fst.st_size / 1048576.0);
+    have_plocate =
+        std::system(("plocate-build -p " + dir + "/paths.txt " + dir + "/plocate.db").c_str()) == 0;
+    if (!have_plocate) std::printf("plocate-build failed: no plocate figures\n");
   }
-  sqlite3_exec(fts, "COMMIT; INSERT INTO t(t) VALUES ('optimize')", nullptr, nullptr, nullptr);
-  struct stat fst {};
-  stat((dir + "/fts.sqlite").c_str(), &fst);
-  std::printf("FTS5 trigram table of the names: %.1f MiB\n", fst.st_size / 1048576.0);
-  const bool have_plocate =
-      std::system(("plocate-build -p " + dir + "/paths.txt " + dir + "/plocate.db").c_str()) == 0;
-  if (!have_plocate) std::printf("plocate-build failed: no plocate figures\n");
 
   sqlite3_stmt* match = nullptr;
   sqlite3_prepare_v2(fts, "SELECT rowid, name FROM t WHERE t MATCH ? ORDER BY rowid LIMIT 200", -1,
@@ -496,6 +513,6 @@ int main(int argc, char** argv) {
   }
   sqlite3_finalize(match);
   sqlite3_close(fts);
-  if (!std::getenv("KEEP")) std::system(("rm -rf " + dir).c_str());
+  if (!std::getenv("KEEP") && !reuse) std::system(("rm -rf " + dir).c_str());
   return failed_calls ? 1 : 0;
 }

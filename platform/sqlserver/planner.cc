@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "platform/sqlserver/substring_index.h"
 #include "platform/sqlserver/translator.h"
 
@@ -114,8 +116,15 @@ bool Planner::CoveringRange(const Expr& or_term, const RowidTable& walk,
   return lows->size() == branches.size() && branches.size() > 1;
 }
 
+bool Planner::IsIntConstant(const Expr& e) const {
+  if (e.kind == Expr::Kind::kLiteral) return e.value.type == Value::Type::kInt;
+  if (e.kind != Expr::Kind::kVariable) return false;
+  const TypeSpec* type = context_.VariableType(e.name);
+  return type && type->Class() == TypeClass::kInteger;
+}
+
 bool Planner::Candidates(const Expr& e, const RowidTable& t,
-                         std::map<std::string, std::string>* out) const {
+                         std::vector<CandidateRead>* out) const {
   if (e.kind == Expr::Kind::kLike) {
     if (e.negated || e.args.size() != 2) return false;
     const Expr& subject = *e.args[0];
@@ -133,44 +142,65 @@ bool Planner::Candidates(const Expr& e, const RowidTable& t,
     if (index.empty()) return false;
     std::string query = SubstringMatchQuery(pattern.value.s);
     if (query.empty()) return false;
-    (*out)[index] = std::move(query);
+    out->push_back({index, std::move(query)});
     return true;
   }
   if (e.kind != Expr::Kind::kBinary || (e.op != "and" && e.op != "or")) return false;
   std::vector<const Expr*> terms;
   LogicalTerms(e, e.op, &terms);
-  std::map<std::string, std::string> result;
+  std::vector<CandidateRead> result;
   if (e.op == "or") {
-    // Every branch must be narrowed; the candidates are their union.
+    // Every branch must be narrowed; the candidates are their union. Reads
+    // of one index over one range are one read of the OR of their queries.
     for (const Expr* term : terms) {
-      std::map<std::string, std::string> branch;
+      std::vector<CandidateRead> branch;
       if (!Candidates(*term, t, &branch)) return false;
-      for (auto& [index, query] : branch) {
-        auto it = result.find(index);
-        if (it == result.end()) {
-          result.emplace(index, std::move(query));
+      for (CandidateRead& read : branch) {
+        auto same = std::find_if(result.begin(), result.end(), [&](const CandidateRead& r) {
+          return r.index == read.index && r.low == read.low && r.high == read.high;
+        });
+        if (same == result.end()) {
+          result.push_back(std::move(read));
         } else {
-          it->second = "(" + it->second + ") OR (" + query + ")";
+          same->query = "(" + same->query + ") OR (" + read.query + ")";
         }
       }
     }
   } else {
-    // One narrowed term is enough: the fewest indexes, and the terms on
-    // that same single index together.
+    // One narrowed term is enough: the fewest reads, and the terms on that
+    // same single index together.
     bool have = false;
+    const Expr* low = nullptr;
+    const Expr* high = nullptr;
     for (const Expr* term : terms) {
-      std::map<std::string, std::string> narrowed;
+      if (!low && term->kind == Expr::Kind::kBetween && !term->negated &&
+          IsRowidRef(*term->args[0], t) && IsIntConstant(*term->args[1]) &&
+          IsIntConstant(*term->args[2])) {
+        low = term->args[1].get();
+        high = term->args[2].get();
+      }
+      std::vector<CandidateRead> narrowed;
       if (!Candidates(*term, t, &narrowed)) continue;
       if (!have || narrowed.size() < result.size()) {
         result = std::move(narrowed);
         have = true;
       } else if (narrowed.size() == 1 && result.size() == 1 &&
-                 narrowed.begin()->first == result.begin()->first) {
-        result.begin()->second =
-            "(" + result.begin()->second + ") AND (" + narrowed.begin()->second + ")";
+                 narrowed[0].index == result[0].index && narrowed[0].low == result[0].low &&
+                 narrowed[0].high == result[0].high) {
+        result[0].query = "(" + result[0].query + ") AND (" + narrowed[0].query + ")";
       }
     }
     if (!have) return false;
+    // The conjunction's rows lie in its range, whatever its narrowed term
+    // reads; a read bounded already (by a nested conjunction) keeps its own.
+    if (low) {
+      for (CandidateRead& read : result) {
+        if (!read.low) {
+          read.low = low;
+          read.high = high;
+        }
+      }
+    }
   }
   *out = std::move(result);
   return true;
@@ -181,7 +211,7 @@ bool Planner::IndexedSelect(const Select& s, IndexedSelectPlan* plan) const {
   const SelectCore& core = s.cores[0];
   if (!core.where) return false;
   if (!RowidOrder(*s.order_by[0].expr, core, &plan->key)) return false;
-  return Candidates(*core.where, plan->key, &plan->queries) && !plan->queries.empty();
+  return Candidates(*core.where, plan->key, &plan->reads) && !plan->reads.empty();
 }
 
 }  // namespace tellwen::sqlserver

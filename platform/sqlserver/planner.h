@@ -15,7 +15,6 @@
 // Thread safety: a Planner is used by one thread (its translator's).
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -39,13 +38,23 @@ struct RowidTable {
 // True when e names t's rowid column, bare or qualified by t's qualifier.
 bool IsRowidRef(const Expr& e, const RowidTable& t);
 
+// One read of a substring index: the rows of index (the name of its FTS5
+// table) that match query, and, when low and high are set, only those whose
+// rowid lies between them (constants of the statement: literals or
+// variables).
+struct CandidateRead {
+  std::string index;
+  std::string query;
+  const Expr* low = nullptr;
+  const Expr* high = nullptr;
+};
+
 // A single-core SELECT ordered by a table's rowid whose condition substring
 // indexes narrow.
 struct IndexedSelectPlan {
   RowidTable key;
-  // Per substring index (the name of its FTS5 table): an FTS5 query that
-  // every row satisfying the condition matches.
-  std::map<std::string, std::string> queries;
+  // Every row satisfying the condition is among the rows these reads give.
+  std::vector<CandidateRead> reads;
 };
 
 class Planner {
@@ -70,15 +79,21 @@ class Planner {
   // branch in text order.
   bool CoveringRange(const Expr& or_term, const RowidTable& walk, std::vector<const Expr*>* lows,
                      std::vector<const Expr*>* highs) const;
-  // The substring indexes that narrow e's rows on t: per index, an FTS5
-  // query every row satisfying e matches. false when e cannot be narrowed.
-  bool Candidates(const Expr& e, const RowidTable& t,
-                  std::map<std::string, std::string>* out) const;
+  // The reads of substring indexes that narrow e's rows on t: every row
+  // satisfying e is among the rows they give. A conjunction that bounds the
+  // rowid with "key BETWEEN lo AND hi" of constants reads its indexes in
+  // that range only (so a branch of an OR over one kind of rows reads only
+  // the rows of its kind). false when e cannot be narrowed.
+  bool Candidates(const Expr& e, const RowidTable& t, std::vector<CandidateRead>* out) const;
   // True when s is a single-core SELECT ordered (ascending) by a table's
   // rowid whose WHERE the substring indexes narrow; *plan says how.
   bool IndexedSelect(const Select& s, IndexedSelectPlan* plan) const;
 
  private:
+  // A literal integer, or a variable of an integer type: a bound FTS5 reads
+  // as its rowid range exactly as the statement compares it.
+  bool IsIntConstant(const Expr& e) const;
+
   const TranslatorContext& context_;
 };
 

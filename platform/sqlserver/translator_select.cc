@@ -151,7 +151,7 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
   if (!planner_.IndexedSelect(s, &plan)) return "";
   const SelectCore& core = s.cores[0];
   const RowidTable& t = plan.key;
-  const std::map<std::string, std::string>& queries = plan.queries;
+
   // SELECT ... WHERE cond AND key IN (the first n keys of the candidates
   // that satisfy cond, in key order) ORDER BY key LIMIT n. Each index is
   // read in rowid order and the branches are merged, so the IN list costs
@@ -163,15 +163,22 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
   const auto key_list = [&] {
     std::string in = key + " IN (";
     bool first = true;
-    for (const auto& [index, query] : queries) {
-      const std::string fts = QuoteName(index);
+    for (const CandidateRead& read : plan.reads) {
+      const std::string fts = QuoteName(read.index);
       if (!first) in += " UNION ";
       first = false;
       // One piece at a time: parameters are numbered in text order.
       in += "SELECT " + fts + ".rowid FROM main." + fts + " AS " + fts + " CROSS JOIN ";
       in += FromList(core.from);
       in += " WHERE " + fts + " MATCH ";
-      in += Literal(Value::Text(query));
+      in += Literal(Value::Text(read.query));
+      if (read.low) {
+        // FTS5 seeks to the range in its posting lists.
+        in += " AND " + fts + ".rowid BETWEEN ";
+        in += Expression(*read.low);
+        in += " AND ";
+        in += Expression(*read.high);
+      }
       in += " AND " + key + " = " + fts + ".rowid AND (";
       in += Expression(*core.where);
       in += ")";

@@ -167,10 +167,6 @@ std::string SpSearchCall(const SearchPlan& plan, const std::string& search, bool
          (log_query ? "" : ", 0") + ";";
 }
 
-bool IsDiskFull(const std::string& description) {
-  return description.find("disk is full") != std::string::npos;
-}
-
 std::string SearchLogInsert(const SearchPlan& plan, const std::string& search,
                             const std::string& query_date, long long result_count,
                             const std::string& remote_addr, long long duration_seconds) {
@@ -181,6 +177,25 @@ std::string SearchLogInsert(const SearchPlan& plan, const std::string& search,
          std::to_string(plan.files) + ", " + std::to_string(plan.min_kb) + ", " +
          std::to_string(plan.max_kb) + ", " + std::to_string(duration_seconds) + ", " +
          std::to_string(plan.source) + ")";
+}
+
+std::string SearchStartMark(const std::string& search, const std::string& query_date,
+                            const std::string& request_id) {
+  return "begin tran insert into stat_last_queries with(tablockx) (query_data, query_id, data_db, "
+         "stringu, query_status) values (convert(varchar(50), '" +
+         SqlQuoted(query_date) + "'), convert(varchar(20), '" + SqlQuoted(request_id) +
+         "'), getdate(), convert(varchar(200), '" + SqlQuoted(search) +
+         "'), 1) "
+         "delete from stat_last_queries with(tablockx) where query_status = 1 and data_db < "
+         "dateadd(minute, -10, getdate()) "
+         "delete from stat_last_queries with(tablockx) where query_id not in (select top 15 "
+         "query_id from stat_last_queries order by query_data desc) commit tran";
+}
+
+std::string SearchDoneMark(const std::string& request_id) {
+  return "begin tran update stat_last_queries with(tablockx) set query_status = 2 where query_id "
+         "= convert(varchar(20), '" +
+         SqlQuoted(request_id) + "') commit tran";
 }
 
 std::string FailureMark(const std::string& request_id) {

@@ -53,18 +53,26 @@ std::string CategoryClause(const std::string& categories, const std::string& nam
 int PageSize(const std::string& pagesize);
 
 // The spSearch call text. Without log_query the procedure writes no row of
-// stat_last_queries (the call when those rows cannot be written).
+// stat_last_queries: the site's call, which writes them itself (below).
 std::string SpSearchCall(const SearchPlan& plan, const std::string& search, bool alive,
                          const std::string& query_date, const std::string& request_id,
                          bool log_query = true);
-// Whether a database error says the disk (or the database) is full: writes
-// fail then, reads of the catalog do not.
-bool IsDiskFull(const std::string& description);
 // The stat_searchs insert.
 std::string SearchLogInsert(const SearchPlan& plan, const std::string& search,
                             const std::string& query_date, long long result_count,
                             const std::string& remote_addr, long long duration_seconds);
-// The failure mark of a request id.
+// The rows the site keeps in stat_last_queries for each of its searches,
+// written through the log writer (query/log_writer.h) around an spSearch
+// call without log_query: the same rows and the same statements as the
+// procedure's own (its parameters' lengths included), so that the list of
+// the 15 newest searches and their status words read as they always have.
+// The start: the search running (status 1), searches left running for ten
+// minutes and all but the 15 newest removed.
+std::string SearchStartMark(const std::string& search, const std::string& query_date,
+                            const std::string& request_id);
+// The end: the search done (status 2).
+std::string SearchDoneMark(const std::string& request_id);
+// The failure mark of a request id (status 3).
 std::string FailureMark(const std::string& request_id);
 // The failure mark of every search still marked running, made when the
 // extension is loaded (a server that ended during a search left its row).

@@ -109,9 +109,16 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
   const std::string& request_id = page.reports.id();
 
   SqlResult result;
+  bool logged = false;  // the search's row in stat_last_queries was written
   if (plan.shares || plan.dirs || plan.files) {
-    const std::string call =
-        SpSearchCall(plan, search, alive_only && automatic_ping, query_date, request_id);
+    // The search's rows go through the log writer, grouped with the other
+    // pages' log rows, and spSearch writes none of its own. When they cannot
+    // be written (a full disk) the search still runs: the catalog is only read.
+    const SqlResult start = page.logs.Write(SearchStartMark(search, query_date, request_id));
+    logged = !start.error;
+    page.NoteWrite(page.logs.failures(), start.error, "the log rows", start.description);
+    const std::string call = SpSearchCall(plan, search, alive_only && automatic_ping, query_date,
+                                          request_id, /*log_query=*/false);
     // The update job drops and re-creates the procedures; a search that
     // falls into that moment waits for spSearch to be back (nothing of the
     // call has run), for up to three seconds, before it reports the error.
@@ -124,16 +131,6 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
       }
       page.clock.SleepFor(100);
     }
-    // The search's own rows cannot be written (a full disk): the catalog is
-    // only read, so the search runs again without them.
-    if (result.error && IsDiskFull(result.description)) {
-      page.NoteWrite(page.logs.failures(), true, "the log rows", result.description);
-      result = page.sql.Run(SpSearchCall(plan, search, alive_only && automatic_ping, query_date,
-                                         request_id, /*log_query=*/false),
-                            10, SqlCaller::kQuerySearch);
-    } else if (!result.error) {
-      page.NoteWrite(page.logs.failures(), false, "the log rows");
-    }
   }
   if (result.error) {
     page.reports.Detail("unexpected error: " + result.description + " src:" + result.source);
@@ -142,7 +139,7 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
     page.Append(
         "<script language='javascript'>var kivw = document.getElementById('tdDisp'); if (kivw) "
         "kivw.style.display = 'none';</script>");
-    page.WriteLog(FailureMark(request_id));
+    if (logged) page.WriteLog(FailureMark(request_id));
     page.reports.Short(
         SearchShortLine(search, plan, p, -1, page.remote_addr, automatic_ping, alive_only, ""));
     return 0;
@@ -154,9 +151,13 @@ int CQueryServer::SearchPage(Page& page, const CommandParams& p, const std::stri
       ZeroPadded(elapsed / 60 % 60, 2) + ":" + ZeroPadded(elapsed % 60, 2);
   page.reports.Detail("query time: " + query_time);
   page.reports.Detail("no of results: " + std::to_string(count));
+  // The search's end and its statistics row in one write of the log writer.
+  std::string done = logged ? SearchDoneMark(request_id) : "";
   if (page.site.log_statistics) {
-    page.WriteLog(SearchLogInsert(plan, search, query_date, count, page.remote_addr, elapsed));
+    if (!done.empty()) done += '\n';
+    done += SearchLogInsert(plan, search, query_date, count, page.remote_addr, elapsed);
   }
+  if (!done.empty()) page.WriteLog(done);
   page.reports.Short(SearchShortLine(search, plan, p, count, page.remote_addr, automatic_ping,
                                      alive_only, query_time));
 

@@ -232,7 +232,8 @@ std::string SearchCall(const std::string& term, int i) {
       tellwen::query::PlanSearch(term, p, tellwen::CKIVRegistry().GetValue("CategoriesEditForWeb"));
   char id[16];
   std::snprintf(id, sizeof id, "%010d", 900000 + i);
-  return tellwen::query::SpSearchCall(plan, term, false, "2002-02-15 10:00:00", id);
+  return tellwen::query::SpSearchCall(plan, term, false, "2002-02-15 10:00:00", id,
+                                      /*log_query=*/false);
 }
 
 // The extension's settings reads, timed (one thread).
@@ -273,7 +274,8 @@ class TimedSql : public tellwen::SqlSession {
     const double ms = Ms(Clock::now() - begin);
     if (caller == tellwen::SqlCaller::kQuerySearch) {
       search_ms += ms;
-    } else if (batch.rfind("insert stat_searchs", 0) == 0) {
+    } else if (batch.find("stat_last_queries") != std::string::npos ||
+               batch.find("insert stat_searchs") != std::string::npos) {
       log_ms += ms;
     } else {
       other_ms += ms;
@@ -348,8 +350,10 @@ bool PrintSearchPageTimes(const std::string& term) {
                " calls, access checks included)")
                   .c_str(),
               Median(settings_ms));
-  std::printf("  %-58s %8.3f\n", "spSearch (with its stat_last_queries writes)", Median(search));
-  std::printf("  %-58s %8.3f\n", "the search log row (written when durable)", Median(log));
+  std::printf("  %-58s %8.3f\n", "spSearch (as the site calls it: no log rows of its own)",
+              Median(search));
+  std::printf("  %-58s %8.3f\n", "the search's log rows: start, end and statistics (2 writes)",
+              Median(log));
   std::printf("  %-58s %8.3f\n",
               ("other database calls: quick links (" + std::to_string(other_calls) + ")").c_str(),
               Median(other));

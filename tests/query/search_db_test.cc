@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "base/clock.h"
 #include "common/settings.h"
 #include "common/sql_session.h"
@@ -67,6 +70,24 @@ TEST_F(SearchPageTest, PostedFormSearchShowsRowsAndLogsTheSearch) {
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_EQ(logged[0], (SqlRow{"song", "0", "8", "200", "1"}));
   EXPECT_THAT(Column("select query_status from stat_last_queries"), ::testing::ElementsAre("2"));
+}
+
+TEST_F(SearchPageTest, FiftySearchersAtOnceKeepTheFifteenNewestSearchesAllDone) {
+  std::vector<std::thread> searchers;
+  std::atomic<int> whole_pages{0};
+  for (int i = 0; i < 50; ++i) {
+    searchers.emplace_back([&, i] {
+      const FakeRequest r =
+          Post("search=song&recordfrom=0&recordto=199&dirs=on&files=on&src=" + std::to_string(i));
+      if (Occurrences(r.body, "<tr class=ab>") == 8u) ++whole_pages;
+    });
+  }
+  for (std::thread& t : searchers) t.join();
+  EXPECT_EQ(whole_pages, 50);
+  EXPECT_EQ(One("select count(*) from stat_searchs"), "50");
+  EXPECT_EQ(One("select count(distinct query_id) from stat_last_queries"), "15");
+  EXPECT_THAT(Column("select distinct query_status from stat_last_queries"),
+              ::testing::ElementsAre("2"));
 }
 
 TEST_F(SearchPageTest, PagingForwardAndBackCoversEveryRowOnce) {

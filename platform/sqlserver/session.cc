@@ -277,6 +277,9 @@ const Value& Session::VariableValue(const std::string& name) {
 Value Session::Evaluate(const Expr& e) {
   if (e.kind == Expr::Kind::kLiteral) return e.value;
   if (e.kind == Expr::Kind::kVariable) return VariableValue(e.name);
+  Value native;
+  NativeKind kind;
+  if (EvaluateNatively(e, &native, &kind)) return native;
   ReadScope read(*this);
   Translator t(*this);
   const std::string sql = "SELECT " + t.Expression(e);
@@ -290,6 +293,8 @@ Value Session::Evaluate(const Expr& e) {
 }
 
 bool Session::Condition(const Expr& e) {
+  int truth;
+  if (ConditionNatively(e, &truth)) return truth == 1;
   ReadScope read(*this);
   Translator t(*this);
   const std::string sql = "SELECT CASE WHEN " + t.Expression(e) + " THEN 1 ELSE 0 END";

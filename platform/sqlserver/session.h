@@ -13,6 +13,7 @@
 //   session_ddl.cc     tables, columns, indexes, procedures, databases, logins
 //   session_exec.cc    EXEC of procedures and strings, the system procedures
 //   session_substring.cc  the substring indexes of tables (substring_index.h)
+//   session_native.cc  control flow's expressions evaluated without SQLite
 // SQLite itself is reached only through sqlite_statement.h.
 //
 // Thread safety: one thread at a time (the Connection's).
@@ -34,6 +35,9 @@
 #include "platform/sqlserver/translator.h"
 
 namespace tellwen::sqlserver {
+
+// The kind of a natively evaluated value by its static type (session_native.cc).
+enum class NativeKind { kNone, kInt32, kInteger, kText };
 
 class Session : public TranslatorContext {
  public:
@@ -96,6 +100,13 @@ class Session : public TranslatorContext {
   const Value& VariableValue(const std::string& name);
   Value Evaluate(const Expr& e);
   bool Condition(const Expr& e);
+  // session_native.cc: the scalar expressions over constants and variables
+  // evaluated without an SQLite statement, with the answer SQLite would give
+  // their translation; false (nothing evaluated) for any other form, and
+  // for one whose evaluation fails (SQLite then gives the error).
+  bool EvaluateNatively(const Expr& e, Value* out, NativeKind* kind);
+  // *truth: 1 true, 0 false, -1 unknown (a NULL compared).
+  bool ConditionNatively(const Expr& e, int* truth);
   // session.cc: transactions.
   // BEGIN TRAN: takes the write locks of the files in writes at once (so
   // that the transaction never fails on upgrading a read to a write), and

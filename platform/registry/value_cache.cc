@@ -189,9 +189,11 @@ class Cache {
 };
 
 std::atomic<bool> forked{false};
+std::atomic<bool> uncached{false};
 
 // The process's cache; null where reads go to the files.
 Cache* TheCache() {
+  if (uncached.load(std::memory_order_relaxed)) return nullptr;
   // Never destroyed: a thread may read a value while the process exits.
   static Cache* cache = [] {
     pthread_atfork(nullptr, nullptr, [] { forked.store(true); });
@@ -201,6 +203,8 @@ Cache* TheCache() {
 }
 
 }  // namespace
+
+void ReadEveryValueFromItsFile() { uncached.store(true); }
 
 int ReadThroughCache(const std::string& folder, const std::string& file, std::size_t max_bytes,
                      std::string* bytes, const ValueFileReader& read_file) {

@@ -12,9 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry/value_cache.h"
 #include "tools/kivsql/kivsql.h"
 
 int main(int argc, char** argv) {
+  // A few settings read once: no watch on the settings store.
+  tellwen::registry::ReadEveryValueFromItsFile();
   std::vector<std::string> args(argv + 1, argv + argc);
   return tellwen::RunKivSql(args, std::cout, std::cerr);
 }

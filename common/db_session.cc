@@ -205,7 +205,8 @@ sqlserver::ConnectOptions ConnectOptionsFor(const SqlConnectionSettings& setting
 }
 
 // The rows of a batch that ran, as RunSql hands them out.
-SqlResult ResultOf(const sqlserver::BatchResult& batch, int column_count) {
+// The rows' texts are moved out of batch, which is left with their husks.
+SqlResult ResultOf(sqlserver::BatchResult& batch, int column_count) {
   SqlResult result;
   if (column_count == 0) return result;
   if (!batch.has_rowset) {
@@ -220,10 +221,13 @@ SqlResult ResultOf(const sqlserver::BatchResult& batch, int column_count) {
         "ADODB.Fields");
   }
   result.rows.reserve(batch.rows.size());
-  for (const auto& row : batch.rows) {
+  for (auto& row : batch.rows) {
     SqlRow out;
     out.reserve(column_count);
-    for (int i = 0; i < column_count; ++i) out.push_back(row[i].ToText());
+    for (int i = 0; i < column_count; ++i) {
+      sqlserver::Value& v = row[i];
+      out.push_back(v.type == sqlserver::Value::Type::kText ? std::move(v.s) : v.ToText());
+    }
     result.rows.push_back(std::move(out));
   }
   return result;

@@ -90,18 +90,23 @@ constexpr std::array<Table, kContexts> kTables = MakeTables();
 
 }  // namespace
 
-std::string Escape(std::string_view text, Escaping how) {
+void AppendEscaped(std::string_view text, Escaping how, std::string* out) {
   const Table& table = kTables[static_cast<int>(how)];
+  size_t plain = 0;  // start of the run of bytes that stay
+  for (size_t i = 0; i < text.size(); ++i) {
+    const std::string_view replacement = table[static_cast<unsigned char>(text[i])];
+    if (replacement.empty()) continue;
+    out->append(text.data() + plain, i - plain);
+    *out += replacement;
+    plain = i + 1;
+  }
+  out->append(text.data() + plain, text.size() - plain);
+}
+
+std::string Escape(std::string_view text, Escaping how) {
   std::string out;
   out.reserve(text.size() + 16);
-  for (char ch : text) {
-    const std::string_view replacement = table[static_cast<unsigned char>(ch)];
-    if (replacement.empty()) {
-      out += ch;
-    } else {
-      out += replacement;
-    }
-  }
+  AppendEscaped(text, how, &out);
   return out;
 }
 

@@ -46,6 +46,8 @@ enum class Escaping {
 
 // text with every byte replaced as the context's table says.
 std::string Escape(std::string_view text, Escaping how);
+// The same, appended to *out.
+void AppendEscaped(std::string_view text, Escaping how, std::string* out);
 
 // The contexts by name, for the pages' call sites.
 inline std::string HtmlEscape(std::string_view text) { return Escape(text, Escaping::kHtmlText); }

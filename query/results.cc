@@ -195,83 +195,119 @@ std::string ResultsTableEnd() {
 
 void AppendResultRow(const std::vector<std::string>& row, bool automatic_ping, bool download,
                      const std::string& script_name, std::string* out) {
+  // Written straight into *out, piece by piece: a page renders hundreds of
+  // rows, and each temporary string costs an allocation and a copy.
   static const std::string kEmpty;
   auto col = [&](size_t i) -> const std::string& { return i < row.size() ? row[i] : kEmpty; };
-  std::string path = col(0) + "/" + col(1);
+  std::string path;
+  path.reserve(col(0).size() + col(1).size() + col(2).size() + col(3).size() + col(4).size() + 5);
+  path += col(0);
+  path += '/';
+  path += col(1);
   for (size_t i = 2; i <= 4; ++i) {
-    if (!Blank(col(i))) path += "/" + col(i);
+    if (!Blank(col(i))) {
+      path += '/';
+      path += col(i);
+    }
   }
   const bool file_row = !Blank(col(4));
-  std::string size_text;
-  if (file_row) {
-    size_text = IsDigits(col(5)) ? FormatSizeKb(col(5)) : "&nbsp;";
-  } else {
-    path += "/";
-    size_text = (!Blank(col(2)) || !Blank(col(3))) ? "&nbsp;directory" : "&nbsp;share";
-  }
-  std::string target = col(0);
-  if (target.size() >= 3 && target.compare(0, 2, "//") == 0) target = target.substr(2);
+  if (!file_row) path += '/';
+  std::string_view target = col(0);
+  if (target.size() >= 3 && target.compare(0, 2, "//") == 0) target.remove_prefix(2);
 
   const std::string& status = col(8);
   const bool known = automatic_ping && (status == "1" || status == "2");
   const char* icon = PingIcon(known ? status : "");
-  const int autoping = known ? 1 : 0;
-  const std::string status_arg = IsDigits(status) && status.size() < 6 ? status : "0";
+  const bool status_ok = IsDigits(status) && status.size() < 6;
   const std::string target_js = JsEscape(target);
 
   std::string& o = *out;
   o += "<tr class=ab><td class=ac><img height=15 onmouseover=\"this.title=getRelTime(";
-  o += std::to_string(autoping) + ", " + PingTimeArgs(col(9)) + ", '" + target_js + "', " +
-       status_arg + ")\" class=fi onclick=\"ping(this, '" + target_js + "')\" src='" + icon +
-       "'/></td>";
+  o += known ? '1' : '0';
+  o += ", ";
+  o += PingTimeArgs(col(9));
+  o += ", '";
+  o += target_js;
+  o += "', ";
+  o += status_ok ? std::string_view(status) : std::string_view("0");
+  o += ")\" class=fi onclick=\"ping(this, '";
+  o += target_js;
+  o += "')\" src='";
+  o += icon;
+  o += "'/></td>";
 
-  // Cut the path after each "/"; the leading "//" belongs to the first piece.
-  std::vector<std::string> pieces;
-  std::vector<std::string> targets;
+  // The path is cut after each "/" (the leading "//" belongs to the first
+  // piece); each piece links to the path up to its end, written with "\".
+  std::vector<size_t> ends;
   {
-    const size_t prefix = path.compare(0, 2, "//") == 0 ? 2 : 0;
-    size_t start = 0;
-    size_t pos = prefix;
+    size_t pos = path.compare(0, 2, "//") == 0 ? 2 : 0;
     while (pos < path.size()) {
       const size_t slash = path.find('/', pos);
-      const size_t end = slash == std::string::npos ? path.size() : slash + 1;
-      pieces.push_back(path.substr(start, end - start));
-      targets.push_back(ReplaceAll(path.substr(0, end), "/", "\\"));
-      start = end;
-      pos = end;
+      pos = slash == std::string::npos ? path.size() : slash + 1;
+      ends.push_back(pos);
     }
   }
-  auto link = [&](size_t i, const std::string& text, bool with_title) {
-    std::string a = "<a href=\"" + HtmlAttrEscape(Escape(targets[i], Escaping::kUrlPath)) + "\"";
-    if (with_title) a += " title=\"" + HtmlAttrEscape("scan time: " + col(6)) + "\"";
-    a += ">" + text + "</a>";
-    return a;
+  std::string href;  // the link of the pieces so far, escaped
+  std::string piece_target;
+  auto link = [&](size_t i, std::string_view text, Escaping text_escaping, bool with_title) {
+    const size_t begin = i == 0 ? 0 : ends[i - 1];
+    piece_target.assign(path, begin, ends[i] - begin);
+    std::replace(piece_target.begin(), piece_target.end(), '/', '\\');
+    AppendEscaped(Escape(piece_target, Escaping::kUrlPath), Escaping::kHtmlAttribute, &href);
+    o += "<a href=\"";
+    o += href;
+    o += '"';
+    if (with_title) {
+      o += " title=\"scan time: ";
+      AppendEscaped(col(6), Escaping::kHtmlAttribute, &o);
+      o += '"';
+    }
+    o += '>';
+    AppendEscaped(text, text_escaping, &o);
+    o += "</a>";
+  };
+  auto piece = [&](size_t i) {
+    const size_t begin = i == 0 ? 0 : ends[i - 1];
+    return std::string_view(path).substr(begin, ends[i] - begin);
   };
   o += "<td>";
-  if (!pieces.empty()) {
-    std::string computer = TrimChar(pieces[0], '/');
-    o += link(0, HtmlEscapeSpaces(computer), true) + "&nbsp;";
+  if (!ends.empty()) {
+    std::string_view computer = piece(0);
+    while (!computer.empty() && computer.front() == '/') computer.remove_prefix(1);
+    while (!computer.empty() && computer.back() == '/') computer.remove_suffix(1);
+    link(0, computer, Escaping::kHtmlTextNbsp, true);
+    o += "&nbsp;";
   }
   o += "</td><td>";
-  const size_t folder_end = file_row && pieces.size() > 1 ? pieces.size() - 1 : pieces.size();
+  const size_t folder_end = file_row && ends.size() > 1 ? ends.size() - 1 : ends.size();
   for (size_t i = 1; i < folder_end; ++i) {
-    std::string text = pieces[i];
+    std::string_view text = piece(i);
     const bool last = i + 1 == folder_end;
-    if (last && !text.empty() && text.back() == '/') text.pop_back();
-    o += link(i, HtmlEscape(text), false);
+    if (last && !text.empty() && text.back() == '/') text.remove_suffix(1);
+    link(i, text, Escaping::kHtmlText, false);
     if (last) o += "&nbsp;";
   }
-  if (file_row && pieces.size() > 1) {
-    o += "</td><td>" + link(pieces.size() - 1, HtmlEscape(pieces.back()), false) + "&nbsp;" +
-         "</td>";
+  if (file_row && ends.size() > 1) {
+    o += "</td><td>";
+    link(ends.size() - 1, piece(ends.size() - 1), Escaping::kHtmlText, false);
+    o += "&nbsp;</td>";
   } else {
     o += "</td><td></td>";
   }
-  o += "<td nowrap class=ae><p class=ad>" + size_text + "</p></td>";
+  o += "<td nowrap class=ae><p class=ad>";
+  if (file_row) {
+    o += IsDigits(col(5)) ? FormatSizeKb(col(5)) : "&nbsp;";
+  } else {
+    o += (!Blank(col(2)) || !Blank(col(3))) ? "&nbsp;directory" : "&nbsp;share";
+  }
+  o += "</p></td>";
   if (download) {
     if (file_row && IsDigits(col(7))) {
-      o += "<td align=center><a href='" + HtmlAttrEscape(script_name) + "?Command?proxy=" + col(7) +
-           "'><img style='border-width:0px; width:12px' alt='click here to download this "
+      o += "<td align=center><a href='";
+      AppendEscaped(script_name, Escaping::kHtmlAttribute, &o);
+      o += "?Command?proxy=";
+      o += col(7);
+      o += "'><img style='border-width:0px; width:12px' alt='click here to download this "
            "file' src='/kiv/dload.gif'></a></td>";
     } else {
       o += "<td align=center><img style='border-width:0px; width:12px' "

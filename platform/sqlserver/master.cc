@@ -44,9 +44,12 @@ void KeepOpen(const std::string& file) {
   if (kept->count(file)) return;
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-    // Opening is lazy: one read attaches the handle to the log and its index.
+    // Opening is lazy: one read attaches the handle to the log and its
+    // index. The header's schema cookie is such a read and, unlike a read of
+    // sqlite_master, does not parse the schema (of many tables and indexes
+    // in a catalog), which this handle never needs.
     sqlite3_busy_timeout(db, 5000);
-    sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, nullptr);
     (*kept)[file] = db;
   } else {
     sqlite3_close_v2(db);

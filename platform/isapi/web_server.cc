@@ -1,7 +1,6 @@
 #include "platform/isapi/web_server.h"
 
 #include <civetweb.h>
-#include <pthread.h>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -13,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/deep_stack.h"
 #include "base/host_name.h"
 #include "platform/isapi/privilege_drop.h"
 #include "platform/isapi/request_framing.h"
@@ -186,19 +184,6 @@ Status WebServer::Start(const WebConfig& config) {
   callbacks.log_access = &LogAccess;
   callbacks.http_error = &HttpError;
 
-  // Request threads with stacks as deep as the database calls want
-  // (base/deep_stack.h): the calls then run on the request's own thread
-  // instead of being handed to a helper thread and back, twice a page or
-  // more. The stack is address space; only what a call uses is ever touched.
-  pthread_attr_t attr;
-  if (pthread_getattr_default_np(&attr) == 0) {
-    size_t size = 0;
-    if (pthread_attr_getstacksize(&attr, &size) == 0 && size < kMinStackBytes &&
-        pthread_attr_setstacksize(&attr, kMinStackBytes) == 0) {
-      pthread_setattr_default_np(&attr);
-    }
-    pthread_attr_destroy(&attr);
-  }
   mg_init_library(0);
   start_error_.clear();
   ready_ = true;

@@ -16,6 +16,8 @@
 // Needs plocate and plocate-build (scripts/install-deps).
 // KEEP=1 keeps the workspace; REUSE=<that folder> runs the searches again on
 // it, without the update and the baselines' builds (same entries given).
+// ONLY=<class> runs that class's searches alone (with PROFILE_SECONDS, to
+// profile one class).
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -444,7 +446,12 @@ int main(int argc, char** argv) {
     return Ms(Clock::now() - b);
   };
 
-  const std::vector<Query> queries = PickQueries(names, entries);
+  std::vector<Query> queries = PickQueries(names, entries);
+  if (const char* only = std::getenv("ONLY")) {
+    queries.erase(std::remove_if(queries.begin(), queries.end(),
+                                 [&](const Query& q) { return q.cls != only; }),
+                  queries.end());
+  }
   std::map<std::string, std::vector<double>> per[4];  // indexed, scan, fts, plocate
   std::vector<std::string> order;
   std::printf("\n%-11s %-22s %8s %6s %9s %9s %9s %9s\n", "class", "search", "hits", "page",

@@ -29,6 +29,7 @@ std::string OptionsKey(const sqlserver::ConnectOptions& o) {
   key += std::to_string(o.connection_timeout_seconds);
   key += '|';
   key += std::to_string(o.command_timeout_seconds);
+  key += o.engine == sqlserver::SqlEngine::kPostgresql ? 'p' : 'e';
   key += o.bulk ? 'b' : '-';
   key += o.use_substring_indexes ? 's' : '-';
   key += o.environment.substring_index_reads ? 'r' : '-';

@@ -63,7 +63,13 @@ SqlConnectionSettings ReadConnectionSettings(Settings& settings) {
   s.database = settings.GetValue("SqlDatabase");
   s.user = settings.GetValue("SqlUser");
   s.password = UnscramblePassword(settings.GetValue("SqlPassword"));
+  s.engine =
+      IsPostgresqlEngine(settings.GetValue("SqlEngine")) ? kEnginePostgresql : kEngineEmbedded;
   return s;
+}
+
+bool IsPostgresqlEngine(const std::string& engine) {
+  return strcasecmp(Trim(engine).c_str(), kEnginePostgresql) == 0;
 }
 
 void StoreConnectionSettings(Settings& settings, const SqlConnectionSettings& values) {
@@ -71,6 +77,8 @@ void StoreConnectionSettings(Settings& settings, const SqlConnectionSettings& va
   settings.SetValue("SqlDatabase", values.database);
   settings.SetValue("SqlUser", values.user);
   settings.SetValue("SqlPassword", ScramblePassword(values.password));
+  settings.SetValue("SqlEngine",
+                    IsPostgresqlEngine(values.engine) ? kEnginePostgresql : kEngineEmbedded);
 }
 
 namespace {
@@ -94,9 +102,9 @@ std::string QuoteValue(const std::string& value) {
 }  // namespace
 
 std::string BuildConnectionString(const SqlConnectionSettings& s) {
-  return "Provider=SQLOLEDB;Data Source=" + QuoteValue(s.server) +
-         ";Initial Catalog=" + QuoteValue(s.database) + ";User Id=" + QuoteValue(s.user) +
-         ";Password=" + QuoteValue(s.password) + ";";
+  return std::string("Provider=") + (IsPostgresqlEngine(s.engine) ? "PostgreSQL" : "SQLOLEDB") +
+         ";Data Source=" + QuoteValue(s.server) + ";Initial Catalog=" + QuoteValue(s.database) +
+         ";User Id=" + QuoteValue(s.user) + ";Password=" + QuoteValue(s.password) + ";";
 }
 
 bool ParseConnectionString(const std::string& text, SqlConnectionSettings* settings) {
@@ -154,8 +162,11 @@ bool ParseConnectionString(const std::string& text, SqlConnectionSettings* setti
       settings->user = Trim(value);
     } else if (is("Password") || is("Pwd")) {
       settings->password = value;  // blanks belong to the password
+    } else if (is("Provider")) {
+      settings->engine =
+          strcasecmp(Trim(value).c_str(), "PostgreSQL") == 0 ? kEnginePostgresql : kEngineEmbedded;
     }
-    // Provider and other keys (timeouts are the caller's) are accepted as they are.
+    // Other keys (timeouts are the caller's) are accepted as they are.
   }
   return true;
 }
@@ -191,6 +202,8 @@ bool IsBulkCaller(SqlCaller caller) {
 sqlserver::ConnectOptions ConnectOptionsFor(const SqlConnectionSettings& settings,
                                             SqlTimeouts timeouts, bool bulk) {
   sqlserver::ConnectOptions options;
+  options.engine = IsPostgresqlEngine(settings.engine) ? sqlserver::SqlEngine::kPostgresql
+                                                       : sqlserver::SqlEngine::kEmbedded;
   options.data_source = Trim(settings.server);
   options.database = Trim(settings.database);
   options.user = Trim(settings.user);
@@ -310,7 +323,12 @@ SqlResult RunSqlOn(const SqlConnectionSettings& settings, const std::string& com
 bool TestConnection(const std::string& server, const std::string& database, const std::string& user,
                     const std::string& password, SqlTimeouts timeouts, std::string* source,
                     std::string* description) {
-  const SqlConnectionSettings settings{server, database, user, password};
+  return TestConnection(SqlConnectionSettings{server, database, user, password}, timeouts, source,
+                        description);
+}
+
+bool TestConnection(const SqlConnectionSettings& settings, SqlTimeouts timeouts,
+                    std::string* source, std::string* description) {
   sqlserver::ConnectOptions options = ConnectOptionsFor(settings, timeouts, /*bulk=*/false);
   sqlserver::SqlError error;
   if (sqlserver::Connection::Open(options, &error)) return true;

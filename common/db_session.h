@@ -94,30 +94,44 @@ class KeptSqlConnection {
   std::unique_ptr<sqlserver::Connection> connection_;
 };
 
-// The four connection values with the password in plain text.
+// The engines SqlEngine names: the embedded server (the default) or a
+// PostgreSQL server (SqlServer is then "host" or "host,port").
+inline constexpr const char* kEngineEmbedded = "embedded";
+inline constexpr const char* kEnginePostgresql = "postgresql";
+
+// The four connection values with the password in plain text, and the
+// engine they are for.
 struct SqlConnectionSettings {
   std::string server;
   std::string database;
   std::string user;
   std::string password;
+  std::string engine = kEngineEmbedded;
 };
 
-// Reads SqlServer, SqlDatabase, SqlUser and SqlPassword (unscrambled) from
-// the settings store, afresh.
+// Whether engine (as SqlEngine holds it: letter case and blanks around it
+// do not count) names the PostgreSQL engine; any other text names the
+// embedded one.
+bool IsPostgresqlEngine(const std::string& engine);
+
+// Reads SqlServer, SqlDatabase, SqlUser, SqlPassword (unscrambled) and
+// SqlEngine from the settings store, afresh.
 SqlConnectionSettings ReadConnectionSettings();
-// The same four values through a Settings (the pages and setup).
+// The same values through a Settings (the pages and setup).
 SqlConnectionSettings ReadConnectionSettings(Settings& settings);
-// Stores the four values, the password scrambled (SqlPassword).
+// Stores the values, the password scrambled (SqlPassword).
 void StoreConnectionSettings(Settings& settings, const SqlConnectionSettings& values);
 
 // "Provider=SQLOLEDB;Data Source=" server ";Initial Catalog=" database
-// ";User Id=" user ";Password=" password ";". A value holding ";" (or
-// beginning with a quote) is written in double quotes, a quote inside doubled.
+// ";User Id=" user ";Password=" password ";"; for the PostgreSQL engine the
+// provider is "PostgreSQL". A value holding ";" (or beginning with a quote)
+// is written in double quotes, a quote inside doubled.
 std::string BuildConnectionString(const SqlConnectionSettings& settings);
 
 // Reads a connection string (keys in any order and letter case; Server,
 // Database, Uid, Pwd are accepted as synonyms; a value may be quoted with
-// " or '). False when a part is malformed; missing parts stay empty.
+// " or '). Provider "PostgreSQL" names that engine, any other (or none) the
+// embedded one. False when a part is malformed; missing parts stay empty.
 bool ParseConnectionString(const std::string& text, SqlConnectionSettings* settings);
 
 // RunSql with explicit connection values instead of the stored settings
@@ -139,6 +153,9 @@ std::string DataFolder();
 
 // Opens a connection with the given plain-text values (not the stored ones).
 // On failure returns false and fills source and description.
+bool TestConnection(const SqlConnectionSettings& values, SqlTimeouts timeouts, std::string* source,
+                    std::string* description);
+// The same on the embedded engine.
 bool TestConnection(const std::string& server, const std::string& database, const std::string& user,
                     const std::string& password, SqlTimeouts timeouts, std::string* source,
                     std::string* description);

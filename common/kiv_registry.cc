@@ -87,6 +87,8 @@ constexpr DefaultEntry kDefaults[] = {
     // The stored form of an empty password: the seed letter alone.
     {"SqlPassword", DefaultKind::kLiteral, "a"},
     {"SqlDatabase", DefaultKind::kLiteral, "kiv"},
+    // "embedded" or "postgresql" (common/db_session.h).
+    {"SqlEngine", DefaultKind::kLiteral, "embedded"},
     {"StopWebService", DefaultKind::kLiteral, "1"},
     {"SqlLogFolder", DefaultKind::kLogPath, ""},
     {"TemporaryFolder", DefaultKind::kTempFolder, ""},

@@ -4,6 +4,13 @@
 #include "common/db_session.h"
 
 namespace tellwen::admin {
+namespace {
+
+SqlConnectionSettings Connection(const DatabaseValues& values) {
+  return {values.server, values.database, values.user, values.password, values.engine};
+}
+
+}  // namespace
 
 DatabaseValues LoadDatabaseValues(Settings& settings) {
   DatabaseValues values;
@@ -12,13 +19,14 @@ DatabaseValues LoadDatabaseValues(Settings& settings) {
   values.database = stored.database;
   values.user = stored.user;
   values.password = stored.password;
+  values.engine = stored.engine;
   values.connection_timeout = settings.GetValue("QueryConnectionTimeout");
   values.command_timeout = settings.GetValue("QueryCommandTimeout");
   return values;
 }
 
 void StoreDatabaseValues(Settings& settings, const DatabaseValues& values) {
-  StoreConnectionSettings(settings, {values.server, values.database, values.user, values.password});
+  StoreConnectionSettings(settings, Connection(values));
   settings.SetValue("QueryConnectionTimeout", values.connection_timeout);
   settings.SetValue("QueryCommandTimeout", values.command_timeout);
 }
@@ -36,14 +44,12 @@ bool OpenDatabaseConnection(const std::string& connection_string, SqlTimeouts ti
     *description = "The connection string is malformed.";
     return false;
   }
-  return TestConnection(parsed.server, parsed.database, parsed.user, parsed.password, timeouts,
-                        source, description);
+  return TestConnection(parsed, timeouts, source, description);
 }
 
 ConnectionTestResult RunConnectionTest(const DatabaseValues& values,
                                        const ConnectionOpener& opener) {
-  const std::string connection_string =
-      BuildConnectionString({values.server, values.database, values.user, values.password});
+  const std::string connection_string = BuildConnectionString(Connection(values));
   SqlTimeouts timeouts;
   timeouts.connection_seconds = LeadingInt(values.connection_timeout);
   timeouts.command_seconds = LeadingInt(values.command_timeout);

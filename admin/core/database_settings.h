@@ -27,13 +27,14 @@ struct DatabaseValues {
   std::string server;
   std::string database;
   std::string user;
-  std::string password;            // plain
-  std::string connection_timeout;  // seconds, as typed
-  std::string command_timeout;     // seconds, as typed
+  std::string password;                  // plain
+  std::string connection_timeout;        // seconds, as typed
+  std::string command_timeout;           // seconds, as typed
+  std::string engine = kEngineEmbedded;  // SqlEngine
 };
 
 DatabaseValues LoadDatabaseValues(Settings& settings);
-// Writes SqlServer, SqlDatabase, SqlUser, SqlPassword (scrambled),
+// Writes SqlServer, SqlDatabase, SqlUser, SqlPassword (scrambled), SqlEngine,
 // QueryConnectionTimeout and QueryCommandTimeout.
 void StoreDatabaseValues(Settings& settings, const DatabaseValues& values);
 
@@ -45,8 +46,8 @@ void PutDefaultTimeouts(Settings& settings, DatabaseValues* values);
 using ConnectionOpener =
     std::function<bool(const std::string& connection_string, SqlTimeouts timeouts,
                        std::string* source, std::string* description)>;
-// The embedded server's: the string read back (ParseConnectionString) and
-// opened with TestConnection.
+// The programs' own: the string read back (ParseConnectionString: its
+// provider names the engine) and opened with TestConnection.
 bool OpenDatabaseConnection(const std::string& connection_string, SqlTimeouts timeouts,
                             std::string* source, std::string* description);
 

@@ -33,10 +33,16 @@ struct EnvironmentOptions {
 // The environment's settings as they are now.
 EnvironmentOptions ReadEnvironmentOptions();
 
+// The engine that stores the databases: the embedded one (SQLite files in
+// data_dir) or a PostgreSQL server (postgres_link.h).
+enum class SqlEngine { kEmbedded, kPostgresql };
+
 // What Connection::Open takes.
 struct ConnectOptions {
-  std::string data_source;  // must name this machine
-  std::string database;     // "" means master
+  SqlEngine engine = SqlEngine::kEmbedded;
+  // Embedded: must name this machine. PostgreSQL: "host" or "host,port".
+  std::string data_source;
+  std::string database;  // "" means master
   std::string user;
   std::string password;
   // The folder of master.sqlite and the database files (the database

@@ -6,6 +6,7 @@
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/lock_waits.h"
 #include "platform/sqlserver/master.h"
+#include "platform/sqlserver/postgres_link.h"
 #include "platform/sqlserver/session.h"
 #include "platform/sqlserver/sql_error.h"
 
@@ -27,8 +28,18 @@ bool IsLocalDataSource(const std::string& raw) {
   return dot != std::string::npos && strcasecmp(name.c_str(), host.substr(0, dot).c_str()) == 0;
 }
 
+Connection::Connection() = default;
+
 std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlError* error) {
   error->source = kErrorSource;
+  if (options.engine == SqlEngine::kPostgresql) {
+    std::unique_ptr<PostgresLink> link = PostgresLink::Open(options, error);
+    if (!link) return nullptr;
+    std::unique_ptr<Connection> connection(new Connection());
+    connection->postgres_ = std::move(link);
+    connection->postgres_database_ = options.database.empty() ? "master" : options.database;
+    return connection;
+  }
   if (!IsLocalDataSource(options.data_source)) {
     error->description =
         "[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not exist or access denied.";
@@ -85,6 +96,11 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
 Connection::~Connection() = default;
 
 bool Connection::Execute(std::string_view batch, BatchResult* result, SqlError* error) {
+  if (postgres_) {
+    error->description = "The PostgreSQL engine does not run T-SQL batches yet.";
+    error->source = kErrorSource;
+    return false;
+  }
   std::string description;
   if (session_->RunBatch(batch, result, &description)) return true;
   error->description = description;
@@ -92,8 +108,19 @@ bool Connection::Execute(std::string_view batch, BatchResult* result, SqlError* 
   return false;
 }
 
-const std::string& Connection::database() const { return session_->database(); }
+const std::string& Connection::database() const {
+  return postgres_ ? postgres_database_ : session_->database();
+}
 
-bool Connection::Reset() { return session_->Reset(); }
+bool Connection::Reset() {
+  if (!postgres_) return session_->Reset();
+  try {
+    if (postgres_->InTransaction()) postgres_->Run("ROLLBACK", {});
+    postgres_->Run("DISCARD TEMP", {});
+  } catch (const SqlException&) {
+    return false;
+  }
+  return postgres_->Alive();
+}
 
 }  // namespace tellwen::sqlserver

@@ -1,6 +1,11 @@
 // The embedded SQL server: takes T-SQL batches, answers as SQL Server does,
 // and stores each database in SQLite.
 //
+// With SqlEngine "postgresql" in its options a Connection is one to a
+// PostgreSQL server instead (postgres_link.h): Open checks the server, the
+// login and the database there; running batches on it is not built yet
+// (Execute fails, saying so).
+//
 // Files live in the data folder the caller names in ConnectOptions
 // (connect_options.h):
 // master.sqlite holds the logins and the list of databases, <name>.sqlite
@@ -43,6 +48,7 @@ struct BatchResult {
   std::vector<std::vector<Value>> rows;   // the first row set
 };
 
+class PostgresLink;
 class Session;
 
 class Connection {
@@ -66,8 +72,10 @@ class Connection {
   bool Reset();
 
  private:
-  Connection() = default;
-  std::unique_ptr<Session> session_;
+  Connection();
+  std::unique_ptr<Session> session_;        // the embedded engine's
+  std::unique_ptr<PostgresLink> postgres_;  // the PostgreSQL engine's
+  std::string postgres_database_;
 };
 
 // True when name designates this machine: its host name, "localhost",

@@ -4,8 +4,7 @@ namespace tellwen::setup {
 
 bool MachineSetupDatabase::Test(const SqlConnectionSettings& values, std::string* source,
                                 std::string* description) {
-  return TestConnection(values.server, values.database, values.user, values.password,
-                        SqlTimeouts{15, 120}, source, description);
+  return TestConnection(values, SqlTimeouts{15, 120}, source, description);
 }
 
 bool MachineSetupDatabase::Create(const SqlConnectionSettings& values) {

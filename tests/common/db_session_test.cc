@@ -198,6 +198,13 @@ TEST_F(DbSession, ConnectionStringIsBuiltAndParsed) {
   EXPECT_EQ(parsed.server, "h");
   EXPECT_EQ(parsed.user, "u");
   EXPECT_FALSE(ParseConnectionString("Data Source", &parsed));
+  // The provider carries the engine, both ways.
+  EXPECT_EQ(parsed.engine, kEngineEmbedded);
+  SqlConnectionSettings pg{"db.lan,6543", "kiv", "tellwen", "x", kEnginePostgresql};
+  ASSERT_TRUE(ParseConnectionString(BuildConnectionString(pg), &parsed));
+  EXPECT_EQ(BuildConnectionString(pg).rfind("Provider=PostgreSQL;Data Source=db.lan,6543;", 0), 0u);
+  EXPECT_EQ(parsed.engine, kEnginePostgresql);
+  EXPECT_EQ(parsed.server, "db.lan,6543");
 }
 
 TEST_F(DbSession, PasswordsKeepSemicolonsQuotesAndBlanks) {

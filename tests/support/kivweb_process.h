@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/run_as_account.h"
+
 namespace tellwen::testing {
 
 class KivwebProcess {
@@ -56,12 +58,5 @@ class KivwebProcess {
   int port_ = 0;
   std::string log_path_;
 };
-
-// The account kivweb runs as in tests started as root ("" when not root).
-std::string RunAsAccount();
-
-// Makes path and everything under it readable (and, with writable, writable)
-// by the account of RunAsAccount(); nothing when not root.
-void MakeReadable(const std::string& path, bool writable = false);
 
 }  // namespace tellwen::testing

@@ -1,0 +1,179 @@
+#include "platform/sqlserver/postgres_link.h"
+
+#include <libpq-fe.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/text_trim.h"
+#include "platform/sqlserver/sql_error.h"
+
+namespace tellwen::sqlserver {
+namespace {
+
+// The type numbers of the server's built-in types (pg_type.oid; fixed
+// across versions).
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701,
+              kNumeric = 1700;
+
+// The first line of a libpq message, without its severity word.
+std::string FirstLine(const char* message) {
+  std::string text = message ? message : "";
+  const size_t end = text.find('\n');
+  if (end != std::string::npos) text.resize(end);
+  for (const char* severity : {"FATAL:", "ERROR:"}) {
+    if (text.rfind(severity, 0) == 0) text = text.substr(strlen(severity));
+  }
+  return Trim(text);
+}
+
+Value ValueOf(const PGresult* result, int row, int column) {
+  if (PQgetisnull(result, row, column)) return Value::Null();
+  const char* text = PQgetvalue(result, row, column);
+  switch (PQftype(result, column)) {
+    case kBool:
+      return Value::Int(text[0] == 't' ? 1 : 0);
+    case kInt2:
+    case kInt4:
+    case kInt8:
+      return Value::Int(std::strtoll(text, nullptr, 10));
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+      return Value::Float(std::strtod(text, nullptr));
+    default:
+      return Value::Text(std::string(text, PQgetlength(result, row, column)));
+  }
+}
+
+}  // namespace
+
+bool ParsePostgresDataSource(const std::string& raw, PostgresAddress* address) {
+  std::string name = Trim(raw);
+  if (strncasecmp(name.c_str(), "tcp:", 4) == 0) name = Trim(name.substr(4));
+  const size_t comma = name.find(',');
+  address->host = Trim(name.substr(0, comma));
+  address->port = 5432;
+  if (address->host.empty() || address->host.find_first_of(" \t=\\'") != std::string::npos) {
+    return false;
+  }
+  if (comma == std::string::npos) return true;
+  const std::string port = Trim(name.substr(comma + 1));
+  if (port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  address->port = std::atoi(port.c_str());
+  return address->port >= 1 && address->port <= 65535;
+}
+
+std::unique_ptr<PostgresLink> PostgresLink::Open(const ConnectOptions& options, SqlError* error) {
+  error->source = kErrorSource;
+  PostgresAddress address;
+  if (!ParsePostgresDataSource(options.data_source, &address)) {
+    error->description = "The data source \"" + options.data_source +
+                         "\" does not name a PostgreSQL server (\"host\" or \"host,port\").";
+    return nullptr;
+  }
+  const std::string port = std::to_string(address.port);
+  const std::string database =
+      options.database.empty() || strcasecmp(options.database.c_str(), "master") == 0
+          ? "postgres"
+          : options.database;
+  // libpq waits at least 2 seconds when given a timeout at all.
+  const std::string connect_timeout = std::to_string(
+      options.connection_timeout_seconds <= 0 ? 0
+                                              : std::max(2, options.connection_timeout_seconds));
+  const std::string server_options =
+      "-c statement_timeout=" + std::to_string(std::max(0, options.command_timeout_seconds)) +
+      "s -c DateStyle=ISO,YMD -c IntervalStyle=postgres";
+  const char* keys[] = {"host",
+                        "port",
+                        "dbname",
+                        "user",
+                        "password",
+                        "connect_timeout",
+                        "options",
+                        "application_name",
+                        "client_encoding",
+                        nullptr};
+  const char* values[] = {address.host.c_str(),
+                          port.c_str(),
+                          database.c_str(),
+                          options.user.c_str(),
+                          options.password.c_str(),
+                          connect_timeout.c_str(),
+                          server_options.c_str(),
+                          "tellwen",
+                          "UTF8",
+                          nullptr};
+  PGconn* conn = PQconnectdbParams(keys, values, /*expand_dbname=*/0);
+  if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
+    error->description = conn ? FirstLine(PQerrorMessage(conn)) : "out of memory";
+    if (error->description.empty())
+      error->description = "The PostgreSQL server refused the connection.";
+    PQfinish(conn);
+    return nullptr;
+  }
+  return std::unique_ptr<PostgresLink>(new PostgresLink(conn));
+}
+
+PostgresLink::~PostgresLink() { PQfinish(conn_); }
+
+void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
+                       PostgresRows* rows) {
+  std::vector<std::string> texts(params.size());
+  std::vector<const char*> pointers(params.size(), nullptr);
+  std::vector<Oid> types(params.size(), 0);
+  for (size_t i = 0; i < params.size(); ++i) {
+    const Value& v = params[i];
+    if (v.IsNull()) continue;
+    if (v.type == Value::Type::kInt) {
+      types[i] = kInt8;
+      texts[i] = std::to_string(v.i);
+    } else if (v.type == Value::Type::kFloat) {
+      types[i] = kFloat8;
+      texts[i] = FormatFloat(v.f);
+    } else {
+      texts[i] = v.s;
+    }
+    pointers[i] = texts[i].c_str();
+  }
+  PGresult* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(params.size()), types.data(),
+                                  pointers.data(), nullptr, nullptr, 0);
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
+    if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
+    PQclear(result);
+    ThrowSql(message.empty() ? "The PostgreSQL server failed the statement." : message);
+  }
+  if (rows != nullptr) {
+    rows->column_names.clear();
+    rows->rows.clear();
+    const int columns = PQnfields(result);
+    for (int c = 0; c < columns; ++c) rows->column_names.push_back(PQfname(result, c));
+    const int count = PQntuples(result);
+    rows->rows.reserve(count);
+    for (int r = 0; r < count; ++r) {
+      std::vector<Value> row;
+      row.reserve(columns);
+      for (int c = 0; c < columns; ++c) row.push_back(ValueOf(result, r, c));
+      rows->rows.push_back(std::move(row));
+    }
+    const char* changed = PQcmdTuples(result);
+    rows->changed = changed && *changed ? std::strtoll(changed, nullptr, 10) : 0;
+  }
+  PQclear(result);
+}
+
+bool PostgresLink::InTransaction() const {
+  const PGTransactionStatusType status = PQtransactionStatus(conn_);
+  return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+bool PostgresLink::Alive() const { return PQstatus(conn_) == CONNECTION_OK; }
+
+}  // namespace tellwen::sqlserver

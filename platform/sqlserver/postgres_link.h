@@ -1,0 +1,76 @@
+// PostgresLink: one connection to a PostgreSQL server through libpq, the
+// engine behind the T-SQL front end when a connection's options name
+// SqlEngine "postgresql" (connect_options.h). Everything that talks to
+// libpq lives here.
+//
+// The data source is named as SQL Server names a server: "host" or
+// "host,port" (5432 by default; "tcp:" before it is accepted, blanks around
+// the parts do not count). The database "master" is the server's
+// maintenance database, "postgres". The password reaches libpq as a
+// connection keyword only: never an environment variable, a command line
+// or a file. The connection timeout is libpq's connect_timeout, the command
+// timeout the session's statement_timeout (0: no limit either way).
+//
+// Values: integers (smallint, integer, bigint, boolean as 0/1) come back as
+// Value::Int, real/double precision/numeric as Value::Float, everything
+// else (timestamps too: ISO, as DateStyle ISO writes them) as its text; NULL as
+// Value::Null. Parameters ($1, $2, ...) go as integers (bigint), floats
+// (double precision) or texts of a type the statement decides.
+//
+// Errors carry the server's own message (its first line, without the
+// severity word): Open fills a SqlError, Run throws SqlException
+// (sql_error.h).
+//
+// Thread safety: one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sqlserver/connect_options.h"
+#include "platform/sqlserver/sql_server.h"
+#include "platform/sqlserver/value.h"
+
+struct pg_conn;
+
+namespace tellwen::sqlserver {
+
+struct PostgresAddress {
+  std::string host;
+  int port = 5432;
+};
+
+// false when name is not "host" or "host,port" with a port from 1 to 65535.
+bool ParsePostgresDataSource(const std::string& name, PostgresAddress* address);
+
+struct PostgresRows {
+  std::vector<std::string> column_names;
+  std::vector<std::vector<Value>> rows;
+  int64_t changed = 0;  // rows an INSERT, UPDATE or DELETE changed
+};
+
+class PostgresLink {
+ public:
+  // A connection to the server, database, user and password of options;
+  // nullptr with *error filled when it cannot be made.
+  static std::unique_ptr<PostgresLink> Open(const ConnectOptions& options, SqlError* error);
+  ~PostgresLink();
+  PostgresLink(const PostgresLink&) = delete;
+  PostgresLink& operator=(const PostgresLink&) = delete;
+
+  // Runs one statement with its parameters; rows (when given) receive its
+  // row set. Throws SqlException on an error.
+  void Run(const std::string& sql, const std::vector<Value>& params, PostgresRows* rows = nullptr);
+  // Whether a transaction is open (also one that failed and awaits its end).
+  bool InTransaction() const;
+  // Whether the connection still works (it may have been cut).
+  bool Alive() const;
+
+ private:
+  explicit PostgresLink(pg_conn* conn) : conn_(conn) {}
+  pg_conn* conn_;
+};
+
+}  // namespace tellwen::sqlserver

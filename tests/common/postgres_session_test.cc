@@ -1,0 +1,46 @@
+// The database session with SqlEngine "postgresql": the stored settings and
+// a connection test reach a real PostgreSQL server of the test's own.
+#include <gtest/gtest.h>
+
+#include "common/db_session.h"
+#include "common/kiv_registry.h"
+#include "common/settings.h"
+#include "tests/support/postgres_server.h"
+#include "tests/support/scratch_store.h"
+
+namespace tellwen {
+namespace {
+
+using testing::PostgresServer;
+
+TEST(PostgresSession, StoredEngineAndTestReachTheServer) {
+  std::string why;
+  std::unique_ptr<PostgresServer> server = PostgresServer::Start(&why);
+  if (!server) GTEST_SKIP() << "no PostgreSQL server: " << why;
+  testing::ScratchStore store;
+  RegistrySettings settings;
+  const SqlConnectionSettings values{server->DataSource(), "postgres", PostgresServer::kUser,
+                                     server->password(), kEnginePostgresql};
+  StoreConnectionSettings(settings, values);
+  EXPECT_EQ(CKIVRegistry().GetValue("SqlEngine"), "postgresql");
+  EXPECT_EQ(ReadConnectionSettings().engine, kEnginePostgresql);
+
+  std::string source, description;
+  EXPECT_TRUE(TestConnection(values, {5, 30}, &source, &description)) << description;
+  SqlConnectionSettings wrong = values;
+  wrong.password = "not it";
+  EXPECT_FALSE(TestConnection(wrong, {5, 30}, &source, &description));
+  EXPECT_NE(description.find("password authentication failed"), std::string::npos) << description;
+  // The same values on the embedded engine name no server of this machine.
+  wrong = values;
+  wrong.engine = kEngineEmbedded;
+  EXPECT_FALSE(TestConnection(wrong, {5, 30}, &source, &description));
+
+  // A batch goes to that server's engine, which says it runs none yet.
+  const SqlResult r = RunSql("select 1", 1, SqlCaller::kMonitorRound);
+  EXPECT_TRUE(r.error);
+  EXPECT_NE(r.error_text.find("PostgreSQL engine"), std::string::npos) << r.error_text;
+}
+
+}  // namespace
+}  // namespace tellwen

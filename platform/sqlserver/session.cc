@@ -1,5 +1,5 @@
-// The session itself: batches, the statement dispatch and control flow,
-// variables, transactions, and the one path by which statements with
+// The session on SQLite: the interpreter's hooks for batches and
+// expressions, transactions, and the one path by which statements with
 // parameters reach SQLite.
 #include "platform/sqlserver/session.h"
 
@@ -8,7 +8,6 @@
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/master.h"
-#include "platform/sqlserver/parser.h"
 #include "platform/sqlserver/sql_error.h"
 
 namespace tellwen::sqlserver {
@@ -19,8 +18,8 @@ int ProgressHandler(void* data) { return static_cast<Session*>(data)->DeadlinePa
 }  // namespace
 
 Session::Session(sqlite3* db, std::string database, std::string data_dir, std::string login)
-    : db_(db),
-      database_(std::move(database)),
+    : Interpreter(std::move(database)),
+      db_(db),
       data_dir_(std::move(data_dir)),
       login_(std::move(login)) {
   sqlite3_progress_handler(db, 4000, ProgressHandler, this);
@@ -36,22 +35,7 @@ Session::Session(sqlite3* db, std::string database, std::string data_dir, std::s
 
 Session::~Session() = default;
 
-bool Session::DeadlinePassed() {
-  if (command_timeout_seconds_ <= 0) return false;
-  if (std::chrono::steady_clock::now() < deadline_) return false;
-  db_.set_timed_out(true);
-  return true;
-}
-
-void Session::CheckDeadline() {
-  if (DeadlinePassed()) ThrowSql("Query timeout expired");
-}
-
-const TypeSpec* Session::VariableType(const std::string& name) const {
-  if (scopes_.empty()) return nullptr;
-  auto it = scopes_.back().vars.find(name);
-  return it == scopes_.back().vars.end() ? nullptr : &it->second.type;
-}
+void Session::OnTimeout() { db_.set_timed_out(true); }
 
 // ---- SQLite statements with parameters ----
 
@@ -69,10 +53,7 @@ int64_t Session::RunSqlite(const std::string& sql, const std::vector<BoundParam>
     if (p.kind == BoundParam::Kind::kVariable) {
       v = &VariableValue(p.name);
     } else if (p.kind == BoundParam::Kind::kSystem) {
-      held.push_back(p.name == "@@rowcount"    ? Value::Int(rowcount_)
-                     : p.name == "@@trancount" ? Value::Int(trancount_)
-                     : p.name == "@@spid"      ? Value::Int(51)
-                                               : Value::Int(0));
+      held.push_back(SystemValue(p.name));
       v = &held.back();
     }
     stmt.Bind(static_cast<int>(i) + 1, *v);
@@ -88,198 +69,39 @@ int64_t Session::RunSqlite(const std::string& sql, const std::vector<BoundParam>
   return sqlite3_changes64(db_.handle());
 }
 
-// ---- batch ----
+// ---- the interpreter's hooks ----
 
-bool Session::RunBatch(std::string_view text, BatchResult* result, std::string* error) {
-  result_ = result;
+void Session::BeforeBatch() {
   db_.set_timed_out(false);
-  deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_seconds_);
-  try {
-    CheckDataVersions();
-    scopes_.clear();
-    scopes_.emplace_back();
-    if (!RunLoaderBatch(text)) {
-      Batch batch;
-      std::string parse_error;
-      if (!ParseBatch(text, &batch, &parse_error)) ThrowSql(parse_error);
-      RunList(batch.statements);
-    }
-    scopes_.clear();
-  } catch (const SqlException& e) {
-    *error = e.description;
-    sqlite3* db = db_.handle();
-    if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    trancount_ = 0;
-    // Temp tables of procedures and dynamic SQL end with them.
-    for (size_t i = 1; i < scopes_.size(); ++i) {
-      for (const std::string& t : scopes_[i].temp_tables) {
-        sqlite3_exec(db, ("DROP TABLE IF EXISTS temp." + QuoteName(t)).c_str(), nullptr, nullptr,
-                     nullptr);
-      }
-    }
-    scopes_.clear();
-    insert_exec_rows_ = nullptr;
-    exec_depth_ = 0;
-    result_ = nullptr;
-    return false;
-  }
-  result_ = nullptr;
-  return true;
+  CheckDataVersions();
 }
 
-Session::Flow Session::RunList(const std::vector<StmtPtr>& list) {
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (i + 1 < list.size() && RunClearThenSet(*list[i], *list[i + 1])) {
-      ++i;
-      continue;
+void Session::AfterFailedBatch() {
+  sqlite3* db = db_.handle();
+  if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  // Temp tables of procedures and dynamic SQL end with them.
+  for (size_t i = 1; i < scopes_.size(); ++i) {
+    for (const std::string& t : scopes_[i].temp_tables) {
+      sqlite3_exec(db, ("DROP TABLE IF EXISTS temp." + QuoteName(t)).c_str(), nullptr, nullptr,
+                   nullptr);
     }
-    if (list[i]->kind == Stmt::Kind::kBeginTran) {
-      CheckDeadline();
-      BeginTran(TransactionWrites(list, i + 1));
-      continue;
-    }
-    Flow f = Run(*list[i]);
-    if (f != Flow::kNormal) return f;
   }
-  return Flow::kNormal;
 }
 
-Session::Flow Session::Run(const Stmt& s) {
-  CheckDeadline();
-  switch (s.kind) {
-    case Stmt::Kind::kSelect:
-      RunSelect(s);
-      break;
-    case Stmt::Kind::kInsert:
-      RunInsert(s);
-      break;
-    case Stmt::Kind::kUpdate:
-      RunUpdate(s);
-      break;
-    case Stmt::Kind::kDelete:
-      RunDelete(s);
-      break;
-    case Stmt::Kind::kTruncate:
-      RunSqlite("DELETE FROM " + TableName(s.table), {});
-      break;
-    case Stmt::Kind::kCreateTable:
-      RunCreateTable(s);
-      break;
-    case Stmt::Kind::kDropTable:
-      RunDropTable(s);
-      break;
-    case Stmt::Kind::kAlterTableAdd:
-      RunAlterTableAdd(s);
-      break;
-    case Stmt::Kind::kAlterTableDrop:
-      RunAlterTableDrop(s);
-      break;
-    case Stmt::Kind::kCreateIndex:
-      RunCreateIndex(s);
-      break;
-    case Stmt::Kind::kDropIndex:
-      RunDropIndex(s);
-      break;
-    case Stmt::Kind::kCreateProcedure:
-      RunCreateProcedure(s);
-      break;
-    case Stmt::Kind::kDropProcedure:
-      RunDropProcedure(s);
-      break;
-    case Stmt::Kind::kCreateDatabase:
-      RunCreateDatabase(s);
-      break;
-    case Stmt::Kind::kAlterLogin:
-      RunAlterLogin(s);
-      break;
-    case Stmt::Kind::kDeclare:
-      RunDeclare(s);
-      break;
-    case Stmt::Kind::kSetVariable:
-      if (!VariableType(s.variable)) {
-        ThrowSql("Must declare the scalar variable \"" + s.variable + "\".");
-      }
-      Assign(s.variable, Evaluate(*s.expr));
-      rowcount_ = 1;
-      break;
-    case Stmt::Kind::kSetOption:
-      if (s.set_option == "rowcount" && s.set_value != "0") {
-        ThrowSql("SET ROWCOUNT is not supported by this server.");
-      }
-      if (s.set_option == "transaction") snapshot_isolation_ = s.set_value == "snapshot";
-      break;
-    case Stmt::Kind::kIf:
-      if (Condition(*s.expr)) return Run(*s.then_branch);
-      if (s.else_branch) return Run(*s.else_branch);
-      break;
-    case Stmt::Kind::kWhile:
-      while (Condition(*s.expr)) {
-        Flow f = Run(*s.then_branch);
-        if (f == Flow::kBreak) break;
-        if (f == Flow::kReturn) return f;
-        CheckDeadline();
-      }
-      break;
-    case Stmt::Kind::kBlock:
-      return RunList(s.body);
-    case Stmt::Kind::kBeginTran:
-      BeginTran();
-      break;
-    case Stmt::Kind::kCommitTran:
-      CommitTran();
-      break;
-    case Stmt::Kind::kRollbackTran:
-      RollbackTran();
-      break;
-    case Stmt::Kind::kReturn:
-      if (s.expr) scopes_.back().return_value = Evaluate(*s.expr);
-      return Flow::kReturn;
-    case Stmt::Kind::kBreak:
-      return Flow::kBreak;
-    case Stmt::Kind::kContinue:
-      return Flow::kContinue;
-    case Stmt::Kind::kExecProc:
-      RunExecProc(s);
-      break;
-    case Stmt::Kind::kExecString:
-      RunExecString(s);
-      break;
-    case Stmt::Kind::kUse:
-      if (strcasecmp(s.database.c_str(), database_.c_str()) != 0) {
-        ThrowSql("USE of another database ('" + s.database +
-                 "') is not supported inside a session of this server; connect to it.");
-      }
-      break;
-    case Stmt::Kind::kDbcc:
-      // The database file shrinks when its write-ahead log is folded back.
-      if (sqlite3_get_autocommit(db_.handle())) {
-        sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
-                                  nullptr);
-      }
-      break;
-    case Stmt::Kind::kPrint:
-      Evaluate(*s.expr);
-      break;
-  }
-  return Flow::kNormal;
+void Session::DropTempTable(const std::string& name) {
+  RunSqlite("DROP TABLE IF EXISTS temp." + QuoteName(name), {});
 }
 
-// ---- variables ----
+void Session::RunTruncate(const Stmt& s) { RunSqlite("DELETE FROM " + TableName(s.table), {}); }
 
-const Value& Session::VariableValue(const std::string& name) {
-  auto it = scopes_.back().vars.find(name);
-  if (it == scopes_.back().vars.end()) {
-    ThrowSql("Must declare the scalar variable \"" + name + "\".");
+void Session::RunDbcc(const Stmt&) {
+  // The database file shrinks when its write-ahead log is folded back.
+  if (sqlite3_get_autocommit(db_.handle())) {
+    sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
   }
-  return it->second.value;
 }
 
-Value Session::Evaluate(const Expr& e) {
-  if (e.kind == Expr::Kind::kLiteral) return e.value;
-  if (e.kind == Expr::Kind::kVariable) return VariableValue(e.name);
-  Value native;
-  NativeKind kind;
-  if (EvaluateNatively(e, &native, &kind)) return native;
+Value Session::EvaluateOnEngine(const Expr& e) {
   ReadScope read(*this);
   Translator t(*this);
   const std::string sql = "SELECT " + t.Expression(e);
@@ -292,50 +114,13 @@ Value Session::Evaluate(const Expr& e) {
   return v;
 }
 
-bool Session::Condition(const Expr& e) {
-  int truth;
-  if (ConditionNatively(e, &truth)) return truth == 1;
+bool Session::ConditionOnEngine(const Expr& e) {
   ReadScope read(*this);
   Translator t(*this);
   const std::string sql = "SELECT CASE WHEN " + t.Expression(e) + " THEN 1 ELSE 0 END";
   bool result = false;
   RunSqlite(sql, t.params(), [&](sqlite3_stmt* stmt) { result = sqlite3_column_int(stmt, 0); });
   return result;
-}
-
-void Session::Assign(const std::string& name, const Value& v) {
-  auto it = scopes_.back().vars.find(name);
-  if (it == scopes_.back().vars.end()) {
-    ThrowSql("Must declare the scalar variable \"" + name + "\".");
-  }
-  std::string error;
-  Value converted;
-  if (!ConvertValue(v, it->second.type, -1, true, &converted, &error)) ThrowSql(error);
-  it->second.value = std::move(converted);
-}
-
-void Session::RunDeclare(const Stmt& s) {
-  for (const Stmt::Declaration& d : s.declarations) {
-    auto it = scopes_.back().vars.find(d.name);
-    if (it != scopes_.back().vars.end() && it->second.declared_by == &d) {
-      // A DECLARE met again (inside WHILE): the variable keeps its value,
-      // an initialiser is evaluated and assigned again, as in SQL Server.
-      if (d.init) Assign(d.name, Evaluate(*d.init));
-      continue;
-    }
-    if (it != scopes_.back().vars.end()) {
-      ThrowSql("The variable name '" + d.name +
-               "' has already been declared. Variable names must be unique within a query "
-               "batch or stored procedure.");
-    }
-    if (d.type.Class() == TypeClass::kUnknown) {
-      ThrowSql("Column, parameter, or variable: cannot find data type " + d.type.name + ".");
-    }
-    Value init;
-    if (d.init) init = Evaluate(*d.init);
-    scopes_.back().vars[d.name] = Variable{d.type, Value(), &d};
-    if (d.init) Assign(d.name, init);
-  }
 }
 
 void Session::CheckDataVersions() {
@@ -398,7 +183,11 @@ bool Session::Reset() {
 
 // ---- transactions ----
 
-void Session::BeginTran(unsigned writes) {
+void Session::BeginTran(const std::vector<StmtPtr>* list, size_t next) {
+  BeginTranWriting(list ? TransactionWrites(*list, next) : kWritesAny);
+}
+
+void Session::BeginTranWriting(unsigned writes) {
   if (trancount_ == 0) {
     if (!sqlite3_get_autocommit(db_.handle())) {
       ThrowSql("The transaction state of the session is inconsistent.");

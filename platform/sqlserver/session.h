@@ -1,19 +1,18 @@
-// Session: the interpreter behind one Connection.
+// Session: the interpreter (interpreter.h) on SQLite, behind one
+// Connection of the embedded engine.
 //
 // Holds the database (SqliteDb: the SQLite handle and its prepared
-// statements), the variables of the running batch or procedure, the
-// transaction count and the deadline of the command timeout. Runs a parsed
-// batch statement by statement: control flow, variables and the system
-// procedures here, everything else through the translator.
+// statements) and runs every statement that reads or writes data through
+// the translator, with the transactions, locks and caches of SQLite files.
 //
 // The class is defined across files, one stage each:
-//   session.cc         batches, control flow, variables, transactions
+//   session.cc         the interpreter's hooks, transactions, the SQLite path
 //   session_query.cc   SELECT, SELECT INTO, UPDATE, DELETE
 //   session_insert.cc  INSERT in its forms and the loader's batches
 //   session_ddl.cc     tables, columns, indexes, procedures, databases, logins
-//   session_exec.cc    EXEC of procedures and strings, the system procedures
+//   session_exec.cc    the system procedures and the stored procedures' text
 //   session_substring.cc  the substring indexes of tables (substring_index.h)
-//   session_native.cc  control flow's expressions evaluated without SQLite
+//   session_writes.cc  the files a transaction writes
 // SQLite itself is reached only through sqlite_statement.h.
 //
 // Thread safety: one thread at a time (the Connection's).
@@ -30,28 +29,23 @@
 
 #include "platform/sqlserver/ast.h"
 #include "platform/sqlserver/insert_target.h"
+#include "platform/sqlserver/interpreter.h"
 #include "platform/sqlserver/sql_server.h"
 #include "platform/sqlserver/sqlite_statement.h"
 #include "platform/sqlserver/translator.h"
 
 namespace tellwen::sqlserver {
 
-// The kind of a natively evaluated value by its static type (session_native.cc).
-enum class NativeKind { kNone, kInt32, kInteger, kText };
-
-class Session : public TranslatorContext {
+class Session : public Interpreter {
  public:
   // Takes ownership of db. data_dir: where CREATE DATABASE puts files.
   Session(sqlite3* db, std::string database, std::string data_dir, std::string login);
   ~Session() override;
 
-  bool RunBatch(std::string_view text, BatchResult* result, std::string* error);
   // See Connection::Reset.
   bool Reset();
-  void set_command_timeout(int seconds) { command_timeout_seconds_ = seconds; }
   // Tables that CREATE TABLE puts in the log file (see ConnectOptions).
   void set_log_tables(std::vector<std::string> names) { log_tables_ = std::move(names); }
-  const std::string& database() const { return database_; }
   // Columns that get a substring index with their CREATE INDEX, and whether
   // statements read the substring indexes (see ConnectOptions).
   void set_substring_columns(std::vector<std::string> names) {
@@ -63,50 +57,49 @@ class Session : public TranslatorContext {
   void set_trace_statements(bool trace) { db_.set_trace_statements(trace); }
 
   // TranslatorContext
-  const TypeSpec* VariableType(const std::string& name) const override;
   bool IsRowidColumn(const std::string& table, const std::string& column) const override;
   std::string SubstringIndex(const std::string& table, const std::string& column) const override;
 
-  // Called by the progress handler: true when the command timeout expired.
-  bool DeadlinePassed();
-
  private:
-  enum class Flow { kNormal, kBreak, kContinue, kReturn };
-  struct Variable {
-    TypeSpec type;
-    Value value;
-    // The DECLARE that made it (nullptr for a parameter): run again, as in
-    // a loop, it re-runs its initialiser instead of declaring anew.
-    const Stmt::Declaration* declared_by = nullptr;
-  };
-  struct Scope {
-    std::unordered_map<std::string, Variable> vars;
-    std::vector<std::string> temp_tables;  // created in this scope, dropped at its end
-    Value return_value;
-  };
-  struct Procedure {
-    Batch parsed;  // one kCreateProcedure statement
-  };
   // Where the rows of a SELECT go.
   using RowSink = std::function<void(sqlite3_stmt*)>;
 
-  // session.cc: batches and control flow.
-  Flow Run(const Stmt& s);
-  Flow RunList(const std::vector<StmtPtr>& list);
-  void CheckDeadline();
-  // session.cc: variables.
-  void RunDeclare(const Stmt& s);
-  void Assign(const std::string& name, const Value& v);
-  const Value& VariableValue(const std::string& name);
-  Value Evaluate(const Expr& e);
-  bool Condition(const Expr& e);
-  // session_native.cc: the scalar expressions over constants and variables
-  // evaluated without an SQLite statement, with the answer SQLite would give
-  // their translation; false (nothing evaluated) for any other form, and
-  // for one whose evaluation fails (SQLite then gives the error).
-  bool EvaluateNatively(const Expr& e, Value* out, NativeKind* kind);
-  // *truth: 1 true, 0 false, -1 unknown (a NULL compared).
-  bool ConditionNatively(const Expr& e, int* truth);
+  // The interpreter's hooks (interpreter.h).
+  void RunSelect(const Stmt& s) override;
+  void RunInsert(const Stmt& s) override;
+  void RunUpdate(const Stmt& s) override;
+  void RunDelete(const Stmt& s) override;
+  void RunTruncate(const Stmt& s) override;
+  void RunCreateTable(const Stmt& s) override;
+  void RunDropTable(const Stmt& s) override;
+  void RunAlterTableAdd(const Stmt& s) override;
+  void RunAlterTableDrop(const Stmt& s) override;
+  void RunCreateIndex(const Stmt& s) override;
+  void RunDropIndex(const Stmt& s) override;
+  void RunCreateProcedure(const Stmt& s) override;
+  void RunDropProcedure(const Stmt& s) override;
+  void RunCreateDatabase(const Stmt& s) override;
+  void RunAlterLogin(const Stmt& s) override;
+  void RunDbcc(const Stmt& s) override;
+  void RunSpRename(const std::vector<Value>& args) override;
+  void RunSpSpaceUsed(const std::vector<Value>& args) override;
+  void BeginTran(const std::vector<StmtPtr>* list, size_t next) override;
+  void CommitTran() override;
+  void RollbackTran() override;
+  Value EvaluateOnEngine(const Expr& e) override;
+  bool ConditionOnEngine(const Expr& e) override;
+  std::optional<std::string> ProcedureDefinition(const std::string& name) override;
+  void DropTempTable(const std::string& name) override;
+  void BeforeBatch() override;
+  void AfterFailedBatch() override;
+  // Runs the loader's form (see loader_batch.h); false, having done
+  // nothing, when text is not it or names a table the form does not serve.
+  bool RunFastBatch(std::string_view text) override { return RunLoaderBatch(text); }
+  bool RunPair(const Stmt& first, const Stmt& second) override {
+    return RunClearThenSet(first, second);
+  }
+  void OnTimeout() override;
+
   // session.cc: transactions.
   // BEGIN TRAN: takes the write locks of the files in writes at once (so
   // that the transaction never fails on upgrading a read to a write), and
@@ -116,7 +109,7 @@ class Session : public TranslatorContext {
   // statement up to its COMMIT from one snapshot of the catalog's file,
   // whatever other connections commit meanwhile (a write to a file another
   // connection wrote after the snapshot fails, as an update conflict).
-  void BeginTran(unsigned writes = kWritesAny);
+  void BeginTranWriting(unsigned writes);
 
   // session_writes.cc: the database files statements write, as bits.
   enum : unsigned { kWritesMain = 1, kWritesLogs = 2, kWritesAny = 3 };
@@ -126,45 +119,24 @@ class Session : public TranslatorContext {
   unsigned TransactionWrites(const std::vector<StmtPtr>& list, size_t first);
   unsigned StatementWrites(const Stmt& s);
   unsigned TableWrites(const std::string& table);
-  void CommitTran();
-  void RollbackTran();
 
   // session_query.cc
-  void RunSelect(const Stmt& s);
   void RunSelectInto(const Select& select);
   void EmitRow(sqlite3_stmt* stmt, int columns);
-  // Hands a row set to the INSERT ... EXEC being filled, else to the result
-  // when it is the batch's first row set.
-  void DeliverRow(std::vector<Value> row, const std::vector<std::string>& names);
-  void RunUpdate(const Stmt& s);
   // "UPDATE t SET c = v1" directly followed by "UPDATE t SET c = v2 WHERE
   // cond" (cond not reading c) in one pass over t, as "SET c = CASE WHEN
   // cond THEN v2 ELSE v1 END"; @@ROWCOUNT is that of the second. false when
   // the pair is not of that form or the single pass failed (then nothing
   // changed and the caller runs the two statements as they are).
   bool RunClearThenSet(const Stmt& clear, const Stmt& set);
-  void RunDelete(const Stmt& s);
 
   // session_insert.cc
-  void RunInsert(const Stmt& s);
   void RunLiteralInsert(const Stmt& s, const InsertTarget& target);
-  // Runs the loader's form (see loader_batch.h); false, having done
-  // nothing, when text is not it or names a table the form does not serve.
   bool RunLoaderBatch(std::string_view text);
   // Numbers the rows a late identity column left NULL.
   void FinishIdentity(const std::string& table);
 
   // session_ddl.cc
-  void RunCreateTable(const Stmt& s);
-  void RunDropTable(const Stmt& s);
-  void RunAlterTableAdd(const Stmt& s);
-  void RunAlterTableDrop(const Stmt& s);
-  void RunCreateIndex(const Stmt& s);
-  void RunDropIndex(const Stmt& s);
-  void RunCreateProcedure(const Stmt& s);
-  void RunDropProcedure(const Stmt& s);
-  void RunCreateDatabase(const Stmt& s);
-  void RunAlterLogin(const Stmt& s);
   std::string ColumnDefinition(const ColumnDef& def, bool* rowid_identity, int* identities);
   const std::vector<ColumnInfo>& TableColumns(const std::string& table);
   // expr_sql converted to the column's type when the column needs it.
@@ -213,19 +185,6 @@ class Session : public TranslatorContext {
     int exceptions_;
   };
 
-  // session_exec.cc
-  void RunExecProc(const Stmt& s);
-  void RunExecString(const Stmt& s);
-  // Parses and runs text (EXEC of a string, sp_executesql) in a scope of its own.
-  void RunBatchText(const std::string& text);
-  // Runs body in scope, one nesting level deeper; the scope comes back with
-  // the values its statements left, and its temp tables are dropped.
-  Scope RunNested(const std::vector<StmtPtr>& body, Scope scope);
-  std::shared_ptr<Procedure> LoadProcedure(const std::string& name);
-  void RunSystemProcedure(const std::string& name, const Stmt& s);
-  void RunSpRename(const std::vector<Value>& args);
-  void RunSpSpaceUsed(const std::vector<Value>& args);
-
   // session.cc: SQLite statements with parameters.
   // Runs sql to completion with params bound; rows go to sink when given,
   // the result's column names to *names when given. Returns the changes.
@@ -233,22 +192,9 @@ class Session : public TranslatorContext {
                     const RowSink& sink = nullptr, std::vector<std::string>* names = nullptr);
 
   SqliteDb db_;
-  std::string database_;
   std::string data_dir_;
   std::string login_;
-  int command_timeout_seconds_ = 0;
-  std::chrono::steady_clock::time_point deadline_;
-
-  std::vector<Scope> scopes_;
-  int trancount_ = 0;
-  // SET TRANSACTION ISOLATION LEVEL SNAPSHOT is in force: set for the rest
-  // of the batch, or of the procedure or EXEC string that set it.
-  bool snapshot_isolation_ = false;
-  int64_t rowcount_ = 0;
   int64_t tally_ = 0;  // rows counted by tsql_tally() in the running statement
-  BatchResult* result_ = nullptr;
-  std::vector<std::vector<Value>>* insert_exec_rows_ = nullptr;  // INSERT ... EXEC capture
-  int exec_depth_ = 0;
   std::vector<std::string> log_tables_;
   std::vector<std::string> substring_columns_;
   bool use_substring_indexes_ = true;
@@ -269,7 +215,6 @@ class Session : public TranslatorContext {
   std::unordered_map<std::string, std::vector<ColumnInfo>> columns_;
   std::unordered_map<std::string, std::string> schemas_;
   void ForgetTables();
-  std::unordered_map<std::string, std::shared_ptr<Procedure>> procedures_;
   std::unordered_map<std::string, std::string> literal_insert_sql_;
 };
 

@@ -131,7 +131,7 @@ bool Session::RunLoaderBatch(std::string_view text) {
         }
       }
       const bool ends = end < ops.size() && ops[end].kind == LoaderOp::Kind::kCommit;
-      BeginTran(ends ? writes : kWritesAny);
+      BeginTranWriting(ends ? writes : kWritesAny);
       continue;
     }
     if (op.kind == LoaderOp::Kind::kCommit) {

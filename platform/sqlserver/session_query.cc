@@ -24,16 +24,6 @@ void Session::EmitRow(sqlite3_stmt* stmt, int columns) {
   }
 }
 
-void Session::DeliverRow(std::vector<Value> row, const std::vector<std::string>& names) {
-  if (insert_exec_rows_) {
-    insert_exec_rows_->push_back(std::move(row));
-  } else if (result_ && !result_->has_rowset) {
-    result_->has_rowset = true;
-    result_->column_names = names;
-    result_->rows.push_back(std::move(row));
-  }
-}
-
 void Session::RunSelect(const Stmt& s) {
   const Select& select = *s.select;
   const SelectCore& first = select.cores[0];

@@ -1,6 +1,6 @@
-// The session's native evaluation: the scalar expressions of control flow
+// The interpreter's native evaluation: the scalar expressions of control flow
 // that read only constants and variables (a procedure's IF and SET over
-// its parameters) evaluated here instead of as an SQLite statement each.
+// its parameters) evaluated here instead of as an engine statement each.
 //
 // The forms taken are those whose meaning is plain from the operands'
 // declared types: comparisons of two texts (by the TSQL collation's rule,
@@ -8,13 +8,13 @@
 // logic, "+" of two texts, "+" and "-" of two ints (32 bits, as SQL Server
 // keeps them), and CONVERT/CAST to an integer or character type. Anything
 // else, and any form whose evaluation here would fail (an overflow, a
-// conversion error), goes to SQLite as before, which gives SQL Server's
-// answer or its error text: this file only ever answers what that
+// conversion error), goes to the engine as before, which gives SQL
+// Server's answer or its error text: this file only ever answers what that
 // translation would have answered.
 #include <cstdint>
 
 #include "platform/sqlserver/conversions.h"
-#include "platform/sqlserver/session.h"
+#include "platform/sqlserver/interpreter.h"
 #include "platform/sqlserver/text_match.h"
 
 namespace tellwen::sqlserver {
@@ -44,7 +44,7 @@ bool IsIntegerKind(NativeKind k) { return k == NativeKind::kInt32 || k == Native
 
 }  // namespace
 
-bool Session::EvaluateNatively(const Expr& e, Value* out, NativeKind* kind) {
+bool Interpreter::EvaluateNatively(const Expr& e, Value* out, NativeKind* kind) {
   switch (e.kind) {
     case Expr::Kind::kLiteral:
       if (e.value.type == Value::Type::kInt) {
@@ -69,7 +69,7 @@ bool Session::EvaluateNatively(const Expr& e, Value* out, NativeKind* kind) {
       return true;
     }
     case Expr::Kind::kCast: {
-      if (e.args.size() != 1) return false;  // a CONVERT style: SQLite's
+      if (e.args.size() != 1) return false;  // a CONVERT style: the engine's
       *kind = KindOfType(e.type);
       if (*kind == NativeKind::kNone) return false;
       Value in;
@@ -97,7 +97,7 @@ bool Session::EvaluateNatively(const Expr& e, Value* out, NativeKind* kind) {
         return true;
       }
       const int64_t r = e.op == "+" ? a.i + b.i : a.i - b.i;
-      if (!Fits32(r)) return false;  // SQLite reports the overflow
+      if (!Fits32(r)) return false;  // the engine reports the overflow
       *out = Value::Int(r);
       return true;
     }
@@ -106,7 +106,7 @@ bool Session::EvaluateNatively(const Expr& e, Value* out, NativeKind* kind) {
   }
 }
 
-bool Session::ConditionNatively(const Expr& e, int* truth) {
+bool Interpreter::ConditionNatively(const Expr& e, int* truth) {
   if (e.kind == Expr::Kind::kUnary && e.op == "not") {
     int inner;
     if (!ConditionNatively(*e.args[0], &inner)) return false;

@@ -14,6 +14,7 @@
 #include "admin/core/report_options.h"
 #include "admin/core/web_values.h"
 #include "base/list_value.h"
+#include "base/text_trim.h"
 #include "base/user_messages.h"
 #include "common/network_search_settings.h"
 
@@ -289,6 +290,15 @@ std::string StoreSeverity(Settings& settings, const std::string& typed) {
   return "The severity must be high, medium or low.";
 }
 
+// The engine: "embedded" or "postgresql" (letter case ignored).
+std::string StoreEngine(Settings& settings, const std::string& typed) {
+  const std::string engine = Lower(Trim(typed));
+  if (engine != kEngineEmbedded && engine != kEnginePostgresql) {
+    return "The engine must be embedded or postgresql.";
+  }
+  return Database::StoreText<&DatabaseValues::engine>(settings, engine);
+}
+
 // Reads through to a store and keeps the names written, writing nothing.
 class RecordingSettings final : public Settings {
  public:
@@ -306,6 +316,8 @@ class RecordingSettings final : public Settings {
 
 const std::vector<PageField>& PageFields() {
   static const std::vector<PageField> fields = {
+      {"database", "SqlEngine", "Engine", Database::ShowText<&DatabaseValues::engine>,
+       StoreEngine},
       {"database", "SqlServer", "Server", Database::ShowText<&DatabaseValues::server>,
        Database::StoreText<&DatabaseValues::server>},
       {"database", "SqlDatabase", "Database", Database::ShowText<&DatabaseValues::database>,

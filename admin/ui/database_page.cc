@@ -14,6 +14,7 @@ namespace tellwen::admin {
 DatabasePage::DatabasePage(AdminServices& services, QWidget* parent)
     : SettingsPage(parent),
       services_(services),
+      engine_(Named<QComboBox>("engine")),
       server_(Named<QLineEdit>("server")),
       database_(Named<QLineEdit>("database")),
       user_(Named<QLineEdit>("user")),
@@ -25,9 +26,11 @@ DatabasePage::DatabasePage(AdminServices& services, QWidget* parent)
       status_testing_(Named<QLabel>("statusTesting")),
       status_wait_(Named<QLabel>("statusWait")) {
   password_->setEchoMode(QLineEdit::Password);
+  engine_->addItems({kEngineEmbedded, kEnginePostgresql});
 
   auto* connection = new QGroupBox("Connection");
   auto* connection_form = new QFormLayout(connection);
+  connection_form->addRow("Engine: ", engine_);
   connection_form->addRow("Server: ", server_);
   connection_form->addRow("Database: ", database_);
   connection_form->addRow("User: ", user_);
@@ -55,6 +58,7 @@ DatabasePage::DatabasePage(AdminServices& services, QWidget* parent)
        {server_, database_, user_, password_, connection_timeout_, command_timeout_}) {
     Watch(edit);
   }
+  Watch(engine_);
   connect(defaults_, &QPushButton::clicked, this, [this] {
     DatabaseValues values = Typed();
     PutDefaultTimeouts(services_.settings, &values);
@@ -71,6 +75,7 @@ DatabasePage::~DatabasePage() {
 void DatabasePage::Load() {
   const DatabaseValues values = LoadDatabaseValues(services_.settings);
   ShowTexts(Boxes(), values);
+  engine_->setCurrentText(Q(values.engine));
 }
 
 void DatabasePage::Store() { StoreDatabaseValues(services_.settings, Typed()); }
@@ -87,6 +92,7 @@ std::array<TextBox<DatabaseValues>, 6> DatabasePage::Boxes() const {
 DatabaseValues DatabasePage::Typed() const {
   DatabaseValues values;
   ReadTexts(Boxes(), &values);
+  values.engine = engine_->currentText().toStdString();
   return values;
 }
 

@@ -1,4 +1,4 @@
-// The Database page (CPageDb): the connection settings and the two
+// The Database page (CPageDb): the engine, the connection settings and the two
 // timeouts, "&Defaults" for the timeouts, and "&Test", which opens a
 // connection with the values as typed on a thread of its own while the
 // window keeps painting; the result is shown when it arrives.
@@ -7,6 +7,7 @@
 // and is joined before the page goes.
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +44,7 @@ class DatabasePage : public SettingsPage {
   void FinishTest(const ConnectionTestResult& result);
 
   AdminServices& services_;
+  QComboBox* engine_;  // SqlEngine: "embedded" or "postgresql"
   QLineEdit* server_;
   QLineEdit* database_;
   QLineEdit* user_;

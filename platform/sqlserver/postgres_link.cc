@@ -29,6 +29,63 @@ std::string FirstLine(const char* message) {
   return Trim(text);
 }
 
+// The first double-quoted name in a message ("relation \"t\" does not exist").
+std::string QuotedName(const std::string& message) {
+  const size_t open = message.find('"');
+  const size_t close = open == std::string::npos ? open : message.find('"', open + 1);
+  return close == std::string::npos ? "" : message.substr(open + 1, close - open - 1);
+}
+
+// The server's error in SQL Server's words where the programs know them;
+// its own words otherwise.
+std::string ErrorText(const PGresult* result, const std::string& message) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  if (state == nullptr) return message;
+  const std::string code = state;
+  auto field = [&](int id) {
+    const char* value = PQresultErrorField(result, id);
+    return std::string(value ? value : "");
+  };
+  if (code == "42P01") return "Invalid object name '" + QuotedName(message) + "'.";
+  if (code == "42703") {
+    // 'column "x" does not exist', 'column t.x does not exist'
+    std::string name = message.rfind("column ", 0) == 0 ? message.substr(7) : message;
+    name = name.substr(0, name.find(" does not exist"));
+    name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
+    return "Invalid column name '" + name.substr(name.rfind('.') + 1) + "'.";
+  }
+  if (code == "42702") return "Ambiguous column name '" + QuotedName(message) + "'.";
+  if (code == "42701") {
+    return "Column names in each table must be unique. Column name '" + QuotedName(message) +
+           "' is specified more than once.";
+  }
+  if (code == "42601" && message.rfind("INSERT has more", 0) == 0) {
+    return "Insert Error: Column name or number of supplied values does not match table "
+           "definition.";
+  }
+  if (code == "42P07") {
+    return "There is already an object named '" + QuotedName(message) + "' in the database.";
+  }
+  if (code == "23502") {
+    return "Cannot insert the value NULL into column '" + field(PG_DIAG_COLUMN_NAME) +
+           "', table '" + field(PG_DIAG_TABLE_NAME) +
+           "'; column does not allow nulls. INSERT fails.";
+  }
+  if (code == "23505") {
+    // The detail names the key: "Key (a)=(1) already exists."
+    const std::string detail = field(PG_DIAG_MESSAGE_DETAIL);
+    const size_t open = detail.find('('), close = detail.find(')');
+    const std::string key =
+        open == std::string::npos || close < open ? "" : detail.substr(open + 1, close - open - 1);
+    return "Cannot insert duplicate key row in object with unique index (" +
+           field(PG_DIAG_TABLE_NAME) + "." + key + ").";
+  }
+  if (code == "22001") return "String or binary data would be truncated.";
+  if (code == "22012") return "Divide by zero error encountered.";
+  if (code == "57014") return "Query timeout expired";
+  return message;
+}
+
 Value ValueOf(const PGresult* result, int row, int column) {
   if (PQgetisnull(result, row, column)) return Value::Null();
   const char* text = PQgetvalue(result, row, column);
@@ -147,8 +204,10 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
     if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
+    if (message.empty()) message = "The PostgreSQL server failed the statement.";
+    message = ErrorText(result, message);
     PQclear(result);
-    ThrowSql(message.empty() ? "The PostgreSQL server failed the statement." : message);
+    ThrowSql(message);
   }
   if (rows != nullptr) {
     rows->column_names.clear();

@@ -7,6 +7,7 @@
 
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/master.h"
+#include "platform/sqlserver/column_rules.h"
 #include "platform/sqlserver/session.h"
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/text_util.h"
@@ -152,11 +153,6 @@ std::string Session::ColumnDefinition(const ColumnDef& def, bool* rowid_identity
   if (type.name == "sysname") type = TypeSpec{"nvarchar", 128, -1};
   if (def.identity) {
     ++*identities;
-    if (type.Class() != TypeClass::kInteger) {
-      ThrowSql("Identity column '" + def.name +
-               "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
-               "with a scale of 0, and constrained to be nonnullable.");
-    }
     if (def.seed == 1 && def.step == 1 && !*rowid_identity) {
       *rowid_identity = true;
       return r + "INTEGER PRIMARY KEY";
@@ -189,6 +185,7 @@ void Session::RunCreateTable(const Stmt& s) {
     ThrowSql("CREATE TABLE failed because column '" + s.column_defs[kMaxColumns].name +
              "' in table '" + s.table.name + "' exceeds the maximum of 1024 columns.");
   }
+  CheckIdentityColumns(s.table.name, s.column_defs);
   std::string sql = s.table.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ";
   if (!s.table.IsTemp() && IsLogTable(s.table.name)) sql += std::string(kLogSchema) + ".";
   sql += TableName(s.table) + " (";
@@ -197,10 +194,6 @@ void Session::RunCreateTable(const Stmt& s) {
   for (size_t i = 0; i < s.column_defs.size(); ++i) {
     if (i) sql += ", ";
     sql += ColumnDefinition(s.column_defs[i], &rowid_identity, &identities);
-  }
-  if (identities > 1) {
-    ThrowSql("Multiple identity columns specified for table '" + s.table.name +
-             "'. Only one identity column per table is allowed.");
   }
   sql += ")";
   RunSqlite(sql, {});

@@ -7,6 +7,7 @@
 #include "platform/sqlserver/lock_waits.h"
 #include "platform/sqlserver/master.h"
 #include "platform/sqlserver/postgres_link.h"
+#include "platform/sqlserver/postgres_session.h"
 #include "platform/sqlserver/session.h"
 #include "platform/sqlserver/sql_error.h"
 
@@ -36,8 +37,14 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
     std::unique_ptr<PostgresLink> link = PostgresLink::Open(options, error);
     if (!link) return nullptr;
     std::unique_ptr<Connection> connection(new Connection());
-    connection->postgres_ = std::move(link);
-    connection->postgres_database_ = options.database.empty() ? "master" : options.database;
+    try {
+      connection->postgres_ = std::make_unique<PostgresSession>(
+          std::move(link), options.database.empty() ? "master" : options.database);
+    } catch (const SqlException& e) {
+      error->description = e.description;
+      return nullptr;
+    }
+    connection->postgres_->set_command_timeout(options.command_timeout_seconds);
     return connection;
   }
   if (!IsLocalDataSource(options.data_source)) {
@@ -96,31 +103,20 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
 Connection::~Connection() = default;
 
 bool Connection::Execute(std::string_view batch, BatchResult* result, SqlError* error) {
-  if (postgres_) {
-    error->description = "The PostgreSQL engine does not run T-SQL batches yet.";
-    error->source = kErrorSource;
-    return false;
-  }
   std::string description;
-  if (session_->RunBatch(batch, result, &description)) return true;
+  Interpreter& session = postgres_ ? static_cast<Interpreter&>(*postgres_) : *session_;
+  if (session.RunBatch(batch, result, &description)) return true;
   error->description = description;
   error->source = kErrorSource;
   return false;
 }
 
 const std::string& Connection::database() const {
-  return postgres_ ? postgres_database_ : session_->database();
+  return postgres_ ? postgres_->database() : session_->database();
 }
 
 bool Connection::Reset() {
-  if (!postgres_) return session_->Reset();
-  try {
-    if (postgres_->InTransaction()) postgres_->Run("ROLLBACK", {});
-    postgres_->Run("DISCARD TEMP", {});
-  } catch (const SqlException&) {
-    return false;
-  }
-  return postgres_->Alive();
+  return postgres_ ? postgres_->Reset() : session_->Reset();
 }
 
 }  // namespace tellwen::sqlserver

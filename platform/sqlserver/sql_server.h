@@ -2,9 +2,8 @@
 // and stores each database in SQLite.
 //
 // With SqlEngine "postgresql" in its options a Connection is one to a
-// PostgreSQL server instead (postgres_link.h): Open checks the server, the
-// login and the database there; running batches on it is not built yet
-// (Execute fails, saying so).
+// PostgreSQL server instead (postgres_session.h): Open checks the server,
+// the login and the database there, and batches run on that server.
 //
 // Files live in the data folder the caller names in ConnectOptions
 // (connect_options.h):
@@ -48,7 +47,7 @@ struct BatchResult {
   std::vector<std::vector<Value>> rows;   // the first row set
 };
 
-class PostgresLink;
+class PostgresSession;
 class Session;
 
 class Connection {
@@ -73,9 +72,8 @@ class Connection {
 
  private:
   Connection();
-  std::unique_ptr<Session> session_;        // the embedded engine's
-  std::unique_ptr<PostgresLink> postgres_;  // the PostgreSQL engine's
-  std::string postgres_database_;
+  std::unique_ptr<Session> session_;           // the embedded engine's
+  std::unique_ptr<PostgresSession> postgres_;  // the PostgreSQL engine's
 };
 
 // True when name designates this machine: its host name, "localhost",

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/sqlserver/postgres_dialect.h"
 #include "platform/sqlserver/sql_error.h"
 
 namespace tellwen::sqlserver {
@@ -26,12 +27,20 @@ std::string Translator::Parameter(BoundParam::Kind kind, const std::string& name
   p.kind = kind;
   p.name = name;
   params_.push_back(std::move(p));
-  return "?";
+  if (!postgres_) return "?";
+  // The server learns a variable's type from its declaration.
+  std::string type = "integer";
+  if (kind == BoundParam::Kind::kVariable) {
+    const TypeSpec* declared = context_.VariableType(name);
+    type = declared ? PostgresType(*declared) : "";
+    if (type.empty()) ThrowSql("Variables of this type are not supported by this server.");
+  }
+  return "CAST(? AS " + type + ")";
 }
 
 std::string Translator::Literal(const Value& v) {
   if (v.IsNull()) return "NULL";
-  if (inline_literals_) {
+  if (inline_literals_ || postgres_) {
     switch (v.type) {
       case Value::Type::kInt:
         return std::to_string(v.i);
@@ -70,6 +79,11 @@ std::string Translator::Compare(const std::string& op, const Expr& a, const Expr
   // A column brings its own collation (TSQL for text columns); between two
   // other operands the comparison needs it spelled out.
   if (!IsColumn(a) && !IsColumn(b) && !(IsNumeric(a) && IsNumeric(b))) {
+    if (postgres_ && StaticType(a) == TypeClass::kText && StaticType(b) == TypeClass::kText) {
+      // The server's collation counts trailing blanks; SQL Server's does not.
+      left = "rtrim(" + left + ", ' ')";
+      right = "rtrim(" + right + ", ' ')";
+    }
     right += " COLLATE TSQL";
   }
   return "(" + left + " " + op + " " + right + ")";
@@ -185,6 +199,12 @@ std::string Translator::Expression(const Expr& e) {
       return "(" + x + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " + hi + ")";
     }
     case Expr::Kind::kLike: {
+      if (postgres_) {
+        std::string r = e.negated ? "(NOT tsql.like(" : "(tsql.like(";
+        r += Expression(*e.args[0]) + ", " + Expression(*e.args[1]);
+        if (e.args.size() > 2) r += ", " + Expression(*e.args[2]);
+        return r + "))";
+      }
       std::string x = Expression(*e.args[0]);
       std::string r = "(" + x + (e.negated ? " NOT LIKE " : " LIKE ");
       r += Expression(*e.args[1]);
@@ -228,6 +248,7 @@ std::string Translator::Logical(const Expr& e) {
 }
 
 std::string Translator::LikeAny(const Expr& e) {
+  if (postgres_) return "";  // an OR of tsql.like() calls
   std::vector<const Expr*> terms;
   LogicalTerms(e, "or", &terms);
   if (terms.size() < 2) return "";

@@ -1,4 +1,5 @@
-// Translator: T-SQL query trees to SQLite SQL.
+// Translator: T-SQL query trees to SQLite SQL, or to PostgreSQL's
+// (postgres_dialect.h) when the context says so.
 //
 // Literals and variables become "?" parameters, so that statements that
 // differ only in their constants share one SQLite text (and one prepared
@@ -53,6 +54,8 @@ class TranslatorContext {
                                      const std::string& /*column*/) const {
     return "";
   }
+  // True when statements go to a PostgreSQL server (postgres_dialect.h).
+  virtual bool PostgresDialect() const { return false; }
 };
 
 // Double-quotes an identifier for SQLite.
@@ -66,7 +69,10 @@ class Translator {
   // With inline_literals the constants are written into the text (DDL, where
   // SQLite takes no parameters).
   Translator(const TranslatorContext& context, bool inline_literals = false)
-      : context_(context), planner_(context), inline_literals_(inline_literals) {}
+      : context_(context),
+        planner_(context),
+        inline_literals_(inline_literals),
+        postgres_(context.PostgresDialect()) {}
 
   std::string Expression(const Expr& e);
   // A whole SELECT (all cores, ORDER BY, TOP). Assignment items translate to
@@ -125,6 +131,7 @@ class Translator {
   const TranslatorContext& context_;
   Planner planner_;
   bool inline_literals_;
+  bool postgres_;  // the PostgreSQL dialect (postgres_dialect.h)
   const RowidTable* plus_rowid_ = nullptr;  // set while WalkingWhere writes an OR
   // The ORDER BY of the single-core SELECT being written, for its core,
   // and whether that SELECT has FETCH.

@@ -1,5 +1,9 @@
 #include "tests/platform/sqlserver/case_file.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <sstream>
 
 namespace tellwen::sqlserver {
@@ -87,11 +91,18 @@ bool ParseCaseFile(const std::string& file, const std::string& text, std::vector
       for (size_t i = first_case; i < cases->size(); ++i) {
         if ((*cases)[i].id == rest) return fail("case " + rest + " appears twice");
       }
-      cases->push_back(Case{rest, file, number, {}});
+      cases->push_back(Case{rest, file, number, {}, ""});
       open = Open::kNone;
       continue;
     }
     if (cases->size() == first_case) return fail("text before the first case");
+    if (Keyword(line, "embedded-only", &rest)) {
+      if (rest.empty() || !cases->back().steps.empty()) {
+        return fail("embedded-only comes right after its case, with the reason");
+      }
+      cases->back().embedded_only = rest;
+      continue;
+    }
     if (Keyword(line, "sql", &rest)) {
       CaseStep s;
       s.batch = rest;
@@ -127,6 +138,39 @@ bool ParseCaseFile(const std::string& file, const std::string& text, std::vector
     }
   }
   return true;
+}
+
+std::vector<Case> LoadCaseFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".cases") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<Case> cases;
+  std::set<std::string> ids;
+  for (const std::string& path : files) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string name = std::filesystem::path(path).filename().string();
+    std::string error;
+    const size_t before = cases.size();
+    if (!ParseCaseFile(name, text.str(), &cases, &error)) {
+      // A malformed file shows as one failing case instead of vanishing.
+      cases.resize(before);
+      Case broken{"malformed_" + std::to_string(before), name, 0, {}, ""};
+      CaseStep step;
+      step.expect = CaseStep::Expect::kError;
+      step.error = error;
+      broken.steps.push_back(step);
+      cases.push_back(std::move(broken));
+      continue;
+    }
+    for (size_t i = before; i < cases.size(); ++i) {
+      if (!ids.insert(cases[i].id).second) cases[i].id += "_DUPLICATE_ID";
+    }
+  }
+  return cases;
 }
 
 }  // namespace tellwen::sqlserver

@@ -16,6 +16,8 @@
 //   sql select * from nothere
 //   error Invalid object name 'nothere'.       the exact description
 //   error-prefix There are more columns        or its beginning
+//   embedded-only no identity yet        (after "case") not run on the
+//                                        PostgreSQL engine, and why
 //
 // A field shows NULL as NULL; one that is empty, has blanks at either end or
 // holds "|" or a quote is written in double quotes ("" for a quote inside).
@@ -44,6 +46,9 @@ struct Case {
   std::string file;
   int line = 0;
   std::vector<CaseStep> steps;
+  // "embedded-only <why>" after the case line: the case is not run on the
+  // PostgreSQL engine, for the reason given.
+  std::string embedded_only;
 };
 
 // Names a case in test listings by its file and line (so that the listed
@@ -54,6 +59,11 @@ inline void PrintTo(const Case& c, std::ostream* out) { *out << c.file << ":" <<
 // is malformed.
 bool ParseCaseFile(const std::string& file, const std::string& text, std::vector<Case>* cases,
                    std::string* error);
+
+// Every case of the *.cases files in folder, in file order. A malformed
+// file comes back as one case that fails (its first step holds no batch and
+// the error); a repeated id gets "_DUPLICATE_ID" appended.
+std::vector<Case> LoadCaseFiles(const std::string& folder);
 
 // A row as the case files write it.
 std::string FormatCaseRow(const std::vector<std::string>& fields);

@@ -9,44 +9,12 @@
 #include <set>
 #include <sstream>
 
+#include "tests/platform/sqlserver/case_check.h"
 #include "tests/platform/sqlserver/case_file.h"
 #include "tests/platform/sqlserver/server_fixture.h"
 
 namespace tellwen::sqlserver {
 namespace {
-
-std::vector<Case> LoadCases() {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(TELLWEN_SQL_CASES)) {
-    if (entry.path().extension() == ".cases") files.push_back(entry.path().string());
-  }
-  std::sort(files.begin(), files.end());
-  std::vector<Case> cases;
-  std::set<std::string> ids;
-  for (const std::string& path : files) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string name = std::filesystem::path(path).filename().string();
-    std::string error;
-    const size_t before = cases.size();
-    if (!ParseCaseFile(name, text.str(), &cases, &error)) {
-      // A malformed file shows as one failing case instead of vanishing.
-      cases.resize(before);
-      Case broken{"malformed_" + std::to_string(before), name, 0, {}};
-      CaseStep step;
-      step.expect = CaseStep::Expect::kError;
-      step.error = error;
-      broken.steps.push_back(step);
-      cases.push_back(std::move(broken));
-      continue;
-    }
-    for (size_t i = before; i < cases.size(); ++i) {
-      if (!ids.insert(cases[i].id).second) cases[i].id += "_DUPLICATE_ID";
-    }
-  }
-  return cases;
-}
 
 class Cases : public ServerTest, public ::testing::WithParamInterface<Case> {};
 
@@ -60,31 +28,12 @@ TEST_P(Cases, Run) {
     BatchResult result;
     SqlError error;
     const bool ok = conn_->Execute(step.batch, &result, &error);
-    switch (step.expect) {
-      case CaseStep::Expect::kOk:
-        EXPECT_TRUE(ok) << error.description;
-        break;
-      case CaseStep::Expect::kRows: {
-        EXPECT_TRUE(ok) << error.description;
-        std::vector<std::string> rows;
-        for (const auto& row : ToRows(result)) rows.push_back(FormatCaseRow(row));
-        EXPECT_EQ(rows, step.rows);
-        break;
-      }
-      case CaseStep::Expect::kError:
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(error.description, step.error);
-        break;
-      case CaseStep::Expect::kErrorPrefix:
-        EXPECT_FALSE(ok);
-        EXPECT_THAT(error.description, ::testing::StartsWith(step.error));
-        break;
-    }
+    EXPECT_EQ(StepMismatch(step, ok, result, error), "");
     if (::testing::Test::HasFailure()) return;  // later steps build on this one
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tables, Cases, ::testing::ValuesIn(LoadCases()),
+INSTANTIATE_TEST_SUITE_P(Tables, Cases, ::testing::ValuesIn(LoadCaseFiles(TELLWEN_SQL_CASES)),
                          [](const ::testing::TestParamInfo<Case>& info) { return info.param.id; });
 
 // The case files themselves: a mistake in one must fail, never pass quietly.

@@ -1,0 +1,568 @@
+#include "platform/sqlserver/postgres_session.h"
+
+#include <strings.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <random>
+
+#include "platform/sqlserver/column_rules.h"
+#include "platform/sqlserver/insert_target.h"
+#include "platform/sqlserver/postgres_dialect.h"
+#include "platform/sqlserver/sql_error.h"
+#include "platform/sqlserver/text_util.h"
+
+namespace tellwen::sqlserver {
+namespace {
+
+// A text as a PostgreSQL string literal.
+std::string Quoted(const std::string& text) {
+  std::string r = "'";
+  for (char c : text) {
+    if (c == '\'') r += '\'';
+    r += c;
+  }
+  return r + "'";
+}
+
+// A statement's own name, lower case (the quoting of names folds them too).
+std::string NameOf(const std::string& name) { return Lower(name); }
+
+}  // namespace
+
+PostgresSession::PostgresSession(std::unique_ptr<PostgresLink> link, std::string database)
+    : Interpreter(std::move(database)), link_(std::move(link)) {
+  if (strcasecmp(database_.c_str(), "master") != 0) PrepareDatabase();
+}
+
+PostgresSession::~PostgresSession() = default;
+
+void PostgresSession::PrepareDatabase() {
+  PostgresRows rows;
+  RunPlain(
+      "SELECT to_regclass('public.tsql_procedures') IS NOT NULL AND EXISTS (SELECT 1 FROM "
+      "pg_collation WHERE collname = 'tsql')",
+      &rows);
+  if (!rows.rows.empty() && rows.rows[0][0].i == 1) return;
+  // Two connections may prepare a new database at once: one at a time.
+  RunPlain("BEGIN");
+  try {
+    RunPlain("SELECT pg_advisory_xact_lock(7421001)");
+    RunPlain(
+        "DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'tsql') THEN "
+        "CREATE COLLATION public.tsql (provider = icu, locale = 'und-u-ks-level2', "
+        "deterministic = false); END IF; END $$");
+    RunPlain(
+        "CREATE TABLE IF NOT EXISTS public.tsql_procedures (name text PRIMARY KEY, "
+        "definition text NOT NULL)");
+    RunPlain("COMMIT");
+  } catch (const SqlException&) {
+    RunPlain("ROLLBACK");
+    throw;
+  }
+}
+
+// ---- statements ----
+
+int64_t PostgresSession::RunTranslated(const std::string& sql,
+                                       const std::vector<BoundParam>& params,
+                                       PostgresRows* rows) {
+  CheckDeadline();
+  std::vector<Value> values;
+  values.reserve(params.size());
+  for (const BoundParam& p : params) {
+    if (p.kind == BoundParam::Kind::kVariable) {
+      values.push_back(VariableValue(p.name));
+    } else if (p.kind == BoundParam::Kind::kSystem) {
+      values.push_back(SystemValue(p.name));
+    } else {
+      values.push_back(p.value);
+    }
+  }
+  PostgresRows local;
+  PostgresRows* out = rows ? rows : &local;
+  link_->Run(PostgresText(sql), values, out);
+  return out->changed;
+}
+
+void PostgresSession::RunPlain(const std::string& sql, PostgresRows* rows) {
+  link_->Run(sql, {}, rows);
+}
+
+void PostgresSession::Deliver(PostgresRows rows) {
+  if (insert_exec_rows_) {
+    for (auto& row : rows.rows) insert_exec_rows_->push_back(std::move(row));
+    return;
+  }
+  if (!result_ || result_->has_rowset) return;
+  result_->has_rowset = true;
+  result_->column_names = std::move(rows.column_names);
+  result_->rows = std::move(rows.rows);
+}
+
+void PostgresSession::RunSelect(const Stmt& s) {
+  const Select& select = *s.select;
+  const SelectCore& first = select.cores[0];
+  if (first.has_into) {
+    for (const SelectItem& item : first.items) {
+      if (item.kind == SelectItem::Kind::kExpr && item.expr->kind == Expr::Kind::kIdentity) {
+        ThrowSql("SELECT INTO with IDENTITY is not supported by the PostgreSQL engine yet.");
+      }
+    }
+    if (TableExists(first.into.name)) {
+      ThrowSql("There is already an object named '" + first.into.name + "' in the database.");
+    }
+    Translator t(*this);
+    const std::string query = t.Select(select);
+    rowcount_ = RunTranslated(std::string(first.into.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ") +
+                                  TableName(first.into) + " AS " + query,
+                              t.params());
+    if (first.into.IsTemp()) scopes_.back().temp_tables.push_back(first.into.name);
+    return;
+  }
+  bool assign = false;
+  for (const SelectItem& item : first.items) assign = assign || item.kind == SelectItem::Kind::kAssign;
+  Translator t(*this);
+  const std::string sql = t.Select(select);
+  PostgresRows rows;
+  RunTranslated(sql, t.params(), &rows);
+  rowcount_ = static_cast<int64_t>(rows.rows.size());
+  if (!assign) {
+    Deliver(std::move(rows));
+    return;
+  }
+  for (const SelectItem& item : first.items) {
+    if (item.kind != SelectItem::Kind::kAssign) {
+      ThrowSql(
+          "A SELECT statement that assigns a value to a variable must not be combined with "
+          "data-retrieval operations.");
+    }
+  }
+  if (rows.rows.empty()) return;
+  const std::vector<Value>& last = rows.rows.back();
+  for (size_t i = 0; i < first.items.size() && i < last.size(); ++i) {
+    Assign(first.items[i].variable, last[i]);
+  }
+}
+
+std::vector<ColumnInfo> PostgresSession::TableColumns(const std::string& table) {
+  if (!TableExists(table)) ThrowSql("Invalid object name '" + table + "'.");
+  PostgresRows rows;
+  link_->Run(
+      "SELECT attname, attidentity <> '' FROM pg_attribute WHERE attrelid = to_regclass($1) AND "
+      "attnum > 0 AND NOT attisdropped ORDER BY attnum",
+      {Value::Text(QuoteName(NameOf(table)))}, &rows);
+  std::vector<ColumnInfo> columns;
+  for (const auto& row : rows.rows) {
+    ColumnInfo c;
+    c.name = row[0].s;
+    c.identity = row[1].i == 1;
+    columns.push_back(std::move(c));
+  }
+  return columns;
+}
+
+void PostgresSession::RunInsert(const Stmt& s) {
+  const InsertTarget target =
+      MakeInsertTarget(s.table.name, TableName(s.table), TableColumns(s.table.name), s.columns);
+  Translator t(*this);
+  if (s.select) {
+    rowcount_ = RunTranslated(target.head + " " + t.Select(*s.select), t.params());
+    return;
+  }
+  auto literal_row = [&](const std::vector<Value>& row) {
+    std::string r;
+    for (size_t i = 0; i < row.size(); ++i) {
+      Expr literal;
+      literal.value = row[i];
+      r += (i ? ", " : "") + t.Expression(literal);
+    }
+    return r;
+  };
+  std::vector<std::string> rows;
+  if (s.exec) {
+    // The procedure's or string's rows, then inserted as constants.
+    std::vector<std::vector<Value>> captured;
+    auto* saved = insert_exec_rows_;
+    insert_exec_rows_ = &captured;
+    try {
+      Interpreter::Run(*s.exec);
+    } catch (...) {
+      insert_exec_rows_ = saved;
+      throw;
+    }
+    insert_exec_rows_ = saved;
+    for (const auto& row : captured) {
+      target.CheckCount(row.size(), InsertTarget::Source::kExec);
+      rows.push_back(literal_row(row));
+    }
+    if (rows.empty()) {
+      rowcount_ = 0;
+      return;
+    }
+  } else if (!s.literal_rows.empty()) {
+    for (const auto& row : s.literal_rows) {
+      target.CheckCount(row.size());
+      rows.push_back(literal_row(row));
+    }
+  } else {
+    for (const auto& row : s.values_rows) {
+      target.CheckCount(row.size());
+      std::string r;
+      for (size_t i = 0; i < row.size(); ++i) r += (i ? ", " : "") + t.Expression(*row[i]);
+      rows.push_back(r);
+    }
+  }
+  std::string sql = target.head;
+  if (!target.columns.empty()) {
+    for (size_t i = 0; i < rows.size(); ++i) sql += (i ? ", (" : " VALUES (") + rows[i] + ")";
+  }
+  rowcount_ = RunTranslated(sql, t.params());
+}
+
+void PostgresSession::RunUpdate(const Stmt& s) {
+  if (!s.target_alias.empty()) {
+    ThrowSql("UPDATE of an alias is not supported by the PostgreSQL engine yet.");
+  }
+  Translator t(*this);
+  std::string sql = "UPDATE " + TableName(s.table) + " SET ";
+  for (size_t i = 0; i < s.assignments.size(); ++i) {
+    if (i) sql += ", ";
+    sql += QuoteName(s.assignments[i].first) + " = " + t.Expression(*s.assignments[i].second);
+  }
+  if (!s.from.empty()) {
+    // UPDATE t SET ... FROM u: the server names the target only once.
+    for (const auto& ref : s.from) {
+      if (ref->kind == TableRef::Kind::kTable &&
+          strcasecmp(ref->table.name.c_str(), s.table.name.c_str()) == 0) {
+        ThrowSql(
+            "UPDATE ... FROM that lists the updated table again is not supported by this "
+            "server.");
+      }
+    }
+    sql += " FROM " + t.FromList(s.from);
+  }
+  if (s.where) sql += " WHERE " + t.Expression(*s.where);
+  rowcount_ = RunTranslated(sql, t.params());
+}
+
+void PostgresSession::RunDelete(const Stmt& s) {
+  if (!s.from.empty()) ThrowSql("DELETE ... FROM with a join is not supported by this server.");
+  Translator t(*this);
+  std::string sql = "DELETE FROM " + TableName(s.table);
+  if (s.where) sql += " WHERE " + t.Expression(*s.where);
+  rowcount_ = RunTranslated(sql, t.params());
+}
+
+void PostgresSession::RunTruncate(const Stmt& s) {
+  RunTranslated("TRUNCATE TABLE " + TableName(s.table), {});
+}
+
+// ---- tables, indexes, procedures ----
+
+bool PostgresSession::TableExists(const std::string& name) {
+  PostgresRows rows;
+  link_->Run("SELECT to_regclass($1) IS NOT NULL", {Value::Text(QuoteName(NameOf(name)))}, &rows);
+  return !rows.rows.empty() && rows.rows[0][0].i == 1;
+}
+
+bool PostgresSession::ProcedureExists(const std::string& name) {
+  return ProcedureDefinition(name).has_value();
+}
+
+std::string PostgresSession::ColumnDefinition(const ColumnDef& def) {
+  const std::string type = PostgresType(def.type);
+  if (type.empty()) {
+    ThrowSql("Column, parameter, or variable: cannot find data type " + def.type.name + ".");
+  }
+  std::string r = QuoteName(def.name) + " " + type;
+  if (def.type.Class() == TypeClass::kText) r += " COLLATE tsql";
+  if (def.identity) {
+    r += " GENERATED BY DEFAULT AS IDENTITY (START WITH " + std::to_string(def.seed) +
+         " INCREMENT BY " + std::to_string(def.step) + ")";
+  }
+  if (def.not_null || def.primary_key || def.identity) r += " NOT NULL";
+  if (def.primary_key) r += " PRIMARY KEY";
+  if (def.default_value) {
+    Translator t(*this, /*inline_literals=*/true);
+    r += " DEFAULT " + PostgresText(t.Expression(*def.default_value));
+  }
+  return r;
+}
+
+void PostgresSession::RunCreateTable(const Stmt& s) {
+  if (TableExists(s.table.name) || ProcedureExists(s.table.name)) {
+    ThrowSql("There is already an object named '" + s.table.name + "' in the database.");
+  }
+  CheckIdentityColumns(s.table.name, s.column_defs);
+  std::string sql = std::string(s.table.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ") +
+                    TableName(s.table) + " (";
+  for (size_t i = 0; i < s.column_defs.size(); ++i) {
+    if (i) sql += ", ";
+    sql += ColumnDefinition(s.column_defs[i]);
+  }
+  RunTranslated(sql + ")", {});
+  if (s.table.IsTemp()) scopes_.back().temp_tables.push_back(s.table.name);
+}
+
+void PostgresSession::RunDropTable(const Stmt& s) {
+  for (const ObjectName& table : s.tables) {
+    if (!TableExists(table.name)) {
+      ThrowSql("Cannot drop the table '" + table.name +
+               "', because it does not exist or you do not have permission.");
+    }
+    RunTranslated("DROP TABLE " + TableName(table), {});
+  }
+}
+
+void PostgresSession::RunAlterTableAdd(const Stmt& s) {
+  if (!TableExists(s.table.name)) ThrowSql("Invalid object name '" + s.table.name + "'.");
+  for (const ColumnDef& def : s.column_defs) {
+    if (def.identity) ThrowSql("Adding an identity column is not supported by this server.");
+    if (def.not_null && !def.default_value) {
+      ThrowSql(
+          "ALTER TABLE only allows columns to be added that can contain nulls, or have a "
+          "DEFAULT definition specified.");
+    }
+    RunTranslated("ALTER TABLE " + TableName(s.table) + " ADD COLUMN " + ColumnDefinition(def), {});
+  }
+}
+
+void PostgresSession::RunAlterTableDrop(const Stmt& s) {
+  for (const std::string& column : s.columns) {
+    RunTranslated("ALTER TABLE " + TableName(s.table) + " DROP COLUMN " + QuoteName(column), {});
+  }
+}
+
+std::string PostgresSession::IndexName(const std::string& table, const std::string& index) {
+  PostgresRows rows;
+  link_->Run(
+      "SELECT indexname FROM pg_indexes WHERE tablename = $1 AND split_part(indexname, '$', 1) = "
+      "$2",
+      {Value::Text(NameOf(table)), Value::Text(NameOf(index))}, &rows);
+  return rows.rows.empty() ? "" : rows.rows[0][0].s;
+}
+
+void PostgresSession::RunCreateIndex(const Stmt& s) {
+  if (!TableExists(s.table.name)) {
+    ThrowSql("Cannot find the object \"" + s.table.name +
+             "\" because it does not exist or you do not have permissions.");
+  }
+  if (!IndexName(s.table.name, s.index_name).empty()) {
+    ThrowSql("The operation failed because an index or statistics with name '" + s.index_name +
+             "' already exists on table '" + s.table.name + "'.");
+  }
+  // The server names indexes per schema: the T-SQL name, "$" and a suffix
+  // of its own; the index is found by its table, which follows renames.
+  static std::atomic<unsigned> counter{0};
+  const std::string suffix = std::to_string(getpid()) + "_" + std::to_string(++counter) + "_" +
+                             std::to_string(std::random_device()() % 100000);
+  std::string sql = std::string(s.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                    QuoteName(s.index_name + "$" + suffix) + " ON " + TableName(s.table) + " (";
+  for (size_t i = 0; i < s.index_columns.size(); ++i) {
+    if (i) sql += ", ";
+    sql += QuoteName(s.index_columns[i].expr->parts[0]);
+    if (s.index_columns[i].desc) sql += " DESC";
+  }
+  RunTranslated(sql + ")", {});
+}
+
+void PostgresSession::RunDropIndex(const Stmt& s) {
+  const std::string name = IndexName(s.table.name, s.index_name);
+  if (name.empty()) {
+    ThrowSql("Cannot drop the index '" + s.table.name + "." + s.index_name +
+             "', because it does not exist or you do not have permission.");
+  }
+  RunPlain("DROP INDEX " + QuoteName(name));
+}
+
+void PostgresSession::RunCreateProcedure(const Stmt& s) {
+  const std::string& name = s.proc_name;
+  if (ProcedureExists(name) || TableExists(name)) {
+    ThrowSql("There is already an object named '" + name + "' in the database.");
+  }
+  link_->Run("INSERT INTO public.tsql_procedures (name, definition) VALUES ($1, $2)",
+             {Value::Text(NameOf(name)), Value::Text(s.create_text)});
+  procedures_.erase(NameOf(name));
+}
+
+void PostgresSession::RunDropProcedure(const Stmt& s) {
+  for (const ObjectName& proc : s.tables) {
+    PostgresRows rows;
+    link_->Run("DELETE FROM public.tsql_procedures WHERE name = $1",
+               {Value::Text(NameOf(proc.name))}, &rows);
+    if (rows.changed == 0) {
+      ThrowSql("Cannot drop the procedure '" + proc.name +
+               "', because it does not exist or you do not have permission.");
+    }
+    procedures_.erase(NameOf(proc.name));
+  }
+}
+
+std::optional<std::string> PostgresSession::ProcedureDefinition(const std::string& name) {
+  PostgresRows rows;
+  link_->Run("SELECT definition FROM public.tsql_procedures WHERE name = $1",
+             {Value::Text(NameOf(name))}, &rows);
+  if (rows.rows.empty()) return std::nullopt;
+  return rows.rows[0][0].s;
+}
+
+void PostgresSession::RunCreateDatabase(const Stmt& s) {
+  if (trancount_ > 0) ThrowSql("CREATE DATABASE statement not allowed within multi-statement transaction.");
+  PostgresRows rows;
+  link_->Run("SELECT 1 FROM pg_database WHERE datname = $1", {Value::Text(s.database)}, &rows);
+  if (!rows.rows.empty()) {
+    ThrowSql("Database '" + s.database + "' already exists. Choose a different database name.");
+  }
+  RunPlain("CREATE DATABASE " + QuoteName(s.database));
+}
+
+void PostgresSession::RunAlterLogin(const Stmt& s) {
+  RunPlain("ALTER ROLE " + QuoteName(s.login) + " PASSWORD " + Quoted(s.password));
+}
+
+void PostgresSession::RunDbcc(const Stmt&) {
+  // The server reclaims space by itself (autovacuum).
+}
+
+void PostgresSession::RunSpRename(const std::vector<Value>& args) {
+  if (args.size() < 2) {
+    ThrowSql(
+        "Procedure or function 'sp_rename' expects parameter '@newname', which was not supplied.");
+  }
+  std::string from;
+  for (char c : args[0].ToText()) {
+    if (c != '[' && c != ']') from += c;
+  }
+  if (strncasecmp(from.c_str(), "dbo.", 4) == 0) from = from.substr(4);
+  const std::string to = args[1].ToText();
+  const std::string kind = args.size() > 2 ? Lower(args[2].ToText()) : "";
+  if (kind == "column") {
+    const size_t dot = from.rfind('.');
+    if (dot == std::string::npos) {
+      ThrowSql(
+          "Either the parameter @objname is ambiguous or the claimed @objtype (column) is wrong.");
+    }
+    RunTranslated("ALTER TABLE " + QuoteName(from.substr(0, dot)) + " RENAME COLUMN " +
+                      QuoteName(from.substr(dot + 1)) + " TO " + QuoteName(to),
+                  {});
+    return;
+  }
+  if (!kind.empty() && kind != "object") {
+    ThrowSql("sp_rename of an " + kind + " is not supported by this server.");
+  }
+  if (!TableExists(from)) {
+    ThrowSql("Either the parameter @objname is ambiguous or the claimed @objtype (" + kind +
+             ") is wrong.");
+  }
+  if (TableExists(to) || ProcedureExists(to)) {
+    ThrowSql("Error: The new name '" + to +
+             "' is already in use as a object name and would cause a duplicate that is not "
+             "permitted.");
+  }
+  RunTranslated("ALTER TABLE " + QuoteName(from) + " RENAME TO " + QuoteName(to), {});
+}
+
+void PostgresSession::RunSpSpaceUsed(const std::vector<Value>& args) {
+  const std::string table = args.empty() || args[0].IsNull() ? "" : args[0].ToText();
+  auto kb = [](int64_t bytes) { return std::to_string((bytes + 1023) / 1024) + " KB"; };
+  PostgresRows rows;
+  if (table.empty()) {
+    RunPlain("SELECT pg_database_size(current_database())", &rows);
+    char mb[40];
+    snprintf(mb, sizeof mb, "%.2f MB", static_cast<double>(rows.rows[0][0].i) / (1024.0 * 1024.0));
+    DeliverRow({Value::Text(database_), Value::Text(mb), Value::Text("0.00 MB")},
+               {"database_name", "database_size", "unallocated space"});
+    return;
+  }
+  if (!TableExists(table)) {
+    ThrowSql("The object '" + table + "' does not exist in database '" + database_ +
+             "' or is invalid for this operation.");
+  }
+  const std::string name = QuoteName(NameOf(table));
+  link_->Run("SELECT (SELECT count(*) FROM " + name +
+                 "), pg_table_size($1::regclass), pg_indexes_size($1::regclass)",
+             {Value::Text(name)}, &rows);
+  const std::vector<Value>& r = rows.rows[0];
+  DeliverRow({Value::Text(table), Value::Text(std::to_string(r[0].i)), Value::Text(kb(r[1].i + r[2].i)),
+              Value::Text(kb(r[1].i)), Value::Text(kb(r[2].i)), Value::Text("0 KB")},
+             {"name", "rows", "reserved", "data", "index_size", "unused"});
+}
+
+// ---- transactions ----
+
+void PostgresSession::BeginTran(const std::vector<StmtPtr>*, size_t) {
+  if (trancount_ == 0) {
+    if (link_->InTransaction()) ThrowSql("The transaction state of the session is inconsistent.");
+    // A snapshot transaction reads every statement from one snapshot.
+    RunPlain(snapshot_isolation_ ? "BEGIN ISOLATION LEVEL REPEATABLE READ" : "BEGIN");
+  }
+  ++trancount_;
+}
+
+void PostgresSession::CommitTran() {
+  if (trancount_ == 0) {
+    ThrowSql("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  }
+  if (--trancount_ == 0) RunPlain("COMMIT");
+}
+
+void PostgresSession::RollbackTran() {
+  if (trancount_ == 0) {
+    ThrowSql("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  }
+  trancount_ = 0;
+  RunPlain("ROLLBACK");
+}
+
+// ---- the interpreter's hooks ----
+
+Value PostgresSession::EvaluateOnEngine(const Expr& e) {
+  Translator t(*this);
+  PostgresRows rows;
+  RunTranslated("SELECT " + t.Expression(e), t.params(), &rows);
+  return rows.rows.empty() || rows.rows[0].empty() ? Value() : rows.rows[0][0];
+}
+
+bool PostgresSession::ConditionOnEngine(const Expr& e) {
+  Translator t(*this);
+  PostgresRows rows;
+  RunTranslated("SELECT CASE WHEN " + t.Expression(e) + " THEN 1 ELSE 0 END", t.params(), &rows);
+  return !rows.rows.empty() && rows.rows[0][0].i == 1;
+}
+
+void PostgresSession::DropTempTable(const std::string& name) {
+  RunPlain("DROP TABLE IF EXISTS pg_temp." + QuoteName(NameOf(name)));
+}
+
+void PostgresSession::BeforeBatch() {
+  // Another connection may have re-created a procedure since the last batch.
+  procedures_.clear();
+}
+
+void PostgresSession::AfterFailedBatch() {
+  try {
+    if (link_->InTransaction()) RunPlain("ROLLBACK");
+    for (size_t i = 1; i < scopes_.size(); ++i) {
+      for (const std::string& t : scopes_[i].temp_tables) DropTempTable(t);
+    }
+  } catch (const SqlException&) {
+    // The connection is broken: Reset reports it.
+  }
+}
+
+bool PostgresSession::Reset() {
+  try {
+    if (link_->InTransaction()) RunPlain("ROLLBACK");
+    RunPlain("DISCARD TEMP");
+  } catch (const SqlException&) {
+    return false;
+  }
+  trancount_ = 0;
+  snapshot_isolation_ = false;
+  scopes_.clear();
+  return link_->Alive();
+}
+
+}  // namespace tellwen::sqlserver

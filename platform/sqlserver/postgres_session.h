@@ -1,0 +1,103 @@
+// PostgresSession: the interpreter (interpreter.h) on a PostgreSQL server,
+// behind one Connection of the PostgreSQL engine (SqlEngine "postgresql").
+//
+// Every statement that reads or writes data is translated in the
+// PostgreSQL dialect (postgres_dialect.h) and run on the server through the
+// session's PostgresLink. What the engine keeps in a database of its own:
+//   - the collation "tsql" of every text column: case-insensitive (ICU,
+//     level 2). Trailing blanks count in it, unlike SQL Server's;
+//   - the table tsql_procedures (lower-case name, the CREATE PROCEDURE
+//     text): procedures stay T-SQL and are interpreted here;
+//   - the functions of the tsql schema, when postgres_functions.h installs
+//     them.
+// They are made when a connection first opens the database (not in the
+// maintenance database, "master").
+//
+// Names: the server's names are case-sensitive where T-SQL's are not, so
+// every quoted name is written in lower case (result columns too). #temp
+// tables are the session's temporary tables. Index names are per table, as
+// in SQL Server: the server's name is "<index>$<suffix>", found by its table.
+//
+// Not built yet: SELECT INTO with IDENTITY and UPDATE of an alias (refused
+// with an error that says so), dbo.sysobjects, the loader's fast batch (its
+// batches run as ordinary INSERTs), the substring indexes (name search
+// reads the tables).
+//
+// Thread safety: one thread at a time (the Connection's).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sqlserver/insert_target.h"
+#include "platform/sqlserver/interpreter.h"
+#include "platform/sqlserver/postgres_link.h"
+
+namespace tellwen::sqlserver {
+
+class PostgresSession : public Interpreter {
+ public:
+  // database: as the connection names it ("master" for the maintenance
+  // database). Makes the engine's own objects in it (throws SqlException
+  // when that fails).
+  PostgresSession(std::unique_ptr<PostgresLink> link, std::string database);
+  ~PostgresSession() override;
+
+  // See Connection::Reset.
+  bool Reset();
+
+  // TranslatorContext
+  bool PostgresDialect() const override { return true; }
+
+ private:
+  void RunSelect(const Stmt& s) override;
+  void RunInsert(const Stmt& s) override;
+  void RunUpdate(const Stmt& s) override;
+  void RunDelete(const Stmt& s) override;
+  void RunTruncate(const Stmt& s) override;
+  void RunCreateTable(const Stmt& s) override;
+  void RunDropTable(const Stmt& s) override;
+  void RunAlterTableAdd(const Stmt& s) override;
+  void RunAlterTableDrop(const Stmt& s) override;
+  void RunCreateIndex(const Stmt& s) override;
+  void RunDropIndex(const Stmt& s) override;
+  void RunCreateProcedure(const Stmt& s) override;
+  void RunDropProcedure(const Stmt& s) override;
+  void RunCreateDatabase(const Stmt& s) override;
+  void RunAlterLogin(const Stmt& s) override;
+  void RunDbcc(const Stmt& s) override;
+  void RunSpRename(const std::vector<Value>& args) override;
+  void RunSpSpaceUsed(const std::vector<Value>& args) override;
+  void BeginTran(const std::vector<StmtPtr>* list, size_t next) override;
+  void CommitTran() override;
+  void RollbackTran() override;
+  Value EvaluateOnEngine(const Expr& e) override;
+  bool ConditionOnEngine(const Expr& e) override;
+  std::optional<std::string> ProcedureDefinition(const std::string& name) override;
+  void DropTempTable(const std::string& name) override;
+  void BeforeBatch() override;
+  void AfterFailedBatch() override;
+
+  // Runs translated text with the translator's parameters bound; rows
+  // (when given) receive its row set. Returns the rows it changed.
+  int64_t RunTranslated(const std::string& sql, const std::vector<BoundParam>& params,
+                        PostgresRows* rows = nullptr);
+  // Runs text as it is (no parameters), for the engine's own statements.
+  void RunPlain(const std::string& sql, PostgresRows* rows = nullptr);
+  bool TableExists(const std::string& name);
+  // The columns of table as inserts see them; throws when there is no such table.
+  std::vector<ColumnInfo> TableColumns(const std::string& table);
+  // The server's name of table's index, "" when there is none.
+  std::string IndexName(const std::string& table, const std::string& index);
+  bool ProcedureExists(const std::string& name);
+  std::string ColumnDefinition(const ColumnDef& def);
+  // The first row set of the batch, or the INSERT ... EXEC being filled.
+  void Deliver(PostgresRows rows);
+  // Makes the collation, tsql_procedures and the functions when missing.
+  void PrepareDatabase();
+
+  std::unique_ptr<PostgresLink> link_;
+};
+
+}  // namespace tellwen::sqlserver

@@ -741,14 +741,20 @@ END
 $$;
 
 -- DateTimeFromNumber: days (with fraction) since 1900-01-01, to the
--- nearest second.
+-- nearest second. A date PostgreSQL cannot hold (the embedded engine
+-- writes any year) is an overflow.
 CREATE OR REPLACE FUNCTION tsql.to_datetime(days double precision) RETURNS timestamp
-LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$
-SELECT timestamp '1970-01-01' + make_interval(secs =>
-         ((-25567 + whole::bigint) * 86400
-          + trunc((days - whole) * 86400::float8 + 0.5::float8)::bigint)::float8)
-FROM (SELECT CASE WHEN days < 0 THEN -trunc(-days + 0.999999999::float8) ELSE trunc(days) END
-             AS whole) AS w
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
+DECLARE
+  whole double precision := CASE WHEN days < 0 THEN -trunc(-days + 0.999999999::float8)
+                                 ELSE trunc(days) END;
+BEGIN
+  RETURN timestamp '1970-01-01' + make_interval(secs =>
+           ((-25567 + whole::bigint) * 86400
+            + trunc((days - whole) * 86400::float8 + 0.5::float8)::bigint)::float8);
+EXCEPTION WHEN datetime_field_overflow OR numeric_value_out_of_range THEN
+  RAISE EXCEPTION 'Arithmetic overflow error converting expression to data type datetime.';
+END
 $$;
 
 -- DateTimeToNumber: days (with fraction) since 1900-01-01.
@@ -884,8 +890,8 @@ SELECT (CASE part
   WHEN 'day' THEN extract(day FROM value)
   WHEN 'dayofyear' THEN extract(doy FROM value)
   WHEN 'weekday' THEN extract(dow FROM value) + 1
-  WHEN 'week' THEN (extract(doy FROM value) - 1
-                    + extract(dow FROM date_trunc('year', value))) / 7 + 1
+  WHEN 'week' THEN floor((extract(doy FROM value) - 1
+                          + extract(dow FROM date_trunc('year', value))) / 7) + 1
   WHEN 'hour' THEN extract(hour FROM value)
   WHEN 'minute' THEN extract(minute FROM value)
   WHEN 'second' THEN floor(extract(second FROM value))
@@ -938,6 +944,15 @@ BEGIN
 END
 $$;
 
+-- A float as a 64-bit integer, toward zero. One beyond 64 bits (or NaN) is
+-- the smallest integer, as the embedded engine's conversion gives it on
+-- x86-64.
+CREATE OR REPLACE FUNCTION tsql.float_bigint(value double precision) RETURNS bigint
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$
+SELECT CASE WHEN value >= -9223372036854775808::float8 AND value < 9223372036854775808::float8
+  THEN trunc(value)::bigint ELSE -9223372036854775808 END
+$$;
+
 -- The checks of an integer target type; the value for it.
 CREATE OR REPLACE FUNCTION tsql.fit_integer(name text, value bigint) RETURNS bigint
 LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
@@ -981,7 +996,8 @@ BEGIN
   IF i IS NOT NULL THEN
     v := i;
   ELSIF f IS NOT NULL THEN
-    v := CASE WHEN ty.name IN ('decimal', 'numeric') THEN tsql.round_away(f) ELSE trunc(f) END;
+    v := tsql.float_bigint(CASE WHEN ty.name IN ('decimal', 'numeric') THEN tsql.round_away(f)
+                                ELSE f END);
   ELSIF ts IS NOT NULL THEN
     v := floor(tsql.datetime_number(date_trunc('second', ts)) + 0.5::float8);
   ELSE
@@ -990,7 +1006,7 @@ BEGIN
       d := CASE WHEN ty.name IN ('decimal', 'numeric') THEN tsql.text_to_float(t) END;
       dt := CASE WHEN d IS NULL AND strpos(t, ':') > 0 THEN tsql.parse_datetime(t) END;
       IF d IS NOT NULL THEN
-        v := tsql.round_away(d);
+        v := tsql.float_bigint(tsql.round_away(d));
       ELSIF dt IS NOT NULL THEN
         v := floor(tsql.datetime_number(dt) + 0.5::float8);
       ELSE

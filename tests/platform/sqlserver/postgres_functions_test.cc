@@ -278,6 +278,12 @@ TEST_F(PostgresFunctionsTest, ConvertMatchesConvertValue) {
   for (const std::string& type : types) {
     for (const Value& value : values) {
       const std::vector<Value> args = {Value::Text(type), value};
+      // Years beyond 9999: PostgreSQL cannot hold them (below).
+      if ((type == "datetime" || type == "date") &&
+          ((value.type == Value::Type::kFloat && value.f > 3e6) ||
+           (value.type == Value::Type::kInt && value.i > 3000000))) {
+        continue;
+      }
       ExpectSame("tsql_convert(?1, ?2, NULL)", "tsql.convert($1, $2)", args);
     }
   }
@@ -296,6 +302,8 @@ TEST_F(PostgresFunctionsTest, ConvertMatchesConvertValue) {
   EXPECT_EQ(Server("tsql.convert_float('decimal(6, 1)', 2.25::float8)", {}), "2.3");
   EXPECT_EQ(Server("tsql.convert_datetime('date', 38000.75::float8)::text", {}),
             "2004-01-16 00:00:00");
+  EXPECT_EQ(Server("tsql.convert('datetime', 1e20::float8)", {}),
+            "error: Arithmetic overflow error converting expression to data type datetime.");
   EXPECT_EQ(Server("tsql.convert('blob', 'x')", {}), "error: Type blob is not a defined system type.");
 }
 

@@ -61,8 +61,9 @@ class PostgresFunctionsTest : public ::testing::Test {
       return "";
     }
     for (size_t i = 0; i < args.size(); ++i) BindValue(stmt, static_cast<int>(i) + 1, args[i]);
-    std::string out = sqlite3_step(stmt) == SQLITE_ROW ? Shown(ColumnValue(stmt, 0))
-                                                       : "error: " + std::string(sqlite3_errmsg(db_));
+    std::string out = sqlite3_step(stmt) == SQLITE_ROW
+                          ? Shown(ColumnValue(stmt, 0))
+                          : "error: " + std::string(sqlite3_errmsg(db_));
     sqlite3_finalize(stmt);
     return out;
   }
@@ -106,11 +107,10 @@ PostgresServer* PostgresFunctionsTest::server_ = nullptr;
 std::string PostgresFunctionsTest::why_;
 
 const std::vector<std::string> kTexts = {
-    "",        " ",      "a",      "A",      "a ",     "abc",    "ABC  ", "abd",   "ab",
-    "École",   "école",  "ÉCOLE ", "ß",      "SS",     "ss",     "İ",     "i",     "I",
-    "ı",       "ǅ",      "ǆ",      "Ǆ",      "Ω",      "ω",      "Ωmega", "ÿ",     "Ÿ",
-    "Ж",       "ж",      "Ѐ",      "ѐ",      "×",      "÷",      "_x",    "[a]",   "a]b",
-    "100%",    "a\tb",   "  lead", "z",      "Z",      "{",      "~",     "\xC3\x80"};
+    "",       " ",   "a",     "A",    "a ",   "abc",    "ABC  ", "abd", "ab", "École", "école",
+    "ÉCOLE ", "ß",   "SS",    "ss",   "İ",    "i",      "I",     "ı",   "ǅ",  "ǆ",     "Ǆ",
+    "Ω",      "ω",   "Ωmega", "ÿ",    "Ÿ",    "Ж",      "ж",     "Ѐ",   "ѐ",  "×",     "÷",
+    "_x",     "[a]", "a]b",   "100%", "a\tb", "  lead", "z",     "Z",   "{",  "~",     "\xC3\x80"};
 
 TEST_F(PostgresFunctionsTest, InstallIsCheapWhenCurrentAndSafeWhenConcurrent) {
   PostgresRows rows;
@@ -126,9 +126,10 @@ TEST_F(PostgresFunctionsTest, InstallIsCheapWhenCurrentAndSafeWhenConcurrent) {
 
   // Another version is replaced, inside the caller's transaction too.
   link_->Run("BEGIN", {});
-  link_->Run("CREATE OR REPLACE FUNCTION tsql.library_version() RETURNS text LANGUAGE sql AS "
-             "$$ SELECT 'old'::text $$",
-             {});
+  link_->Run(
+      "CREATE OR REPLACE FUNCTION tsql.library_version() RETURNS text LANGUAGE sql AS "
+      "$$ SELECT 'old'::text $$",
+      {});
   InstallPostgresFunctions(*link_);
   EXPECT_TRUE(link_->InTransaction());
   link_->Run("COMMIT", {});
@@ -199,12 +200,12 @@ TEST_F(PostgresFunctionsTest, FoldIsTheCollationKey) {
 
 TEST_F(PostgresFunctionsTest, LikePatindexAndPrefilterAgreeWithLikePattern) {
   const std::vector<std::string> patterns = {
-      "",        "%",       "%%",      "_",     "a",      "A%",     "%C",    "%b%",   "a_c",
-      "ab_",     "a%c",     "[a-c]%",  "[^a]%", "[^a-c]", "[abc]",  "a]",    "a]b",   "[]]",
-      "[_]x",    "[[]a]",   "[a",      "[",     "]",      "[^]",    "[]",    "[z-a]", "[^z-a]",
-      "[a-]",    "[-a]",    "é%",      "%OLE",  "[à-þ]%", "[À-Þ]",  "ß",     "Ω%",    "ǅ",
-      "İ",       "%_",      "_%_",     "%[%]%", "100%",   "%a\tb%", "  %",   "%   ",  "ж",
-      "[ѐ-џ]",   "a%%c",    "%[x]",    "\\",    "%.%",    "[0-9]%", "(a)",   "a|b",   "a*"};
+      "",      "%",     "%%",     "_",     "a",      "A%",     "%C",  "%b%",   "a_c",
+      "ab_",   "a%c",   "[a-c]%", "[^a]%", "[^a-c]", "[abc]",  "a]",  "a]b",   "[]]",
+      "[_]x",  "[[]a]", "[a",     "[",     "]",      "[^]",    "[]",  "[z-a]", "[^z-a]",
+      "[a-]",  "[-a]",  "é%",     "%OLE",  "[à-þ]%", "[À-Þ]",  "ß",   "Ω%",    "ǅ",
+      "İ",     "%_",    "_%_",    "%[%]%", "100%",   "%a\tb%", "  %", "%   ",  "ж",
+      "[ѐ-џ]", "a%%c",  "%[x]",   "\\",    "%.%",    "[0-9]%", "(a)", "a|b",   "a*"};
   std::vector<Value> texts, pats;
   for (const std::string& t : kTexts) texts.push_back(Value::Text(t));
   for (const std::string& p : patterns) pats.push_back(Value::Text(p));
@@ -256,25 +257,45 @@ TEST_F(PostgresFunctionsTest, LikePatindexAndPrefilterAgreeWithLikePattern) {
 }
 
 TEST_F(PostgresFunctionsTest, ConvertMatchesConvertValue) {
-  const std::vector<std::string> types = {"int",          "bigint",       "smallint",
-                                          "tinyint",      "bit",          "decimal(10, 2)",
-                                          "decimal",      "numeric(5)",   "float",
-                                          "real",         "varchar(5)",   "varchar",
-                                          "char(4)",      "nvarchar(max)", "datetime",
-                                          "date",         "varchar(30)",  "sysname"};
-  const std::vector<Value> values = {
-      Value::Text("12"),       Value::Text(" -7 "),     Value::Text(""),
-      Value::Text("+3"),       Value::Text("1x"),       Value::Text("2.5"),
-      Value::Text("-2.5"),     Value::Text("1e3"),      Value::Text("3000000000"),
-      Value::Text("300"),      Value::Text("École ß"),  Value::Text("abcdef   "),
-      Value::Text("2006-08-31 13:45:10"),               Value::Text("Feb 15 2002  5:38PM"),
-      Value::Text("20020215"), Value::Text("02/29/2004"), Value::Text("15 Feb 2002"),
-      Value::Text("2002-02-30"), Value::Text("5:38PM"), Value::Text("2002"),
-      Value::Text("12/31/49"), Value::Text(".5"),       Value::Text("abc"),
-      Value::Int(42),          Value::Int(-1),          Value::Int(70000),
-      Value::Int(3000000000),  Value::Int(0),           Value::Float(2.5),
-      Value::Float(-2.5),      Value::Float(0.1),       Value::Float(1e20),
-      Value::Float(38000.75),  Value::Float(123.456789), Value::Null()};
+  const std::vector<std::string> types = {
+      "int",     "bigint",        "smallint", "tinyint", "bit",         "decimal(10, 2)",
+      "decimal", "numeric(5)",    "float",    "real",    "varchar(5)",  "varchar",
+      "char(4)", "nvarchar(max)", "datetime", "date",    "varchar(30)", "sysname"};
+  const std::vector<Value> values = {Value::Text("12"),
+                                     Value::Text(" -7 "),
+                                     Value::Text(""),
+                                     Value::Text("+3"),
+                                     Value::Text("1x"),
+                                     Value::Text("2.5"),
+                                     Value::Text("-2.5"),
+                                     Value::Text("1e3"),
+                                     Value::Text("3000000000"),
+                                     Value::Text("300"),
+                                     Value::Text("École ß"),
+                                     Value::Text("abcdef   "),
+                                     Value::Text("2006-08-31 13:45:10"),
+                                     Value::Text("Feb 15 2002  5:38PM"),
+                                     Value::Text("20020215"),
+                                     Value::Text("02/29/2004"),
+                                     Value::Text("15 Feb 2002"),
+                                     Value::Text("2002-02-30"),
+                                     Value::Text("5:38PM"),
+                                     Value::Text("2002"),
+                                     Value::Text("12/31/49"),
+                                     Value::Text(".5"),
+                                     Value::Text("abc"),
+                                     Value::Int(42),
+                                     Value::Int(-1),
+                                     Value::Int(70000),
+                                     Value::Int(3000000000),
+                                     Value::Int(0),
+                                     Value::Float(2.5),
+                                     Value::Float(-2.5),
+                                     Value::Float(0.1),
+                                     Value::Float(1e20),
+                                     Value::Float(38000.75),
+                                     Value::Float(123.456789),
+                                     Value::Null()};
   for (const std::string& type : types) {
     for (const Value& value : values) {
       const std::vector<Value> args = {Value::Text(type), value};
@@ -288,8 +309,9 @@ TEST_F(PostgresFunctionsTest, ConvertMatchesConvertValue) {
     }
   }
   // CONVERT's date styles, on texts and on a timestamp.
-  for (const int style : {0, 1, 3, 5, 100, 101, 103, 105, 106, 107, 108, 109, 110, 111, 112, 120,
-                          121, 126, 2, 6, 7, 8, 9, 10, 11, 12, 13, 20, 21, 23, 25, 99, 130}) {
+  for (const int style :
+       {0,   1, 3, 5, 100, 101, 103, 105, 106, 107, 108, 109, 110, 111, 112, 120, 121,
+        126, 2, 6, 7, 8,   9,   10,  11,  12,  13,  20,  21,  23,  25,  99,  130}) {
     for (const char* text :
          {"2006-08-31 13:45:10", "2006-01-02 00:05:00", "Feb 5 2002 11:38PM", "abc", "17"}) {
       ExpectSame("tsql_convert('varchar(30)', ?1, ?2)", "tsql.convert('varchar(30)', $1, $2::int)",
@@ -304,13 +326,14 @@ TEST_F(PostgresFunctionsTest, ConvertMatchesConvertValue) {
             "2004-01-16 00:00:00");
   EXPECT_EQ(Server("tsql.convert('datetime', 1e20::float8)", {}),
             "error: Arithmetic overflow error converting expression to data type datetime.");
-  EXPECT_EQ(Server("tsql.convert('blob', 'x')", {}), "error: Type blob is not a defined system type.");
+  EXPECT_EQ(Server("tsql.convert('blob', 'x')", {}),
+            "error: Type blob is not a defined system type.");
 }
 
 TEST_F(PostgresFunctionsTest, DateFunctionsMatchTheEmbeddedOnes) {
-  const std::vector<std::string> parts = {"year", "quarter", "month",  "dayofyear",  "day",
-                                          "week", "weekday", "hour",   "minute",     "second",
-                                          "millisecond",     "fortnight"};
+  const std::vector<std::string> parts = {"year",   "quarter", "month",       "dayofyear",
+                                          "day",    "week",    "weekday",     "hour",
+                                          "minute", "second",  "millisecond", "fortnight"};
   const std::vector<std::string> dates = {
       "2006-08-31 00:00:00", "2004-02-29 12:00:00", "2004-01-31", "2005-12-31 23:59:59",
       "2006-01-01",          "2000-02-28 23:59:59", "1900-01-01", "1753-01-01",
@@ -332,18 +355,40 @@ TEST_F(PostgresFunctionsTest, DateFunctionsMatchTheEmbeddedOnes) {
     }
   }
   // Date texts as SQL Server reads them, and the ones it refuses.
-  for (const char* text :
-       {"2002-02-15 17:38:32", "2002/2/5", "2002.02.15T17:38", "20020215", "20020215T5PM",
-        "20020215 17:38", "2002", "2002 -02-15", "02/15/2002 5:38PM", "2/15/02", "12/31/50",
-        "Feb 15 2002  5:38PM", "february 15, 2002", "Febx 15 2002", "15 Feb 2002", "15 Feb 02",
-        "5:38:10.123 am", "13:00 PM", "17", "24:00", "  ", "2002-02-29", "1752-12-31",
-        "2002-13-01", "abc", "2002-02-15T", "2002-02-15 10:61", "1:2:3.1234567890"}) {
+  for (const char* text : {"2002-02-15 17:38:32",
+                           "2002/2/5",
+                           "2002.02.15T17:38",
+                           "20020215",
+                           "20020215T5PM",
+                           "20020215 17:38",
+                           "2002",
+                           "2002 -02-15",
+                           "02/15/2002 5:38PM",
+                           "2/15/02",
+                           "12/31/50",
+                           "Feb 15 2002  5:38PM",
+                           "february 15, 2002",
+                           "Febx 15 2002",
+                           "15 Feb 2002",
+                           "15 Feb 02",
+                           "5:38:10.123 am",
+                           "13:00 PM",
+                           "17",
+                           "24:00",
+                           "  ",
+                           "2002-02-29",
+                           "1752-12-31",
+                           "2002-13-01",
+                           "abc",
+                           "2002-02-15T",
+                           "2002-02-15 10:61",
+                           "1:2:3.1234567890"}) {
     ExpectSame("tsql_datepart('second', ?1) || ' ' || tsql_dateadd('day', 0, ?1)",
                "tsql.datepart('second', $1::text) || ' ' || tsql.dateadd('day', 0, $1::text)",
                {Value::Text(text)});
   }
-  ExpectSame("tsql_dateadd('day', 1, 38000.75)", "tsql.dateadd('day', 1, tsql.to_datetime(38000.75))",
-             {});
+  ExpectSame("tsql_dateadd('day', 1, 38000.75)",
+             "tsql.dateadd('day', 1, tsql.to_datetime(38000.75))", {});
   ExpectSame("tsql_datediff('day', NULL, '2006-01-01')", "tsql.datediff('day', NULL, '2006-01-01')",
              {});
 }
@@ -351,8 +396,8 @@ TEST_F(PostgresFunctionsTest, DateFunctionsMatchTheEmbeddedOnes) {
 TEST_F(PostgresFunctionsTest, TextAndNumberFunctionsMatchTheEmbeddedOnes) {
   std::vector<Value> texts = {Value::Null()};
   for (const std::string& t : kTexts) texts.push_back(Value::Text(t));
-  const std::vector<Value> counts = {Value::Int(-1), Value::Int(0), Value::Int(1), Value::Int(3),
-                                     Value::Int(100), Value::Null()};
+  const std::vector<Value> counts = {Value::Int(-1), Value::Int(0),   Value::Int(1),
+                                     Value::Int(3),  Value::Int(100), Value::Null()};
   for (const Value& t : texts) {
     for (const char* f : {"len", "reverse", "ltrim", "rtrim"}) {
       ExpectSame(std::string("tsql_") + f + "(?1)", std::string("tsql.") + f + "($1)", {t});
@@ -373,9 +418,9 @@ TEST_F(PostgresFunctionsTest, TextAndNumberFunctionsMatchTheEmbeddedOnes) {
 
   const std::vector<Value> hays = {Value::Text("aBcAbC  ÉcoleéCOLE"), Value::Text("ǅǆǄ ΩωΩ"),
                                    Value::Text(""), Value::Null()};
-  const std::vector<Value> needles = {Value::Text("b"),  Value::Text("ABC"), Value::Text("é"),
-                                      Value::Text("ω"),  Value::Text("ǆ"),   Value::Text(" "),
-                                      Value::Text(""),   Value::Text("zz"),  Value::Null()};
+  const std::vector<Value> needles = {Value::Text("b"), Value::Text("ABC"), Value::Text("é"),
+                                      Value::Text("ω"), Value::Text("ǆ"),   Value::Text(" "),
+                                      Value::Text(""),  Value::Text("zz"),  Value::Null()};
   for (const Value& h : hays) {
     for (const Value& n : needles) {
       ExpectSame("tsql_charindex(?1, ?2)", "tsql.charindex($1, $2)", {n, h});
@@ -389,7 +434,7 @@ TEST_F(PostgresFunctionsTest, TextAndNumberFunctionsMatchTheEmbeddedOnes) {
   for (const char* name : {"Users", "dbo.users", "#tmp", "Ünïcode"}) {
     ExpectSame("tsql_objid(?1)", "tsql.objid($1)", {Value::Text(name)});
   }
-  const std::vector<Value> numbers = {Value::Int(7),   Value::Int(-7),       Value::Int(0),
+  const std::vector<Value> numbers = {Value::Int(7),         Value::Int(-7), Value::Int(0),
                                       Value::Int(INT64_MIN), Value::Int(-1), Value::Int(3000000000),
                                       Value::Null()};
   for (const Value& a : numbers) {
@@ -399,8 +444,8 @@ TEST_F(PostgresFunctionsTest, TextAndNumberFunctionsMatchTheEmbeddedOnes) {
       ExpectSame("tsql_mod(?1, ?2)", "tsql.mod($1, $2)", {a, b});
     }
   }
-  for (const Value& x : {Value::Int(1234), Value::Int(-1250), Value::Float(2.5),
-                         Value::Float(-2.5), Value::Float(1.005), Value::Float(123.456)}) {
+  for (const Value& x : {Value::Int(1234), Value::Int(-1250), Value::Float(2.5), Value::Float(-2.5),
+                         Value::Float(1.005), Value::Float(123.456)}) {
     for (const int64_t digits : {-2, -1, 0, 1, 2}) {
       ExpectSame("tsql_round(?1, ?2)", "tsql.round($1, $2)", {x, Value::Int(digits)});
     }

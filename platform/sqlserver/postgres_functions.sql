@@ -811,7 +811,7 @@ BEGIN
 END
 $$;
 
--- Part names are the canonical ones (year, quarter, month, dayofyear, day,
+-- The date-part names are the canonical ones (year, quarter, month, dayofyear, day,
 -- week, weekday, hour, minute, second, millisecond).
 CREATE OR REPLACE FUNCTION tsql.dateadd(part text, amount bigint, value timestamp)
 RETURNS timestamp LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$

@@ -316,8 +316,7 @@ class RecordingSettings final : public Settings {
 
 const std::vector<PageField>& PageFields() {
   static const std::vector<PageField> fields = {
-      {"database", "SqlEngine", "Engine", Database::ShowText<&DatabaseValues::engine>,
-       StoreEngine},
+      {"database", "SqlEngine", "Engine", Database::ShowText<&DatabaseValues::engine>, StoreEngine},
       {"database", "SqlServer", "Server", Database::ShowText<&DatabaseValues::server>,
        Database::StoreText<&DatabaseValues::server>},
       {"database", "SqlDatabase", "Database", Database::ShowText<&DatabaseValues::database>,

@@ -46,6 +46,10 @@
 //     div(bigint, bigint), mod(bigint, bigint) -> bigint;
 //     div(double precision, double precision) -> double precision
 //         with SQL Server's divide-by-zero and overflow errors.
+//     div(integer, integer) -> bigint    the same (for int operands).
+//     add(a, b): "+" by SQL Server's type precedence, for text, bigint and
+//         double precision operands (text + text concatenates, text + a
+//         number converts the text).
 //     round(bigint, digits bigint) -> bigint; round(double precision,
 //         digits bigint) -> double precision   halves away from zero.
 //   Dates (part: year, quarter, month, dayofyear, day, week, weekday, hour,
@@ -75,6 +79,7 @@
 //     convert(type, value [, style]) -> text   any of them, the result as
 //         the embedded engine writes it.
 //     A type of another kind than the function's is an error.
+//   getdate() -> timestamp               the server's local time, whole seconds.
 //   library_version() -> text
 //
 // Thread safety: InstallPostgresFunctions uses the link as the link allows

@@ -1248,3 +1248,56 @@ CREATE OR REPLACE FUNCTION tsql.convert(type text, value timestamp, style intege
 RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT tsql.convert_of(type, NULL, NULL, NULL, value, coalesce(style, -1))
 $$;
+
+-- GETDATE(): the server's local time, in whole seconds as the embedded
+-- engine keeps it.
+CREATE OR REPLACE FUNCTION tsql.getdate() RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT localtimestamp(0)
+$$;
+
+-- Integer operands (literals and int columns) take the bigint division, not
+-- the double precision one PostgreSQL would prefer. (mod has only the
+-- bigint form, which they take anyway.)
+CREATE OR REPLACE FUNCTION tsql.div(a integer, b integer) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.div(a::bigint, b::bigint)
+$$;
+
+-- "+" whose operand types the translator could not tell: SQL Server's type
+-- precedence (a number outranks text, which converts to it) decided by the
+-- types the server resolves.
+CREATE OR REPLACE FUNCTION tsql.add(a text, b text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT a || b
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.add(a bigint, b bigint) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT a + b
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.add(a text, b bigint) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.convert_int('int', a) + b
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.add(a bigint, b text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT a + tsql.convert_int('int', b)
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.add(a double precision, b double precision)
+RETURNS double precision LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT a + b
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.add(a text, b double precision) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.convert_float('float', a) + b
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.add(a double precision, b text) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT a + tsql.convert_float('float', b)
+$$;

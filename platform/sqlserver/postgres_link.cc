@@ -82,6 +82,15 @@ std::string ErrorText(const PGresult* result, const std::string& message) {
   }
   if (code == "22001") return "String or binary data would be truncated.";
   if (code == "22012") return "Divide by zero error encountered.";
+  if (code == "22P02" && message.rfind("invalid input syntax for type ", 0) == 0) {
+    // 'invalid input syntax for type integer: "x"'
+    const std::string type = message.substr(30, message.find(':') - 30);
+    return "Conversion failed when converting the varchar value '" + QuotedName(message) +
+           "' to data type " + (type == "integer" ? "int" : type) + ".";
+  }
+  if (code == "22003" && message.find("integer out of range") != std::string::npos) {
+    return "Arithmetic overflow error converting expression to data type int.";
+  }
   if (code == "57014") return "Query timeout expired";
   return message;
 }

@@ -1,7 +1,6 @@
 #include "platform/sqlserver/postgres_session.h"
 
 #include <strings.h>
-
 #include <unistd.h>
 
 #include <atomic>
@@ -10,6 +9,7 @@
 #include "platform/sqlserver/column_rules.h"
 #include "platform/sqlserver/insert_target.h"
 #include "platform/sqlserver/postgres_dialect.h"
+#include "platform/sqlserver/postgres_functions.h"
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/text_util.h"
 
@@ -44,7 +44,10 @@ void PostgresSession::PrepareDatabase() {
       "SELECT to_regclass('public.tsql_procedures') IS NOT NULL AND EXISTS (SELECT 1 FROM "
       "pg_collation WHERE collname = 'tsql')",
       &rows);
-  if (!rows.rows.empty() && rows.rows[0][0].i == 1) return;
+  if (!rows.rows.empty() && rows.rows[0][0].i == 1) {
+    InstallPostgresFunctions(*link_);
+    return;
+  }
   // Two connections may prepare a new database at once: one at a time.
   RunPlain("BEGIN");
   try {
@@ -56,6 +59,7 @@ void PostgresSession::PrepareDatabase() {
     RunPlain(
         "CREATE TABLE IF NOT EXISTS public.tsql_procedures (name text PRIMARY KEY, "
         "definition text NOT NULL)");
+    InstallPostgresFunctions(*link_);  // in this transaction
     RunPlain("COMMIT");
   } catch (const SqlException&) {
     RunPlain("ROLLBACK");
@@ -66,8 +70,7 @@ void PostgresSession::PrepareDatabase() {
 // ---- statements ----
 
 int64_t PostgresSession::RunTranslated(const std::string& sql,
-                                       const std::vector<BoundParam>& params,
-                                       PostgresRows* rows) {
+                                       const std::vector<BoundParam>& params, PostgresRows* rows) {
   CheckDeadline();
   std::vector<Value> values;
   values.reserve(params.size());
@@ -115,14 +118,16 @@ void PostgresSession::RunSelect(const Stmt& s) {
     }
     Translator t(*this);
     const std::string query = t.Select(select);
-    rowcount_ = RunTranslated(std::string(first.into.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ") +
-                                  TableName(first.into) + " AS " + query,
-                              t.params());
+    rowcount_ =
+        RunTranslated(std::string(first.into.IsTemp() ? "CREATE TEMP TABLE " : "CREATE TABLE ") +
+                          TableName(first.into) + " AS " + query,
+                      t.params());
     if (first.into.IsTemp()) scopes_.back().temp_tables.push_back(first.into.name);
     return;
   }
   bool assign = false;
-  for (const SelectItem& item : first.items) assign = assign || item.kind == SelectItem::Kind::kAssign;
+  for (const SelectItem& item : first.items)
+    assign = assign || item.kind == SelectItem::Kind::kAssign;
   Translator t(*this);
   const std::string sql = t.Select(select);
   PostgresRows rows;
@@ -150,14 +155,16 @@ std::vector<ColumnInfo> PostgresSession::TableColumns(const std::string& table) 
   if (!TableExists(table)) ThrowSql("Invalid object name '" + table + "'.");
   PostgresRows rows;
   link_->Run(
-      "SELECT attname, attidentity <> '' FROM pg_attribute WHERE attrelid = to_regclass($1) AND "
-      "attnum > 0 AND NOT attisdropped ORDER BY attnum",
+      "SELECT attname, attidentity <> '', atttypid = 'timestamp'::regtype FROM pg_attribute "
+      "WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped ORDER BY attnum",
       {Value::Text(QuoteName(NameOf(table)))}, &rows);
   std::vector<ColumnInfo> columns;
   for (const auto& row : rows.rows) {
     ColumnInfo c;
     c.name = row[0].s;
     c.identity = row[1].i == 1;
+    // A datetime column reads its values as SQL Server reads dates (see RunInsert).
+    if (row[2].i == 1) c.convert_type = "datetime";
     columns.push_back(std::move(c));
   }
   return columns;
@@ -167,6 +174,13 @@ void PostgresSession::RunInsert(const Stmt& s) {
   const InsertTarget target =
       MakeInsertTarget(s.table.name, TableName(s.table), TableColumns(s.table.name), s.columns);
   Translator t(*this);
+  // Value i of a row as its column takes it: a date text read by SQL
+  // Server's rules, not the server's.
+  auto value = [&](size_t i, const std::string& sql) {
+    return i < target.convert_types.size() && target.convert_types[i] == "datetime"
+               ? "tsql.convert_datetime('datetime', " + sql + ")"
+               : sql;
+  };
   if (s.select) {
     rowcount_ = RunTranslated(target.head + " " + t.Select(*s.select), t.params());
     return;
@@ -176,7 +190,7 @@ void PostgresSession::RunInsert(const Stmt& s) {
     for (size_t i = 0; i < row.size(); ++i) {
       Expr literal;
       literal.value = row[i];
-      r += (i ? ", " : "") + t.Expression(literal);
+      r += (i ? ", " : "") + value(i, t.Expression(literal));
     }
     return r;
   };
@@ -210,7 +224,9 @@ void PostgresSession::RunInsert(const Stmt& s) {
     for (const auto& row : s.values_rows) {
       target.CheckCount(row.size());
       std::string r;
-      for (size_t i = 0; i < row.size(); ++i) r += (i ? ", " : "") + t.Expression(*row[i]);
+      for (size_t i = 0; i < row.size(); ++i) {
+        r += (i ? ", " : "") + value(i, t.Expression(*row[i]));
+      }
       rows.push_back(r);
     }
   }
@@ -409,7 +425,8 @@ std::optional<std::string> PostgresSession::ProcedureDefinition(const std::strin
 }
 
 void PostgresSession::RunCreateDatabase(const Stmt& s) {
-  if (trancount_ > 0) ThrowSql("CREATE DATABASE statement not allowed within multi-statement transaction.");
+  if (trancount_ > 0)
+    ThrowSql("CREATE DATABASE statement not allowed within multi-statement transaction.");
   PostgresRows rows;
   link_->Run("SELECT 1 FROM pg_database WHERE datname = $1", {Value::Text(s.database)}, &rows);
   if (!rows.rows.empty()) {
@@ -485,9 +502,10 @@ void PostgresSession::RunSpSpaceUsed(const std::vector<Value>& args) {
                  "), pg_table_size($1::regclass), pg_indexes_size($1::regclass)",
              {Value::Text(name)}, &rows);
   const std::vector<Value>& r = rows.rows[0];
-  DeliverRow({Value::Text(table), Value::Text(std::to_string(r[0].i)), Value::Text(kb(r[1].i + r[2].i)),
-              Value::Text(kb(r[1].i)), Value::Text(kb(r[2].i)), Value::Text("0 KB")},
-             {"name", "rows", "reserved", "data", "index_size", "unused"});
+  DeliverRow(
+      {Value::Text(table), Value::Text(std::to_string(r[0].i)), Value::Text(kb(r[1].i + r[2].i)),
+       Value::Text(kb(r[1].i)), Value::Text(kb(r[2].i)), Value::Text("0 KB")},
+      {"name", "rows", "reserved", "data", "index_size", "unused"});
 }
 
 // ---- transactions ----

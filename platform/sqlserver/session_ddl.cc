@@ -5,9 +5,9 @@
 
 #include <random>
 
+#include "platform/sqlserver/column_rules.h"
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/master.h"
-#include "platform/sqlserver/column_rules.h"
 #include "platform/sqlserver/session.h"
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/text_util.h"

@@ -115,8 +115,6 @@ const std::string& Connection::database() const {
   return postgres_ ? postgres_->database() : session_->database();
 }
 
-bool Connection::Reset() {
-  return postgres_ ? postgres_->Reset() : session_->Reset();
-}
+bool Connection::Reset() { return postgres_ ? postgres_->Reset() : session_->Reset(); }
 
 }  // namespace tellwen::sqlserver

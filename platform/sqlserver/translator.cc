@@ -47,7 +47,10 @@ std::string Translator::Literal(const Value& v) {
       case Value::Type::kFloat: {
         char buf[40];
         snprintf(buf, sizeof buf, "%.17g", v.f);
-        return buf;
+        std::string text = buf;
+        // Still a float when it holds a whole number ("7.0 / 2" is 3.5).
+        if (text.find_first_of(".eEni") == std::string::npos) text += ".0";
+        return text;
       }
       default: {
         std::string r = "'";
@@ -70,6 +73,8 @@ std::string Translator::Literal(const Value& v) {
 std::string Translator::Collated(const Expr& e) {
   std::string s = Expression(e);
   if (IsColumn(e) || IsNumeric(e)) return s;
+  // The server takes a collation on texts only.
+  if (postgres_ && StaticType(e) != TypeClass::kText) return s;
   return s + " COLLATE TSQL";
 }
 
@@ -84,7 +89,11 @@ std::string Translator::Compare(const std::string& op, const Expr& a, const Expr
       left = "rtrim(" + left + ", ' ')";
       right = "rtrim(" + right + ", ' ')";
     }
-    right += " COLLATE TSQL";
+    if (!postgres_ || StaticType(b) == TypeClass::kText) {
+      right += " COLLATE TSQL";
+    } else if (StaticType(a) == TypeClass::kText) {
+      left += " COLLATE TSQL";
+    }
   }
   return "(" + left + " " + op + " " + right + ")";
 }
@@ -139,6 +148,24 @@ std::string Translator::Expression(const Expr& e) {
     case Expr::Kind::kFunction:
       return Function(e);
     case Expr::Kind::kCast: {
+      if (postgres_) {
+        // The server's functions return one type each: the one of the target's kind.
+        const TypeClass target = e.type.Class();
+        const char* kind = target == TypeClass::kInteger    ? "int"
+                           : target == TypeClass::kFloat    ? "float"
+                           : target == TypeClass::kDateTime ? "datetime"
+                                                            : "text";
+        std::string r = "tsql_convert_" + std::string(kind) + "('" + e.type.ToString() + "', " +
+                        Expression(*e.args[0]);
+        if (target == TypeClass::kText) {
+          if (e.args.size() > 1) {
+            r += ", CAST(" + Expression(*e.args[1]) + " AS integer)";
+          } else if (StaticType(*e.args[0]) == TypeClass::kDateTime) {
+            r += ", 0";  // a datetime converts to text in style 0
+          }
+        }
+        return r + ")";
+      }
       std::string r = "tsql_convert('" + e.type.ToString() + "', ";
       r += Expression(*e.args[0]);
       if (e.args.size() > 1) {
@@ -200,8 +227,11 @@ std::string Translator::Expression(const Expr& e) {
     }
     case Expr::Kind::kLike: {
       if (postgres_) {
+        // The columns' collation is nondeterministic, which the server's
+        // pattern matching refuses: the value goes as a plain text.
         std::string r = e.negated ? "(NOT tsql.like(" : "(tsql.like(";
-        r += Expression(*e.args[0]) + ", " + Expression(*e.args[1]);
+        r += "CAST(" + Expression(*e.args[0]) + " AS text) COLLATE ucs_basic, " +
+             Expression(*e.args[1]);
         if (e.args.size() > 2) r += ", " + Expression(*e.args[2]);
         return r + "))";
       }

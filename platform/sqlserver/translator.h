@@ -131,7 +131,7 @@ class Translator {
   const TranslatorContext& context_;
   Planner planner_;
   bool inline_literals_;
-  bool postgres_;  // the PostgreSQL dialect (postgres_dialect.h)
+  bool postgres_;                           // the PostgreSQL dialect (postgres_dialect.h)
   const RowidTable* plus_rowid_ = nullptr;  // set while WalkingWhere writes an OR
   // The ORDER BY of the single-core SELECT being written, for its core,
   // and whether that SELECT has FETCH.

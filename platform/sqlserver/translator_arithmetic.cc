@@ -88,7 +88,8 @@ std::string Translator::Arithmetic(const Expr& e) {
       call = "tsql_mod(";
     }
     if (call) {
-      if (open_call == call && call_operands < kOperandsPerCall) {
+      // The server's functions take two operands.
+      if (open_call == call && call_operands < kOperandsPerCall && !postgres_) {
         body.pop_back();  // the call's ")"
         ++call_operands;
       } else {

@@ -74,6 +74,11 @@ std::string Translator::Function(const Expr& e) {
   if (e.name == "year" || e.name == "month" || e.name == "day") {
     return "tsql_datepart('" + e.name + "', " + Expression(*e.args[0]) + ")";
   }
+  if (postgres_ && (e.name == "upper" || e.name == "lower")) {
+    // SQL Server's, as the embedded engine's: ASCII letters only.
+    return std::string(info.sqlite_name) + "(CAST(" + Expression(*e.args[0]) +
+           " AS text) COLLATE ucs_basic)";
+  }
   std::string r = std::string(info.sqlite_name) + "(";
   if (e.distinct) r += "DISTINCT ";
   for (int i = 0; i < n; ++i) {

@@ -1,5 +1,5 @@
-// The database session with SqlEngine "postgresql": the stored settings and
-// a connection test reach a real PostgreSQL server of the test's own.
+// The database session with SqlEngine "postgresql": the stored settings, a
+// connection test and batches reach a real PostgreSQL server of the test's own.
 #include <gtest/gtest.h>
 
 #include "common/db_session.h"
@@ -36,10 +36,13 @@ TEST(PostgresSession, StoredEngineAndTestReachTheServer) {
   wrong.engine = kEngineEmbedded;
   EXPECT_FALSE(TestConnection(wrong, {5, 30}, &source, &description));
 
-  // A batch goes to that server's engine, which says it runs none yet.
-  const SqlResult r = RunSql("select 1", 1, SqlCaller::kMonitorRound);
-  EXPECT_TRUE(r.error);
-  EXPECT_NE(r.error_text.find("PostgreSQL engine"), std::string::npos) << r.error_text;
+  // Batches go to that server, pooled or not.
+  SqlResult r = RunSql("select 1 + 1, 'a' + 'b'", 2, SqlCaller::kMonitorRound);
+  EXPECT_FALSE(r.error) << r.error_text;
+  EXPECT_EQ(r.rows, (SqlRows{{"2", "ab"}}));
+  r = RunSql("select db_name()", 1, SqlCaller::kQuerySearch);
+  EXPECT_TRUE(r.error);  // refused by that server, in the designed text
+  EXPECT_EQ(r.error_text.rfind("unexpected error: ", 0), 0u) << r.error_text;
 }
 
 }  // namespace

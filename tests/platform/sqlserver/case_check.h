@@ -39,8 +39,7 @@ inline std::string StepMismatch(const CaseStep& step, bool ok, const BatchResult
     case CaseStep::Expect::kError:
       return error.description == step.error ? "" : "error: " + error.description;
     case CaseStep::Expect::kErrorPrefix:
-      return error.description.rfind(step.error, 0) == 0 ? ""
-                                                          : "error: " + error.description;
+      return error.description.rfind(step.error, 0) == 0 ? "" : "error: " + error.description;
   }
   return "";
 }

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iostream>
-
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/sql_server.h"
 #include "tests/support/postgres_server.h"
@@ -130,32 +127,6 @@ TEST_F(PostgresLinkTest, RefusalsSayWhy) {
   closed.data_source = "127.0.0.1,x";
   EXPECT_FALSE(PostgresLink::Open(closed, &error));
   EXPECT_NE(error.description.find("does not name a PostgreSQL server"), std::string::npos);
-}
-
-TEST_F(PostgresLinkTest, ScratchBatches) {
-  SqlError error;
-  std::unique_ptr<Connection> c = Connection::Open(Options(), &error);
-  ASSERT_TRUE(c) << error.description;
-  const char* env = getenv("PGBATCHES");
-  std::ifstream in(env ? env : "/tmp/pgbatches.sql");
-  std::string line, batch;
-  auto run = [&] {
-    if (batch.empty()) return;
-    BatchResult result;
-    SqlError e;
-    bool ok = c->Execute(batch, &result, &e);
-    std::cout << "== " << batch << (ok ? "  -> ok" : "  -> ERROR " + e.description) << "\n";
-    for (auto& row : result.rows) {
-      std::cout << "   ";
-      for (auto& v : row) std::cout << (v.IsNull() ? "NULL" : v.ToText()) << " | ";
-      std::cout << "\n";
-    }
-    batch.clear();
-  };
-  while (std::getline(in, line)) {
-    if (line == "go") run(); else batch += line + "\n";
-  }
-  run();
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Test support for the update script on the embedded SQL server: a scratch
+// Test support for the update script on the embedded SQL server (or on a
+// PostgreSQL server, see OnPostgres): a scratch
 // settings store and data folder with the database "kiv", index files written
 // by the test, the update job run headless, and helpers that read the
 // catalog back as texts.
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,7 +21,9 @@
 #include "common/kiv_registry.h"
 #include "indexer/core/update_headless.h"
 #include "tests/base/recording_messages.h"
+#include "common/settings.h"
 #include "tests/support/file_text.h"
+#include "tests/support/postgres_server.h"
 #include "tests/support/scratch_store.h"
 
 namespace tellwen::testing {
@@ -35,7 +39,19 @@ struct Entry {
 class CatalogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(dir_.CreateDatabase(), "");
+    if (OnPostgres()) {
+      std::string why;
+      postgres_ = PostgresServer::Start(&why);
+      if (!postgres_) GTEST_SKIP() << "no PostgreSQL server: " << why;
+      RegistrySettings store;
+      StoreConnectionSettings(store, {postgres_->DataSource(), "master", PostgresServer::kUser,
+                                      postgres_->password(), kEnginePostgresql});
+      const SqlResult created = RunSql("create database [kiv]", 0, SqlCaller::kSetupDatabase);
+      ASSERT_FALSE(created.error) << created.error_text;
+      store.SetValue("SqlDatabase", "kiv");
+    } else {
+      ASSERT_EQ(dir_.CreateDatabase(), "");
+    }
     CKIVRegistry settings;
     settings.SetValue("TemporaryFolder", dir_.path() + "/");
     settings.SetValue("SqlLogFolder", dir_.path() + "/");
@@ -125,7 +141,15 @@ class CatalogTest : public ::testing::Test {
     EXPECT_EQ(browse.rows.size(), static_cast<size_t>(files));
   }
 
+  // TELLWEN_TEST_ENGINE=postgresql: the catalog lives on a PostgreSQL server
+  // the test starts (the ctest label "postgresql" runs the tests so).
+  static bool OnPostgres() {
+    const char* engine = std::getenv("TELLWEN_TEST_ENGINE");
+    return engine != nullptr && IsPostgresqlEngine(engine);
+  }
+
   ScratchStore dir_;
+  std::unique_ptr<PostgresServer> postgres_;
   ScopedRecordingMessages messages_;
   std::string output_;
 };

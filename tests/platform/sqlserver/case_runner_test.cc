@@ -52,6 +52,7 @@ TEST(CaseFile, ReadsStepsRowsAndErrors) {
                             "  1 | \"\"\n"
                             "\n"
                             "case two\n"
+                            "embedded-only the other engine says it otherwise\n"
                             "sql select * from x\n"
                             "error-prefix Invalid\n",
                             &cases, &error))
@@ -62,6 +63,8 @@ TEST(CaseFile, ReadsStepsRowsAndErrors) {
   EXPECT_EQ(cases[0].steps[1].rows, (std::vector<std::string>{"1 | \"\""}));
   EXPECT_EQ(cases[1].steps[0].expect, CaseStep::Expect::kErrorPrefix);
   EXPECT_EQ(cases[1].steps[0].error, "Invalid");
+  EXPECT_EQ(cases[0].embedded_only, "");
+  EXPECT_EQ(cases[1].embedded_only, "the other engine says it otherwise");
 }
 
 TEST(CaseFile, RefusesWhatItCannotCheck) {
@@ -74,6 +77,8 @@ TEST(CaseFile, RefusesWhatItCannotCheck) {
            "case a\nsql select 1\nrowz\n",                          // unknown keyword
            "case a\nsql select 1\nok\n  stray\n",                   // indented line after ok
            "case a\nok\n",                                          // expectation without sql
+           "case a\nsql select 1\nok\nembedded-only why\n",           // after a step
+           "case a\nembedded-only\nsql select 1\nok\n",               // without a reason
        }) {
     std::vector<Case> cases;
     std::string error;

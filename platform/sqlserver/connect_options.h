@@ -26,7 +26,8 @@ struct EnvironmentOptions {
   // compare, or to rule the index out).
   bool substring_index_reads = true;
   // TELLWEN_SQL_TRACE set (to anything): every SQLite statement that the
-  // connection compiles is written to stderr ("sqlite: <text>").
+  // connection compiles is written to stderr ("sqlite: <text>"), every
+  // statement a PostgreSQL connection sends ("postgres: <text>").
   bool trace_statements = false;
 };
 

@@ -4,7 +4,9 @@
 // (functions.cc), with the same error texts (raised as errors whose message
 // is that text). The SQL is postgres_functions.sql, compiled in.
 //
-// InstallPostgresFunctions puts the library on a database. It is cheap when
+// InstallPostgresFunctions puts the library on a database, with the
+// engine's own objects (postgres_session.h): the collation "tsql" and the
+// table tsql_procedures. It is cheap when
 // the library is there already: tsql.library_version() names the installed
 // version (a hash of the library's text), and everything is re-created only
 // when it differs. The installation runs in one transaction (the caller's,
@@ -79,6 +81,14 @@
 //     convert(type, value [, style]) -> text   any of them, the result as
 //         the embedded engine writes it.
 //     A type of another kind than the function's is an error.
+//   Objects (the tables and procedures of the database)
+//     objects() -> (name, type 'U' or 'P', temp)   what dbo.sysobjects lists.
+//     object_id(name) -> bigint          OBJECT_ID: objid of the object the
+//         (bracketed, dotted) name names, NULL when there is none.
+//     objectproperty(id, property) -> integer   IsUserTable, IsTable,
+//         IsProcedure; NULL for another property or an unknown id.
+//   servername() -> text                @@SERVERNAME: the cluster name, else
+//       the server's address ("localhost" over a local socket).
 //   getdate() -> timestamp               the server's local time, whole seconds.
 //   library_version() -> text
 //

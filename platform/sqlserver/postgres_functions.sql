@@ -9,8 +9,25 @@
 --
 -- Dates work in whole seconds, as the embedded engine keeps them: a
 -- timestamp's fraction of a second is dropped on the way in.
+--
+-- Local text variables are declared COLLATE "C": PL/pgSQL gives them the
+-- call's collation otherwise, and the columns' collation (nondeterministic)
+-- is refused by pattern matching and substring searches.
 
 CREATE SCHEMA IF NOT EXISTS tsql;
+
+-- The engine's own objects in the database. "tsql" is the collation of every
+-- text column: case-insensitive (ICU, level 2). tsql_procedures holds the
+-- T-SQL procedures: the lower-case name, the CREATE PROCEDURE text, the
+-- name as written.
+DO $$
+BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'tsql') THEN
+    CREATE COLLATION public.tsql (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
+  END IF;
+END
+$$;
+CREATE TABLE IF NOT EXISTS public.tsql_procedures (name text PRIMARY KEY, definition text NOT NULL, written text NOT NULL);
 
 -- Text and comparison keys ------------------------------------------------
 
@@ -66,7 +83,7 @@ DECLARE
   chars text[];
   n integer;
   esc integer;
-  out text := '';
+  out text COLLATE "C" := '';
   last_any boolean := false;
   i integer := 1;
   j integer;
@@ -76,7 +93,7 @@ DECLARE
   lo integer;
   hi integer;
   negated boolean;
-  ranges text;
+  ranges text COLLATE "C";
 BEGIN
   IF pattern IS NULL OR (has_escape AND escape IS NULL) THEN RETURN NULL; END IF;
   esc := tsql.like_escape(escape, has_escape);
@@ -165,15 +182,15 @@ DECLARE
   chars text[];
   n integer;
   esc integer;
-  out text := '';
+  out text COLLATE "C" := '';
   i integer := 1;
   j integer;
   k integer;
   closing integer;
   c integer;
   single integer;
-  piece text;
-  piece_wild text;
+  piece text COLLATE "C";
+  piece_wild text COLLATE "C";
   last_any boolean := false;
 BEGIN
   IF pattern IS NULL OR (has_escape AND escape IS NULL) THEN RETURN NULL; END IF;
@@ -288,10 +305,10 @@ $$;
 CREATE OR REPLACE FUNCTION tsql.replace(value text, search text, replacement text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
 DECLARE
-  folded text;
-  needle text := tsql.fold_chars(search) COLLATE "C";
+  folded text COLLATE "C";
+  needle text COLLATE "C" := tsql.fold_chars(search) COLLATE "C";
   m integer := char_length(search);
-  out text := '';
+  out text COLLATE "C" := '';
   p integer;
 BEGIN
   IF m = 0 THEN RETURN value; END IF;
@@ -477,8 +494,8 @@ $$;
 CREATE OR REPLACE FUNCTION tsql.text_to_integer(value text) RETURNS bigint
 LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
 DECLARE
-  t text := btrim(value, E' \t\n\r\f' || chr(11));
-  digits text;
+  t text COLLATE "C" := btrim(value, E' \t\n\r\f' || chr(11));
+  digits text COLLATE "C";
 BEGIN
   IF t = '' THEN RETURN 0; END IF;
   IF t !~ '^[+-]?[0-9]+$' THEN RETURN NULL; END IF;
@@ -495,7 +512,7 @@ $$;
 CREATE OR REPLACE FUNCTION tsql.text_to_float(value text) RETURNS double precision
 LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
 DECLARE
-  t text := btrim(value, E' \t\n\r\f' || chr(11));
+  t text COLLATE "C" := btrim(value, E' \t\n\r\f' || chr(11));
   r double precision;
 BEGIN
   IF t = '' THEN RETURN 0; END IF;
@@ -520,7 +537,7 @@ DECLARE
   n integer := length(s);
   cnt integer;
   pm boolean;
-  spaces text := E' \t\n\r\f' || chr(11);
+  spaces text COLLATE "C" := E' \t\n\r\f' || chr(11);
 BEGIN
   ok := false; h := 0; mi := 0; se := 0; pos := from_pos;
   WHILE pos <= n AND strpos(spaces, substr(s, pos, 1)) > 0 LOOP pos := pos + 1; END LOOP;
@@ -566,7 +583,7 @@ $$;
 CREATE OR REPLACE FUNCTION tsql.parse_datetime(value text) RETURNS timestamp
 LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
 DECLARE
-  s text := value;
+  s text COLLATE "C" := value;
   n integer := length(value);
   i integer := 1;
   y integer := 1900;
@@ -582,7 +599,7 @@ DECLARE
   cnt integer;
   months text[] := ARRAY['january', 'february', 'march', 'april', 'may', 'june', 'july',
                          'august', 'september', 'october', 'november', 'december'];
-  spaces text := E' \t\n\r\f' || chr(11);
+  spaces text COLLATE "C" := E' \t\n\r\f' || chr(11);
   time_ok boolean;
 BEGIN
   -- Blanks.
@@ -776,14 +793,14 @@ LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
 DECLARE
   century boolean := style >= 100 OR style IN (0, 9, 13, 20, 21, 23, 25);
   base integer := CASE WHEN style >= 100 THEN style - 100 ELSE style END;
-  yyyy text := to_char(value, 'YYYY');
-  yy text := CASE WHEN century THEN to_char(value, 'YYYY') ELSE to_char(value, 'YY') END;
-  mm text := to_char(value, 'MM');
-  dd text := to_char(value, 'DD');
-  mon text := to_char(value, 'Mon');
-  d2 text := lpad(extract(day FROM value)::text, 2);
-  h12 text := lpad(to_char(value, 'FMHH12'), 2);
-  ampm text := to_char(value, 'AM');
+  yyyy text COLLATE "C" := to_char(value, 'YYYY');
+  yy text COLLATE "C" := CASE WHEN century THEN to_char(value, 'YYYY') ELSE to_char(value, 'YY') END;
+  mm text COLLATE "C" := to_char(value, 'MM');
+  dd text COLLATE "C" := to_char(value, 'DD');
+  mon text COLLATE "C" := to_char(value, 'Mon');
+  d2 text COLLATE "C" := lpad(extract(day FROM value)::text, 2);
+  h12 text COLLATE "C" := lpad(to_char(value, 'FMHH12'), 2);
+  ampm text COLLATE "C" := to_char(value, 'AM');
 BEGIN
   CASE
     WHEN base = 1 THEN RETURN mm || '/' || dd || '/' || yy;
@@ -925,7 +942,7 @@ CREATE OR REPLACE FUNCTION tsql.parse_type(type text, OUT name text, OUT length 
                                            OUT scale integer, OUT kind text)
 LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
 DECLARE
-  m text[] := regexp_match(type,
+  m text[] := regexp_match(type COLLATE "C",
     '^\s*([A-Za-z_][A-Za-z0-9_]*)\s*(?:\(\s*([A-Za-z]+|[0-9]+)\s*(?:,\s*([0-9]+)\s*)?\))?\s*$');
 BEGIN
   IF m IS NULL THEN
@@ -1004,7 +1021,7 @@ BEGIN
     v := tsql.text_to_integer(t);
     IF v IS NULL THEN
       d := CASE WHEN ty.name IN ('decimal', 'numeric') THEN tsql.text_to_float(t) END;
-      dt := CASE WHEN d IS NULL AND strpos(t, ':') > 0 THEN tsql.parse_datetime(t) END;
+      dt := CASE WHEN d IS NULL AND strpos(t COLLATE "C", ':') > 0 THEN tsql.parse_datetime(t) END;
       IF d IS NOT NULL THEN
         v := tsql.float_bigint(tsql.round_away(d));
       ELSIF dt IS NOT NULL THEN
@@ -1039,7 +1056,7 @@ BEGIN
   ELSE
     v := tsql.text_to_float(t);
     IF v IS NULL THEN
-      dt := CASE WHEN strpos(t, ':') > 0 THEN tsql.parse_datetime(t) END;
+      dt := CASE WHEN strpos(t COLLATE "C", ':') > 0 THEN tsql.parse_datetime(t) END;
       IF dt IS NULL THEN
         RAISE EXCEPTION 'Error converting data type varchar to %.', ty.name;
       END IF;
@@ -1059,7 +1076,7 @@ CREATE OR REPLACE FUNCTION tsql.convert_text_of(type text, t text, i bigint, f d
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
 DECLARE
   ty record := tsql.parse_type(type);
-  s text;
+  s text COLLATE "C";
   dt timestamp;
   n integer;
 BEGIN
@@ -1300,4 +1317,64 @@ $$;
 CREATE OR REPLACE FUNCTION tsql.add(a double precision, b text) RETURNS double precision
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT a + tsql.convert_float('float', b)
+$$;
+
+-- The objects of the database as dbo.sysobjects, OBJECT_ID and
+-- OBJECTPROPERTY see them: its tables (the session's temporary ones marked
+-- temp) and its procedures (the engine's table of them left out).
+CREATE OR REPLACE FUNCTION tsql.objects() RETURNS TABLE (name text, type text, temp boolean)
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT c.relname::text, 'U', c.relpersistence = 't' FROM pg_class c
+ WHERE c.relkind IN ('r', 'p') AND c.relname <> 'tsql_procedures'
+   AND (c.relnamespace = 'public'::regnamespace OR c.relnamespace = pg_my_temp_schema())
+UNION ALL
+SELECT p.written, 'P', false FROM public.tsql_procedures p
+$$;
+
+-- The object's own name in a (bracketed, dotted) name: "[dbo].[t]" is "t".
+CREATE OR REPLACE FUNCTION tsql.object_part(name text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
+DECLARE
+  part text COLLATE "C" := '';
+  in_bracket boolean := false;
+  c text COLLATE "C";
+BEGIN
+  FOREACH c IN ARRAY regexp_split_to_array(name COLLATE ucs_basic, '') LOOP
+    IF c = '[' AND NOT in_bracket THEN
+      in_bracket := true;
+    ELSIF c = ']' AND in_bracket THEN
+      in_bracket := false;
+    ELSIF c = '.' AND NOT in_bracket THEN
+      part := '';
+    ELSE
+      part := part || c;
+    END IF;
+  END LOOP;
+  RETURN part;
+END
+$$;
+
+-- (Its parameter is not called "name": in the query that would be the
+-- column of objects().)
+CREATE OR REPLACE FUNCTION tsql.object_id(target text) RETURNS bigint
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT tsql.objid(o.name) FROM tsql.objects() o
+ WHERE lower(o.name) = lower(tsql.object_part(target))
+   AND o.temp = (left(tsql.object_part(target), 1) = '#')
+ LIMIT 1
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.objectproperty(id bigint, property text) RETURNS integer
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT CASE WHEN lower(property) IN ('isusertable', 'istable') THEN (o.type = 'U')::integer
+            WHEN lower(property) = 'isprocedure' THEN (o.type = 'P')::integer END
+  FROM tsql.objects() o WHERE tsql.objid(o.name) = id LIMIT 1
+$$;
+
+-- @@SERVERNAME: the server's cluster name when it has one, else the address
+-- the connection reached it on ("localhost" over a local socket).
+CREATE OR REPLACE FUNCTION tsql.servername() RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT coalesce(nullif(current_setting('cluster_name', true), ''), host(inet_server_addr()),
+                'localhost')
 $$;

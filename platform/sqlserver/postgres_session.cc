@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <random>
 
 #include "platform/sqlserver/column_rules.h"
@@ -38,34 +39,7 @@ PostgresSession::PostgresSession(std::unique_ptr<PostgresLink> link, std::string
 
 PostgresSession::~PostgresSession() = default;
 
-void PostgresSession::PrepareDatabase() {
-  PostgresRows rows;
-  RunPlain(
-      "SELECT to_regclass('public.tsql_procedures') IS NOT NULL AND EXISTS (SELECT 1 FROM "
-      "pg_collation WHERE collname = 'tsql')",
-      &rows);
-  if (!rows.rows.empty() && rows.rows[0][0].i == 1) {
-    InstallPostgresFunctions(*link_);
-    return;
-  }
-  // Two connections may prepare a new database at once: one at a time.
-  RunPlain("BEGIN");
-  try {
-    RunPlain("SELECT pg_advisory_xact_lock(7421001)");
-    RunPlain(
-        "DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'tsql') THEN "
-        "CREATE COLLATION public.tsql (provider = icu, locale = 'und-u-ks-level2', "
-        "deterministic = false); END IF; END $$");
-    RunPlain(
-        "CREATE TABLE IF NOT EXISTS public.tsql_procedures (name text PRIMARY KEY, "
-        "definition text NOT NULL)");
-    InstallPostgresFunctions(*link_);  // in this transaction
-    RunPlain("COMMIT");
-  } catch (const SqlException&) {
-    RunPlain("ROLLBACK");
-    throw;
-  }
-}
+void PostgresSession::PrepareDatabase() { InstallPostgresFunctions(*link_); }
 
 // ---- statements ----
 
@@ -85,7 +59,9 @@ int64_t PostgresSession::RunTranslated(const std::string& sql,
   }
   PostgresRows local;
   PostgresRows* out = rows ? rows : &local;
-  link_->Run(PostgresText(sql), values, out);
+  const std::string text = PostgresText(sql);
+  if (trace_statements_) fprintf(stderr, "postgres: %s\n", text.c_str());
+  link_->Run(text, values, out);
   return out->changed;
 }
 
@@ -398,8 +374,8 @@ void PostgresSession::RunCreateProcedure(const Stmt& s) {
   if (ProcedureExists(name) || TableExists(name)) {
     ThrowSql("There is already an object named '" + name + "' in the database.");
   }
-  link_->Run("INSERT INTO public.tsql_procedures (name, definition) VALUES ($1, $2)",
-             {Value::Text(NameOf(name)), Value::Text(s.create_text)});
+  link_->Run("INSERT INTO public.tsql_procedures (name, definition, written) VALUES ($1, $2, $3)",
+             {Value::Text(NameOf(name)), Value::Text(s.create_text), Value::Text(name)});
   procedures_.erase(NameOf(name));
 }
 

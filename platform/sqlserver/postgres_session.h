@@ -7,11 +7,11 @@
 //   - the collation "tsql" of every text column: case-insensitive (ICU,
 //     level 2). Trailing blanks count in it, unlike SQL Server's;
 //   - the table tsql_procedures (lower-case name, the CREATE PROCEDURE
-//     text): procedures stay T-SQL and are interpreted here;
-//   - the functions of the tsql schema, when postgres_functions.h installs
-//     them.
-// They are made when a connection first opens the database (not in the
-// maintenance database, "master").
+//     text, the name as written): procedures stay T-SQL and are
+//     interpreted here;
+//   - the functions of the tsql schema.
+// postgres_functions.h makes them when a connection first opens the
+// database (not in the maintenance database, "master").
 //
 // Names: the server's names are case-sensitive where T-SQL's are not, so
 // every quoted name is written in lower case (result columns too). #temp
@@ -46,6 +46,10 @@ class PostgresSession : public Interpreter {
 
   // See Connection::Reset.
   bool Reset();
+
+  // Whether every statement sent to the server is written to stderr
+  // ("postgres: <text>"; see ConnectOptions).
+  void set_trace_statements(bool trace) { trace_statements_ = trace; }
 
   // TranslatorContext
   bool PostgresDialect() const override { return true; }
@@ -94,10 +98,12 @@ class PostgresSession : public Interpreter {
   std::string ColumnDefinition(const ColumnDef& def);
   // The first row set of the batch, or the INSERT ... EXEC being filled.
   void Deliver(PostgresRows rows);
-  // Makes the collation, tsql_procedures and the functions when missing.
+  // Makes the collation, tsql_procedures and the functions when missing
+  // (postgres_functions.h).
   void PrepareDatabase();
 
   std::unique_ptr<PostgresLink> link_;
+  bool trace_statements_ = false;
 };
 
 }  // namespace tellwen::sqlserver

@@ -45,6 +45,7 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
       return nullptr;
     }
     connection->postgres_->set_command_timeout(options.command_timeout_seconds);
+    connection->postgres_->set_trace_statements(options.environment.trace_statements);
     return connection;
   }
   if (!IsLocalDataSource(options.data_source)) {

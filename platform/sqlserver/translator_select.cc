@@ -23,6 +23,11 @@ constexpr const char* kSysObjects =
     "UNION ALL "
     "SELECT tsql_objid(name), name COLLATE TSQL, 'P', 'P', 1, 0 FROM main._tsql_procedures)";
 
+// The same on the PostgreSQL engine (postgres_functions.h).
+constexpr const char* kPostgresSysObjects =
+    "(SELECT tsql.objid(name) AS id, name COLLATE tsql AS name, type AS xtype, type AS type, "
+    "1 AS uid, 0 AS parent_obj FROM tsql.objects() WHERE NOT temp)";
+
 }  // namespace
 
 std::string Translator::OrderTerm(const Expr& e, bool compound,
@@ -33,6 +38,11 @@ std::string Translator::OrderTerm(const Expr& e, bool compound,
   }
   std::string s = Expression(e);
   if (IsNumeric(e)) return s;
+  if (postgres_) {
+    // An output column is named bare there, and keeps the collation of
+    // what it selects; only a text expression takes the collation.
+    return IsColumn(e) || StaticType(e) != TypeClass::kText ? s : s + " COLLATE TSQL";
+  }
   if (IsColumn(e) && !compound) {
     // A plain column keeps its own collation (and its index); an alias of
     // an expression needs the collation spelled out.
@@ -261,7 +271,7 @@ std::string Translator::From(const TableRef& ref) {
     case TableRef::Kind::kTable: {
       std::string r;
       if (EqualsNoCase(ref.table.name, "sysobjects")) {
-        r = kSysObjects;
+        r = postgres_ ? kPostgresSysObjects : kSysObjects;
         r += " AS " + QuoteName(ref.alias.empty() ? "sysobjects" : ref.alias);
         return r;
       }

@@ -19,9 +19,9 @@
 
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
+#include "common/settings.h"
 #include "indexer/core/update_headless.h"
 #include "tests/base/recording_messages.h"
-#include "common/settings.h"
 #include "tests/support/file_text.h"
 #include "tests/support/postgres_server.h"
 #include "tests/support/scratch_store.h"

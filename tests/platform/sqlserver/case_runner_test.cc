@@ -77,8 +77,8 @@ TEST(CaseFile, RefusesWhatItCannotCheck) {
            "case a\nsql select 1\nrowz\n",                          // unknown keyword
            "case a\nsql select 1\nok\n  stray\n",                   // indented line after ok
            "case a\nok\n",                                          // expectation without sql
-           "case a\nsql select 1\nok\nembedded-only why\n",           // after a step
-           "case a\nembedded-only\nsql select 1\nok\n",               // without a reason
+           "case a\nsql select 1\nok\nembedded-only why\n",         // after a step
+           "case a\nembedded-only\nsql select 1\nok\n",             // without a reason
        }) {
     std::vector<Case> cases;
     std::string error;

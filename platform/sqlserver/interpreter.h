@@ -88,7 +88,12 @@ class Interpreter : public TranslatorContext {
   virtual void RunCreateDatabase(const Stmt& s) = 0;
   virtual void RunAlterLogin(const Stmt& s) = 0;
   virtual void RunDbcc(const Stmt& s) = 0;
-  virtual void RunSpRename(const std::vector<Value>& args) = 0;
+  // sp_rename's changes, its arguments checked (interpreter_exec.cc).
+  virtual void RenameTable(const std::string& from, const std::string& to) = 0;
+  virtual void RenameColumn(const std::string& table, const std::string& column,
+                            const std::string& to) = 0;
+  virtual bool TableExists(const std::string& name) = 0;
+  virtual bool ProcedureExists(const std::string& name) = 0;
   virtual void RunSpSpaceUsed(const std::vector<Value>& args) = 0;
   // BEGIN TRAN. list and next: the statements that follow it in its list
   // (nullptr when not known), for an engine that locks by what they write.
@@ -151,6 +156,7 @@ class Interpreter : public TranslatorContext {
   Scope RunNested(const std::vector<StmtPtr>& body, Scope scope);
   std::shared_ptr<Procedure> LoadProcedure(const std::string& name);
   void RunSystemProcedure(const std::string& name, const Stmt& s);
+  void RunSpRename(const std::vector<Value>& args);
 
   std::string database_;
   int command_timeout_seconds_ = 0;

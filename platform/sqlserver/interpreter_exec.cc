@@ -175,4 +175,44 @@ void Interpreter::RunSystemProcedure(const std::string& name, const Stmt& s) {
   ThrowSql("Could not find stored procedure '" + s.proc_name + "'.");
 }
 
+void Interpreter::RunSpRename(const std::vector<Value>& args) {
+  if (args.size() < 2)
+    ThrowSql(
+        "Procedure or function 'sp_rename' expects parameter '@newname', which was not supplied.");
+  std::string from = args[0].ToText();
+  const std::string to = args[1].ToText();
+  const std::string kind = args.size() > 2 ? Lower(args[2].ToText()) : "";
+  // Drop brackets and schema: '[dbo].[temp_aall]' -> temp_aall.
+  auto strip = [](std::string n) {
+    std::string out;
+    for (char c : n) {
+      if (c != '[' && c != ']') out.push_back(c);
+    }
+    if (strncasecmp(out.c_str(), "dbo.", 4) == 0) out = out.substr(4);
+    return out;
+  };
+  from = strip(from);
+  if (kind == "column") {
+    const size_t dot = from.rfind('.');
+    if (dot == std::string::npos)
+      ThrowSql(
+          "Either the parameter @objname is ambiguous or the claimed @objtype (column) is wrong.");
+    RenameColumn(from.substr(0, dot), from.substr(dot + 1), to);
+    return;
+  }
+  if (!kind.empty() && kind != "object") {
+    ThrowSql("sp_rename of an " + kind + " is not supported by this server.");
+  }
+  if (!TableExists(from)) {
+    ThrowSql("Either the parameter @objname is ambiguous or the claimed @objtype (" + kind +
+             ") is wrong.");
+  }
+  if (TableExists(to) || ProcedureExists(to)) {
+    ThrowSql("Error: The new name '" + to +
+             "' is already in use as a object name and would cause a duplicate that is not "
+             "permitted.");
+  }
+  RenameTable(from, to);
+}
+
 }  // namespace tellwen::sqlserver

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <random>
 
-#include "platform/sqlserver/column_rules.h"
+#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/insert_target.h"
 #include "platform/sqlserver/postgres_dialect.h"
 #include "platform/sqlserver/postgres_functions.h"
@@ -224,15 +224,7 @@ void PostgresSession::RunUpdate(const Stmt& s) {
     sql += QuoteName(s.assignments[i].first) + " = " + t.Expression(*s.assignments[i].second);
   }
   if (!s.from.empty()) {
-    // UPDATE t SET ... FROM u: the server names the target only once.
-    for (const auto& ref : s.from) {
-      if (ref->kind == TableRef::Kind::kTable &&
-          strcasecmp(ref->table.name.c_str(), s.table.name.c_str()) == 0) {
-        ThrowSql(
-            "UPDATE ... FROM that lists the updated table again is not supported by this "
-            "server.");
-      }
-    }
+    CheckUpdateFrom(s);
     sql += " FROM " + t.FromList(s.from);
   }
   if (s.where) sql += " WHERE " + t.Expression(*s.where);
@@ -310,13 +302,8 @@ void PostgresSession::RunDropTable(const Stmt& s) {
 
 void PostgresSession::RunAlterTableAdd(const Stmt& s) {
   if (!TableExists(s.table.name)) ThrowSql("Invalid object name '" + s.table.name + "'.");
+  CheckAddedColumns(s.column_defs);
   for (const ColumnDef& def : s.column_defs) {
-    if (def.identity) ThrowSql("Adding an identity column is not supported by this server.");
-    if (def.not_null && !def.default_value) {
-      ThrowSql(
-          "ALTER TABLE only allows columns to be added that can contain nulls, or have a "
-          "DEFAULT definition specified.");
-    }
     RunTranslated("ALTER TABLE " + TableName(s.table) + " ADD COLUMN " + ColumnDefinition(def), {});
   }
 }
@@ -419,41 +406,14 @@ void PostgresSession::RunDbcc(const Stmt&) {
   // The server reclaims space by itself (autovacuum).
 }
 
-void PostgresSession::RunSpRename(const std::vector<Value>& args) {
-  if (args.size() < 2) {
-    ThrowSql(
-        "Procedure or function 'sp_rename' expects parameter '@newname', which was not supplied.");
-  }
-  std::string from;
-  for (char c : args[0].ToText()) {
-    if (c != '[' && c != ']') from += c;
-  }
-  if (strncasecmp(from.c_str(), "dbo.", 4) == 0) from = from.substr(4);
-  const std::string to = args[1].ToText();
-  const std::string kind = args.size() > 2 ? Lower(args[2].ToText()) : "";
-  if (kind == "column") {
-    const size_t dot = from.rfind('.');
-    if (dot == std::string::npos) {
-      ThrowSql(
-          "Either the parameter @objname is ambiguous or the claimed @objtype (column) is wrong.");
-    }
-    RunTranslated("ALTER TABLE " + QuoteName(from.substr(0, dot)) + " RENAME COLUMN " +
-                      QuoteName(from.substr(dot + 1)) + " TO " + QuoteName(to),
-                  {});
-    return;
-  }
-  if (!kind.empty() && kind != "object") {
-    ThrowSql("sp_rename of an " + kind + " is not supported by this server.");
-  }
-  if (!TableExists(from)) {
-    ThrowSql("Either the parameter @objname is ambiguous or the claimed @objtype (" + kind +
-             ") is wrong.");
-  }
-  if (TableExists(to) || ProcedureExists(to)) {
-    ThrowSql("Error: The new name '" + to +
-             "' is already in use as a object name and would cause a duplicate that is not "
-             "permitted.");
-  }
+void PostgresSession::RenameColumn(const std::string& table, const std::string& column,
+                                   const std::string& to) {
+  RunTranslated("ALTER TABLE " + QuoteName(table) + " RENAME COLUMN " + QuoteName(column) +
+                    " TO " + QuoteName(to),
+                {});
+}
+
+void PostgresSession::RenameTable(const std::string& from, const std::string& to) {
   RunTranslated("ALTER TABLE " + QuoteName(from) + " RENAME TO " + QuoteName(to), {});
 }
 

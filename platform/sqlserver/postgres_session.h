@@ -71,7 +71,9 @@ class PostgresSession : public Interpreter {
   void RunCreateDatabase(const Stmt& s) override;
   void RunAlterLogin(const Stmt& s) override;
   void RunDbcc(const Stmt& s) override;
-  void RunSpRename(const std::vector<Value>& args) override;
+  void RenameTable(const std::string& from, const std::string& to) override;
+  void RenameColumn(const std::string& table, const std::string& column,
+                    const std::string& to) override;
   void RunSpSpaceUsed(const std::vector<Value>& args) override;
   void BeginTran(const std::vector<StmtPtr>* list, size_t next) override;
   void CommitTran() override;
@@ -89,12 +91,12 @@ class PostgresSession : public Interpreter {
                         PostgresRows* rows = nullptr);
   // Runs text as it is (no parameters), for the engine's own statements.
   void RunPlain(const std::string& sql, PostgresRows* rows = nullptr);
-  bool TableExists(const std::string& name);
+  bool TableExists(const std::string& name) override;
   // The columns of table as inserts see them; throws when there is no such table.
   std::vector<ColumnInfo> TableColumns(const std::string& table);
   // The server's name of table's index, "" when there is none.
   std::string IndexName(const std::string& table, const std::string& index);
-  bool ProcedureExists(const std::string& name);
+  bool ProcedureExists(const std::string& name) override;
   std::string ColumnDefinition(const ColumnDef& def);
   // The first row set of the batch, or the INSERT ... EXEC being filled.
   void Deliver(PostgresRows rows);

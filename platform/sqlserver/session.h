@@ -81,7 +81,9 @@ class Session : public Interpreter {
   void RunCreateDatabase(const Stmt& s) override;
   void RunAlterLogin(const Stmt& s) override;
   void RunDbcc(const Stmt& s) override;
-  void RunSpRename(const std::vector<Value>& args) override;
+  void RenameTable(const std::string& from, const std::string& to) override;
+  void RenameColumn(const std::string& table, const std::string& column,
+                    const std::string& to) override;
   void RunSpSpaceUsed(const std::vector<Value>& args) override;
   void BeginTran(const std::vector<StmtPtr>* list, size_t next) override;
   void CommitTran() override;
@@ -142,12 +144,12 @@ class Session : public Interpreter {
   // expr_sql converted to the column's type when the column needs it.
   std::string Converted(const std::string& table, const std::string& column,
                         const std::string& expr_sql);
-  bool TableExists(const std::string& name);
+  bool TableExists(const std::string& name) override;
   // The schema holding table ("temp", "main" or "logs"), or the one CREATE
   // TABLE puts it in when it does not exist yet.
   std::string SchemaOf(const std::string& table);
   bool IsLogTable(const std::string& table) const;
-  bool ProcedureExists(const std::string& name);
+  bool ProcedureExists(const std::string& name) override;
   void SchemaChanged();
   // The same after a change of #temp tables only: the catalog's and the log
   // file's tables keep their cached columns.

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "platform/sqlserver/column_rules.h"
+#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/master.h"
 #include "platform/sqlserver/session.h"
@@ -216,13 +216,8 @@ void Session::RunDropTable(const Stmt& s) {
 
 void Session::RunAlterTableAdd(const Stmt& s) {
   if (!TableExists(s.table.name)) ThrowSql("Invalid object name '" + s.table.name + "'.");
+  CheckAddedColumns(s.column_defs);
   for (const ColumnDef& def : s.column_defs) {
-    if (def.identity) ThrowSql("Adding an identity column is not supported by this server.");
-    if (def.not_null && !def.default_value) {
-      ThrowSql(
-          "ALTER TABLE only allows columns to be added that can contain nulls, or have a "
-          "DEFAULT definition specified.");
-    }
     bool rowid_identity = true;
     int identities = 0;
     RunSqlite("ALTER TABLE " + TableName(s.table) + " ADD COLUMN " +

@@ -1,5 +1,5 @@
-// The session's system procedures on SQLite (sp_rename, sp_spaceused) and
-// the stored text of procedures.
+// The session's system procedures on SQLite (sp_rename's changes,
+// sp_spaceused) and the stored text of procedures.
 #include <strings.h>
 
 #include "platform/sqlserver/session.h"
@@ -19,46 +19,15 @@ std::optional<std::string> Session::ProcedureDefinition(const std::string& name)
   return text;
 }
 
-void Session::RunSpRename(const std::vector<Value>& args) {
-  if (args.size() < 2)
-    ThrowSql(
-        "Procedure or function 'sp_rename' expects parameter '@newname', which was not supplied.");
-  std::string from = args[0].ToText();
-  const std::string to = args[1].ToText();
-  const std::string kind = args.size() > 2 ? Lower(args[2].ToText()) : "";
-  // Drop brackets and schema: '[dbo].[temp_aall]' -> temp_aall.
-  auto strip = [](std::string n) {
-    std::string out;
-    for (char c : n) {
-      if (c != '[' && c != ']') out.push_back(c);
-    }
-    if (strncasecmp(out.c_str(), "dbo.", 4) == 0) out = out.substr(4);
-    return out;
-  };
-  from = strip(from);
-  if (kind == "column") {
-    const size_t dot = from.rfind('.');
-    if (dot == std::string::npos)
-      ThrowSql(
-          "Either the parameter @objname is ambiguous or the claimed @objtype (column) is wrong.");
-    RunSqlite("ALTER TABLE " + QuoteName(from.substr(0, dot)) + " RENAME COLUMN " +
-                  QuoteName(from.substr(dot + 1)) + " TO " + QuoteName(to),
-              {});
-    SchemaChanged();
-    return;
-  }
-  if (!kind.empty() && kind != "object") {
-    ThrowSql("sp_rename of an " + kind + " is not supported by this server.");
-  }
-  if (!TableExists(from)) {
-    ThrowSql("Either the parameter @objname is ambiguous or the claimed @objtype (" + kind +
-             ") is wrong.");
-  }
-  if (TableExists(to) || ProcedureExists(to)) {
-    ThrowSql("Error: The new name '" + to +
-             "' is already in use as a object name and would cause a duplicate that is not "
-             "permitted.");
-  }
+void Session::RenameColumn(const std::string& table, const std::string& column,
+                           const std::string& to) {
+  RunSqlite("ALTER TABLE " + QuoteName(table) + " RENAME COLUMN " + QuoteName(column) + " TO " +
+                QuoteName(to),
+            {});
+  SchemaChanged();
+}
+
+void Session::RenameTable(const std::string& from, const std::string& to) {
   RunSqlite("ALTER TABLE " + QuoteName(from) + " RENAME TO " + QuoteName(to), {});
   RenameSubstringIndexes(from, to);
   SchemaChanged();

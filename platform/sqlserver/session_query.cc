@@ -6,6 +6,7 @@
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/session.h"
+#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/text_util.h"
 
@@ -174,15 +175,7 @@ void Session::RunUpdate(const Stmt& s) {
            Converted(s.table.name, s.assignments[i].first, value);
   }
   if (!s.from.empty()) {
-    // UPDATE t SET ... FROM t JOIN u: SQLite names the target only once.
-    for (const auto& ref : s.from) {
-      if (ref->kind == TableRef::Kind::kTable &&
-          strcasecmp(ref->table.name.c_str(), s.table.name.c_str()) == 0) {
-        ThrowSql(
-            "UPDATE ... FROM that lists the updated table again is not supported by this "
-            "server.");
-      }
-    }
+    CheckUpdateFrom(s);  // UPDATE t SET ... FROM t JOIN u: SQLite names the target once
     sql += " FROM " + t.FromList(s.from);
   }
   if (s.where) sql += " WHERE " + t.Expression(*s.where);

@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/sqlserver/connect_options.h"
+
 namespace tellwen::testing {
 
 class PostgresServer {
@@ -32,6 +34,19 @@ class PostgresServer {
   const std::string& password() const { return password_; }
   // "127.0.0.1,<port>": the server as a connection string's Data Source names it.
   std::string DataSource() const;
+  // The options of a connection to database on this server as kUser
+  // (timeouts: 5 s to connect, 30 s per batch), for a test to adjust.
+  sqlserver::ConnectOptions Options(const std::string& database) const {
+    sqlserver::ConnectOptions o;
+    o.engine = sqlserver::SqlEngine::kPostgresql;
+    o.data_source = DataSource();
+    o.database = database;
+    o.user = kUser;
+    o.password = password_;
+    o.connection_timeout_seconds = 5;
+    o.command_timeout_seconds = 30;
+    return o;
+  }
   // Runs sql with psql as the superuser in database (over the socket);
   // true when it succeeded. Its output goes to *output when given.
   bool Psql(const std::string& database, const std::string& sql,

@@ -21,15 +21,8 @@ TEST(PostgresCases, EveryCaseGivesWhatItGivesOnTheEmbeddedEngine) {
   std::unique_ptr<PostgresServer> server = PostgresServer::Start(&why);
   if (!server) GTEST_SKIP() << "no PostgreSQL server: " << why;
   auto connect = [&](const std::string& database) {
-    ConnectOptions o;
-    o.engine = SqlEngine::kPostgresql;
-    o.data_source = server->DataSource();
-    o.database = database;
-    o.user = PostgresServer::kUser;
-    o.password = server->password();
-    o.command_timeout_seconds = 30;
     SqlError error;
-    std::unique_ptr<Connection> c = Connection::Open(o, &error);
+    std::unique_ptr<Connection> c = Connection::Open(server->Options(database), &error);
     EXPECT_TRUE(c) << database << ": " << error.description;
     return c;
   };

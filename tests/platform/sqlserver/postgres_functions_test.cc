@@ -40,13 +40,7 @@ class PostgresFunctionsTest : public ::testing::Test {
   void TearDown() override { sqlite3_close(db_); }
 
   static std::unique_ptr<PostgresLink> Link(const std::string& database) {
-    ConnectOptions o;
-    o.engine = SqlEngine::kPostgresql;
-    o.data_source = server_->DataSource();
-    o.database = database;
-    o.user = PostgresServer::kUser;
-    o.password = server_->password();
-    o.connection_timeout_seconds = 5;
+    const ConnectOptions o = server_->Options(database);
     SqlError error;
     std::unique_ptr<PostgresLink> link = PostgresLink::Open(o, &error);
     EXPECT_TRUE(link) << error.description;

@@ -40,13 +40,7 @@ class PostgresLinkTest : public ::testing::Test {
   }
 
   ConnectOptions Options(const std::string& database = "postgres") const {
-    ConnectOptions o;
-    o.engine = SqlEngine::kPostgresql;
-    o.data_source = server_->DataSource();
-    o.database = database;
-    o.user = PostgresServer::kUser;
-    o.password = server_->password();
-    o.connection_timeout_seconds = 5;
+    ConnectOptions o = server_->Options(database);
     o.command_timeout_seconds = 1;
     return o;
   }

@@ -154,7 +154,10 @@ std::unique_ptr<PostgresLink> PostgresLink::Open(const ConnectOptions& options, 
                                               : std::max(2, options.connection_timeout_seconds));
   const std::string server_options =
       "-c statement_timeout=" + std::to_string(std::max(0, options.command_timeout_seconds)) +
-      "s -c DateStyle=ISO,YMD -c IntervalStyle=postgres";
+      "s -c DateStyle=ISO,YMD -c IntervalStyle=postgres"
+      // Literals are written into statements with their quotes doubled: a
+      // backslash must never escape one.
+      " -c standard_conforming_strings=on";
   const char* keys[] = {"host",
                         "port",
                         "dbname",

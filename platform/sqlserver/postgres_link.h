@@ -9,7 +9,9 @@
 // maintenance database, "postgres". The password reaches libpq as a
 // connection keyword only: never an environment variable, a command line
 // or a file. The connection timeout is libpq's connect_timeout, the command
-// timeout the session's statement_timeout (0: no limit either way).
+// timeout the session's statement_timeout (0: no limit either way). The
+// session reads backslashes as plain characters (standard_conforming_strings),
+// whatever the server's default: the translator's literals rely on it.
 //
 // Values: integers (smallint, integer, bigint, boolean as 0/1) come back as
 // Value::Int, real/double precision/numeric as Value::Float, everything

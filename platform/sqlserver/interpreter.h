@@ -94,7 +94,13 @@ class Interpreter : public TranslatorContext {
                             const std::string& to) = 0;
   virtual bool TableExists(const std::string& name) = 0;
   virtual bool ProcedureExists(const std::string& name) = 0;
-  virtual void RunSpSpaceUsed(const std::vector<Value>& args) = 0;
+  // sp_spaceused's sizes in bytes: the database's, and a table's rows,
+  // data and index sizes (the table exists).
+  struct TableSpace {
+    int64_t rows = 0, data = 0, index = 0;
+  };
+  virtual int64_t DatabaseBytes() = 0;
+  virtual TableSpace TableBytes(const std::string& table) = 0;
   // BEGIN TRAN. list and next: the statements that follow it in its list
   // (nullptr when not known), for an engine that locks by what they write.
   virtual void BeginTran(const std::vector<StmtPtr>* list, size_t next) = 0;
@@ -157,6 +163,7 @@ class Interpreter : public TranslatorContext {
   std::shared_ptr<Procedure> LoadProcedure(const std::string& name);
   void RunSystemProcedure(const std::string& name, const Stmt& s);
   void RunSpRename(const std::vector<Value>& args);
+  void RunSpSpaceUsed(const std::vector<Value>& args);
 
   std::string database_;
   int command_timeout_seconds_ = 0;

@@ -1,9 +1,11 @@
 // The interpreter's EXEC: stored procedures (their stored text parsed once,
 // interpreted with their parameters in a scope of their own), EXEC of a
-// string, and the system procedures (sp_executesql here; sp_rename and
-// sp_spaceused are the engine's). Every nested run goes through RunNested,
+// string, and the system procedures (sp_executesql, sp_rename and
+// sp_spaceused, whose changes and sizes are the engine's). Every nested run goes through RunNested,
 // which holds the nesting limit.
 #include <strings.h>
+
+#include <cstdio>
 
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/interpreter.h"
@@ -213,6 +215,27 @@ void Interpreter::RunSpRename(const std::vector<Value>& args) {
              "permitted.");
   }
   RenameTable(from, to);
+}
+
+void Interpreter::RunSpSpaceUsed(const std::vector<Value>& args) {
+  const std::string table = args[0].IsNull() ? "" : args[0].ToText();
+  auto kb = [](int64_t bytes) { return std::to_string((bytes + 1023) / 1024) + " KB"; };
+  if (table.empty()) {
+    char mb[40];
+    snprintf(mb, sizeof mb, "%.2f MB", static_cast<double>(DatabaseBytes()) / (1024.0 * 1024.0));
+    DeliverRow({Value::Text(database_), Value::Text(mb), Value::Text("0.00 MB")},
+               {"database_name", "database_size", "unallocated space"});
+    return;
+  }
+  if (!TableExists(table)) {
+    ThrowSql("The object '" + table + "' does not exist in database '" + database_ +
+             "' or is invalid for this operation.");
+  }
+  const TableSpace space = TableBytes(table);
+  DeliverRow({Value::Text(table), Value::Text(std::to_string(space.rows)),
+              Value::Text(kb(space.data + space.index)), Value::Text(kb(space.data)),
+              Value::Text(kb(space.index)), Value::Text("0 KB")},
+             {"name", "rows", "reserved", "data", "index_size", "unused"});
 }
 
 }  // namespace tellwen::sqlserver

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <random>
 
-#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/insert_target.h"
 #include "platform/sqlserver/postgres_dialect.h"
 #include "platform/sqlserver/postgres_functions.h"
 #include "platform/sqlserver/sql_error.h"
+#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
@@ -408,8 +408,8 @@ void PostgresSession::RunDbcc(const Stmt&) {
 
 void PostgresSession::RenameColumn(const std::string& table, const std::string& column,
                                    const std::string& to) {
-  RunTranslated("ALTER TABLE " + QuoteName(table) + " RENAME COLUMN " + QuoteName(column) +
-                    " TO " + QuoteName(to),
+  RunTranslated("ALTER TABLE " + QuoteName(table) + " RENAME COLUMN " + QuoteName(column) + " TO " +
+                    QuoteName(to),
                 {});
 }
 
@@ -417,31 +417,24 @@ void PostgresSession::RenameTable(const std::string& from, const std::string& to
   RunTranslated("ALTER TABLE " + QuoteName(from) + " RENAME TO " + QuoteName(to), {});
 }
 
-void PostgresSession::RunSpSpaceUsed(const std::vector<Value>& args) {
-  const std::string table = args.empty() || args[0].IsNull() ? "" : args[0].ToText();
-  auto kb = [](int64_t bytes) { return std::to_string((bytes + 1023) / 1024) + " KB"; };
+int64_t PostgresSession::DatabaseBytes() {
   PostgresRows rows;
-  if (table.empty()) {
-    RunPlain("SELECT pg_database_size(current_database())", &rows);
-    char mb[40];
-    snprintf(mb, sizeof mb, "%.2f MB", static_cast<double>(rows.rows[0][0].i) / (1024.0 * 1024.0));
-    DeliverRow({Value::Text(database_), Value::Text(mb), Value::Text("0.00 MB")},
-               {"database_name", "database_size", "unallocated space"});
-    return;
-  }
-  if (!TableExists(table)) {
-    ThrowSql("The object '" + table + "' does not exist in database '" + database_ +
-             "' or is invalid for this operation.");
-  }
+  RunPlain("SELECT pg_database_size(current_database())", &rows);
+  return rows.rows[0][0].i;
+}
+
+PostgresSession::TableSpace PostgresSession::TableBytes(const std::string& table) {
   const std::string name = QuoteName(NameOf(table));
+  PostgresRows rows;
   link_->Run("SELECT (SELECT count(*) FROM " + name +
                  "), pg_table_size($1::regclass), pg_indexes_size($1::regclass)",
              {Value::Text(name)}, &rows);
   const std::vector<Value>& r = rows.rows[0];
-  DeliverRow(
-      {Value::Text(table), Value::Text(std::to_string(r[0].i)), Value::Text(kb(r[1].i + r[2].i)),
-       Value::Text(kb(r[1].i)), Value::Text(kb(r[2].i)), Value::Text("0 KB")},
-      {"name", "rows", "reserved", "data", "index_size", "unused"});
+  TableSpace space;
+  space.rows = r[0].i;
+  space.data = r[1].i;
+  space.index = r[2].i;
+  return space;
 }
 
 // ---- transactions ----

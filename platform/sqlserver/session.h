@@ -84,7 +84,8 @@ class Session : public Interpreter {
   void RenameTable(const std::string& from, const std::string& to) override;
   void RenameColumn(const std::string& table, const std::string& column,
                     const std::string& to) override;
-  void RunSpSpaceUsed(const std::vector<Value>& args) override;
+  int64_t DatabaseBytes() override;
+  TableSpace TableBytes(const std::string& table) override;
   void BeginTran(const std::vector<StmtPtr>* list, size_t next) override;
   void CommitTran() override;
   void RollbackTran() override;

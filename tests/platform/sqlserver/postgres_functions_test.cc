@@ -11,7 +11,7 @@
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/text_match.h"
-#include "tests/support/postgres_server.h"
+#include "tests/support/postgres_suite.h"
 
 namespace tellwen::sqlserver {
 namespace {
@@ -22,15 +22,11 @@ using testing::PostgresServer;
 // error's message.
 std::string Shown(const Value& v) { return v.IsNull() ? "NULL" : v.ToText(); }
 
-class PostgresFunctionsTest : public ::testing::Test {
+class PostgresFunctionsTest : public testing::PostgresSuite {
  protected:
-  static void SetUpTestSuite() { server_ = PostgresServer::Start(&why_).release(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
   void SetUp() override {
-    if (server_ == nullptr) GTEST_SKIP() << "no PostgreSQL server: " << why_;
+    PostgresSuite::SetUp();
+    if (IsSkipped()) return;
     link_ = Link("postgres");
     ASSERT_TRUE(link_);
     InstallPostgresFunctions(*link_);
@@ -91,14 +87,9 @@ class PostgresFunctionsTest : public ::testing::Test {
     }
   }
 
-  static PostgresServer* server_;
-  static std::string why_;
   std::unique_ptr<PostgresLink> link_;
   sqlite3* db_ = nullptr;
 };
-
-PostgresServer* PostgresFunctionsTest::server_ = nullptr;
-std::string PostgresFunctionsTest::why_;
 
 const std::vector<std::string> kTexts = {
     "",       " ",   "a",     "A",    "a ",   "abc",    "ABC  ", "abd", "ab", "École", "école",

@@ -6,7 +6,7 @@
 
 #include "platform/sqlserver/sql_error.h"
 #include "platform/sqlserver/sql_server.h"
-#include "tests/support/postgres_server.h"
+#include "tests/support/postgres_suite.h"
 
 namespace tellwen::sqlserver {
 namespace {
@@ -28,29 +28,14 @@ TEST(PostgresDataSource, HostAndPortAsSqlServerWritesThem) {
   }
 }
 
-class PostgresLinkTest : public ::testing::Test {
+class PostgresLinkTest : public testing::PostgresSuite {
  protected:
-  static void SetUpTestSuite() { server_ = PostgresServer::Start(&why_).release(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  void SetUp() override {
-    if (server_ == nullptr) GTEST_SKIP() << "no PostgreSQL server: " << why_;
-  }
-
   ConnectOptions Options(const std::string& database = "postgres") const {
     ConnectOptions o = server_->Options(database);
     o.command_timeout_seconds = 1;
     return o;
   }
-
-  static PostgresServer* server_;
-  static std::string why_;
 };
-
-PostgresServer* PostgresLinkTest::server_ = nullptr;
-std::string PostgresLinkTest::why_;
 
 TEST_F(PostgresLinkTest, RunsStatementsWithTypedValuesAndParameters) {
   SqlError error;

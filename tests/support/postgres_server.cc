@@ -51,10 +51,15 @@ int FreePort() {
   return port;
 }
 
+// The account the server runs as; nullptr when it runs as the tester.
+const passwd* ServerAccount() {
+  const std::string account = RunAsAccount();
+  return account.empty() ? nullptr : getpwnam(account.c_str());
+}
+
 // argv run as the server's account (as it is when not root).
 desktop::ProgramRun RunAsServer(std::vector<std::string> argv) {
-  const std::string account = RunAsAccount();
-  if (const passwd* entry = account.empty() ? nullptr : getpwnam(account.c_str())) {
+  if (const passwd* entry = ServerAccount()) {
     argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(entry->pw_uid),
                                "--regid=" + std::to_string(entry->pw_gid), "--clear-groups", "--"});
   }
@@ -84,12 +89,22 @@ std::unique_ptr<PostgresServer> PostgresServer::Start(std::string* why) {
   }
   server->root_ = pattern;
   server->password_ = RandomPassword();
+  MakeReadable(server->root_, /*writable=*/true);
+  // The superuser's password: readable by the server's account alone, and
+  // gone once initdb has read it.
   const std::string password_file = server->root_ + "/password";
   {
     std::ofstream out(password_file);
     out << server->password_ << "\n";
   }
-  MakeReadable(server->root_, /*writable=*/true);
+  fs::permissions(password_file, fs::perms::owner_read | fs::perms::owner_write,
+                  fs::perm_options::replace);
+  if (const passwd* entry = ServerAccount()) {
+    if (chown(password_file.c_str(), entry->pw_uid, entry->pw_gid) != 0) {
+      *why = "cannot hand the password file to the server's account";
+      return nullptr;
+    }
+  }
   desktop::ProgramRun run =
       RunAsServer({server->bin_ + "/initdb", "-D", server->root_ + "/data", "-U", kUser,
                    "--pwfile=" + password_file, "--auth=scram-sha-256", "-E", "UTF8",

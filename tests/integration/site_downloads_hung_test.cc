@@ -100,6 +100,12 @@ class SiteDownloadsHungHost : public SearchSiteTest {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
+  // Waits until count of the hung downloads have their answer.
+  static void WaitUntilFinished(int count, const Hung* hung) {
+    for (int i = 0; i < 200 && hung->finished < count; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
   // The healthy download, served within 5 s.
   void ExpectHealthyServedAtOnce() {
     const Steady::time_point start = Steady::now();
@@ -139,6 +145,9 @@ TEST_F(SiteDownloadsHungHost, OneHungComputerHoldsOnlyItsOwnPlacesAndHealthyOnes
   StartHung(1, count, &hung);
   const int held = static_cast<int>(query::kMaxDownloadsPerComputer);
   WaitUntilHanging(held);
+  // A refused download holds a place of the cap until its busy page is out;
+  // the healthy one comes once they are all answered.
+  WaitUntilFinished(count - held, &hung);
   ExpectHealthyServedAtOnce();
   for (std::thread& thread : hung.threads) thread.join();
   int busy = 0;
@@ -166,9 +175,7 @@ TEST_F(SiteDownloadsHungHost, DownloadsPastTheCapGetTheBusyPageAndTheSiteStaysSe
   // The downloads past the cap are answered at once; then every slot is held
   // by a download that hangs.
   const int past_cap = count - static_cast<int>(query::kMaxDownloads);
-  for (int i = 0; i < 200 && hung.finished < past_cap; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  WaitUntilFinished(past_cap, &hung);
   ASSERT_GE(hung.finished.load(), past_cap) << "downloads past the cap were not answered at once";
   // With every download slot taken the site's files and pages still answer.
   Steady::time_point start = Steady::now();

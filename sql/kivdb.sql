@@ -363,6 +363,21 @@ insert into temp_stat_filesize (t, s) select '&nbsp;&nbsp;over&nbsp;1G&nbsp;&nbs
 -- the update runner marks the web search as updating at this task
 --#-switching to new database
 BEGIN TRAN
+-- the live tables are locked together before any is dropped, in the order
+-- the searches read them: a server whose readers hold table locks waits
+-- for the searches running, and none of them is deadlocked with the swap
+declare @lock varchar(1000)
+set @lock = ''
+if object_id(N'[dbo].[constants]') is not null set @lock = @lock + ', constants with (tablockx, holdlock)'
+if object_id(N'[dbo].[aall]') is not null set @lock = @lock + ', aall with (tablockx, holdlock)'
+if object_id(N'[dbo].[shares1]') is not null set @lock = @lock + ', shares1 with (tablockx, holdlock)'
+if object_id(N'[dbo].[monitor_pings]') is not null set @lock = @lock + ', monitor_pings with (tablockx, holdlock)'
+if object_id(N'[dbo].[stat]') is not null set @lock = @lock + ', stat with (tablockx, holdlock)'
+if object_id(N'[dbo].[stat_topmegi]') is not null set @lock = @lock + ', stat_topmegi with (tablockx, holdlock)'
+if object_id(N'[dbo].[stat_filesize]') is not null set @lock = @lock + ', stat_filesize with (tablockx, holdlock)'
+if object_id(N'[dbo].[stat_categories]') is not null set @lock = @lock + ', stat_categories with (tablockx, holdlock)'
+if @lock <> ''
+exec ('select top 0 1 as locked from ' + substring(@lock, 3, 1000))
 if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[aall]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)
 drop table [dbo].[aall]
 if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[shares1]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)

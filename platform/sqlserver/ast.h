@@ -87,6 +87,7 @@ struct TableRef {
   Kind kind = Kind::kTable;
   ObjectName table;
   std::string alias;
+  bool exclusive_lock = false;  // WITH (TABLOCKX)
   std::unique_ptr<Select> subquery;
   std::string join_type;  // "inner", "left", "right", "full", "cross"
   std::unique_ptr<TableRef> left, right;

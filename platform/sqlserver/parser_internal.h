@@ -163,7 +163,7 @@ class Parser {
   std::vector<std::unique_ptr<TableRef>> ParseFromList();
   std::unique_ptr<TableRef> ParseJoinedTable();
   std::unique_ptr<TableRef> ParseTablePrimary();
-  void ParseTableHints();
+  bool ParseTableHints();
   // Takes the statement's first word off the input and begins a statement
   // of that kind.
   StmtPtr StartStatement(Stmt::Kind kind) {

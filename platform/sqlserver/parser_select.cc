@@ -205,24 +205,27 @@ std::unique_ptr<TableRef> Parser::ParseTablePrimary() {
   } else if (PeekName()) {
     ref->alias = Next().text;
   }
-  ParseTableHints();
+  ref->exclusive_lock = ParseTableHints();
   return ref;
 }
 
-// WITH (TABLOCKX, NOLOCK, ...): accepted and ignored; SQLite locks whole
-// databases anyway.
-void Parser::ParseTableHints() {
-  if (!(PeekWord("with") && PeekOp("(", 1))) return;
+// WITH (TABLOCKX, NOLOCK, ...): accepted; whether TABLOCKX is among them.
+// The embedded engine ignores hints (SQLite locks whole databases anyway).
+bool Parser::ParseTableHints() {
+  if (!(PeekWord("with") && PeekOp("(", 1))) return false;
   Next();
   Next();
+  bool exclusive = false;
   do {
     if (Peek().kind != TokenKind::kIdentifier) SyntaxError();
+    exclusive = exclusive || PeekWord("tablockx");
     Next();
     if (AcceptOp("(")) {
       SkipToClosingParenthesis();
     }
   } while (AcceptOp(","));
   ExpectOp(")");
+  return exclusive;
 }
 
 }  // namespace tellwen::sqlserver::parser_internal

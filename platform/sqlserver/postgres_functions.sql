@@ -158,7 +158,7 @@ $$;
 CREATE OR REPLACE FUNCTION tsql.like(value text, pattern text) RETURNS boolean
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT CASE WHEN value IS NULL OR pattern IS NULL THEN NULL
-  ELSE tsql.fold_chars(value) ~ ('^(?:' || tsql.like_regex(pattern, NULL, false) || ')$')
+  ELSE tsql.fold_chars(value) COLLATE "C" ~ ('^(?:' || tsql.like_regex(pattern, NULL, false) || ')$')
     OR (right(value, 1) = ' ' AND tsql.fold_chars(rtrim(value, ' ')) ~
         ('^(?:' || tsql.like_regex(pattern, NULL, false) || ')$')) END
 $$;
@@ -166,7 +166,7 @@ $$;
 CREATE OR REPLACE FUNCTION tsql.like(value text, pattern text, escape text) RETURNS boolean
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT CASE WHEN value IS NULL OR pattern IS NULL OR escape IS NULL THEN NULL
-  ELSE tsql.fold_chars(value) ~ ('^(?:' || tsql.like_regex(pattern, escape, true) || ')$')
+  ELSE tsql.fold_chars(value) COLLATE "C" ~ ('^(?:' || tsql.like_regex(pattern, escape, true) || ')$')
     OR (right(value, 1) = ' ' AND tsql.fold_chars(rtrim(value, ' ')) ~
         ('^(?:' || tsql.like_regex(pattern, escape, true) || ')$')) END
 $$;
@@ -278,8 +278,8 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT CASE WHEN pattern IS NULL OR value IS NULL THEN NULL
   WHEN pattern = '' THEN 0
   WHEN left(tsql.like_regex(pattern, NULL, false), 2) = '.*'
-    THEN regexp_instr(tsql.fold_chars(value), substr(tsql.like_regex(pattern, NULL, false), 3) || '$')
-  ELSE (tsql.fold_chars(value) ~ ('^(?:' || tsql.like_regex(pattern, NULL, false) || ')$'))::integer
+    THEN regexp_instr(tsql.fold_chars(value) COLLATE "C", substr(tsql.like_regex(pattern, NULL, false), 3) || '$')
+  ELSE (tsql.fold_chars(value) COLLATE "C" ~ ('^(?:' || tsql.like_regex(pattern, NULL, false) || ')$'))::integer
   END
 $$;
 
@@ -1378,3 +1378,43 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $$
 SELECT coalesce(nullif(current_setting('cluster_name', true), ''), host(inet_server_addr()),
                 'localhost')
 $$;
+
+-- Aggregates --------------------------------------------------------------
+
+-- AVG keeps its operand's type, as SQL Server's: the average of integers
+-- is an integer, cut toward zero.
+CREATE OR REPLACE FUNCTION tsql.avg_accum(state numeric[], value smallint) RETURNS numeric[]
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$
+SELECT ARRAY[state[1] + 1, state[2] + value]
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.avg_accum(state numeric[], value integer) RETURNS numeric[]
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$
+SELECT ARRAY[state[1] + 1, state[2] + value]
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.avg_accum(state numeric[], value bigint) RETURNS numeric[]
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$
+SELECT ARRAY[state[1] + 1, state[2] + value]
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.avg_accum(state numeric[], value numeric) RETURNS numeric[]
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$
+SELECT ARRAY[state[1] + 1, state[2] + value]
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.avg_integer(state numeric[]) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT CASE WHEN state[1] = 0 THEN NULL ELSE trunc(state[2] / state[1])::bigint END
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.avg_numeric(state numeric[]) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT CASE WHEN state[1] = 0 THEN NULL ELSE state[2] / state[1] END
+$$;
+
+CREATE OR REPLACE AGGREGATE tsql.avg(smallint) (SFUNC = tsql.avg_accum, STYPE = numeric[], FINALFUNC = tsql.avg_integer, INITCOND = '{0,0}', PARALLEL = SAFE);
+CREATE OR REPLACE AGGREGATE tsql.avg(integer) (SFUNC = tsql.avg_accum, STYPE = numeric[], FINALFUNC = tsql.avg_integer, INITCOND = '{0,0}', PARALLEL = SAFE);
+CREATE OR REPLACE AGGREGATE tsql.avg(bigint) (SFUNC = tsql.avg_accum, STYPE = numeric[], FINALFUNC = tsql.avg_integer, INITCOND = '{0,0}', PARALLEL = SAFE);
+CREATE OR REPLACE AGGREGATE tsql.avg(numeric) (SFUNC = tsql.avg_accum, STYPE = numeric[], FINALFUNC = tsql.avg_numeric, INITCOND = '{0,0}', PARALLEL = SAFE);
+CREATE OR REPLACE AGGREGATE tsql.avg(double precision) (SFUNC = float8_accum, STYPE = double precision[], FINALFUNC = float8_avg, INITCOND = '{0,0,0}', PARALLEL = SAFE);

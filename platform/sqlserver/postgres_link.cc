@@ -92,6 +92,7 @@ std::string ErrorText(const PGresult* result, const std::string& message) {
     return "Arithmetic overflow error converting expression to data type int.";
   }
   if (code == "57014") return "Query timeout expired";
+  if (code == "55P03") return kLockTimeoutText;
   return message;
 }
 

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <random>
+#include <thread>
 
 #include "platform/sqlserver/insert_target.h"
 #include "platform/sqlserver/postgres_dialect.h"
@@ -80,9 +82,51 @@ void PostgresSession::Deliver(PostgresRows rows) {
   result_->rows = std::move(rows.rows);
 }
 
+namespace {
+
+// The tables a FROM clause names WITH (TABLOCKX), in the order written.
+void ExclusiveTables(const TableRef& ref, std::vector<std::string>* names) {
+  if (ref.kind == TableRef::Kind::kJoin) {
+    ExclusiveTables(*ref.left, names);
+    ExclusiveTables(*ref.right, names);
+  } else if (ref.kind == TableRef::Kind::kTable && ref.exclusive_lock) {
+    names->push_back(TableName(ref.table));
+  }
+}
+
+}  // namespace
+
+void PostgresSession::LockExclusively(const std::vector<std::string>& tables) {
+  std::string list;
+  for (const std::string& table : tables) list += (list.empty() ? "" : ", ") + table;
+  std::minstd_rand jitter(std::random_device{}());
+  for (;;) {
+    RunPlain("SAVEPOINT tsql_lock");
+    try {
+      RunPlain("SET LOCAL lock_timeout = 100");
+      RunPlain("LOCK TABLE " + list + " IN ACCESS EXCLUSIVE MODE");
+      RunPlain("RELEASE SAVEPOINT tsql_lock");
+      RunPlain("SET LOCAL lock_timeout TO DEFAULT");
+      return;
+    } catch (const SqlException& e) {
+      if (e.description != kLockTimeoutText) throw;
+    }
+    // Back to the savepoint: the locks this attempt took are released too.
+    RunPlain("ROLLBACK TO SAVEPOINT tsql_lock");
+    RunPlain("RELEASE SAVEPOINT tsql_lock");
+    CheckDeadline();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10 + jitter() % 50));
+  }
+}
+
 void PostgresSession::RunSelect(const Stmt& s) {
   const Select& select = *s.select;
   const SelectCore& first = select.cores[0];
+  if (trancount_ > 0) {
+    std::vector<std::string> exclusive;
+    for (const auto& ref : first.from) ExclusiveTables(*ref, &exclusive);
+    if (!exclusive.empty()) LockExclusively(exclusive);
+  }
   if (first.has_into) {
     for (const SelectItem& item : first.items) {
       if (item.kind == SelectItem::Kind::kExpr && item.expr->kind == Expr::Kind::kIdentity) {

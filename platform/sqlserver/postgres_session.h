@@ -86,6 +86,13 @@ class PostgresSession : public Interpreter {
   void BeforeBatch() override;
   void AfterFailedBatch() override;
 
+  // The tables' ACCESS EXCLUSIVE locks for the rest of the transaction (a
+  // SELECT's TABLOCKX hints there), taken in one LOCK TABLE. While another
+  // session holds one of them the attempt gives back every lock it took
+  // and comes again shortly, until the command timeout: a reader that holds
+  // one of the tables and waits for another (a search's snapshot
+  // transaction during the catalog's swap) is waited for, never deadlocked.
+  void LockExclusively(const std::vector<std::string>& tables);
   // Runs translated text with the translator's parameters bound; rows
   // (when given) receive its row set. Returns the rows it changed.
   int64_t RunTranslated(const std::string& sql, const std::vector<BoundParam>& params,

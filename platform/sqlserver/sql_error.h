@@ -25,6 +25,9 @@ inline constexpr const char* kExpressionTooLong =
     "The query processor ran out of stack space during query optimization. Please simplify the "
     "query.";
 
+// SQL Server's text for a lock not granted within the lock timeout.
+inline constexpr const char* kLockTimeoutText = "Lock request time out period exceeded.";
+
 struct SqlException {
   explicit SqlException(std::string d) : description(std::move(d)) {}
   std::string description;

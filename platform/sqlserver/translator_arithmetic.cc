@@ -1,6 +1,8 @@
 // Translator: chains of arithmetic and bit operators, written flat, as
 // SQLite's operators or as the calls of functions.h where T-SQL and SQLite
 // differ.
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sqlserver/translator.h"
@@ -44,11 +46,27 @@ const Expr* ArithmeticSpine(const Expr& e, std::vector<const Expr*>* spine) {
   return n;
 }
 
+// An operand of the PostgreSQL engine's tsql.add with its type written
+// where it is known.
+std::string TypedOperand(const std::string& sql, TypeClass type) {
+  switch (type) {
+    case TypeClass::kText:
+      return "CAST(" + sql + " AS text)";
+    case TypeClass::kInteger:
+      return "CAST(" + sql + " AS bigint)";
+    case TypeClass::kFloat:
+      return "CAST(" + sql + " AS double precision)";
+    default:
+      return sql;
+  }
+}
+
 }  // namespace translator_internal
 
 using translator_internal::ArithmeticSpine;
 using translator_internal::ArithmeticType;
 using translator_internal::IsNumericClass;
+using translator_internal::TypedOperand;
 
 std::string Translator::Arithmetic(const Expr& e) {
   // Built from the leftmost operand up the chain in one pass: each step
@@ -86,6 +104,17 @@ std::string Translator::Arithmetic(const Expr& e) {
       call = "tsql_div(";  // SQLite gives NULL for a zero divisor
     } else if (op == "%") {
       call = "tsql_mod(";
+    }
+    if (call && postgres_ && std::string_view(call) == "tsql_add(") {
+      // The server picks the function by its operands' types: those known
+      // here are told (a literal's would be guessed).
+      for (auto p = prefixes.rbegin(); p != prefixes.rend(); ++p) body.insert(0, *p);
+      prefixes.clear();
+      body = "tsql_add(" + TypedOperand(body, left_type) + ", " + TypedOperand(right, right_type) +
+             ")";
+      open_call = nullptr;
+      binding = kBindsAtom;
+      continue;
     }
     if (call) {
       // The server's functions take two operands.

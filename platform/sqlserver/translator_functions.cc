@@ -74,6 +74,13 @@ std::string Translator::Function(const Expr& e) {
   if (e.name == "year" || e.name == "month" || e.name == "day") {
     return "tsql_datepart('" + e.name + "', " + Expression(*e.args[0]) + ")";
   }
+  if (postgres_ && e.name == "isnull" && e.args[1]->kind == Expr::Kind::kLiteral &&
+      e.args[1]->value.type != Value::Type::kText && !e.args[1]->value.IsNull() &&
+      e.args[0]->kind != Expr::Kind::kLiteral) {
+    // ISNULL gives its first argument's type: a number for a text column
+    // becomes its text (the server would refuse to match the two types).
+    return "coalesce(" + Expression(*e.args[0]) + ", '" + e.args[1]->value.ToText() + "')";
+  }
   if (postgres_ && (e.name == "upper" || e.name == "lower")) {
     // SQL Server's, as the embedded engine's: ASCII letters only.
     return std::string(info.sqlite_name) + "(CAST(" + Expression(*e.args[0]) +

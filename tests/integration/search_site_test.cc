@@ -127,6 +127,8 @@ class SearchSiteOnASmallDisk : public SearchSiteTest {
 };
 
 TEST_F(SearchSiteOnASmallDisk, SearchesShowTheirResultsAndTheFullDiskIsReportedOnce) {
+  // The log rows fill the embedded engine's disk; a server's disk is its own.
+  if (OnPostgres()) GTEST_SKIP() << "the catalog is on the PostgreSQL server's disk";
   ServeCatalog(Catalog(5));
   Set("ShouldReport", "1");
   Set("ReportFile", dir_.path() + "/detail.txt");  // not on the full disk

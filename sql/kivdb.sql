@@ -315,7 +315,8 @@ CREATE TABLE [dbo].[temp_stat] (
 CREATE TABLE [dbo].[temp_stat_topmegi] (
 	[nume] [varchar] (255) NULL ,
 	[catefile] [int] NULL ,
-	[catimegi] [int] NULL ,
+	-- KB: a computer may share more than 2^31 KB
+	[catimegi] [bigint] NULL ,
 	[lastscan] [varchar] (20) NULL
 ) ON [PRIMARY]
 CREATE TABLE [dbo].[temp_stat_filesize] (
@@ -338,11 +339,11 @@ insert into temp_stat (property, value)
 	select 'computers at last index:', convert(varchar(255), count(*)) from temp_shares1
 	where data = (select max(data) from temp_shares1)
 insert into temp_stat_topmegi (nume, catefile, catimegi, lastscan)
-	select temp_shares1.name, count(*), sum(temp_aall.fs), convert(varchar(20), temp_shares1.data, 105)
+	select temp_shares1.name, count(*), sum(convert(bigint, temp_aall.fs)), convert(varchar(20), temp_shares1.data, 105)
 	from temp_aall inner join temp_shares1 on temp_aall.s1 = temp_shares1.name
 	where temp_aall.id between @f_start and @f_stop
 	group by temp_shares1.name, temp_shares1.data
-	order by sum(temp_aall.fs) desc, temp_shares1.name
+	order by sum(convert(bigint, temp_aall.fs)) desc, temp_shares1.name
 insert into temp_stat_filesize (t, s) select '&nbsp;under&nbsp;1k&nbsp;&nbsp;', count(*) from temp_aall
 	where id between @f_start and @f_stop and fs < 1
 insert into temp_stat_filesize (t, s) select '&nbsp;&nbsp;1k&nbsp;-&nbsp;10k&nbsp;', count(*) from temp_aall

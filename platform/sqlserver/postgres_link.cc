@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/text_trim.h"
+#include "base/utf8_text.h"
 #include "platform/sqlserver/sql_error.h"
 
 namespace tellwen::sqlserver {
@@ -94,6 +95,16 @@ std::string ErrorText(const PGresult* result, const std::string& message) {
   if (code == "57014") return "Query timeout expired";
   if (code == "55P03") return kLockTimeoutText;
   return message;
+}
+
+// A text as the server (UTF-8) takes it: bytes that are not UTF-8 (an index
+// file's Latin-1 names, a request's bytes) are read as Latin-1 rather than
+// refused with the whole statement.
+std::string ServerText(const std::string& text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return Utf8WithLatin1Bytes(text);
+  }
+  return text;
 }
 
 Value ValueOf(const PGresult* result, int row, int column) {
@@ -207,12 +218,13 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
       types[i] = kFloat8;
       texts[i] = FormatFloat(v.f);
     } else {
-      texts[i] = v.s;
+      texts[i] = ServerText(v.s);
     }
     pointers[i] = texts[i].c_str();
   }
-  PGresult* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(params.size()), types.data(),
-                                  pointers.data(), nullptr, nullptr, 0);
+  PGresult* result =
+      PQexecParams(conn_, ServerText(sql).c_str(), static_cast<int>(params.size()), types.data(),
+                   pointers.data(), nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(result);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));

@@ -19,6 +19,9 @@
 // Value::Null. Parameters ($1, $2, ...) go as integers (bigint), floats
 // (double precision) or texts of a type the statement decides.
 //
+// Texts (statements, parameters) reach the server as UTF-8: a byte that is
+// not part of valid UTF-8 is read as its Latin-1 character.
+//
 // Errors carry the server's own message (its first line, without the
 // severity word): Open fills a SqlError, Run throws SqlException
 // (sql_error.h).

@@ -140,6 +140,7 @@ TEST_F(CatalogBuild, FileSizeBandsCountFileRowsOnly) {
   EXPECT_THAT(ColumnOf(rows, 1), ElementsAre("1", "2", "2", "2", "2", "2", "2", "2"));
   // Sums past 2^31 KB do not overflow the total.
   EXPECT_EQ(One("select value from stat where property = 'total files size:'"), "2149808342");
+  EXPECT_EQ(One("select catimegi from stat_topmegi"), "2149808342");
 }
 
 TEST_F(CatalogBuild, TopMegiListsComputersWithFilesBySizeDescending) {
@@ -217,6 +218,8 @@ TEST_F(CatalogBuild, NamesThatLookLikeSqlArriveAsTheyAre) {
   std::vector<std::string> stored = Column("select fn from aall where fn <> ''");
   std::sort(stored.begin(), stored.end());
   std::vector<std::string> expected = names;
+  // The PostgreSQL server keeps UTF-8 only: the Latin-1 byte is its letter.
+  if (OnPostgres()) std::replace(expected.begin(), expected.end(), names[7], std::string("latin\xc3\xa9.txt"));
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(stored, expected);
 }

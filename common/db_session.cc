@@ -72,6 +72,14 @@ bool IsPostgresqlEngine(const std::string& engine) {
   return strcasecmp(Trim(engine).c_str(), kEnginePostgresql) == 0;
 }
 
+std::string EngineNamed(const std::string& typed) {
+  const std::string name = Trim(typed);
+  for (const char* engine : {kEngineEmbedded, kEnginePostgresql}) {
+    if (strcasecmp(name.c_str(), engine) == 0) return engine;
+  }
+  return "";
+}
+
 void StoreConnectionSettings(Settings& settings, const SqlConnectionSettings& values) {
   settings.SetValue("SqlServer", values.server);
   settings.SetValue("SqlDatabase", values.database);

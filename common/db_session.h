@@ -114,6 +114,12 @@ struct SqlConnectionSettings {
 // embedded one.
 bool IsPostgresqlEngine(const std::string& engine);
 
+// An engine's name as typed by a person: kEngineEmbedded or
+// kEnginePostgresql (letter case and blanks around it do not count), or ""
+// for any other text (then kEngineChoiceError says why).
+std::string EngineNamed(const std::string& typed);
+inline constexpr const char* kEngineChoiceError = "The engine must be embedded or postgresql.";
+
 // Reads SqlServer, SqlDatabase, SqlUser, SqlPassword (unscrambled) and
 // SqlEngine from the settings store, afresh.
 SqlConnectionSettings ReadConnectionSettings();

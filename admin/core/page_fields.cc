@@ -292,10 +292,8 @@ std::string StoreSeverity(Settings& settings, const std::string& typed) {
 
 // The engine: "embedded" or "postgresql" (letter case ignored).
 std::string StoreEngine(Settings& settings, const std::string& typed) {
-  const std::string engine = Lower(Trim(typed));
-  if (engine != kEngineEmbedded && engine != kEnginePostgresql) {
-    return "The engine must be embedded or postgresql.";
-  }
+  const std::string engine = EngineNamed(typed);
+  if (engine.empty()) return kEngineChoiceError;
   return Database::StoreText<&DatabaseValues::engine>(settings, engine);
 }
 

@@ -1266,11 +1266,12 @@ RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT tsql.convert_of(type, NULL, NULL, NULL, value, coalesce(style, -1))
 $$;
 
--- GETDATE(): the server's local time, in whole seconds as the embedded
--- engine keeps it.
+-- GETDATE(): the server's local time when the statement began (not the
+-- transaction: a loop inside one sees the time go on), in whole seconds as
+-- the embedded engine keeps it.
 CREATE OR REPLACE FUNCTION tsql.getdate() RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $$
-SELECT localtimestamp(0)
+SELECT date_trunc('second', statement_timestamp()::timestamp)
 $$;
 
 -- Integer operands (literals and int columns) take the bigint division, not

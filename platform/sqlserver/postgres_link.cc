@@ -222,9 +222,8 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
     }
     pointers[i] = texts[i].c_str();
   }
-  PGresult* result =
-      PQexecParams(conn_, ServerText(sql).c_str(), static_cast<int>(params.size()), types.data(),
-                   pointers.data(), nullptr, nullptr, 0);
+  PGresult* result = PQexecParams(conn_, ServerText(sql).c_str(), static_cast<int>(params.size()),
+                                  types.data(), pointers.data(), nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(result);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));

@@ -58,7 +58,8 @@ std::string HeadlessUsage() {
          "server's configuration and the stored settings.\n"
          "  --root DIR            web root folder (the site goes into DIR/kiv/)\n"
          "  --scripts DIR         scripts folder (KIVQuery.so and the ping images)\n"
-         "  --server NAME         database server\n"
+         "  --engine NAME         database engine: embedded (this machine's) or postgresql\n"
+         "  --server NAME         database server (PostgreSQL: host or host,port)\n"
          "  --database NAME       database\n"
          "  --user NAME           database user\n"
          "  --password TEXT       database password (visible to other users' ps)\n"
@@ -119,6 +120,12 @@ Status ParseHeadlessOptions(const std::vector<std::string>& args, HeadlessOption
         std::getline(in, scan ? options->scan_password : options->password);
         (scan ? options->scan_password_given : options->password_given) = true;
       }
+    } else if (arg == "--engine") {
+      status = value(&options->engine);
+      if (status.ok()) {
+        options->engine = EngineNamed(options->engine);
+        if (options->engine.empty()) return Status::InvalidArgument(kEngineChoiceError);
+      }
     } else if (arg == "--config") {
       status = value(&options->paths.web_config);
     } else if (arg == "--create-database") {
@@ -153,6 +160,20 @@ int RunHeadless(const HeadlessOptions& options, Settings& settings, SetupDatabas
       *target = Ask(out, terminal, label, *target, secret);
     }
   };
+  if (!options.engine.empty()) {
+    typed.engine = options.engine;
+  } else if (terminal != nullptr) {
+    // Asked until it names an engine; the stored one is the default.
+    for (;;) {
+      const std::string engine = EngineNamed(Ask(out, terminal, "Engine", typed.engine, false));
+      if (!engine.empty()) {
+        typed.engine = engine;
+        break;
+      }
+      out << kEngineChoiceError << "\n";
+      if (!*terminal) break;
+    }
+  }
   take(options.server, &typed.server, "Server", false, !options.server.empty());
   take(options.database, &typed.database, "Database", false, !options.database.empty());
   take(options.user, &typed.user, "User", false, !options.user.empty());

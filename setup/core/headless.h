@@ -27,6 +27,7 @@ namespace tellwen::setup {
 struct HeadlessOptions {
   bool help = false;
   std::string root, scripts;                     // "" = not given
+  std::string engine;                            // "" = not given, else checked
   std::string server, database, user, password;  // "" = not given
   bool password_given = false;
   bool create_database = false;  // answers the creation offer with "Yes"

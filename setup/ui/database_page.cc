@@ -1,5 +1,6 @@
 #include "setup/ui/database_page.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,9 @@ DatabasePage::DatabasePage(SetupServices& services, WizardState& state, const We
     line->setObjectName(name);
     return line;
   };
+  engine_ = new QComboBox(this);
+  engine_->setObjectName("engine");
+  engine_->addItems({kEngineEmbedded, kEnginePostgresql});
   server_ = edit("server");
   database_ = edit("database");
   user_ = edit("user");
@@ -35,25 +39,28 @@ DatabasePage::DatabasePage(SetupServices& services, WizardState& state, const We
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(new QLabel("Database settings:", this), 0, 0, 1, 2);
-  layout->addWidget(new QLabel("Server: ", this), 1, 0);
-  layout->addWidget(server_, 1, 1);
-  layout->addWidget(new QLabel("Database: ", this), 2, 0);
-  layout->addWidget(database_, 2, 1);
-  layout->addWidget(new QLabel("User: ", this), 3, 0);
-  layout->addWidget(user_, 3, 1);
-  layout->addWidget(new QLabel("Password: ", this), 4, 0);
-  layout->addWidget(password_, 4, 1);
-  layout->addWidget(test, 5, 0);
-  layout->addWidget(test_status_, 5, 1);
-  layout->addWidget(test_detail_, 6, 0, 1, 2);
-  layout->setRowStretch(7, 1);
-  layout->addWidget(new QLabel("Click \"Next\" to begin setup", this), 8, 0, 1, 2);
+  layout->addWidget(new QLabel("Engine: ", this), 1, 0);
+  layout->addWidget(engine_, 1, 1);
+  layout->addWidget(new QLabel("Server: ", this), 2, 0);
+  layout->addWidget(server_, 2, 1);
+  layout->addWidget(new QLabel("Database: ", this), 3, 0);
+  layout->addWidget(database_, 3, 1);
+  layout->addWidget(new QLabel("User: ", this), 4, 0);
+  layout->addWidget(user_, 4, 1);
+  layout->addWidget(new QLabel("Password: ", this), 5, 0);
+  layout->addWidget(password_, 5, 1);
+  layout->addWidget(test, 6, 0);
+  layout->addWidget(test_status_, 6, 1);
+  layout->addWidget(test_detail_, 7, 0, 1, 2);
+  layout->setRowStretch(8, 1);
+  layout->addWidget(new QLabel("Click \"Next\" to begin setup", this), 9, 0, 1, 2);
 }
 
 void DatabasePage::initializePage() {
   if (loaded_) return;  // coming back keeps what was typed
   loaded_ = true;
   const SqlConnectionSettings stored = ReadConnectionSettings(services_.settings);
+  engine_->setCurrentText(QString::fromStdString(stored.engine));
   server_->setText(QString::fromStdString(stored.server));
   database_->setText(QString::fromStdString(stored.database));
   user_->setText(QString::fromStdString(stored.user));
@@ -62,7 +69,8 @@ void DatabasePage::initializePage() {
 
 SqlConnectionSettings DatabasePage::Typed() const {
   return {server_->text().toStdString(), database_->text().toStdString(),
-          user_->text().toStdString(), password_->text().toStdString()};
+          user_->text().toStdString(), password_->text().toStdString(),
+          engine_->currentText().toStdString()};
 }
 
 void DatabasePage::TestConnection() {

@@ -1,7 +1,7 @@
-// Page 2: the database settings. Opens with the stored values (the password
-// unscrambled, shown masked); "&Test connection" tests the values as typed.
-// Leaving it with Next stores the four values and takes both folders of the
-// web page, each with its final "/".
+// Page 2: the database settings. Opens with the stored values (the engine,
+// the password unscrambled and shown masked); "&Test connection" tests the
+// values as typed. Leaving it with Next stores the engine and the four values and takes both
+// folders of the web page, each with its final "/".
 //
 // Thread safety: the window thread only.
 #pragma once
@@ -10,6 +10,7 @@
 
 #include "setup/ui/setup_services.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -34,6 +35,7 @@ class DatabasePage : public QWizardPage {
   SetupServices& services_;
   WizardState& state_;
   const WebPage& web_;
+  QComboBox* engine_;
   QLineEdit* server_;
   QLineEdit* database_;
   QLineEdit* user_;

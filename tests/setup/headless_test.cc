@@ -97,8 +97,16 @@ TEST_F(HeadlessTest, TheScanAccountGoesToItsFileInAFolderOnlyRootMayEnter) {
             "--scan-domain and --scan-password-file need --scan-user");
 }
 
+TEST_F(HeadlessTest, TheEngineGivenIsStoredWithTheConnection) {
+  ASSERT_EQ(Run({"--engine", " PostgreSQL"}), 0) << out.str();
+  EXPECT_EQ(settings.GetValue("SqlEngine"), "postgresql");
+  EXPECT_EQ(settings.GetValue("SqlServer"), "localhost");
+}
+
 TEST(HeadlessOptionsTest, AnUnknownOptionOrAMissingValueIsRefusedByName) {
   HeadlessOptions options;
+  EXPECT_EQ(ParseHeadlessOptions({"--engine", "oracle"}, &options).message(),
+            "The engine must be embedded or postgresql.");
   EXPECT_EQ(ParseHeadlessOptions({"--rot", "/srv"}, &options).message(), "unknown option --rot");
   EXPECT_EQ(ParseHeadlessOptions({"--root"}, &options).message(), "--root needs a value");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,6 +34,7 @@ class SetupWizardTest : public ::testing::Test {
     settings.SetValue("SqlDatabase", "kiv");
     settings.SetValue("SqlUser", "sa");
     settings.SetValue("SqlPassword", ScramblePassword("pw"));
+    settings.SetValue("SqlEngine", "postgresql");
     AnswerOffers(false);
     wizard.show();
   }
@@ -76,11 +78,13 @@ TEST_F(SetupWizardTest, NextWalksThePagesStoresTheValuesAndFinishAppliesTheOptio
   Find<QLineEdit>(&wizard, "root")->setText("/srv/site");
   Next();
   EXPECT_EQ(Field("password"), "pw");
+  EXPECT_EQ(Find<QComboBox>(&wizard, "engine")->currentText(), "postgresql");
   Find<QLineEdit>(&wizard, "database")->setText("catalog");
   Next();
   EXPECT_EQ(tasks.runs(), (std::vector<int>{1, 2, 3, 4, 5}));
   EXPECT_EQ(tasks.last_values().root, "/srv/site/");
   EXPECT_EQ(settings.GetValue("SqlDatabase"), "catalog");
+  EXPECT_EQ(settings.GetValue("SqlEngine"), "postgresql");
   for (const char* task : {"task1", "task2", "task3", "task4", "task5"}) {
     EXPECT_EQ(Field(task), "done");
   }

@@ -219,7 +219,8 @@ TEST_F(CatalogBuild, NamesThatLookLikeSqlArriveAsTheyAre) {
   std::sort(stored.begin(), stored.end());
   std::vector<std::string> expected = names;
   // The PostgreSQL server keeps UTF-8 only: the Latin-1 byte is its letter.
-  if (OnPostgres()) std::replace(expected.begin(), expected.end(), names[7], std::string("latin\xc3\xa9.txt"));
+  if (OnPostgres())
+    std::replace(expected.begin(), expected.end(), names[7], std::string("latin\xc3\xa9.txt"));
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(stored, expected);
 }

@@ -261,6 +261,60 @@ TEST_F(SearchSite, GivesConcurrentVisitorsNumbersOfTheirOwn) {
   EXPECT_EQ(Setting("WebCounter"), std::to_string(100 + kClients * kPagesEach));
 }
 
+// The file names a result page lists, in its order.
+std::vector<std::string> SongsListed(const std::string& page) {
+  std::vector<std::string> songs;
+  for (size_t at = page.find(">song"); at != std::string::npos; at = page.find(">song", at + 1)) {
+    const std::string text = page.substr(at + 1, page.find('<', at) - at - 1);
+    if (text.size() > 4 && text.compare(text.size() - 4, 4, ".mp3") == 0) songs.push_back(text);
+  }
+  return songs;
+}
+
+// A second front end, with a settings store of its own (a copy of the
+// first one's), over the same catalog: the same answers; searches on both at
+// once are every one logged in the shared database, and each visitor
+// counter counts its own visitors.
+TEST_F(SearchSite, TwoFrontEndsWithTheirOwnSettingsShareOneCatalog) {
+  ServeCatalog(Catalog(40));
+  Set("WebCounter", "0");
+  const std::string hive = dir_.path() + "/registry-second";
+  std::filesystem::copy(dir_.path() + "/registry", hive, std::filesystem::copy_options::recursive);
+  MakeReadable(dir_.path(), /*writable=*/true);
+  KivwebProcess second;
+  ASSERT_EQ(second.Start({"--config", site_ + "/kivweb.conf", "--listen", "127.0.0.1:0"},
+                         dir_.path() + "/kivweb-second.log", {"TELLWEN_REGISTRY=" + hive}),
+            "");
+  const std::string query = SearchQuery("song1");
+  const std::vector<std::string> first_songs = SongsListed(Page(query).body);
+  EXPECT_EQ(first_songs.size(), 11u);  // song1, song10 ... song19
+  EXPECT_EQ(SongsListed(Get(second.port(), "/scripts/KIVQuery.so?" + query).body), first_songs);
+
+  constexpr int kClients = 8;
+  constexpr int kSearchesEach = 10;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      const int port = c % 2 == 0 ? kivweb_.port() : second.port();
+      for (int i = 0; i < kSearchesEach; ++i) {
+        const HttpResponse page = Get(port, "/scripts/KIVQuery.so?" + query);
+        if (page.status != 200 || SongsListed(page.body) != first_songs) ++wrong;
+        if (i == 0) Get(port, "/scripts/KIVQuery.so?Command?");
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(wrong.load(), 0);
+  // The log rows are written by the time each server has stopped.
+  EXPECT_EQ(second.Stop(), 0);
+  EXPECT_EQ(kivweb_.Stop(), 0);
+  EXPECT_EQ(One("select count(*) from stat_searchs"), std::to_string(2 + kClients * kSearchesEach));
+  EXPECT_EQ(Setting("WebCounter"), std::to_string(kClients / 2));
+  ScopedEnv second_store("TELLWEN_REGISTRY", hive);
+  EXPECT_EQ(Setting("WebCounter"), std::to_string(kClients / 2));
+}
+
 TEST_F(SearchSite, StaysWholeUnderLoadWhileTheCatalogIsSwapped) {
   const std::vector<Entry> entries = Catalog(300);
   ServeCatalog(entries);

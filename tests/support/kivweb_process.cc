@@ -40,7 +40,19 @@ std::string KivwebProcess::Start(const std::vector<std::string>& args, const std
   for (std::string& arg : argv_text) argv.push_back(arg.data());
   argv.push_back(nullptr);
   std::vector<std::string> env_text;
-  for (char** e = environ; *e != nullptr; ++e) env_text.push_back(*e);
+  // extra_env replaces a variable of the same name (getenv would find the
+  // first of two).
+  auto replaced = [&extra_env](const char* entry) {
+    const char* eq = std::strchr(entry, '=');
+    const size_t name = eq == nullptr ? std::strlen(entry) : static_cast<size_t>(eq - entry);
+    for (const std::string& e : extra_env) {
+      if (e.compare(0, name + 1, entry, name + 1) == 0) return true;
+    }
+    return false;
+  };
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (!replaced(*e)) env_text.push_back(*e);
+  }
   env_text.insert(env_text.end(), extra_env.begin(), extra_env.end());
   std::vector<char*> envp;
   for (std::string& e : env_text) envp.push_back(e.data());

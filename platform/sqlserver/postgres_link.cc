@@ -225,14 +225,7 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
   PGresult* result = PQexecParams(conn_, ServerText(sql).c_str(), static_cast<int>(params.size()),
                                   types.data(), pointers.data(), nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(result);
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-    std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
-    if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
-    if (message.empty()) message = "The PostgreSQL server failed the statement.";
-    message = ErrorText(result, message);
-    PQclear(result);
-    ThrowSql(message);
-  }
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail(result);
   if (rows != nullptr) {
     rows->column_names.clear();
     rows->rows.clear();
@@ -250,6 +243,36 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
     rows->changed = changed && *changed ? std::strtoll(changed, nullptr, 10) : 0;
   }
   PQclear(result);
+}
+
+int64_t PostgresLink::Copy(const std::string& copy_sql, const std::string& data) {
+  PGresult* result = PQexec(conn_, ServerText(copy_sql).c_str());
+  if (PQresultStatus(result) != PGRES_COPY_IN) Fail(result);
+  PQclear(result);
+  const std::string text = ServerText(data);
+  if (PQputCopyData(conn_, text.data(), static_cast<int>(text.size())) != 1 ||
+      PQputCopyEnd(conn_, nullptr) != 1) {
+    Fail(nullptr);
+  }
+  result = PQgetResult(conn_);
+  // The COPY's own result, then the end of the command (nullptr).
+  for (PGresult* more = PQgetResult(conn_); more != nullptr; more = PQgetResult(conn_)) {
+    PQclear(more);
+  }
+  if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result);
+  const char* changed = PQcmdTuples(result);
+  const int64_t rows = changed && *changed ? std::strtoll(changed, nullptr, 10) : 0;
+  PQclear(result);
+  return rows;
+}
+
+void PostgresLink::Fail(PGresult* result) {
+  std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
+  if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
+  if (message.empty()) message = "The PostgreSQL server failed the statement.";
+  message = ErrorText(result, message);
+  PQclear(result);
+  ThrowSql(message);
 }
 
 bool PostgresLink::InTransaction() const {

@@ -39,6 +39,7 @@
 #include "platform/sqlserver/value.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace tellwen::sqlserver {
 
@@ -68,6 +69,9 @@ class PostgresLink {
   // Runs one statement with its parameters; rows (when given) receive its
   // row set. Throws SqlException on an error.
   void Run(const std::string& sql, const std::vector<Value>& params, PostgresRows* rows = nullptr);
+  // COPY ... FROM STDIN (copy_sql) with data in COPY's text format; the rows
+  // it wrote. Throws SqlException on an error.
+  int64_t Copy(const std::string& copy_sql, const std::string& data);
   // Whether a transaction is open (also one that failed and awaits its end).
   bool InTransaction() const;
   // Whether the connection still works (it may have been cut).
@@ -75,6 +79,9 @@ class PostgresLink {
 
  private:
   explicit PostgresLink(pg_conn* conn) : conn_(conn) {}
+  // Throws the error of result (its server's words; the connection's when
+  // result is nullptr), clearing result.
+  [[noreturn]] void Fail(pg_result* result);
   pg_conn* conn_;
 };
 

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <random>
 #include <thread>
+#include <unordered_map>
 
 #include "platform/sqlserver/insert_target.h"
+#include "platform/sqlserver/loader_batch.h"
 #include "platform/sqlserver/postgres_dialect.h"
 #include "platform/sqlserver/postgres_functions.h"
 #include "platform/sqlserver/sql_error.h"
@@ -41,7 +43,27 @@ PostgresSession::PostgresSession(std::unique_ptr<PostgresLink> link, std::string
 
 PostgresSession::~PostgresSession() = default;
 
-void PostgresSession::PrepareDatabase() { InstallPostgresFunctions(*link_); }
+void PostgresSession::PrepareDatabase() {
+  InstallPostgresFunctions(*link_);
+  // pg_trgm for the substring indexes, where the server has it and the role
+  // may add it (a trusted extension); without it name searches read tables.
+  PostgresRows rows;
+  RunPlain("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'", &rows);
+  if (rows.rows[0][0].i == 0) {
+    try {
+      RunPlain("CREATE EXTENSION IF NOT EXISTS pg_trgm");
+    } catch (const SqlException&) {
+      // Another connection made it meanwhile, or it cannot be had.
+    }
+  }
+}
+
+bool PostgresSession::IsSubstringColumn(const std::string& column) const {
+  for (const std::string& name : substring_columns_) {
+    if (strcasecmp(name.c_str(), column.c_str()) == 0) return true;
+  }
+  return false;
+}
 
 // ---- statements ----
 
@@ -117,6 +139,96 @@ void PostgresSession::LockExclusively(const std::vector<std::string>& tables) {
     CheckDeadline();
     std::this_thread::sleep_for(std::chrono::milliseconds(10 + jitter() % 50));
   }
+}
+
+namespace {
+
+// value as a field of COPY's text format.
+void AppendCopyField(const Value& value, std::string* out) {
+  if (value.IsNull()) {
+    *out += "\\N";
+    return;
+  }
+  if (value.type != Value::Type::kText) {
+    *out += value.ToText();
+    return;
+  }
+  for (const char c : value.s) {
+    switch (c) {
+      case '\\':
+        *out += "\\\\";
+        break;
+      case '\t':
+        *out += "\\t";
+        break;
+      case '\n':
+        *out += "\\n";
+        break;
+      case '\r':
+        *out += "\\r";
+        break;
+      default:
+        out->push_back(c);
+    }
+  }
+}
+
+}  // namespace
+
+bool PostgresSession::RunFastBatch(std::string_view text) {
+  std::vector<LoaderOp> ops;
+  std::vector<Value> values;
+  if (text.size() < 64 || !ScanLoaderBatch(text, &ops, &values)) return false;
+  // Every table first: one this form does not serve sends the whole batch,
+  // untouched so far, down the general path, whose rules then apply.
+  std::unordered_map<std::string, std::pair<InsertTarget, std::string>> targets;
+  for (const LoaderOp& op : ops) {
+    if (op.kind != LoaderOp::Kind::kInsert || targets.count(op.table)) continue;
+    try {
+      const ObjectName name{op.table};
+      InsertTarget target = MakeInsertTarget(op.table, TableName(name), TableColumns(op.table), {});
+      if (target.late_identity) return false;
+      for (const std::string& type : target.convert_types) {
+        if (!type.empty()) return false;
+      }
+      std::string copy = "COPY " + TableName(name) + " (";
+      for (size_t i = 0; i < target.columns.size(); ++i) {
+        copy += (i ? ", " : "") + QuoteName(target.columns[i]);
+      }
+      copy += ") FROM STDIN";
+      targets.emplace(op.table, std::make_pair(std::move(target), std::move(copy)));
+    } catch (const SqlException&) {
+      return false;
+    }
+  }
+  std::string data;
+  for (size_t k = 0; k < ops.size();) {
+    CheckDeadline();
+    const LoaderOp& op = ops[k];
+    if (op.kind != LoaderOp::Kind::kInsert) {
+      if (op.kind == LoaderOp::Kind::kBegin) {
+        BeginTran(nullptr, 0);
+      } else {
+        CommitTran();
+      }
+      ++k;
+      continue;
+    }
+    const auto& [target, copy] = targets.at(op.table);
+    data.clear();
+    for (; k < ops.size() && ops[k].kind == LoaderOp::Kind::kInsert && ops[k].table == op.table;
+         ++k) {
+      target.CheckCount(ops[k].count);
+      for (size_t i = 0; i < ops[k].count; ++i) {
+        if (i) data += '\t';
+        AppendCopyField(values[ops[k].first + i], &data);
+      }
+      data += '\n';
+    }
+    if (trace_statements_) fprintf(stderr, "postgres: %s (%zu bytes)\n", copy.c_str(), data.size());
+    rowcount_ = link_->Copy(copy, data);
+  }
+  return true;
 }
 
 void PostgresSession::RunSelect(const Stmt& s) {
@@ -389,6 +501,16 @@ void PostgresSession::RunCreateIndex(const Stmt& s) {
     if (s.index_columns[i].desc) sql += " DESC";
   }
   RunTranslated(sql + ")", {});
+  if (s.index_columns.size() != 1 || !IsSubstringColumn(s.index_columns[0].expr->parts[0])) return;
+  PostgresRows trgm;
+  RunPlain("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'", &trgm);
+  if (trgm.rows[0][0].i == 0) return;
+  // The substring index beside it: trigrams of the text as the LIKE
+  // translation's prefilter reads it (postgres_dialect.h).
+  RunPlain("CREATE INDEX " + QuoteName(s.index_name + kTrigramSuffix + "$" + suffix) + " ON " +
+           TableName(s.table) + " USING gin ((CAST(" +
+           QuoteName(s.index_columns[0].expr->parts[0]) +
+           " AS text) COLLATE ucs_basic) gin_trgm_ops)");
 }
 
 void PostgresSession::RunDropIndex(const Stmt& s) {
@@ -398,6 +520,8 @@ void PostgresSession::RunDropIndex(const Stmt& s) {
              "', because it does not exist or you do not have permission.");
   }
   RunPlain("DROP INDEX " + QuoteName(name));
+  const std::string trigram = IndexName(s.table.name, s.index_name + kTrigramSuffix);
+  if (!trigram.empty()) RunPlain("DROP INDEX " + QuoteName(trigram));
 }
 
 void PostgresSession::RunCreateProcedure(const Stmt& s) {

@@ -18,10 +18,13 @@
 // tables are the session's temporary tables. Index names are per table, as
 // in SQL Server: the server's name is "<index>$<suffix>", found by its table.
 //
+// Substring search: an index on one of the substring columns gets a trigram
+// GIN index beside it (pg_trgm, made in the database when the role may),
+// and LIKE over a column with a constant pattern adds an ILIKE prefilter the
+// server can answer from it; every row is still checked by tsql.like.
+//
 // Not built yet: SELECT INTO with IDENTITY and UPDATE of an alias (refused
-// with an error that says so), dbo.sysobjects, the loader's fast batch (its
-// batches run as ordinary INSERTs), the substring indexes (name search
-// reads the tables).
+// with an error that says so), dbo.sysobjects.
 //
 // Thread safety: one thread at a time (the Connection's).
 #pragma once
@@ -47,12 +50,22 @@ class PostgresSession : public Interpreter {
   // See Connection::Reset.
   bool Reset();
 
+  // The columns whose indexes get a substring index beside them: a trigram
+  // (pg_trgm) GIN index named "<index>_trgm$<suffix>" (see ConnectOptions).
+  void set_substring_columns(std::vector<std::string> names) {
+    substring_columns_ = std::move(names);
+  }
+
   // Whether every statement sent to the server is written to stderr
   // ("postgres: <text>"; see ConnectOptions).
   void set_trace_statements(bool trace) { trace_statements_ = trace; }
 
+  // Off: no statement reads the substring indexes (they still get built).
+  void set_use_substring_indexes(bool use) { use_substring_indexes_ = use; }
+
   // TranslatorContext
   bool PostgresDialect() const override { return true; }
+  bool LikePrefilters() const override { return use_substring_indexes_; }
 
  private:
   void RunSelect(const Stmt& s) override;
@@ -84,6 +97,11 @@ class PostgresSession : public Interpreter {
   std::optional<std::string> ProcedureDefinition(const std::string& name) override;
   void DropTempTable(const std::string& name) override;
   void BeforeBatch() override;
+  // The loader's batches (loader_batch.h): each run of inserts into one
+  // table is one COPY. false (nothing done) for a batch of another form or
+  // for a table with a column COPY would not fill as INSERT does (an
+  // identity, a date read by SQL Server's rules).
+  bool RunFastBatch(std::string_view text) override;
   void AfterFailedBatch() override;
 
   // The tables' ACCESS EXCLUSIVE locks for the rest of the transaction (a
@@ -112,8 +130,13 @@ class PostgresSession : public Interpreter {
   // (postgres_functions.h).
   void PrepareDatabase();
 
+  bool IsSubstringColumn(const std::string& column) const;
+
+  static constexpr const char* kTrigramSuffix = "_trgm";
   std::unique_ptr<PostgresLink> link_;
   bool trace_statements_ = false;
+  std::vector<std::string> substring_columns_;
+  bool use_substring_indexes_ = true;
 };
 
 }  // namespace tellwen::sqlserver

@@ -46,6 +46,9 @@ std::unique_ptr<Connection> Connection::Open(const ConnectOptions& options, SqlE
     }
     connection->postgres_->set_command_timeout(options.command_timeout_seconds);
     connection->postgres_->set_trace_statements(options.environment.trace_statements);
+    connection->postgres_->set_substring_columns(options.substring_columns);
+    connection->postgres_->set_use_substring_indexes(options.use_substring_indexes &&
+                                                     options.environment.substring_index_reads);
     return connection;
   }
   if (!IsLocalDataSource(options.data_source)) {

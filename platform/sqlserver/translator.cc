@@ -229,11 +229,21 @@ std::string Translator::Expression(const Expr& e) {
       if (postgres_) {
         // The columns' collation is nondeterministic, which the server's
         // pattern matching refuses: the value goes as a plain text.
-        std::string r = e.negated ? "(NOT tsql.like(" : "(tsql.like(";
-        r += "CAST(" + Expression(*e.args[0]) + " AS text) COLLATE ucs_basic, " +
-             Expression(*e.args[1]);
-        if (e.args.size() > 2) r += ", " + Expression(*e.args[2]);
-        return r + "))";
+        const std::string value = "CAST(" + Expression(*e.args[0]) + " AS text) COLLATE ucs_basic";
+        std::string pattern = Expression(*e.args[1]);
+        if (e.args.size() > 2) pattern += ", " + Expression(*e.args[2]);
+        std::string r = "tsql.like(" + value + ", " + pattern + ")";
+        // A column and a constant pattern: first an ILIKE that every match
+        // passes, which a trigram index answers (and which is quicker than
+        // the regular expression); tsql.like checks what it lets through.
+        bool constant = context_.LikePrefilters() && e.args[0]->kind == Expr::Kind::kColumn;
+        for (size_t i = 1; i < e.args.size(); ++i) {
+          constant = constant && e.args[i]->kind == Expr::Kind::kLiteral;
+        }
+        if (constant && !e.negated) {
+          r = "(" + value + ") ILIKE tsql.like_prefilter(" + pattern + ") AND " + r;
+        }
+        return (e.negated ? "(NOT " : "(") + r + ")";
       }
       std::string x = Expression(*e.args[0]);
       std::string r = "(" + x + (e.negated ? " NOT LIKE " : " LIKE ");

@@ -56,6 +56,9 @@ class TranslatorContext {
   }
   // True when statements go to a PostgreSQL server (postgres_dialect.h).
   virtual bool PostgresDialect() const { return false; }
+  // PostgreSQL: whether LIKE over a column gets its trigram prefilter (off
+  // with the substring index reads).
+  virtual bool LikePrefilters() const { return false; }
 };
 
 // Double-quotes an identifier for SQLite.

@@ -113,6 +113,18 @@ class SearchIndex : public CatalogTest {
     EXPECT_GT(hits, 0);  // the searches did find rows
   }
 
+  // The substring indexes table's searches may read: on the embedded engine
+  // those its registry holds valid, on PostgreSQL the trigram indexes (which
+  // the server keeps up to date). "" for table: every table's.
+  std::string ReadableIndexes(const std::string& table) {
+    if (OnPostgres()) {
+      return One("select count(*) from pg_indexes where charindex('_trgm$', indexname) > 0" +
+                 (table.empty() ? "" : " and tablename = '" + table + "'"));
+    }
+    return One("select count(*) from _tsql_substring" +
+               (table.empty() ? "" : " where tbl = '" + table + "' and valid = 1"));
+  }
+
   int calls_ = 0;
 };
 
@@ -120,7 +132,7 @@ TEST_F(SearchIndex, PagesAreTheSameWithAndWithoutTheIndex) {
   std::mt19937 rng(20061);
   WriteIndex(RandomCatalog(rng, 600));
   MustUpdate();
-  EXPECT_EQ(One("select count(*) from _tsql_substring where tbl = 'aall' and valid = 1"), "3");
+  EXPECT_EQ(ReadableIndexes("aall"), "3");
   CompareSearches(rng, 60);
 }
 
@@ -169,8 +181,8 @@ TEST_F(SearchIndex, TheIndexFollowsTheSwapAndSurvivesAFailedUpdate) {
   WriteIndex(RandomCatalog(rng, 300));
   MustUpdate();
   // One index per name column of the live catalog; the old catalog's are gone.
-  EXPECT_EQ(One("select count(*) from _tsql_substring"), "3");
-  EXPECT_EQ(One("select count(*) from _tsql_substring where tbl = 'aall' and valid = 1"), "3");
+  EXPECT_EQ(ReadableIndexes(""), "3");
+  EXPECT_EQ(ReadableIndexes("aall"), "3");
   CompareSearches(rng, 25);
 
   // A failed update leaves temp_aall and its indexes behind; the live
@@ -186,18 +198,19 @@ TEST_F(SearchIndex, TheIndexFollowsTheSwapAndSurvivesAFailedUpdate) {
     }
   } failing;
   EXPECT_EQ(Update(false, &failing), 1);
-  EXPECT_EQ(One("select count(*) from _tsql_substring where tbl = 'temp_aall'"), "3");
+  EXPECT_EQ(ReadableIndexes("temp_aall"), "3");
   CompareSearches(rng, 25);
   // A change to the live catalog's names makes its indexes stale: unused.
   Query("update aall set fn = 'changed abc' where id = (select max(id) from aall)", 0);
-  EXPECT_EQ(One("select count(*) from _tsql_substring where tbl = 'aall' and valid = 1"), "2");
+  EXPECT_EQ(ReadableIndexes("aall"), OnPostgres() ? "3" : "2");
   CompareSearches(rng, 10);
   MustUpdate();
-  EXPECT_EQ(One("select count(*) from _tsql_substring where tbl = 'aall' and valid = 1"), "3");
-  EXPECT_EQ(One("select count(*) from _tsql_substring"), "3");
+  EXPECT_EQ(ReadableIndexes("aall"), "3");
+  EXPECT_EQ(ReadableIndexes(""), "3");
 }
 
 TEST_F(SearchIndex, SpaceUsedCountsTheIndexesOfTheTable) {
+  if (OnPostgres()) GTEST_SKIP() << "the sizes are read from the embedded engine's file";
   std::mt19937 rng(8);
   WriteIndex(RandomCatalog(rng, 500));
   MustUpdate();
@@ -295,8 +308,14 @@ TEST_F(SearchIndex, SearchesMeetingTheSwapReadOneWholeCatalog) {
   for (const std::string& t : tables) Query("select * into a_" + t + " from " + t, 0);
   Query("begin tran" + renames("", "o_") + renames("a_", "") + " commit tran", 0);
   ASSERT_EQ(search().rows, rows_first);
+  // As the update's swap: the tables locked together first, in the order
+  // the searches read them (a server whose readers hold table locks would
+  // deadlock with renames taking them one by one).
+  const std::string locked =
+      "begin tran select top 0 1 as locked from constants with (tablockx), aall with "
+      "(tablockx), shares1 with (tablockx), monitor_pings with (tablockx)";
   const std::string swap =
-      "begin tran" + renames("", "x_") + renames("b_", "") + renames("x_", "b_") + " commit tran";
+      locked + renames("", "x_") + renames("b_", "") + renames("x_", "b_") + " commit tran";
 
   // Searches and lists run while the catalog is swapped back and forth:
   // each reads the ranges of the catalog it reads, whole.
@@ -322,7 +341,7 @@ TEST_F(SearchIndex, SearchesMeetingTheSwapReadOneWholeCatalog) {
   });
   for (int round = 0; round < 60; ++round) Query(swap, 0);
   // The update's own tables back in place for the updates below.
-  Query("begin tran" + renames("", "a_") + renames("o_", "") + " commit tran", 0);
+  Query(locked + renames("", "a_") + renames("o_", "") + " commit tran", 0);
   for (int round = 0; round < 10; ++round) {
     write(round % 2 == 0);
     if (Update() != 0) ADD_FAILURE() << "update " << round << " failed:\n" << output_;

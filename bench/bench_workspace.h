@@ -3,6 +3,8 @@
 // (TELLWEN_DATA), both pointed to by this process's environment, the
 // settings the update job needs, and an empty database "kiv" that the
 // settings name. WriteSampleIndex writes the index file the benchmarks load.
+// ENGINE=postgresql puts the database on a PostgreSQL server started for the
+// run (as the tests start theirs) instead of the embedded engine.
 //
 // Thread safety: call once, before any other thread starts (it sets
 // environment variables).
@@ -11,12 +13,16 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "common/db_session.h"
 #include "common/kiv_registry.h"
+#include "common/settings.h"
+#include "tests/support/postgres_server.h"
 
 namespace tellwen::bench {
 
@@ -36,6 +42,21 @@ inline std::string MakeBenchWorkspace(const std::string& prefix) {
   settings.SetValue("SqlLogFolder", dir + "/");
   settings.SetValue("SqlServer", "localhost");
   settings.SetValue("SqlDatabase", "master");
+  const char* engine = std::getenv("ENGINE");
+  if (engine != nullptr && IsPostgresqlEngine(engine)) {
+    // The server lives as long as the process (and goes with its folder).
+    static std::unique_ptr<testing::PostgresServer> server;
+    std::string why;
+    server = testing::PostgresServer::Start(&why);
+    if (!server) {
+      std::cerr << "no PostgreSQL server: " << why << "\n";
+      return "";
+    }
+    RegistrySettings store;
+    StoreConnectionSettings(store, {server->DataSource(), "master", testing::PostgresServer::kUser,
+                                    server->password(), kEnginePostgresql});
+    std::cerr << "engine: PostgreSQL at " << server->DataSource() << "\n";
+  }
   const SqlResult created = RunSql("create database [kiv]", 0, SqlCaller::kSetupDatabase);
   if (created.error) {
     std::cerr << "create database failed: " << created.error_text << "\n";

@@ -511,6 +511,9 @@ void PostgresSession::RunCreateIndex(const Stmt& s) {
            TableName(s.table) + " USING gin ((CAST(" +
            QuoteName(s.index_columns[0].expr->parts[0]) +
            " AS text) COLLATE ucs_basic) gin_trgm_ops)");
+  // The statistics of the indexed text, so that the server reads the index
+  // for a rare text and the table for a common one.
+  RunPlain("ANALYZE " + TableName(s.table));
 }
 
 void PostgresSession::RunDropIndex(const Stmt& s) {

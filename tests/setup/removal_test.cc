@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 
 #include "common/db_session.h"
 #include "common/settings.h"
@@ -12,6 +13,7 @@
 #include "tests/setup/scratch_machine.h"
 #include "tests/support/fake_settings.h"
 #include "tests/support/fake_sql.h"
+#include "tests/support/postgres_server.h"
 
 namespace tellwen::setup {
 namespace {
@@ -114,34 +116,46 @@ TEST_F(RemovalTest, CronItemsGoAndEveryOtherLineStays) {
 
 // The drop batch on the embedded server: a database holding only some of
 // the catalog's objects loses those; other tables and the database stay.
+// On the embedded engine, then on a PostgreSQL server where one can start.
 TEST(DropBatchTest, DropsTheCatalogObjectsThatExistAndKeepsTheRest) {
-  testing::TempDir dir;
-  testing::ScopedEnv registry("TELLWEN_REGISTRY", dir.path() + "/registry");
-  testing::ScopedEnv data("TELLWEN_DATA", dir.path() + "/data");
-  const SqlConnectionSettings values{"localhost", "kivdrop", "sa", ""};
-  SqlConnectionSettings master = values;
-  master.database = "master";
-  const SqlResult created = RunSqlOn(master, "create database [kivdrop]", 0, SqlTimeouts{});
-  ASSERT_FALSE(created.error) << created.error_text;
-  ASSERT_FALSE(RunSqlOn(values,
-                        "create table stat (a int) create table zz (b int) "
-                        "create table mine (c int)",
-                        0, SqlTimeouts{})
-                   .error);
-  ASSERT_FALSE(RunSqlOn(values, "create procedure spDir as select 1", 0, SqlTimeouts{}).error);
-  RegistrySettings settings;
-  settings.SetValue("SqlServer", values.server);
-  settings.SetValue("SqlDatabase", values.database);
-  settings.SetValue("SqlUser", values.user);
-  settings.SetValue("SqlPassword", "");
-  DatabaseSql sql;
-  DropDatabaseObjects(sql);
-  const SqlResult left =
-      RunSqlOn(values, "select name from dbo.sysobjects where name in ('stat','zz','mine','spDir')",
-               1, SqlTimeouts{});
-  ASSERT_FALSE(left.error) << left.error_text;
-  ASSERT_EQ(left.rows.size(), 1u);
-  EXPECT_EQ(left.rows[0][0], "mine");
+  for (const bool postgres : {false, true}) {
+    SCOPED_TRACE(postgres ? "postgresql" : "embedded");
+    testing::TempDir dir;
+    testing::ScopedEnv registry("TELLWEN_REGISTRY", dir.path() + "/registry");
+    testing::ScopedEnv data("TELLWEN_DATA", dir.path() + "/data");
+    SqlConnectionSettings values{"localhost", "kivdrop", "sa", ""};
+    std::unique_ptr<testing::PostgresServer> server;
+    if (postgres) {
+      std::string why;
+      server = testing::PostgresServer::Start(&why);
+      if (!server) {
+        std::cout << "not run on PostgreSQL: " << why << "\n";
+        continue;
+      }
+      values = {server->DataSource(), "kivdrop", testing::PostgresServer::kUser, server->password(),
+                kEnginePostgresql};
+    }
+    SqlConnectionSettings master = values;
+    master.database = "master";
+    const SqlResult created = RunSqlOn(master, "create database [kivdrop]", 0, SqlTimeouts{});
+    ASSERT_FALSE(created.error) << created.error_text;
+    ASSERT_FALSE(RunSqlOn(values,
+                          "create table stat (a int) create table zz (b int) "
+                          "create table mine (c int)",
+                          0, SqlTimeouts{})
+                     .error);
+    ASSERT_FALSE(RunSqlOn(values, "create procedure spDir as select 1", 0, SqlTimeouts{}).error);
+    RegistrySettings settings;
+    StoreConnectionSettings(settings, values);
+    DatabaseSql sql;
+    DropDatabaseObjects(sql);
+    const SqlResult left = RunSqlOn(
+        values, "select name from dbo.sysobjects where name in ('stat','zz','mine','spDir')", 1,
+        SqlTimeouts{});
+    ASSERT_FALSE(left.error) << left.error_text;
+    ASSERT_EQ(left.rows.size(), 1u);
+    EXPECT_EQ(left.rows[0][0], "mine");
+  }
 }
 
 }  // namespace

@@ -159,7 +159,7 @@ CREATE OR REPLACE FUNCTION tsql.like(value text, pattern text) RETURNS boolean
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT CASE WHEN value IS NULL OR pattern IS NULL THEN NULL
   ELSE tsql.fold_chars(value) COLLATE "C" ~ ('^(?:' || tsql.like_regex(pattern, NULL, false) || ')$')
-    OR (right(value, 1) = ' ' AND tsql.fold_chars(rtrim(value, ' ')) ~
+    OR (right(value, 1) = ' ' AND tsql.fold_chars(rtrim(value, ' ')) COLLATE "C" ~
         ('^(?:' || tsql.like_regex(pattern, NULL, false) || ')$')) END
 $$;
 
@@ -167,7 +167,7 @@ CREATE OR REPLACE FUNCTION tsql.like(value text, pattern text, escape text) RETU
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT CASE WHEN value IS NULL OR pattern IS NULL OR escape IS NULL THEN NULL
   ELSE tsql.fold_chars(value) COLLATE "C" ~ ('^(?:' || tsql.like_regex(pattern, escape, true) || ')$')
-    OR (right(value, 1) = ' ' AND tsql.fold_chars(rtrim(value, ' ')) ~
+    OR (right(value, 1) = ' ' AND tsql.fold_chars(rtrim(value, ' ')) COLLATE "C" ~
         ('^(?:' || tsql.like_regex(pattern, escape, true) || ')$')) END
 $$;
 

@@ -15,7 +15,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: kivsql [-S server] [-d database] [-U user] [-P password] [-t seconds]\n"
     "              (-Q \"batch\" | -i file)\n"
-    "Runs T-SQL on the Tellwen database. Missing options come from the settings store.\n"
+    "Runs T-SQL on the Tellwen database. Missing options (and the engine)\n"
+    "come from the settings store.\n"
     "Prints the first row set of each batch: fields separated by TAB, no header.\n"
     "-t: longest run of one batch in seconds (0: no limit; default 36000).\n";
 
@@ -111,8 +112,8 @@ int RunKivSql(const std::vector<std::string>& args, std::ostream& out, std::ostr
     buffer << in.rdbuf();
     batches = SplitBatches(buffer.str());
   }
-  SqlConnectionSettings settings;
-  if (!server || !database || !user || !password) settings = ReadConnectionSettings();
+  // The stored values, the engine among them, under what the options give.
+  SqlConnectionSettings settings = ReadConnectionSettings();
   if (server) settings.server = *server;
   if (database) settings.database = *database;
   if (user) settings.user = *user;

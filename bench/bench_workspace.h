@@ -26,6 +26,12 @@
 
 namespace tellwen::bench {
 
+// The PostgreSQL server of this run (ENGINE=postgresql), or nullptr.
+inline std::unique_ptr<testing::PostgresServer>& BenchPostgresServer() {
+  static std::unique_ptr<testing::PostgresServer> server;
+  return server;
+}
+
 // The folder ("/tmp/<prefix>.XXXXXX"), or "" with the reason on stderr.
 inline std::string MakeBenchWorkspace(const std::string& prefix) {
   std::string pattern = "/tmp/" + prefix + ".XXXXXX";
@@ -45,7 +51,7 @@ inline std::string MakeBenchWorkspace(const std::string& prefix) {
   const char* engine = std::getenv("ENGINE");
   if (engine != nullptr && IsPostgresqlEngine(engine)) {
     // The server lives as long as the process (and goes with its folder).
-    static std::unique_ptr<testing::PostgresServer> server;
+    std::unique_ptr<testing::PostgresServer>& server = BenchPostgresServer();
     std::string why;
     server = testing::PostgresServer::Start(&why);
     if (!server) {

@@ -18,7 +18,10 @@
 // (defaults 1000000, 10, 60; entries at least 1000; needs wrk on PATH).
 // Search pages over a large catalog take seconds each at 32 connections,
 // hence their longer runs. "2000 1 1" is a quick run that checks the bench
-// still works. KEEP=1 keeps the work folder.
+// still works. KEEP=1 keeps the work folder. FRONT_ENDS=2 then serves the
+// medium search from two kivweb processes at once, each with a settings
+// store of its own over the one catalog (16 connections each), against one
+// kivweb at 32: what a second front end adds, or costs on the same cores.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +33,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_workspace.h"
@@ -480,6 +484,53 @@ int main(int argc, char** argv) {
                 load.p99, baseline > 0 ? load.rps / baseline : 0);
     if (!load.errors.empty()) std::printf("  (%s)\n", load.errors.c_str());
     std::fflush(stdout);
+  }
+
+  if (const char* front_ends = std::getenv("FRONT_ENDS");
+      front_ends != nullptr && std::atoi(front_ends) == 2) {
+    // The second front end: a copy of the settings store, the same catalog.
+    const std::string hive = dir + "/registry2";
+    if (std::system(("cp -a '" + dir + "/registry' '" + hive + "'").c_str()) != 0) {
+      std::cerr << "cannot copy the settings store\n";
+      return 1;
+    }
+    tellwen::testing::MakeReadable(dir, /*writable=*/true);
+    tellwen::testing::KivwebProcess second;
+    const std::string started =
+        second.Start({"--config", site + "/kivweb.conf", "--listen", "127.0.0.1:0"},
+                     dir + "/kivweb2.log", {"TELLWEN_REGISTRY=" + hive});
+    if (!started.empty()) {
+      std::cerr << started << "\n";
+      return 1;
+    }
+    const std::string path = "/scripts/KIVQuery.so?" + FormQuery(terms.medium);
+    Load one = RunWrk(port, path, kConnections, search_seconds, WriteCheckScript(dir, n++, kRow));
+    WaitIdle(kivweb.pid());
+    Load halves[2];
+    const std::string scripts[2] = {WriteCheckScript(dir, n++, kRow),
+                                    WriteCheckScript(dir, n++, kRow)};
+    std::thread other([&] {
+      halves[1] = RunWrk(second.port(), path, kConnections / 2, search_seconds, scripts[1]);
+    });
+    halves[0] = RunWrk(port, path, kConnections / 2, search_seconds, scripts[0]);
+    other.join();
+    WaitIdle(kivweb.pid());
+    WaitIdle(second.pid());
+    second.Stop();
+    for (const Load& load : {one, halves[0], halves[1]}) {
+      if (load.bad > 0 || load.good == 0) {
+        std::printf("front ends: %ld of %ld answers were not the page to time; stopped.\n%s\n",
+                    load.bad, load.bad + load.good, load.first_bad.c_str());
+        kivweb.Stop();
+        return 1;
+      }
+    }
+    const double both = halves[0].rps + halves[1].rps;
+    std::printf(
+        "\nsearch, medium term: one kivweb at %d connections %.1f req/s; two kivweb "
+        "at %d each %.1f + %.1f = %.1f req/s (ratio %.2f)\n",
+        kConnections, one.rps, kConnections / 2, halves[0].rps, halves[1].rps, both,
+        one.rps > 0 ? both / one.rps : 0);
   }
 
   // One request at a time: the search page against its spSearch call made

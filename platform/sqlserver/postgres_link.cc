@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -126,6 +127,25 @@ Value ValueOf(const PGresult* result, int row, int column) {
   }
 }
 
+// Whether sql changes what tables are: a CREATE, DROP or ALTER.
+bool IsSchemaChange(const std::string& sql) {
+  size_t start = sql.find_first_not_of(" \t\r\n(");
+  if (start == std::string::npos) return false;
+  for (const char* word : {"create", "drop", "alter"}) {
+    const size_t n = std::strlen(word);
+    if (sql.size() - start > n && strncasecmp(sql.c_str() + start, word, n) == 0 &&
+        !std::isalnum(static_cast<unsigned char>(sql[start + n]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string SqlState(const PGresult* result) {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  return state ? state : "";
+}
+
 }  // namespace
 
 bool ParsePostgresDataSource(const std::string& raw, PostgresAddress* address) {
@@ -222,8 +242,34 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
     }
     pointers[i] = texts[i].c_str();
   }
-  PGresult* result = PQexecParams(conn_, ServerText(sql).c_str(), static_cast<int>(params.size()),
-                                  types.data(), pointers.data(), nullptr, nullptr, 0);
+  const std::string text = ServerText(sql);
+  if (IsSchemaChange(text)) ForgetPrepared();
+  std::string key;
+  if (!params.empty()) {
+    key.reserve(text.size() + params.size() * 4);
+    for (Oid type : types) key += std::to_string(type) + ",";
+    key += text;
+  }
+  const std::string name = key.empty() ? "" : Prepared(key, text, types);
+  PGresult* result =
+      name.empty()
+          ? PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), types.data(),
+                         pointers.data(), nullptr, nullptr, 0)
+          : PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()), pointers.data(),
+                           nullptr, nullptr, 0);
+  if (!name.empty() && PQresultStatus(result) == PGRES_FATAL_ERROR &&
+      SqlState(result) == "0A000") {
+    // A table the statement reads changed its columns since it was
+    // prepared: it is prepared afresh later (names are never reused, so one
+    // left on the server by a failed transaction is harmless), and runs
+    // unprepared now unless a transaction already failed with it.
+    ForgetPrepared();
+    if (!InTransaction()) {
+      PQclear(result);
+      result = PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), types.data(),
+                            pointers.data(), nullptr, nullptr, 0);
+    }
+  }
   const ExecStatusType status = PQresultStatus(result);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail(result);
   if (rows != nullptr) {
@@ -243,6 +289,46 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
     rows->changed = changed && *changed ? std::strtoll(changed, nullptr, 10) : 0;
   }
   PQclear(result);
+}
+
+std::string PostgresLink::Prepared(const std::string& key, const std::string& sql,
+                                   const std::vector<unsigned>& types) {
+  // Enough for every fixed statement of the programs; a connection that
+  // runs more distinct texts starts over.
+  constexpr size_t kMostStatements = 512;
+  auto found = prepared_.find(key);
+  if (found == prepared_.end()) {
+    if (prepared_.size() >= kMostStatements) ForgetPrepared();
+    prepared_.emplace(key, -1);
+    return "";
+  }
+  if (found->second >= 0) return "tw" + std::to_string(found->second);
+  // A failed transaction refuses the PREPARE too: try again after it.
+  if (InTransaction() && PQtransactionStatus(conn_) == PQTRANS_INERROR) return "";
+  const int number = next_statement_++;
+  const std::string name = "tw" + std::to_string(number);
+  PGresult* result = PQprepare(conn_, name.c_str(), sql.c_str(), static_cast<int>(types.size()),
+                               types.data());
+  const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+  PQclear(result);
+  if (!ok) {
+    // The run unprepared says why (and, in a transaction, finds it failed).
+    prepared_.erase(found);
+    return "";
+  }
+  found->second = number;
+  return name;
+}
+
+void PostgresLink::ForgetPrepared() {
+  if (!prepared_.empty()) {
+    bool any = false;
+    for (const auto& [key, number] : prepared_) any = any || number >= 0;
+    if (any && PQtransactionStatus(conn_) != PQTRANS_INERROR) {
+      PQclear(PQexec(conn_, "DEALLOCATE ALL"));
+    }
+  }
+  prepared_.clear();
 }
 
 int64_t PostgresLink::Copy(const std::string& copy_sql, const std::string& data) {

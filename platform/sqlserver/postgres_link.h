@@ -19,6 +19,14 @@
 // Value::Null. Parameters ($1, $2, ...) go as integers (bigint), floats
 // (double precision) or texts of a type the statement decides.
 //
+// A statement with parameters is prepared on the server the second time its
+// text (with the same parameter types) is run, and runs prepared from then
+// on: the programs' fixed statements (the search's log rows, the constants
+// it reads) are then parsed and planned once per connection. A prepared
+// statement that meets a table whose columns changed is run again
+// unprepared when no transaction is open; a DDL statement sent through the
+// link forgets every prepared one.
+//
 // Texts (statements, parameters) reach the server as UTF-8: a byte that is
 // not part of valid UTF-8 is read as its Latin-1 character.
 //
@@ -32,6 +40,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/sqlserver/connect_options.h"
@@ -82,7 +91,16 @@ class PostgresLink {
   // Throws the error of result (its server's words; the connection's when
   // result is nullptr), clearing result.
   [[noreturn]] void Fail(pg_result* result);
+  // The prepared statement's name for key (text and parameter types), ""
+  // when it is not prepared (yet, or could not be).
+  std::string Prepared(const std::string& key, const std::string& sql,
+                       const std::vector<unsigned>& types);
+  void ForgetPrepared();
   pg_conn* conn_;
+  // Key -> statement number; a negative number counts runs before the
+  // statement is prepared.
+  std::unordered_map<std::string, int> prepared_;
+  int next_statement_ = 0;
 };
 
 }  // namespace tellwen::sqlserver

@@ -71,6 +71,35 @@ TEST_F(PostgresLinkTest, RunsStatementsWithTypedValuesAndParameters) {
   EXPECT_TRUE(link->Alive());
 }
 
+// A statement run again is prepared; a table that changes its columns under
+// it, through this link or another, still gives the table's rows as they are.
+TEST_F(PostgresLinkTest, StatementsRunAgainStayRightWhenTheirTablesChange) {
+  SqlError error;
+  std::unique_ptr<PostgresLink> link = PostgresLink::Open(Options(), &error);
+  std::unique_ptr<PostgresLink> other = PostgresLink::Open(Options(), &error);
+  ASSERT_TRUE(link && other) << error.description;
+  const std::string read = "SELECT * FROM p WHERE a >= $1 ORDER BY a";
+  auto rows_of = [&] {
+    PostgresRows rows;
+    link->Run(read, {Value::Int(2)}, &rows);
+    return rows;
+  };
+  link->Run("CREATE TABLE p (a int, b text)", {});
+  link->Run("INSERT INTO p VALUES (1, 'x'), (2, 'y'), (3, 'z')", {});
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(rows_of().rows.size(), 2u);
+  link->Run("DROP TABLE p", {});
+  link->Run("CREATE TABLE p (a int)", {});
+  link->Run("INSERT INTO p VALUES (2)", {});
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(rows_of().rows.at(0).size(), 1u);
+  // Another connection changes the columns: the prepared statement is
+  // refused once, then run unprepared.
+  other->Run("ALTER TABLE p ADD c text DEFAULT 'new'", {});
+  const PostgresRows changed = rows_of();
+  ASSERT_EQ(changed.rows.size(), 1u);
+  EXPECT_EQ(changed.rows[0].at(1).s, "new");
+  link->Run("DROP TABLE p", {});
+}
+
 TEST_F(PostgresLinkTest, CommandTimeoutStopsAStatement) {
   SqlError error;
   std::unique_ptr<PostgresLink> link = PostgresLink::Open(Options(), &error);

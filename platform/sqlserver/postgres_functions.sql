@@ -1166,6 +1166,34 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT tsql.convert_int_of(type, NULL, NULL, NULL, value)
 $$;
 
+-- CONVERT(int, value): an integer, as SQL Server's int. From an integer it
+-- is the value itself, which the planner then sees as the column: ordered
+-- by it, a query reads the column's index in order (and stops at its TOP).
+CREATE OR REPLACE FUNCTION tsql.convert_to_int(value integer) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.convert_to_int(value text) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.convert_int_of('int', value, NULL, NULL, NULL)::integer
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.convert_to_int(value bigint) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.convert_int_of('int', NULL, value, NULL, NULL)::integer
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.convert_to_int(value double precision) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.convert_int_of('int', NULL, NULL, value, NULL)::integer
+$$;
+
+CREATE OR REPLACE FUNCTION tsql.convert_to_int(value timestamp) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.convert_int_of('int', NULL, NULL, NULL, value)::integer
+$$;
+
 CREATE OR REPLACE FUNCTION tsql.convert_float(type text, value text) RETURNS double precision
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
 SELECT tsql.convert_float_of(type, value, NULL, NULL, NULL)

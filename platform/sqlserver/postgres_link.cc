@@ -251,14 +251,12 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
     key += text;
   }
   const std::string name = key.empty() ? "" : Prepared(key, text, types);
-  PGresult* result =
-      name.empty()
-          ? PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), types.data(),
-                         pointers.data(), nullptr, nullptr, 0)
-          : PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()), pointers.data(),
-                           nullptr, nullptr, 0);
-  if (!name.empty() && PQresultStatus(result) == PGRES_FATAL_ERROR &&
-      SqlState(result) == "0A000") {
+  PGresult* result = name.empty()
+                         ? PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()),
+                                        types.data(), pointers.data(), nullptr, nullptr, 0)
+                         : PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()),
+                                          pointers.data(), nullptr, nullptr, 0);
+  if (!name.empty() && PQresultStatus(result) == PGRES_FATAL_ERROR && SqlState(result) == "0A000") {
     // A table the statement reads changed its columns since it was
     // prepared: it is prepared afresh later (names are never reused, so one
     // left on the server by a failed transaction is harmless), and runs
@@ -307,8 +305,8 @@ std::string PostgresLink::Prepared(const std::string& key, const std::string& sq
   if (InTransaction() && PQtransactionStatus(conn_) == PQTRANS_INERROR) return "";
   const int number = next_statement_++;
   const std::string name = "tw" + std::to_string(number);
-  PGresult* result = PQprepare(conn_, name.c_str(), sql.c_str(), static_cast<int>(types.size()),
-                               types.data());
+  PGresult* result =
+      PQprepare(conn_, name.c_str(), sql.c_str(), static_cast<int>(types.size()), types.data());
   const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
   PQclear(result);
   if (!ok) {

@@ -8,6 +8,21 @@
 #include "platform/sqlserver/sql_error.h"
 
 namespace tellwen::sqlserver {
+namespace {
+
+// A LIKE pattern whose characters are all ASCII, with no bracket and no
+// trailing blank: ILIKE reads it as our LIKE does, for ASCII values.
+bool IsPlainAsciiPattern(const Value& pattern) {
+  if (pattern.type != Value::Type::kText || pattern.s.empty() || pattern.s.back() == ' ') {
+    return false;
+  }
+  for (unsigned char c : pattern.s) {
+    if (c >= 0x80 || c < 0x20 || c == '[' || c == ']') return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 std::string QuoteName(const std::string& name) {
   std::string r = "\"";
@@ -155,6 +170,11 @@ std::string Translator::Expression(const Expr& e) {
                            : target == TypeClass::kFloat    ? "float"
                            : target == TypeClass::kDateTime ? "datetime"
                                                             : "text";
+        // To int: a function of its own, whose result is the server's integer
+        // (and an integer column's value itself).
+        if (strcasecmp(e.type.name.c_str(), "int") == 0) {
+          return "tsql_convert_to_int(" + Expression(*e.args[0]) + ")";
+        }
         std::string r = "tsql_convert_" + std::string(kind) + "('" + e.type.ToString() + "', " +
                         Expression(*e.args[0]);
         if (target == TypeClass::kText) {
@@ -241,7 +261,24 @@ std::string Translator::Expression(const Expr& e) {
           constant = constant && e.args[i]->kind == Expr::Kind::kLiteral;
         }
         if (constant && !e.negated) {
-          r = "(" + value + ") ILIKE tsql.like_prefilter(" + pattern + ") AND " + r;
+          const std::string prefilter =
+              "(" + value + ") ILIKE tsql.like_prefilter(" + pattern + ")";
+          // A pattern of ASCII characters without brackets (and no escape):
+          // over an ASCII value that ends in no blank, an ILIKE of the
+          // pattern itself is the match (one case rule, the same
+          // wildcards); the regular expression is left for other values.
+          if (e.args.size() == 2 && IsPlainAsciiPattern(e.args[1]->value)) {
+            std::string exact;  // the pattern as ILIKE reads it: "\" escapes
+            for (char c : e.args[1]->value.s) {
+              if (c == '\\') exact += '\\';
+              exact += c;
+            }
+            r = prefilter + " AND (CASE WHEN octet_length(" + value + ") = char_length(" + value +
+                ") AND right(" + value + ", 1) <> ' ' THEN (" + value + ") ILIKE " +
+                Literal(Value::Text(exact)) + " ELSE " + r + " END)";
+          } else {
+            r = prefilter + " AND " + r;
+          }
         }
         return (e.negated ? "(NOT " : "(") + r + ")";
       }

@@ -10,14 +10,32 @@
 namespace tellwen::sqlserver {
 namespace {
 
-// A LIKE pattern whose characters are all ASCII, with no bracket and no
-// trailing blank: ILIKE reads it as our LIKE does, for ASCII values.
-bool IsPlainAsciiPattern(const Value& pattern) {
-  if (pattern.type != Value::Type::kText || pattern.s.empty() || pattern.s.back() == ' ') {
-    return false;
-  }
-  for (unsigned char c : pattern.s) {
-    if (c >= 0x80 || c < 0x20 || c == '[' || c == ']') return false;
+// The ILIKE pattern (escape "\") that matches what the T-SQL LIKE pattern
+// matches, over ASCII values that end in no blank; false when there is none
+// this simple: the pattern must be ASCII, end in no blank, and hold no
+// bracket but a one-character class ("[_]", "[[]", "[%]"), which is that
+// character itself.
+bool ExactIlikePattern(const Value& pattern, std::string* out) {
+  if (pattern.type != Value::Type::kText) return false;
+  const std::string& p = pattern.s;
+  if (p.empty() || p.back() == ' ') return false;
+  auto plain = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u < 0x80;
+  };
+  out->clear();
+  for (size_t i = 0; i < p.size(); ++i) {
+    char c = p[i];
+    if (!plain(c) || c == ']') return false;
+    if (c == '[') {
+      if (i + 2 >= p.size() || p[i + 2] != ']') return false;
+      c = p[i + 1];
+      if (!plain(c) || c == '^' || c == ']') return false;
+      i += 2;
+      if (c == '%' || c == '_') *out += '\\';
+    }
+    if (c == '\\') *out += '\\';
+    *out += c;
   }
   return true;
 }
@@ -263,16 +281,12 @@ std::string Translator::Expression(const Expr& e) {
         if (constant && !e.negated) {
           const std::string prefilter =
               "(" + value + ") ILIKE tsql.like_prefilter(" + pattern + ")";
-          // A pattern of ASCII characters without brackets (and no escape):
-          // over an ASCII value that ends in no blank, an ILIKE of the
-          // pattern itself is the match (one case rule, the same
-          // wildcards); the regular expression is left for other values.
-          if (e.args.size() == 2 && IsPlainAsciiPattern(e.args[1]->value)) {
-            std::string exact;  // the pattern as ILIKE reads it: "\" escapes
-            for (char c : e.args[1]->value.s) {
-              if (c == '\\') exact += '\\';
-              exact += c;
-            }
+          // A simple pattern (no escape): over an ASCII value that ends in
+          // no blank, an ILIKE of the pattern itself is the match (one case
+          // rule, the same wildcards); the regular expression is left for
+          // the other values.
+          std::string exact;
+          if (e.args.size() == 2 && ExactIlikePattern(e.args[1]->value, &exact)) {
             r = prefilter + " AND (CASE WHEN octet_length(" + value + ") = char_length(" + value +
                 ") AND right(" + value + ", 1) <> ' ' THEN (" + value + ") ILIKE " +
                 Literal(Value::Text(exact)) + " ELSE " + r + " END)";

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "base/text_trim.h"
 #include "base/utf8_text.h"
@@ -128,10 +129,11 @@ Value ValueOf(const PGresult* result, int row, int column) {
 }
 
 // Whether sql changes what tables are: a CREATE, DROP or ALTER.
-bool IsSchemaChange(const std::string& sql) {
+// Whether sql begins with one of words (a keyword: no letter after it).
+bool StartsWithKeyword(const std::string& sql, std::initializer_list<const char*> words) {
   size_t start = sql.find_first_not_of(" \t\r\n(");
   if (start == std::string::npos) return false;
-  for (const char* word : {"create", "drop", "alter"}) {
+  for (const char* word : words) {
     const size_t n = std::strlen(word);
     if (sql.size() - start > n && strncasecmp(sql.c_str() + start, word, n) == 0 &&
         !std::isalnum(static_cast<unsigned char>(sql[start + n]))) {
@@ -139,6 +141,15 @@ bool IsSchemaChange(const std::string& sql) {
     }
   }
   return false;
+}
+
+bool IsSchemaChange(const std::string& sql) {
+  return StartsWithKeyword(sql, {"create", "drop", "alter"});
+}
+
+// The statements worth preparing: queries and row changes.
+bool IsPreparable(const std::string& sql) {
+  return StartsWithKeyword(sql, {"select", "insert", "update", "delete", "with"});
 }
 
 std::string SqlState(const PGresult* result) {
@@ -245,7 +256,7 @@ void PostgresLink::Run(const std::string& sql, const std::vector<Value>& params,
   const std::string text = ServerText(sql);
   if (IsSchemaChange(text)) ForgetPrepared();
   std::string key;
-  if (!params.empty()) {
+  if (IsPreparable(text)) {
     key.reserve(text.size() + params.size() * 4);
     for (Oid type : types) key += std::to_string(type) + ",";
     key += text;

@@ -19,10 +19,11 @@
 // Value::Null. Parameters ($1, $2, ...) go as integers (bigint), floats
 // (double precision) or texts of a type the statement decides.
 //
-// A statement with parameters is prepared on the server the second time its
-// text (with the same parameter types) is run, and runs prepared from then
-// on: the programs' fixed statements (the search's log rows, the constants
-// it reads) are then parsed and planned once per connection. A prepared
+// A query or row change (SELECT, INSERT, UPDATE, DELETE, WITH) is prepared
+// on the server the second time its text (with the same parameter types) is
+// run, and runs prepared from then on: the programs' fixed statements (the
+// search's log rows, the constants it reads) are then parsed and planned
+// once per connection. A prepared
 // statement that meets a table whose columns changed is run again
 // unprepared when no transaction is open; a DDL statement sent through the
 // link forgets every prepared one.

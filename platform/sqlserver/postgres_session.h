@@ -23,8 +23,8 @@
 // and LIKE over a column with a constant pattern adds an ILIKE prefilter the
 // server can answer from it; every row is still checked by tsql.like.
 //
-// Not built yet: SELECT INTO with IDENTITY and UPDATE of an alias (refused
-// with an error that says so), dbo.sysobjects.
+// Not built yet: UPDATE of an alias (refused with an error that says so),
+// dbo.sysobjects.
 //
 // Thread safety: one thread at a time (the Connection's).
 #pragma once
@@ -69,6 +69,9 @@ class PostgresSession : public Interpreter {
 
  private:
   void RunSelect(const Stmt& s) override;
+  // SELECT ... INTO: CREATE TABLE AS, with IDENTITY() numbering the rows
+  // in the query's order.
+  void RunSelectInto(const Select& select);
   void RunInsert(const Stmt& s) override;
   void RunUpdate(const Stmt& s) override;
   void RunDelete(const Stmt& s) override;

@@ -226,7 +226,9 @@ std::string Translator::Core(const SelectCore& core, bool identity_as_null,
         break;
       case SelectItem::Kind::kExpr:
         if (item.expr->kind == Expr::Kind::kIdentity && identity_as_null) {
-          r += "NULL";
+          // The server gives a bare NULL the type text; the numbering
+          // column is an integer.
+          r += postgres_ ? "CAST(NULL AS integer)" : "NULL";
         } else {
           r += Expression(*item.expr);
         }

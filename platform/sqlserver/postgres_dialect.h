@@ -6,7 +6,10 @@
 // translator itself writes literals into the text (the server then gives
 // them the type their context asks for, as SQL Server converts constants),
 // variables as parameters cast to their declared types, and LIKE as
-// tsql.like(). PostgresText does the rest on the finished text: quoted
+// tsql.like(), and ORDER BY terms as their keys (tsql.sort_key: texts by
+// their folds in code-point order, as the embedded engine sorts them; a
+// SELECT DISTINCT so ordered is DISTINCT ON those keys, a compound SELECT
+// is sorted outside). PostgresText does the rest on the finished text: quoted
 // names are written in lower case (T-SQL's names ignore letter case, the
 // server's quoted ones do not); outside literals and names, "?"
 // parameters become $1, $2, ...; the

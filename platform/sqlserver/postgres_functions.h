@@ -22,6 +22,11 @@
 //         b) == 0 exactly when fold(a) = fold(b), and fold(a) COLLATE "C"
 //         sorts as CompareText does. Pure ASCII takes a fast path.
 //     fold_chars(text) -> text           each code point folded (no trim).
+//     sort_key(x, c text)                ORDER BY's key in the embedded
+//         engine's order: for text, fold(x), in the collation of c (called
+//         with '' COLLATE ucs_basic it sorts as CompareText); a number,
+//         timestamp or boolean as it is (inlined by the planner, so an
+//         index on the column still gives the order).
 //     like(value, pattern) -> boolean    SQL Server's LIKE: %, _, [set],
 //     like(value, pattern, escape)         [a-z], [^set], case by FoldCase,
 //         the value's trailing blanks ignored. An escape that is not one

@@ -40,9 +40,57 @@ SELECT (CASE WHEN octet_length(value) = char_length(value) THEN lower(value COLL
        COLLATE "default"
 $$;
 
+-- fold_chars(rtrim(value)), written out: the inlined body then trims once
+-- (a text is pure ASCII exactly when it is so trimmed).
 CREATE OR REPLACE FUNCTION tsql.fold(value text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
-SELECT tsql.fold_chars(rtrim(value, ' '))
+SELECT (CASE WHEN octet_length(value) = char_length(value) THEN lower(rtrim(value, ' ') COLLATE "C")
+        ELSE translate(lower(rtrim(value, ' ') COLLATE "C"), '{{FOLD_FROM}}', '{{FOLD_TO}}') END)
+       COLLATE "default"
+$$;
+
+-- ORDER BY's key: a text's fold, any other type as it is. The second
+-- argument is there for its collation only: the call's result takes the
+-- collation of its arguments, and the caller gives '' COLLATE ucs_basic there,
+-- so a text key sorts by code points (a COLLATE after the call would be
+-- refused for a number). SQL functions the planner inlines: the key of a
+-- number or a date is the column itself, so its index still gives the
+-- order.
+CREATE OR REPLACE FUNCTION tsql.sort_key(value text, collation_of text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.fold(value)
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value smallint, collation_of text) RETURNS smallint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value integer, collation_of text) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value bigint, collation_of text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value numeric, collation_of text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value real, collation_of text) RETURNS real
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value double precision, collation_of text) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value timestamp, collation_of text) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value boolean, collation_of text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
 $$;
 
 CREATE OR REPLACE FUNCTION tsql.fold_cp(cp integer) RETURNS integer

@@ -5,7 +5,10 @@
 // PostgreSQL dialect (postgres_dialect.h) and run on the server through the
 // session's PostgresLink. What the engine keeps in a database of its own:
 //   - the collation "tsql" of every text column: case-insensitive (ICU,
-//     level 2). Trailing blanks count in it, unlike SQL Server's;
+//     level 2). Trailing blanks count in it, unlike SQL Server's; ORDER BY
+//     sorts texts by their fold keys instead (tsql.sort_key), in the
+//     embedded engine's order, and a SELECT DISTINCT with ORDER BY finds
+//     its distinct rows by those keys too (one sort for both);
 //   - the table tsql_procedures (lower-case name, the CREATE PROCEDURE
 //     text, the name as written): procedures stay T-SQL and are
 //     interpreted here;

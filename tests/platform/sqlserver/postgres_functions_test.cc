@@ -183,6 +183,32 @@ TEST_F(PostgresFunctionsTest, FoldIsTheCollationKey) {
   EXPECT_EQ(Server("tsql.fold(NULL)", {}), "NULL");
 }
 
+TEST_F(PostgresFunctionsTest, SortKeyOrdersTextsAsCompareTextAndKeepsIndexOrderOfNumbers) {
+  // Texts of the TSQL collation, in the order of their keys.
+  link_->Run("CREATE TEMP TABLE texts (v text COLLATE tsql)", {});
+  for (const std::string& t : kTexts) link_->Run("INSERT INTO texts VALUES ($1)", {Value::Text(t)});
+  PostgresRows rows;
+  link_->Run("SELECT v FROM texts ORDER BY tsql.sort_key(v, '' COLLATE ucs_basic)", {}, &rows);
+  ASSERT_EQ(rows.rows.size(), kTexts.size());
+  for (size_t i = 1; i < rows.rows.size(); ++i) {
+    EXPECT_LE(CompareText(rows.rows[i - 1][0].s, rows.rows[i][0].s), 0)
+        << "'" << rows.rows[i - 1][0].s << "' before '" << rows.rows[i][0].s << "'";
+  }
+  // The key of a number is the column itself once inlined: its index gives
+  // the order, with no sort.
+  link_->Run("CREATE TEMP TABLE numbers (i int)", {});
+  link_->Run("CREATE INDEX ON numbers (i)", {});
+  link_->Run("SET enable_sort = off", {});
+  link_->Run("EXPLAIN SELECT i FROM numbers ORDER BY tsql.sort_key(i, '' COLLATE ucs_basic)", {},
+             &rows);
+  std::string plan;
+  for (const auto& row : rows.rows) plan += row[0].s + "\n";
+  EXPECT_EQ(plan.find("Sort"), std::string::npos) << plan;
+  link_->Run("RESET enable_sort", {});
+  EXPECT_EQ(Server("tsql.sort_key(2.5::double precision, '') + tsql.sort_key(1::bigint, '')", {}),
+            "3.5");
+}
+
 TEST_F(PostgresFunctionsTest, LikePatindexAndPrefilterAgreeWithLikePattern) {
   const std::vector<std::string> patterns = {
       "",      "%",     "%%",     "_",     "a",      "A%",     "%C",  "%b%",   "a_c",

@@ -453,20 +453,28 @@ void PostgresSession::RunInsert(const Stmt& s) {
 }
 
 void PostgresSession::RunUpdate(const Stmt& s) {
-  if (!s.target_alias.empty()) {
-    ThrowSql("UPDATE of an alias is not supported by the PostgreSQL engine yet.");
-  }
+  const UpdateTarget target = ResolveUpdateTarget(s);
+  // A date text set into a datetime column is read by SQL Server's rules,
+  // as INSERT reads it.
+  std::vector<ColumnInfo> columns = TableColumns(target.table.name);
   Translator t(*this);
-  std::string sql = "UPDATE " + TableName(s.table) + " SET ";
+  std::string sql = "UPDATE " + TableName(target.table);
+  if (!target.alias.empty()) sql += " AS " + QuoteName(target.alias);
+  sql += " SET ";
   for (size_t i = 0; i < s.assignments.size(); ++i) {
-    if (i) sql += ", ";
-    sql += QuoteName(s.assignments[i].first) + " = " + t.Expression(*s.assignments[i].second);
+    const std::string& column = s.assignments[i].first;
+    std::string value = t.Expression(*s.assignments[i].second);
+    for (const ColumnInfo& c : columns) {
+      if (c.convert_type == "datetime" && strcasecmp(c.name.c_str(), column.c_str()) == 0) {
+        value = "tsql.convert_datetime('datetime', " + value + ")";
+      }
+    }
+    sql += (i ? ", " : "") + QuoteName(column) + " = " + value;
   }
-  if (!s.from.empty()) {
-    CheckUpdateFrom(s);
-    sql += " FROM " + t.FromList(s.from);
-  }
-  if (s.where) sql += " WHERE " + t.Expression(*s.where);
+  if (!target.from.empty()) sql += " FROM " + t.FromList(target.from);
+  std::vector<const Expr*> terms = target.conditions;
+  if (s.where) terms.push_back(s.where.get());
+  sql += t.Where(terms);
   rowcount_ = RunTranslated(sql, t.params());
 }
 

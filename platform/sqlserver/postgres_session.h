@@ -26,8 +26,7 @@
 // and LIKE over a column with a constant pattern adds an ILIKE prefilter the
 // server can answer from it; every row is still checked by tsql.like.
 //
-// Not built yet: UPDATE of an alias (refused with an error that says so),
-// dbo.sysobjects.
+// Not built yet: dbo.sysobjects.
 //
 // Thread safety: one thread at a time (the Connection's).
 #pragma once

@@ -86,6 +86,9 @@ class Translator {
   TypeClass StaticType(const Expr& e);
   // A FROM list (comma-separated sources), without the FROM keyword.
   std::string FromList(const std::vector<std::unique_ptr<TableRef>>& from);
+  std::string FromList(const std::vector<const TableRef*>& from);
+  // " WHERE (t1) AND (t2) ..." of the terms, "" for none.
+  std::string Where(const std::vector<const Expr*>& terms);
 
   std::vector<BoundParam>& params() { return params_; }
 

@@ -458,6 +458,21 @@ std::string Translator::FromList(const std::vector<std::unique_ptr<TableRef>>& f
   return r;
 }
 
+std::string Translator::FromList(const std::vector<const TableRef*>& from) {
+  std::string r;
+  for (size_t i = 0; i < from.size(); ++i) {
+    if (i) r += ", ";
+    r += From(*from[i]);
+  }
+  return r;
+}
+
+std::string Translator::Where(const std::vector<const Expr*>& terms) {
+  std::string r;
+  for (const Expr* term : terms) r += (r.empty() ? " WHERE (" : " AND (") + Expression(*term) + ")";
+  return r;
+}
+
 std::string Translator::From(const TableRef& ref) {
   switch (ref.kind) {
     case TableRef::Kind::kTable: {

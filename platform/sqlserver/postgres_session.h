@@ -5,7 +5,10 @@
 // PostgreSQL dialect (postgres_dialect.h) and run on the server through the
 // session's PostgresLink. What the engine keeps in a database of its own:
 //   - the collation "tsql" of every text column: case-insensitive (ICU,
-//     level 2). Trailing blanks count in it, unlike SQL Server's; ORDER BY
+//     level 2). Trailing blanks count in it, unlike SQL Server's: "=" and
+//     "<>" of a column and a text are written to ignore them (an index
+//     range for "="; postgres_functions.h), other comparisons count them
+//     when a column takes part (IN lists, <, >, BETWEEN). ORDER BY
 //     sorts texts by their fold keys instead (tsql.sort_key), in the
 //     embedded engine's order, and a SELECT DISTINCT with ORDER BY finds
 //     its distinct rows by those keys too (one sort for both);

@@ -209,6 +209,37 @@ TEST_F(PostgresFunctionsTest, SortKeyOrdersTextsAsCompareTextAndKeepsIndexOrderO
             "3.5");
 }
 
+TEST_F(PostgresFunctionsTest, EqualityOfAColumnAndATextIgnoresTrailingBlanksInAnIndexRange) {
+  link_->Run("CREATE TEMP TABLE names (v varchar(20) COLLATE tsql, i int, d timestamp)", {});
+  for (const char* v : {"abc", "ABC ", "abc  ", "abc!", "abc a", "ab", "abcd", "abc\t"}) {
+    link_->Run("INSERT INTO names VALUES ($1, 1, '2002-02-15')", {Value::Text(v)});
+  }
+  link_->Run("CREATE INDEX ON names (v)", {});
+  link_->Run("CREATE INDEX ON names (i)", {});
+  link_->Run("CREATE INDEX ON names (d)", {});
+  const auto where = [](const std::string& c, const std::string& v) {
+    return c + " >= tsql.eq_low(" + c + ", " + v + ") AND " + c + " <= tsql.eq_high(" + c + ", " +
+           v + ") AND tsql.eq_check(" + c + ", " + v + ")";
+  };
+  EXPECT_EQ(Server("count(*) FROM names WHERE " + where("v", "$1"), {Value::Text("Abc ")}), "3");
+  EXPECT_EQ(Server("count(*) FROM names WHERE tsql.ne(v, 'abc')", {}), "5");
+  EXPECT_EQ(Server("count(*) FROM names WHERE " + where("i", "'1'") + " AND " +
+                       where("d", "'2002-02-15'") + " AND tsql.ne(i, '2')",
+                   {}),
+            "8");
+  // Every column's comparison is an index range.
+  link_->Run("SET enable_seqscan = off", {});
+  for (const auto& [column, value] : std::vector<std::pair<std::string, std::string>>{
+           {"v", "'abc'"}, {"i", "'1'"}, {"d", "'2002-02-15'"}}) {
+    PostgresRows rows;
+    link_->Run("EXPLAIN SELECT 1 FROM names WHERE " + where(column, value), {}, &rows);
+    std::string plan;
+    for (const auto& row : rows.rows) plan += row[0].s + "\n";
+    EXPECT_NE(plan.find("Index Cond"), std::string::npos) << plan;
+  }
+  link_->Run("RESET enable_seqscan", {});
+}
+
 TEST_F(PostgresFunctionsTest, LikePatindexAndPrefilterAgreeWithLikePattern) {
   const std::vector<std::string> patterns = {
       "",      "%",     "%%",     "_",     "a",      "A%",     "%C",  "%b%",   "a_c",

@@ -6,8 +6,8 @@
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/session.h"
-#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/sql_error.h"
+#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {

@@ -64,7 +64,8 @@ const TableRef* AliasedTable(const TableRef& ref, const std::string& alias,
 
 bool Contains(const TableRef& ref, const TableRef* table) {
   if (&ref == table) return true;
-  return ref.kind == TableRef::Kind::kJoin && (Contains(*ref.left, table) || Contains(*ref.right, table));
+  return ref.kind == TableRef::Kind::kJoin &&
+         (Contains(*ref.left, table) || Contains(*ref.right, table));
 }
 
 // ref's inner and cross joins taken apart: their sources but target in

@@ -280,10 +280,10 @@ std::string Translator::SortedOutside(const struct Select& s, bool identity_as_n
       const Expr* made_by = nullptr;
       for (const SelectItem& item : first.items) {
         if (item.kind != SelectItem::Kind::kExpr) continue;
-        const bool named = item.alias.empty()
-                               ? IsColumn(*item.expr) &&
-                                     EqualsNoCase(item.expr->parts.back(), name.c_str())
-                               : EqualsNoCase(item.alias, name.c_str());
+        const bool named =
+            item.alias.empty()
+                ? IsColumn(*item.expr) && EqualsNoCase(item.expr->parts.back(), name.c_str())
+                : EqualsNoCase(item.alias, name.c_str());
         if (named) made_by = item.expr.get();
       }
       const std::string column = "\"sorted\"." + QuoteName(name);

@@ -22,6 +22,18 @@
 //         b) == 0 exactly when fold(a) = fold(b), and fold(a) COLLATE "C"
 //         sorts as CompareText does. Pure ASCII takes a fast path.
 //     fold_chars(text) -> text           each code point folded (no trim).
+//     eq_low(c, v text), eq_high(c, v text), eq_check(c, v text) -> the
+//     ne(c, v text) -> boolean              type of c, boolean, boolean:
+//         "c = v" as SQL Server compares a column c with a text v (trailing
+//         blanks do not count) written as "c >= eq_low(c, v) AND c <=
+//         eq_high(c, v) AND eq_check(c, v)", an index range on c; ne is
+//         "c <> v". For c of a number or timestamp type, v is read as that
+//         type. Inlined by the planner: the bounds do not read c.
+//     sort_key(x, c text)                ORDER BY's key in the embedded
+//         engine's order: for text, fold(x), in the collation of c (called
+//         with '' COLLATE ucs_basic it sorts as CompareText); a number,
+//         timestamp or boolean as it is (inlined by the planner, so an
+//         index on the column still gives the order).
 //     like(value, pattern) -> boolean    SQL Server's LIKE: %, _, [set],
 //     like(value, pattern, escape)         [a-z], [^set], case by FoldCase,
 //         the value's trailing blanks ignored. An escape that is not one

@@ -40,9 +40,196 @@ SELECT (CASE WHEN octet_length(value) = char_length(value) THEN lower(value COLL
        COLLATE "default"
 $$;
 
+-- fold_chars(rtrim(value)), written out: the inlined body then trims once
+-- (a text is pure ASCII exactly when it is so trimmed).
 CREATE OR REPLACE FUNCTION tsql.fold(value text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
-SELECT tsql.fold_chars(rtrim(value, ' '))
+SELECT (CASE WHEN octet_length(value) = char_length(value) THEN lower(rtrim(value, ' ') COLLATE "C")
+        ELSE translate(lower(rtrim(value, ' ') COLLATE "C"), '{{FOLD_FROM}}', '{{FOLD_TO}}') END)
+       COLLATE "default"
+$$;
+
+-- ORDER BY's key: a text's fold, any other type as it is. The second
+-- argument is there for its collation only: the call's result takes the
+-- collation of its arguments, and the caller gives '' COLLATE ucs_basic there,
+-- so a text key sorts by code points (a COLLATE after the call would be
+-- refused for a number). SQL functions the planner inlines: the key of a
+-- number or a date is the column itself, so its index still gives the
+-- order.
+CREATE OR REPLACE FUNCTION tsql.sort_key(value text, collation_of text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT tsql.fold(value)
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value smallint, collation_of text) RETURNS smallint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value integer, collation_of text) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value bigint, collation_of text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value numeric, collation_of text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value real, collation_of text) RETURNS real
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value double precision, collation_of text) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value timestamp, collation_of text) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+CREATE OR REPLACE FUNCTION tsql.sort_key(value boolean, collation_of text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value
+$$;
+
+-- "column = text" and "column <> text" as SQL Server compares: trailing
+-- blanks do not count. The translator writes "=" as "c >= eq_low(c, v) AND
+-- c <= eq_high(c, v) AND eq_check(c, v)": the column's type picks the
+-- overload and, once inlined, the bounds no longer read the column, so the
+-- column's index answers the range. For a text column the values whose
+-- trimmed text equals the trimmed value under the collation lie between
+-- that value and it followed by 8000 blanks (the longest varchar), and
+-- eq_check tells them from the others there. A column of another type
+-- compares with the value read as that type (STABLE for a timestamp, as
+-- reading one is, or the planner would not inline them).
+CREATE OR REPLACE FUNCTION tsql.eq_low(col text, value text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT rtrim(value, ' ')
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col text, value text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT rtrim(value, ' ') || repeat(' ', 8000)
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col text, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT rtrim(col, ' ') = rtrim(value, ' ')
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col text, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT rtrim(col, ' ') <> rtrim(value, ' ')
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_low(col smallint, value text) RETURNS smallint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::smallint
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col smallint, value text) RETURNS smallint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::smallint
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col smallint, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT true
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col smallint, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT col <> value::smallint
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_low(col integer, value text) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::integer
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col integer, value text) RETURNS integer
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::integer
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col integer, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT true
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col integer, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT col <> value::integer
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_low(col bigint, value text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::bigint
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col bigint, value text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::bigint
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col bigint, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT true
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col bigint, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT col <> value::bigint
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_low(col numeric, value text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::numeric
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col numeric, value text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::numeric
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col numeric, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT true
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col numeric, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT col <> value::numeric
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_low(col real, value text) RETURNS real
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::real
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col real, value text) RETURNS real
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::real
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col real, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT true
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col real, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT col <> value::real
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_low(col double precision, value text) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::double precision
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col double precision, value text) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT value::double precision
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col double precision, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT true
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col double precision, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT col <> value::double precision
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_low(col timestamp, value text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT value::timestamp
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_high(col timestamp, value text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT value::timestamp
+$$;
+CREATE OR REPLACE FUNCTION tsql.eq_check(col timestamp, value text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT true
+$$;
+CREATE OR REPLACE FUNCTION tsql.ne(col timestamp, value text) RETURNS boolean
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT col <> value::timestamp
 $$;
 
 CREATE OR REPLACE FUNCTION tsql.fold_cp(cp integer) RETURNS integer

@@ -5,7 +5,13 @@
 // PostgreSQL dialect (postgres_dialect.h) and run on the server through the
 // session's PostgresLink. What the engine keeps in a database of its own:
 //   - the collation "tsql" of every text column: case-insensitive (ICU,
-//     level 2). Trailing blanks count in it, unlike SQL Server's;
+//     level 2). Trailing blanks count in it, unlike SQL Server's: "=" and
+//     "<>" of a column and a text are written to ignore them (an index
+//     range for "="; postgres_functions.h), other comparisons count them
+//     when a column takes part (IN lists, <, >, BETWEEN). ORDER BY
+//     sorts texts by their fold keys instead (tsql.sort_key), in the
+//     embedded engine's order, and a SELECT DISTINCT with ORDER BY finds
+//     its distinct rows by those keys too (one sort for both);
 //   - the table tsql_procedures (lower-case name, the CREATE PROCEDURE
 //     text, the name as written): procedures stay T-SQL and are
 //     interpreted here;
@@ -23,8 +29,7 @@
 // and LIKE over a column with a constant pattern adds an ILIKE prefilter the
 // server can answer from it; every row is still checked by tsql.like.
 //
-// Not built yet: SELECT INTO with IDENTITY and UPDATE of an alias (refused
-// with an error that says so), dbo.sysobjects.
+// Not built yet: dbo.sysobjects.
 //
 // Thread safety: one thread at a time (the Connection's).
 #pragma once
@@ -69,6 +74,9 @@ class PostgresSession : public Interpreter {
 
  private:
   void RunSelect(const Stmt& s) override;
+  // SELECT ... INTO: CREATE TABLE AS, with IDENTITY() numbering the rows
+  // in the query's order.
+  void RunSelectInto(const Select& select);
   void RunInsert(const Stmt& s) override;
   void RunUpdate(const Stmt& s) override;
   void RunDelete(const Stmt& s) override;

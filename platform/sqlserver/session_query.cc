@@ -6,8 +6,8 @@
 #include "platform/sqlserver/conversions.h"
 #include "platform/sqlserver/functions.h"
 #include "platform/sqlserver/session.h"
-#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/sql_error.h"
+#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
@@ -166,19 +166,22 @@ void Session::RunSelectInto(const Select& select) {
 // ---- UPDATE / DELETE ----
 
 void Session::RunUpdate(const Stmt& s) {
+  // UPDATE t SET ... FROM t JOIN u is refused: SQLite names the target once.
+  const UpdateTarget target = ResolveUpdateTarget(s);
   Translator t(*this);
-  std::string sql = "UPDATE " + TableName(s.table) + " SET ";
+  std::string sql = "UPDATE " + TableName(target.table);
+  if (!target.alias.empty()) sql += " AS " + QuoteName(target.alias);
+  sql += " SET ";
   for (size_t i = 0; i < s.assignments.size(); ++i) {
     if (i) sql += ", ";
     std::string value = t.Expression(*s.assignments[i].second);
     sql += QuoteName(s.assignments[i].first) + " = " +
-           Converted(s.table.name, s.assignments[i].first, value);
+           Converted(target.table.name, s.assignments[i].first, value);
   }
-  if (!s.from.empty()) {
-    CheckUpdateFrom(s);  // UPDATE t SET ... FROM t JOIN u: SQLite names the target once
-    sql += " FROM " + t.FromList(s.from);
-  }
-  if (s.where) sql += " WHERE " + t.Expression(*s.where);
+  if (!target.from.empty()) sql += " FROM " + t.FromList(target.from);
+  std::vector<const Expr*> terms = target.conditions;
+  if (s.where) terms.push_back(s.where.get());
+  sql += t.Where(terms);
   rowcount_ = RunSqlite(sql, t.params());
 }
 

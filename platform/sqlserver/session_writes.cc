@@ -6,6 +6,7 @@
 
 #include "platform/sqlserver/master.h"
 #include "platform/sqlserver/session.h"
+#include "platform/sqlserver/statement_rules.h"
 #include "platform/sqlserver/text_util.h"
 
 namespace tellwen::sqlserver {
@@ -21,6 +22,7 @@ unsigned Session::StatementWrites(const Stmt& s) {
     case Stmt::Kind::kInsert:
       return TableWrites(s.table.name) | (s.exec ? StatementWrites(*s.exec) : 0);
     case Stmt::Kind::kUpdate:
+      return TableWrites(UpdatedTable(s));
     case Stmt::Kind::kDelete:
     case Stmt::Kind::kTruncate:
     case Stmt::Kind::kCreateTable:

@@ -112,6 +112,21 @@ std::string Translator::Collated(const Expr& e) {
 }
 
 std::string Translator::Compare(const std::string& op, const Expr& a, const Expr& b) {
+  if (postgres_ && (op == "=" || op == "<>") && IsColumn(a) != IsColumn(b)) {
+    const Expr& column = IsColumn(a) ? a : b;
+    const Expr& value = IsColumn(a) ? b : a;
+    if (StaticType(value) == TypeClass::kText) {
+      // Trailing blanks do not count, as in SQL Server, and "=" stays a
+      // range of the column's index: the server's overloads pick by the
+      // column's type (postgres_functions.h). The value is translated for
+      // each use, so that parameters number alike.
+      const std::string c = Expression(column);
+      if (op == "<>") return "tsql_ne(" + c + ", " + Expression(value) + ")";
+      std::string r = "(" + c + " >= tsql_eq_low(" + c + ", " + Expression(value) + ")";
+      r += " AND " + c + " <= tsql_eq_high(" + c + ", " + Expression(value) + ")";
+      return r + " AND tsql_eq_check(" + c + ", " + Expression(value) + "))";
+    }
+  }
   std::string left = Expression(a);
   std::string right = Expression(b);
   // A column brings its own collation (TSQL for text columns); between two

@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sqlserver/ast.h"
@@ -85,6 +86,9 @@ class Translator {
   TypeClass StaticType(const Expr& e);
   // A FROM list (comma-separated sources), without the FROM keyword.
   std::string FromList(const std::vector<std::unique_ptr<TableRef>>& from);
+  std::string FromList(const std::vector<const TableRef*>& from);
+  // " WHERE (t1) AND (t2) ..." of the terms, "" for none.
+  std::string Where(const std::vector<const Expr*>& terms);
 
   std::vector<BoundParam>& params() { return params_; }
 
@@ -113,7 +117,32 @@ class Translator {
   // "(c LIKE p1) OR (c LIKE p2) OR ..." on one column with constant patterns
   // as tsql_like_any(c, p1, p2, ...); "" when e is not such a chain.
   std::string LikeAny(const Expr& e);
+  // An ORDER BY term; items: the select list of a single-core SELECT.
   std::string OrderTerm(const Expr& e, bool compound, const std::vector<SelectItem>* items);
+  // The cores of s joined by their UNIONs (each core's own TOP kept).
+  std::string Cores(const struct Select& s, bool identity_as_null);
+  // PostgreSQL: a DISTINCT or compound SELECT ordered by its output
+  // columns, its rows sorted by their keys outside it (the server takes
+  // only the output columns themselves in such an ORDER BY); "" when an
+  // ORDER BY term is neither a position nor a column name.
+  std::string SortedOutside(const struct Select& s, bool identity_as_null);
+  // PostgreSQL: the ORDER BY key of sql, an expression of static type type
+  // (kUnknown: the server decides by the operand's type).
+  std::string SortKey(const std::string& sql, TypeClass type);
+  // PostgreSQL, a single-core SELECT DISTINCT: true when every item is an
+  // expression, those that are not constants translate without parameters
+  // (one at least), and each ORDER BY term names an item (position, alias,
+  // column); *out holds the named items that are not constants, in ORDER
+  // BY order, each with whether it is DESC.
+  bool DistinctOrderItems(const struct Select& s, std::vector<std::pair<size_t, bool>>* out);
+  // The key of core's item i (translated anew).
+  std::string ItemKey(const SelectCore& core, size_t i);
+  // The SELECT DISTINCT as DISTINCT ON the keys of its items that are not
+  // constants, ordered by the keys of order_items (see DistinctOrderItems)
+  // and then the rest.
+  std::string KeyedDistinct(const struct Select& s,
+                            const std::vector<std::pair<size_t, bool>>& order_items,
+                            bool identity_as_null);
   // The SQL of the planner's IndexedSelect plan for s; "" when s has none.
   std::string IndexedSelect(const struct Select& s, bool identity_as_null);
   static bool IsColumn(const Expr& e) { return e.kind == Expr::Kind::kColumn; }
@@ -140,6 +169,8 @@ class Translator {
   // and whether that SELECT has FETCH.
   const std::vector<OrderItem>* order_by_ = nullptr;
   bool fetched_ = false;
+  // Set while KeyedDistinct writes its core: the DISTINCT ON list.
+  const std::string* distinct_on_ = nullptr;
   std::vector<BoundParam> params_;
 };
 

@@ -39,9 +39,26 @@ std::string Translator::OrderTerm(const Expr& e, bool compound,
   std::string s = Expression(e);
   if (IsNumeric(e)) return s;
   if (postgres_) {
-    // An output column is named bare there, and keeps the collation of
-    // what it selects; only a text expression takes the collation.
-    return IsColumn(e) || StaticType(e) != TypeClass::kText ? s : s + " COLLATE TSQL";
+    // Texts sort by their keys (tsql.sort_key: SQL Server's order, not the
+    // collation's), any other type as it is; the server picks by the
+    // operand's type, which the translator does not know for columns.
+    if (items && IsColumn(e) && e.parts.size() == 1) {
+      // An alias of a select-list expression: the server names an output
+      // column only bare, so the key is of the expression itself (a bare
+      // column name gave no parameter to s).
+      for (const SelectItem& item : *items) {
+        if (item.kind != SelectItem::Kind::kExpr || item.alias.empty() ||
+            !EqualsNoCase(item.alias, e.parts[0].c_str()) ||
+            (IsColumn(*item.expr) && EqualsNoCase(item.expr->parts.back(), e.parts[0].c_str()))) {
+          continue;
+        }
+        const TypeClass type = StaticType(*item.expr);
+        if (type != TypeClass::kText && type != TypeClass::kUnknown) return s;
+        return SortKey(Expression(*item.expr), type);
+      }
+    }
+    const TypeClass type = StaticType(e);
+    return type != TypeClass::kText && type != TypeClass::kUnknown ? s : SortKey(s, type);
   }
   if (IsColumn(e) && !compound) {
     // A plain column keeps its own collation (and its index); an alias of
@@ -79,17 +96,15 @@ std::string Translator::Select(const struct Select& s, bool identity_as_null) {
     std::string planned = IndexedSelect(s, identity_as_null);
     if (!planned.empty()) return planned;
   }
-  std::string r;
-  for (size_t i = 0; i < s.cores.size(); ++i) {
-    if (i) r += s.union_all[i - 1] ? " UNION ALL " : " UNION ";
-    const SelectCore& core = s.cores[i];
-    if (compound && core.top) {
-      r += "SELECT * FROM (" + Core(core, identity_as_null);
-      r += " LIMIT " + Expression(*core.top) + ")";
-    } else {
-      r += Core(core, identity_as_null);
+  if (postgres_ && (compound || s.cores[0].distinct) && !s.order_by.empty()) {
+    std::vector<std::pair<size_t, bool>> order_items;
+    if (!compound && DistinctOrderItems(s, &order_items)) {
+      return KeyedDistinct(s, order_items, identity_as_null);
     }
+    std::string sorted = SortedOutside(s, identity_as_null);
+    if (!sorted.empty()) return sorted;
   }
+  std::string r = Cores(s, identity_as_null);
   if (!s.order_by.empty()) {
     r += " ORDER BY ";
     for (size_t i = 0; i < s.order_by.size(); ++i) {
@@ -106,6 +121,177 @@ std::string Translator::Select(const struct Select& s, bool identity_as_null) {
     }
   }
   if (!compound && s.cores[0].top) r += " LIMIT " + Expression(*s.cores[0].top);
+  return r + OffsetFetch(s);
+}
+
+std::string Translator::Cores(const struct Select& s, bool identity_as_null) {
+  const bool compound = s.cores.size() > 1;
+  std::string r;
+  for (size_t i = 0; i < s.cores.size(); ++i) {
+    if (i) r += s.union_all[i - 1] ? " UNION ALL " : " UNION ";
+    const SelectCore& core = s.cores[i];
+    if (compound && core.top) {
+      r += "SELECT * FROM (" + Core(core, identity_as_null);
+      r += " LIMIT " + Expression(*core.top) + ")";
+    } else {
+      r += Core(core, identity_as_null);
+    }
+  }
+  return r;
+}
+
+std::string Translator::SortKey(const std::string& sql, TypeClass type) {
+  // A text's key is its fold in code-point order (ucs_basic, the server's
+  // byte order of UTF-8, as "C"; a quoted name would be folded to lower
+  // case); the server's overloads give any other type's key as the value
+  // itself. The second argument only carries that collation to the call's
+  // result (the server derives
+  // it from the arguments, and a COLLATE after the call would be refused
+  // for a number).
+  if (type == TypeClass::kText) return "tsql_fold(" + sql + ") COLLATE ucs_basic";
+  return "tsql_sort_key(" + sql + ", '' COLLATE ucs_basic)";
+}
+
+namespace {
+
+// A select-list item that is the same on every row: it neither orders nor
+// tells rows apart.
+bool IsConstantItem(const Expr& e) {
+  return e.kind == Expr::Kind::kLiteral || e.kind == Expr::Kind::kVariable ||
+         e.kind == Expr::Kind::kSystemVariable;
+}
+
+// True when e translates without parameters (literals are written into the
+// text on the PostgreSQL server), so that its translations are the same
+// text wherever it stands.
+bool WithoutParameters(const Expr& e) {
+  if (e.kind == Expr::Kind::kVariable || e.kind == Expr::Kind::kSystemVariable || e.subquery) {
+    return false;
+  }
+  for (const auto& arg : e.args) {
+    if (arg && !WithoutParameters(*arg)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Translator::DistinctOrderItems(const struct Select& s,
+                                    std::vector<std::pair<size_t, bool>>* out) {
+  const std::vector<SelectItem>& items = s.cores[0].items;
+  bool keyed = false;
+  for (const SelectItem& item : items) {
+    if (item.kind != SelectItem::Kind::kExpr) return false;
+    if (IsConstantItem(*item.expr)) continue;
+    // DISTINCT ON and ORDER BY must hold the same texts.
+    if (!WithoutParameters(*item.expr)) return false;
+    keyed = true;
+  }
+  if (!keyed) return false;
+  for (const OrderItem& o : s.order_by) {
+    const Expr& e = *o.expr;
+    if (e.kind == Expr::Kind::kLiteral && e.value.type == Value::Type::kInt) {
+      if (e.value.i < 1 || e.value.i > static_cast<int64_t>(items.size())) return false;
+      const size_t i = static_cast<size_t>(e.value.i - 1);
+      if (!IsConstantItem(*items[i].expr)) out->emplace_back(i, o.desc);
+      continue;
+    }
+    if (!IsColumn(e)) return false;
+    size_t found = items.size();
+    // An alias first, as SQL Server reads ORDER BY; then a column selected
+    // as it is.
+    for (size_t i = 0; i < items.size() && found == items.size(); ++i) {
+      if (e.parts.size() == 1 && !items[i].alias.empty() &&
+          EqualsNoCase(items[i].alias, e.parts[0].c_str())) {
+        found = i;
+      }
+    }
+    for (size_t i = 0; i < items.size() && found == items.size(); ++i) {
+      const Expr& x = *items[i].expr;
+      if (!IsColumn(x) || !EqualsNoCase(x.parts.back(), e.parts.back().c_str())) continue;
+      if (e.parts.size() == 1 || x.parts.size() == 1 ||
+          EqualsNoCase(x.parts[x.parts.size() - 2], e.parts[e.parts.size() - 2].c_str())) {
+        found = i;
+      }
+    }
+    if (found == items.size()) return false;
+    if (!IsConstantItem(*items[found].expr)) out->emplace_back(found, o.desc);
+  }
+  return true;
+}
+
+std::string Translator::ItemKey(const SelectCore& core, size_t i) {
+  const Expr& e = *core.items[i].expr;
+  // A number is its own key: the output column by position (a bare number
+  // there would read as a position anyway).
+  if (IsNumeric(e)) return std::to_string(i + 1);
+  return SortKey(Expression(e), StaticType(e));
+}
+
+std::string Translator::KeyedDistinct(const struct Select& s,
+                                      const std::vector<std::pair<size_t, bool>>& order_items,
+                                      bool identity_as_null) {
+  const SelectCore& core = s.cores[0];
+  // One sort by the keys both orders the rows and finds the distinct ones
+  // (equal keys: equal under the TSQL collation). Pieces in text order, so
+  // that parameters number alike.
+  std::string on;
+  for (size_t i = 0; i < core.items.size(); ++i) {
+    if (!IsConstantItem(*core.items[i].expr)) on += (on.empty() ? "" : ", ") + ItemKey(core, i);
+  }
+  distinct_on_ = &on;
+  std::string r = Core(core, identity_as_null);
+  distinct_on_ = nullptr;
+  std::string order;
+  std::vector<bool> listed(core.items.size(), false);
+  for (const auto& [item, desc] : order_items) {
+    order += (order.empty() ? "" : ", ") + ItemKey(core, item);
+    if (desc) order += " DESC";
+    listed[item] = true;
+  }
+  // DISTINCT ON wants every one of its keys at the head of the ORDER BY.
+  for (size_t i = 0; i < core.items.size(); ++i) {
+    if (!listed[i] && !IsConstantItem(*core.items[i].expr)) {
+      order += (order.empty() ? "" : ", ") + ItemKey(core, i);
+    }
+  }
+  r += " ORDER BY " + order;
+  if (core.top) r += " LIMIT " + Expression(*core.top);
+  return r + OffsetFetch(s);
+}
+
+std::string Translator::SortedOutside(const struct Select& s, bool identity_as_null) {
+  for (const OrderItem& o : s.order_by) {
+    const Expr& e = *o.expr;
+    const bool position = e.kind == Expr::Kind::kLiteral && e.value.type == Value::Type::kInt;
+    if (!position && !IsColumn(e)) return "";
+  }
+  const SelectCore& first = s.cores[0];
+  std::string r = "SELECT * FROM (" + Cores(s, identity_as_null) + ") AS \"sorted\" ORDER BY ";
+  for (size_t i = 0; i < s.order_by.size(); ++i) {
+    if (i) r += ", ";
+    const Expr& e = *s.order_by[i].expr;
+    if (e.kind == Expr::Kind::kLiteral) {
+      r += std::to_string(e.value.i);
+    } else {
+      // The output column of that name; a number by the static type of the
+      // first core's item that makes it sorts as it is.
+      const std::string& name = e.parts.back();
+      const Expr* made_by = nullptr;
+      for (const SelectItem& item : first.items) {
+        if (item.kind != SelectItem::Kind::kExpr) continue;
+        const bool named =
+            item.alias.empty()
+                ? IsColumn(*item.expr) && EqualsNoCase(item.expr->parts.back(), name.c_str())
+                : EqualsNoCase(item.alias, name.c_str());
+        if (named) made_by = item.expr.get();
+      }
+      const std::string column = "\"sorted\"." + QuoteName(name);
+      r += made_by && IsNumeric(*made_by) ? column : SortKey(column, TypeClass::kUnknown);
+    }
+    if (s.order_by[i].desc) r += " DESC";
+  }
+  if (s.cores.size() == 1 && first.top) r += " LIMIT " + Expression(*first.top);
   return r + OffsetFetch(s);
 }
 
@@ -214,6 +400,10 @@ std::string Translator::IndexedSelect(const struct Select& s, bool identity_as_n
 std::string Translator::Core(const SelectCore& core, bool identity_as_null,
                              const std::function<std::string()>& and_also, bool instead_of_where) {
   std::string r = core.distinct ? "SELECT DISTINCT " : "SELECT ";
+  if (distinct_on_) {
+    r = "SELECT DISTINCT ON (" + *distinct_on_ + ") ";
+    distinct_on_ = nullptr;  // not for the subqueries of the core
+  }
   for (size_t i = 0; i < core.items.size(); ++i) {
     if (i) r += ", ";
     const SelectItem& item = core.items[i];
@@ -226,7 +416,9 @@ std::string Translator::Core(const SelectCore& core, bool identity_as_null,
         break;
       case SelectItem::Kind::kExpr:
         if (item.expr->kind == Expr::Kind::kIdentity && identity_as_null) {
-          r += "NULL";
+          // The server gives a bare NULL the type text; the numbering
+          // column is an integer.
+          r += postgres_ ? "CAST(NULL AS integer)" : "NULL";
         } else {
           r += Expression(*item.expr);
         }
@@ -263,6 +455,21 @@ std::string Translator::FromList(const std::vector<std::unique_ptr<TableRef>>& f
     if (i) r += ", ";
     r += From(*from[i]);
   }
+  return r;
+}
+
+std::string Translator::FromList(const std::vector<const TableRef*>& from) {
+  std::string r;
+  for (size_t i = 0; i < from.size(); ++i) {
+    if (i) r += ", ";
+    r += From(*from[i]);
+  }
+  return r;
+}
+
+std::string Translator::Where(const std::vector<const Expr*>& terms) {
+  std::string r;
+  for (const Expr* term : terms) r += (r.empty() ? " WHERE (" : " AND (") + Expression(*term) + ")";
   return r;
 }
 

@@ -183,6 +183,63 @@ TEST_F(PostgresFunctionsTest, FoldIsTheCollationKey) {
   EXPECT_EQ(Server("tsql.fold(NULL)", {}), "NULL");
 }
 
+TEST_F(PostgresFunctionsTest, SortKeyOrdersTextsAsCompareTextAndKeepsIndexOrderOfNumbers) {
+  // Texts of the TSQL collation, in the order of their keys.
+  link_->Run("CREATE TEMP TABLE texts (v text COLLATE tsql)", {});
+  for (const std::string& t : kTexts) link_->Run("INSERT INTO texts VALUES ($1)", {Value::Text(t)});
+  PostgresRows rows;
+  link_->Run("SELECT v FROM texts ORDER BY tsql.sort_key(v, '' COLLATE ucs_basic)", {}, &rows);
+  ASSERT_EQ(rows.rows.size(), kTexts.size());
+  for (size_t i = 1; i < rows.rows.size(); ++i) {
+    EXPECT_LE(CompareText(rows.rows[i - 1][0].s, rows.rows[i][0].s), 0)
+        << "'" << rows.rows[i - 1][0].s << "' before '" << rows.rows[i][0].s << "'";
+  }
+  // The key of a number is the column itself once inlined: its index gives
+  // the order, with no sort.
+  link_->Run("CREATE TEMP TABLE numbers (i int)", {});
+  link_->Run("CREATE INDEX ON numbers (i)", {});
+  link_->Run("SET enable_sort = off", {});
+  link_->Run("EXPLAIN SELECT i FROM numbers ORDER BY tsql.sort_key(i, '' COLLATE ucs_basic)", {},
+             &rows);
+  std::string plan;
+  for (const auto& row : rows.rows) plan += row[0].s + "\n";
+  EXPECT_EQ(plan.find("Sort"), std::string::npos) << plan;
+  link_->Run("RESET enable_sort", {});
+  EXPECT_EQ(Server("tsql.sort_key(2.5::double precision, '') + tsql.sort_key(1::bigint, '')", {}),
+            "3.5");
+}
+
+TEST_F(PostgresFunctionsTest, EqualityOfAColumnAndATextIgnoresTrailingBlanksInAnIndexRange) {
+  link_->Run("CREATE TEMP TABLE names (v varchar(20) COLLATE tsql, i int, d timestamp)", {});
+  for (const char* v : {"abc", "ABC ", "abc  ", "abc!", "abc a", "ab", "abcd", "abc\t"}) {
+    link_->Run("INSERT INTO names VALUES ($1, 1, '2002-02-15')", {Value::Text(v)});
+  }
+  link_->Run("CREATE INDEX ON names (v)", {});
+  link_->Run("CREATE INDEX ON names (i)", {});
+  link_->Run("CREATE INDEX ON names (d)", {});
+  const auto where = [](const std::string& c, const std::string& v) {
+    return c + " >= tsql.eq_low(" + c + ", " + v + ") AND " + c + " <= tsql.eq_high(" + c + ", " +
+           v + ") AND tsql.eq_check(" + c + ", " + v + ")";
+  };
+  EXPECT_EQ(Server("count(*) FROM names WHERE " + where("v", "$1"), {Value::Text("Abc ")}), "3");
+  EXPECT_EQ(Server("count(*) FROM names WHERE tsql.ne(v, 'abc')", {}), "5");
+  EXPECT_EQ(Server("count(*) FROM names WHERE " + where("i", "'1'") + " AND " +
+                       where("d", "'2002-02-15'") + " AND tsql.ne(i, '2')",
+                   {}),
+            "8");
+  // Every column's comparison is an index range.
+  link_->Run("SET enable_seqscan = off", {});
+  for (const auto& [column, value] : std::vector<std::pair<std::string, std::string>>{
+           {"v", "'abc'"}, {"i", "'1'"}, {"d", "'2002-02-15'"}}) {
+    PostgresRows rows;
+    link_->Run("EXPLAIN SELECT 1 FROM names WHERE " + where(column, value), {}, &rows);
+    std::string plan;
+    for (const auto& row : rows.rows) plan += row[0].s + "\n";
+    EXPECT_NE(plan.find("Index Cond"), std::string::npos) << plan;
+  }
+  link_->Run("RESET enable_seqscan", {});
+}
+
 TEST_F(PostgresFunctionsTest, LikePatindexAndPrefilterAgreeWithLikePattern) {
   const std::vector<std::string> patterns = {
       "",      "%",     "%%",     "_",     "a",      "A%",     "%C",  "%b%",   "a_c",

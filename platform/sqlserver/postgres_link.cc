@@ -128,7 +128,6 @@ Value ValueOf(const PGresult* result, int row, int column) {
   }
 }
 
-// Whether sql changes what tables are: a CREATE, DROP or ALTER.
 // Whether sql begins with one of words (a keyword: no letter after it).
 bool StartsWithKeyword(const std::string& sql, std::initializer_list<const char*> words) {
   size_t start = sql.find_first_not_of(" \t\r\n(");
@@ -143,6 +142,7 @@ bool StartsWithKeyword(const std::string& sql, std::initializer_list<const char*
   return false;
 }
 
+// Whether sql changes what tables are: a CREATE, DROP or ALTER.
 bool IsSchemaChange(const std::string& sql) {
   return StartsWithKeyword(sql, {"create", "drop", "alter"});
 }

@@ -12,9 +12,9 @@ namespace {
 
 // The ILIKE pattern (escape "\") that matches what the T-SQL LIKE pattern
 // matches, over ASCII values that end in no blank; false when there is none
-// this simple: the pattern must be ASCII, end in no blank, and hold no
+// this simple: the pattern must be ASCII, end in no blank, and open no
 // bracket but a one-character class ("[_]", "[[]", "[%]"), which is that
-// character itself.
+// character itself ("]" alone is itself too).
 bool ExactIlikePattern(const Value& pattern, std::string* out) {
   if (pattern.type != Value::Type::kText) return false;
   const std::string& p = pattern.s;
@@ -26,7 +26,7 @@ bool ExactIlikePattern(const Value& pattern, std::string* out) {
   out->clear();
   for (size_t i = 0; i < p.size(); ++i) {
     char c = p[i];
-    if (!plain(c) || c == ']') return false;
+    if (!plain(c)) return false;
     if (c == '[') {
       if (i + 2 >= p.size() || p[i + 2] != ']') return false;
       c = p[i + 1];

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "base/serial_iconv.h"
 #include "platform/net/smb_url.h"
 
 namespace tellwen::net {
@@ -120,8 +121,16 @@ bool LibraryRunsPerThread() {
       std::fprintf(stderr,
                    "SMB client library: no thread support found; SMB calls are made one at a "
                    "time\n");
+      return false;
     }
-    return ok;
+    // Its character-set converters are shared by every thread's context.
+    if (!SerialIconvInPlace()) {
+      std::fprintf(stderr,
+                   "SMB client library: its character-set conversions cannot be kept apart "
+                   "between threads; SMB calls are made one at a time\n");
+      return false;
+    }
+    return true;
   }();
   return per_thread;
 }

@@ -100,8 +100,11 @@ int OpenKey(const std::string& key_path, bool create, std::string* folder, bool*
     if (!part.empty()) path += "/" + part;
     start = end + 1;
   }
-  struct stat st;
-  bool existed = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  // Every settings read opens its key: the cache spares the stat.
+  const bool existed = FolderExistsThroughCache(path, [&path] {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  });
   if (!existed) {
     if (!create) return ENOENT;
     if (int rc = MakeFolders(path); rc != 0) return rc;

@@ -50,6 +50,7 @@ struct Folder {
   std::string path;
   int watch = -1;
   uint64_t whole_changed_at = 0;
+  int64_t seen_at = 0;  // when the path was last found to be this folder
   std::unordered_map<std::string, uint64_t> changed_at;
   std::unordered_map<std::string, Entry> values;
 };
@@ -86,6 +87,33 @@ class Cache {
     }
     *stamp = ++counter_;
     return false;
+  }
+
+  // True when folder is watched and was last seen to be a folder less than
+  // kFreshNanoseconds ago. A watch is only ever added to a folder that
+  // exists (IN_ONLYDIR), and dropped as soon as the folder is removed or
+  // moved away, so a folder watched is there unless its parent moved (see
+  // the header).
+  bool KnownFolder(const std::string& folder) {
+    MutexLock lock(mutex_);
+    Drain();
+    auto found = by_path_.find(folder);
+    if (found != by_path_.end()) {
+      return NowNanoseconds() - found->second.seen_at < kFreshNanoseconds;
+    }
+    Folder* watched = Watch(folder);
+    if (watched == nullptr) return false;
+    watched->seen_at = NowNanoseconds();
+    return true;
+  }
+
+  // The caller has just found folder to be a folder.
+  void SawFolder(const std::string& folder, int64_t seen_at) {
+    MutexLock lock(mutex_);
+    Drain();
+    if (auto found = by_path_.find(folder); found != by_path_.end()) {
+      found->second.seen_at = seen_at;
+    }
   }
 
   // Keeps a read's answer unless a change was reported since stamp.
@@ -223,6 +251,15 @@ int ReadThroughCache(const std::string& folder, const std::string& file, std::si
   if (rc == 0 && read.size() > max_bytes) return EMSGSIZE;
   if (rc == 0) *bytes = std::move(read);
   return rc;
+}
+
+bool FolderExistsThroughCache(const std::string& folder, const std::function<bool()>& is_folder) {
+  Cache* cache = TheCache();
+  if (cache != nullptr && cache->KnownFolder(folder)) return true;
+  const int64_t asked_at = NowNanoseconds();
+  const bool exists = is_folder();
+  if (cache != nullptr && exists) cache->SawFolder(folder, asked_at);
+  return exists;
 }
 
 }  // namespace tellwen::registry

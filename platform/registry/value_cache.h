@@ -1,4 +1,5 @@
-// A process-wide cache of the hive's values, kept exact by inotify.
+// A process-wide cache of the hive's values and of which key folders exist,
+// kept exact by inotify.
 //
 // A value read from the hive costs six system calls and a web page reads
 // some thirty values. The cache keeps, per key folder, what a read found (the
@@ -38,6 +39,12 @@ using ValueFileReader = std::function<int(std::size_t max_bytes, std::string* by
 // max_bytes returns EMSGSIZE and leaves *bytes untouched.
 int ReadThroughCache(const std::string& folder, const std::string& file, std::size_t max_bytes,
                      std::string* bytes, const ValueFileReader& read_file);
+
+// Whether key folder `folder` exists, as is_folder() tells, or from the
+// cache: a folder it watches and has found within the last second (a
+// removed or renamed folder is forgotten at once). A folder that is missing
+// is asked about every time.
+bool FolderExistsThroughCache(const std::string& folder, const std::function<bool()>& is_folder);
 
 // For a program that reads a few values and exits (a command-line tool):
 // every read goes to its file from now on, and no inotify instance is made.

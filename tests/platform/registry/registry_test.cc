@@ -214,10 +214,15 @@ TEST_F(Hive, ReadsSeeEveryChangeToTheFilesAtOnce) {
   ASSERT_EQ(QueryValue(key_, "Big", 1000, &big), 0);
   EXPECT_EQ(big.size(), 200u);
 
-  // The key folder removed and made again.
+  // The key folder removed and made again: opening it knows at once.
+  std::string opened;
+  ASSERT_EQ(OpenKey("HKEY_LOCAL_MACHINE\\Software\\KIV", false, &opened, nullptr), 0);
   fs::remove_all(key_);
   EXPECT_EQ(read("Levels"), "error " + std::to_string(ENOENT));
-  ASSERT_EQ(OpenKey("HKEY_LOCAL_MACHINE\\Software\\KIV", true, &key_, nullptr), 0);
+  EXPECT_EQ(OpenKey("HKEY_LOCAL_MACHINE\\Software\\KIV", false, &opened, nullptr), ENOENT);
+  bool created = false;
+  ASSERT_EQ(OpenKey("HKEY_LOCAL_MACHINE\\Software\\KIV", true, &key_, &created), 0);
+  EXPECT_TRUE(created);
   ASSERT_EQ(SetValue(key_, "Levels", "9"), 0);
   EXPECT_EQ(read("Levels"), "9");
   // A whole hive moved in under the same path: seen once the cached answer

@@ -114,6 +114,7 @@ struct AcceptFront::Connection {
   bool upstream_done = false;
   bool client_eof = false;
   bool request_started = false;
+  ChunkedScan chunk_scan;      // of the request's chunked body, as far as it came
   Clock::time_point started;   // the request's first byte
   Clock::time_point deadline;  // of the present state
 };
@@ -349,12 +350,15 @@ void AcceptFront::OnClient(Connection& c, std::uint32_t events) {
       break;
     }
     if (c.state == Connection::State::kClosing) continue;  // read and dropped
-    if (buffered_ + static_cast<std::size_t>(got) > kMaxBufferedBytes) {
+    const std::size_t bytes = static_cast<std::size_t>(got);
+    std::size_t& mine = buffered_by_address_[c.address];
+    if (buffered_ + bytes > kMaxBufferedBytes || mine + bytes > kMaxBufferedBytesPerAddress) {
       Answer(c, 503, "Service Unavailable", "The server is too busy; try again.");
       return;
     }
-    c.in.append(block, static_cast<std::size_t>(got));
-    buffered_ += static_cast<std::size_t>(got);
+    c.in.append(block, bytes);
+    buffered_ += bytes;
+    mine += bytes;
     if (c.in.size() > kMaxHeadBytes + kMaxPostedBytes + (1 << 20)) break;
   }
   if (c.state == Connection::State::kWaiting) TryRequest(c);
@@ -363,13 +367,21 @@ void AcceptFront::OnClient(Connection& c, std::uint32_t events) {
   }
 }
 
+void AcceptFront::Unbuffer(Connection& c, std::size_t bytes) {
+  buffered_ -= bytes;
+  auto mine = buffered_by_address_.find(c.address);
+  if (mine == buffered_by_address_.end()) return;
+  mine->second -= bytes;
+  if (mine->second == 0) buffered_by_address_.erase(mine);
+}
+
 void AcceptFront::TryRequest(Connection& c) {
   // Empty lines before a request line are skipped (some clients end a
   // posted body with one more).
   std::size_t blank = 0;
   while (c.in.compare(blank, 2, "\r\n") == 0) blank += 2;
   c.in.erase(0, blank);
-  buffered_ -= blank;
+  Unbuffer(c, blank);
   if (c.in.empty()) return;
   const Clock::time_point now = Clock::now();
   if (!c.request_started) {
@@ -391,17 +403,23 @@ void AcceptFront::TryRequest(Connection& c) {
     Answer(c, 501, "Not Implemented", "This server does not serve that: " + why + ".");
     return;
   }
+  if (refused == 431) {
+    Answer(c, 431, "Request Header Fields Too Large", "The request's head has " + why + ".");
+    return;
+  }
   if (refused != 0) {
     Answer(c, 400, "Bad Request", "The request is malformed: " + why + ".");
     return;
   }
   const bool http11 = parsed.version == "1.1";
   std::string forwarded = parsed.method + " " + parsed.target + " HTTP/" + parsed.version + "\r\n";
-  bool close_asked = !http11, expect_continue = false, chunked = false;
+  bool close_said = false, keep_alive_said = false, expect_continue = false, chunked = false;
   std::uint64_t length = 0;
   for (const auto& [name, value] : parsed.headers) {
+    // Every Connection line counts: one "close" among them closes.
     if (strcasecmp(name.c_str(), "Connection") == 0) {
-      close_asked = HasToken(value, "close") || (!http11 && !HasToken(value, "keep-alive"));
+      close_said = close_said || HasToken(value, "close");
+      keep_alive_said = keep_alive_said || HasToken(value, "keep-alive");
       continue;
     }
     if (strcasecmp(name.c_str(), "Keep-Alive") == 0 ||
@@ -415,9 +433,13 @@ void AcceptFront::TryRequest(Connection& c) {
     if (strcasecmp(name.c_str(), "Content-Length") == 0) {
       length = std::strtoull(value.c_str(), nullptr, 10);
     }
-    if (strcasecmp(name.c_str(), "Transfer-Encoding") == 0) chunked = true;
+    if (strcasecmp(name.c_str(), "Transfer-Encoding") == 0) {
+      chunked = true;  // handed on decoded, with its length
+      continue;
+    }
     forwarded += name + ": " + value + "\r\n";
   }
+  const bool close_asked = close_said || (!http11 && !keep_alive_said);
   const std::string fault = FramingFault(parsed.version, parsed.headers);
   if (!fault.empty()) {
     Answer(c, 400, "Bad Request", "The request's length is ambiguous: " + fault + ".");
@@ -426,18 +448,23 @@ void AcceptFront::TryRequest(Connection& c) {
   std::size_t end = head_end;
   bool whole = true;
   if (chunked) {
-    std::size_t decoded = 0;
-    const ChunkedEnd found = FindChunkedEnd(c.in, head_end, &end, &decoded);
+    // Scanned on from where the last piece ended: a body of many small
+    // chunks is read once, not once per piece that arrives.
+    if (c.chunk_scan.at < head_end) c.chunk_scan = ChunkedScan{head_end, 0, 0, false};
+    const ChunkedEnd found = ScanChunked(c.in, &c.chunk_scan, &end);
     if (found == ChunkedEnd::kMalformed) {
       Answer(c, 400, "Bad Request", "The request's chunked body is malformed.");
       return;
     }
-    if (decoded > kMaxPostedBytes) {
+    length = c.chunk_scan.decoded + c.chunk_scan.announced;
+    // The coding's own bytes count too: tiny chunks with long extensions
+    // would otherwise take megabytes for a few bytes of data.
+    if (length > kMaxPostedBytes ||
+        (found != ChunkedEnd::kComplete && c.in.size() - head_end > kMaxPostedBytes + (1 << 20))) {
       Answer(c, 413, "Payload Too Large", "The posted data is too large.");
       return;
     }
     whole = found == ChunkedEnd::kComplete;
-    length = decoded;
   } else {
     if (length > kMaxPostedBytes) {
       Answer(c, 413, "Payload Too Large", "The posted data is too large.");
@@ -446,12 +473,14 @@ void AcceptFront::TryRequest(Connection& c) {
     end = head_end + length;
     whole = c.in.size() >= end;
   }
-  // The whole request within the head's time plus the body's at the least
-  // rate.
+  // The body keeps to the least rate from the head's time on: the time
+  // allowed grows with the bytes that came, not with the length announced,
+  // so a body that stops coming is let go after the head's time.
+  const std::uint64_t came = std::min<std::uint64_t>(length, c.in.size() - head_end);
   c.deadline = c.started + std::chrono::seconds(kHeadSeconds) +
-               std::chrono::milliseconds(length * 1000 / kMinBodyBytesPerSecond);
+               std::chrono::milliseconds(came * 1000 / kMinBodyBytesPerSecond);
   if (!whole) {
-    if (expect_continue && !c.sent_continue) {
+    if (expect_continue && http11 && !c.sent_continue) {
       c.sent_continue = true;
       const char* interim = "HTTP/1.1 100 Continue\r\n\r\n";
       send(c.client, interim, std::strlen(interim), MSG_NOSIGNAL);
@@ -459,11 +488,17 @@ void AcceptFront::TryRequest(Connection& c) {
     return;
   }
   c.keep_alive = !close_asked && !c.client_eof;
+  if (chunked) forwarded += "Content-Length: " + std::to_string(length) + "\r\n";
   forwarded += "Connection: close\r\n\r\n";
-  forwarded.append(c.in, head_end, end - head_end);
+  if (chunked) {
+    AppendChunkedData(c.in, head_end, end, &forwarded);
+  } else {
+    forwarded.append(c.in, head_end, end - head_end);
+  }
   c.in.erase(0, end);
-  buffered_ -= end;
+  Unbuffer(c, end);
   c.request_started = false;
+  c.chunk_scan = ChunkedScan{};
   c.sent_continue = false;
   Forward(c, forwarded);
 }
@@ -507,12 +542,10 @@ void AcceptFront::Forward(Connection& c, const std::string& request) {
 
 void AcceptFront::OnUpstream(Connection& c, std::uint32_t events) {
   if (!SendPending(c.upstream, &c.to_upstream)) {
-    CloseUpstream(c);
-    c.upstream_done = true;
-    if (!c.response_head_done) {
-      Answer(c, 503, "Service Unavailable", "The server is stopping.");
-      return;
-    }
+    // civetweb answers some requests (a refusal) before it has read them
+    // whole, then closes: the rest is not wanted, and its answer is read.
+    c.to_upstream.clear();
+    events |= EPOLLIN;
   }
   if (c.upstream >= 0 && c.to_upstream.empty() && (events & (EPOLLIN | EPOLLHUP | EPOLLERR))) {
     char block[64 << 10];
@@ -628,7 +661,7 @@ void AcceptFront::Close(std::uint64_t id) {
   auto it = connections_.find(id);
   if (it == connections_.end()) return;
   Connection& c = *it->second;
-  buffered_ -= c.in.size();
+  Unbuffer(c, c.in.size());
   CloseUpstream(c);
   epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.client, nullptr);
   close(c.client);

@@ -10,17 +10,22 @@
 //    one);
 //  - reads each request whole, head and body, before anything serves it:
 //    the head within kHeadSeconds of its first byte, the body at no less
-//    than kMinBodyBytesPerSecond after that; a request late is answered 408
-//    and its connection closed. Heads over kMaxHeadBytes get 431, bodies
-//    over kMaxPostedBytes 413, heads that could be read two ways and
-//    ambiguous lengths 400, targets it does not serve ("OPTIONS *") 501
-//    (request_framing.h), all closing the connection and answered as soon
-//    as the head is in; a client whose bytes would take the requests
-//    waiting in the front over kMaxBufferedBytes gets 503;
+//    than kMinBodyBytesPerSecond after that (the bytes that came, not the
+//    length announced, earn the time); a request late is answered 408 and
+//    its connection closed. Heads over kMaxHeadBytes or with more field
+//    lines than civetweb keeps get 431, bodies over kMaxPostedBytes 413,
+//    heads that could be read two ways and ambiguous lengths 400, targets
+//    it does not serve ("OPTIONS *") 501 (request_framing.h), all closing
+//    the connection and answered as soon as the head is in; a client whose
+//    bytes would take the requests waiting in the front over
+//    kMaxBufferedBytes, or those of its address over
+//    kMaxBufferedBytesPerAddress, gets 503;
 //  - hands each whole request to civetweb over a fresh connection on
 //    127.0.0.1, its head rebuilt from what the front read (an absolute
 //    target as its path, the "Connection" lines replaced by "Connection:
-//    close"), and relays the answer back with bounded buffers;
+//    close", a chunked body decoded and sent with its Content-Length), and
+//    relays the answer back with bounded buffers, civetweb's answer
+//    included when it refused the request before reading all of it;
 //  - keeps the client's connection when HTTP/1.1 allows it and the answer's
 //    length was framed (Content-Length or chunked), waiting up to
 //    kIdleSeconds for the next request without any thread.
@@ -47,8 +52,11 @@ inline constexpr int kHeadSeconds = 10;
 inline constexpr std::uint64_t kMinBodyBytesPerSecond = 16 << 10;
 inline constexpr int kIdleSeconds = 15;
 inline constexpr std::size_t kMaxHeadBytes = 16 << 10;
-// The request bytes all clients together may have waiting in the front.
+// The request bytes all clients together may have waiting in the front,
+// and those of the clients of one address: no one computer can take all of
+// it and keep the others out (one largest request fits).
 inline constexpr std::size_t kMaxBufferedBytes = std::size_t{256} << 20;
+inline constexpr std::size_t kMaxBufferedBytesPerAddress = kMaxBufferedBytes / 8;
 
 class AcceptFront {
  public:
@@ -80,6 +88,8 @@ class AcceptFront {
   void OnClient(Connection& c, std::uint32_t events);
   void OnUpstream(Connection& c, std::uint32_t events);
   void TryRequest(Connection& c);
+  // Takes bytes of c's buffered request off the budgets.
+  void Unbuffer(Connection& c, std::size_t bytes);
   void Forward(Connection& c, const std::string& request);
   void Answer(Connection& c, int status, const char* reason, const std::string& text);
   void ParseResponseHead(Connection& c);
@@ -102,7 +112,8 @@ class AcceptFront {
   std::map<std::uint64_t, std::unique_ptr<Connection>> connections_;
   std::uint64_t next_id_ = 1;
   bool accept_paused_ = false;
-  std::size_t buffered_ = 0;  // the bytes of every connection's `in`
+  std::size_t buffered_ = 0;                                // the bytes of every connection's `in`
+  std::map<std::string, std::size_t> buffered_by_address_;  // the same per client address
 
   mutable std::mutex peers_mutex_;
   std::map<int, std::pair<std::string, int>> peers_;  // local port -> client

@@ -138,6 +138,9 @@ int ParseRequestHead(std::string_view head, RequestHead* out, std::string* why) 
       if (absolute) value = target_host;
     }
     out->headers.emplace_back(std::string(name), std::move(value));
+    if (out->headers.size() > kMaxFieldLines) {
+      return Refuse(431, why, "more than " + std::to_string(kMaxFieldLines) + " field lines");
+    }
   }
   if (hosts == 0 && out->version == "1.1") return Refuse(400, why, "no Host line");
   if (hosts == 0 && absolute) out->headers.emplace_back("Host", target_host);

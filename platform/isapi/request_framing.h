@@ -11,6 +11,9 @@
 //  - an obsolete folded line (one starting with a space or a tab);
 //  - an HTTP/1.1 request without a Host line, any request with two, or a
 //    Host value that is not an authority.
+// More than kMaxFieldLines field lines are refused with 431: civetweb keeps
+// no more (its own lines added by the front included), and a line it drops
+// could be the one that frames the body.
 // Targets: origin-form ("/path?query") is served as given; absolute-form
 // ("http://host/path?query") as its path and query, with the target's host
 // in place of the Host line; "*" is 501 for OPTIONS and 400 otherwise, like
@@ -28,12 +31,15 @@
 // Thread safety: pure functions over values.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace tellwen::isapi {
+
+inline constexpr std::size_t kMaxFieldLines = 60;
 
 struct RequestHead {
   std::string method;
@@ -45,8 +51,8 @@ struct RequestHead {
 };
 
 // Reads head (the request's bytes up to and including its empty line) into
-// *out. Returns 0 when the head is sound, else the status to answer (400 or
-// 501) with *why saying what is wrong.
+// *out. Returns 0 when the head is sound, else the status to answer (400,
+// 431 or 501) with *why saying what is wrong.
 int ParseRequestHead(std::string_view head, RequestHead* out, std::string* why);
 
 // Empty when headers (name, value, in the order received) frame the body of

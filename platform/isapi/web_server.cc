@@ -63,14 +63,15 @@ bool IsFolder(const std::string& path) {
 }
 
 // A short plain-text answer. With close, the connection ends after it.
+// extra_head: further header lines, each ending in CRLF.
 void SendPlainError(mg_connection* conn, int status, const char* reason, const std::string& text,
-                    bool close = false) {
+                    bool close = false, const char* extra_head = "") {
   const std::string body = text + "\n";
   if (close) mg_disable_connection_keep_alive(conn);
   mg_printf(conn,
             "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %zu\r\n"
-            "Cache-Control: no-cache\r\n%s\r\n",
-            status, reason, body.size(), close ? "Connection: close\r\n" : "");
+            "Cache-Control: no-cache\r\n%s%s\r\n",
+            status, reason, body.size(), extra_head, close ? "Connection: close\r\n" : "");
   const mg_request_info* info = mg_get_request_info(conn);
   if (std::strcmp(info->request_method, "HEAD") != 0) mg_write(conn, body.data(), body.size());
 }
@@ -254,6 +255,14 @@ int WebServer::BeginRequest(mg_connection* conn) {
   // the start, so that it is answered from the first connection on.
   const int status = server->ServeScript(conn, address, client_port);
   if (status != 0) return status;
+  // Files are only read: no method of civetweb's own that writes or lists
+  // (PUT, DELETE, MKCOL, PROPFIND...) is reached.
+  if (std::strcmp(info->request_method, "GET") != 0 &&
+      std::strcmp(info->request_method, "HEAD") != 0) {
+    SendPlainError(conn, 405, "Method Not Allowed", "Only GET and HEAD are served here.",
+                   /*close=*/true, "Allow: GET, HEAD\r\n");
+    return 405;
+  }
   if (!server->follow_links_outside_root_ && !server->InsideRoot(info->local_uri)) {
     SendPlainError(conn, 404, "Not Found", "Not found.");
     return 404;
@@ -301,8 +310,8 @@ int WebServer::ServeScript(mg_connection* conn, const std::string& client_addres
   const char* method = info->request_method;
   if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "POST") != 0 &&
       std::strcmp(method, "HEAD") != 0) {
-    mg_disable_connection_keep_alive(conn);
-    SendPlainError(conn, 405, "Method Not Allowed", "Only GET, HEAD and POST are served here.");
+    SendPlainError(conn, 405, "Method Not Allowed", "Only GET, HEAD and POST are served here.",
+                   /*close=*/true, "Allow: GET, HEAD, POST\r\n");
     return 405;
   }
   if (info->content_length > static_cast<long long>(kMaxPostedBytes)) {

@@ -21,6 +21,26 @@ TEST(ChunkedBody, FindsTheEndAfterTheLastChunkAndTrailers) {
   }
 }
 
+// A body arriving a byte at a time, scanned on from where each scan
+// stopped, ends where one scan of it ends, and decodes to its data.
+TEST(ChunkedBody, ScansOnPieceByPieceAndDecodes) {
+  const std::string body = "4;x=y\r\nabcd\r\n3 \r\nefg\nA\n0123456789\r\n0\r\nT: t\r\n\r\n";
+  std::string arrived = "HEAD";
+  ChunkedScan scan;
+  scan.at = arrived.size();
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    arrived += body[i];
+    const ChunkedEnd found = ScanChunked(arrived, &scan, &end);
+    ASSERT_EQ(found, i + 1 == body.size() ? ChunkedEnd::kComplete : ChunkedEnd::kIncomplete) << i;
+  }
+  EXPECT_EQ(end, arrived.size());
+  EXPECT_EQ(scan.decoded, 17u);
+  std::string data;
+  AppendChunkedData(arrived, 4, end, &data);
+  EXPECT_EQ(data, "abcdefg0123456789");
+}
+
 TEST(ChunkedBody, RefusesWhatIsNoChunkedBody) {
   std::size_t end = 0;
   for (const char* body : {"x\r\n", "\r\n", "4\r\nabcdXY0\r\n\r\n", "-1\r\n", "4x\r\nabcd\r\n",

@@ -22,6 +22,11 @@ TEST(RequestHead, ReadsTargetsAndFieldsOfSoundHeads) {
   EXPECT_EQ(head.headers, (Headers{{"Host", "h"}}));
   // An empty Host is allowed (a target without a host has one).
   EXPECT_EQ(ParseRequestHead("GET / HTTP/1.1\r\nHost:\r\n\r\n", &head, &why), 0);
+  // As many field lines as civetweb keeps, and not one more.
+  std::string lines = "Host: x\r\n";
+  for (std::size_t i = 1; i < kMaxFieldLines; ++i) lines += "X-" + std::to_string(i) + ": v\r\n";
+  EXPECT_EQ(ParseRequestHead("GET / HTTP/1.1\r\n" + lines + "\r\n", &head, &why), 0);
+  EXPECT_EQ(ParseRequestHead("GET / HTTP/1.1\r\n" + lines + "X-Z: v\r\n\r\n", &head, &why), 431);
 }
 
 TEST(RequestFraming, AcceptsOneSoundLength) {

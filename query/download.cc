@@ -9,6 +9,7 @@
 #include "base/list_value.h"
 #include "platform/net/credentials_file.h"
 #include "platform/net/smb_url.h"
+#include "query/capped_slot.h"
 #include "query/escape.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
@@ -63,27 +64,6 @@ namespace {
 void InvalidFile(CHttpServerContext* ctx) { WriteAnswerPage(ctx, "Error: Invalid file"); }
 
 std::atomic<size_t> running_downloads{0};
-
-// One of the kMaxDownloads places, held for the span of a download.
-class DownloadSlot {
- public:
-  DownloadSlot() {
-    size_t running = running_downloads.load();
-    while (running < kMaxDownloads &&
-           !running_downloads.compare_exchange_weak(running, running + 1)) {
-    }
-    taken_ = running < kMaxDownloads;
-  }
-  ~DownloadSlot() {
-    if (taken_) running_downloads.fetch_sub(1);
-  }
-  DownloadSlot(const DownloadSlot&) = delete;
-  DownloadSlot& operator=(const DownloadSlot&) = delete;
-  bool taken() const { return taken_; }
-
- private:
-  bool taken_ = false;
-};
 
 // The downloads running per computer (upper-case name), for
 // kMaxDownloadsPerComputer; the lock is held only to count.
@@ -150,7 +130,7 @@ void DownloadRequest(CHttpServerContext* ctx, const std::string& proxy,
     InvalidFile(ctx);
     return;
   }
-  const DownloadSlot slot;
+  const CappedSlot slot(running_downloads, kMaxDownloads);
   if (!slot.taken()) {
     reports.Detail("download: refused, " + std::to_string(kMaxDownloads) + " running");
     WriteAnswerPage(ctx, kDownloadsBusyText, "503 Service Unavailable", "Retry-After: 60\r\n");

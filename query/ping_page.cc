@@ -4,10 +4,17 @@
 #include "common/sql_text.h"
 #include "platform/net/host_address.h"
 #include "query/access.h"
+#include "query/capped_slot.h"
 #include "query/file_sender.h"
 #include "query/text_utils.h"
 
 namespace tellwen::query {
+
+namespace {
+
+std::atomic<size_t> running_pings{0};
+
+}  // namespace
 
 int PingTimeoutMs(const std::string& setting) {
   const int value = IsDigits(setting) ? LeadingInt(setting) : 0;
@@ -36,6 +43,12 @@ void PingRequest(CHttpServerContext* ctx, const std::string& path, net::EchoServ
                  const SiteSettings& site, SqlSession& sql, Clock& clock, RequestReports& reports) {
   std::string folder;
   if (!ExtensionFolderOrAnswer(ctx, &folder)) return;
+  const CappedSlot slot(running_pings, kMaxPings);
+  if (!slot.taken()) {
+    reports.Detail("ping: refused, " + std::to_string(kMaxPings) + " running");
+    WriteAnswerPage(ctx, kPingsBusyText, "503 Service Unavailable", "Retry-After: 5\r\n");
+    return;
+  }
   const int timeout = PingTimeoutMs(site.ping_timeout);
   const std::string name = PingTargetName(path);
   uint32_t address = 0;

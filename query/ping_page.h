@@ -7,9 +7,11 @@
 // doubled. A name that is not valid or does not resolve is dead and nothing
 // is sent.
 //
-// Thread safety: any thread; no lock (each echo has its own socket).
+// Thread safety: any thread; no lock (each echo has its own socket; the
+// places under kMaxPings are counted atomically).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "base/clock.h"
@@ -20,6 +22,15 @@
 #include "query/site_settings.h"
 
 namespace tellwen::query {
+
+// At most this many pings run at once in the process. A ping holds a
+// request thread for up to twice PingTimeout (the look-up, then the echo)
+// when its computer does not answer: past the cap a ping is answered
+// "503 Service Unavailable" (kPingsBusyText, "Retry-After: 5") at once, and
+// the site's pages keep their request threads.
+inline constexpr size_t kMaxPings = 16;
+inline constexpr const char* kPingsBusyText =
+    "Error: Too many pings at the moment. Please try again in a moment.";
 
 // PingTimeout when it lies in 50..10000 ms, else 1000.
 int PingTimeoutMs(const std::string& setting);

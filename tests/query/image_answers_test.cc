@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +129,55 @@ TEST_F(ImageAnswers, SilentResolverPingOfAHungNameIsDeadWithinThePingTimeout) {
   EXPECT_EQ(alive.load(), 0);
   EXPECT_TRUE(echo_.calls.empty());
   EXPECT_THAT(Short(), HasSubstr("ping  [hung-3.example]:  dead  (ip: 0.0.0.0)"));
+}
+
+// An echo that holds its callers until released: computers that never
+// answer.
+class HeldEcho : public net::EchoService {
+ public:
+  net::EchoReply Echo(const std::string&, int) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++waiting_;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+    return {net::EchoStatus::kDead, true, ""};
+  }
+  bool WaitForCallers(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return waiting_ >= count; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t waiting_ = 0;
+  bool released_ = false;
+};
+
+TEST_F(ImageAnswers, PingsPastTheCapAreAnsweredBusyAtOnceAndThePlacesComeBack) {
+  HeldEcho held;
+  server_.SetEchoService(&held);
+  std::vector<std::string> answers(query::kMaxPings);
+  std::vector<std::thread> pings;
+  for (size_t i = 0; i < query::kMaxPings; ++i) {
+    pings.emplace_back(
+        [&, i] { answers[i] = Get("Command?stats=ping&path=127.0.0.1").transmitted; });
+  }
+  ASSERT_TRUE(held.WaitForCallers(query::kMaxPings));
+  const FakeRequest busy = Get("Command?stats=ping&path=127.0.0.1");
+  EXPECT_EQ(busy.status, "503 Service Unavailable");
+  EXPECT_THAT(busy.headers, HasSubstr("Retry-After: 5"));
+  EXPECT_THAT(busy.body, HasSubstr(query::kPingsBusyText));
+  held.Release();
+  for (std::thread& ping : pings) ping.join();
+  for (const std::string& answer : answers) EXPECT_EQ(answer, "GIF89a-no");
+  server_.SetEchoService(&echo_);
+  EXPECT_EQ(Get("Command?stats=ping&path=127.0.0.1").transmitted, "GIF89a-yes");
 }
 
 TEST_F(ImageAnswers, PingIsAnsweredForARestrictedCaller) {

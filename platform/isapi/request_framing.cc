@@ -118,6 +118,15 @@ int ParseRequestHead(std::string_view head, RequestHead* out, std::string* why) 
   }
   out->target =
       target.empty() || target[0] != '/' ? "/" + std::string(target) : std::string(target);
+  // civetweb ends a decoded path at a NUL: "/a.htm%00.gif" would be served
+  // as "/a.htm".
+  const std::string_view path_part = std::string_view(out->target).substr(0, out->target.find('?'));
+  for (std::size_t at = path_part.find('%'); at != std::string_view::npos;
+       at = path_part.find('%', at + 1)) {
+    if (path_part.substr(at + 1, 2) == "00") {
+      return Refuse(400, why, "the target's path holds an encoded NUL");
+    }
+  }
 
   int hosts = 0;
   for (std::size_t i = 1; i < lines.size(); ++i) {

@@ -10,7 +10,8 @@
 //    included) or that has no colon;
 //  - an obsolete folded line (one starting with a space or a tab);
 //  - an HTTP/1.1 request without a Host line, any request with two, or a
-//    Host value that is not an authority.
+//    Host value that is not an authority;
+//  - a target whose path holds "%00" (civetweb would end the path there).
 // More than kMaxFieldLines field lines are refused with 431: civetweb keeps
 // no more (its own lines added by the front included), and a line it drops
 // could be the one that frames the body.

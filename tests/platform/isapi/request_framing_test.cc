@@ -22,6 +22,9 @@ TEST(RequestHead, ReadsTargetsAndFieldsOfSoundHeads) {
   EXPECT_EQ(head.headers, (Headers{{"Host", "h"}}));
   // An empty Host is allowed (a target without a host has one).
   EXPECT_EQ(ParseRequestHead("GET / HTTP/1.1\r\nHost:\r\n\r\n", &head, &why), 0);
+  // A NUL in the path is refused; in the query it is the extension's.
+  EXPECT_EQ(ParseRequestHead("GET /a.htm%00.gif HTTP/1.0\r\n\r\n", &head, &why), 400);
+  EXPECT_EQ(ParseRequestHead("GET /s.so?x=%00 HTTP/1.0\r\n\r\n", &head, &why), 0);
   // As many field lines as civetweb keeps, and not one more.
   std::string lines = "Host: x\r\n";
   for (std::size_t i = 1; i < kMaxFieldLines; ++i) lines += "X-" + std::to_string(i) + ": v\r\n";

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -108,7 +109,8 @@ struct AcceptFront::Connection {
   std::string to_upstream;
   std::string to_client;
   bool sent_continue = false;
-  bool keep_alive = false;  // the client may send another request
+  bool keep_alive = false;    // the client may send another request
+  bool head_request = false;  // the request being answered is a HEAD
   bool response_head_done = false;
   std::string response_head;  // the answer's head while it arrives
   bool upstream_done = false;
@@ -488,6 +490,7 @@ void AcceptFront::TryRequest(Connection& c) {
     return;
   }
   c.keep_alive = !close_asked && !c.client_eof;
+  c.head_request = parsed.method == "HEAD";
   if (chunked) forwarded += "Content-Length: " + std::to_string(length) + "\r\n";
   forwarded += "Connection: close\r\n\r\n";
   if (chunked) {
@@ -592,7 +595,10 @@ void AcceptFront::ParseResponseHead(Connection& c) {
   if (head_end == std::string::npos) return;
   const std::vector<std::string> lines = HeadLines(c.response_head.substr(0, head_end));
   std::string head;
-  bool framed = false;
+  // An answer that has no body by its kind ends with its head: the answer to
+  // a HEAD, a 204, a 304.
+  const int status = !lines.empty() && lines[0].size() > 9 ? std::atoi(lines[0].c_str() + 9) : 0;
+  bool framed = c.head_request || status == 204 || status == 304;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (i > 0 && (NameIs(line, "Connection") || NameIs(line, "Keep-Alive"))) continue;

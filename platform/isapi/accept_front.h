@@ -27,7 +27,8 @@
 //    relays the answer back with bounded buffers, civetweb's answer
 //    included when it refused the request before reading all of it;
 //  - keeps the client's connection when HTTP/1.1 allows it and the answer's
-//    length was framed (Content-Length or chunked), waiting up to
+//    length was framed (Content-Length or chunked, or an answer without a
+//    body: to a HEAD, a 204 or a 304), waiting up to
 //    kIdleSeconds for the next request without any thread.
 // civetweb learns the client's address through PeerOf(): the front records
 // it under the local port of the connection it opened, before connecting.
